@@ -1,0 +1,35 @@
+#include "model/ActionOutcome.h"
+
+#include "model/KeyNames.h"
+#include "platform/Hasher.h"
+
+namespace tavlin {
+
+std::string ActionOutcome::description() const {
+    if (const auto* k = get<key>()) return "\"" + keyName(k->keyCode) + "\" typed";
+    return "\"" + get<message>()->text + "\" received";
+}
+
+std::int64_t ActionOutcome::id() const {
+    Hasher hasher;
+    hasher.combine(value_.index());
+    if (const auto* k = get<key>()) hasher.combine(k->keyCode);
+    else hasher.combine(get<message>()->text);
+    return hasher.finalize();
+}
+
+json::Value ActionOutcome::toJson() const {
+    json::Value value = json::Value::object();
+    if (const auto* k = get<key>()) value["key"]["keyCode"] = k->keyCode;
+    else value["message"]["text"] = get<message>()->text;
+    return value;
+}
+
+ActionOutcome ActionOutcome::fromJson(const JsonReader& reader) {
+    const auto caseKey = reader.caseKey("ActionOutcome", {"key", "message"});
+    const JsonReader payload = reader.member(caseKey).requireObject("Dictionary");
+    if (caseKey == "key") return key{payload.member("keyCode", "Int").integer()};
+    return message{payload.stringMember("text")};
+}
+
+} // namespace tavlin

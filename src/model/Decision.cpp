@@ -1,0 +1,143 @@
+#include "model/Decision.h"
+
+#include "platform/StableSort.h"
+
+namespace tavlin {
+namespace {
+
+std::vector<Action> actionsWithNewIDs(const std::vector<Action>& actions) {
+    std::vector<Action> copies;
+    copies.reserve(actions.size());
+    for (const auto& action : actions) copies.emplace_back(action.kind, action.actionDescription);
+    return copies;
+}
+
+std::string joinedDescriptions(const std::vector<Action>& actions, std::string_view separator) {
+    std::string text;
+    for (std::size_t i = 0; i < actions.size(); ++i) {
+        if (i > 0) text += separator;
+        text += actions[i].kind.description();
+    }
+    return text;
+}
+
+} // namespace
+
+DecisionPtr Decision::make(std::vector<Action> actions, std::vector<ChancePtr> chances) {
+    return std::make_shared<Decision>(std::move(actions), std::move(chances));
+}
+
+ChancePtr Chance::make(Pattern pattern, DecisionPtr decision) {
+    return std::make_shared<Chance>(std::move(pattern), std::move(decision));
+}
+
+DecisionPtr Decision::copyWithNewIDs() const {
+    std::vector<ChancePtr> copies;
+    copies.reserve(chances.size());
+    for (const auto& chance : chances) copies.push_back(chance->copyWithNewIDs());
+    return make(actionsWithNewIDs(actions), std::move(copies));
+}
+
+ChancePtr Chance::copyWithNewIDs() const {
+    return make(Pattern(pattern.kind, pattern.patternDescription), decision->copyWithNewIDs());
+}
+
+DecisionPtr Decision::sortedByPattern() const {
+    const auto sorted = stableMergeSorted(chances, [](const ChancePtr& a, const ChancePtr& b) {
+        return a->pattern.kind < b->pattern.kind;
+    });
+    std::vector<ChancePtr> rebuilt;
+    rebuilt.reserve(sorted.size());
+    for (const auto& chance : sorted) rebuilt.push_back(Chance::make(chance->pattern, chance->decision->sortedByPattern()));
+    return make(actions, std::move(rebuilt));
+}
+
+DecisionPtr Decision::containerOfActionWithID(const Uuid& id) {
+    for (const auto& action : actions) {
+        if (action.id == id) return shared_from_this();
+    }
+    for (const auto& chance : chances) {
+        if (auto found = chance->decision->containerOfActionWithID(id)) return found;
+    }
+    return nullptr;
+}
+
+DecisionPtr Decision::containerOfChanceWithID(const Uuid& id) {
+    for (const auto& chance : chances) {
+        if (chance->id == id) return shared_from_this();
+    }
+    for (const auto& chance : chances) {
+        if (auto found = chance->decision->containerOfChanceWithID(id)) return found;
+    }
+    return nullptr;
+}
+
+json::Value Decision::toJson() const {
+    json::Value value = json::Value::object();
+    json::Value actionList = json::Value::array();
+    for (const auto& action : actions) actionList.push_back(action.toJson());
+    json::Value chanceList = json::Value::array();
+    for (const auto& chance : chances) chanceList.push_back(chance->toJson());
+    value["actions"] = std::move(actionList);
+    value["chances"] = std::move(chanceList);
+    return value;
+}
+
+DecisionPtr Decision::fromJson(const JsonReader& reader) {
+    reader.requireObject("Decision");
+    std::vector<Action> actions;
+    for (const auto& element : reader.member("actions", "Array").elements()) actions.push_back(Action::fromJson(element));
+    std::vector<ChancePtr> chances;
+    for (const auto& element : reader.member("chances", "Array").elements()) chances.push_back(Chance::fromJson(element));
+    return make(std::move(actions), std::move(chances));
+}
+
+std::string Chance::description() const {
+    return pattern.kind.description() + ": " + joinedDescriptions(decision->actions, "; ");
+}
+
+json::Value Chance::toJson() const {
+    json::Value value = json::Value::object();
+    value["pattern"] = pattern.toJson();
+    value["decision"] = decision->toJson();
+    return value;
+}
+
+ChancePtr Chance::fromJson(const JsonReader& reader) {
+    reader.requireObject("Chance");
+    Pattern pattern = Pattern::fromJson(reader.member("pattern", "Pattern"));
+    return make(std::move(pattern), Decision::fromJson(reader.member("decision", "Decision")));
+}
+
+std::string ActionResult::MatchKind::description() const {
+    if (const auto* m = get<matchedAndNotLast>()) {
+        return m->actionOutcome.description() + "\nand \"" + m->matchedChance->pattern.kind.description() + "\" matched.";
+    }
+    if (const auto* n = get<notMatchedAndNotLast>()) return n->actionOutcome.description() + "\nbut nothing matched.";
+    return "finished.";
+}
+
+std::string ActionResult::MatchKind::id() const {
+    if (const auto* m = get<matchedAndNotLast>()) {
+        return "matchedAndNotLast(" + std::to_string(m->actionOutcome.id()) + ", " + m->matchedChance->id.string() + ")";
+    }
+    if (const auto* n = get<notMatchedAndNotLast>()) {
+        return "notMatchedAndNotLast(" + std::to_string(n->actionOutcome.id()) + ")";
+    }
+    return "lastSoDontCareMatch";
+}
+
+std::string ActionResult::description() const {
+    return (actions.empty() ? std::string("No actions") : joinedDescriptions(actions, "\n")) + "\n" + matchKind.description();
+}
+
+std::string ActionResult::id() const {
+    std::string text = matchKind.id();
+    for (std::size_t i = 0; i < actions.size(); ++i) {
+        if (i > 0) text += ",";
+        text += actions[i].id.string();
+    }
+    return text;
+}
+
+} // namespace tavlin

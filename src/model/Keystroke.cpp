@@ -1,0 +1,46 @@
+#include "model/Keystroke.h"
+
+#include "model/KeyNames.h"
+
+namespace tavlin {
+
+std::string Keystroke::description() const {
+    std::string text;
+    if (cmd) text += "⌘ ";
+    if (shift) text += "⇧ ";
+    if (option) text += "⌥ ";
+    if (control) text += "⌃ ";
+    text += keyNameIfKnown(mainKeyCode).value_or(std::to_string(mainKeyCode));
+    return text;
+}
+
+json::Value Keystroke::toJson() const {
+    json::Value value = json::Value::object();
+    value["mainKeyCode"] = mainKeyCode;
+    value["cmd"] = cmd;
+    value["shift"] = shift;
+    value["option"] = option;
+    value["control"] = control;
+    return value;
+}
+
+Keystroke Keystroke::fromJson(const JsonReader& reader) {
+    reader.requireObject("Keystroke");
+    Keystroke keystroke;
+    keystroke.mainKeyCode = reader.member("mainKeyCode", "Int").integer();
+    keystroke.cmd = reader.booleanMember("cmd");
+    keystroke.shift = reader.booleanMember("shift");
+    keystroke.option = reader.booleanMember("option");
+    keystroke.control = reader.booleanMember("control");
+    return keystroke;
+}
+
+void Keystroke::hash(Hasher& hasher) const {
+    hasher.combine(mainKeyCode);
+    hasher.combine(cmd);
+    hasher.combine(shift);
+    hasher.combine(option);
+    hasher.combine(control);
+}
+
+} // namespace tavlin

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "platform/Decoding.h"
+#include "platform/Hasher.h"
+#include "platform/Json.h"
+
+namespace tavlin {
+
+// A key press to type: one main key and the four modifiers.
+struct Keystroke {
+    int mainKeyCode = 0;
+    bool cmd = false;
+    bool shift = false;
+    bool option = false;
+    bool control = false;
+
+    // "⌘ ⇧ A": each modifier's symbol and a blank (command, shift, option, control), then the
+    // key's name, or its code when the key has no name.
+    std::string description() const;
+
+    json::Value toJson() const;
+    static Keystroke fromJson(const JsonReader& reader);
+
+    void hash(Hasher& hasher) const;
+    friend bool operator==(const Keystroke&, const Keystroke&) = default;
+};
+
+} // namespace tavlin

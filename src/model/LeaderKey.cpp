@@ -1,0 +1,65 @@
+#include "model/LeaderKey.h"
+
+#include "model/KeyNames.h"
+
+namespace tavlin {
+namespace {
+
+std::string comboText(const HotKey::ComboInfo& combo) {
+    return modifierSymbols(combo.modifiersCode) + keyName(static_cast<int>(combo.keyCode));
+}
+
+} // namespace
+
+std::string LeaderKey::description() const {
+    if (const auto* hold = holdInfo()) return keyName(hold->keyCode);
+    const HotKey& hotKey = pressInfo()->hotKey;
+    if (const auto* combo = hotKey.comboInfo()) return comboText(*combo);
+    return std::string(rawValue(hotKey.singleModifierInfo()->singleTapModifier));
+}
+
+std::string modifierKeyName(const LeaderKey& leaderKey) {
+    const auto* press = leaderKey.pressInfo();
+    if (!press || press->hotKey.comboInfo()) return leaderKey.description();
+    switch (press->hotKey.singleModifierInfo()->singleTapModifier) {
+    case HotKey::SingleTapModifier::command: return "⌘ Command";
+    case HotKey::SingleTapModifier::shift: return "⇧ Shift";
+    case HotKey::SingleTapModifier::option: return "⌥ Option";
+    case HotKey::SingleTapModifier::control: return "⌃ Control";
+    }
+    return leaderKey.description();
+}
+
+json::Value LeaderKey::toJson() const {
+    json::Value info = json::Value::object();
+    json::Value value = json::Value::object();
+    if (const auto* hold = holdInfo()) {
+        info["keepPressFunction"] = hold->keepPressFunction;
+        info["keyCode"] = hold->keyCode;
+        value["hold"]["info"] = std::move(info);
+    } else {
+        info["hotKey"] = pressInfo()->hotKey.toJson();
+        value["press"]["info"] = std::move(info);
+    }
+    return value;
+}
+
+LeaderKey LeaderKey::fromJson(const JsonReader& reader) {
+    const auto key = reader.caseKey("LeaderKey", {"hold", "press"});
+    const JsonReader info = reader.member(key).requireObject("Dictionary").member("info").requireObject("Dictionary");
+    if (key == "hold") return hold(info.booleanMember("keepPressFunction"), info.member("keyCode", "Int").integer());
+    return press(HotKey::fromJson(info.member("hotKey")));
+}
+
+void LeaderKey::hash(Hasher& hasher) const {
+    if (const auto* hold = holdInfo()) {
+        hasher.combine(0);
+        hasher.combine(hold->keepPressFunction);
+        hasher.combine(hold->keyCode);
+    } else {
+        hasher.combine(1);
+        pressInfo()->hotKey.hash(hasher);
+    }
+}
+
+} // namespace tavlin

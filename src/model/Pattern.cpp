@@ -1,0 +1,134 @@
+#include "model/Pattern.h"
+
+#include "model/KeyNames.h"
+#include "platform/Diagnostics.h"
+#include "platform/Unicode.h"
+
+namespace tavlin {
+
+std::string quotedText(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : unicode::makeValidUtf8(text)) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+                char buffer[12];
+                std::snprintf(buffer, sizeof buffer, "\\u{%x}", static_cast<unsigned>(static_cast<unsigned char>(c)));
+                out += buffer;
+            } else {
+                out.push_back(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string Pattern::Kind::description() const {
+    if (const auto* k = get<key>()) {
+        if (k->allowedKeyCodes.empty()) return "Key: []";
+        if (k->allowedKeyCodes.size() == 1) return "Key: " + keyName(k->allowedKeyCodes.front());
+        std::string text = "Key: [";
+        bool first = true;
+        for (const auto& name : keyNames(k->allowedKeyCodes)) {
+            if (!first) text += ", ";
+            first = false;
+            text += quotedText(name);
+        }
+        return text + "]";
+    }
+    if (const auto* m = get<message>()) return "Message (regex: \"" + m->regex + "\")";
+    return "Always match";
+}
+
+void Pattern::Kind::hash(Hasher& hasher) const {
+    hasher.combine(value_.index());
+    if (const auto* k = get<key>()) {
+        hasher.combine(k->allowedKeyCodes.size());
+        for (const int code : k->allowedKeyCodes) hasher.combine(code);
+    } else if (const auto* m = get<message>()) {
+        hasher.combine(m->regex);
+    }
+}
+
+bool operator<(const Pattern::Kind& l, const Pattern::Kind& r) {
+    using Kind = Pattern::Kind;
+    if (const auto* lk = l.get<Kind::key>()) {
+        const auto* rk = r.get<Kind::key>();
+        if (!rk) return true;
+        if (!lk->allowedKeyCodes.empty() && !rk->allowedKeyCodes.empty()) {
+            const auto& sorted = sortedAvailableKeyCodes();
+            const auto li = indexOfKeyCode(lk->allowedKeyCodes.front(), sorted);
+            const auto ri = indexOfKeyCode(rk->allowedKeyCodes.front(), sorted);
+            if (li && ri) return *li < *ri;
+        }
+        diag::printLine("");
+        return false;
+    }
+    if (const auto* lm = l.get<Kind::message>()) {
+        if (r.get<Kind::key>()) return false;
+        if (r.get<Kind::alwaysMatch>()) return true;
+        return unicode::canonicalLess(lm->regex, r.get<Kind::message>()->regex);
+    }
+    return false;
+}
+
+json::Value Pattern::toJson() const {
+    json::Value value = json::Value::object();
+    if (const auto* k = kind.get<Kind::key>()) {
+        value["key"]["allowedKeyCodes"] = k->allowedKeyCodes;
+    } else if (const auto* m = kind.get<Kind::message>()) {
+        value["message"]["regex"] = m->regex;
+    } else {
+        value["alwaysMatch"] = json::Value::object();
+    }
+    if (patternDescription) value["description"] = *patternDescription;
+    return value;
+}
+
+Pattern Pattern::fromJson(const JsonReader& reader) {
+    const auto caseKey = reader.caseKey("Pattern.Kind", {"key", "message", "alwaysMatch"});
+    const JsonReader payload = reader.member(caseKey).requireObject("Dictionary");
+    auto kind = [&]() -> Kind {
+        if (caseKey == "key") {
+            std::vector<int> codes;
+            for (const auto& element : payload.member("allowedKeyCodes", "Array").elements()) {
+                codes.push_back(element.integer());
+            }
+            return Kind::key{std::move(codes)};
+        }
+        if (caseKey == "message") return Kind::message{payload.stringMember("regex")};
+        return Kind::alwaysMatch{};
+    }();
+    return Pattern(std::move(kind), reader.optionalStringMember("description"));
+}
+
+void Pattern::hash(Hasher& hasher) const {
+    hasher.combine(id);
+    kind.hash(hasher);
+    if (patternDescription) {
+        hasher.combine(1);
+        hasher.combine(*patternDescription);
+    } else {
+        hasher.combine(0);
+    }
+}
+
+std::string_view rawValue(Pattern::ConfigurationKind kind) {
+    switch (kind) {
+    case Pattern::ConfigurationKind::key: return "key";
+    case Pattern::ConfigurationKind::message: return "message";
+    case Pattern::ConfigurationKind::alwaysMatch: return "alwaysMatch";
+    }
+    return "";
+}
+
+Pattern::ConfigurationKind configurationKind(const Pattern::Kind& kind) {
+    return static_cast<Pattern::ConfigurationKind>(kind.index());
+}
+
+} // namespace tavlin

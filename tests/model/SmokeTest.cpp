@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "model/KeyNames.h"
+TEST(Smoke, KeyNameOfA) { EXPECT_EQ(tavlin::keyName(0), "A"); }
