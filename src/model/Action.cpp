@@ -19,11 +19,6 @@ void putOptional(json::Value& object, const char* key, const std::optional<bool>
     if (value) object[key] = *value;
 }
 
-std::optional<double> optionalDouble(const JsonReader& payload, std::string_view key) {
-    if (auto m = payload.optionalMember(key)) return m->number();
-    return std::nullopt;
-}
-
 // The last path component without its extension: "/Applications/Safari.app" gives "Safari".
 std::string applicationName(std::string_view path) {
     while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);

@@ -28,6 +28,8 @@ public:
     Decision(std::vector<Action> actions, std::vector<ChancePtr> chances)
         : actions(std::move(actions)), chances(std::move(chances)) {}
     static DecisionPtr make(std::vector<Action> actions = {}, std::vector<ChancePtr> chances = {});
+    // The sample tree, built afresh on every call, so no caller can change another's copy.
+    static DecisionPtr example();
 
     // A deep copy in which every action, chance and pattern has a fresh identifier.
     DecisionPtr copyWithNewIDs() const;

@@ -52,6 +52,9 @@ private:
     std::variant<HoldInfo, PressInfo> value_;
 };
 
+// The cases the flat editor offers, in order.
+inline constexpr LeaderKey::Kind allLeaderKeyKinds[] = {LeaderKey::Kind::hold, LeaderKey::Kind::press};
+
 // The long display text: "⌘ Command" for a lone command key, otherwise as the description.
 std::string modifierKeyName(const LeaderKey& leaderKey);
 

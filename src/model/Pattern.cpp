@@ -1,5 +1,7 @@
 #include "model/Pattern.h"
 
+#include <cstdio>
+
 #include "model/KeyNames.h"
 #include "platform/Diagnostics.h"
 #include "platform/Unicode.h"

@@ -177,8 +177,9 @@ std::int64_t JsonReader::integral(std::string_view typeName, std::int64_t lowest
         result = static_cast<std::int64_t>(u);
     } else {
         const double d = value_->get<double>();
-        // 2^63 is exactly representable; anything at or beyond it does not fit.
-        fits = std::isfinite(d) && std::trunc(d) == d && d >= -9223372036854775808.0 && d < 9223372036854775808.0;
+        // Integer texts beyond Int64 arrive here rounded, possibly to exactly -2^63; so both
+        // bounds are exclusive, or -9223372036854775809 would read as Int64.min.
+        fits = std::isfinite(d) && std::trunc(d) == d && d > -9223372036854775808.0 && d < 9223372036854775808.0;
         if (fits) result = static_cast<std::int64_t>(d);
     }
     if (!fits || result < lowest || result > highest) {

@@ -10,37 +10,46 @@ namespace tavlin::json {
 namespace {
 
 void appendEscaped(std::string& out, std::string_view raw) {
-    const std::string valid = unicode::makeValidUtf8(raw);
+    // Well-formed text (nearly all of it) is escaped in place; only ill-formed text is copied.
+    std::string repaired;
+    std::string_view text = raw;
+    if (!unicode::isValidUtf8(raw)) {
+        repaired = unicode::makeValidUtf8(raw);
+        text = repaired;
+    }
     out.push_back('"');
-    for (const char c : valid) {
+    std::size_t pending = 0; // start of the run of characters that need no escape
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char* escape = nullptr;
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '/': out += "\\/"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"': escape = "\\\""; break;
+        case '\\': escape = "\\\\"; break;
+        case '/': escape = "\\/"; break;
+        case '\b': escape = "\\b"; break;
+        case '\f': escape = "\\f"; break;
+        case '\n': escape = "\\n"; break;
+        case '\r': escape = "\\r"; break;
+        case '\t': escape = "\\t"; break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                static constexpr char hex[] = "0123456789abcdef";
-                out += "\\u00";
-                out.push_back(hex[(c >> 4) & 0xF]);
-                out.push_back(hex[c & 0xF]);
-            } else {
-                out.push_back(c);
-            }
+            if (static_cast<unsigned char>(c) >= 0x20) continue;
+        }
+        out.append(text.data() + pending, i - pending);
+        pending = i + 1;
+        if (escape) {
+            out += escape;
+        } else {
+            static constexpr char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out.push_back(hex[(c >> 4) & 0xF]);
+            out.push_back(hex[c & 0xF]);
         }
     }
+    out.append(text.data() + pending, text.size() - pending);
     out.push_back('"');
 }
 
-void appendNumber(std::string& out, double number, const CodingPath& path) {
-    if (!std::isfinite(number)) {
-        throw EncodingError(path, "Unable to encode " + std::string(std::isnan(number) ? "NaN" : "an infinite number") +
-                                      " directly in JSON.");
-    }
+void appendNumber(std::string& out, double number) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
     out.append(buffer, result.ptr);
@@ -50,31 +59,55 @@ class Writer {
 public:
     explicit Writer(Style style) : pretty_(style == Style::pretty) {}
 
-    void write(const Value& value, CodingPath& path) {
+    void write(const Value& value) {
         switch (value.type()) {
         case Value::value_t::null: out_ += "null"; break;
         case Value::value_t::boolean: out_ += value.get<bool>() ? "true" : "false"; break;
         case Value::value_t::number_integer: out_ += std::to_string(value.get<std::int64_t>()); break;
         case Value::value_t::number_unsigned: out_ += std::to_string(value.get<std::uint64_t>()); break;
-        case Value::value_t::number_float: appendNumber(out_, value.get<double>(), path); break;
+        case Value::value_t::number_float: {
+            const double number = value.get<double>();
+            if (!std::isfinite(number)) {
+                throw EncodingError(codingPath(), "Unable to encode " +
+                                                      std::string(std::isnan(number) ? "NaN" : "an infinite number") +
+                                                      " directly in JSON.");
+            }
+            appendNumber(out_, number);
+            break;
+        }
         case Value::value_t::string: appendEscaped(out_, value.get_ref<const std::string&>()); break;
-        case Value::value_t::array: writeArray(value, path); break;
-        case Value::value_t::object: writeObject(value, path); break;
+        case Value::value_t::array: writeArray(value); break;
+        case Value::value_t::object: writeObject(value); break;
         case Value::value_t::binary:
-        case Value::value_t::discarded: throw EncodingError(path, "The value has no JSON form.");
+        case Value::value_t::discarded: throw EncodingError(codingPath(), "The value has no JSON form.");
         }
     }
 
     std::string take() { return std::move(out_); }
 
 private:
+    // The path is only spelled out for an error, so the walk keeps just a pointer or an index per level.
+    struct Step {
+        const std::string* member; // null for an array element
+        int index;
+    };
+
+    CodingPath codingPath() const {
+        CodingPath path;
+        path.reserve(steps_.size());
+        for (const auto& step : steps_) {
+            path.push_back(step.member ? CodingKey::member(*step.member) : CodingKey::index(step.index));
+        }
+        return path;
+    }
+
     void newline() {
         if (!pretty_) return;
         out_.push_back('\n');
         out_.append(static_cast<std::size_t>(depth_) * 2, ' ');
     }
 
-    void writeArray(const Value& array, CodingPath& path) {
+    void writeArray(const Value& array) {
         if (array.empty()) {
             out_ += "[]";
             return;
@@ -85,16 +118,16 @@ private:
         for (const auto& element : array) {
             if (index > 0) out_.push_back(',');
             newline();
-            path.push_back(CodingKey::index(index++));
-            write(element, path);
-            path.pop_back();
+            steps_.push_back({nullptr, index++});
+            write(element);
+            steps_.pop_back();
         }
         --depth_;
         newline();
         out_.push_back(']');
     }
 
-    void writeObject(const Value& object, CodingPath& path) {
+    void writeObject(const Value& object) {
         if (object.empty()) {
             out_ += "{}";
             return;
@@ -102,15 +135,16 @@ private:
         out_.push_back('{');
         ++depth_;
         bool first = true;
-        for (const auto& [key, element] : object.items()) {
+        for (auto member = object.begin(); member != object.end(); ++member) {
             if (!first) out_.push_back(',');
             first = false;
             newline();
+            const std::string& key = member.key();
             appendEscaped(out_, key);
             out_ += pretty_ ? " : " : ":";
-            path.push_back(CodingKey::member(key));
-            write(element, path);
-            path.pop_back();
+            steps_.push_back({&key, 0});
+            write(member.value());
+            steps_.pop_back();
         }
         --depth_;
         newline();
@@ -119,6 +153,7 @@ private:
 
     bool pretty_;
     int depth_ = 0;
+    std::vector<Step> steps_;
     std::string out_;
 };
 
@@ -147,8 +182,7 @@ bool nestsTooDeep(std::string_view text) {
 
 std::string encode(const Value& value, Style style) {
     Writer writer(style);
-    CodingPath path;
-    writer.write(value, path);
+    writer.write(value);
     return writer.take();
 }
 

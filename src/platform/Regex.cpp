@@ -1,10 +1,18 @@
 #include "platform/Regex.h"
 
+#include "platform/Diagnostics.h"
+
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
 #include <unicode/utypes.h>
 
 namespace tavlin {
+namespace {
+
+// In ICU's matching time units (roughly milliseconds).
+constexpr int32_t searchTimeLimit = 200;
+
+} // namespace
 
 struct Regex::Compiled {
     std::string source;
@@ -38,7 +46,14 @@ std::optional<Regex::Range> Regex::firstMatch(std::string_view text) const {
     const auto input = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
     std::unique_ptr<icu::RegexMatcher> matcher(compiled_->pattern->matcher(input, status));
     if (U_FAILURE(status) || !matcher) return std::nullopt;
-    if (!matcher->find(status) || U_FAILURE(status)) return std::nullopt;
+    // A pathological expression must not freeze the main thread: give up as "no match".
+    matcher->setTimeLimit(searchTimeLimit, status);
+    const bool found = matcher->find(status);
+    if (status == U_REGEX_TIME_OUT) {
+        diag::printLine("Regular expression search gave up after its time limit: " + compiled_->source);
+        return std::nullopt;
+    }
+    if (!found || U_FAILURE(status)) return std::nullopt;
     const int32_t start = matcher->start(status);
     const int32_t end = matcher->end(status);
     if (U_FAILURE(status)) return std::nullopt;

@@ -1,0 +1,187 @@
+#include "model/Configuration.h"
+
+#include <chrono>
+
+#include "model/LeaderKeyCache.h"
+#include "platform/Diagnostics.h"
+#include "platform/Files.h"
+#include "platform/Unicode.h"
+
+namespace tavlin {
+namespace {
+
+std::string replacedAll(std::string text, std::string_view from, std::string_view to) {
+    std::size_t at = 0;
+    while ((at = text.find(from, at)) != std::string::npos) {
+        text.replace(at, from.size(), to);
+        at += to.size();
+    }
+    return text;
+}
+
+std::filesystem::path locate(SearchPathDirectory directory, const std::string& path) {
+    if (auto url = FileHelper::url(directory, path)) return *url;
+    throw FileError(FileError::Kind::noSuchFile, path,
+                    "The application-support folder is not known: neither XDG_DATA_HOME nor HOME is set.");
+}
+
+bool isOldFormatError(const DecodingError& error) {
+    return error.kind() == DecodingError::Kind::typeMismatch && error.type() == "Configuration.HotKey";
+}
+
+} // namespace
+
+const std::string& Configuration::relativePath() {
+    static const std::string path = std::string(bundleIdentifier) + "/configuration." + "json";
+    return path;
+}
+
+std::optional<std::filesystem::path> Configuration::fileURL() {
+    return FileHelper::url(SearchPathDirectory::applicationSupport, relativePath());
+}
+
+json::Value Configuration::toJson() const {
+    json::Value value = json::Value::object();
+    if (authorInfo) value["authorInfo"] = *authorInfo;
+    json::Value keys = json::Value::array();
+    for (const auto& hotKey : hotKeys) keys.push_back(hotKey.toJson());
+    value["hotKeys"] = std::move(keys);
+    value["decision"] = decision->toJson();
+    return value;
+}
+
+std::shared_ptr<Configuration> Configuration::fromJson(const JsonReader& reader) {
+    reader.requireObject("Configuration");
+    auto authorInfo = reader.optionalStringMember("authorInfo");
+    std::vector<HotKey> hotKeys;
+    for (const auto& element : reader.member("hotKeys", "Array").elements()) hotKeys.push_back(HotKey::fromJson(element));
+    auto decision = Decision::fromJson(reader.member("decision", "Decision"));
+    return std::make_shared<Configuration>(std::move(authorInfo), std::move(hotKeys), std::move(decision));
+}
+
+std::string Configuration::encodedText() const { return json::encode(toJson(), json::Style::pretty); }
+
+void Configuration::write(SearchPathDirectory directory, const std::string& path) const {
+    const std::string text = encodedText();
+    FileHelper::write(text, locate(directory, path));
+}
+
+OldConfiguration OldConfiguration::fromJson(const JsonReader& reader) {
+    reader.requireObject("OldConfiguration");
+    OldConfiguration old;
+    for (const auto& element : reader.member("hotKeys", "Array").elements()) {
+        element.requireObject("OldHotKey");
+        old.hotKeys.push_back({element.member("keyCode", "UInt32").uint32(), element.member("modifiersCode", "UInt32").uint32()});
+    }
+    old.decision = Decision::fromJson(reader.member("decision", "Decision"));
+    return old;
+}
+
+std::shared_ptr<Configuration> loadConfiguration(SearchPathDirectory directory, const std::string& path) {
+    const std::string bytes = readData(locate(directory, path));
+    return decodeJson(bytes, [](const JsonReader& reader) { return Configuration::fromJson(reader); });
+}
+
+OldConfiguration loadOldConfiguration(SearchPathDirectory directory, const std::string& path) {
+    const std::string bytes = readData(locate(directory, path));
+    return decodeJson(bytes, [](const JsonReader& reader) { return OldConfiguration::fromJson(reader); });
+}
+
+Result<std::shared_ptr<Configuration>> Configuration::loadOrCreate(unsigned options) {
+    cachedLeaderKeys().reset();
+    const auto writeDefault = [&]() -> Result<std::shared_ptr<Configuration>> {
+        auto configuration = std::make_shared<Configuration>(std::nullopt, std::vector<HotKey>{}, Decision::example());
+        try {
+            configuration->write(SearchPathDirectory::applicationSupport, relativePath());
+        } catch (...) {
+            return std::current_exception();
+        }
+        cachedLeaderKeys().reset();
+        backUpConfigurationFile();
+        return configuration;
+    };
+    const auto url = fileURL();
+    if ((options & ifMissing) && url && !files::exists(*url)) return writeDefault();
+    try {
+        return loadConfiguration(SearchPathDirectory::applicationSupport, relativePath());
+    } catch (...) {
+        if (options & ifInvalid) return writeDefault();
+        return std::current_exception();
+    }
+}
+
+std::optional<std::filesystem::path> Configuration::makeBackupFolder() {
+    const auto url = fileURL();
+    if (!url) return std::nullopt;
+    const auto folder = url->parent_path() / "backup";
+    if (!files::exists(folder)) {
+        try {
+            files::createDirectories(folder);
+        } catch (const FileError& error) {
+            diag::printLine(error.localizedDescription());
+            return std::nullopt;
+        }
+    }
+    return folder;
+}
+
+void Configuration::backUpConfigurationFile() {
+    const auto url = fileURL();
+    if (!url || !files::exists(*url)) return;
+    const auto folder = makeBackupFolder();
+    if (!folder) return;
+    const auto destination =
+        *folder / ("configuration_" + files::backupTimestamp(std::chrono::system_clock::now()) + ".json");
+    FileHelper::replaceItem(destination, *url);
+}
+
+void Configuration::upgradeFileIfNeeded() {
+    const auto url = fileURL();
+    if (!url || !files::exists(*url)) return;
+    std::string bytes;
+    try {
+        bytes = readData(*url);
+    } catch (const FileError& error) {
+        diag::printLine(error.localizedDescription());
+        return;
+    }
+    if (unicode::isValidUtf8(bytes) && bytes.find("togglePreferencesWindow") != std::string::npos) {
+        try {
+            FileHelper::writeString(replacedAll(bytes, "togglePreferencesWindow", "toggleConfigurationWindow"),
+                                    SearchPathDirectory::applicationSupport, relativePath());
+        } catch (const FileError& error) {
+            diag::printLine(error.localizedDescription());
+            return;
+        }
+    }
+    try {
+        loadConfiguration(SearchPathDirectory::applicationSupport, relativePath());
+    } catch (const DecodingError& error) {
+        if (isOldFormatError(error)) convertOldFormat();
+    } catch (const std::exception&) {
+        // Other failures are reported by the loads that follow.
+    }
+}
+
+void Configuration::convertOldFormat() {
+    OldConfiguration old;
+    try {
+        old = loadOldConfiguration(SearchPathDirectory::applicationSupport, relativePath());
+    } catch (const std::exception& error) {
+        diag::printLine(localizedDescription(error));
+        return;
+    }
+    std::vector<HotKey> hotKeys;
+    for (const auto& key : old.hotKeys) hotKeys.push_back(HotKey::combo(key.keyCode, key.modifiersCode));
+    const Configuration converted(std::nullopt, std::move(hotKeys), old.decision);
+    try {
+        converted.write(SearchPathDirectory::applicationSupport, relativePath());
+    } catch (const std::exception& error) {
+        diag::printLine(localizedDescription(error));
+        return;
+    }
+    cachedLeaderKeys().reset();
+    backUpConfigurationFile();
+}
+
+} // namespace tavlin

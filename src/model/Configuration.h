@@ -1,0 +1,86 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/Decision.h"
+#include "model/FileHelper.h"
+#include "model/FlatKeysAndActionRow.h"
+#include "model/HotKey.h"
+#include "platform/Result.h"
+
+namespace tavlin {
+
+// The stored root: the leader keys and the decision tree, and who made it.
+class Configuration {
+public:
+    using HotKey = tavlin::HotKey;
+
+    // What loadOrCreate may write the default configuration for.
+    enum CreateOptions : unsigned {
+        ifMissing = 1, // there is no file
+        ifInvalid = 2, // the file cannot be read or decoded
+    };
+
+    // "flat_rows" for a configuration generated from the flat rows; absent for a hand-made one.
+    std::optional<std::string> authorInfo;
+    std::vector<HotKey> hotKeys;
+    DecisionPtr decision;
+
+    Configuration(std::optional<std::string> authorInfo, std::vector<HotKey> hotKeys, DecisionPtr decision)
+        : authorInfo(std::move(authorInfo)), hotKeys(std::move(hotKeys)), decision(std::move(decision)) {}
+
+    bool isGenerated() const { return authorInfo && authorInfo->find("flat_rows") != std::string::npos; }
+
+    // "local.tavlin/configuration.json": the file's path inside the application-support folder.
+    static const std::string& relativePath();
+    static std::optional<std::filesystem::path> fileURL();
+
+    json::Value toJson() const;
+    static std::shared_ptr<Configuration> fromJson(const JsonReader& reader);
+    // The pretty JSON text the file holds.
+    std::string encodedText() const;
+
+    // Writes the file atomically. Throws EncodingError or FileError (also when the folder is not
+    // known).
+    void write(SearchPathDirectory directory, const std::string& path) const;
+
+    // Reads the file, writing the default configuration where the options say so.
+    static Result<std::shared_ptr<Configuration>> loadOrCreate(unsigned options);
+    // Copies the file into backup/configuration_<timestamp>.json beside it. Never fails outward.
+    static void backUpConfigurationFile();
+    static std::optional<std::filesystem::path> makeBackupFolder();
+    // Start-up upgrade: renames the old action-kind name and converts the older format.
+    static void upgradeFileIfNeeded();
+    static void convertOldFormat();
+
+    // Generation of the configuration from the flat key-binding rows.
+    struct WritingFlatRowsPreferencesToTavlinJSON {
+        // Reads the stored rows and writes the generated configuration; a failed write ends in
+        // an alert.
+        static void migrate();
+        // The configuration the rows compile to (only enabled rows take part).
+        static std::shared_ptr<Configuration> configuration(const std::vector<FlatKeysAndActionRow>& rows);
+    };
+};
+
+// The previous file format: hot keys as plain key code and modifier pairs.
+struct OldConfiguration {
+    struct OldHotKey {
+        std::uint32_t keyCode = 0;
+        std::uint32_t modifiersCode = 0;
+    };
+    std::vector<OldHotKey> hotKeys;
+    DecisionPtr decision;
+
+    static OldConfiguration fromJson(const JsonReader& reader);
+};
+
+// Read and decode the file at folder + path. Throw FileError or DecodingError.
+std::shared_ptr<Configuration> loadConfiguration(SearchPathDirectory directory, const std::string& path);
+OldConfiguration loadOldConfiguration(SearchPathDirectory directory, const std::string& path);
+
+} // namespace tavlin

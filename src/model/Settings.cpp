@@ -1,0 +1,136 @@
+#include "model/Settings.h"
+
+#include <algorithm>
+
+#include "model/ListText.h"
+#include "platform/Diagnostics.h"
+#include "platform/Files.h"
+#include "platform/Result.h"
+
+namespace tavlin {
+namespace settings {
+namespace {
+
+template <typename T>
+T read(std::optional<T> value, T fallback) {
+    return value ? *value : fallback;
+}
+
+} // namespace
+
+std::string appGroupSuiteName() { return std::string(bundleIdentifier) + ".app"; }
+
+std::shared_ptr<UserDefaults> appGroupStore() { return UserDefaults::suite(appGroupSuiteName()); }
+
+double showHintAfterSeconds() { return read(appGroupStore()->doubleValue(keys::showHintAfterSeconds), 0.0); }
+bool hideLeaderKeyIndicator() { return read(appGroupStore()->boolean(keys::hideLeaderKeyIndicator), false); }
+double leaderKeyIndicatorHeightPercent() { return read(appGroupStore()->doubleValue(keys::leaderKeyIndicatorHeightPercent), 0.0); }
+bool shouldShowInputHistory() { return read(appGroupStore()->boolean(keys::shouldShowInputHistory), false); }
+std::optional<std::string> inputWindowTopLeftPositionString() { return appGroupStore()->string(keys::inputWindowTopLeftPositionString); }
+std::optional<double> inputWindowWidthDouble() { return appGroupStore()->doubleValue(keys::inputWindowWidthDouble); }
+double maximumSingleModifierPressAndReleaseInterval() {
+    return read(appGroupStore()->doubleValue(keys::maximumSingleModifierPressAndReleaseInterval), 0.2);
+}
+bool showExperimentalActions() { return read(appGroupStore()->boolean(keys::showExperimentalActions), false); }
+bool previousCheckedComplexMode() { return read(appGroupStore()->boolean(keys::previousCheckedComplexMode), false); }
+HotKey::SingleTapModifier previousSetLeaderKeySingleModier() {
+    const auto text = appGroupStore()->string(keys::previousSetLeaderKeySingleModier);
+    return text ? singleTapModifierFromRawValue(*text).value_or(HotKey::SingleTapModifier::command)
+                : HotKey::SingleTapModifier::command;
+}
+bool hideDockIcon() { return read(appGroupStore()->boolean(keys::hideDockIcon), false); }
+bool showDecisionBorder() { return read(appGroupStore()->boolean(keys::showDecisionBorder), false); }
+
+std::optional<std::vector<FlatKeysAndActionRow>> flatKeysAndActionRows() {
+    const auto text = appGroupStore()->string(keys::flatKeysAndActionRows);
+    if (!text) return std::nullopt;
+    bool lackedIDs = false;
+    auto rows = flatRowsFromRawValue(*text, &lackedIDs);
+    if (rows && lackedIDs) {
+        if (auto error = setFlatKeysAndActionRows(*rows)) diag::printLine(*error);
+    }
+    return rows;
+}
+
+std::optional<std::string> setFlatKeysAndActionRows(const std::vector<FlatKeysAndActionRow>& rows) {
+    std::string text;
+    try {
+        text = flatRowsRawValue(rows);
+    } catch (const std::exception& error) {
+        return localizedDescription(error);
+    }
+    return appGroupStore()->set(keys::flatKeysAndActionRows, text);
+}
+
+bool storeDefaultFlatRowsIfNeverStored() {
+    if (appGroupStore()->object(keys::flatKeysAndActionRows)) return false;
+    if (auto error = setFlatKeysAndActionRows(FlatKeysAndActionRow::defaultRows())) {
+        diag::printLine(*error);
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> stringList(const char* key) {
+    const auto text = appGroupStore()->string(key);
+    if (!text) return {};
+    return listFromRawValue<std::string>(*text, [](const JsonReader& reader) { return reader.string(); })
+        .value_or(std::vector<std::string>{});
+}
+
+void setStringList(const char* key, const std::vector<std::string>& list) {
+    if (auto error = appGroupStore()->set(key, listRawValue(list, [](const std::string& s) { return json::Value(s); }))) {
+        diag::printLine(*error);
+    }
+}
+
+std::vector<std::string> disabledApplications() { return stringList(keys::disabledApplications); }
+std::vector<std::string> suggestedDisabledApplicationPaths() { return stringList(keys::suggestedDisabledApplicationPaths); }
+
+void addSuggestedDisabledApplicationPath(const std::optional<std::string>& path) {
+    if (!path) return;
+    std::vector<std::string> paths{*path};
+    for (auto& stored : suggestedDisabledApplicationPaths()) {
+        if (std::find(paths.begin(), paths.end(), stored) == paths.end()) paths.push_back(std::move(stored));
+    }
+    if (paths.size() > 5) paths.resize(5);
+    setStringList(keys::suggestedDisabledApplicationPaths, paths);
+}
+
+} // namespace settings
+
+namespace NSUserDefaults {
+
+std::shared_ptr<Manager> Manager::shared() {
+    static const auto manager = std::make_shared<Manager>(UserDefaults::standard());
+    return manager;
+}
+
+Manager::Manager(std::shared_ptr<UserDefaults> userDefaults) : userDefaults_(std::move(userDefaults)) {}
+
+Manager::~Manager() {
+    while (!observers_.empty()) {
+        auto [store, token] = observers_.back();
+        observers_.pop_back();
+        if (auto owner = store.lock()) owner->removeObserver(token);
+    }
+}
+
+void Manager::observe(const std::shared_ptr<UserDefaults>& store, std::function<void()> handler) {
+    // The manager removes its observers when it goes, so the observer never outlives it.
+    const auto token = store->addObserver([this, handler = std::move(handler)] { handleChange(handler); });
+    observers_.emplace_back(store, token);
+}
+
+void Manager::handleChange(const std::function<void()>& handler) {
+    if (isHandlingUserDefaultsChange_) return;
+    isHandlingUserDefaultsChange_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{isHandlingUserDefaultsChange_};
+    handler();
+}
+
+} // namespace NSUserDefaults
+} // namespace tavlin

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/FlatKeysAndActionRow.h"
+#include "model/HotKey.h"
+#include "platform/UserDefaults.h"
+
+namespace tavlin {
+
+// The application's own preferences suite ("local.tavlin.app") and its keys. Reads never fail:
+// an absent key or a value of another kind gives the key's default.
+namespace settings {
+
+std::shared_ptr<UserDefaults> appGroupStore();
+// The suite's name: the bundle identifier with ".app" appended.
+std::string appGroupSuiteName();
+
+namespace keys {
+inline constexpr const char* showHintAfterSeconds = "showHintAfterSeconds";
+inline constexpr const char* hideLeaderKeyIndicator = "hideLeaderKeyIndicator";
+inline constexpr const char* leaderKeyIndicatorHeightPercent = "leaderKeyIndicatorHeightPercent";
+inline constexpr const char* shouldShowInputHistory = "shouldShowInputHistory";
+inline constexpr const char* inputWindowTopLeftPositionString = "inputWindowTopLeftPositionString";
+inline constexpr const char* inputWindowWidthDouble = "inputWindowWidthDouble";
+inline constexpr const char* maximumSingleModifierPressAndReleaseInterval = "maximumSingleModifierPressAndReleaseInterval";
+inline constexpr const char* showExperimentalActions = "showExperimentalActions";
+inline constexpr const char* flatKeysAndActionRows = "flatKeysAndActionRows";
+inline constexpr const char* disabledApplications = "disabledApplications";
+inline constexpr const char* suggestedDisabledApplicationPaths = "suggestedDisabledApplicationPaths";
+inline constexpr const char* previousCheckedComplexMode = "previousCheckedComplexMode";
+inline constexpr const char* previousSetLeaderKeySingleModier = "previousSetLeaderKeySingleModier"; // spelled so when stored
+inline constexpr const char* hideDockIcon = "hideDockIcon";
+inline constexpr const char* showDecisionBorder = "showDecisionBorder";
+} // namespace keys
+
+double showHintAfterSeconds();
+bool hideLeaderKeyIndicator();
+double leaderKeyIndicatorHeightPercent();
+bool shouldShowInputHistory();
+std::optional<std::string> inputWindowTopLeftPositionString();
+std::optional<double> inputWindowWidthDouble();
+double maximumSingleModifierPressAndReleaseInterval();
+bool showExperimentalActions();
+bool previousCheckedComplexMode();
+HotKey::SingleTapModifier previousSetLeaderKeySingleModier();
+bool hideDockIcon();
+bool showDecisionBorder();
+
+// The flat rows; nothing when never stored or when the stored text does not read as rows (the
+// text is then left as it is). Rows stored without identifiers are written back once with the
+// identifiers they got, so that later edits find them.
+std::optional<std::vector<FlatKeysAndActionRow>> flatKeysAndActionRows();
+// Stores the rows; an error text when they could not be encoded or written (nothing is stored).
+std::optional<std::string> setFlatKeysAndActionRows(const std::vector<FlatKeysAndActionRow>& rows);
+// Stores the default rows when the key was never stored. Answers whether it did.
+bool storeDefaultFlatRowsIfNeverStored();
+
+std::vector<std::string> disabledApplications();
+std::vector<std::string> suggestedDisabledApplicationPaths();
+// Puts the path first among the suggestions, drops its older copy, keeps five.
+void addSuggestedDisabledApplicationPath(const std::optional<std::string>& path);
+
+// Lists of texts kept as one text preference (compact JSON).
+std::vector<std::string> stringList(const char* key);
+void setStringList(const char* key, const std::vector<std::string>& list);
+
+} // namespace settings
+
+// Keeps the observers of the settings suite, and keeps a change handler from running again
+// while it runs (its own writes announce changes too).
+namespace NSUserDefaults {
+class Manager {
+public:
+    static std::shared_ptr<Manager> shared();
+
+    explicit Manager(std::shared_ptr<UserDefaults> userDefaults);
+    ~Manager();
+    Manager(const Manager&) = delete;
+    Manager& operator=(const Manager&) = delete;
+
+    // Observes changes of `store`; every change runs `handler` through handleChange.
+    void observe(const std::shared_ptr<UserDefaults>& store, std::function<void()> handler);
+    void handleChange(const std::function<void()>& handler);
+
+    bool isHandlingUserDefaultsChange() const { return isHandlingUserDefaultsChange_; }
+    std::size_t observerCount() const { return observers_.size(); }
+
+private:
+    std::shared_ptr<UserDefaults> userDefaults_;
+    std::vector<std::pair<std::weak_ptr<UserDefaults>, UserDefaults::ObserverToken>> observers_;
+    bool isHandlingUserDefaultsChange_ = false;
+};
+} // namespace NSUserDefaults
+
+} // namespace tavlin

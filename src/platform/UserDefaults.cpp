@@ -1,0 +1,382 @@
+#include "platform/UserDefaults.h"
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <type_traits>
+
+#include "platform/Decoding.h"
+#include "platform/Diagnostics.h"
+#include "platform/Files.h"
+#include "platform/Json.h"
+
+namespace tavlin {
+namespace {
+
+// Why a stored value could not be read back.
+struct MalformedValue : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+constexpr std::string_view base64Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string base64Encode(const DefaultsValue::Data& data) {
+    std::string text;
+    text.reserve((data.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 3 <= data.size(); i += 3) {
+        const std::uint32_t group = (std::uint32_t{data[i]} << 16) | (std::uint32_t{data[i + 1]} << 8) | data[i + 2];
+        for (int shift = 18; shift >= 0; shift -= 6) text.push_back(base64Alphabet[(group >> shift) & 0x3F]);
+    }
+    const std::size_t rest = data.size() - i;
+    if (rest > 0) {
+        std::uint32_t group = std::uint32_t{data[i]} << 16;
+        if (rest == 2) group |= std::uint32_t{data[i + 1]} << 8;
+        text.push_back(base64Alphabet[(group >> 18) & 0x3F]);
+        text.push_back(base64Alphabet[(group >> 12) & 0x3F]);
+        text.push_back(rest == 2 ? base64Alphabet[(group >> 6) & 0x3F] : '=');
+        text.push_back('=');
+    }
+    return text;
+}
+
+// Accepts only what base64Encode writes: padded, no white space, zero bits after the last byte.
+DefaultsValue::Data base64Decode(const std::string& text) {
+    static const std::array<int, 256> values = [] {
+        std::array<int, 256> table{};
+        table.fill(-1);
+        for (std::size_t i = 0; i < base64Alphabet.size(); ++i) table[static_cast<unsigned char>(base64Alphabet[i])] = int(i);
+        return table;
+    }();
+    if (text.size() % 4 != 0) throw MalformedValue("the data is not base64 text");
+    std::size_t padding = 0;
+    if (!text.empty() && text.back() == '=') padding = text[text.size() - 2] == '=' ? 2 : 1;
+
+    DefaultsValue::Data data;
+    data.reserve(text.size() / 4 * 3);
+    for (std::size_t i = 0; i < text.size(); i += 4) {
+        const bool last = i + 4 == text.size();
+        std::uint32_t group = 0;
+        for (std::size_t j = 0; j < 4; ++j) {
+            const char c = text[i + j];
+            int value = 0;
+            if (c == '=' && last && j >= 4 - padding) value = 0;
+            else if ((value = values[static_cast<unsigned char>(c)]) < 0) throw MalformedValue("the data is not base64 text");
+            group = (group << 6) | static_cast<std::uint32_t>(value);
+        }
+        const std::size_t count = last ? 3 - padding : 3;
+        if (last && padding > 0 && (group & ((1u << (8 * padding)) - 1)) != 0) {
+            throw MalformedValue("the data is not base64 text");
+        }
+        for (std::size_t k = 0; k < count; ++k) data.push_back(static_cast<std::uint8_t>(group >> (16 - 8 * k)));
+    }
+    return data;
+}
+
+// JSON numbers cannot carry these doubles (and our writer prints -0.0 as "-0", which reads back
+// as the integer 0), so they are stored as text under the "double" tag.
+std::optional<std::string> textForUnwritableDouble(double value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    if (value == 0 && std::signbit(value)) return "-0";
+    return std::nullopt;
+}
+
+json::Value encodeTagged(const DefaultsValue& value) {
+    json::Value tagged = json::Value::object();
+    std::visit(
+        [&](const auto& stored) {
+            using T = std::decay_t<decltype(stored)>;
+            if constexpr (std::is_same_v<T, bool>) {
+                tagged["bool"] = stored;
+            } else if constexpr (std::is_same_v<T, std::int64_t>) {
+                tagged["integer"] = stored;
+            } else if constexpr (std::is_same_v<T, double>) {
+                if (auto text = textForUnwritableDouble(stored)) tagged["double"] = *text;
+                else tagged["double"] = stored;
+            } else if constexpr (std::is_same_v<T, std::string>) {
+                tagged["string"] = stored;
+            } else if constexpr (std::is_same_v<T, DefaultsValue::Data>) {
+                tagged["data"] = base64Encode(stored);
+            } else if constexpr (std::is_same_v<T, DefaultsValue::Array>) {
+                json::Value elements = json::Value::array();
+                for (const auto& element : stored) elements.push_back(encodeTagged(element));
+                tagged["array"] = std::move(elements);
+            } else {
+                json::Value members = json::Value::object();
+                for (const auto& [key, member] : stored) members[key] = encodeTagged(member);
+                tagged["dictionary"] = std::move(members);
+            }
+        },
+        value.storage());
+    return tagged;
+}
+
+DefaultsValue decodeTagged(const json::Value& tagged) {
+    if (!tagged.is_object() || tagged.size() != 1) {
+        throw MalformedValue("expected an object with exactly one of bool, integer, double, string, data, array, "
+                             "dictionary");
+    }
+    const auto member = tagged.begin();
+    const std::string& tag = member.key();
+    const json::Value& content = member.value();
+    if (tag == "bool") {
+        if (!content.is_boolean()) throw MalformedValue("\"bool\" does not hold true or false");
+        return content.get<bool>();
+    }
+    if (tag == "integer") {
+        if (content.is_number_integer() && !content.is_number_unsigned()) return content.get<std::int64_t>();
+        if (content.is_number_unsigned() &&
+            content.get<std::uint64_t>() <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+            return static_cast<std::int64_t>(content.get<std::uint64_t>());
+        }
+        throw MalformedValue("\"integer\" does not hold a 64-bit integer");
+    }
+    if (tag == "double") {
+        // Our writer prints 1.0 as "1": the tag, not the number's form, makes it a double.
+        if (content.is_number()) return content.get<double>();
+        if (content.is_string()) {
+            const auto& text = content.get_ref<const std::string&>();
+            if (text == "nan") return std::numeric_limits<double>::quiet_NaN();
+            if (text == "inf") return std::numeric_limits<double>::infinity();
+            if (text == "-inf") return -std::numeric_limits<double>::infinity();
+            if (text == "-0") return -0.0;
+        }
+        throw MalformedValue("\"double\" does not hold a number");
+    }
+    if (tag == "string") {
+        if (!content.is_string()) throw MalformedValue("\"string\" does not hold text");
+        return content.get<std::string>();
+    }
+    if (tag == "data") {
+        if (!content.is_string()) throw MalformedValue("\"data\" does not hold base64 text");
+        return base64Decode(content.get_ref<const std::string&>());
+    }
+    if (tag == "array") {
+        if (!content.is_array()) throw MalformedValue("\"array\" does not hold an array");
+        DefaultsValue::Array elements;
+        elements.reserve(content.size());
+        for (const auto& element : content) elements.push_back(decodeTagged(element));
+        return elements;
+    }
+    if (tag == "dictionary") {
+        if (!content.is_object()) throw MalformedValue("\"dictionary\" does not hold an object");
+        DefaultsValue::Dictionary members;
+        for (const auto& [key, member] : content.items()) members.insert_or_assign(key, decodeTagged(member));
+        return members;
+    }
+    throw MalformedValue("unknown kind \"" + tag + "\"");
+}
+
+struct SharedSuites {
+    std::mutex mutex;
+    std::map<std::string, std::shared_ptr<UserDefaults>> suites;
+};
+
+SharedSuites& sharedSuites() {
+    static SharedSuites shared;
+    return shared;
+}
+
+template <typename T>
+std::optional<T> typed(const std::optional<DefaultsValue>& value) {
+    if (!value) return std::nullopt;
+    if (const T* stored = value->get<T>()) return *stored;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::shared_ptr<UserDefaults> UserDefaults::suite(const std::string& name) {
+    auto& shared = sharedSuites();
+    std::lock_guard lock(shared.mutex);
+    auto& slot = shared.suites[name];
+    if (!slot) {
+        slot = std::make_shared<UserDefaults>(name);
+        slot->load();
+    }
+    return slot;
+}
+
+std::shared_ptr<UserDefaults> UserDefaults::standard() { return suite(std::string(bundleIdentifier)); }
+
+void UserDefaults::resetSharedSuites() {
+    auto& shared = sharedSuites();
+    std::lock_guard lock(shared.mutex);
+    shared.suites.clear();
+}
+
+UserDefaults::UserDefaults(std::string name) : name_(std::move(name)) {
+    if (auto folder = files::configDirectory()) path_ = *folder / std::string(bundleIdentifier) / (name_ + ".json");
+}
+
+std::filesystem::path UserDefaults::filePath() const { return path_; }
+
+void UserDefaults::load() {
+    std::lock_guard lock(mutex_);
+    if (path_.empty() || !files::exists(path_)) return;
+
+    std::string bytes;
+    try {
+        bytes = files::readFile(path_);
+    } catch (const FileError& error) {
+        if (error.kind() == FileError::Kind::noSuchFile) return;
+        // What could not be read must not be replaced by what little this process knows.
+        diag::printLine("User defaults " + path_.string() + " could not be read and will not be saved: " +
+                        error.localizedDescription());
+        unsavable_ = "The file “" + path_.filename().string() + "” couldn’t be saved because it couldn’t be read first. " +
+                     error.localizedDescription();
+        return;
+    }
+
+    json::Value document;
+    std::string problem;
+    try {
+        document = json::parse(bytes);
+        if (!document.is_object()) problem = "the document is not a JSON object";
+    } catch (const DecodingError& error) {
+        problem = error.debugDescription();
+    }
+    if (!problem.empty()) {
+        setAsideCorruptFile(problem);
+        return;
+    }
+
+    for (const auto& [key, tagged] : document.items()) {
+        try {
+            values_.insert_or_assign(key, decodeTagged(tagged));
+        } catch (const MalformedValue& error) {
+            diag::printLine("User defaults " + path_.string() + ": skipped the value for key \"" + key +
+                            "\": " + error.what());
+        }
+    }
+}
+
+void UserDefaults::setAsideCorruptFile(const std::string& problem) {
+    std::filesystem::path aside = path_;
+    aside += ".corrupt-" + files::backupTimestamp(std::chrono::system_clock::now());
+    std::error_code ec;
+    std::filesystem::rename(path_, aside, ec);
+    if (ec) {
+        diag::printLine("User defaults " + path_.string() + " is damaged (" + problem + ") and could not be moved to " +
+                        aside.string() + " (" + ec.message() + "); it will not be saved.");
+        unsavable_ = "The file “" + path_.filename().string() +
+                     "” couldn’t be saved because it is damaged and could not be moved aside.";
+        return;
+    }
+    diag::printLine("User defaults " + path_.string() + " is damaged (" + problem + "); moved it to " +
+                    aside.string() + " and started empty.");
+}
+
+std::optional<DefaultsValue> UserDefaults::object(const std::string& key) const {
+    std::lock_guard lock(mutex_);
+    const auto found = values_.find(key);
+    if (found == values_.end()) return std::nullopt;
+    return found->second;
+}
+
+std::optional<bool> UserDefaults::boolean(const std::string& key) const { return typed<bool>(object(key)); }
+
+std::optional<std::int64_t> UserDefaults::integer(const std::string& key) const {
+    return typed<std::int64_t>(object(key));
+}
+
+std::optional<double> UserDefaults::doubleValue(const std::string& key) const {
+    const auto value = object(key);
+    if (!value) return std::nullopt;
+    if (const auto* integer = value->get<std::int64_t>()) return static_cast<double>(*integer);
+    return typed<double>(value);
+}
+
+std::optional<std::string> UserDefaults::string(const std::string& key) const {
+    return typed<std::string>(object(key));
+}
+
+std::optional<DefaultsValue::Data> UserDefaults::data(const std::string& key) const {
+    return typed<DefaultsValue::Data>(object(key));
+}
+
+std::optional<DefaultsValue::Array> UserDefaults::array(const std::string& key) const {
+    return typed<DefaultsValue::Array>(object(key));
+}
+
+std::optional<DefaultsValue::Dictionary> UserDefaults::dictionary(const std::string& key) const {
+    return typed<DefaultsValue::Dictionary>(object(key));
+}
+
+std::map<std::string, DefaultsValue> UserDefaults::dictionaryRepresentation() const {
+    std::lock_guard lock(mutex_);
+    return values_;
+}
+
+std::optional<std::string> UserDefaults::set(const std::string& key, DefaultsValue value) {
+    {
+        std::lock_guard lock(mutex_);
+        values_.insert_or_assign(key, std::move(value));
+    }
+    return persistAndAnnounce();
+}
+
+std::optional<std::string> UserDefaults::remove(const std::string& key) {
+    {
+        std::lock_guard lock(mutex_);
+        if (values_.erase(key) == 0) return std::nullopt;
+    }
+    return persistAndAnnounce();
+}
+
+UserDefaults::ObserverToken UserDefaults::addObserver(Observer observer) {
+    std::lock_guard lock(mutex_);
+    const ObserverToken token = nextToken_++;
+    observers_.emplace(token, std::move(observer));
+    return token;
+}
+
+void UserDefaults::removeObserver(ObserverToken token) {
+    std::lock_guard lock(mutex_);
+    observers_.erase(token);
+}
+
+std::optional<std::string> UserDefaults::persistAndAnnounce() {
+    std::optional<std::string> failure;
+    std::vector<ObserverToken> tokens;
+    {
+        // Encoding and writing under the lock keep concurrent writers from landing out of order.
+        std::lock_guard lock(mutex_);
+        if (unsavable_) {
+            failure = unsavable_;
+        } else if (path_.empty()) {
+            failure = "The user defaults “" + name_ + "” couldn’t be saved because no configuration folder is known.";
+        } else {
+            json::Value document = json::Value::object();
+            for (const auto& [key, value] : values_) document[key] = encodeTagged(value);
+            try {
+                files::writeFileAtomically(path_, json::encode(document));
+            } catch (const FileError& error) {
+                failure = error.localizedDescription();
+            } catch (const EncodingError& error) {
+                failure = error.localizedDescription();
+            }
+        }
+        tokens.reserve(observers_.size());
+        for (const auto& entry : observers_) tokens.push_back(entry.first);
+    }
+
+    // Observers run without the lock and may add or remove observers, or change the suite: each
+    // is looked up again right before its call, so one removed meanwhile is not called.
+    for (const ObserverToken token : tokens) {
+        Observer observer;
+        {
+            std::lock_guard lock(mutex_);
+            const auto found = observers_.find(token);
+            if (found == observers_.end()) continue;
+            observer = found->second;
+        }
+        observer();
+    }
+    return failure;
+}
+
+} // namespace tavlin

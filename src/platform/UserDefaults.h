@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace tavlin {
+
+// One stored preference value. The kinds stay apart: a Bool is not a number, an integer is
+// not a double, data is not text.
+class DefaultsValue {
+public:
+    using Data = std::vector<std::uint8_t>;
+    using Array = std::vector<DefaultsValue>;
+    using Dictionary = std::map<std::string, DefaultsValue>;
+    using Storage = std::variant<bool, std::int64_t, double, std::string, Data, Array, Dictionary>;
+
+    DefaultsValue(bool value) : storage_(value) {}
+    DefaultsValue(int value) : storage_(std::int64_t{value}) {}
+    DefaultsValue(std::int64_t value) : storage_(value) {}
+    DefaultsValue(double value) : storage_(value) {}
+    DefaultsValue(std::string value) : storage_(std::move(value)) {}
+    DefaultsValue(const char* value) : storage_(std::string(value)) {}
+    DefaultsValue(Data value) : storage_(std::move(value)) {}
+    DefaultsValue(Array value) : storage_(std::move(value)) {}
+    DefaultsValue(Dictionary value) : storage_(std::move(value)) {}
+
+    const Storage& storage() const { return storage_; }
+    template <typename T>
+    const T* get() const { return std::get_if<T>(&storage_); }
+
+    friend bool operator==(const DefaultsValue&, const DefaultsValue&) = default;
+
+private:
+    Storage storage_;
+};
+
+// A user-defaults suite: a named store of preferences kept in one JSON file under
+// $XDG_CONFIG_HOME/local.tavlin/<suite name>.json. Every write replaces the file atomically;
+// every change is announced to the suite's observers in this process, synchronously, after the
+// value is stored. One object per suite name and process.
+class UserDefaults {
+public:
+    using Observer = std::function<void()>;
+    using ObserverToken = std::uint64_t;
+
+    // The suite of this name, made on first use. Keys may hold any text, "/" and ":" included.
+    static std::shared_ptr<UserDefaults> suite(const std::string& name);
+    // The standard suite, named after the bundle identifier.
+    static std::shared_ptr<UserDefaults> standard();
+    // Forgets every suite object, so that the next use reads the files again (tests that change
+    // XDG_CONFIG_HOME call it).
+    static void resetSharedSuites();
+
+    const std::string& name() const { return name_; }
+    std::filesystem::path filePath() const;
+
+    std::optional<DefaultsValue> object(const std::string& key) const;
+    // Typed reads: nothing when the key is absent or holds another kind. A double read accepts
+    // an integer.
+    std::optional<bool> boolean(const std::string& key) const;
+    std::optional<std::int64_t> integer(const std::string& key) const;
+    std::optional<double> doubleValue(const std::string& key) const;
+    std::optional<std::string> string(const std::string& key) const;
+    std::optional<DefaultsValue::Data> data(const std::string& key) const;
+    std::optional<DefaultsValue::Array> array(const std::string& key) const;
+    std::optional<DefaultsValue::Dictionary> dictionary(const std::string& key) const;
+    std::map<std::string, DefaultsValue> dictionaryRepresentation() const;
+
+    // Stores the value and announces the change. A failed write of the file is reported by the
+    // returned text (nothing on success); the value stays in memory either way.
+    std::optional<std::string> set(const std::string& key, DefaultsValue value);
+    std::optional<std::string> remove(const std::string& key);
+
+    ObserverToken addObserver(Observer observer);
+    void removeObserver(ObserverToken token);
+
+    explicit UserDefaults(std::string name); // use suite()
+
+private:
+    void load();
+    void setAsideCorruptFile(const std::string& problem);
+    std::optional<std::string> persistAndAnnounce();
+
+    std::string name_;
+    std::filesystem::path path_; // empty when no configuration folder is known
+    // Set when the file exists but could not be read or moved aside: writing would destroy it.
+    std::optional<std::string> unsavable_;
+    mutable std::recursive_mutex mutex_;
+    std::map<std::string, DefaultsValue> values_;
+    std::map<ObserverToken, Observer> observers_;
+    ObserverToken nextToken_ = 1;
+};
+
+} // namespace tavlin

@@ -1,3 +1,0 @@
-#include <gtest/gtest.h>
-#include "model/KeyNames.h"
-TEST(Smoke, KeyNameOfA) { EXPECT_EQ(tavlin::keyName(0), "A"); }

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Diagnostics.h"
+
+namespace tavlin::diag {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(Diagnostics, CaptureCollectsEveryLineIncludingEmptyOnes) {
+    Capture capture;
+    printLine("first");
+    printLine("");
+    printLine(std::string("with\0nul", 8));
+    EXPECT_EQ(capture.lines(), (Lines{"first", "", std::string("with\0nul", 8)}));
+    capture.clear();
+    EXPECT_TRUE(capture.lines().empty());
+    printLine("after clear");
+    EXPECT_EQ(capture.lines(), Lines{"after clear"});
+}
+
+TEST(Diagnostics, CaptureRestoresThePreviousSink) {
+    Lines outer;
+    const Sink before = setSink([&](std::string_view line) { outer.emplace_back(line); });
+    {
+        Capture capture;
+        printLine("inside");
+        EXPECT_EQ(capture.lines(), Lines{"inside"});
+    }
+    printLine("outside");
+    EXPECT_EQ(outer, Lines{"outside"});
+    // setSink answers the sink it replaced: ours, which still works.
+    const Sink ours = setSink(before);
+    ASSERT_TRUE(ours);
+    ours("direct");
+    EXPECT_EQ(outer, (Lines{"outside", "direct"}));
+}
+
+TEST(Diagnostics, NestedCapturesEachSeeTheirOwnLines) {
+    Capture outer;
+    printLine("a");
+    {
+        Capture inner;
+        printLine("b");
+        {
+            Capture innermost;
+            printLine("c");
+            EXPECT_EQ(innermost.lines(), Lines{"c"});
+        }
+        printLine("d");
+        EXPECT_EQ(inner.lines(), (Lines{"b", "d"}));
+    }
+    printLine("e");
+    EXPECT_EQ(outer.lines(), (Lines{"a", "e"}));
+}
+
+TEST(Diagnostics, WithoutASinkLinesGoToStandardOutput) {
+    const Sink previous = setSink({});
+    testing::internal::CaptureStdout();
+    printLine("to stdout");
+    printLine("");
+    const std::string printed = testing::internal::GetCapturedStdout();
+    setSink(previous);
+    EXPECT_EQ(printed, "to stdout\n\n");
+}
+
+TEST(Diagnostics, CaptureCollectsLinesFromOtherThreads) {
+    Capture capture;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([] {
+            for (int i = 0; i < 250; ++i) printLine("line");
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(capture.lines().size(), 1000u);
+}
+
+} // namespace
+} // namespace tavlin::diag

@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Files.h"
+
+namespace tavlin {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::optional<std::string> environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+void restore(const char* name, const std::optional<std::string>& value) {
+    if (value) setenv(name, value->c_str(), 1);
+    else unsetenv(name);
+}
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void put(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+mode_t permissions(const fs::path& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0);
+    return info.st_mode & 07777;
+}
+
+FileError fileErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const FileError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no FileError";
+    return {FileError::Kind::other, {}, ""};
+}
+
+// Every test runs in a fresh folder that stands in for HOME and the XDG folders.
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "tavlin-files-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        fs::create_directories(root_ / "home");
+        setenv("HOME", (root_ / "home").c_str(), 1);
+        setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+    }
+
+    void TearDown() override {
+        restore("HOME", home_);
+        restore("XDG_DATA_HOME", dataHome_);
+        restore("XDG_CONFIG_HOME", configHome_);
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+
+    fs::path root_;
+
+private:
+    std::optional<std::string> home_ = environment("HOME");
+    std::optional<std::string> dataHome_ = environment("XDG_DATA_HOME");
+    std::optional<std::string> configHome_ = environment("XDG_CONFIG_HOME");
+};
+
+TEST_F(FilesTest, FoldersComeFromXdgVariablesWhenTheyAreAbsolute) {
+    EXPECT_EQ(files::applicationSupportDirectory(), root_ / "data");
+    EXPECT_EQ(files::configDirectory(), root_ / "config");
+
+    setenv("XDG_DATA_HOME", "relative/data", 1);
+    setenv("XDG_CONFIG_HOME", "", 1);
+    EXPECT_EQ(files::applicationSupportDirectory(), root_ / "home" / ".local/share");
+    EXPECT_EQ(files::configDirectory(), root_ / "home" / ".config");
+
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(files::applicationSupportDirectory(), root_ / "home" / ".local/share");
+    EXPECT_EQ(files::configDirectory(), root_ / "home" / ".config");
+}
+
+TEST_F(FilesTest, ScriptsFolderIsCreatedWhenMissingAndNothingWhenItCannotBe) {
+    const fs::path expected = root_ / "data" / "local.tavlin" / "scripts";
+    EXPECT_EQ(files::applicationScriptsDirectory(), expected);
+    EXPECT_TRUE(fs::is_directory(expected));
+    EXPECT_EQ(files::applicationScriptsDirectory(), expected);
+
+    put(root_ / "blocker", "a file where a folder should be");
+    setenv("XDG_DATA_HOME", (root_ / "blocker").c_str(), 1);
+    EXPECT_EQ(files::applicationScriptsDirectory(), std::nullopt);
+}
+
+TEST_F(FilesTest, AtomicWriteCreatesFoldersReplacesContentAndLeavesNoTemporaryFile) {
+    const fs::path folder = root_ / "a" / "b";
+    const fs::path file = folder / "configuration.json";
+    files::writeFileAtomically(file, "first");
+    EXPECT_EQ(contents(file), "first");
+
+    const std::string binary("\0\xff\n second, longer", 18);
+    files::writeFileAtomically(file, binary);
+    EXPECT_EQ(contents(file), binary);
+    files::writeFileAtomically(file, "");
+    EXPECT_EQ(contents(file), "");
+
+    EXPECT_EQ(entries(folder), std::vector<std::string>{"configuration.json"});
+}
+
+TEST_F(FilesTest, AtomicWriteKeepsPermissionsOfTheFileItReplacesAndHonoursUmaskOtherwise) {
+    const fs::path kept = root_ / "private.json";
+    put(kept, "old");
+    ASSERT_EQ(::chmod(kept.c_str(), 0600), 0);
+    files::writeFileAtomically(kept, "new");
+    EXPECT_EQ(permissions(kept), 0600u);
+
+    const mode_t previous = ::umask(027);
+    files::writeFileAtomically(root_ / "fresh.json", "x");
+    ::umask(previous);
+    EXPECT_EQ(permissions(root_ / "fresh.json"), 0640u);
+}
+
+TEST_F(FilesTest, AtomicWriteThroughASymlinkReplacesItsTargetAndKeepsTheLink) {
+    fs::create_directories(root_ / "dotfiles");
+    put(root_ / "dotfiles" / "settings.json", "old");
+    fs::create_symlink(root_ / "dotfiles" / "settings.json", root_ / "settings.json");
+
+    files::writeFileAtomically(root_ / "settings.json", "new");
+
+    EXPECT_TRUE(fs::is_symlink(root_ / "settings.json"));
+    EXPECT_EQ(contents(root_ / "dotfiles" / "settings.json"), "new");
+    EXPECT_EQ(entries(root_ / "dotfiles"), std::vector<std::string>{"settings.json"});
+}
+
+TEST_F(FilesTest, FailedAtomicWriteThrowsAndRemovesItsTemporaryFile) {
+    const fs::path folder = root_ / "local.tavlin";
+    fs::create_directories(folder / "configuration.json");
+    const FileError isFolder = fileErrorOf([&] { files::writeFileAtomically(folder / "configuration.json", "x"); });
+    EXPECT_EQ(isFolder.kind(), FileError::Kind::notAFile);
+    EXPECT_EQ(isFolder.path(), folder / "configuration.json");
+    EXPECT_EQ(isFolder.localizedDescription(),
+              "The file “configuration.json” couldn’t be saved because it is a folder.");
+    EXPECT_EQ(entries(folder), std::vector<std::string>{"configuration.json"});
+
+    put(root_ / "plain", "not a folder");
+    const FileError underFile = fileErrorOf([&] { files::writeFileAtomically(root_ / "plain" / "x.json", "x"); });
+    EXPECT_NE(underFile.localizedDescription().find("“plain”"), std::string::npos)
+        << underFile.localizedDescription();
+    EXPECT_EQ(contents(root_ / "plain"), "not a folder");
+}
+
+TEST_F(FilesTest, ReadFileAnswersTheBytesOrAnErrorNamingTheFile) {
+    const std::string bytes("\0\x01\xfe text", 8);
+    put(root_ / "data.bin", bytes);
+    EXPECT_EQ(files::readFile(root_ / "data.bin"), bytes);
+
+    const FileError missing = fileErrorOf([&] { files::readFile(root_ / "configuration.json"); });
+    EXPECT_EQ(missing.kind(), FileError::Kind::noSuchFile);
+    EXPECT_EQ(missing.path(), root_ / "configuration.json");
+    EXPECT_EQ(missing.localizedDescription(),
+              "The file “configuration.json” couldn’t be opened because there is no such file.");
+    EXPECT_STREQ(missing.what(), missing.localizedDescription().c_str());
+
+    const FileError folder = fileErrorOf([&] { files::readFile(root_); });
+    EXPECT_EQ(folder.kind(), FileError::Kind::notAFile);
+}
+
+TEST_F(FilesTest, ErrnoValuesMapToKindsAndSentences) {
+    const fs::path file = "/somewhere/local.tavlin/configuration.json";
+    const FileError denied = FileError::fromErrno(EACCES, file, "save");
+    EXPECT_EQ(denied.kind(), FileError::Kind::noPermission);
+    EXPECT_EQ(denied.localizedDescription(),
+              "You don’t have permission to save the file “configuration.json” in the folder “local.tavlin”.");
+    EXPECT_EQ(FileError::fromErrno(EACCES, file, "open").localizedDescription(),
+              "The file “configuration.json” couldn’t be opened because you don’t have permission to view it.");
+    EXPECT_EQ(FileError::fromErrno(EPERM, file, "save").kind(), FileError::Kind::noPermission);
+    EXPECT_EQ(FileError::fromErrno(EROFS, file, "save").kind(), FileError::Kind::noPermission);
+    EXPECT_EQ(FileError::fromErrno(ENOENT, file, "open").kind(), FileError::Kind::noSuchFile);
+    EXPECT_EQ(FileError::fromErrno(EISDIR, file, "open").kind(), FileError::Kind::notAFile);
+
+    const FileError full = FileError::fromErrno(ENOSPC, "/x/x", "save");
+    EXPECT_EQ(full.kind(), FileError::Kind::other);
+    EXPECT_EQ(full.localizedDescription(),
+              "The file “x” couldn’t be saved. " + std::error_code(ENOSPC, std::generic_category()).message() + ".");
+}
+
+TEST_F(FilesTest, CreateDirectoriesMakesParentsAndRefusesAFileInTheWay) {
+    files::createDirectories(root_ / "p" / "q" / "r");
+    EXPECT_TRUE(fs::is_directory(root_ / "p" / "q" / "r"));
+    files::createDirectories(root_ / "p" / "q" / "r");
+
+    put(root_ / "p" / "file", "");
+    EXPECT_THROW(files::createDirectories(root_ / "p" / "file"), FileError);
+    EXPECT_THROW(files::createDirectories(root_ / "p" / "file" / "below"), FileError);
+}
+
+TEST_F(FilesTest, ExistsNeverThrows) {
+    put(root_ / "file", "");
+    EXPECT_TRUE(files::exists(root_ / "file"));
+    EXPECT_TRUE(files::exists(root_));
+    EXPECT_FALSE(files::exists(root_ / "missing"));
+    EXPECT_FALSE(files::exists(root_ / "file" / "below"));
+}
+
+TEST_F(FilesTest, CopyReplacingReplacesTheDestinationAndKeepsTheSourcePermissions) {
+    put(root_ / "script.sh", "#!/bin/sh\necho new\n");
+    ASSERT_EQ(::chmod((root_ / "script.sh").c_str(), 0755), 0);
+    fs::create_directories(root_ / "backup");
+    put(root_ / "backup" / "script.sh", "old and longer than the new content");
+
+    files::copyReplacing(root_ / "script.sh", root_ / "backup" / "script.sh");
+    EXPECT_EQ(contents(root_ / "backup" / "script.sh"), "#!/bin/sh\necho new\n");
+    EXPECT_EQ(permissions(root_ / "backup" / "script.sh"), 0755u);
+    EXPECT_EQ(entries(root_ / "backup"), std::vector<std::string>{"script.sh"});
+
+    files::copyReplacing(root_ / "script.sh", root_ / "new" / "folder" / "copy.sh");
+    EXPECT_EQ(contents(root_ / "new" / "folder" / "copy.sh"), "#!/bin/sh\necho new\n");
+}
+
+TEST_F(FilesTest, CopyReplacingFromAMissingSourceLeavesTheDestinationAlone) {
+    put(root_ / "keep.json", "precious");
+    const FileError error = fileErrorOf([&] { files::copyReplacing(root_ / "gone.json", root_ / "keep.json"); });
+    EXPECT_EQ(error.kind(), FileError::Kind::noSuchFile);
+    EXPECT_EQ(error.path(), root_ / "gone.json");
+    EXPECT_EQ(contents(root_ / "keep.json"), "precious");
+}
+
+// Sets TZ for one test and puts the previous zone back.
+class BackupTimestamp : public ::testing::Test {
+protected:
+    void TearDown() override {
+        restore("TZ", zone_);
+        ::tzset();
+    }
+
+    static std::string at(const char* zone, std::chrono::system_clock::time_point time) {
+        setenv("TZ", zone, 1);
+        return files::backupTimestamp(time);
+    }
+
+private:
+    std::optional<std::string> zone_ = environment("TZ");
+};
+
+using namespace std::chrono_literals;
+
+// 2024-03-05 13:03:07.250 UTC.
+const std::chrono::system_clock::time_point instant = std::chrono::system_clock::time_point(1709643787s) + 250ms;
+
+TEST_F(BackupTimestamp, ShowsLocalTimeWithMillisecondsAndTheZoneOffset) {
+    EXPECT_EQ(at("CET-1", instant), "2024-03-05_14-03-07.250+0100");
+    EXPECT_EQ(at("EST5", instant), "2024-03-05_08-03-07.250-0500");
+    EXPECT_EQ(at("UTC0", instant), "2024-03-05_13-03-07.250+0000");
+}
+
+TEST_F(BackupTimestamp, OffsetsWithMinutesKeepTheirSignAndMinutes) {
+    EXPECT_EQ(at("IST-5:30", instant), "2024-03-05_18-33-07.250+0530");
+    EXPECT_EQ(at("NST3:30", instant), "2024-03-05_09-33-07.250-0330");
+}
+
+TEST_F(BackupTimestamp, PadsMillisecondsAndCrossesDatesInTheLocalZone) {
+    const auto nearMidnight = std::chrono::system_clock::time_point(1709683199s) + 5ms; // 2024-03-05 23:59:59.005 UTC
+    EXPECT_EQ(at("UTC0", nearMidnight), "2024-03-05_23-59-59.005+0000");
+    EXPECT_EQ(at("CET-1", nearMidnight), "2024-03-06_00-59-59.005+0100");
+    EXPECT_EQ(at("UTC0", std::chrono::system_clock::time_point(-1ms)), "1969-12-31_23-59-59.999+0000");
+}
+
+} // namespace
+} // namespace tavlin
