@@ -15,7 +15,7 @@ DecisionPtr decode(const std::string& text) {
 std::string encode(const Decision& decision) { return json::encode(decision.toJson()); }
 
 void reportTreeSize(benchmark::State& state, const std::string& text) {
-    state.counters["chances"] = 10000;
+    state.counters["chances"] = sampleTreeChances;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
@@ -46,9 +46,9 @@ BENCHMARK(BM_DecisionDecodeThenEncode)->Unit(benchmark::kMillisecond);
 
 void BM_DecisionSortedByPattern(benchmark::State& state) {
     const DecisionPtr tree = sampleTree();
-    if (chanceCount(*tree) != 10000) state.SkipWithError("the sample tree does not hold 10,000 chances");
+    if (chanceCount(*tree) != sampleTreeChances) state.SkipWithError("the sample tree has the wrong size");
     for (auto _ : state) benchmark::DoNotOptimize(tree->sortedByPattern());
-    state.counters["chances"] = 10000;
+    state.counters["chances"] = sampleTreeChances;
 }
 BENCHMARK(BM_DecisionSortedByPattern)->Unit(benchmark::kMillisecond);
 

@@ -26,15 +26,5 @@ void BM_KeyNameIfKnown(benchmark::State& state) {
 }
 BENCHMARK(BM_KeyNameIfKnown);
 
-// Codes without a name: the fallback texts ("Space", "Unknow(<code>)").
-void BM_KeyNameUnknown(benchmark::State& state) {
-    const int codes[] = {49, 52, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 66, 67, 68, 70, 77, 93, 94, 95};
-    for (auto _ : state) {
-        for (const int code : codes) benchmark::DoNotOptimize(keyName(code));
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * std::size(codes)));
-}
-BENCHMARK(BM_KeyNameUnknown);
-
 } // namespace
 } // namespace tavlin::bench

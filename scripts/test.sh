@@ -40,9 +40,10 @@ install_missing() {
     command -v sudo >/dev/null || die "not root and sudo is missing; install as root: ${missing[*]}"
     sudo=(sudo)
   fi
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
+  # A fresh machine may still be running its boot-time apt jobs: wait for their lock.
+  local apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -q -o DPkg::Lock::Timeout=600)
+  "${apt[@]}" update </dev/null
+  "${apt[@]}" install -y --no-install-recommends "${missing[@]}" </dev/null
 }
 
 if [[ ${SKIP_INSTALL:-0} == 1 ]]; then
@@ -86,13 +87,15 @@ running() {
   local target=$1 stat f
   local -a fields
   if [[ $target != -* ]]; then
-    { stat=$(<"/proc/$target/stat"); } 2>/dev/null || return 1
+    { read -r stat <"/proc/$target/stat"; } 2>/dev/null || return 1
     read -r -a fields <<<"${stat##*) }"
-    [[ ${fields[0]} != Z ]]
-    return
+    # A bare "return" in a trap handler returns the status from before the trap.
+    [[ ${fields[0]} != Z ]] && return 0
+    return 1
   fi
   for f in /proc/[0-9]*/stat; do
-    { stat=$(<"$f"); } 2>/dev/null || continue
+    # The process may be gone by now.
+    { read -r stat <"$f"; } 2>/dev/null || continue
     read -r -a fields <<<"${stat##*) }"
     [[ ${fields[2]} == "${target#-}" && ${fields[0]} != Z ]] && return 0
   done
@@ -118,6 +121,8 @@ stop_pid() {
 cleanup() {
   local status=$?
   trap - EXIT INT TERM
+  # Clean up as much as possible even if a step fails.
+  set +e
   if [[ -n $ctest_pid ]]; then
     stop_pid "-$ctest_pid" "ctest and its tests"
     wait "$ctest_pid" 2>/dev/null || true
@@ -148,7 +153,7 @@ mkfifo "$tmp/displayfd"
 Xvfb -displayfd 3 -nolisten tcp -noreset 3>"$tmp/displayfd" </dev/null >"$tmp/xvfb.log" 2>&1 &
 xvfb_pid=$!
 display=""
-if ! read -r -t 30 display <"$tmp/displayfd" || [[ ! $display =~ ^[0-9]+$ ]]; then
+if ! read -r -t 60 display <"$tmp/displayfd" || [[ ! $display =~ ^[0-9]+$ ]]; then
   cat "$tmp/xvfb.log" >&2 || true
   die "Xvfb did not report a display number"
 fi

@@ -1,6 +1,7 @@
 #include "model/Configuration.h"
 
 #include <chrono>
+#include <system_error>
 
 #include "model/LeaderKeyCache.h"
 #include "platform/Diagnostics.h"
@@ -114,7 +115,9 @@ std::optional<std::filesystem::path> Configuration::makeBackupFolder() {
     const auto url = fileURL();
     if (!url) return std::nullopt;
     const auto folder = url->parent_path() / "backup";
-    if (!files::exists(folder)) {
+    // A plain file named "backup" is not the folder: creating it fails and there is no backup.
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
         try {
             files::createDirectories(folder);
         } catch (const FileError& error) {

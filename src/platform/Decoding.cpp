@@ -85,13 +85,15 @@ JsonReader::JsonReader(const json::Value& value) : value_(&value) {}
 JsonReader::JsonReader(const json::Value& value, std::shared_ptr<const PathStep> path)
     : value_(&value), path_(std::move(path)) {}
 
-JsonReader JsonReader::child(const json::Value& value, CodingKey key) const {
-    return JsonReader(value, std::make_shared<const PathStep>(PathStep{path_, std::move(key)}));
+JsonReader JsonReader::child(const json::Value& value, const std::string* name, int index) const {
+    return JsonReader(value, std::make_shared<const PathStep>(PathStep{path_, name, index}));
 }
 
 CodingPath JsonReader::codingPath() const {
     CodingPath path;
-    for (auto step = path_.get(); step; step = step->parent.get()) path.push_back(step->key);
+    for (auto step = path_.get(); step; step = step->parent.get()) {
+        path.push_back(step->name ? CodingKey::member(*step->name) : CodingKey::index(step->index));
+    }
     return CodingPath(path.rbegin(), path.rend());
 }
 
@@ -122,7 +124,7 @@ JsonReader JsonReader::member(std::string_view key, std::string_view expectedTyp
         throw DecodingError::keyNotFound(std::string(key), codingPath(),
                                          "No value associated with key \"" + std::string(key) + "\".");
     }
-    JsonReader reader = child(*found, CodingKey::member(std::string(key)));
+    JsonReader reader = child(found.value(), &found.key(), 0);
     if (found->is_null()) reader.throwTypeMismatch(expectedType.empty() ? "a" : expectedType);
     return reader;
 }
@@ -131,7 +133,7 @@ std::optional<JsonReader> JsonReader::optionalMember(std::string_view key) const
     requireObject("Dictionary");
     const auto found = value_->find(key);
     if (found == value_->end() || found->is_null()) return std::nullopt;
-    return child(*found, CodingKey::member(std::string(key)));
+    return child(found.value(), &found.key(), 0);
 }
 
 std::string_view JsonReader::caseKey(std::string_view typeName, std::initializer_list<std::string_view> cases) const {
@@ -216,7 +218,7 @@ std::vector<JsonReader> JsonReader::elements() const {
     std::vector<JsonReader> result;
     result.reserve(value_->size());
     int index = 0;
-    for (const auto& element : *value_) result.push_back(child(element, CodingKey::index(index++)));
+    for (const auto& element : *value_) result.push_back(child(element, nullptr, index++));
     return result;
 }
 

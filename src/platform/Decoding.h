@@ -115,12 +115,15 @@ private:
     std::int64_t integral(std::string_view typeName, std::int64_t lowest, std::int64_t highest) const;
 
     // The path is kept as a chain of shared steps and only spelled out for an error.
+    // A step names a member (pointing at the name stored in the document, which outlives its
+    // readers) or an index; CodingKeys are made only when a path is spelled out.
     struct PathStep {
         std::shared_ptr<const PathStep> parent;
-        CodingKey key;
+        const std::string* name;
+        int index;
     };
     JsonReader(const json::Value& value, std::shared_ptr<const PathStep> path);
-    JsonReader child(const json::Value& value, CodingKey key) const;
+    JsonReader child(const json::Value& value, const std::string* name, int index) const;
 
     const json::Value* value_;
     std::shared_ptr<const PathStep> path_;

@@ -157,45 +157,12 @@ private:
     std::string out_;
 };
 
-// Counts bracket nesting outside strings, so that a hostile document is refused in linear time
-// before anything recursive walks it.
-bool nestsTooDeep(std::string_view text) {
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (const char c : text) {
-        if (inString) {
-            if (escaped) escaped = false;
-            else if (c == '\\') escaped = true;
-            else if (c == '"') inString = false;
-            continue;
-        }
-        if (c == '"') inString = true;
-        else if (c == '[' || c == '{') {
-            if (++depth > maximumNestingDepth) return true;
-        } else if (c == ']' || c == '}') --depth;
-    }
-    return false;
-}
-
 } // namespace
 
 std::string encode(const Value& value, Style style) {
     Writer writer(style);
     writer.write(value);
     return writer.take();
-}
-
-Value parse(std::string_view text) {
-    if (nestsTooDeep(text)) {
-        throw DecodingError::dataCorrupted({}, "The given data was not valid JSON: nesting is deeper than " +
-                                                   std::to_string(maximumNestingDepth) + " levels.");
-    }
-    try {
-        return Value::parse(text.begin(), text.end());
-    } catch (const nlohmann::json::exception& error) {
-        throw DecodingError::dataCorrupted({}, std::string("The given data was not valid JSON: ") + error.what());
-    }
 }
 
 } // namespace tavlin::json

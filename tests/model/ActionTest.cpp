@@ -202,7 +202,8 @@ TEST(ActionJson, MissingRequiredFields) {
         {R"({"getFrontmostApp": {}})", "kind"},
     };
     for (const auto& [text, key] : cases) {
-        const auto error = decodingErrorOf([&] { decode<Action>(text); });
+        const std::string document = text;
+        const auto error = decodingErrorOf([&document] { decode<Action>(document); });
         ASSERT_TRUE(hasKind(error, DecodingError::Kind::keyNotFound)) << text;
         EXPECT_EQ(error->key(), key) << text;
     }

@@ -174,8 +174,8 @@ TEST(DecisionSort, SortsByPatternAtEveryLevel) {
     const std::vector<PK> before = patternKinds(*root);
 
     const auto sorted = root->sortedByPattern();
-    EXPECT_EQ(patternKinds(*sorted), (std::vector<PK>{keys({0}), message("a"), message("b"), always()}));
-    EXPECT_EQ(patternKinds(*sorted->chances[3]->decision), (std::vector<PK>{keys({0}), message("b")}));
+    ASSERT_EQ(patternKinds(*sorted), (std::vector<PK>{keys({0}), message("a"), message("b"), always()}));
+    ASSERT_EQ(patternKinds(*sorted->chances[3]->decision), (std::vector<PK>{keys({0}), message("b")}));
 
     // New chances over the same patterns; actions are kept as they were.
     const std::vector<std::size_t> from{2, 3, 1, 0};
@@ -242,14 +242,17 @@ TEST(DecisionSort, EmptyAndSingleChanceTrees) {
 
 struct SearchTree {
     // root [a1] -> c1 -> d1 [a2] -> c3 -> d3 [shared]
-    //           -> c2 -> d2 [shared]
-    // `shared` is one action (same identifier) in d3 and d2; chance `twice` sits in d3 and d2.
+    //           -> c2 -> d2 [shared, onlyInD2]
+    // `shared` is one action (same identifier) in d3 and d2; chance `twice` sits in d3 and d2,
+    // chance `onlyUnderD2` in d2 alone.
     Action a1{K::sleep{}};
     Action a2{K::openFinder{}};
     Action shared{K::switchWindow{}};
+    Action onlyInD2{K::reWaitTriggerKeys{}};
     DecisionPtr d3 = Decision::make({shared});
-    DecisionPtr d2 = Decision::make({shared});
+    DecisionPtr d2 = Decision::make({shared, onlyInD2});
     ChancePtr twice = chance(always());
+    ChancePtr onlyUnderD2 = chance(message("late"));
     ChancePtr c3 = chance(keys({0}), d3);
     DecisionPtr d1 = Decision::make({a2}, {c3});
     ChancePtr c1 = chance(keys({11}), d1);
@@ -259,6 +262,7 @@ struct SearchTree {
     SearchTree() {
         d3->chances.push_back(twice);
         d2->chances.push_back(twice);
+        d2->chances.push_back(onlyUnderD2);
     }
 };
 
@@ -266,6 +270,7 @@ TEST(DecisionSearch, ContainerOfActionIsTheFirstHolderInPreOrder) {
     SearchTree t;
     EXPECT_EQ(t.root->containerOfActionWithID(t.a1.id), t.root);
     EXPECT_EQ(t.root->containerOfActionWithID(t.a2.id), t.d1);
+    EXPECT_EQ(t.root->containerOfActionWithID(t.onlyInD2.id), t.d2); // the search goes on past the first child
     // Two levels down under the first chance comes before one level down under the second.
     EXPECT_EQ(t.root->containerOfActionWithID(t.shared.id), t.d3);
     EXPECT_EQ(t.d2->containerOfActionWithID(t.shared.id), t.d2);
@@ -279,6 +284,8 @@ TEST(DecisionSearch, ContainerOfChanceIsTheFirstHolderInPreOrder) {
     EXPECT_EQ(t.root->containerOfChanceWithID(t.c2->id), t.root);
     EXPECT_EQ(t.root->containerOfChanceWithID(t.c3->id), t.d1);
     EXPECT_EQ(t.root->containerOfChanceWithID(t.twice->id), t.d3);
+    EXPECT_EQ(t.c2->decision->containerOfChanceWithID(t.twice->id), t.d2);
+    EXPECT_EQ(t.root->containerOfChanceWithID(t.onlyUnderD2->id), t.d2);
     EXPECT_EQ(t.root->containerOfChanceWithID(Uuid::random()), nullptr);
     EXPECT_EQ(t.root->containerOfChanceWithID(t.a1.id), nullptr);
 }

@@ -16,37 +16,15 @@
 #include <unistd.h>
 
 #include "platform/Files.h"
+#include "support/TempHome.h"
 
 namespace tavlin {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::optional<std::string> environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::optional<std::string>(value) : std::nullopt;
-}
-
-void restore(const char* name, const std::optional<std::string>& value) {
-    if (value) setenv(name, value->c_str(), 1);
-    else unsetenv(name);
-}
-
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void put(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::vector<std::string> entries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::fileContents;
+using test::folderEntries;
+using test::writeFile;
 
 mode_t permissions(const fs::path& path) {
     struct stat info {};
@@ -65,33 +43,7 @@ FileError fileErrorOf(const std::function<void()>& action) {
 }
 
 // Every test runs in a fresh folder that stands in for HOME and the XDG folders.
-class FilesTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tavlin-files-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        fs::create_directories(root_ / "home");
-        setenv("HOME", (root_ / "home").c_str(), 1);
-        setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    }
-
-    void TearDown() override {
-        restore("HOME", home_);
-        restore("XDG_DATA_HOME", dataHome_);
-        restore("XDG_CONFIG_HOME", configHome_);
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-
-    fs::path root_;
-
-private:
-    std::optional<std::string> home_ = environment("HOME");
-    std::optional<std::string> dataHome_ = environment("XDG_DATA_HOME");
-    std::optional<std::string> configHome_ = environment("XDG_CONFIG_HOME");
-};
+using FilesTest = test::TempHomeTest;
 
 TEST_F(FilesTest, FoldersComeFromXdgVariablesWhenTheyAreAbsolute) {
     EXPECT_EQ(files::applicationSupportDirectory(), root_ / "data");
@@ -114,7 +66,7 @@ TEST_F(FilesTest, ScriptsFolderIsCreatedWhenMissingAndNothingWhenItCannotBe) {
     EXPECT_TRUE(fs::is_directory(expected));
     EXPECT_EQ(files::applicationScriptsDirectory(), expected);
 
-    put(root_ / "blocker", "a file where a folder should be");
+    writeFile(root_ / "blocker", "a file where a folder should be");
     setenv("XDG_DATA_HOME", (root_ / "blocker").c_str(), 1);
     EXPECT_EQ(files::applicationScriptsDirectory(), std::nullopt);
 }
@@ -123,20 +75,20 @@ TEST_F(FilesTest, AtomicWriteCreatesFoldersReplacesContentAndLeavesNoTemporaryFi
     const fs::path folder = root_ / "a" / "b";
     const fs::path file = folder / "configuration.json";
     files::writeFileAtomically(file, "first");
-    EXPECT_EQ(contents(file), "first");
+    EXPECT_EQ(fileContents(file), "first");
 
     const std::string binary("\0\xff\n second, longer", 18);
     files::writeFileAtomically(file, binary);
-    EXPECT_EQ(contents(file), binary);
+    EXPECT_EQ(fileContents(file), binary);
     files::writeFileAtomically(file, "");
-    EXPECT_EQ(contents(file), "");
+    EXPECT_EQ(fileContents(file), "");
 
-    EXPECT_EQ(entries(folder), std::vector<std::string>{"configuration.json"});
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"configuration.json"});
 }
 
 TEST_F(FilesTest, AtomicWriteKeepsPermissionsOfTheFileItReplacesAndHonoursUmaskOtherwise) {
     const fs::path kept = root_ / "private.json";
-    put(kept, "old");
+    writeFile(kept, "old");
     ASSERT_EQ(::chmod(kept.c_str(), 0600), 0);
     files::writeFileAtomically(kept, "new");
     EXPECT_EQ(permissions(kept), 0600u);
@@ -149,14 +101,14 @@ TEST_F(FilesTest, AtomicWriteKeepsPermissionsOfTheFileItReplacesAndHonoursUmaskO
 
 TEST_F(FilesTest, AtomicWriteThroughASymlinkReplacesItsTargetAndKeepsTheLink) {
     fs::create_directories(root_ / "dotfiles");
-    put(root_ / "dotfiles" / "settings.json", "old");
+    writeFile(root_ / "dotfiles" / "settings.json", "old");
     fs::create_symlink(root_ / "dotfiles" / "settings.json", root_ / "settings.json");
 
     files::writeFileAtomically(root_ / "settings.json", "new");
 
     EXPECT_TRUE(fs::is_symlink(root_ / "settings.json"));
-    EXPECT_EQ(contents(root_ / "dotfiles" / "settings.json"), "new");
-    EXPECT_EQ(entries(root_ / "dotfiles"), std::vector<std::string>{"settings.json"});
+    EXPECT_EQ(fileContents(root_ / "dotfiles" / "settings.json"), "new");
+    EXPECT_EQ(folderEntries(root_ / "dotfiles"), std::vector<std::string>{"settings.json"});
 }
 
 TEST_F(FilesTest, FailedAtomicWriteThrowsAndRemovesItsTemporaryFile) {
@@ -167,18 +119,18 @@ TEST_F(FilesTest, FailedAtomicWriteThrowsAndRemovesItsTemporaryFile) {
     EXPECT_EQ(isFolder.path(), folder / "configuration.json");
     EXPECT_EQ(isFolder.localizedDescription(),
               "The file “configuration.json” couldn’t be saved because it is a folder.");
-    EXPECT_EQ(entries(folder), std::vector<std::string>{"configuration.json"});
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"configuration.json"});
 
-    put(root_ / "plain", "not a folder");
+    writeFile(root_ / "plain", "not a folder");
     const FileError underFile = fileErrorOf([&] { files::writeFileAtomically(root_ / "plain" / "x.json", "x"); });
     EXPECT_NE(underFile.localizedDescription().find("“plain”"), std::string::npos)
         << underFile.localizedDescription();
-    EXPECT_EQ(contents(root_ / "plain"), "not a folder");
+    EXPECT_EQ(fileContents(root_ / "plain"), "not a folder");
 }
 
 TEST_F(FilesTest, ReadFileAnswersTheBytesOrAnErrorNamingTheFile) {
     const std::string bytes("\0\x01\xfe text", 8);
-    put(root_ / "data.bin", bytes);
+    writeFile(root_ / "data.bin", bytes);
     EXPECT_EQ(files::readFile(root_ / "data.bin"), bytes);
 
     const FileError missing = fileErrorOf([&] { files::readFile(root_ / "configuration.json"); });
@@ -216,13 +168,13 @@ TEST_F(FilesTest, CreateDirectoriesMakesParentsAndRefusesAFileInTheWay) {
     EXPECT_TRUE(fs::is_directory(root_ / "p" / "q" / "r"));
     files::createDirectories(root_ / "p" / "q" / "r");
 
-    put(root_ / "p" / "file", "");
+    writeFile(root_ / "p" / "file", "");
     EXPECT_THROW(files::createDirectories(root_ / "p" / "file"), FileError);
     EXPECT_THROW(files::createDirectories(root_ / "p" / "file" / "below"), FileError);
 }
 
 TEST_F(FilesTest, ExistsNeverThrows) {
-    put(root_ / "file", "");
+    writeFile(root_ / "file", "");
     EXPECT_TRUE(files::exists(root_ / "file"));
     EXPECT_TRUE(files::exists(root_));
     EXPECT_FALSE(files::exists(root_ / "missing"));
@@ -230,33 +182,33 @@ TEST_F(FilesTest, ExistsNeverThrows) {
 }
 
 TEST_F(FilesTest, CopyReplacingReplacesTheDestinationAndKeepsTheSourcePermissions) {
-    put(root_ / "script.sh", "#!/bin/sh\necho new\n");
+    writeFile(root_ / "script.sh", "#!/bin/sh\necho new\n");
     ASSERT_EQ(::chmod((root_ / "script.sh").c_str(), 0755), 0);
     fs::create_directories(root_ / "backup");
-    put(root_ / "backup" / "script.sh", "old and longer than the new content");
+    writeFile(root_ / "backup" / "script.sh", "old and longer than the new content");
 
     files::copyReplacing(root_ / "script.sh", root_ / "backup" / "script.sh");
-    EXPECT_EQ(contents(root_ / "backup" / "script.sh"), "#!/bin/sh\necho new\n");
+    EXPECT_EQ(fileContents(root_ / "backup" / "script.sh"), "#!/bin/sh\necho new\n");
     EXPECT_EQ(permissions(root_ / "backup" / "script.sh"), 0755u);
-    EXPECT_EQ(entries(root_ / "backup"), std::vector<std::string>{"script.sh"});
+    EXPECT_EQ(folderEntries(root_ / "backup"), std::vector<std::string>{"script.sh"});
 
     files::copyReplacing(root_ / "script.sh", root_ / "new" / "folder" / "copy.sh");
-    EXPECT_EQ(contents(root_ / "new" / "folder" / "copy.sh"), "#!/bin/sh\necho new\n");
+    EXPECT_EQ(fileContents(root_ / "new" / "folder" / "copy.sh"), "#!/bin/sh\necho new\n");
 }
 
 TEST_F(FilesTest, CopyReplacingFromAMissingSourceLeavesTheDestinationAlone) {
-    put(root_ / "keep.json", "precious");
+    writeFile(root_ / "keep.json", "precious");
     const FileError error = fileErrorOf([&] { files::copyReplacing(root_ / "gone.json", root_ / "keep.json"); });
     EXPECT_EQ(error.kind(), FileError::Kind::noSuchFile);
     EXPECT_EQ(error.path(), root_ / "gone.json");
-    EXPECT_EQ(contents(root_ / "keep.json"), "precious");
+    EXPECT_EQ(fileContents(root_ / "keep.json"), "precious");
 }
 
 // Sets TZ for one test and puts the previous zone back.
 class BackupTimestamp : public ::testing::Test {
 protected:
     void TearDown() override {
-        restore("TZ", zone_);
+        zone_.restore();
         ::tzset();
     }
 
@@ -266,7 +218,7 @@ protected:
     }
 
 private:
-    std::optional<std::string> zone_ = environment("TZ");
+    test::SavedEnvironment zone_{"TZ"};
 };
 
 using namespace std::chrono_literals;

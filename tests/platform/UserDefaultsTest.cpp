@@ -19,65 +19,23 @@
 #include "platform/Diagnostics.h"
 #include "platform/Json.h"
 #include "platform/UserDefaults.h"
+#include "support/TempHome.h"
 
 namespace tavlin {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::optional<std::string> environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::optional<std::string>(value) : std::nullopt;
-}
-
-void restore(const char* name, const std::optional<std::string>& value) {
-    if (value) setenv(name, value->c_str(), 1);
-    else unsetenv(name);
-}
-
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void put(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::vector<std::string> entries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::fileContents;
+using test::folderEntries;
+using test::writeFile;
 
 bool mentions(const std::vector<std::string>& lines, const std::string& text) {
     return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) { return line.find(text) != line.npos; });
 }
 
 // Every test gets fresh HOME and XDG folders, and suites that read them anew.
-class UserDefaultsTest : public ::testing::Test {
+class UserDefaultsTest : public test::TempHomeTest {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tavlin-defaults-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        setenv("HOME", (root_ / "home").c_str(), 1);
-        setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-        UserDefaults::resetSharedSuites();
-    }
-
-    void TearDown() override {
-        UserDefaults::resetSharedSuites();
-        restore("HOME", home_);
-        restore("XDG_DATA_HOME", dataHome_);
-        restore("XDG_CONFIG_HOME", configHome_);
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-
     fs::path folder() const { return root_ / "config" / "local.tavlin"; }
     fs::path file() const { return folder() / "test.json"; }
 
@@ -86,13 +44,6 @@ protected:
         UserDefaults::resetSharedSuites();
         return UserDefaults::suite("test");
     }
-
-    fs::path root_;
-
-private:
-    std::optional<std::string> home_ = environment("HOME");
-    std::optional<std::string> dataHome_ = environment("XDG_DATA_HOME");
-    std::optional<std::string> configHome_ = environment("XDG_CONFIG_HOME");
 };
 
 TEST_F(UserDefaultsTest, SuitesAreSharedPerNameAndLiveInTheConfigFolder) {
@@ -169,7 +120,7 @@ TEST_F(UserDefaultsTest, FileHoldsOneTaggedObjectPerKey) {
     suite->set("ratio", 1.0);
     suite->set("blob", DefaultsValue::Data{'h', 'i'});
 
-    const json::Value document = json::parse(contents(file()));
+    const json::Value document = json::parse(fileContents(file()));
     EXPECT_EQ(document, json::Value::parse(R"({"blob": {"data": "aGk="}, "count": {"integer": 5},
                                               "flag": {"bool": true}, "ratio": {"double": 1}})"));
 }
@@ -295,7 +246,7 @@ TEST_F(UserDefaultsTest, WritesLeaveNoTemporaryFiles) {
     const auto suite = UserDefaults::suite("test");
     for (int i = 0; i < 5; ++i) suite->set("k" + std::to_string(i), i);
     suite->remove("k0");
-    EXPECT_EQ(entries(folder()), std::vector<std::string>{"test.json"});
+    EXPECT_EQ(folderEntries(folder()), std::vector<std::string>{"test.json"});
 }
 
 TEST_F(UserDefaultsTest, DamagedFilesAreMovedAsideIntactAndTheSuiteStartsEmpty) {
@@ -308,17 +259,17 @@ TEST_F(UserDefaultsTest, DamagedFilesAreMovedAsideIntactAndTheSuiteStartsEmpty) 
     for (const auto& [name, bytes] : damaged) {
         SCOPED_TRACE(name);
         fs::remove_all(folder());
-        put(file(), bytes);
+        writeFile(file(), bytes);
 
         const diag::Capture capture;
         const auto suite = reloaded();
         EXPECT_TRUE(suite->dictionaryRepresentation().empty());
 
-        std::vector<std::string> names = entries(folder());
+        std::vector<std::string> names = folderEntries(folder());
         ASSERT_EQ(names.size(), 1u);
         EXPECT_EQ(names[0].rfind("test.json.corrupt-", 0), 0u) << names[0];
         const fs::path aside = folder() / names[0];
-        EXPECT_EQ(contents(aside), bytes);
+        EXPECT_EQ(fileContents(aside), bytes);
 
         ASSERT_EQ(capture.lines().size(), 1u);
         EXPECT_TRUE(mentions(capture.lines(), file().string()));
@@ -326,13 +277,13 @@ TEST_F(UserDefaultsTest, DamagedFilesAreMovedAsideIntactAndTheSuiteStartsEmpty) 
 
         // The next write starts a new file and leaves the damaged one where it was put.
         EXPECT_EQ(suite->set("fresh", 1), std::nullopt);
-        EXPECT_EQ(contents(aside), bytes);
+        EXPECT_EQ(fileContents(aside), bytes);
         EXPECT_EQ(reloaded()->integer("fresh"), 1);
     }
 }
 
 TEST_F(UserDefaultsTest, MalformedMembersAreSkippedAndTheOthersKept) {
-    put(file(), R"({
+    writeFile(file(), R"({
       "good" : {"integer" : 1},
       "wrong content" : {"integer" : "1"},
       "fraction as integer" : {"integer" : 1.5},
@@ -356,7 +307,7 @@ TEST_F(UserDefaultsTest, MalformedMembersAreSkippedAndTheOthersKept) {
                             "bad element", "bare"}) {
         EXPECT_TRUE(mentions(capture.lines(), std::string("\"") + key + "\"")) << key;
     }
-    EXPECT_EQ(entries(folder()), std::vector<std::string>{"test.json"});
+    EXPECT_EQ(folderEntries(folder()), std::vector<std::string>{"test.json"});
 }
 
 TEST_F(UserDefaultsTest, FailedWritesAreReportedAndTheValueIsKeptInMemory) {
@@ -370,7 +321,7 @@ TEST_F(UserDefaultsTest, FailedWritesAreReportedAndTheValueIsKeptInMemory) {
     EXPECT_EQ(*failure, "The file “test.json” couldn’t be saved because it is a folder.");
     EXPECT_EQ(suite->integer("k"), 1);
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(entries(folder()), std::vector<std::string>{"test.json"});
+    EXPECT_EQ(folderEntries(folder()), std::vector<std::string>{"test.json"});
 
     fs::remove(file());
     EXPECT_EQ(suite->set("k", 2), std::nullopt);
@@ -378,7 +329,7 @@ TEST_F(UserDefaultsTest, FailedWritesAreReportedAndTheValueIsKeptInMemory) {
 }
 
 TEST_F(UserDefaultsTest, WritesUnderARegularFileAreReported) {
-    put(root_ / "plain", "");
+    writeFile(root_ / "plain", "");
     setenv("XDG_CONFIG_HOME", (root_ / "plain" / "config").c_str(), 1);
     const diag::Capture capture;
     const auto suite = reloaded();

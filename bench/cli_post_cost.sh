@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Cost of one command-line client call (`tavlin message x`) next to dbus-send posting the same
+# signal, on a private session bus, as per-call medians. Target: tavlin no slower than dbus-send.
+#
+# Usage: bench/cli_post_cost.sh [path/to/tavlin] [runs]
+#   default tavlin: build/src/app/tavlin (build Release or RelWithDebInfo to measure); runs: 200
+# Uses hyperfine when it is installed, else a loop timed with $EPOCHREALTIME.
+set -euo pipefail
+export LC_ALL=C # $EPOCHREALTIME with a "." decimal point
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+tavlin=${1:-$root/build/src/app/tavlin}
+runs=${2:-200}
+[[ -x $tavlin ]] || { echo "no tavlin executable at $tavlin" >&2; exit 1; }
+command -v dbus-daemon >/dev/null && command -v dbus-send >/dev/null || {
+  echo "dbus-daemon and dbus-send are needed" >&2; exit 1; }
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/tavlin-bench.XXXXXX")
+dbus_pid=""
+cleanup() {
+  if [[ -n $dbus_pid ]]; then kill "$dbus_pid" 2>/dev/null || true; fi
+  rm -rf -- "$tmp"
+}
+trap cleanup EXIT
+
+# A bus of our own without service directories, so nothing on the user's bus is disturbed.
+cat >"$tmp/session.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$tmp/bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+dbus-daemon --config-file="$tmp/session.conf" --fork --print-address=1 --print-pid=1 \
+  </dev/null >"$tmp/info" 2>"$tmp/log" || { cat "$tmp/log" >&2; exit 1; }
+{ read -r address && read -r dbus_pid; } <"$tmp/info"
+export DBUS_SESSION_BUS_ADDRESS=$address
+
+# The signal tavlin sends for `message x`, byte for byte.
+name=local.tavlin.notification_names.action_outcome_event
+object=$'{\n  "message" : {\n    "text" : "x"\n  }\n}'
+client=("$tavlin" message x)
+reference=(dbus-send --session --type=signal /local/tavlin/DistributedNotificationCenter
+  local.tavlin.DistributedNotificationCenter.Post "string:$name" "string:$object")
+
+echo "runs: $runs per command; bus: $DBUS_SESSION_BUS_ADDRESS"
+if command -v hyperfine >/dev/null; then
+  # -N: no shell in between, so only the programs themselves are timed.
+  hyperfine -N --style basic --warmup 20 --runs "$runs" --export-json "$tmp/result.json" \
+    --command-name "tavlin message x" "${client[*]}" \
+    --command-name "dbus-send, same signal" "${reference[*]:0:5} string:$name 'string:$object'" \
+    >"$tmp/hyperfine.log"
+  grep -o '"median": *[0-9.e-]*' "$tmp/result.json" | grep -o '[0-9.e-]*$' | awk '
+    NR == 1 { printf "tavlin message x          median %.3f ms per call (hyperfine)\n", $1 * 1000 }
+    NR == 2 { printf "dbus-send, same signal    median %.3f ms per call (hyperfine)\n", $1 * 1000 }'
+  exit 0
+fi
+
+# Microseconds of one run of a command.
+elapsed_us() {
+  local start=$EPOCHREALTIME end
+  "$@" >/dev/null 2>&1
+  end=$EPOCHREALTIME
+  echo $(( (${end/./} - ${start/./}) ))
+}
+median_ms() { sort -n | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f", m / 1000 }'; }
+
+for ((i = 0; i < 20; i++)); do "${client[@]}" >/dev/null 2>&1; "${reference[@]}" >/dev/null 2>&1; done
+: >"$tmp/client" ; : >"$tmp/reference"
+# Alternating, so that drift in the machine's load hits both alike.
+for ((i = 0; i < runs; i++)); do
+  elapsed_us "${client[@]}" >>"$tmp/client"
+  elapsed_us "${reference[@]}" >>"$tmp/reference"
+done
+echo "tavlin message x          median $(median_ms <"$tmp/client") ms per call (loop)"
+echo "dbus-send, same signal    median $(median_ms <"$tmp/reference") ms per call (loop)"

@@ -1,0 +1,113 @@
+#include "engine/RunDecision.h"
+
+#include <algorithm>
+#include <mutex>
+#include <unordered_map>
+
+#include "engine/ActionOutcomeListener.h"
+#include "engine/ActionRunner.h"
+#include "engine/ActionStatistics.h"
+#include "engine/InputWindowManager.h"
+#include "platform/Diagnostics.h"
+#include "platform/MainQueue.h"
+#include "platform/Regex.h"
+
+namespace tavlin {
+namespace {
+
+// Patterns are matched against every outcome of every session: compile each expression once.
+const Regex* compiledRegex(const std::string& pattern) {
+    static std::unordered_map<std::string, std::optional<Regex>> cache;
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    auto found = cache.find(pattern);
+    if (found == cache.end()) {
+        if (cache.size() >= 4096) cache.clear(); // patterns come from the configuration; keep the cache bounded
+        found = cache.emplace(pattern, Regex::compile(pattern)).first;
+    }
+    return found->second ? &*found->second : nullptr;
+}
+
+// The actions from `action`'s first occurrence (by identifier) to the end, with the same chances.
+DecisionPtr remainingDecision(const Decision& decision, const Action& action) {
+    const auto start = std::find_if(decision.actions.begin(), decision.actions.end(),
+                                    [&action](const Action& a) { return a.id == action.id; });
+    return Decision::make(std::vector<Action>(start, decision.actions.end()), decision.chances);
+}
+
+} // namespace
+
+bool accepts(const Pattern& pattern, const ActionOutcome& outcome) {
+    using Kind = Pattern::Kind;
+    if (pattern.kind.get<Kind::alwaysMatch>()) return true;
+    if (const auto* key = pattern.kind.get<Kind::key>()) {
+        const auto* typed = outcome.get<ActionOutcome::key>();
+        return typed && std::find(key->allowedKeyCodes.begin(), key->allowedKeyCodes.end(), typed->keyCode) !=
+                            key->allowedKeyCodes.end();
+    }
+    const auto* message = outcome.get<ActionOutcome::message>();
+    if (!message) return false;
+    const Regex* regex = compiledRegex(pattern.kind.get<Kind::message>()->regex);
+    return regex && regex->firstMatchSpansWholeText(message->text);
+}
+
+ChancePtr firstMatchingChance(const std::vector<ChancePtr>& chances, const ActionOutcome& outcome) {
+    for (const auto& chance : chances) {
+        if (accepts(chance->pattern, outcome)) return chance;
+    }
+    return nullptr;
+}
+
+void runDecision(std::vector<ActionResult> history, DecisionPtr decision) {
+    using K = Action::Kind;
+    const auto& actions = decision->actions;
+    const bool waitAgain = std::any_of(actions.begin(), actions.end(), [](const Action& a) { return a.kind.is<K::reWaitTriggerKeys>(); });
+
+    // Actions after a continue-from-interruption run when the session resumes, not now as well.
+    std::vector<Action> queued;
+    for (const auto& action : actions) {
+        queued.push_back(action);
+        if (action.kind.is<K::continueFromInterruption>()) break;
+    }
+    for (const auto& action : queued) {
+        auto remaining = remainingDecision(*decision, action);
+        MainQueue::shared().post([action, remaining, history] { run(action, remaining, history); });
+    }
+
+    auto& manager = InputWindowManager::shared();
+    if (!decision->chances.empty()) {
+        manager.setCurrentStates(InputWindowManager::CurrentStates{history, decision});
+        ActionOutcomeListener::shared().waitForOutcome([decision, history](const ActionOutcome& outcome) {
+            continueDecision(outcome, decision, history);
+        });
+        return;
+    }
+
+    history.push_back(ActionResult{actions, ActionResult::MatchKind::lastSoDontCareMatch{}});
+    diag::printLine("chances empty, success end, current history: " + std::to_string(history.size()));
+    if (waitAgain) {
+        manager.handle(InputWindowManager::WindowEvent::resignKey());
+        manager.handle(InputWindowManager::WindowEvent::becomeKey());
+    } else {
+        manager.inputWindow().orderOut();
+    }
+    for (const auto& action : queued) {
+        if (!ActionStatistics::increment(action)) {
+            diag::printLine("");
+            diag::printLine("");
+        }
+    }
+}
+
+void continueDecision(const ActionOutcome& outcome, const DecisionPtr& decision, std::vector<ActionResult> history) {
+    if (auto chance = firstMatchingChance(decision->chances, outcome)) {
+        history.push_back(ActionResult{decision->actions, ActionResult::MatchKind::matchedAndNotLast{outcome, chance}});
+        runDecision(std::move(history), chance->decision);
+        return;
+    }
+    history.push_back(ActionResult{decision->actions, ActionResult::MatchKind::notMatchedAndNotLast{outcome}});
+    diag::printLine("no further match and stop, current history: " + std::to_string(history.size()));
+    InputWindowManager::shared().inputWindow().orderOut();
+}
+
+} // namespace tavlin

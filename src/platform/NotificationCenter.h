@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavlin {
+
+// A named message whose object, when present, is a text (the programs exchange JSON texts).
+struct Notification {
+    std::string name;
+    std::optional<std::string> object;
+};
+
+// The in-process notification centre: delivery is synchronous, so observers have run when
+// post() returns.
+class NotificationCenter {
+public:
+    using Observer = std::function<void(const Notification&)>;
+    using Token = std::uint64_t;
+
+    static NotificationCenter& local();
+
+    Token addObserver(std::string name, Observer observer);
+    void removeObserver(Token token);
+    void post(const Notification& notification);
+
+private:
+    struct Entry {
+        std::string name;
+        Observer observer;
+    };
+    std::map<Token, Entry> observers_;
+    Token nextToken_ = 1;
+};
+
+// The centre shared by the processes of one user session. Posting is fire-and-forget;
+// observers are called on the main queue.
+class DistributedNotificationCenter {
+public:
+    using Observer = std::function<void(const Notification&)>;
+    using Token = std::uint64_t;
+
+    virtual ~DistributedNotificationCenter() = default;
+    virtual void post(const Notification& notification) = 0;
+    virtual Token addObserver(const std::string& name, Observer observer) = 0;
+    virtual void removeObserver(Token token) = 0;
+
+    // The application installs the session bus's centre; tests a loopback one.
+    static DistributedNotificationCenter& shared();
+    static void setShared(DistributedNotificationCenter* center);
+};
+
+// A distributed centre that stays inside the process: posts are delivered to its observers on
+// the main queue, as the real centre delivers them. Tests read what was posted.
+class LoopbackDistributedNotificationCenter : public DistributedNotificationCenter {
+public:
+    void post(const Notification& notification) override;
+    Token addObserver(const std::string& name, Observer observer) override;
+    void removeObserver(Token token) override;
+
+    const std::vector<Notification>& posted() const { return posted_; }
+    void clearPosted() { posted_.clear(); }
+    std::size_t observerCount() const { return observers_.size(); }
+
+private:
+    std::map<Token, std::pair<std::string, Observer>> observers_;
+    Token nextToken_ = 1;
+    std::vector<Notification> posted_;
+};
+
+} // namespace tavlin

@@ -1,0 +1,36 @@
+#include <cassert>
+
+#include "platform/UserNotifications.h"
+#include "platform/Workspace.h"
+
+// The process-wide desktop services, installed by the application at start-up (or by tests).
+namespace tavlin {
+namespace {
+
+Workspace*& sharedWorkspace() {
+    static Workspace* workspace = nullptr;
+    return workspace;
+}
+
+UserNotificationCenter*& currentCenter() {
+    static UserNotificationCenter* center = nullptr;
+    return center;
+}
+
+} // namespace
+
+Workspace& Workspace::shared() {
+    assert(sharedWorkspace() && "the workspace is installed at start-up");
+    return *sharedWorkspace();
+}
+
+void Workspace::setShared(Workspace* workspace) { sharedWorkspace() = workspace; }
+
+UserNotificationCenter& UserNotificationCenter::current() {
+    assert(currentCenter() && "the notification centre is installed at start-up");
+    return *currentCenter();
+}
+
+void UserNotificationCenter::setCurrent(UserNotificationCenter* center) { currentCenter() = center; }
+
+} // namespace tavlin

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tavlin {
+
+// Banners in the desktop's notification area.
+class UserNotificationCenter {
+public:
+    struct Request {
+        std::string identifier;
+        std::string title;
+        std::optional<std::string> subtitle; // absent, not empty, when there is none
+        bool defaultSound = true;
+    };
+
+    virtual ~UserNotificationCenter() = default;
+    // Asks for permission; the completion gets whether it was granted.
+    virtual void requestAuthorization(std::function<void(bool granted)> completion) = 0;
+    // Delivers at once; failures are not reported.
+    virtual void add(const Request& request) = 0;
+
+    static UserNotificationCenter& current();
+    static void setCurrent(UserNotificationCenter* center);
+};
+
+} // namespace tavlin

@@ -1,0 +1,216 @@
+#include "platform/linux/Processes.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstring>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tavlin::xdg {
+namespace {
+
+bool hasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
+
+std::vector<char*> argvPointers(const std::vector<std::string>& argv) {
+    std::vector<char*> pointers;
+    pointers.reserve(argv.size() + 1);
+    for (const auto& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// In a forked child of a possibly threaded process: reports the errno through the pipe and
+// ends. Only async-signal-safe calls may run there.
+[[noreturn]] void failInChild(int pipe, int error) {
+    ssize_t written;
+    do {
+        written = ::write(pipe, &error, sizeof error);
+    } while (written < 0 && errno == EINTR);
+    ::_exit(127);
+}
+
+} // namespace
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+        reset();
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+void FileDescriptor::reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+Spawned spawnChild(const std::vector<std::string>& argv) {
+    if (argv.empty()) return {-1, EINVAL};
+    for (const auto& argument : argv) {
+        if (hasNul(argument)) return {-1, EINVAL};
+    }
+    std::vector<char*> pointers = argvPointers(argv);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    // Descriptors we forgot to mark close-on-exec (bus connections...) stay with us.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    posix_spawnattr_setsigmask(&attributes, &noSignals);
+    sigset_t allSignals;
+    sigfillset(&allSignals);
+    posix_spawnattr_setsigdefault(&attributes, &allSignals);
+    // Its own session: a terminal's hang-up or Ctrl-C aimed at us does not reach what it opens.
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    pid_t pid = -1;
+    const int error = ::posix_spawnp(&pid, pointers.front(), &actions, &attributes, pointers.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) return {-1, error};
+    return {pid, 0};
+}
+
+std::optional<int> reapIfEnded(pid_t pid) {
+    int status = 0;
+    pid_t result;
+    do {
+        result = ::waitpid(pid, &status, WNOHANG);
+    } while (result < 0 && errno == EINTR);
+    if (result == 0) return std::nullopt;
+    if (result < 0) return 0; // not ours to wait for any more: nothing is known of its end
+    return status;
+}
+
+std::optional<int> waitForChild(pid_t pid, double seconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    const FileDescriptor processFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    for (;;) {
+        if (auto status = reapIfEnded(pid)) return status;
+        const auto remaining = std::chrono::duration<double, std::milli>(deadline - Clock::now()).count();
+        if (remaining <= 0) return std::nullopt;
+        if (processFd.get() >= 0) {
+            pollfd watch{processFd.get(), POLLIN, 0};
+            ::poll(&watch, 1, static_cast<int>(std::ceil(std::min(remaining, 60'000.0))));
+        } else {
+            // Kernels before 5.3 have no process descriptors.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+}
+
+std::optional<std::string> describeFailure(int waitStatus) {
+    if (WIFEXITED(waitStatus)) {
+        if (WEXITSTATUS(waitStatus) == 0) return std::nullopt;
+        return "exited with status " + std::to_string(WEXITSTATUS(waitStatus));
+    }
+    if (WIFSIGNALED(waitStatus)) {
+        const char* name = ::strsignal(WTERMSIG(waitStatus));
+        return std::string("was ended by the signal “") + (name ? name : std::to_string(WTERMSIG(waitStatus))) + "”";
+    }
+    return "ended in an unknown way";
+}
+
+DetachedStart startDetached(const std::filesystem::path& program, const std::vector<std::string>& argv,
+                            const std::string& workingDirectory) {
+    DetachedStart start;
+    if (argv.empty() || hasNul(program.string()) || hasNul(workingDirectory)) {
+        start.error = EINVAL;
+        return start;
+    }
+    for (const auto& argument : argv) {
+        if (hasNul(argument)) {
+            start.error = EINVAL;
+            return start;
+        }
+    }
+    // Everything the children use is made before the fork: they may not allocate.
+    const std::string programPath = program.string();
+    std::vector<char*> pointers = argvPointers(argv);
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0) {
+        start.error = errno;
+        return start;
+    }
+    FileDescriptor readEnd(pipe[0]);
+    FileDescriptor writeEnd(pipe[1]);
+    const FileDescriptor devNull(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    if (devNull.get() < 0) {
+        start.error = errno;
+        return start;
+    }
+
+    const pid_t middle = ::fork();
+    if (middle < 0) {
+        start.error = errno;
+        return start;
+    }
+    if (middle == 0) {
+        if (::setsid() < 0) failInChild(writeEnd.get(), errno);
+        // _Fork runs no fork handlers, so it is safe in a child of a threaded process.
+        const pid_t child = ::_Fork();
+        if (child < 0) failInChild(writeEnd.get(), errno);
+        if (child > 0) ::_exit(0);
+
+        sigset_t noSignals;
+        sigemptyset(&noSignals);
+        ::sigprocmask(SIG_SETMASK, &noSignals, nullptr);
+        struct sigaction defaultAction {};
+        defaultAction.sa_handler = SIG_DFL;
+        for (int signal = 1; signal < NSIG; ++signal) ::sigaction(signal, &defaultAction, nullptr);
+        if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0) failInChild(writeEnd.get(), errno);
+        if (::dup2(devNull.get(), STDIN_FILENO) < 0) failInChild(writeEnd.get(), errno);
+        ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
+        ::execve(programPath.c_str(), pointers.data(), environ);
+        failInChild(writeEnd.get(), errno);
+    }
+
+    writeEnd.reset(); // so that the read end sees end of file once the program runs
+    int status = 0;
+    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
+    start.pending = std::move(readEnd);
+    return start;
+}
+
+std::optional<int> pollDetachedStart(const FileDescriptor& pending) {
+    int error = 0;
+    const ssize_t count = ::read(pending.get(), &error, sizeof error);
+    if (count == static_cast<ssize_t>(sizeof error)) return error;
+    if (count == 0) return 0;
+    if (count < 0 && (errno == EAGAIN || errno == EINTR)) return std::nullopt;
+    return EIO;
+}
+
+std::optional<std::filesystem::path> executableOfProcess(pid_t pid) {
+    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+    char buffer[4096];
+    const ssize_t length = ::readlink(link.c_str(), buffer, sizeof buffer);
+    if (length <= 0 || length == static_cast<ssize_t>(sizeof buffer)) return std::nullopt;
+    std::string path(buffer, static_cast<std::size_t>(length));
+    // A program replaced on disk while it runs (an update) still names its old file.
+    constexpr std::string_view deleted = " (deleted)";
+    if (path.size() > deleted.size() && path.ends_with(deleted) && ::access(path.c_str(), F_OK) != 0) {
+        path.resize(path.size() - deleted.size());
+    }
+    return std::filesystem::path(path);
+}
+
+} // namespace tavlin::xdg

@@ -1,0 +1,260 @@
+#include "platform/linux/XdgWorkspace.h"
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <system_error>
+
+#include <sys/stat.h>
+
+#include "platform/Diagnostics.h"
+#include "platform/Files.h"
+#include "platform/linux/DesktopEntry.h"
+#include "platform/linux/Processes.h"
+
+namespace tavlin::xdg {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A program that started has its exec done in milliseconds; one that has not after this long
+// is taken as started, so that a completion never waits for ever.
+constexpr double startDecisionSeconds = 10;
+
+bool isDesktopEntryPath(const std::string& path) { return path.ends_with(".desktop"); }
+
+std::string displayNameOfPath(const std::string& path) {
+    std::string name = fs::path(path).filename().string();
+    if (name.ends_with(".desktop")) name.resize(name.size() - std::string_view(".desktop").size());
+    return name.empty() ? path : name;
+}
+
+// A bare name is a file in the current folder here, never a PATH search.
+std::optional<fs::path> executableAtPath(const std::string& path) {
+    return resolveExecutable(path.find('/') == std::string::npos ? "./" + path : path);
+}
+
+std::string systemMessage(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+// Runs `step` from timers on the queue, often at first and then less often, until it answers
+// true. It holds nothing of the workspace, so the workspace may go away meanwhile.
+void pollUntilDone(MainQueue& queue, std::function<bool()> step, double delay = 0.005) {
+    queue.postAfter(delay, [&queue, step = std::move(step), delay] {
+        if (step()) return;
+        pollUntilDone(queue, step, std::min(delay * 2, 0.25));
+    });
+}
+
+} // namespace
+
+bool XdgWorkspace::openURL(const std::string& url) {
+    // xdg-open would read a leading "-" as an option of its own.
+    if (url.empty() || url.front() == '-') return false;
+    const Spawned opener = spawnChild({"xdg-open", url});
+    if (opener.pid < 0) {
+        diag::printLine("xdg-open could not be started: " + systemMessage(opener.error));
+        return false;
+    }
+    const auto status = waitForChild(opener.pid, options_.openTimeoutSeconds);
+    if (!status) {
+        diag::printLine("xdg-open did not finish in time for " + url);
+        // Left running (it may be the handler itself on a bare desktop) and reaped once it ends.
+        pollUntilDone(queue_, [pid = opener.pid] { return reapIfEnded(pid).has_value(); });
+        return false;
+    }
+    return !describeFailure(*status).has_value();
+}
+
+void XdgWorkspace::openURLs(const std::vector<std::string>& urls, const std::string& applicationPath,
+                            Completion completion) {
+    launch(prepare(applicationPath, urls), std::move(completion));
+}
+
+void XdgWorkspace::openApplication(const std::string& path, Completion completion) {
+    if (windowSystem_ && isDesktopEntryPath(path)) {
+        if (const auto entry = readDesktopEntry(path)) {
+            const auto running = windowSystem_->runningApplications(entry->id);
+            if (!running.empty()) {
+                windowSystem_->activate(running.front());
+                complete(std::move(completion), std::nullopt);
+                return;
+            }
+        }
+    }
+    launch(prepare(path, {}), std::move(completion));
+}
+
+std::optional<std::string> XdgWorkspace::executablePathOfApplication(const std::string& path) {
+    std::optional<fs::path> executable;
+    if (isDesktopEntryPath(path)) {
+        if (const auto entry = readDesktopEntry(path)) executable = executableOfEntry(*entry);
+    } else {
+        executable = executableAtPath(path);
+    }
+    if (!executable) return std::nullopt;
+    return executable->string();
+}
+
+std::optional<RunningApplication> XdgWorkspace::frontmostApplication() {
+    return windowSystem_ ? windowSystem_->frontmostApplication() : std::nullopt;
+}
+
+std::vector<RunningApplication> XdgWorkspace::runningApplications(const std::string& bundleIdentifier) {
+    return windowSystem_ ? windowSystem_->runningApplications(bundleIdentifier) : std::vector<RunningApplication>{};
+}
+
+void XdgWorkspace::activate(const RunningApplication& application) {
+    if (windowSystem_) windowSystem_->activate(application);
+}
+
+void XdgWorkspace::hide(const RunningApplication& application) {
+    if (windowSystem_) windowSystem_->hide(application);
+}
+
+bool XdgWorkspace::isThisApplicationActive() { return windowSystem_ && windowSystem_->isThisApplicationActive(); }
+
+std::optional<std::string> XdgWorkspace::runScript(const std::string& path, Completion completion) {
+    const std::string script = "The script “" + fs::path(path).filename().string() + "”";
+    const auto folder = files::applicationScriptsDirectory();
+    std::error_code ec;
+    const fs::path realFolder = folder ? fs::canonical(*folder, ec) : fs::path();
+    if (!folder || ec) return script + " could not be run because the scripts folder is not available.";
+
+    // Links and ".." are resolved first, so neither leads out of the folder.
+    const fs::path realScript = fs::canonical(path, ec);
+    if (ec) {
+        if (ec == std::errc::no_such_file_or_directory) return script + " could not be run because it does not exist.";
+        return script + " could not be run: " + ec.message() + ".";
+    }
+    if (!realScript.string().starts_with(realFolder.string() + "/")) {
+        return script + " could not be run because it is not in the scripts folder “" + realFolder.string() + "”.";
+    }
+    struct stat info {};
+    if (::stat(realScript.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return script + " could not be run because it is not a file.";
+    }
+    if ((info.st_mode & 0111) == 0) return script + " could not be run because it is not executable.";
+
+    const Spawned child = spawnChild({realScript.string()});
+    if (child.pid < 0) return script + " could not be run: " + systemMessage(child.error) + ".";
+    pollUntilDone(queue_, [pid = child.pid, script, completion = std::move(completion)] {
+        const auto status = reapIfEnded(pid);
+        if (!status) return false;
+        std::optional<std::string> error;
+        if (const auto failure = describeFailure(*status)) error = script + " " + *failure + ".";
+        if (completion) completion(error);
+        return true;
+    });
+    return std::nullopt;
+}
+
+XdgWorkspace::Prepared XdgWorkspace::prepare(const std::string& applicationPath,
+                                             const std::vector<std::string>& items) const {
+    Prepared prepared;
+    prepared.name = displayNameOfPath(applicationPath);
+    const auto application = [&] { return "The application “" + prepared.name + "”"; };
+    std::error_code ec;
+    if (!fs::exists(applicationPath, ec)) {
+        prepared.error = application() + " could not be launched because it was not found.";
+        return prepared;
+    }
+
+    if (!isDesktopEntryPath(applicationPath)) {
+        const auto program = executableAtPath(applicationPath);
+        if (!program) {
+            prepared.error = application() + " could not be launched because it is not an application.";
+            return prepared;
+        }
+        CommandLines lines = commandLinesForExecutable(applicationPath, prepared.name, items);
+        prepared.error = std::move(lines.error);
+        for (auto& argv : lines.argvs) prepared.commands.push_back({*program, std::move(argv), {}});
+        return prepared;
+    }
+
+    const auto entry = readDesktopEntry(applicationPath);
+    if (!entry) {
+        prepared.error = application() + " could not be launched because it is not a valid desktop entry.";
+        return prepared;
+    }
+    prepared.name = entry->displayName();
+    if (!isInstalled(*entry)) {
+        prepared.error = application() + " could not be launched because its program “" + entry->tryExec +
+                         "” was not found.";
+        return prepared;
+    }
+    if (!entry->workingDirectory.empty() && !fs::is_directory(entry->workingDirectory, ec)) {
+        prepared.error = application() + " could not be launched because its working folder “" +
+                         entry->workingDirectory + "” does not exist.";
+        return prepared;
+    }
+    CommandLines lines = commandLinesFor(*entry, items);
+    if (lines.error) {
+        prepared.error = std::move(lines.error);
+        return prepared;
+    }
+    for (auto& argv : lines.argvs) {
+        const auto program = resolveExecutable(argv.front());
+        if (!program) {
+            prepared.error = application() + " could not be launched because its program “" + argv.front() +
+                             "” was not found.";
+            prepared.commands.clear();
+            return prepared;
+        }
+        prepared.commands.push_back({*program, std::move(argv), entry->workingDirectory});
+    }
+    return prepared;
+}
+
+void XdgWorkspace::launch(Prepared prepared, Completion completion) {
+    if (prepared.error) {
+        complete(std::move(completion), std::move(prepared.error));
+        return;
+    }
+    const std::string application = "The application “" + prepared.name + "”";
+    const auto startError = [application](int error) {
+        return application + " could not be launched: " + systemMessage(error) + ".";
+    };
+
+    struct Pending {
+        std::vector<FileDescriptor> starts;
+        std::optional<std::string> error;
+        double since = 0;
+    };
+    auto pending = std::make_shared<Pending>();
+    pending->since = queue_.now();
+    for (const auto& command : prepared.commands) {
+        DetachedStart start = startDetached(command.program, command.argv, command.workingDirectory);
+        if (start.error != 0) {
+            if (!pending->error) pending->error = startError(start.error);
+        } else {
+            pending->starts.push_back(std::move(start.pending));
+        }
+    }
+    if (pending->starts.empty()) {
+        complete(std::move(completion), std::move(pending->error));
+        return;
+    }
+    pollUntilDone(queue_, [&queue = queue_, pending, startError, completion = std::move(completion)] {
+        auto& starts = pending->starts;
+        for (auto it = starts.begin(); it != starts.end();) {
+            const auto result = pollDetachedStart(*it);
+            if (!result) {
+                ++it;
+                continue;
+            }
+            if (*result != 0 && !pending->error) pending->error = startError(*result);
+            it = starts.erase(it);
+        }
+        if (!starts.empty() && queue.now() - pending->since < startDecisionSeconds) return false;
+        if (completion) completion(pending->error);
+        return true;
+    });
+}
+
+void XdgWorkspace::complete(Completion completion, std::optional<std::string> error) {
+    queue_.post([completion = std::move(completion), error = std::move(error)] {
+        if (completion) completion(error);
+    });
+}
+
+} // namespace tavlin::xdg

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/MainQueue.h"
+#include "platform/Workspace.h"
+#include "platform/linux/WindowSystemApplications.h"
+
+namespace tavlin::xdg {
+
+// The workspace on a freedesktop desktop: URLs open through xdg-open, applications are desktop
+// entries (or executables), scripts are executables in the application-scripts folder.
+//
+// No program is started through a shell. Work that waits for a process is polled from timers on
+// `queue` (the queues are not safe to post to from other threads), so the main thread never
+// blocks for long; completions run there.
+class XdgWorkspace : public Workspace {
+public:
+    struct Options {
+        // How long openURL waits for xdg-open, which hands the URL on and exits.
+        double openTimeoutSeconds = 10;
+    };
+
+    explicit XdgWorkspace(MainQueue& queue) : XdgWorkspace(queue, Options{}) {}
+    XdgWorkspace(MainQueue& queue, Options options) : queue_(queue), options_(options) {}
+
+    // Not owned; nothing means no window system is known (tests, or before X11 is up).
+    void setWindowSystem(WindowSystemApplications* windowSystem) { windowSystem_ = windowSystem; }
+
+    bool openURL(const std::string& url) override;
+    void openURLs(const std::vector<std::string>& urls, const std::string& applicationPath, Completion completion) override;
+    // A desktop entry that already runs is brought forward instead of started again.
+    void openApplication(const std::string& path, Completion completion) override;
+    std::optional<std::string> executablePathOfApplication(const std::string& path) override;
+
+    std::optional<RunningApplication> frontmostApplication() override;
+    std::vector<RunningApplication> runningApplications(const std::string& bundleIdentifier) override;
+    void activate(const RunningApplication& application) override;
+    void hide(const RunningApplication& application) override;
+    bool isThisApplicationActive() override;
+
+    std::optional<std::string> runScript(const std::string& path, Completion completion) override;
+
+private:
+    struct Command {
+        std::filesystem::path program;
+        std::vector<std::string> argv;
+        std::string workingDirectory;
+    };
+    struct Prepared {
+        std::string name;
+        std::vector<Command> commands;
+        std::optional<std::string> error;
+    };
+    Prepared prepare(const std::string& applicationPath, const std::vector<std::string>& items) const;
+    void launch(Prepared prepared, Completion completion);
+    void complete(Completion completion, std::optional<std::string> error);
+
+    MainQueue& queue_;
+    Options options_;
+    WindowSystemApplications* windowSystem_ = nullptr;
+};
+
+} // namespace tavlin::xdg
