@@ -18,6 +18,7 @@
 #include "engine/ShellServices.h"
 #include "model/Configuration.h"
 #include "model/Settings.h"
+#include "model/KeyNames.h"
 #include "model/LeaderKeyCache.h"
 #include "platform/Alerts.h"
 #include "platform/Diagnostics.h"

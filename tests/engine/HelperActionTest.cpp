@@ -34,7 +34,7 @@ TEST(HelperActionJson, EveryCase) {
 }
 
 TEST(HelperActionJson, AbsentOptionalsAreLeftOutNotNull) {
-    const auto text = *H::openURL{"file:///x", std::nullopt}.notification().object;
+    const auto text = *H(H::openURL{"file:///x", std::nullopt}).notification().object;
     EXPECT_EQ(text.find("null"), std::string::npos);
     EXPECT_EQ(text.find("applicationPath"), std::string::npos);
 }

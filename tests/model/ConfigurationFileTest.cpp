@@ -130,7 +130,7 @@ TEST_F(ConfigurationFileTest, EverySampleTreeIsBuiltAfreshWithItsOwnIdentifiers)
     }
     EXPECT_EQ(ids.size(), count);
 
-    // Editing one copy leaves the next one as specified.
+    // Editing one copy leaves the next one untouched.
     first->chances.clear();
     first->chances.push_back(Chance::make(Pattern(Pattern::Kind::alwaysMatch{}), Decision::make()));
     EXPECT_EQ(Decision::example()->toJson(), json::parse(sampleTreeJson));
