@@ -120,7 +120,7 @@ stop_pid() {
 # shellcheck disable=SC2317  # the EXIT trap
 cleanup() {
   local status=$?
-  trap - EXIT INT TERM
+  trap - EXIT HUP INT TERM
   # Clean up as much as possible even if a step fails.
   set +e
   if [[ -n $ctest_pid ]]; then
@@ -136,6 +136,7 @@ cleanup() {
   exit "$status"
 }
 trap cleanup EXIT
+trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
 

@@ -229,21 +229,36 @@ void InputWindowManager::deliver(int keyCode) {
 }
 
 void InputWindowManager::scheduleEvent(std::optional<int> keyCode) {
-    if (inputWindow().isKeyWindow()) {
+    // A key that arrives while an earlier one still waits for the window goes in after it.
+    if (inputWindow().isKeyWindow() && keysAwaitingWindow_.empty()) {
         if (keyCode) deliver(*keyCode);
         return;
     }
-    inputWindow().makeKeyAndOrderFront();
-    if (keyCode) {
-        const int code = *keyCode;
-        MainQueue::shared().postAfter(0.1, [this, code] { deliver(code); });
-    }
+    if (!inputWindow().isKeyWindow()) inputWindow().makeKeyAndOrderFront();
+    if (!keyCode) return;
+    keysAwaitingWindow_.push_back(*keyCode);
+    if (keysAwaitingWindow_.size() == 1) MainQueue::shared().postAfter(0.1, [this] { deliverAwaitingKey(); });
+}
+
+// One key per turn, as separate events come, each after the actions the previous key queued.
+void InputWindowManager::deliverAwaitingKey() {
+    if (keysAwaitingWindow_.empty()) return;
+    const int code = keysAwaitingWindow_.front();
+    keysAwaitingWindow_.pop_front();
+    deliver(code);
+    if (!keysAwaitingWindow_.empty()) MainQueue::shared().post([this] { deliverAwaitingKey(); });
 }
 
 void InputWindowManager::resume(std::vector<ActionResult> history, DecisionPtr decision, std::optional<double> timestamp) {
     announceChange();
-    currentStates_ = CurrentStates{std::move(history), std::move(decision)};
-    inputWindow().makeKeyAndOrderFront();
+    currentStates_ = CurrentStates{history, decision};
+    if (inputWindow().isKeyWindow()) {
+        // Nothing interrupted the session, so the window will not become key again: continue
+        // here, or the actions after the interruption would never run.
+        runDecision(std::move(history), std::move(decision));
+    } else {
+        inputWindow().makeKeyAndOrderFront();
+    }
     sessionTimestamp = timestamp;
     sessionLastActivityTimestamp = MainQueue::shared().now();
 }
@@ -272,6 +287,7 @@ void InputWindowManager::reset() {
     currentStates_.reset();
     showingHint_ = false;
     delayShowHintTimer_.reset();
+    keysAwaitingWindow_.clear();
     lastKeyDownKeyCode().reset();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -89,12 +90,14 @@ private:
     void windowResignedKey();
     void placeWindow(std::optional<double> width, std::optional<Point> topLeft);
     void deliver(int keyCode);
+    void deliverAwaitingKey();
 
     InputWindow* inputWindow_ = nullptr;
     IndicatorWindow* indicatorWindow_ = nullptr;
     std::optional<CurrentStates> currentStates_;
     bool showingHint_ = false;
     std::optional<MainQueue::TimerID> delayShowHintTimer_;
+    std::deque<int> keysAwaitingWindow_; // typed by other processes before the window was ready
     std::map<std::uint64_t, ChangeObserver> changeObservers_;
     std::uint64_t nextObserverToken_ = 1;
 };

@@ -36,11 +36,6 @@ std::optional<ActionOutcome> actionOutcome(const Notification& received) {
                                              [](const JsonReader& reader) { return ActionOutcome::fromJson(reader); });
 }
 
-void post(const ActionOutcome& outcome) {
-    diag::printLine("Post action outcome: " + outcome.description());
-    NotificationCenter::local().post(notification(outcome));
-}
-
 namespace tavlinNotifications {
 
 std::string ExternalEvent::description() const {

@@ -61,14 +61,15 @@ ChancePtr firstMatchingChance(const std::vector<ChancePtr>& chances, const Actio
 void runDecision(std::vector<ActionResult> history, DecisionPtr decision) {
     using K = Action::Kind;
     const auto& actions = decision->actions;
-    const bool waitAgain = std::any_of(actions.begin(), actions.end(), [](const Action& a) { return a.kind.is<K::reWaitTriggerKeys>(); });
 
-    // Actions after a continue-from-interruption run when the session resumes, not now as well.
+    // Actions after a continue-from-interruption run when the session resumes, not now as well;
+    // so does a wait-again among them.
     std::vector<Action> queued;
     for (const auto& action : actions) {
         queued.push_back(action);
         if (action.kind.is<K::continueFromInterruption>()) break;
     }
+    const bool waitAgain = std::any_of(queued.begin(), queued.end(), [](const Action& a) { return a.kind.is<K::reWaitTriggerKeys>(); });
     for (const auto& action : queued) {
         auto remaining = remainingDecision(*decision, action);
         MainQueue::shared().post([action, remaining, history] { run(action, remaining, history); });
@@ -85,10 +86,18 @@ void runDecision(std::vector<ActionResult> history, DecisionPtr decision) {
 
     history.push_back(ActionResult{actions, ActionResult::MatchKind::lastSoDontCareMatch{}});
     diag::printLine("chances empty, success end, current history: " + std::to_string(history.size()));
-    if (waitAgain) {
+    // Starting over runs the root step at once; a root that is itself a wait-again leaf would
+    // start over again from inside, without end. Such a second start ends the session instead.
+    static bool startingOver = false;
+    if (waitAgain && !startingOver) {
+        startingOver = true;
+        struct Reset {
+            ~Reset() { startingOver = false; }
+        } reset;
         manager.handle(InputWindowManager::WindowEvent::resignKey());
         manager.handle(InputWindowManager::WindowEvent::becomeKey());
     } else {
+        if (waitAgain) diag::printLine("wait again ignored: the new session ended at once");
         manager.inputWindow().orderOut();
     }
     for (const auto& action : queued) {

@@ -1,14 +1,8 @@
 #include "model/ActionOutcome.h"
 
-#include "model/KeyNames.h"
 #include "platform/Hasher.h"
 
 namespace tavlin {
-
-std::string ActionOutcome::description() const {
-    if (const auto* k = get<key>()) return "\"" + keyName(k->keyCode) + "\" typed";
-    return "\"" + get<message>()->text + "\" received";
-}
 
 std::int64_t ActionOutcome::id() const {
     Hasher hasher;

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "platform/Decoding.h"
-#include "platform/Unicode.h"
+#include "platform/Utf8.h"
 
 namespace tavlin::json {
 namespace {
@@ -13,8 +13,8 @@ void appendEscaped(std::string& out, std::string_view raw) {
     // Well-formed text (nearly all of it) is escaped in place; only ill-formed text is copied.
     std::string repaired;
     std::string_view text = raw;
-    if (!unicode::isValidUtf8(raw)) {
-        repaired = unicode::makeValidUtf8(raw);
+    if (!utf8::isValid(raw)) {
+        repaired = utf8::makeValid(raw);
         text = repaired;
     }
     out.push_back('"');

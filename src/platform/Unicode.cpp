@@ -1,4 +1,5 @@
 #include "platform/Unicode.h"
+#include "platform/Utf8.h"
 
 #include <memory>
 
@@ -38,35 +39,9 @@ std::string composed(std::string_view text) {
 
 } // namespace
 
-bool isValidUtf8(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-    const auto length = static_cast<int32_t>(text.size());
-    if (text.size() > static_cast<std::size_t>(INT32_MAX)) return false;
-    int32_t at = 0;
-    while (at < length) {
-        UChar32 c;
-        U8_NEXT(bytes, at, length, c);
-        if (c < 0) return false;
-    }
-    return true;
-}
+bool isValidUtf8(std::string_view text) { return utf8::isValid(text); }
 
-std::string makeValidUtf8(std::string_view text) {
-    if (isAscii(text) || isValidUtf8(text)) return std::string(text);
-    std::string out;
-    out.reserve(text.size());
-    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-    const auto length = static_cast<int32_t>(text.size());
-    int32_t at = 0;
-    while (at < length) {
-        const int32_t start = at;
-        UChar32 c;
-        U8_NEXT(bytes, at, length, c);
-        if (c < 0) out += "\xEF\xBF\xBD";
-        else out.append(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(at - start)));
-    }
-    return out;
-}
+std::string makeValidUtf8(std::string_view text) { return utf8::makeValid(text); }
 
 std::u16string toUtf16(std::string_view text) {
     const icu::UnicodeString u = fromUtf8(text);

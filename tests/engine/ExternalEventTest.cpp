@@ -101,6 +101,29 @@ TEST_F(ExternalEventTest, TypeKeyWhileClosedOpensTheWindowAndDeliversLater) {
     EXPECT_FALSE(window.isKeyWindow());
 }
 
+// A client typing two keys in quick succession: the second must not overtake the first, which
+// waits for the window its event opened.
+TEST_F(ExternalEventTest, KeysTypedWhileTheWindowOpensKeepTheirOrder) {
+    writeCountingRoot();
+    send(typeKeyEvent(2));
+    queue.advance(0.01);
+    send(typeKeyEvent(3)); // arrives while the window is key but before the first key went in
+    EXPECT_TRUE(window.isKeyWindow());
+    ASSERT_TRUE(manager.currentStates());
+    EXPECT_TRUE(manager.currentStates()->history.empty()) << "nothing goes in before the first key";
+    diag::Capture capture;
+    queue.advance(0.1);
+    EXPECT_FALSE(window.isKeyWindow());
+    EXPECT_TRUE(diagnosticsContain(capture.lines(), "chances empty, success end, current history: 3"))
+        << "2 then 3 leads to the leaf; 3 first would not match";
+
+    // Later keys go in at once again.
+    send(startEvent(49, 0, true));
+    send(typeKeyEvent(2));
+    ASSERT_TRUE(manager.currentStates());
+    EXPECT_EQ(manager.currentStates()->history.size(), 1u);
+}
+
 TEST_F(ExternalEventTest, TypeKeyWhileOpenIsDeliveredAtOnceWithoutCountingAsActivity) {
     writeCountingRoot();
     send(startEvent(49, 0, true));

@@ -33,12 +33,6 @@ TEST(HelperActionJson, EveryCase) {
     EXPECT_EQ(encoded(H::sleep{}), unorderedJson(R"({"sleep": {}})"));
 }
 
-TEST(HelperActionJson, AbsentOptionalsAreLeftOutNotNull) {
-    const auto text = *H(H::openURL{"file:///x", std::nullopt}).notification().object;
-    EXPECT_EQ(text.find("null"), std::string::npos);
-    EXPECT_EQ(text.find("applicationPath"), std::string::npos);
-}
-
 TEST(HelperActionJson, DecodesWhatItEncodes) {
     const std::vector<H> values{H::menu{{"a", "b"}},
                                 H::menuCommand{{"t"}},

@@ -11,8 +11,9 @@ class InputWindowManagerTest : public EngineTest {
 protected:
     InputWindowManager& manager = InputWindowManager::shared();
 
-    // A root that waits for any key and does nothing else.
-    void writeWaitingRoot() { writeConfiguration(Decision::make({}, {keyChance(1, {}), keyChance(2, {})})); }
+    // A root that does nothing but wait: key 1 leads to a decision that waits for key 1 again,
+    // key 2 to a leaf.
+    void writeWaitingRoot() { writeConfiguration(Decision::make({}, {keyChance(1, {}, {keyChance(1, {})}), keyChance(2, {})})); }
 
     // The hint turns on exactly `seconds` after the window became key.
     void expectHintAfter(double seconds) {
@@ -90,10 +91,10 @@ TEST_F(InputWindowManagerTest, SessionTimestamps) {
     EXPECT_EQ(manager.sessionTimestamp, start);
     EXPECT_EQ(manager.sessionLastActivityTimestamp, start);
     queue.advance(1);
-    window.press(5);
+    window.press(1);
     EXPECT_EQ(manager.sessionLastActivityTimestamp, start + 1);
     queue.advance(1);
-    window.release(5);
+    window.release(1);
     EXPECT_EQ(manager.sessionLastActivityTimestamp, start + 2);
     EXPECT_EQ(manager.sessionTimestamp, start);
     window.orderOut();

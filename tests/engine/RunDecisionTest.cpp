@@ -86,10 +86,7 @@ TEST(ChanceMatching, InvalidExpressionIsPassedOver) {
 class RunDecisionTest : public EngineTest {};
 
 TEST_F(RunDecisionTest, MatchedStepRecordsOutcomeAndChanceAndWaitsAtTheChild) {
-    const auto grandchild = keyChance(2, {});
-    const auto child = keyChance(1, {act(K::sleep{})}, {grandchild});
-    const auto other = keyChance(5, {});
-    writeConfiguration(Decision::make({act(K::switchWindow{})}, {other, child}));
+    writeConfiguration(Decision::make({act(K::switchWindow{})}, {keyChance(5, {}), keyChance(1, {act(K::sleep{})}, {keyChance(2, {})})}));
     startSession();
 
     diag::Capture capture;
@@ -97,12 +94,16 @@ TEST_F(RunDecisionTest, MatchedStepRecordsOutcomeAndChanceAndWaitsAtTheChild) {
     EXPECT_TRUE(window.isKeyWindow());
     const auto& states = InputWindowManager::shared().currentStates();
     ASSERT_TRUE(states);
-    EXPECT_EQ(states->decision, child->decision) << "waits at the very decision of the tree";
+    ASSERT_EQ(states->decision->actions.size(), 1u);
+    EXPECT_TRUE(states->decision->actions[0].kind.is<K::sleep>());
+    ASSERT_EQ(states->decision->chances.size(), 1u);
+    EXPECT_EQ(states->decision->chances[0]->pattern.kind, PK::key{{2}});
     ASSERT_EQ(states->history.size(), 1u);
     const auto* matched = states->history[0].matchKind.get<ActionResult::MatchKind::matchedAndNotLast>();
     ASSERT_TRUE(matched);
     EXPECT_EQ(matched->actionOutcome, keyOutcome(1));
-    EXPECT_EQ(matched->matchedChance, child);
+    ASSERT_TRUE(matched->matchedChance);
+    EXPECT_EQ(matched->matchedChance->decision, states->decision) << "the history points into the tree being walked";
     ASSERT_EQ(states->history[0].actions.size(), 1u);
     EXPECT_TRUE(states->history[0].actions[0].kind.is<K::switchWindow>());
     // A match is silent; only the outcome's post is traced.
@@ -181,6 +182,22 @@ TEST_F(RunDecisionTest, ReturnedTextIsMatchedAtTheDecisionThatRanTheAction) {
     EXPECT_FALSE(window.isKeyWindow());
     ASSERT_EQ(helperRequestsUnordered().size(), 1u);
     EXPECT_EQ(helperRequestsUnordered()[0], unorderedJson(R"({"switchWindow": {}})"));
+}
+
+// Starting over at a root that is itself a wait-again leaf would start over forever.
+TEST_F(RunDecisionTest, WaitAgainAtALeafRootDoesNotStartOverEndlessly) {
+    const Action rootAction = act(K::sleep{});
+    writeConfiguration(Decision::make({rootAction, act(K::reWaitTriggerKeys{})}));
+    diag::Capture capture;
+    startSession();
+    EXPECT_FALSE(window.isKeyWindow());
+    EXPECT_EQ(helperRequests().size(), 2u) << "the root ran twice: once, then once more after starting over";
+    EXPECT_EQ(ActionStatistics::count(rootAction), 2);
+    EXPECT_TRUE(diagnosticsContain(capture.lines(), "wait again ignored: the new session ended at once"));
+
+    // A later session starts normally.
+    startSession();
+    EXPECT_EQ(helperRequests().size(), 4u);
 }
 
 } // namespace

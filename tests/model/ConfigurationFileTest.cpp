@@ -2,7 +2,6 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
-#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -19,6 +18,7 @@
 #include "model/LeaderKeyCache.h"
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
+#include "platform/Regex.h"
 #include "support/TempHome.h"
 
 namespace tavlin {
@@ -30,7 +30,11 @@ using test::folderEntries;
 using test::writeFile;
 using K = Action::Kind;
 
-const std::regex backupName(R"(configuration_\d{4}-\d{2}-\d{2}_\d{2}-\d{2}-\d{2}\.\d{3}[+-]\d{4}\.json)");
+// "configuration_2024-03-05_14-03-07.250+0100.json"
+bool isBackupName(const std::string& name) {
+    static const auto pattern = Regex::compile(R"(configuration_\d{4}-\d{2}-\d{2}_\d{2}-\d{2}-\d{2}\.\d{3}[+-]\d{4}\.json)");
+    return pattern->firstMatchSpansWholeText(name);
+}
 
 std::string backupNameAt(std::chrono::system_clock::time_point time) {
     return "configuration_" + files::backupTimestamp(time) + ".json";
@@ -155,7 +159,7 @@ TEST_F(ConfigurationFileTest, FirstStartWritesTheSampleWithoutAuthorInfoAndMakes
 
     const auto names = backups();
     ASSERT_EQ(names.size(), 1u);
-    EXPECT_TRUE(std::regex_match(names[0], backupName)) << names[0];
+    EXPECT_TRUE(isBackupName(names[0])) << names[0];
     // Names of one time zone sort as their instants do.
     EXPECT_GE(names[0], backupNameAt(before - std::chrono::milliseconds(1)));
     EXPECT_LE(names[0], backupNameAt(after + std::chrono::milliseconds(1)));
@@ -321,7 +325,7 @@ TEST_F(ConfigurationFileTest, OldFormatIsConvertedInPlaceWithOneBackupOfTheConve
 
     const auto names = backups();
     ASSERT_EQ(names.size(), 1u);
-    EXPECT_TRUE(std::regex_match(names[0], backupName)) << names[0];
+    EXPECT_TRUE(isBackupName(names[0])) << names[0];
     EXPECT_EQ(fileContents(backupFolder() / names[0]), fileContents(file()));
 
     // Converted once: the next start changes nothing.

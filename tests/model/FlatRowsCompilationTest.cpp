@@ -1,5 +1,4 @@
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -312,8 +311,8 @@ TEST_F(FlatRowsMigrationTest, FirstLaunchGeneratesTheDefaultBindingAndBacksItUp)
     Configuration::backUpConfigurationFile();
     const auto backups = folderEntries(file().parent_path() / "backup");
     ASSERT_EQ(backups.size(), 1u);
-    EXPECT_TRUE(std::regex_match(backups[0], std::regex(R"(configuration_\d{4}-\d{2}-\d{2}_\d{2}-\d{2}-\d{2}\.\d{3}[+-]\d{4}\.json)")))
-        << backups[0];
+    const auto backupName = Regex::compile(R"(configuration_\d{4}-\d{2}-\d{2}_\d{2}-\d{2}-\d{2}\.\d{3}[+-]\d{4}\.json)");
+    EXPECT_TRUE(backupName->firstMatchSpansWholeText(backups[0])) << backups[0];
     EXPECT_EQ(fileContents(file().parent_path() / "backup" / backups[0]), fileContents(file()));
 
     // The generated file is what later starts load; none of them writes the sample over it.

@@ -1,11 +1,11 @@
 #include "platform/dbus/DistributedNotificationWire.h"
 
-#include "platform/Unicode.h"
+#include "platform/Utf8.h"
 
 namespace tavlin::distributedWire {
 
 std::string wireText(std::string_view text) {
-    std::string valid = unicode::makeValidUtf8(text);
+    std::string valid = utf8::makeValid(text);
     if (valid.find('\0') == std::string::npos) return valid;
     std::string out;
     out.reserve(valid.size() + 8);

@@ -1,0 +1,257 @@
+#include "engine/KeyEventHandler.h"
+
+#include <bit>
+#include <cmath>
+#include <string>
+
+#include "engine/HotKeyManager.h"
+#include "model/Settings.h"
+#include "platform/Diagnostics.h"
+#include "shortcutkit/Keys.h"
+
+namespace tavlin {
+namespace {
+
+constexpr double delayedKeyUpInterval = 0.01;
+constexpr double defaultMaximumPressAndReleaseInterval = 0.2;
+
+std::string typeText(KeyboardEvent::Type type) {
+    switch (type) {
+    case KeyboardEvent::Type::keyDown: return "keyDown";
+    case KeyboardEvent::Type::flagsChanged: return "flagsChanged";
+    }
+    return "unknown";
+}
+
+std::string summary(const std::optional<KeyboardEvent>& event) {
+    if (!event) return "nil";
+    return "keyCode: " + std::to_string(event->keyCode) + "; modifiers: " +
+           shortcutkit::modifierFlagsDescription(event->modifierFlags) + "; type: " + typeText(event->type) + ";";
+}
+
+void printEntryTrace(const char* function, const KeyboardEvent& event, const std::optional<KeyboardEvent>& latest) {
+    diag::printLine(std::string("[[ ") + function + "\n-- event keyCode: " + std::to_string(event.keyCode) +
+                    "\n-- event modifiers: " + shortcutkit::modifierFlagsDescription(event.modifierFlags) +
+                    "\n-- event type: " + typeText(event.type) + "\n-- latestModifierEvent: " + summary(latest));
+}
+
+// The stored interval; anything but a finite number of seconds, zero or more, counts as unset.
+double maximumPressAndReleaseInterval() {
+    const double interval = settings::maximumSingleModifierPressAndReleaseInterval();
+    return std::isfinite(interval) && interval >= 0 ? interval : defaultMaximumPressAndReleaseInterval;
+}
+
+} // namespace
+
+bool& tapSawModifiedInput() {
+    static bool saw = false;
+    return saw;
+}
+
+// The shared manager lives for the whole process, so the handlers it installs may refer to it.
+KeyEventHandlerManager& KeyEventHandlerManager::shared() {
+    static KeyEventHandlerManager manager;
+    return manager;
+}
+
+void KeyEventHandlerManager::setMonitor(KeyboardEventMonitor* monitor) {
+    if (monitor == monitor_) return;
+    removeSources();
+    monitor_ = monitor;
+}
+
+void KeyEventHandlerManager::addKeyEventHandler(bool skipHotKeys, KeyHandler keyHandler) {
+    // Sources installed twice would report every event twice.
+    removeSources();
+    keyHandler_ = std::move(keyHandler);
+
+    if (monitor_) {
+        localEventMonitor_ = monitor_->addLocalMonitor([this](const KeyboardEvent& event) -> std::optional<KeyboardEvent> {
+            if (event.type == KeyboardEvent::Type::flagsChanged) return handleModifierFlagsChangedEvent(event);
+            return handleKeyDownEvent(event);
+        });
+        globalEventMonitor_ = monitor_->addGlobalMonitor([this](const KeyboardEvent& event) {
+            // Typing in another application ends the wait for a delayed release.
+            cancelDelayedKeyUp();
+            if (event.type == KeyboardEvent::Type::flagsChanged) handleModifierFlagsChangedEvent(event);
+            else handleKeyDownEvent(event);
+        });
+    }
+
+    if (!skipHotKeys) {
+        if (auto* registrar = HotKeyManager::shared().registrar()) {
+            registrar->setHandlers([this](std::uint32_t identifier) { hotKeyPressed(identifier); },
+                                   [this](std::uint32_t identifier) { hotKeyReleased(identifier); });
+            hotKeyHandlersInstalled_ = true;
+            diag::printLine("key press event handler install result: 0");
+            diag::printLine("key release event handler install result: 0");
+        }
+    }
+
+    if (monitor_ && monitor_->preflightListenEventAccess()) {
+        observerRunning_ = monitor_->startObserver([this](const ObservedInputEvent& event) { observedInput(event); });
+    }
+}
+
+void KeyEventHandlerManager::removeKeyEventHanlder() {
+    diag::printLine("[[ removeKeyEventHanlder()");
+    removeSources();
+    setLatestModifierEvent(std::nullopt);
+    // A release still pending would toggle the window with the leader keys off.
+    cancelDelayedKeyUp();
+    diag::printLine("]] removeKeyEventHanlder()");
+}
+
+void KeyEventHandlerManager::removeSources() {
+    if (observerRunning_) {
+        observerRunning_ = false;
+        if (monitor_) monitor_->stopObserver();
+    }
+    if (hotKeyHandlersInstalled_) {
+        hotKeyHandlersInstalled_ = false;
+        if (auto* registrar = HotKeyManager::shared().registrar()) registrar->setHandlers(nullptr, nullptr);
+    }
+    if (globalEventMonitor_) {
+        if (monitor_) monitor_->removeMonitor(*globalEventMonitor_);
+        globalEventMonitor_.reset();
+    }
+    if (localEventMonitor_) {
+        if (monitor_) monitor_->removeMonitor(*localEventMonitor_);
+        localEventMonitor_.reset();
+    }
+}
+
+std::optional<KeyboardEvent> KeyEventHandlerManager::handleModifierFlagsChangedEvent(const KeyboardEvent& event) {
+    printEntryTrace("handleModifierFlagsChangedEvent(_:)", event, latestModifierEvent_);
+    std::optional<KeyboardEvent> result = event;
+    const auto finish = [&] {
+        setLatestModifierEvent(event);
+        diag::printLine("]] handleModifierFlagsChangedEvent(_:) returned with " + summary(result));
+        return result;
+    };
+
+    if (!latestModifierEvent_) {
+        // The first event after arming only tells which modifiers are down.
+        tapSawModifiedInput() = false;
+        return finish();
+    }
+    const KeyboardEvent latest = *latestModifierEvent_;
+    const std::uint64_t oldModifiers = latest.modifierFlags & eventFlags::leaderModifiers;
+    const std::uint64_t newModifiers = event.modifierFlags & eventFlags::leaderModifiers;
+    const int heldBefore = std::popcount(oldModifiers);
+
+    if (heldBefore == 1 && newModifiers == 0) {
+        // The only modifier held has been released.
+        const std::uint64_t otherFlagsGained = event.modifierFlags & ~eventFlags::leaderModifiers & ~latest.modifierFlags;
+        const double held = event.timestamp - latest.timestamp;
+        if (otherFlagsGained != 0 || !(held <= maximumPressAndReleaseInterval())) {
+            giveUpOnce = false;
+        } else if (giveUpOnce) {
+            giveUpOnce = false;
+            setLatestModifierEvent(std::nullopt);
+            return event;
+        } else {
+            fireSingleModifierLeaderKey(latest.modifierFlags);
+            result.reset();
+            giveUpOnce = false;
+        }
+    } else if (newModifiers != 0 && heldBefore - std::popcount(newModifiers) == 1) {
+        // One of several held modifiers was released while others remain: the rest is no tap.
+        giveUpOnce = true;
+        return finish();
+    } else if (newModifiers != 0 && newModifiers == oldModifiers &&
+               ((event.modifierFlags ^ latest.modifierFlags) & ~eventFlags::leaderModifiers) != 0) {
+        // Caps Lock (or another flag key) toggled while the modifier is held: that is a
+        // combination, not a tap, also when the toggle arrives as an event of its own.
+        giveUpOnce = true;
+        return finish();
+    }
+    if (oldModifiers != 0 && newModifiers == 0) tapSawModifiedInput() = false;
+    return finish();
+}
+
+KeyboardEvent KeyEventHandlerManager::handleKeyDownEvent(const KeyboardEvent& event) {
+    printEntryTrace("handleKeyDownEvent(_:)", event, latestModifierEvent_);
+    if (event.modifierFlags & eventFlags::leaderModifiers) giveUpOnce = true;
+    diag::printLine("]] handleKeyDownEvent(_:)");
+    return event;
+}
+
+void KeyEventHandlerManager::fireSingleModifierLeaderKey(std::uint64_t modifierFlags) {
+    std::uint32_t code = 0;
+    if (modifierFlags & eventFlags::command) code = 55;
+    else if (modifierFlags & eventFlags::shift) code = 56;
+    else if (modifierFlags & eventFlags::option) code = 58;
+    else if (modifierFlags & eventFlags::control) code = 59;
+    else {
+        diag::printLine("");
+        return;
+    }
+    if (auto handler = keyHandler_) handler(code, code, true);
+    if (tapSawModifiedInput()) {
+        // The modifier was used with other input somewhere: the press stands alone.
+        tapSawModifiedInput() = false;
+        return;
+    }
+    scheduleDelayedKeyUp(code, code);
+}
+
+std::optional<std::pair<std::uint32_t, std::uint32_t>> KeyEventHandlerManager::hotKeyID(std::uint32_t identifier) const {
+    // The registrar reports only identifiers this process registered with it, so every one
+    // carries this program's signature; what is left to check is that it is still registered.
+    const auto& table = HotKeyManager::shared().hotKeysByID;
+    const auto found = table.find(identifier);
+    if (found == table.end()) {
+        diag::printLine(std::to_string(identifier) + " not found");
+        return std::nullopt;
+    }
+    return std::make_pair(found->second.keyCode, found->second.modifiers);
+}
+
+void KeyEventHandlerManager::hotKeyPressed(std::uint32_t identifier) {
+    const auto combination = hotKeyID(identifier);
+    if (!combination) return;
+    if (auto handler = keyHandler_) handler(combination->first, combination->second, true);
+}
+
+void KeyEventHandlerManager::hotKeyReleased(std::uint32_t identifier) {
+    const auto combination = hotKeyID(identifier);
+    if (!combination) return;
+    scheduleDelayedKeyUp(combination->first, combination->second);
+}
+
+void KeyEventHandlerManager::observedInput(const ObservedInputEvent& event) {
+    if (event.modifierFlags & eventFlags::leaderModifiers) tapSawModifiedInput() = true;
+    cancelDelayedKeyUp();
+}
+
+void KeyEventHandlerManager::reset() {
+    removeSources();
+    cancelDelayedKeyUp();
+    latestModifierEvent_.reset();
+    keyHandler_ = nullptr;
+    giveUpOnce = false;
+    tapSawModifiedInput() = false;
+}
+
+void KeyEventHandlerManager::setLatestModifierEvent(std::optional<KeyboardEvent> event) {
+    latestModifierEvent_ = std::move(event);
+    diag::printLine("latestModifierEvent changed to " + summary(latestModifierEvent_));
+}
+
+void KeyEventHandlerManager::cancelDelayedKeyUp() {
+    if (!delayedKeyUpTimer_) return;
+    MainQueue::shared().cancel(*delayedKeyUpTimer_);
+    delayedKeyUpTimer_.reset();
+}
+
+void KeyEventHandlerManager::scheduleDelayedKeyUp(std::uint32_t keyCode, std::uint32_t modifiers) {
+    // Only the latest release may fire: one left pending could toggle the window a second time.
+    cancelDelayedKeyUp();
+    delayedKeyUpTimer_ = MainQueue::shared().postAfter(delayedKeyUpInterval, [this, keyCode, modifiers] {
+        delayedKeyUpTimer_.reset();
+        if (auto handler = keyHandler_) handler(keyCode, modifiers, false);
+    });
+}
+
+} // namespace tavlin

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// UTF-8 checks without any Unicode library, for code that also runs in the command-line
+// client, which must start as fast as the bus's own tools.
+namespace tavlin::utf8 {
+
+bool isValid(std::string_view text);
+// Replaces every ill-formed sequence (maximal subpart) with U+FFFD.
+std::string makeValid(std::string_view text);
+
+} // namespace tavlin::utf8

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <memory>
+
+// An owned X connection, without pulling Xlib's macros into the headers that use it.
+struct _XDisplay;
+
+namespace tavlin::x11 {
+
+struct DisplayCloser {
+    void operator()(_XDisplay* display) const;
+};
+using DisplayPtr = std::unique_ptr<_XDisplay, DisplayCloser>;
+
+// A new connection to the named display ($DISPLAY when null); null when it cannot be reached.
+DisplayPtr openDisplay(const char* displayName);
+
+} // namespace tavlin::x11

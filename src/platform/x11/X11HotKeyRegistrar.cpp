@@ -1,0 +1,193 @@
+#include "platform/x11/X11HotKeyRegistrar.h"
+
+#include <algorithm>
+#include <string>
+
+#include <X11/XKBlib.h>
+
+#include "platform/Diagnostics.h"
+#include "platform/VirtualKeyCodes.h"
+#include "platform/x11/X11Connection.h"
+
+namespace tavlin {
+namespace {
+
+// Key events carry the pointer buttons in their state too; a grab only looks at these.
+constexpr unsigned int modifierBits = ShiftMask | LockMask | ControlMask | Mod1Mask | Mod2Mask | Mod3Mask | Mod4Mask | Mod5Mask;
+
+// The lock states a combination is grabbed in; a missing Num Lock adds none.
+std::vector<unsigned int> lockStates(unsigned int numLock) {
+    std::vector<unsigned int> states{0, LockMask};
+    if (numLock && numLock != LockMask) {
+        states.push_back(numLock);
+        states.push_back(numLock | LockMask);
+    }
+    return states;
+}
+
+} // namespace
+
+std::unique_ptr<X11HotKeyRegistrar> X11HotKeyRegistrar::open(const char* displayName) {
+    auto display = x11::openDisplay(displayName);
+    if (!display) return nullptr;
+    return std::unique_ptr<X11HotKeyRegistrar>(new X11HotKeyRegistrar(std::move(display)));
+}
+
+X11HotKeyRegistrar::X11HotKeyRegistrar(x11::DisplayPtr display)
+    : display_(std::move(display)), root_(DefaultRootWindow(display_.get())) {
+    Display* d = display_.get();
+    int opcode = 0, errorBase = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (XkbQueryExtension(d, &opcode, &xkbEventBase_, &errorBase, &major, &minor)) {
+        // An XKB server tells its XKB clients of mapping changes only through XKB events.
+        constexpr unsigned int mappingEvents = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+        XkbSelectEvents(d, XkbUseCoreKbd, mappingEvents, mappingEvents);
+    } else {
+        xkbEventBase_ = -1;
+    }
+    // A held hot key then repeats as presses alone, not as release-press pairs (every XKB
+    // server can do this).
+    Bool supported = False;
+    XkbSetDetectableAutoRepeat(d, True, &supported);
+    numLockMask_ = x11::numLockMask(d);
+    XSync(d, False);
+}
+
+X11HotKeyRegistrar::~X11HotKeyRegistrar() {
+    for (const auto& hotKey : hotKeys_) ungrab(hotKey.keycode, hotKey.modifiers);
+    XSync(display_.get(), False);
+}
+
+int X11HotKeyRegistrar::fileDescriptor() const { return ConnectionNumber(display_.get()); }
+
+int X11HotKeyRegistrar::grab(unsigned int keycode, unsigned int modifiers) {
+    x11::ErrorTrap trap(display_.get());
+    for (unsigned int locks : lockStates(numLockMask_)) {
+        XGrabKey(display_.get(), keycode, modifiers | locks, root_, False, GrabModeAsync, GrabModeAsync);
+    }
+    const int error = trap.sync();
+    // Undo the lock states that were taken, so a refused combination leaves nothing behind.
+    // The server ungrabs only this client's own grabs.
+    if (error != Success) ungrab(keycode, modifiers);
+    return error;
+}
+
+void X11HotKeyRegistrar::ungrab(unsigned int keycode, unsigned int modifiers) {
+    x11::ErrorTrap trap(display_.get());
+    for (unsigned int locks : lockStates(numLockMask_)) XUngrabKey(display_.get(), keycode, modifiers | locks, root_);
+    trap.sync();
+}
+
+bool X11HotKeyRegistrar::isShared(const HotKey& hotKey) const {
+    return std::any_of(hotKeys_.begin(), hotKeys_.end(), [&](const HotKey& other) {
+        return other.reference != hotKey.reference && other.keycode == hotKey.keycode &&
+               other.modifiers == hotKey.modifiers;
+    });
+}
+
+HotKeyRegistrar::Registration X11HotKeyRegistrar::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+                                                                  std::uint32_t identifier) {
+    // Codes beyond int's range have no key either.
+    const auto xKeycode = keycodes::xKeycode(static_cast<int>(std::min<std::uint32_t>(keyCode, 0x7fffffff)));
+    const auto modifiers = x11::xModifiersOfCarbonMask(carbonModifiers);
+    int minKeycode = 0, maxKeycode = 0;
+    XDisplayKeycodes(display_.get(), &minKeycode, &maxKeycode);
+    if (!xKeycode || !modifiers || static_cast<int>(*xKeycode) < minKeycode || static_cast<int>(*xKeycode) > maxKeycode) {
+        return {statusInvalidCombination, 0};
+    }
+    HotKey hotKey{lastReference_ + 1, identifier, *xKeycode, *modifiers};
+    // This connection already holds the combination: grabbing again would succeed but could
+    // not be undone without dropping the other registration's grab.
+    if (!isShared(hotKey)) {
+        const int error = grab(hotKey.keycode, hotKey.modifiers);
+        if (error == BadAccess) return {statusHeldByAnotherProgram, 0};
+        if (error != Success) return {statusServerError, 0};
+    }
+    lastReference_ = hotKey.reference;
+    hotKeys_.push_back(hotKey);
+    return {0, hotKey.reference};
+}
+
+void X11HotKeyRegistrar::unregisterHotKey(Reference reference) {
+    const auto it = std::find_if(hotKeys_.begin(), hotKeys_.end(), [&](const HotKey& h) { return h.reference == reference; });
+    if (it == hotKeys_.end()) return;
+    if (!isShared(*it)) ungrab(it->keycode, it->modifiers);
+    std::erase_if(pressed_, [&](const HotKey& h) { return h.reference == reference; });
+    hotKeys_.erase(it);
+}
+
+void X11HotKeyRegistrar::setHandlers(Handler pressed, Handler released) {
+    pressedHandler_ = std::move(pressed);
+    releasedHandler_ = std::move(released);
+}
+
+void X11HotKeyRegistrar::regrabAll() {
+    const unsigned int newNumLock = x11::numLockMask(display_.get());
+    std::vector<const HotKey*> combinations;
+    for (const auto& hotKey : hotKeys_) {
+        const bool seen = std::any_of(combinations.begin(), combinations.end(), [&](const HotKey* c) {
+            return c->keycode == hotKey.keycode && c->modifiers == hotKey.modifiers;
+        });
+        if (!seen) combinations.push_back(&hotKey);
+    }
+    for (const HotKey* hotKey : combinations) ungrab(hotKey->keycode, hotKey->modifiers);
+    numLockMask_ = newNumLock;
+    for (const HotKey* hotKey : combinations) {
+        if (grab(hotKey->keycode, hotKey->modifiers) != Success) {
+            diag::printLine("could not grab X key code " + std::to_string(hotKey->keycode) + " with modifiers " +
+                            std::to_string(hotKey->modifiers) + " again after a keyboard mapping change");
+        }
+    }
+}
+
+void X11HotKeyRegistrar::handleKeyPress(unsigned int keycode, unsigned int state) {
+    // A held key repeats its press; the hot key was already reported.
+    if (std::any_of(pressed_.begin(), pressed_.end(), [&](const HotKey& h) { return h.keycode == keycode; })) return;
+    const unsigned int modifiers = state & modifierBits & ~(LockMask | numLockMask_);
+    // Several registrations of one combination: the oldest one stands for it.
+    const auto it = std::find_if(hotKeys_.begin(), hotKeys_.end(),
+                                 [&](const HotKey& h) { return h.keycode == keycode && h.modifiers == modifiers; });
+    if (it == hotKeys_.end()) return;
+    pressed_.push_back(*it);
+    // A copy: the handler may replace the handlers or the hot keys.
+    const Handler handler = pressedHandler_;
+    if (handler) handler(pressed_.back().identifier);
+}
+
+void X11HotKeyRegistrar::handleKeyRelease(unsigned int keycode) {
+    // The grab keeps the keyboard until the key goes up, so the release arrives even when the
+    // modifiers were let go first: match by key alone.
+    const auto it = std::find_if(pressed_.begin(), pressed_.end(), [&](const HotKey& h) { return h.keycode == keycode; });
+    if (it == pressed_.end()) return;
+    const std::uint32_t identifier = it->identifier;
+    pressed_.erase(it);
+    const Handler handler = releasedHandler_;
+    if (handler) handler(identifier);
+}
+
+void X11HotKeyRegistrar::processPendingEvents() {
+    Display* d = display_.get();
+    // One mapping change comes as several events; grab again once, before the next key.
+    bool mappingChanged = false;
+    while (XPending(d) > 0) {
+        XEvent event;
+        XNextEvent(d, &event);
+        if ((event.type == KeyPress || event.type == KeyRelease) && mappingChanged) {
+            regrabAll();
+            mappingChanged = false;
+        }
+        if (event.type == KeyPress) {
+            handleKeyPress(event.xkey.keycode, event.xkey.state);
+        } else if (event.type == KeyRelease) {
+            handleKeyRelease(event.xkey.keycode);
+        } else if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            if (event.xmapping.request != MappingPointer) mappingChanged = true;
+        } else if (xkbEventBase_ >= 0 && event.type == xkbEventBase_) {
+            const int type = reinterpret_cast<const XkbAnyEvent&>(event).xkb_type;
+            if (type == XkbNewKeyboardNotify || type == XkbMapNotify) mappingChanged = true;
+        }
+    }
+    if (mappingChanged) regrabAll();
+}
+
+} // namespace tavlin

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/KeyboardEvents.h"
+#include "platform/x11/X11Display.h"
+
+namespace tavlin {
+
+// Hot keys as passive key grabs on the root window, on a connection of its own. A combination
+// is grabbed once per lock state (with and without Caps Lock and Num Lock), so the locks never
+// stop a hot key. Events are read by `processPendingEvents`, on the main thread.
+class X11HotKeyRegistrar final : public HotKeyRegistrar {
+public:
+    // Registration statuses besides success (0).
+    static constexpr std::int32_t statusHeldByAnotherProgram = -9878;
+    // A key code without a key, or modifier bits other than the four.
+    static constexpr std::int32_t statusInvalidCombination = -50;
+    // Any other refusal by the X server.
+    static constexpr std::int32_t statusServerError = -1;
+
+    // Null when the display cannot be reached ($DISPLAY when `displayName` is null).
+    static std::unique_ptr<X11HotKeyRegistrar> open(const char* displayName = nullptr);
+    ~X11HotKeyRegistrar() override;
+
+    Registration registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers, std::uint32_t identifier) override;
+    void unregisterHotKey(Reference reference) override;
+    void setHandlers(Handler pressed, Handler released) override;
+
+    // The connection's socket: readable when `processPendingEvents` has work.
+    int fileDescriptor() const;
+    // Handles every event received so far and calls the handlers; never blocks.
+    void processPendingEvents();
+
+private:
+    struct HotKey {
+        Reference reference;
+        std::uint32_t identifier;
+        unsigned int keycode;
+        unsigned int modifiers; // X modifier bits, without locks
+    };
+
+    explicit X11HotKeyRegistrar(x11::DisplayPtr display);
+    // Grabs one combination in every lock state; on failure undoes it and answers the X error.
+    int grab(unsigned int keycode, unsigned int modifiers);
+    void ungrab(unsigned int keycode, unsigned int modifiers);
+    bool isShared(const HotKey& hotKey) const;
+    void regrabAll();
+    void handleKeyPress(unsigned int keycode, unsigned int state);
+    void handleKeyRelease(unsigned int keycode);
+
+    x11::DisplayPtr display_;
+    unsigned long root_;
+    int xkbEventBase_ = -1;
+    unsigned int numLockMask_ = 0;
+    std::vector<HotKey> hotKeys_; // in registration order
+    Reference lastReference_ = 0;
+    std::vector<HotKey> pressed_; // the hot keys whose key is down
+    Handler pressedHandler_;
+    Handler releasedHandler_;
+};
+
+} // namespace tavlin

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/KeyboardEvents.h"
+#include "platform/x11/X11Display.h"
+
+namespace tavlin {
+
+// Watches all keyboard and mouse-button input through XInput2 raw events on the root window,
+// on a connection of its own: the connection that holds a hot key's grab is not sent the raw
+// events of the grabbed key. The modifier flags are tracked from the same events. Events are
+// read by `processPendingEvents`, on the main thread.
+//
+// Modifier keys are known by their symbols in the keymap (Super command, Shift shift, Alt and
+// Meta option, Control control; a right-hand key reports its own code); each press or release
+// of one is a `flagsChanged`, Caps Lock's press toggles its flag. Any other key's press is a
+// `keyDown` (code -1 when the fixed table has no code for the key); releases are not reported.
+// Timestamps are the server's time in seconds.
+//
+// Each event goes to one kind of monitor: the local ones while this program has the keyboard
+// (as `setHasKeyboardFocus` tells), the global ones otherwise, never to both: the recognition
+// of a lone modifier must see each event once. X cannot hold back an event from the window it
+// is sent to, so what a local monitor answers is not used.
+class X11KeyboardEventMonitor final : public KeyboardEventMonitor {
+public:
+    // Null when the display cannot be reached or has no XInput 2.2.
+    static std::unique_ptr<X11KeyboardEventMonitor> open(const char* displayName = nullptr);
+    ~X11KeyboardEventMonitor() override;
+
+    Token addLocalMonitor(LocalHandler handler) override;
+    Token addGlobalMonitor(GlobalHandler handler) override;
+    void removeMonitor(Token token) override;
+    bool preflightListenEventAccess() override;
+    bool startObserver(ObserverHandler handler) override;
+    void stopObserver() override;
+
+    // Whether a window of this program has the keyboard now; without it, never.
+    void setHasKeyboardFocus(std::function<bool()> hasKeyboardFocus);
+    // The modifier flags as the events so far leave them.
+    std::uint64_t modifierFlags() const;
+
+    int fileDescriptor() const;
+    // Handles every event received so far and calls the monitors; never blocks.
+    void processPendingEvents();
+
+private:
+    // What a key does to the flags.
+    enum class Role : std::uint8_t { other, command, shift, option, control, capsLock };
+    struct KeyRole {
+        Role role = Role::other;
+        bool rightHand = false;
+    };
+    struct Monitor {
+        Token token;
+        LocalHandler local;
+        GlobalHandler global;
+    };
+
+    explicit X11KeyboardEventMonitor(x11::DisplayPtr display, int xiOpcode);
+    void readKeymap();
+    void readInitialState();
+    double secondsOfServerTime(unsigned long time);
+    void handleKey(unsigned int keycode, bool down, unsigned long time);
+    void handleButton(unsigned int button, bool down);
+    void deliver(const KeyboardEvent& event);
+    void observe(ObservedInputEvent::Type type);
+
+    x11::DisplayPtr display_;
+    int xiOpcode_;
+    int xkbEventBase_ = -1;
+    std::array<KeyRole, 256> roles_{};
+    std::array<bool, 256> down_{}; // the modifier keys held now
+    bool capsLock_ = false;
+    unsigned long lastServerTime_ = 0;
+    std::uint64_t serverTimeWraps_ = 0;
+    std::vector<Monitor> monitors_;
+    Token lastToken_ = 0;
+    ObserverHandler observer_;
+    std::function<bool()> hasKeyboardFocus_;
+};
+
+} // namespace tavlin
