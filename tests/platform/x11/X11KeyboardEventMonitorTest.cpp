@@ -1,6 +1,8 @@
 #include "X11TestSupport.h"
 
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <vector>
 
 #include "platform/VirtualKeyCodes.h"

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+// GoogleTest before Xlib: Xlib's macros (None, Bool...) break its headers. Test files include
+// this header first for the same reason.
 #include <gtest/gtest.h>
 
 #include "platform/x11/X11Connection.h"
