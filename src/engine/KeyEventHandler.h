@@ -26,8 +26,8 @@ public:
     KeyboardEventMonitor* monitor() const { return monitor_; }
 
     // Installs the callback, both monitors, the hot-key handlers (unless skipped) and the
-    // observer of all input (when input may be observed). Always preceded by
-    // removeKeyEventHanlder.
+    // observer of all input (when input may be observed). Sources still installed are removed
+    // first, so that no event is reported twice.
     void addKeyEventHandler(bool skipHotKeys, KeyHandler keyHandler);
     // Removes every source and cancels a pending release, so that nothing reaches the callback
     // while the leader keys are off. The callback itself stays.

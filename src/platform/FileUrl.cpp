@@ -46,7 +46,7 @@ FileUrl::FileUrl(std::string_view path, bool isDirectory) {
             absolute = base;
             isDirectory = true;
         } else {
-            absolute = base + "/" + absolute;
+            absolute.insert(0, base + "/");
         }
     }
     if (absolute.size() > 1 && absolute.back() == '/') isDirectory = true;
