@@ -1,0 +1,5 @@
+#pragma once
+
+// The application side of the executable, in a library of its own that the executable loads
+// only when no client command was given: the client path then loads nothing it does not use.
+extern "C" __attribute__((visibility("default"))) int tavlinRunApplication(int argc, char** argv);

@@ -1,0 +1,48 @@
+#include "app/ApplicationLoader.h"
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+namespace tavlin {
+namespace {
+
+constexpr const char* libraryName = "libtavlin_application.so";
+
+// The folder of the running executable, from the kernel rather than argv[0], which may be
+// anything.
+std::string executableFolder() {
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return ".";
+    std::string folder(path, static_cast<std::size_t>(length));
+    const auto slash = folder.rfind('/');
+    return slash == std::string::npos ? "." : folder.substr(0, slash);
+}
+
+} // namespace
+
+int loadAndRunApplication(int argc, char** argv) {
+    const std::string folder = executableFolder();
+    void* library = nullptr;
+    for (const std::string& candidate : {folder + "/" + libraryName, folder + "/../lib/" + libraryName}) {
+        library = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (library) break;
+    }
+    if (!library) {
+        std::fprintf(stderr, "tavlin: cannot load %s: %s\n", libraryName, ::dlerror());
+        return 1;
+    }
+    using Entry = int (*)(int, char**);
+    const auto entry = reinterpret_cast<Entry>(::dlsym(library, "tavlinRunApplication"));
+    if (!entry) {
+        std::fprintf(stderr, "tavlin: %s has no application entry\n", libraryName);
+        return 1;
+    }
+    return entry(argc, argv);
+}
+
+} // namespace tavlin

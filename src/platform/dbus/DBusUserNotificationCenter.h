@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QtDBus/QDBusConnection>
+
+#include "platform/UserNotifications.h"
+
+namespace tavlin {
+
+// Banners through the desktop's notification server (org.freedesktop.Notifications). Each
+// request is a new notification (replaces_id 0), so equal titles never replace each other.
+// Nothing waits for the server: a missing or refusing server goes unnoticed.
+class DBusUserNotificationCenter : public UserNotificationCenter {
+public:
+    explicit DBusUserNotificationCenter(QDBusConnection connection = sessionBusConnection());
+
+    // Desktop notifications need no permission: answers true at once, before returning.
+    void requestAuthorization(std::function<void(bool granted)> completion) override;
+    void add(const Request& request) override;
+
+    // A connection of its own, so that no other user of the session bus shares its queue.
+    static QDBusConnection sessionBusConnection();
+
+private:
+    QDBusConnection connection_;
+};
+
+} // namespace tavlin

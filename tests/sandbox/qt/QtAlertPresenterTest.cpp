@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "platform/Alerts.h"
+#include "platform/MainQueue.h"
+#include "platform/qt/QtAlertPresenter.h"
+#include "support/TempHome.h"
+
+namespace tavlin::qt {
+namespace {
+
+class QtAlertPresenterTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (QApplication::instance()) return; // made by another suite, with its own home
+        // Kept to the end of the program: Qt holds on to the settings folder it found first.
+        static std::optional<test::TempHome> home;
+        home.emplace();
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "sandbox_qt_tests";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+    }
+
+    void SetUp() override {
+        MainQueue::setShared(&queue_);
+        previousPresenter_ = installQtAlertPresenter();
+    }
+    void TearDown() override {
+        setAlertPresenter(previousPresenter_);
+        MainQueue::setShared(nullptr);
+    }
+
+    static std::vector<QMessageBox*> openBoxes() {
+        std::vector<QMessageBox*> boxes;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) boxes.push_back(box);
+        }
+        return boxes;
+    }
+
+    VirtualMainQueue queue_;
+    AlertPresenter previousPresenter_;
+};
+
+TEST_F(QtAlertPresenterTest, BoxIsCriticalWithBothTextsAndOnlyACancelButton) {
+    const auto box = makeAlertBox("Invalid configuration file", "line 3: unexpected token");
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_EQ(box->text(), "Invalid configuration file");
+    EXPECT_EQ(box->informativeText(), "line 3: unexpected token");
+    ASSERT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->buttons()[0]->text(), "Cancel");
+    EXPECT_EQ(box->buttonRole(box->buttons()[0]), QMessageBox::RejectRole);
+}
+
+TEST_F(QtAlertPresenterTest, AlertIsShownModallyOnlyAfterTheCallerReturned) {
+    bool callerReturned = false;
+    bool returnedBeforeBox = false;
+    int boxes = 0;
+    QString text;
+    QString informative;
+    bool modal = false;
+    // Runs inside the box's own modal loop, wherever that starts; closes every box so that a
+    // presenter that shows at once fails instead of hanging.
+    QTimer::singleShot(0, [&] {
+        for (QMessageBox* box : openBoxes()) {
+            ++boxes;
+            returnedBeforeBox = callerReturned;
+            text = box->text();
+            informative = box->informativeText();
+            modal = QApplication::activeModalWidget() == box;
+            box->reject();
+        }
+    });
+
+    showAlert("Failed to save configuration", "disk full");
+    callerReturned = true;
+    EXPECT_EQ(queue_.runUntilIdle(), 1u);
+
+    EXPECT_EQ(boxes, 1);
+    EXPECT_TRUE(returnedBeforeBox);
+    EXPECT_TRUE(modal);
+    EXPECT_EQ(text, "Failed to save configuration");
+    EXPECT_EQ(informative, "disk full");
+    EXPECT_TRUE(openBoxes().empty());
+}
+
+} // namespace
+} // namespace tavlin::qt
