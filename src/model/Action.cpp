@@ -5,6 +5,7 @@
 
 #include "model/SelectableInputSources.h"
 #include "platform/NumberText.h"
+#include "platform/Strings.h"
 
 namespace tavlin {
 namespace {
@@ -53,24 +54,6 @@ std::string standardizedPath(std::string_view path) {
     std::string result;
     for (const auto part : parts) result += "/" + std::string(part);
     return result.empty() ? "/" : result;
-}
-
-std::string joined(const std::vector<std::string>& items, std::string_view separator) {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) text += separator;
-        text += items[i];
-    }
-    return text;
-}
-
-std::string replacedAll(std::string text, std::string_view from, std::string_view to) {
-    std::size_t at = 0;
-    while ((at = text.find(from, at)) != std::string::npos) {
-        text.replace(at, from.size(), to);
-        at += to.size();
-    }
-    return text;
 }
 
 template <typename Enum, std::size_t N>
@@ -149,7 +132,7 @@ std::string Action::Kind::description() const {
             } else if constexpr (std::is_same_v<T, K::menu>) {
                 return "Click Menu Items: " + joined(c.menuItems, " -> ");
             } else if constexpr (std::is_same_v<T, K::menuCommand>) {
-                return "Click Menu Items: " + replacedAll(c.info.menuTitle, "->", " > ");
+                return "Click Menu Items: " + replacingOccurrences(c.info.menuTitle, "->", " > ");
             } else if constexpr (std::is_same_v<T, K::switchWindow>) {
                 return "Switch To Recent Window";
             } else if constexpr (std::is_same_v<T, K::executeFile>) {

@@ -6,19 +6,11 @@
 #include "model/LeaderKeyCache.h"
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
+#include "platform/Strings.h"
 #include "platform/Unicode.h"
 
 namespace tavlin {
 namespace {
-
-std::string replacedAll(std::string text, std::string_view from, std::string_view to) {
-    std::size_t at = 0;
-    while ((at = text.find(from, at)) != std::string::npos) {
-        text.replace(at, from.size(), to);
-        at += to.size();
-    }
-    return text;
-}
 
 std::filesystem::path locate(SearchPathDirectory directory, const std::string& path) {
     if (auto url = FileHelper::url(directory, path)) return *url;
@@ -150,7 +142,7 @@ void Configuration::upgradeFileIfNeeded() {
     }
     if (unicode::isValidUtf8(bytes) && bytes.find("togglePreferencesWindow") != std::string::npos) {
         try {
-            FileHelper::writeString(replacedAll(bytes, "togglePreferencesWindow", "toggleConfigurationWindow"),
+            FileHelper::writeString(replacingOccurrences(bytes, "togglePreferencesWindow", "toggleConfigurationWindow"),
                                     SearchPathDirectory::applicationSupport, relativePath());
         } catch (const FileError& error) {
             diag::printLine(error.localizedDescription());

@@ -5,6 +5,7 @@
 
 #include "platform/Decoding.h"
 #include "platform/Json.h"
+#include "platform/Utf8.h"
 
 // A single-pass parser straight into the value model. The general-purpose parser reads one
 // character at a time through several layers; configuration files are mostly indentation, and
@@ -164,30 +165,8 @@ private:
 
     // Copies one well-formed UTF-8 sequence starting at a byte >= 0x80.
     void copyMultibyte(std::string& out) {
-        const auto* s = reinterpret_cast<const unsigned char*>(p_);
-        const auto available = end_ - p_;
-        const unsigned char lead = s[0];
-        int length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F; // no surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            fail("invalid UTF-8");
-        }
-        if (available < length) fail("invalid UTF-8");
-        if (s[1] < low || s[1] > high) fail("invalid UTF-8");
-        for (int i = 2; i < length; ++i) {
-            if (s[i] < 0x80 || s[i] > 0xBF) fail("invalid UTF-8");
-        }
+        const int length = utf8::wellFormedSequenceLength(std::string_view(p_, static_cast<std::size_t>(end_ - p_)), 0);
+        if (length == 0) fail("invalid UTF-8");
         out.append(p_, static_cast<std::size_t>(length));
         p_ += length;
     }

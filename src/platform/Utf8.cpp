@@ -39,6 +39,11 @@ int sequenceLength(std::string_view text, std::size_t at) {
 
 } // namespace
 
+int wellFormedSequenceLength(std::string_view text, std::size_t at) {
+    const int length = sequenceLength(text, at);
+    return length > 0 ? length : 0;
+}
+
 bool isValid(std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
         const int length = sequenceLength(text, at);
