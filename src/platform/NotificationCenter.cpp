@@ -15,6 +15,19 @@ DistributedNotificationCenter*& sharedDistributed() {
 
 } // namespace
 
+void deliverToObservers(const NamedObservers& observers, const Notification& notification) {
+    std::vector<std::uint64_t> tokens;
+    for (const auto& [token, entry] : observers) {
+        if (entry.name == notification.name) tokens.push_back(token);
+    }
+    for (const auto token : tokens) {
+        const auto found = observers.find(token);
+        if (found == observers.end()) continue;
+        const auto observer = found->second.observer;
+        observer(notification);
+    }
+}
+
 NotificationCenter& NotificationCenter::local() {
     static NotificationCenter center;
     return center;
@@ -22,26 +35,13 @@ NotificationCenter& NotificationCenter::local() {
 
 NotificationCenter::Token NotificationCenter::addObserver(std::string name, Observer observer) {
     const Token token = nextToken_++;
-    observers_.emplace(token, Entry{std::move(name), std::move(observer)});
+    observers_.emplace(token, NamedObserver{std::move(name), std::move(observer)});
     return token;
 }
 
 void NotificationCenter::removeObserver(Token token) { observers_.erase(token); }
 
-void NotificationCenter::post(const Notification& notification) {
-    // Observers may add or remove observers while they run: look each one up again before
-    // calling it, and never call one that was removed meanwhile.
-    std::vector<Token> tokens;
-    for (const auto& [token, entry] : observers_) {
-        if (entry.name == notification.name) tokens.push_back(token);
-    }
-    for (const Token token : tokens) {
-        const auto found = observers_.find(token);
-        if (found == observers_.end()) continue;
-        const Observer observer = found->second.observer;
-        observer(notification);
-    }
-}
+void NotificationCenter::post(const Notification& notification) { deliverToObservers(observers_, notification); }
 
 DistributedNotificationCenter& DistributedNotificationCenter::shared() {
     assert(sharedDistributed() && "the distributed centre is installed at start-up");
@@ -52,24 +52,13 @@ void DistributedNotificationCenter::setShared(DistributedNotificationCenter* cen
 
 void LoopbackDistributedNotificationCenter::post(const Notification& notification) {
     posted_.push_back(notification);
-    MainQueue::shared().post([this, notification] {
-        std::vector<Token> tokens;
-        for (const auto& [token, entry] : observers_) {
-            if (entry.first == notification.name) tokens.push_back(token);
-        }
-        for (const Token token : tokens) {
-            const auto found = observers_.find(token);
-            if (found == observers_.end()) continue;
-            const Observer observer = found->second.second;
-            observer(notification);
-        }
-    });
+    MainQueue::shared().post([this, notification] { deliverToObservers(observers_, notification); });
 }
 
 LoopbackDistributedNotificationCenter::Token LoopbackDistributedNotificationCenter::addObserver(const std::string& name,
                                                                                                Observer observer) {
     const Token token = nextToken_++;
-    observers_.emplace(token, std::make_pair(name, std::move(observer)));
+    observers_.emplace(token, NamedObserver{name, std::move(observer)});
     return token;
 }
 

@@ -15,6 +15,18 @@ struct Notification {
     std::optional<std::string> object;
 };
 
+// An observer registered for one notification name.
+struct NamedObserver {
+    std::string name;
+    std::function<void(const Notification&)> observer;
+};
+using NamedObservers = std::map<std::uint64_t, NamedObserver>;
+
+// Calls the observers registered for the notification's name, in registration order. An
+// observer may add or remove observers (itself included) while it runs: each one is looked up
+// again before it is called, and a copy is called.
+void deliverToObservers(const NamedObservers& observers, const Notification& notification);
+
 // The in-process notification centre: delivery is synchronous, so observers have run when
 // post() returns.
 class NotificationCenter {
@@ -29,11 +41,7 @@ public:
     void post(const Notification& notification);
 
 private:
-    struct Entry {
-        std::string name;
-        Observer observer;
-    };
-    std::map<Token, Entry> observers_;
+    NamedObservers observers_;
     Token nextToken_ = 1;
 };
 
@@ -67,7 +75,7 @@ public:
     std::size_t observerCount() const { return observers_.size(); }
 
 private:
-    std::map<Token, std::pair<std::string, Observer>> observers_;
+    NamedObservers observers_;
     Token nextToken_ = 1;
     std::vector<Notification> posted_;
 };

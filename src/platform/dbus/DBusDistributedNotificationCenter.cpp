@@ -77,7 +77,7 @@ void DBusDistributedNotificationCenter::post(const Notification& notification) {
 DBusDistributedNotificationCenter::Token DBusDistributedNotificationCenter::addObserver(const std::string& name,
                                                                                        Observer observer) {
     const Token token = nextToken_++;
-    observers_.emplace(token, Entry{name, std::move(observer)});
+    observers_.emplace(token, NamedObserver{name, std::move(observer)});
     if (subscriptions_[name]++ == 0 && !subscribe(connection_, receiver_.get(), name, true)) {
         diag::printLine("Could not observe distributed notification " + name + " on the session bus");
     }
@@ -97,18 +97,7 @@ void DBusDistributedNotificationCenter::removeObserver(Token token) {
 }
 
 void DBusDistributedNotificationCenter::deliver(const Notification& notification) {
-    // An observer may add or remove observers, itself included, while it runs: look each one
-    // up again before calling it, and call a copy.
-    std::vector<Token> tokens;
-    for (const auto& [token, entry] : observers_) {
-        if (entry.name == notification.name) tokens.push_back(token);
-    }
-    for (const Token token : tokens) {
-        const auto found = observers_.find(token);
-        if (found == observers_.end()) continue;
-        const Observer observer = found->second.observer;
-        observer(notification);
-    }
+    deliverToObservers(observers_, notification);
 }
 
 } // namespace tavlin

@@ -39,13 +39,9 @@ private:
     friend class DistributedNotificationReceiver;
     void deliver(const Notification& notification);
 
-    struct Entry {
-        std::string name;
-        Observer observer;
-    };
     QDBusConnection connection_;
     std::unique_ptr<DistributedNotificationReceiver> receiver_;
-    std::map<Token, Entry> observers_;
+    NamedObservers observers_;
     // How many observers each name has: its bus subscription lives while that is not zero.
     std::map<std::string, std::size_t> subscriptions_;
     Token nextToken_ = 1;

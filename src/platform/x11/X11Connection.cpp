@@ -1,5 +1,7 @@
 #include "platform/x11/X11Connection.h"
 
+#include <X11/XKBlib.h>
+
 #include <X11/keysym.h>
 
 namespace tavlin::x11 {
@@ -91,6 +93,18 @@ unsigned int numLockMask(Display* display) {
     if (map) XFreeModifiermap(map);
     if (keysyms) XFree(keysyms);
     return mask;
+}
+
+bool noteKeymapChange(XEvent& event, int xkbEventBase) {
+    if (event.type == MappingNotify) {
+        XRefreshKeyboardMapping(&event.xmapping);
+        return event.xmapping.request != MappingPointer;
+    }
+    if (xkbEventBase >= 0 && event.type == xkbEventBase) {
+        const int type = reinterpret_cast<const XkbAnyEvent&>(event).xkb_type;
+        return type == XkbNewKeyboardNotify || type == XkbMapNotify;
+    }
+    return false;
 }
 
 } // namespace tavlin::x11

@@ -56,4 +56,8 @@ std::optional<unsigned int> xModifiersOfCarbonMask(std::uint32_t carbonMask);
 // The modifier bit that Num Lock sets in the current modifier map (0 when no key has it).
 unsigned int numLockMask(Display* display);
 
+// Whether the event says the keyboard mapping changed (the core notice, which it also applies
+// to Xlib's tables, or XKB's new-keyboard and map notices).
+bool noteKeymapChange(XEvent& event, int xkbEventBase);
+
 } // namespace tavlin::x11

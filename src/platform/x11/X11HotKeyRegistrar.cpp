@@ -179,12 +179,8 @@ void X11HotKeyRegistrar::processPendingEvents() {
             handleKeyPress(event.xkey.keycode, event.xkey.state);
         } else if (event.type == KeyRelease) {
             handleKeyRelease(event.xkey.keycode);
-        } else if (event.type == MappingNotify) {
-            XRefreshKeyboardMapping(&event.xmapping);
-            if (event.xmapping.request != MappingPointer) mappingChanged = true;
-        } else if (xkbEventBase_ >= 0 && event.type == xkbEventBase_) {
-            const int type = reinterpret_cast<const XkbAnyEvent&>(event).xkb_type;
-            if (type == XkbNewKeyboardNotify || type == XkbMapNotify) mappingChanged = true;
+        } else if (x11::noteKeymapChange(event, xkbEventBase_)) {
+            mappingChanged = true;
         }
     }
     if (mappingChanged) regrabAll();

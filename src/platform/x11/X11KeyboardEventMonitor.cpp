@@ -227,12 +227,8 @@ void X11KeyboardEventMonitor::processPendingEvents() {
             case XI_RawButtonRelease: handleButton(detail, false); break;
             default: break;
             }
-        } else if (event.type == MappingNotify) {
-            XRefreshKeyboardMapping(&event.xmapping);
-            if (event.xmapping.request != MappingPointer) mappingChanged = true;
-        } else if (xkbEventBase_ >= 0 && event.type == xkbEventBase_) {
-            const int type = reinterpret_cast<const XkbAnyEvent&>(event).xkb_type;
-            if (type == XkbNewKeyboardNotify || type == XkbMapNotify) mappingChanged = true;
+        } else if (x11::noteKeymapChange(event, xkbEventBase_)) {
+            mappingChanged = true;
         }
     }
     if (mappingChanged) readKeymap();
