@@ -16,35 +16,8 @@ cd "$root"
 log() { printf '[test.sh] %s\n' "$*" >&2; }
 die() { log "error: $*"; exit 1; }
 
-packages=(
-  cmake ninja-build g++ pkg-config
-  qt6-base-dev libx11-dev libxtst-dev libxi-dev libxkbcommon-dev libxkbcommon-x11-dev
-  nlohmann-json3-dev libicu-dev libgtest-dev libbenchmark-dev libdbus-1-dev
-  xvfb xauth dbus x11-xkb-utils xkb-data fonts-dejavu-core
-  clang libclang-rt-14-dev
-)
-
-install_missing() {
-  local missing=() pkg status
-  for pkg in "${packages[@]}"; do
-    status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
-    [[ $status == "install ok installed" ]] || missing+=("$pkg")
-  done
-  if ((${#missing[@]} == 0)); then
-    log "all required packages are installed"
-    return
-  fi
-  log "installing: ${missing[*]}"
-  local sudo=()
-  if ((EUID != 0)); then
-    command -v sudo >/dev/null || die "not root and sudo is missing; install as root: ${missing[*]}"
-    sudo=(sudo)
-  fi
-  # A fresh machine may still be running its boot-time apt jobs: wait for their lock.
-  local apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -q -o DPkg::Lock::Timeout=600)
-  "${apt[@]}" update </dev/null
-  "${apt[@]}" install -y --no-install-recommends "${missing[@]}" </dev/null
-}
+# shellcheck source=lib/install.sh
+source "$root/scripts/lib/install.sh"
 
 if [[ ${SKIP_INSTALL:-0} == 1 ]]; then
   log "skipping package installation (SKIP_INSTALL=1)"

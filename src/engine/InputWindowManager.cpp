@@ -167,7 +167,8 @@ void InputWindowManager::placeWindow(std::optional<double> width, std::optional<
 }
 
 void InputWindowManager::windowResignedKey() {
-    if (!settings::hideLeaderKeyIndicator() && indicatorWindow_) indicatorWindow_->orderOut();
+    // Whatever the setting says now: it may have changed while the indicator was shown.
+    if (indicatorWindow_) indicatorWindow_->orderOut();
     if (delayShowHintTimer_) MainQueue::shared().cancel(*delayShowHintTimer_);
     delayShowHintTimer_.reset();
     announceChange();

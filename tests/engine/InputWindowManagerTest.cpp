@@ -127,6 +127,15 @@ TEST_F(InputWindowManagerTest, IndicatorStaysHiddenWhenTurnedOff) {
     EXPECT_TRUE(indicator.shownTexts.empty());
 }
 
+TEST_F(InputWindowManagerTest, IndicatorTurnedOffDuringASessionStillLeavesWithIt) {
+    writeWaitingRoot();
+    startSession();
+    ASSERT_TRUE(indicator.visible);
+    settingsStore()->set(settings::keys::hideLeaderKeyIndicator, true);
+    window.orderOut();
+    EXPECT_FALSE(indicator.visible);
+}
+
 TEST_F(InputWindowManagerTest, HintDelayIsAtLeastATenthOfASecond) {
     writeWaitingRoot();
     expectHintAfter(0.1); // default 0

@@ -152,6 +152,8 @@ void X11KeyboardEventMonitor::handleKey(unsigned int keycode, bool down, unsigne
 }
 
 void X11KeyboardEventMonitor::handleButton(unsigned int button, bool down) {
+    const bool wheel = button >= Button4 && button <= 7;
+    if (down && !wheel && buttonPressHandler_) buttonPressHandler_();
     if (button != Button1) return;
     observe(down ? ObservedInputEvent::Type::leftMouseDown : ObservedInputEvent::Type::leftMouseUp);
 }

@@ -40,6 +40,8 @@ public:
 
     // Whether a window of this program has the keyboard now; without it, never.
     void setHasKeyboardFocus(std::function<bool()> hasKeyboardFocus);
+    // Called on every press of a pointer button (not the wheel), wherever the pointer is.
+    void setButtonPressHandler(std::function<void()> handler) { buttonPressHandler_ = std::move(handler); }
     // The modifier flags as the events so far leave them.
     std::uint64_t modifierFlags() const;
 
@@ -81,6 +83,7 @@ private:
     Token lastToken_ = 0;
     ObserverHandler observer_;
     std::function<bool()> hasKeyboardFocus_;
+    std::function<void()> buttonPressHandler_;
 };
 
 } // namespace tavlin

@@ -1,0 +1,124 @@
+#include "app/AppDelegate.h"
+
+#include <filesystem>
+
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QWidget>
+
+#include "app/ConfigurationWindow.h"
+#include "app/HelperApp.h"
+#include "app/WindowOperations.h"
+#include "engine/HotKeyManager.h"
+#include "engine/InputWindowManager.h"
+#include "engine/KeyEventHandler.h"
+#include "engine/ShellServices.h"
+#include "model/Configuration.h"
+#include "model/Settings.h"
+#include "platform/Diagnostics.h"
+#include "platform/MainQueue.h"
+
+namespace tavlin {
+
+namespace {
+
+void registerLeaderKeys() {
+    if (const auto& reload = ShellServices::shared().reloadLeaderKeys) reload(false);
+}
+
+std::string orNil(const std::optional<std::string>& text) { return text ? *text : "nil"; }
+
+} // namespace
+
+void AppDelegate::reloadConfigurationIfGeneratedFromRows() {
+    const auto file = Configuration::fileURL();
+    std::error_code error;
+    if (!file || !std::filesystem::exists(*file, error)) {
+        Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
+        registerLeaderKeys();
+        return;
+    }
+    std::shared_ptr<Configuration> configuration;
+    try {
+        configuration = loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+    } catch (const std::exception&) {
+        return;
+    }
+    if (!configuration || !configuration->isGenerated()) return;
+    Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
+    registerLeaderKeys();
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    HelperApp::open();
+    settings::storeDefaultFlatRowsIfNeverStored();
+    reloadConfigurationIfGeneratedFromRows();
+    observeSettingsChanges();
+    registerLeaderKeys();
+    ExternalEventObserver::start();
+    // The window system reports activations to appActivated (wired by the application).
+    if (QWidget* window = app::configurationWindow()) {
+        app::activateAndOrderFront(window);
+        if (auto* configuration = dynamic_cast<app::ConfigurationWindow*>(window))
+            configuration->setShouldClose([this](QWidget* closing) { return windowShouldClose(closing); });
+    }
+}
+
+// A change is handled on a later turn of the main queue, once for all the changes made until
+// then; the changes that the handling makes itself are not handled again.
+void AppDelegate::observeSettingsChanges() {
+    NSUserDefaults::Manager::shared()->observe(settings::appGroupStore(), [this] {
+        if (settingsChangePending_) return;
+        settingsChangePending_ = true;
+        MainQueue::shared().post([this] {
+            NSUserDefaults::Manager::shared()->handleChange([this] {
+                reloadConfigurationIfGeneratedFromRows();
+                settingsChangePending_ = false;
+            });
+        });
+    });
+}
+
+void AppDelegate::applicationDidBecomeActive() {
+    if (!app::hasVisibleWindow()) app::showConfigurationWindow();
+}
+
+void AppDelegate::applicationWillTerminate() {
+    HotKeyManager::shared().unregisterAll();
+    KeyEventHandlerManager::shared().removeKeyEventHanlder();
+}
+
+void AppDelegate::appActivated(const std::optional<RunningApplication>& application, bool isThisProgram) {
+    if (!application) {
+        diag::printLine("failed to access running application from userInfo of the activation");
+        return;
+    }
+    FrontmostApplications::shared().applicationDidActivate(*application, isThisProgram);
+    if (!application->bundlePath)
+        diag::printLine("unexpectedly found nil while accessing bundleURL of " + fullDescription(*application, true));
+}
+
+bool AppDelegate::windowShouldClose(QWidget* window) {
+    QWidget* configuration = app::configurationWindow();
+    if (!configuration || configuration != window) {
+        diag::printLine("");
+        return true;
+    }
+    int visibleWindows = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->isWindow() && widget->isVisible()) ++visibleWindows;
+    if (visibleWindows <= 1) app::hideApplication();
+    else configuration->hide();
+    return false;
+}
+
+std::string AppDelegate::fullDescription(const RunningApplication& application, bool isActive) {
+    const std::string pid = std::to_string(application.processIdentifier);
+    return "NSRunningApp(description: " + orNil(application.bundleIdentifier) + " (" + pid +
+           "), debugDescription: " + orNil(application.bundlePath) + ", isActive: " + (isActive ? "true" : "false") +
+           ", localizedName: " + orNil(application.localizedName) + ", bundleIdentifier: " +
+           orNil(application.bundleIdentifier) + ", executableArchitecture: 0, executableURL: " +
+           orNil(application.executablePath) + ", launchDate: nil, isFinishedLaunching: true, processIdentifier: " +
+           pid + ", ownsMenuBar:" + (isActive ? "true" : "false") + ")";
+}
+
+} // namespace tavlin

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+
+#include "platform/Workspace.h"
+
+class QWidget;
+
+namespace tavlin {
+
+// The application's delegate: the launch, re-activation, the frontmost-application tracking,
+// termination, and the configuration window's close. Main thread only.
+class AppDelegate {
+public:
+    void applicationDidFinishLaunching();
+    // The user started the application again, or asked it to come forward.
+    void applicationDidBecomeActive();
+    void applicationWillTerminate();
+    // Any application became active; `application` is absent when the desktop could not say
+    // which.
+    void appActivated(const std::optional<RunningApplication>& application, bool isThisProgram);
+    // False keeps the window: a closed configuration window only hides.
+    bool windowShouldClose(QWidget* window);
+
+    // Regenerates a missing configuration, or one generated from the flat rows, and registers
+    // the leader keys again; leaves a configuration edited as a tree alone.
+    static void reloadConfigurationIfGeneratedFromRows();
+
+    // One line describing a running application, for diagnostics.
+    static std::string fullDescription(const RunningApplication& application, bool isActive);
+
+private:
+    void observeSettingsChanges();
+    bool settingsChangePending_ = false;
+};
+
+} // namespace tavlin

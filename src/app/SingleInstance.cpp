@@ -1,0 +1,49 @@
+#include "app/SingleInstance.h"
+
+#include <QtDBus/QDBusConnectionInterface>
+#include <QtDBus/QDBusMessage>
+
+#include "app/ApplicationBusObject.h"
+
+namespace tavlin::app {
+
+SingleInstance::SingleInstance(QDBusConnection connection) : connection_(std::move(connection)) {}
+
+SingleInstance::~SingleInstance() {
+    if (object_) {
+        connection_.unregisterObject(QString::fromLatin1(objectPath));
+        connection_.unregisterService(QString::fromLatin1(serviceName));
+    }
+}
+
+SingleInstance::Claim SingleInstance::claim(Handlers handlers) {
+    if (!connection_.isConnected()) return Claim::noBus;
+    auto object = std::make_unique<ApplicationBusObject>(std::move(handlers.activate), std::move(handlers.openURL));
+    // The object first: a second start that finds the name must find the methods too.
+    if (!connection_.registerObject(QString::fromLatin1(objectPath), object.get(), QDBusConnection::ExportAllSlots))
+        return Claim::noBus;
+    const auto reply = connection_.interface()->registerService(QString::fromLatin1(serviceName),
+                                                                QDBusConnectionInterface::DontQueueService,
+                                                                QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid()) {
+        connection_.unregisterObject(QString::fromLatin1(objectPath));
+        return Claim::noBus;
+    }
+    if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+        connection_.unregisterObject(QString::fromLatin1(objectPath));
+        return Claim::heldByAnother;
+    }
+    object_ = std::move(object);
+    return Claim::owned;
+}
+
+bool SingleInstance::forward(const std::string& url) {
+    auto message = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
+                                                  QString::fromLatin1(interfaceName),
+                                                  url.empty() ? QStringLiteral("Activate") : QStringLiteral("OpenURL"));
+    if (!url.empty()) message << QString::fromStdString(url);
+    const QDBusMessage reply = connection_.call(message, QDBus::Block, 5000);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+} // namespace tavlin::app

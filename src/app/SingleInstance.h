@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QtDBus/QDBusConnection>
+
+namespace tavlin::app {
+
+class ApplicationBusObject;
+
+// One running application per session: it owns the bus name "local.tavlin" and answers
+// Activate and OpenURL on /local/tavlin/Application (interface local.tavlin.Application).
+class SingleInstance {
+public:
+    static constexpr const char* serviceName = "local.tavlin";
+    static constexpr const char* objectPath = "/local/tavlin/Application";
+    static constexpr const char* interfaceName = "local.tavlin.Application";
+
+    struct Handlers {
+        std::function<void()> activate;
+        std::function<void(const std::string& url)> openURL;
+    };
+
+    explicit SingleInstance(QDBusConnection connection);
+    ~SingleInstance();
+
+    enum class Claim { owned, heldByAnother, noBus };
+    // Takes the name unless another process holds it (never waits in a queue for it).
+    Claim claim(Handlers handlers);
+
+    // Hands the start over to the running application: the URL when there is one, else an
+    // activation. False when it does not answer.
+    bool forward(const std::string& url);
+
+private:
+    QDBusConnection connection_;
+    std::unique_ptr<ApplicationBusObject> object_;
+};
+
+} // namespace tavlin::app

@@ -1,0 +1,348 @@
+#include "app/TavlinApp.h"
+
+#include <csignal>
+#include <filesystem>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QtCore/QAbstractEventDispatcher>
+#include <QtCore/QSocketNotifier>
+#include <QtGui/QCursor>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QImageReader>
+#include <QtWidgets/QApplication>
+
+#include "app/AppDelegate.h"
+#include "app/ConfigurationWindow.h"
+#include "app/SingleInstance.h"
+#include "app/WindowOperations.h"
+#include "engine/HotKeyManager.h"
+#include "engine/InputSources.h"
+#include "engine/InputWindowManager.h"
+#include "engine/KeyEventHandler.h"
+#include "engine/LeaderKeys.h"
+#include "engine/ShellServices.h"
+#include "engine/ui/InputWindowContentView.h"
+#include "app/HelperApp.h"
+#include "model/Settings.h"
+#include "platform/Diagnostics.h"
+#include "platform/HelperApplication.h"
+#include "platform/Result.h"
+#include "platform/dbus/DBusDistributedNotificationCenter.h"
+#include "platform/dbus/DBusUserNotificationCenter.h"
+#include "platform/dbus/HelperBusProbe.h"
+#include "platform/dbus/QtMainQueue.h"
+#include "platform/linux/XdgWorkspace.h"
+#include "platform/qt/QtAlertPresenter.h"
+#include "platform/qt/QtIndicatorWindow.h"
+#include "platform/qt/QtInputWindow.h"
+#include "platform/qt/TaskbarPresence.h"
+#include "platform/x11/X11HotKeyRegistrar.h"
+#include "platform/x11/X11InputSources.h"
+#include "platform/x11/X11KeyboardEventMonitor.h"
+#include "platform/x11/X11KeystrokeSender.h"
+#include "platform/x11/X11WindowSystem.h"
+
+namespace tavlin {
+
+namespace {
+
+constexpr const char* showConfigurationWindowURL = "tavlin://show-configuration-window";
+
+// The keyboard layouts of the X server as the engine's input sources.
+class X11InputSourceProvider final : public InputSourceProvider {
+public:
+    explicit X11InputSourceProvider(X11InputSources& sources) : sources_(sources) {}
+
+    std::vector<PlatformInputSource> enabledInputSources() override {
+        std::vector<PlatformInputSource> result;
+        for (const auto& source : sources_.list()) {
+            PlatformInputSource platform;
+            platform.id = source.id;
+            platform.localizedName = source.name;
+            platform.iconName = "input-keyboard";
+            result.push_back(std::move(platform));
+        }
+        return result;
+    }
+    std::optional<std::string> currentInputSourceID() override {
+        const auto sources = sources_.list();
+        const auto index = sources_.currentIndex();
+        if (!index || *index >= sources.size()) return std::nullopt;
+        return sources[*index].id;
+    }
+    bool selectInputSource(const std::string& id) override { return sources_.select(id); }
+    bool canLoadImage(const std::string& path) override {
+        return QImageReader(QString::fromStdString(path)).canRead();
+    }
+
+private:
+    X11InputSources& sources_;
+};
+
+// SIGINT and SIGTERM end the event loop, so the application terminates as when it quits.
+int signalPipe[2] = {-1, -1};
+void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+struct TavlinApp::Parts {
+    QApplication& application;
+    QtMainQueue queue;
+    DBusDistributedNotificationCenter distributedCenter;
+    DBusUserNotificationCenter userNotifications;
+    xdg::XdgWorkspace workspace{queue};
+    std::unique_ptr<X11WindowSystem> windowSystem;
+    std::unique_ptr<X11HotKeyRegistrar> hotKeys;
+    std::unique_ptr<X11KeyboardEventMonitor> keyboardMonitor;
+    std::unique_ptr<X11InputSources> inputSources;
+    std::unique_ptr<X11InputSourceProvider> inputSourceProvider;
+    std::unique_ptr<X11KeystrokeSender> keystrokes;
+    std::unique_ptr<qt::QtInputWindow> inputWindow;
+    std::unique_ptr<qt::QtIndicatorWindow> indicatorWindow;
+    std::unique_ptr<app::ConfigurationWindow> configurationWindow;
+    std::unique_ptr<app::SingleInstance> singleInstance;
+    std::vector<std::unique_ptr<QSocketNotifier>> notifiers;
+    AppDelegate delegate;
+    LoadedConfiguration loadedConfiguration;
+    bool terminated = false;
+    std::shared_ptr<UserDefaults> settingsStore;
+    UserDefaults::ObserverToken policyObserver = 0;
+
+    explicit Parts(QApplication& app) : application(app) {}
+
+    void installServices();
+    void openDesktopConnections();
+    void makeWindows();
+    void watch(int fileDescriptor);
+    void processDesktopEvents();
+    void applyActivationPolicy();
+    void handleURL(const std::string& url);
+    void terminate();
+};
+
+TavlinApp::LoadedConfiguration TavlinApp::loadConfigurationForWindow() {
+    const auto load = []() -> LoadedConfiguration {
+        try {
+            return loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+        } catch (const std::exception& error) {
+            return localizedDescription(error);
+        }
+    };
+    const auto file = Configuration::fileURL();
+    std::error_code error;
+    if (!file || !std::filesystem::exists(*file, error)) {
+        Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
+        return load();
+    }
+    LoadedConfiguration loaded = load();
+    if (const auto* configuration = std::get_if<std::shared_ptr<Configuration>>(&loaded);
+        configuration && *configuration && (*configuration)->isGenerated()) {
+        Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
+        return load();
+    }
+    return loaded;
+}
+
+void TavlinApp::Parts::installServices() {
+    MainQueue::setShared(&queue);
+    DistributedNotificationCenter::setShared(&distributedCenter);
+    UserNotificationCenter::setCurrent(&userNotifications);
+    Workspace::setShared(&workspace);
+    qt::installQtAlertPresenter();
+    setHelperRunningProbe(helperRunningOnSessionBus);
+
+    auto& shell = ShellServices::shared();
+    shell.openHelperApplication = [] { HelperApp::open(); };
+    shell.toggleConfigurationWindow = [] { app::toggleConfigurationWindow(); };
+    shell.unregisterAllLeaderKeys = [] { unregisterAllLeaderKeys(); };
+    shell.reloadLeaderKeys = [](bool skipHotKeys) { reloadLeaderKeys(skipHotKeys); };
+    app::setShowConfigurationWindowURLHandler([this] { handleURL(showConfigurationWindowURL); });
+}
+
+void TavlinApp::Parts::openDesktopConnections() {
+    windowSystem = X11WindowSystem::open();
+    if (windowSystem) {
+        workspace.setWindowSystem(windowSystem.get());
+        windowSystem->setActivationHandler([this](const RunningApplication& application, bool isThisProgram) {
+            delegate.appActivated(application, isThisProgram);
+        });
+        watch(windowSystem->fileDescriptor());
+    } else {
+        diag::printLine("tavlin: no X11 display: leader keys and windows need an X11 session");
+    }
+
+    hotKeys = X11HotKeyRegistrar::open();
+    if (hotKeys) {
+        HotKeyManager::shared().setRegistrar(hotKeys.get());
+        watch(hotKeys->fileDescriptor());
+    }
+    keyboardMonitor = X11KeyboardEventMonitor::open();
+    if (keyboardMonitor) {
+        keyboardMonitor->setHasKeyboardFocus([this] {
+            return (inputWindow && inputWindow->isKeyWindow()) || QGuiApplication::focusWindow() != nullptr;
+        });
+        // A click anywhere but in the input window ends the session.
+        keyboardMonitor->setButtonPressHandler([this] {
+            if (inputWindow) inputWindow->pointerPressedAt(QCursor::pos());
+        });
+        KeyEventHandlerManager::shared().setMonitor(keyboardMonitor.get());
+        watch(keyboardMonitor->fileDescriptor());
+    }
+    inputSources = X11InputSources::open();
+    if (inputSources) {
+        inputSources->updateCurrentKeyboardLayout();
+        inputSourceProvider = std::make_unique<X11InputSourceProvider>(*inputSources);
+        InputSourceManager::setProvider(inputSourceProvider.get());
+        inputSources->setChangeHandler([this] {
+            inputSources->updateCurrentKeyboardLayout();
+            InputSourceManager::reloadSelectableInputSources();
+        });
+        watch(inputSources->fileDescriptor());
+    }
+    keystrokes = X11KeystrokeSender::open();
+    if (keystrokes) {
+        InputSourceManager::setKeystrokePoster([this](int keyCode, std::uint32_t modifiers) {
+            keystrokes->typeKey(keyCode, modifiers);
+        });
+    }
+    // Xlib may read events into its own queue while answering a request, where no socket
+    // notifier sees them: look at every connection before the loop sleeps.
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &application,
+                     [this] { processDesktopEvents(); });
+}
+
+void TavlinApp::Parts::watch(int fileDescriptor) {
+    if (fileDescriptor < 0) return;
+    auto notifier = std::make_unique<QSocketNotifier>(fileDescriptor, QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, &application, [this] { processDesktopEvents(); });
+    notifiers.push_back(std::move(notifier));
+}
+
+void TavlinApp::Parts::processDesktopEvents() {
+    if (terminated) return;
+    if (hotKeys) hotKeys->processPendingEvents();
+    if (keyboardMonitor) keyboardMonitor->processPendingEvents();
+    if (inputSources) inputSources->processPendingEvents();
+    if (windowSystem) windowSystem->processPendingEvents();
+}
+
+void TavlinApp::Parts::makeWindows() {
+    inputWindow = std::make_unique<qt::QtInputWindow>();
+    inputWindow->setContent(new InputWindowContentView());
+    indicatorWindow = std::make_unique<qt::QtIndicatorWindow>([] { return settings::leaderKeyIndicatorHeightPercent(); });
+    auto& manager = InputWindowManager::shared();
+    manager.setWindows(inputWindow.get(), indicatorWindow.get());
+    inputWindow->setDelegate(&manager);
+}
+
+// Regular: the application's windows show in the task bar; accessory: they do not.
+void TavlinApp::Parts::applyActivationPolicy() {
+    const bool shown = !settings::hideDockIcon();
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->isWindow() && !(widget->windowFlags() & Qt::X11BypassWindowManagerHint))
+            qt::setShownInTaskbar(widget, shown);
+}
+
+void TavlinApp::Parts::handleURL(const std::string& url) {
+    if (url != showConfigurationWindowURL) {
+        diag::printLine("tavlin: no handler for " + url);
+        return;
+    }
+    if (QWidget* window = app::configurationWindow()) {
+        app::activateAndOrderFront(window);
+        return;
+    }
+    // The window group makes a new window; one made after launch closes normally.
+    auto* window = new app::ConfigurationWindow();
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    qt::setShownInTaskbar(window, !settings::hideDockIcon());
+    app::activateAndOrderFront(window);
+}
+
+void TavlinApp::Parts::terminate() {
+    if (terminated) return;
+    delegate.applicationWillTerminate();
+    terminated = true;
+    ExternalEventObserver::stop();
+    if (inputWindow && inputWindow->isKeyWindow()) inputWindow->orderOut();
+    InputWindowManager::shared().setWindows(nullptr, nullptr);
+    InputWindowManager::shared().reset();
+    HotKeyManager::shared().setRegistrar(nullptr);
+    KeyEventHandlerManager::shared().setMonitor(nullptr);
+    InputSourceManager::setProvider(nullptr);
+    InputSourceManager::setKeystrokePoster(nullptr);
+    ShellServices::shared() = ShellServices{};
+    if (settingsStore) settingsStore->removeObserver(policyObserver);
+    notifiers.clear();
+}
+
+TavlinApp::TavlinApp(QApplication& application) : parts_(std::make_unique<Parts>(application)) {
+    application.setQuitOnLastWindowClosed(false);
+    parts_->installServices();
+    // The configuration the window shows, generated on first launch.
+    parts_->loadedConfiguration = loadConfigurationForWindow();
+    parts_->singleInstance = std::make_unique<app::SingleInstance>(DBusDistributedNotificationCenter::sessionBusConnection());
+}
+
+TavlinApp::~TavlinApp() {
+    parts_->terminate();
+    parts_->configurationWindow.reset();
+    parts_->inputWindow.reset();
+    parts_->indicatorWindow.reset();
+    Workspace::setShared(nullptr);
+    UserNotificationCenter::setCurrent(nullptr);
+    DistributedNotificationCenter::setShared(nullptr);
+    MainQueue::setShared(nullptr);
+}
+
+int TavlinApp::run(const std::string& url) {
+    Parts& parts = *parts_;
+    const auto claim = parts.singleInstance->claim(
+        {[&parts] { parts.queue.post([&parts] { parts.delegate.applicationDidBecomeActive(); }); },
+         [&parts](const std::string& opened) { parts.queue.post([&parts, opened] { parts.handleURL(opened); }); }});
+    if (claim == app::SingleInstance::Claim::heldByAnother) {
+        // Another start: the running application takes it over.
+        return parts.singleInstance->forward(url) ? 0 : 1;
+    }
+    if (claim == app::SingleInstance::Claim::noBus)
+        diag::printLine("tavlin: no session bus: other programs cannot reach this application");
+
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        std::signal(SIGINT, onTerminationSignal);
+        std::signal(SIGTERM, onTerminationSignal);
+        auto notifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &parts.application, [] {
+            char buffer[16];
+            while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
+            }
+            QCoreApplication::quit();
+        });
+        parts.notifiers.push_back(std::move(notifier));
+    }
+
+    parts.openDesktopConnections();
+    parts.makeWindows();
+    parts.configurationWindow = std::make_unique<app::ConfigurationWindow>();
+    parts.applyActivationPolicy();
+    parts.configurationWindow->show();
+    parts.settingsStore = settings::appGroupStore();
+    parts.policyObserver = parts.settingsStore->addObserver([&parts] { parts.applyActivationPolicy(); });
+
+    parts.delegate.applicationDidFinishLaunching();
+    if (!url.empty()) parts.handleURL(url);
+    diag::printLine("tavlin: ready");
+
+    QObject::connect(&parts.application, &QCoreApplication::aboutToQuit, &parts.application,
+                     [&parts] { parts.terminate(); });
+    const int status = parts.application.exec();
+    parts.terminate();
+    return status;
+}
+
+} // namespace tavlin

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <variant>
+
+#include "model/Configuration.h"
+
+class QApplication;
+
+namespace tavlin {
+
+// The running application: the event loop, the delegate, the windows, and every desktop
+// service the engine reaches through the platform layer, wired together for the process's life.
+class TavlinApp {
+public:
+    // The configuration as loaded at start for the configuration window: the configuration, or
+    // the sentence of the error that kept it from loading.
+    using LoadedConfiguration = std::variant<std::shared_ptr<Configuration>, std::string>;
+
+    explicit TavlinApp(QApplication& application);
+    ~TavlinApp();
+    TavlinApp(const TavlinApp&) = delete;
+    TavlinApp& operator=(const TavlinApp&) = delete;
+
+    // Launches, handles `url` when not empty, and runs until the application quits.
+    int run(const std::string& url);
+
+    // Loads the configuration, generating it from the flat rows when it is missing or was
+    // generated before.
+    static LoadedConfiguration loadConfigurationForWindow();
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
+} // namespace tavlin

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+
+class QWidget;
+
+namespace tavlin::app {
+
+// What the shell does with its windows, in the desktop's terms: an application is "active"
+// while one of its windows has the focus; hiding it hides all its windows.
+
+// The first window whose title is exactly "Configuration"; null when there is none.
+QWidget* configurationWindow();
+// Brings the configuration window up, making it when there is none.
+void showConfigurationWindow();
+// Hides the configuration window (and the application) when it is up and active, else shows it.
+void toggleConfigurationWindow();
+
+bool isApplicationActive();
+// Whether any window of the application is on screen.
+bool hasVisibleWindow();
+void hideApplication();
+// Raises the window and gives it the focus.
+void activateAndOrderFront(QWidget* window);
+
+// Opens the URL "tavlin://show-configuration-window" in this application: the configuration
+// window group makes its window when none exists. Installed by the application at start.
+void setShowConfigurationWindowURLHandler(std::function<void()> handler);
+
+} // namespace tavlin::app

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Workspace.h"
+#include "platform/linux/DesktopEntry.h"
+#include "platform/linux/WindowSystemApplications.h"
+#include "platform/x11/X11Display.h"
+
+namespace tavlin {
+
+// Applications as the window manager publishes them on the root window (_NET_ACTIVE_WINDOW,
+// _NET_CLIENT_LIST): a window's application is its process (_NET_WM_PID) matched against the
+// desktop entries by its WM_CLASS. Requests go over one connection of its own; activations are
+// watched on a second one, so a reply read on the first never leaves change notices queued
+// inside Xlib where the socket notifier cannot see them. Main thread only.
+class X11WindowSystem final : public xdg::WindowSystemApplications {
+public:
+    using ActivationHandler = std::function<void(const RunningApplication& application, bool isThisProgram)>;
+
+    // Null when the display cannot be reached ($DISPLAY when `displayName` is null). The first
+    // form reads the installed desktop entries; the second works with the given ones.
+    static std::unique_ptr<X11WindowSystem> open(const char* displayName = nullptr);
+    static std::unique_ptr<X11WindowSystem> open(const char* displayName, xdg::DesktopEntryCatalog catalog);
+    ~X11WindowSystem() override;
+    X11WindowSystem(const X11WindowSystem&) = delete;
+    X11WindowSystem& operator=(const X11WindowSystem&) = delete;
+
+    // The application of the active window; none when no window with a process is active.
+    std::optional<RunningApplication> frontmostApplication() override;
+    // One per process among the managed windows, those with this bundle identifier.
+    std::vector<RunningApplication> runningApplications(const std::string& bundleIdentifier) override;
+    // Asks the window manager to activate the process's first window; without a window manager
+    // raises and focuses its first viewable window instead.
+    void activate(const RunningApplication& application) override;
+    // Asks the window manager to iconify every window of the process.
+    void hide(const RunningApplication& application) override;
+    bool isThisApplicationActive() override;
+
+    // Reads the installed desktop entries again (after applications were installed or removed).
+    void rescanDesktopEntries();
+
+    // Called from `processPendingEvents` when a window of another application than the one
+    // reported last becomes active; windows without a process are not reported.
+    void setActivationHandler(ActivationHandler handler);
+    // The watching connection's socket: readable when `processPendingEvents` has work.
+    int fileDescriptor() const;
+    // Handles every event received so far and calls the handler; never blocks.
+    void processPendingEvents();
+
+private:
+    struct Client {
+        unsigned long window;
+        std::int64_t pid;
+    };
+
+    X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher, xdg::DesktopEntryCatalog catalog);
+
+    // These read windows that may vanish at any moment: callers hold an ErrorTrap.
+    std::optional<std::int64_t> processOf(unsigned long window);
+    std::string windowClassOf(unsigned long window);
+    std::optional<Client> activeClient();
+    // The managed windows that have a process, in the window manager's order.
+    std::vector<Client> clients();
+    std::vector<unsigned long> windowsOf(std::int64_t pid);
+    RunningApplication applicationOf(const Client& client);
+    bool windowManagerIsRunning();
+    void noteActiveWindowChange();
+
+    x11::DisplayPtr display_;
+    x11::DisplayPtr watcher_;
+    xdg::DesktopEntryCatalog catalog_;
+    unsigned long root_;
+    unsigned long activeWindowAtom_;
+    unsigned long clientListAtom_;
+    unsigned long pidAtom_;
+    unsigned long supportingWmCheckAtom_;
+    std::string hostName_;
+    std::optional<std::int64_t> lastActivePid_;
+    ActivationHandler activationHandler_;
+};
+
+} // namespace tavlin
