@@ -285,8 +285,6 @@ void TavlinApp::Parts::terminate() {
 TavlinApp::TavlinApp(QApplication& application) : parts_(std::make_unique<Parts>(application)) {
     application.setQuitOnLastWindowClosed(false);
     parts_->installServices();
-    // The configuration the window shows, generated on first launch.
-    parts_->loadedConfiguration = loadConfigurationForWindow();
     parts_->singleInstance = std::make_unique<app::SingleInstance>(DBusDistributedNotificationCenter::sessionBusConnection());
 }
 
@@ -312,6 +310,9 @@ int TavlinApp::run(const std::string& url) {
     }
     if (claim == app::SingleInstance::Claim::noBus)
         diag::printLine("tavlin: no session bus: other programs cannot reach this application");
+    // The configuration the window shows, generated on first launch; only the running
+    // application writes it.
+    parts.loadedConfiguration = loadConfigurationForWindow();
 
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         std::signal(SIGINT, onTerminationSignal);

@@ -12,7 +12,7 @@
 #include "app/WindowOperations.h"
 #include "engine/EngineHarness.h"
 #include "model/FlatKeysAndActionRow.h"
-#include "platform/qt/QtTestApplication.h"
+#include "support/QtTestApplication.h"
 
 namespace tavlin::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <QtDBus/QDBusConnection>
 
 #include "app/SingleInstance.h"
-#include "platform/qt/QtTestApplication.h"
+#include "support/QtTestApplication.h"
 
 namespace tavlin::app {
 namespace {

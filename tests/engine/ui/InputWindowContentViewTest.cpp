@@ -13,6 +13,7 @@
 
 #include "engine/ActionStatistics.h"
 #include "engine/EngineHarness.h"
+#include "support/QtTestApplication.h"
 #include "engine/ui/InputWindowContentView.h"
 #include "model/KeyNames.h"
 
@@ -32,17 +33,7 @@ Action internalMethodAction() {
 
 class InputWindowContentViewTest : public EngineTest {
 protected:
-    static void SetUpTestSuite() {
-        if (QApplication::instance()) return; // made by another suite, with its own home
-        // Kept to the end of the program: Qt holds on to the settings folder it found first.
-        static std::optional<TempHome> home;
-        home.emplace();
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "engine_ui_tests";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { test::offscreenApplication(); }
 
     // A session that waits at its root, with the hint up.
     void showHint() {

@@ -9,6 +9,7 @@
 #include <QTextDocument>
 
 #include "engine/ui/MarkdownText.h"
+#include "support/QtTestApplication.h"
 #include "support/TempHome.h"
 
 namespace tavlin {
@@ -16,17 +17,7 @@ namespace {
 
 class MarkdownTextTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (QApplication::instance()) return; // made by another suite, with its own home
-        // Kept to the end of the program: Qt holds on to the settings folder it found first.
-        static std::optional<test::TempHome> home;
-        home.emplace();
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "engine_ui_tests";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { test::offscreenApplication(); }
 
     // What a reader of the label sees.
     static QString plain(const QString& html) {

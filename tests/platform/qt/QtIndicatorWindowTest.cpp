@@ -5,7 +5,7 @@
 
 #include "platform/Diagnostics.h"
 #include "platform/qt/QtIndicatorWindow.h"
-#include "platform/qt/QtTestApplication.h"
+#include "support/QtTestApplication.h"
 
 namespace tavlin::qt {
 namespace {

@@ -7,7 +7,7 @@
 #include <QtWidgets/QLabel>
 
 #include "platform/qt/QtInputWindow.h"
-#include "platform/qt/QtTestApplication.h"
+#include "support/QtTestApplication.h"
 
 namespace tavlin::qt {
 namespace {

@@ -12,6 +12,7 @@
 #include "platform/Alerts.h"
 #include "platform/MainQueue.h"
 #include "platform/qt/QtAlertPresenter.h"
+#include "support/QtTestApplication.h"
 #include "support/TempHome.h"
 
 namespace tavlin::qt {
@@ -19,17 +20,7 @@ namespace {
 
 class QtAlertPresenterTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (QApplication::instance()) return; // made by another suite, with its own home
-        // Kept to the end of the program: Qt holds on to the settings folder it found first.
-        static std::optional<test::TempHome> home;
-        home.emplace();
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "sandbox_qt_tests";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { test::offscreenApplication(); }
 
     void SetUp() override {
         MainQueue::setShared(&queue_);
