@@ -29,6 +29,8 @@ cmake --build "$build_dir" --parallel "$(nproc)" --target tavlin tavlin_applicat
 [[ $build_dir == /* ]] || build_dir="$root/$build_dir"
 tavlin="$build_dir/src/app/tavlin"
 [[ -x $tavlin ]] || die "the build made no $tavlin"
+# The path goes into a desktop entry's Exec line, where these would need escaping.
+[[ $tavlin != *[\"\`\$\\%]* ]] || die "the build folder's path has a character a desktop entry cannot carry: $tavlin"
 
 # The desktop hands tavlin:// URLs (the configuration window's) to this build.
 applications="${XDG_DATA_HOME:-$HOME/.local/share}/applications"
@@ -55,22 +57,27 @@ if [[ -n ${DISPLAY:-} ]]; then
   exec "$tavlin" "$@"
 fi
 
-# No display: a private X server, and a private bus unless one is given.
+# No display: a private X server that only this user's cookie opens, and a private bus (the
+# launcher must not take the name of the desktop's own on the real session bus).
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tavlin-run.XXXXXX")
 xvfb_pid=""
 cleanup() {
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
+  if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf -- "$tmp"
 }
 trap cleanup EXIT
-mkfifo "$tmp/displayfd"
-Xvfb -displayfd 3 -nolisten tcp -noreset 3>"$tmp/displayfd" </dev/null >"$tmp/xvfb.log" 2>&1 &
+number=90
+while [[ -e /tmp/.X$number-lock || -e /tmp/.X11-unix/X$number ]]; do number=$((number + 1)); done
+export XAUTHORITY="$tmp/Xauthority"
+xauth -q -f "$XAUTHORITY" add ":$number" . "$(mcookie)"
+Xvfb ":$number" -auth "$XAUTHORITY" -nolisten tcp -noreset </dev/null >"$tmp/xvfb.log" 2>&1 &
 xvfb_pid=$!
-read -r -t 60 display <"$tmp/displayfd" || die "Xvfb did not start: $(cat "$tmp/xvfb.log")"
-export DISPLAY=":$display"
+for ((i = 0; i < 100; i++)); do
+  [[ -S /tmp/.X11-unix/X$number ]] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || die "Xvfb did not start: $(cat "$tmp/xvfb.log")"
+  sleep 0.1
+done
+export DISPLAY=":$number"
 log "no display: started Xvfb on $DISPLAY; tavlin runs there (stop it with Ctrl-C)"
-if [[ -z ${DBUS_SESSION_BUS_ADDRESS:-} ]]; then
-  dbus-run-session -- "$tavlin" "$@"
-else
-  "$tavlin" "$@"
-fi
+unset DBUS_SESSION_BUS_ADDRESS
+dbus-run-session -- "$tavlin" "$@"

@@ -66,10 +66,12 @@ void AppDelegate::applicationDidFinishLaunching() {
 // A change is handled on a later turn of the main queue, once for all the changes made until
 // then; the changes that the handling makes itself are not handled again.
 void AppDelegate::observeSettingsChanges() {
-    NSUserDefaults::Manager::shared()->observe(settings::appGroupStore(), [this] {
-        if (settingsChangePending_) return;
+    const std::weak_ptr<bool> alive = alive_;
+    NSUserDefaults::Manager::shared()->observe(settings::appGroupStore(), [this, alive] {
+        if (alive.expired() || settingsChangePending_) return;
         settingsChangePending_ = true;
-        MainQueue::shared().post([this] {
+        MainQueue::shared().post([this, alive] {
+            if (alive.expired()) return;
             NSUserDefaults::Manager::shared()->handleChange([this] {
                 reloadConfigurationIfGeneratedFromRows();
                 settingsChangePending_ = false;

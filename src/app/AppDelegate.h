@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 
 #include "platform/Workspace.h"
@@ -32,6 +33,8 @@ public:
 private:
     void observeSettingsChanges();
     bool settingsChangePending_ = false;
+    // The settings observer outlives the delegate (the shared manager keeps it): it checks this.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace tavlin

@@ -1,20 +1,44 @@
 #include "app/Application.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include <QtWidgets/QApplication>
 
+#include "app/SingleInstance.h"
 #include "app/TavlinApp.h"
 #include "model/Configuration.h"
+#include "platform/dbus/SessionBusPoster.h"
+
+namespace {
+
+bool hasDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    return (display && *display) || (platform && *platform);
+}
+
+} // namespace
 
 extern "C" int tavlinRunApplication(int argc, char** argv) {
     using namespace tavlin;
-    // An older configuration is brought up to date before anything reads it.
-    Configuration::upgradeFileIfNeeded();
-    // A URL handed over by the desktop ("tavlin://…") is the one argument that means something.
+    using app::SingleInstance;
+    // A URL handed over by the desktop ("tavlin:…") is the one argument that means something.
     std::string url;
     for (int i = 1; i < argc; ++i)
         if (std::string(argv[i]).rfind("tavlin:", 0) == 0) url = argv[i];
+    // Another start while the application runs hands over to it before touching anything.
+    const bool forwarded = sessionBus::callOwnedService(
+        SingleInstance::serviceName, SingleInstance::objectPath, SingleInstance::interfaceName,
+        url.empty() ? "Activate" : "OpenURL", url.empty() ? std::nullopt : std::optional<std::string>(url), 5000);
+    if (forwarded) return 0;
+    if (!hasDisplay()) {
+        std::fputs("tavlin: no X11 display (DISPLAY is not set); the launcher needs an X11 session\n", stderr);
+        return 1;
+    }
+    // An older configuration is brought up to date before anything reads it.
+    Configuration::upgradeFileIfNeeded();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavlin"));
     QGuiApplication::setDesktopFileName(QStringLiteral("tavlin"));

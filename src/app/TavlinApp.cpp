@@ -1,5 +1,6 @@
 #include "app/TavlinApp.h"
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <vector>
@@ -82,17 +83,45 @@ private:
     X11InputSources& sources_;
 };
 
+// Applies the activation policy to each window of the application as it is shown, before it
+// is mapped: windows come and go (alerts, a re-made configuration window).
+class ActivationPolicyFilter final : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget && widget->isWindow() && !(widget->windowFlags() & Qt::X11BypassWindowManagerHint))
+                qt::setShownInTaskbar(widget, !settings::hideDockIcon());
+        }
+        return false;
+    }
+};
+
 // SIGINT and SIGTERM end the event loop, so the application terminates as when it quits.
 int signalPipe[2] = {-1, -1};
 void onTerminationSignal(int) {
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+// A URL from any client of the bus, made safe to print on one line.
+std::string printable(const std::string& text) {
+    constexpr std::size_t limit = 200;
+    std::string result;
+    for (const char c : text.substr(0, limit)) result += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
+    if (text.size() > limit) result += "…";
+    return result;
 }
 
 } // namespace
 
 struct TavlinApp::Parts {
     QApplication& application;
+    // The context of every connection made here: they go with the parts, not the application.
+    QObject context;
+    ActivationPolicyFilter activationPolicy;
     QtMainQueue queue;
     DBusDistributedNotificationCenter distributedCenter;
     DBusUserNotificationCenter userNotifications;
@@ -213,14 +242,14 @@ void TavlinApp::Parts::openDesktopConnections() {
     }
     // Xlib may read events into its own queue while answering a request, where no socket
     // notifier sees them: look at every connection before the loop sleeps.
-    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &application,
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &context,
                      [this] { processDesktopEvents(); });
 }
 
 void TavlinApp::Parts::watch(int fileDescriptor) {
     if (fileDescriptor < 0) return;
     auto notifier = std::make_unique<QSocketNotifier>(fileDescriptor, QSocketNotifier::Read);
-    QObject::connect(notifier.get(), &QSocketNotifier::activated, &application, [this] { processDesktopEvents(); });
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, &context, [this] { processDesktopEvents(); });
     notifiers.push_back(std::move(notifier));
 }
 
@@ -251,7 +280,7 @@ void TavlinApp::Parts::applyActivationPolicy() {
 
 void TavlinApp::Parts::handleURL(const std::string& url) {
     if (url != showConfigurationWindowURL) {
-        diag::printLine("tavlin: no handler for " + url);
+        diag::printLine("tavlin: no handler for " + printable(url));
         return;
     }
     if (QWidget* window = app::configurationWindow()) {
@@ -261,7 +290,6 @@ void TavlinApp::Parts::handleURL(const std::string& url) {
     // The window group makes a new window; one made after launch closes normally.
     auto* window = new app::ConfigurationWindow();
     window->setAttribute(Qt::WA_DeleteOnClose);
-    qt::setShownInTaskbar(window, !settings::hideDockIcon());
     app::activateAndOrderFront(window);
 }
 
@@ -278,8 +306,10 @@ void TavlinApp::Parts::terminate() {
     InputSourceManager::setProvider(nullptr);
     InputSourceManager::setKeystrokePoster(nullptr);
     ShellServices::shared() = ShellServices{};
+    app::setShowConfigurationWindowURLHandler(nullptr);
     if (settingsStore) settingsStore->removeObserver(policyObserver);
     notifiers.clear();
+    application.removeEventFilter(&activationPolicy);
 }
 
 TavlinApp::TavlinApp(QApplication& application) : parts_(std::make_unique<Parts>(application)) {
@@ -318,7 +348,7 @@ int TavlinApp::run(const std::string& url) {
         std::signal(SIGINT, onTerminationSignal);
         std::signal(SIGTERM, onTerminationSignal);
         auto notifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, &parts.application, [] {
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &parts.context, [] {
             char buffer[16];
             while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
             }
@@ -330,7 +360,7 @@ int TavlinApp::run(const std::string& url) {
     parts.openDesktopConnections();
     parts.makeWindows();
     parts.configurationWindow = std::make_unique<app::ConfigurationWindow>();
-    parts.applyActivationPolicy();
+    parts.application.installEventFilter(&parts.activationPolicy);
     parts.configurationWindow->show();
     parts.settingsStore = settings::appGroupStore();
     parts.policyObserver = parts.settingsStore->addObserver([&parts] { parts.applyActivationPolicy(); });
@@ -339,7 +369,7 @@ int TavlinApp::run(const std::string& url) {
     if (!url.empty()) parts.handleURL(url);
     diag::printLine("tavlin: ready");
 
-    QObject::connect(&parts.application, &QCoreApplication::aboutToQuit, &parts.application,
+    QObject::connect(&parts.application, &QCoreApplication::aboutToQuit, &parts.context,
                      [&parts] { parts.terminate(); });
     const int status = parts.application.exec();
     parts.terminate();

@@ -64,22 +64,59 @@ std::optional<std::string> address() {
     return result;
 }
 
+namespace {
+
+using Connection = std::unique_ptr<DBusConnection, ConnectionCloser>;
+
+// A private connection: the shared one would stay open after we are done with it.
+Connection connect(std::string* whyNot) {
+    const auto busAddress = address();
+    if (!busAddress) {
+        fail(whyNot, "DBUS_SESSION_BUS_ADDRESS is not set and $XDG_RUNTIME_DIR/bus does not exist");
+        return nullptr;
+    }
+    Error error;
+    Connection connection(dbus_connection_open_private(busAddress->c_str(), error.get()));
+    if (!connection) {
+        fail(whyNot, error.text());
+        return nullptr;
+    }
+    // libdbus would otherwise _exit() the process when the bus hangs up.
+    dbus_connection_set_exit_on_disconnect(connection.get(), FALSE);
+    if (!dbus_bus_register(connection.get(), error.get())) {
+        fail(whyNot, error.text());
+        return nullptr;
+    }
+    return connection;
+}
+
+} // namespace
+
+bool callOwnedService(const char* service, const char* path, const char* interface, const char* member,
+                      const std::optional<std::string>& argument, int timeoutMilliseconds) {
+    auto connection = connect(nullptr);
+    if (!connection) return false;
+    Error error;
+    if (!dbus_bus_name_has_owner(connection.get(), service, error.get())) return false;
+    std::unique_ptr<DBusMessage, MessageUnref> message(dbus_message_new_method_call(service, path, interface, member));
+    if (!message) return false;
+    if (argument) {
+        const std::string text = distributedWire::wireText(*argument);
+        const char* value = text.c_str();
+        if (!dbus_message_append_args(message.get(), DBUS_TYPE_STRING, &value, DBUS_TYPE_INVALID)) return false;
+    }
+    std::unique_ptr<DBusMessage, MessageUnref> reply(
+        dbus_connection_send_with_reply_and_block(connection.get(), message.get(), timeoutMilliseconds, error.get()));
+    return reply != nullptr;
+}
+
 bool postNotification(const Notification& notification, std::string* whyNot) {
     const std::string name = distributedWire::wireText(notification.name);
     const std::string object = distributedWire::wireObject(notification.object);
     if (object.size() > distributedWire::maximumObjectBytes) return fail(whyNot, "the object is larger than 1 MiB");
 
-    const auto busAddress = address();
-    if (!busAddress) return fail(whyNot, "DBUS_SESSION_BUS_ADDRESS is not set and $XDG_RUNTIME_DIR/bus does not exist");
-
-    Error error;
-    // A private connection: the shared one would stay open after we are done with it.
-    std::unique_ptr<DBusConnection, ConnectionCloser> connection(
-        dbus_connection_open_private(busAddress->c_str(), error.get()));
-    if (!connection) return fail(whyNot, error.text());
-    // libdbus would otherwise _exit() the process when the bus hangs up.
-    dbus_connection_set_exit_on_disconnect(connection.get(), FALSE);
-    if (!dbus_bus_register(connection.get(), error.get())) return fail(whyNot, error.text());
+    auto connection = connect(whyNot);
+    if (!connection) return false;
 
     std::unique_ptr<DBusMessage, MessageUnref> message(
         dbus_message_new_signal(distributedWire::objectPath, distributedWire::interfaceName, distributedWire::memberName));

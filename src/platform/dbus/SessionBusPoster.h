@@ -20,4 +20,10 @@ std::optional<std::string> address();
 // not, `whyNot` (if given) says why.
 bool postNotification(const Notification& notification, std::string* whyNot = nullptr);
 
+// Calls a method of the process that owns `service`, with an optional text argument, and waits
+// for its answer (up to `timeoutMilliseconds`). False when no process owns the name, the bus
+// cannot be reached, or the call fails.
+bool callOwnedService(const char* service, const char* path, const char* interface, const char* member,
+                      const std::optional<std::string>& argument, int timeoutMilliseconds);
+
 } // namespace tavlin::sessionBus

@@ -107,8 +107,10 @@ void QtInputWindow::tryGrab() {
         return;
     }
     if (++grabAttempts_ >= grabAttemptLimit) {
-        grabRetry_.stop();
+        // Another program holds the keyboard: a session that gets no keys would only swallow
+        // the user's next leader key, so it ends.
         diag::printLine("the input window could not take the keyboard");
+        orderOut();
         return;
     }
     if (!grabRetry_.isActive()) grabRetry_.start();

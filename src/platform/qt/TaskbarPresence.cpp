@@ -29,7 +29,8 @@ void setShownInTaskbar(QWidget* window, bool shown) {
     const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
     const Atom skipped[] = {XInternAtom(display, "_NET_WM_STATE_SKIP_TASKBAR", False),
                             XInternAtom(display, "_NET_WM_STATE_SKIP_PAGER", False)};
-    if (window->isVisible()) {
+    const bool mapped = window->windowHandle() && window->windowHandle()->isVisible();
+    if (mapped) {
         // A mapped window's state belongs to the window manager: ask it.
         for (const Atom atom : skipped) {
             XEvent event{};
@@ -43,6 +44,8 @@ void setShownInTaskbar(QWidget* window, bool shown) {
             XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
                        &event);
         }
+        XFlush(display);
+        return;
     }
     // Before mapping, the property itself; Qt keeps the atoms it finds there when it maps.
     std::vector<Atom> atoms;
