@@ -255,8 +255,11 @@ void TavlinApp::Parts::watch(int fileDescriptor) {
 
 void TavlinApp::Parts::processDesktopEvents() {
     if (terminated) return;
-    if (hotKeys) hotKeys->processPendingEvents();
+    // The monitor first: the server sends a key's raw events before it reports the hot key's
+    // release, and input seen after a release cancels the release (the keys of the combination
+    // itself must not).
     if (keyboardMonitor) keyboardMonitor->processPendingEvents();
+    if (hotKeys) hotKeys->processPendingEvents();
     if (inputSources) inputSources->processPendingEvents();
     if (windowSystem) windowSystem->processPendingEvents();
 }
@@ -352,7 +355,9 @@ int TavlinApp::run(const std::string& url) {
             char buffer[16];
             while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
             }
-            QCoreApplication::quit();
+            // exit, not quit: quitting asks every window to close, and the configuration window
+            // refuses (it only hides), which would cancel the quit.
+            QCoreApplication::exit(0);
         });
         parts.notifiers.push_back(std::move(notifier));
     }

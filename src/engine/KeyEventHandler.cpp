@@ -12,6 +12,25 @@
 namespace tavlin {
 namespace {
 
+// A modifier key going up: its own flag is clear after the change.
+bool isModifierRelease(const KeyboardEvent& event) {
+    if (event.type != KeyboardEvent::Type::flagsChanged) return false;
+    std::uint64_t flag = 0;
+    switch (event.keyCode) {
+    case 54:
+    case 55: flag = eventFlags::command; break;
+    case 56:
+    case 60: flag = eventFlags::shift; break;
+    case 58:
+    case 61: flag = eventFlags::option; break;
+    case 59:
+    case 62: flag = eventFlags::control; break;
+    default: return false;
+    }
+    return (event.modifierFlags & flag) == 0;
+}
+
+
 constexpr double delayedKeyUpInterval = 0.01;
 constexpr double defaultMaximumPressAndReleaseInterval = 0.2;
 
@@ -71,8 +90,9 @@ void KeyEventHandlerManager::addKeyEventHandler(bool skipHotKeys, KeyHandler key
             return handleKeyDownEvent(event);
         });
         globalEventMonitor_ = monitor_->addGlobalMonitor([this](const KeyboardEvent& event) {
-            // Typing in another application ends the wait for a delayed release.
-            cancelDelayedKeyUp();
+            // Typing in another application ends the wait for a delayed release; letting go of
+            // the combination's own modifiers does not, however soon after its key.
+            if (!isModifierRelease(event)) cancelDelayedKeyUp();
             if (event.type == KeyboardEvent::Type::flagsChanged) handleModifierFlagsChangedEvent(event);
             else handleKeyDownEvent(event);
         });

@@ -229,6 +229,37 @@ TEST_F(KeyEventHandlerTest, HotKeyPressedAtOnceReleasedAfterTheDelay) {
     EXPECT_EQ(calls, (std::vector<Call>{{0, 0x900, true}, {0, 0x900, false}}));
 }
 
+TEST_F(KeyEventHandlerTest, LettingGoOfTheCombinationsModifiersKeepsItsRelease) {
+    HotKeyManager::shared().registerHotKey(17, 0x1800); // control-option-T
+    const auto pressAndRelease = [&] {
+        calls.clear();
+        // What the monitor sees of the combination before the hot key fires.
+        monitor.sendGlobal(flagsChanged(eventFlags::control, 59));
+        monitor.sendGlobal(flagsChanged(eventFlags::control | eventFlags::option, 58));
+        monitor.sendGlobal(keyDown(17, eventFlags::control | eventFlags::option));
+        registrar.press(17, 0x1800);
+        registrar.release(17, 0x1800);
+        queue.advance(0.002);
+    };
+    // Control and option go up a moment after T, while another application has the keyboard.
+    pressAndRelease();
+    monitor.sendGlobal(flagsChanged(eventFlags::option, 59));
+    monitor.sendGlobal(flagsChanged(0, 58));
+    queue.advance(0.02);
+    EXPECT_EQ(calls, (std::vector<Call>{{17, 0x1800, true}, {17, 0x1800, false}}));
+
+    // Pressing a modifier or typing a key there still cancels it.
+    pressAndRelease();
+    monitor.sendGlobal(flagsChanged(eventFlags::control | eventFlags::option | eventFlags::shift, 56));
+    queue.advance(0.02);
+    EXPECT_EQ(calls, (std::vector<Call>{{17, 0x1800, true}}));
+    monitor.sendGlobal(flagsChanged(0, 56));
+    pressAndRelease();
+    monitor.sendGlobal(keyDown(0, eventFlags::control | eventFlags::option));
+    queue.advance(0.02);
+    EXPECT_EQ(calls, (std::vector<Call>{{17, 0x1800, true}}));
+}
+
 TEST_F(KeyEventHandlerTest, UnknownHotKeyIdentifierIsPrintedAndNotDelivered) {
     diag::Capture capture;
     handlerManager().hotKeyPressed(987654);

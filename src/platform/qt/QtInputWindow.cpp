@@ -177,7 +177,17 @@ Rect QtInputWindow::frameOfGeometry(const QRect& geometry) {
             double(geometry.height())};
 }
 
-Rect QtInputWindow::frame() const { return frameOfGeometry(geometry()); }
+// While the content shows nothing the window has no size of its own (it is one pixel high only
+// to hold the keyboard): such a frame is not a position worth keeping.
+Rect QtInputWindow::frame() const {
+    Rect frame = frameOfGeometry(geometry());
+    if (!content_ || content_->sizeHint().isEmpty()) {
+        frame.y += frame.height;
+        frame.width = 0;
+        frame.height = 0;
+    }
+    return frame;
+}
 
 void QtInputWindow::setFrame(const Rect& frame) {
     QRect geometry = geometryOfFrame(frame);

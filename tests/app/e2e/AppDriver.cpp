@@ -1,0 +1,293 @@
+#include "e2e/AppDriver.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "model/Settings.h"
+#include "platform/UserDefaults.h"
+
+extern char** environ;
+
+namespace tavlin::e2e {
+namespace {
+
+std::filesystem::path makeTemporaryFolder(const char* prefix) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    return pattern;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
+}
+
+// fork and exec rather than posix_spawn: the child must ask for a signal when we die, so that a
+// test killed by its time limit leaves no instance holding the keyboard or the bus name.
+pid_t spawn(const std::string& executable, const std::vector<std::string>& arguments,
+            const std::vector<std::string>& environment, const std::filesystem::path& out,
+            const std::filesystem::path& err) {
+    std::vector<char*> argv{const_cast<char*>(executable.c_str())};
+    for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const auto& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
+
+    const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int output = ::open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const int error = ::open(err.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const pid_t parent = ::getpid();
+    const pid_t pid = (input < 0 || output < 0 || error < 0) ? -1 : ::fork();
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        ::dup2(input, 0);
+        ::dup2(output, 1);
+        ::dup2(error, 2);
+        // Our X connection and anything else open here is none of the child's business.
+        ::syscall(SYS_close_range, 3u, ~0u, 0u);
+        ::signal(SIGPIPE, SIG_DFL);
+        ::execvpe(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    for (const int fd : {input, output, error})
+        if (fd >= 0) ::close(fd);
+    if (pid < 0) throw std::runtime_error("cannot start " + executable);
+    return pid;
+}
+
+} // namespace
+
+// --- PrivateBus -------------------------------------------------------------------------------
+
+PrivateBus::PrivateBus() : folder_(makeTemporaryFolder("tavlin-e2e-bus")) {
+    const auto config = folder_ / "session.conf";
+    writeFile(config, "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                      " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                      "<busconfig>\n"
+                      "  <type>session</type>\n"
+                      "  <listen>unix:path=" + (folder_ / "bus").string() + "</listen>\n"
+                      "  <auth>EXTERNAL</auth>\n"
+                      "  <policy context=\"default\">\n"
+                      "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                      "    <allow eavesdrop=\"true\"/>\n"
+                      "    <allow own=\"*\"/>\n"
+                      "  </policy>\n"
+                      "</busconfig>\n");
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
+    // Not forked away: as our child it goes down with us, like the application.
+    const auto info = folder_ / "info";
+    pid_ = spawn("dbus-daemon", {"--config-file=" + config.string(), "--nofork", "--print-address=1"}, environment,
+                 info, folder_ / "log");
+    const bool listening = pollUntil([&] {
+        const std::string text = readFile(info);
+        return text.find('\n') != std::string::npos;
+    });
+    const std::string text = readFile(info);
+    address_ = text.substr(0, text.find('\n'));
+    if (!listening || address_.empty()) {
+        stop();
+        throw std::runtime_error("dbus-daemon did not start: " + readFile(folder_ / "log"));
+    }
+}
+
+void PrivateBus::stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    if (!pollUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, std::chrono::seconds(2))) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+}
+
+PrivateBus::~PrivateBus() {
+    stop();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+// --- AppHome ----------------------------------------------------------------------------------
+
+AppHome::AppHome() : root_(makeTemporaryFolder("tavlin-e2e")) {
+    for (const char* name : {"home", "data", "config", "cache", "bin"}) std::filesystem::create_directories(root_ / name);
+    std::filesystem::create_directories(root_ / "runtime");
+    ::chmod((root_ / "runtime").c_str(), 0700);
+    const auto opener = root_ / "bin" / "xdg-open";
+    writeFile(opener, "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + (root_ / "opened.txt").string() + "'\n");
+    ::chmod(opener.c_str(), 0755);
+}
+
+AppHome::~AppHome() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+std::filesystem::path AppHome::configurationFile() const { return root_ / "data" / "local.tavlin" / "configuration.json"; }
+
+void AppHome::writeConfiguration(const std::string& json) const { writeFile(configurationFile(), json); }
+
+void AppHome::setSetting(const std::string& key, double value) const {
+    struct Saved {
+        const char* name;
+        std::optional<std::string> value;
+    };
+    std::vector<Saved> saved;
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
+        const char* value = std::getenv(name);
+        saved.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
+    }
+    ::setenv("HOME", (root_ / "home").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+    UserDefaults::resetSharedSuites();
+    const auto failure = settings::appGroupStore()->set(key, value);
+    UserDefaults::resetSharedSuites();
+    for (const auto& [name, previous] : saved) {
+        if (previous) ::setenv(name, previous->c_str(), 1);
+        else ::unsetenv(name);
+    }
+    if (failure) throw std::runtime_error("cannot store the setting " + key + ": " + *failure);
+}
+
+std::vector<std::string> AppHome::openedURLs() const {
+    std::vector<std::string> urls;
+    std::istringstream lines(readFile(root_ / "opened.txt"));
+    for (std::string line; std::getline(lines, line);) urls.push_back(line);
+    return urls;
+}
+
+std::vector<std::string> AppHome::environment(const std::string& busAddress) const {
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+    const std::vector<std::pair<std::string, std::string>> replaced{
+        {"HOME", (root_ / "home").string()},
+        {"XDG_DATA_HOME", (root_ / "data").string()},
+        {"XDG_CONFIG_HOME", (root_ / "config").string()},
+        {"XDG_CACHE_HOME", (root_ / "cache").string()},
+        {"XDG_RUNTIME_DIR", (root_ / "runtime").string()},
+        {"PATH", (root_ / "bin").string() + ":" + path},
+        {"DBUS_SESSION_BUS_ADDRESS", busAddress},
+        {"QT_QPA_PLATFORM", "xcb"},
+    };
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text(*entry);
+        const std::string name = text.substr(0, text.find('='));
+        bool overridden = false;
+        for (const auto& [key, value] : replaced) overridden = overridden || key == name;
+        if (!overridden) result.push_back(text);
+    }
+    for (const auto& [key, value] : replaced) result.push_back(key + "=" + value);
+    return result;
+}
+
+// --- AppProcess -------------------------------------------------------------------------------
+
+AppProcess::AppProcess(const std::string& executable, std::vector<std::string> arguments, const AppHome& home,
+                       const std::string& busAddress) {
+    static int instance = 0;
+    ++instance;
+    out_ = home.root() / ("app-" + std::to_string(instance) + ".out");
+    err_ = home.root() / ("app-" + std::to_string(instance) + ".err");
+    started_ = Clock::now();
+    pid_ = spawn(executable, arguments, home.environment(busAddress), out_, err_);
+}
+
+AppProcess::~AppProcess() { stop(); }
+
+bool AppProcess::reap(bool block) {
+    if (status_) return true;
+    int status = 0;
+    const pid_t done = ::waitpid(pid_, &status, block ? 0 : WNOHANG);
+    if (done != pid_) return false;
+    status_ = status;
+    return true;
+}
+
+bool AppProcess::running() { return !reap(false); }
+
+bool AppProcess::printedReady() const {
+    const std::string output = readFile(out_);
+    return output.find("tavlin: ready\n") != std::string::npos;
+}
+
+bool AppProcess::waitUntilReady(std::chrono::milliseconds limit) {
+    bool exited = false;
+    const bool ready = pollUntil(
+        [&] {
+            if (printedReady()) return true;
+            exited = !running();
+            return exited;
+        },
+        limit);
+    return ready && !exited;
+}
+
+std::optional<int> AppProcess::waitForExit(std::chrono::milliseconds limit) {
+    if (!pollUntil([this] { return !running(); }, limit)) return std::nullopt;
+    if (!WIFEXITED(*status_)) return std::nullopt;
+    return WEXITSTATUS(*status_);
+}
+
+bool AppProcess::stop(std::chrono::milliseconds grace) {
+    if (pid_ <= 0) return false;
+    if (running()) {
+        ::kill(pid_, SIGTERM);
+        if (!pollUntil([this] { return !running(); }, grace)) {
+            ::kill(pid_, SIGKILL);
+            reap(true);
+            return false;
+        }
+    }
+    return WIFEXITED(*status_) && WEXITSTATUS(*status_) == 0;
+}
+
+std::string AppProcess::outputTail() const {
+    const auto tail = [](const std::string& text) {
+        constexpr std::size_t keep = 3000;
+        return text.size() <= keep ? text : "…" + text.substr(text.size() - keep);
+    };
+    return "--- standard output of " + std::to_string(pid_) + ":\n" + tail(readFile(out_)) + "\n--- standard error:\n" +
+           tail(readFile(err_));
+}
+
+// --- Helpers ----------------------------------------------------------------------------------
+
+int runClient(const std::string& executable, const std::vector<std::string>& arguments, const AppHome& home,
+              const std::string& busAddress, std::chrono::milliseconds limit) {
+    AppProcess client(executable, arguments, home, busAddress);
+    const auto status = client.waitForExit(limit);
+    return status ? *status : -1;
+}
+
+std::optional<long> residentKiB(pid_t pid) {
+    std::istringstream lines(readFile("/proc/" + std::to_string(pid) + "/status"));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    }
+    return std::nullopt;
+}
+
+} // namespace tavlin::e2e

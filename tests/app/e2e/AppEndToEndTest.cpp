@@ -1,0 +1,436 @@
+// The real `tavlin` as a user meets it: started in a throwaway home, driven by key presses and
+// clicks through XTest and by its own client commands, watched through the keyboard grab it
+// takes and releases and through the URLs its actions hand to xdg-open.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "e2e/AppDriver.h"
+#include "e2e/XDriver.h"
+#include "model/Settings.h"
+#include "platform/VirtualKeyCodes.h"
+
+namespace tavlin::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int keyA = 0, keyB = 11, keyT = 17;
+constexpr auto focusHandOver = std::chrono::milliseconds(300);
+constexpr const char* leafURL = "https://example.org/after-a-then-b";
+
+// Tree mode: Super alone and control+option+T lead in; A then B reaches the leaf.
+const std::string treeConfiguration = R"({
+  "hotKeys": [
+    {"singleModifier": {"info": {"singleTapModifier": "⌘"}}},
+    {"combo": {"info": {"keyCode": 17, "modifiersCode": 6144}}}
+  ],
+  "decision": {"actions": [], "chances": [
+    {"pattern": {"key": {"allowedKeyCodes": [0]}},
+     "decision": {"actions": [], "chances": [
+       {"pattern": {"key": {"allowedKeyCodes": [11]}},
+        "decision": {"actions": [{"openURL": {"url": "https://example.org/after-a-then-b"}}], "chances": []}}
+     ]}}
+  ]}
+})";
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+class AppEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+            GTEST_SKIP() << "needs an X display and a session bus (scripts/test.sh provides both)";
+        seat_ = UserSeat::open();
+        ASSERT_TRUE(seat_) << "cannot open $DISPLAY with XTest";
+        bus_.emplace();
+        home_.emplace();
+    }
+
+    void TearDown() override {
+        // The application first: it must not outlive the test, whatever failed.
+        app_.reset();
+        home_.reset();
+        bus_.reset();
+        seat_.reset();
+    }
+
+    // Starts the application and waits until it is ready and our window has the focus back.
+    ::testing::AssertionResult start() {
+        app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+        if (!app_->waitUntilReady()) return ::testing::AssertionFailure() << "not ready\n" << app_->outputTail();
+        if (!seat_->takeFocusFrom(app_->pid())) return ::testing::AssertionFailure() << "our window got no focus";
+        // Qt keeps a window that lost the focus active for about 0.1 s, in case the focus comes
+        // back; until then the application takes keys as typed into itself. Nothing on the
+        // server tells when it gives up, so wait it out: the tests type into another program.
+        std::this_thread::sleep_for(focusHandOver);
+        return ::testing::AssertionSuccess();
+    }
+
+    int client(std::vector<std::string> arguments) {
+        return runClient(TAVLIN_EXECUTABLE, arguments, *home_, bus_->address());
+    }
+
+    // Leader keys as typed. A key combination is grabbed by the application while it is down,
+    // which our window sees as one grab and release of its own before the session's grab.
+    static constexpr int comboGrabs = 1;
+    void tapSuper(std::chrono::milliseconds held = 0ms) {
+        seat_->press(xSuperKey());
+        if (held > 0ms) std::this_thread::sleep_for(held);
+        seat_->release(xSuperKey());
+    }
+    // Typed as a person types it: the key held for a moment, the modifiers let go a little
+    // after it (the last tests type it faster).
+    void typeCombo(std::chrono::milliseconds held = 100ms, std::chrono::milliseconds modifiersAfter = 40ms) {
+        seat_->press(xControlKey());
+        seat_->press(xAltKey());
+        seat_->press(xKey(keyT));
+        std::this_thread::sleep_for(held);
+        seat_->release(xKey(keyT));
+        std::this_thread::sleep_for(modifiersAfter);
+        seat_->release(xAltKey());
+        seat_->release(xControlKey());
+    }
+
+    std::string describe(UserSeat::Counts since) const {
+        const auto now = seat_->counts();
+        return "grabs " + std::to_string(now.grabs - since.grabs) + ", releases " +
+               std::to_string(now.releases - since.releases) + " since the step began";
+    }
+
+    // Waits for the session's grab after `since`; `before` other grabs come first.
+    ::testing::AssertionResult sessionOpened(UserSeat::Counts since, int before = 0) {
+        if (seat_->waitForGrabs(since, before + 1) && seat_->keyboardHeld()) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the input window did not take the keyboard (" << describe(since)
+                                             << ")\n" << app_->outputTail();
+    }
+    ::testing::AssertionResult sessionEnded(UserSeat::Counts since, int count = 1) {
+        if (seat_->waitForReleases(since, count) && !seat_->keyboardHeld()) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the input window still holds the keyboard (" << describe(since)
+                                             << ")\n" << app_->outputTail();
+    }
+    // No session opens within a generous multiple of the 10 ms the application waits after a
+    // leader key's release: a quick tap afterwards then shows it still listens.
+    ::testing::AssertionResult noSessionOpensThenATapDoes(UserSeat::Counts since) {
+        if (seat_->waitForGrabs(since, 1, 300ms)) return ::testing::AssertionFailure() << "a session opened";
+        tapSuper();
+        if (!sessionOpened(since)) return ::testing::AssertionFailure() << "a quick tap afterwards opened no session";
+        const auto after = seat_->counts();
+        seat_->tap(xKey(keycodes::escape));
+        if (!sessionEnded(after)) return ::testing::AssertionFailure() << "escape did not end the session";
+        return ::testing::AssertionSuccess();
+    }
+
+    // The input window once it shows a hint and has stopped moving.
+    std::optional<UserSeat::Geometry> shownHint() {
+        std::optional<UserSeat::Geometry> shown;
+        int steady = 0;
+        seat_->waitUntil([&] {
+            const auto now = seat_->shownInputWindow(app_->pid());
+            const bool same = now && shown && now->x == shown->x && now->y == shown->y && now->width == shown->width &&
+                              now->height == shown->height;
+            steady = same ? steady + 1 : 0;
+            shown = now;
+            return steady >= 10;
+        });
+        return steady >= 10 ? shown : std::nullopt;
+    }
+    // Placed in the middle across, above the middle down. The content may still widen the
+    // window a little after it was placed, so "middle" is loose.
+    ::testing::AssertionResult placedAboveTheMiddle(const UserSeat::Geometry& window) {
+        const int across = window.x + window.width / 2 - seat_->screenWidth() / 2;
+        const int down = window.y + window.height / 2 - seat_->screenHeight() / 2;
+        if (std::abs(across) <= seat_->screenWidth() / 20 && down < 0) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the hint shows at " << window.x << "," << window.y << " ("
+                                             << window.width << "x" << window.height << ")";
+    }
+
+    bool waitForOpenedURLs(std::size_t count) {
+        return pollUntil([&] { return home_->openedURLs().size() >= count; });
+    }
+
+    std::unique_ptr<UserSeat> seat_;
+    std::optional<PrivateBus> bus_;
+    std::optional<AppHome> home_;
+    std::optional<AppProcess> app_;
+};
+
+TEST_F(AppEndToEndTest, FirstLaunchStoresDefaultRowsAndGeneratesTheConfigurationFromThem) {
+    ASSERT_FALSE(std::filesystem::exists(home_->configurationFile()));
+    ASSERT_TRUE(start());
+
+    const auto configuration = nlohmann::json::parse(readFile(home_->configurationFile()), nullptr, false);
+    ASSERT_TRUE(configuration.is_object()) << readFile(home_->configurationFile());
+    ASSERT_TRUE(configuration.contains("authorInfo"));
+    EXPECT_NE(configuration["authorInfo"].get<std::string>().find("flat_rows"), std::string::npos);
+    const auto settingsFile = home_->root() / "config" / "local.tavlin" / "local.tavlin.app.json";
+    const auto stored = nlohmann::json::parse(readFile(settingsFile), nullptr, false);
+    EXPECT_TRUE(stored.is_object() && stored.contains(settings::keys::flatKeysAndActionRows)) << readFile(settingsFile);
+
+    // The generated leader key is live: Super alone opens a session.
+    auto mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    mark = seat_->counts();
+    seat_->tap(xKey(keycodes::escape));
+    ASSERT_TRUE(sessionEnded(mark));
+    EXPECT_TRUE(app_->stop()) << "SIGTERM should end the application with status 0\n" << app_->outputTail();
+}
+
+TEST_F(AppEndToEndTest, ALoneSuperTapAndAKeyCombinationEachOpenTheInputWindow) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+
+    auto mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    mark = seat_->counts();
+    seat_->tap(xKey(keycodes::escape));
+    ASSERT_TRUE(sessionEnded(mark));
+
+    mark = seat_->counts();
+    typeCombo();
+    ASSERT_TRUE(sessionOpened(mark, comboGrabs));
+    mark = seat_->counts();
+    seat_->tap(xKey(keycodes::escape));
+    EXPECT_TRUE(sessionEnded(mark));
+    EXPECT_TRUE(home_->openedURLs().empty());
+}
+
+TEST_F(AppEndToEndTest, KeysTypedInASessionWalkTheTreeAndTheLeafRunsItsAction) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+
+    auto mark = seat_->counts();
+    typeCombo();
+    ASSERT_TRUE(sessionOpened(mark, comboGrabs));
+    mark = seat_->counts();
+    seat_->tap(xKey(keyA));
+    seat_->tap(xKey(keyB));
+    EXPECT_TRUE(sessionEnded(mark));
+    ASSERT_TRUE(waitForOpenedURLs(1)) << app_->outputTail();
+    EXPECT_EQ(home_->openedURLs(), std::vector<std::string>{leafURL});
+    // A tree written by hand is used as it is, never regenerated.
+    EXPECT_EQ(readFile(home_->configurationFile()), treeConfiguration);
+
+    // The next session starts again at the root.
+    mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    mark = seat_->counts();
+    seat_->tap(xKey(keyA));
+    seat_->tap(xKey(keyB));
+    EXPECT_TRUE(sessionEnded(mark));
+    ASSERT_TRUE(waitForOpenedURLs(2));
+}
+
+TEST_F(AppEndToEndTest, EscapeOrAClickOutsideTheWindowEndsTheSession) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+
+    auto mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    seat_->tap(xKey(keyA)); // half-way down the tree
+    mark = seat_->counts();
+    seat_->tap(xKey(keycodes::escape));
+    ASSERT_TRUE(sessionEnded(mark));
+
+    mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    seat_->tap(xKey(keyA));
+    mark = seat_->counts();
+    seat_->movePointer(seat_->screenWidth() - 60, seat_->screenHeight() - 60); // on our own window
+    seat_->click();
+    EXPECT_TRUE(sessionEnded(mark));
+}
+
+TEST_F(AppEndToEndTest, ClientCommandsStartAWalkAndEndASession) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+
+    auto mark = seat_->counts();
+    ASSERT_EQ(client({"ke", "start"}), 0);
+    ASSERT_TRUE(sessionOpened(mark));
+    mark = seat_->counts();
+    ASSERT_EQ(client({"ke", "key", std::to_string(keyA)}), 0);
+    ASSERT_EQ(client({"ke", "key", std::to_string(keyB)}), 0);
+    EXPECT_TRUE(sessionEnded(mark));
+    ASSERT_TRUE(waitForOpenedURLs(1)) << app_->outputTail();
+    EXPECT_EQ(home_->openedURLs(), std::vector<std::string>{leafURL});
+
+    mark = seat_->counts();
+    ASSERT_EQ(client({"ke", "start"}), 0);
+    ASSERT_TRUE(sessionOpened(mark));
+    mark = seat_->counts();
+    ASSERT_EQ(client({"ke", "key", std::to_string(keyA)}), 0);
+    ASSERT_EQ(client({"ke", "end"}), 0);
+    EXPECT_TRUE(sessionEnded(mark));
+    EXPECT_EQ(home_->openedURLs().size(), 1u);
+}
+
+TEST_F(AppEndToEndTest, ASecondStartHandsOverToTheRunningInstanceAndExits) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+
+    AppProcess second(TAVLIN_EXECUTABLE, {}, *home_, bus_->address());
+    const auto status = second.waitForExit(5s);
+    ASSERT_TRUE(status.has_value()) << "the second instance kept running\n" << second.outputTail();
+    EXPECT_EQ(*status, 0) << second.outputTail();
+    EXPECT_FALSE(second.printedReady()) << "the second instance armed its own leader keys";
+    ASSERT_TRUE(app_->running());
+
+    // The first still owns both leader keys.
+    auto mark = seat_->counts();
+    typeCombo();
+    ASSERT_TRUE(sessionOpened(mark, comboGrabs));
+    mark = seat_->counts();
+    seat_->tap(xKey(keyA));
+    seat_->tap(xKey(keyB));
+    EXPECT_TRUE(sessionEnded(mark));
+    EXPECT_TRUE(waitForOpenedURLs(1));
+    mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    mark = seat_->counts();
+    seat_->tap(xKey(keycodes::escape));
+    EXPECT_TRUE(sessionEnded(mark));
+}
+
+TEST_F(AppEndToEndTest, AWaitingDecisionShowsItsHintAboveTheMiddleOfTheScreen) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+
+    auto mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    seat_->tap(xKey(keyA));
+    const auto hint = shownHint();
+    ASSERT_TRUE(hint) << "no hint appeared\n" << app_->outputTail();
+    EXPECT_TRUE(placedAboveTheMiddle(*hint));
+    mark = seat_->counts();
+    seat_->tap(xKey(keycodes::escape));
+    EXPECT_TRUE(sessionEnded(mark));
+    EXPECT_TRUE(seat_->waitUntil([&] { return !seat_->shownInputWindow(app_->pid()); })) << "the hint stayed";
+}
+
+TEST_F(AppEndToEndTest, ALoneSuperOpensOnlyWhenReleasedQuicklyWithNothingElseBetween) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+
+    // The default limit is 0.2 s.
+    auto mark = seat_->counts();
+    tapSuper(100ms);
+    ASSERT_TRUE(sessionOpened(mark));
+    mark = seat_->counts();
+    seat_->tap(xKey(keycodes::escape));
+    ASSERT_TRUE(sessionEnded(mark));
+
+    mark = seat_->counts();
+    tapSuper(500ms);
+    EXPECT_TRUE(noSessionOpensThenATapDoes(mark)) << "held 0.5 s";
+}
+
+TEST_F(AppEndToEndTest, ALoneSuperFollowsTheStoredLimitAndIgnoresTapsWithOtherInput) {
+    // A whole second, so that only what happens between press and release can spoil a tap.
+    home_->setSetting(settings::keys::maximumSingleModifierPressAndReleaseInterval, 1.0);
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+
+    auto mark = seat_->counts();
+    tapSuper(500ms);
+    ASSERT_TRUE(sessionOpened(mark)) << "held 0.5 s under a 1 s limit";
+    mark = seat_->counts();
+    seat_->tap(xKey(keycodes::escape));
+    ASSERT_TRUE(sessionEnded(mark));
+
+    mark = seat_->counts();
+    seat_->press(xSuperKey());
+    seat_->tap(xKey(keyA));
+    seat_->release(xSuperKey());
+    EXPECT_TRUE(noSessionOpensThenATapDoes(mark)) << "another key between press and release";
+
+    seat_->movePointer(seat_->screenWidth() - 60, seat_->screenHeight() - 60); // on our own window
+    mark = seat_->counts();
+    seat_->press(xSuperKey());
+    seat_->click();
+    seat_->release(xSuperKey());
+    EXPECT_TRUE(noSessionOpensThenATapDoes(mark)) << "a click between press and release";
+}
+
+// A quit that asks the windows to close is cancelled by the configuration window, which only
+// hides: a termination signal must end the application whatever is on screen.
+TEST_F(AppEndToEndTest, SigtermDuringASessionEndsTheApplication) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+    const auto mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    EXPECT_TRUE(app_->stop()) << "SIGTERM should end the application with status 0\n" << app_->outputTail();
+}
+
+// A session that ends before its hint has shown has no window position worth keeping: the
+// hints of later sessions must not open at the corner of the screen.
+TEST_F(AppEndToEndTest, ASessionEndedBeforeItsHintLeavesLaterHintsWhereTheyWere) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+
+    auto mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    mark = seat_->counts();
+    seat_->tap(xKey(keycodes::escape));
+    ASSERT_TRUE(sessionEnded(mark));
+
+    mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    seat_->tap(xKey(keyA));
+    const auto hint = shownHint();
+    ASSERT_TRUE(hint);
+    EXPECT_TRUE(placedAboveTheMiddle(*hint));
+    mark = seat_->counts();
+    seat_->tap(xKey(keycodes::escape));
+    EXPECT_TRUE(sessionEnded(mark));
+}
+
+// A combination typed fast still opens the window: the key's own press, seen by the input
+// observer in the same batch as the hot key's release, and the modifiers let go within the
+// release delay, are part of the combination, not typing elsewhere.
+TEST_F(AppEndToEndTest, AQuickTapOfTheCombinationOpensTheInputWindow) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+    auto mark = seat_->counts();
+    typeCombo(0ms, 40ms);
+    ASSERT_TRUE(sessionOpened(mark, comboGrabs));
+    mark = seat_->counts();
+    seat_->tap(xKey(keycodes::escape));
+    EXPECT_TRUE(sessionEnded(mark));
+}
+
+TEST_F(AppEndToEndTest, ModifiersLetGoTogetherWithTheKeyStillOpenTheInputWindow) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+    auto mark = seat_->counts();
+    typeCombo(100ms, 0ms);
+    ASSERT_TRUE(sessionOpened(mark, comboGrabs));
+    mark = seat_->counts();
+    seat_->tap(xKey(keycodes::escape));
+    EXPECT_TRUE(sessionEnded(mark));
+}
+
+} // namespace
+} // namespace tavlin::e2e

@@ -1,0 +1,244 @@
+#include "e2e/XDriver.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include <poll.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include "platform/VirtualKeyCodes.h"
+
+namespace tavlin::e2e {
+namespace {
+
+std::optional<unsigned long> cardinalProperty(Display* display, Window window, const char* name) {
+    const Atom atom = XInternAtom(display, name, True);
+    if (atom == None) return std::nullopt;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, atom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) !=
+            Success ||
+        !data) {
+        return std::nullopt;
+    }
+    std::optional<unsigned long> value;
+    if (type == XA_CARDINAL && format == 32 && count == 1) value = *reinterpret_cast<unsigned long*>(data);
+    XFree(data);
+    return value;
+}
+
+std::vector<Window> topLevelWindows(Display* display) {
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    std::vector<Window> windows;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) && children) {
+        windows.assign(children, children + count);
+        XFree(children);
+    }
+    return windows;
+}
+
+// The child of the root that holds `window`.
+Window topLevelOf(Display* display, Window window) {
+    const Window rootWindow = DefaultRootWindow(display);
+    for (;;) {
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, window, &root, &parent, &children, &count)) return window;
+        if (children) XFree(children);
+        if (parent == rootWindow || parent == 0) return window;
+        window = parent;
+    }
+}
+
+// Xlib's default handler ends the process; a window that vanishes under a query is no error here.
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+} // namespace
+
+unsigned int xKey(int virtualKeyCode) { return keycodes::xKeycode(virtualKeyCode).value(); }
+unsigned int xSuperKey() { return xKey(keycodes::command); }
+unsigned int xControlKey() { return xKey(keycodes::control); }
+unsigned int xAltKey() { return xKey(keycodes::option); }
+
+std::unique_ptr<UserSeat> UserSeat::open() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return nullptr;
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
+        XCloseDisplay(display);
+        return nullptr;
+    }
+    XSetErrorHandler(ignoreErrors);
+    return std::unique_ptr<UserSeat>(new UserSeat(display));
+}
+
+UserSeat::UserSeat(XDisplay* display) : display_(display) {
+    // In a corner, out of the way of the application's windows, which open at the top left and
+    // in the middle: clicks meant for "somewhere else" land here.
+    const int size = 120;
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = FocusChangeMask | StructureNotifyMask;
+    attributes.background_pixel = BlackPixel(display_, DefaultScreen(display_));
+    window_ = XCreateWindow(display_, DefaultRootWindow(display_), screenWidth() - size - 20, screenHeight() - size - 20,
+                            size, size, 0, CopyFromParent, InputOutput, CopyFromParent, CWEventMask | CWBackPixel,
+                            &attributes);
+    XStoreName(display_, window_, "tavlin e2e seat");
+    XMapRaised(display_, window_);
+    XWindowAttributes state{};
+    pollUntil([&] { return XGetWindowAttributes(display_, window_, &state) && state.map_state == IsViewable; },
+              std::chrono::seconds(2));
+}
+
+UserSeat::~UserSeat() {
+    for (const unsigned int key : heldKeys_) XTestFakeKeyEvent(display_, key, False, CurrentTime);
+    for (const unsigned int button : heldButtons_) XTestFakeButtonEvent(display_, button, False, CurrentTime);
+    XDestroyWindow(display_, window_);
+    XSync(display_, False);
+    XCloseDisplay(display_);
+}
+
+int UserSeat::screenWidth() const { return DisplayWidth(display_, DefaultScreen(display_)); }
+int UserSeat::screenHeight() const { return DisplayHeight(display_, DefaultScreen(display_)); }
+
+bool UserSeat::focusIsOnWindowOf(pid_t pid) {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(display_) || focus == window_) return false;
+    return cardinalProperty(display_, topLevelOf(display_, focus), "_NET_WM_PID") == static_cast<unsigned long>(pid);
+}
+
+bool UserSeat::takeFocusFrom(pid_t application, std::chrono::milliseconds limit) {
+    waitUntil([&] { return focusIsOnWindowOf(application); }, limit);
+    XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+    return waitUntil([&] {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display_, &focus, &revert);
+        return focus == window_;
+    });
+}
+
+void UserSeat::pump() {
+    while (XPending(display_)) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (event.type != FocusIn && event.type != FocusOut) continue;
+        const XFocusChangeEvent& focus = event.xfocus;
+        if (focus.window != window_ || focus.detail == NotifyPointer || focus.detail == NotifyInferior) continue;
+        if (focus.type == FocusOut && focus.mode == NotifyGrab) {
+            ++counts_.grabs;
+        } else if (focus.type == FocusIn && focus.mode == NotifyUngrab) {
+            ++counts_.releases;
+        } else if (focus.type == FocusOut) {
+            // Someone moved the focus itself: take it back, or the next grab would go unseen.
+            XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+            XFlush(display_);
+        }
+    }
+}
+
+void UserSeat::waitForEvents(std::chrono::milliseconds limit) {
+    pollfd descriptor{ConnectionNumber(display_), POLLIN, 0};
+    ::poll(&descriptor, 1, static_cast<int>(limit.count()));
+}
+
+bool UserSeat::waitForGrabs(Counts since, int count, std::chrono::milliseconds limit) {
+    return waitUntil([&] { return counts_.grabs >= since.grabs + count; }, limit);
+}
+
+bool UserSeat::waitForReleases(Counts since, int count, std::chrono::milliseconds limit) {
+    return waitUntil([&] { return counts_.releases >= since.releases + count; }, limit);
+}
+
+void UserSeat::press(unsigned int xKeycode) {
+    XTestFakeKeyEvent(display_, xKeycode, True, CurrentTime);
+    XFlush(display_);
+    heldKeys_.insert(xKeycode);
+}
+
+void UserSeat::release(unsigned int xKeycode) {
+    XTestFakeKeyEvent(display_, xKeycode, False, CurrentTime);
+    XFlush(display_);
+    heldKeys_.erase(xKeycode);
+}
+
+void UserSeat::tap(unsigned int xKeycode) {
+    press(xKeycode);
+    release(xKeycode);
+}
+
+void UserSeat::chord(std::initializer_list<unsigned int> xKeycodes) {
+    for (const unsigned int key : xKeycodes) press(key);
+    for (auto key = std::rbegin(xKeycodes); key != std::rend(xKeycodes); ++key) release(*key);
+}
+
+void UserSeat::movePointer(int x, int y) {
+    XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+    XFlush(display_);
+}
+
+void UserSeat::click(unsigned int button) {
+    XTestFakeButtonEvent(display_, button, True, CurrentTime);
+    heldButtons_.insert(button);
+    XTestFakeButtonEvent(display_, button, False, CurrentTime);
+    heldButtons_.erase(button);
+    XFlush(display_);
+}
+
+void UserSeat::sync() { XSync(display_, False); }
+
+std::optional<UserSeat::Geometry> UserSeat::shownInputWindow(pid_t pid) {
+    for (const Window window : topLevelWindows(display_)) {
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display_, window, &attributes)) continue;
+        if (attributes.map_state != IsViewable || !attributes.override_redirect || attributes.height <= 1) continue;
+        if (cardinalProperty(display_, window, "_NET_WM_PID") != static_cast<unsigned long>(pid)) continue;
+        char* name = nullptr;
+        const bool isInputWindow = XFetchName(display_, window, &name) && name && std::strcmp(name, "tavlin") == 0;
+        if (name) XFree(name);
+        if (isInputWindow) return Geometry{attributes.x, attributes.y, attributes.width, attributes.height};
+    }
+    return std::nullopt;
+}
+
+bool UserSeat::saveScreenshot(const std::filesystem::path& path) {
+    const int width = screenWidth(), height = screenHeight();
+    XImage* image = XGetImage(display_, DefaultRootWindow(display_), 0, 0, width, height, AllPlanes, ZPixmap);
+    if (!image) return false;
+    const auto channel = [](unsigned long pixel, unsigned long mask) -> unsigned char {
+        if (mask == 0) return 0;
+        int shift = 0;
+        while (!((mask >> shift) & 1)) ++shift;
+        const unsigned long top = mask >> shift;
+        return static_cast<unsigned char>(((pixel & mask) >> shift) * 255 / top);
+    };
+    std::vector<unsigned char> pixels;
+    pixels.reserve(static_cast<std::size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            pixels.push_back(channel(pixel, image->red_mask));
+            pixels.push_back(channel(pixel, image->green_mask));
+            pixels.push_back(channel(pixel, image->blue_mask));
+        }
+    }
+    XDestroyImage(image);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << "P6\n" << width << " " << height << "\n255\n";
+    out.write(reinterpret_cast<const char*>(pixels.data()), static_cast<std::streamsize>(pixels.size()));
+    return static_cast<bool>(out.flush());
+}
+
+} // namespace tavlin::e2e

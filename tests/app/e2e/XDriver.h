@@ -1,0 +1,110 @@
+#pragma once
+
+// The user's side of the X server: a window of our own that holds the input focus, so that a
+// keyboard grab by the application shows as FocusOut (mode NotifyGrab) and its release as
+// FocusIn (NotifyUngrab) without our touching the grab; XTest for keys, buttons and the pointer.
+// Xlib stays out of this header: its macros (None, Bool, Status) break GoogleTest's.
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+#include <sys/types.h>
+
+#include "e2e/AppDriver.h"
+
+using XDisplay = struct _XDisplay;
+
+namespace tavlin::e2e {
+
+// X key codes of the keys the tests press, from the program's fixed table.
+unsigned int xKey(int virtualKeyCode);
+unsigned int xSuperKey();
+unsigned int xControlKey();
+unsigned int xAltKey();
+
+class UserSeat {
+public:
+    // Null-safe: `open()` answers nothing when $DISPLAY cannot be reached or lacks XTest.
+    static std::unique_ptr<UserSeat> open();
+    ~UserSeat(); // lets go of every key and button still held, destroys the window
+    UserSeat(const UserSeat&) = delete;
+    UserSeat& operator=(const UserSeat&) = delete;
+
+    // Grabs and releases of the keyboard by other clients, as seen through the focus events.
+    struct Counts {
+        int grabs = 0;
+        int releases = 0;
+    };
+    Counts counts() const { return counts_; }
+    // Whether another client holds the keyboard now.
+    bool keyboardHeld() const { return counts_.grabs > counts_.releases; }
+
+    // Takes the input focus for our window once the application has given its configuration
+    // window the focus (it does so a moment after it says it is ready), or the time is up.
+    // Answers whether our window has the focus.
+    bool takeFocusFrom(pid_t application, std::chrono::milliseconds limit = std::chrono::seconds(3));
+
+    // Reads the events that have come; keeps the focus on our window if something else takes it.
+    void pump();
+    // Pumps until `done` answers true or the time is up, waking as soon as events come.
+    template <typename Done>
+    bool waitUntil(Done done, std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // Until there were `count` more grabs (or releases) than in `since`.
+    bool waitForGrabs(Counts since, int count, std::chrono::milliseconds limit = std::chrono::seconds(5));
+    bool waitForReleases(Counts since, int count, std::chrono::milliseconds limit = std::chrono::seconds(5));
+
+    void press(unsigned int xKeycode);
+    void release(unsigned int xKeycode);
+    // Press and release.
+    void tap(unsigned int xKeycode);
+    // Presses the keys in order, releases them in reverse order.
+    void chord(std::initializer_list<unsigned int> xKeycodes);
+    void movePointer(int x, int y);
+    void click(unsigned int button = 1);
+    // Waits until the server has handled every request sent so far.
+    void sync();
+
+    int screenWidth() const;
+    int screenHeight() const;
+
+    // The application's input window: mapped, override-redirect, of the process `pid`, with
+    // more than one pixel of height (it shrinks to one while it shows nothing).
+    struct Geometry {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+    std::optional<Geometry> shownInputWindow(pid_t pid);
+    // The whole screen as a binary PPM (P6).
+    bool saveScreenshot(const std::filesystem::path& path);
+
+private:
+    explicit UserSeat(XDisplay* display);
+    void waitForEvents(std::chrono::milliseconds limit);
+    bool focusIsOnWindowOf(pid_t pid);
+
+    XDisplay* display_;
+    unsigned long window_ = 0;
+    Counts counts_;
+    std::set<unsigned int> heldKeys_;
+    std::set<unsigned int> heldButtons_;
+};
+
+template <typename Done>
+bool UserSeat::waitUntil(Done done, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        pump();
+        if (done()) return true;
+        const auto left = deadline - Clock::now();
+        if (left <= Clock::duration::zero()) return false;
+        waitForEvents(std::min(std::chrono::duration_cast<std::chrono::milliseconds>(left) + std::chrono::milliseconds(1),
+                               std::chrono::milliseconds(5)));
+    }
+}
+
+} // namespace tavlin::e2e
