@@ -87,13 +87,17 @@ TEST_F(CommandLineClientTest, KeyboardSequenceFormsPostExternalEvents) {
 
 TEST_F(CommandLineClientTest, MalformedFormsPostNothing) {
     // These take the application's path, which is not the client's business here: only make
-    // sure nothing is posted (and stop the process if it keeps running).
+    // sure nothing is posted. Without a display the application says so and stops at once.
+    test::SavedEnvironment saved{"DISPLAY", "QT_QPA_PLATFORM"};
+    ::unsetenv("DISPLAY");
+    ::unsetenv("QT_QPA_PLATFORM");
     for (const auto& words : std::vector<std::vector<std::string>>{
              {}, {"message", "two", "words"}, {"ke", "Start"}, {"ke", "start", "extra"}, {"ke", "key", " 5"},
              {"ke", "key", "5 "}, {"ke", "key", ""}, {"ke", "key", "five"}, {"ke", "key", "inf"}}) {
         const auto process = test::runProcess(tavlinCommand(words), std::chrono::seconds(5));
         EXPECT_TRUE(watcher_.postsSoFar().empty()) << testing::PrintToString(words);
-        EXPECT_NE(process.exitStatus, 0) << "took the client's path: " << testing::PrintToString(words);
+        EXPECT_EQ(process.exitStatus, 1) << "took the client's path: " << testing::PrintToString(words);
+        EXPECT_TRUE(process.standardError.starts_with("tavlin: no X11 display")) << process.standardError;
     }
     EXPECT_TRUE(watcher_.isConnected());
 }
