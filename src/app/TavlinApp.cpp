@@ -228,6 +228,8 @@ void TavlinApp::Parts::openDesktopConnections() {
         inputSources->updateCurrentKeyboardLayout();
         inputSourceProvider = std::make_unique<X11InputSourceProvider>(*inputSources);
         InputSourceManager::setProvider(inputSourceProvider.get());
+        // Action descriptions name the layouts they switch to from the start.
+        InputSourceManager::reloadSelectableInputSources();
         inputSources->setChangeHandler([this] {
             inputSources->updateCurrentKeyboardLayout();
             InputSourceManager::reloadSelectableInputSources();

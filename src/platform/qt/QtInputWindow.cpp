@@ -203,6 +203,9 @@ void QtInputWindow::setFrameTopLeftPoint(const Point& point) {
 
 // Centred across, a little above the middle, on the screen under the pointer.
 void QtInputWindow::center() {
+    // Content that changed since the last layout pass decides the size that is centred.
+    layout()->activate();
+    fitHeightToContent();
     QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen) screen = this->screen() ? this->screen() : primaryScreen();
     if (!screen) return;
