@@ -17,9 +17,6 @@
 #include "engine/ui/InputWindowContentView.h"
 #include "model/KeyNames.h"
 
-// fontconfig keeps its configuration until exit on purpose; a widget test loads it.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 namespace tavlin {
 namespace {
 

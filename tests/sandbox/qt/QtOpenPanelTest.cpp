@@ -13,10 +13,8 @@
 
 #include "platform/qt/QtOpenPanel.h"
 #include "sandbox/ScopedFileAccess.h"
+#include "support/QtTestApplication.h"
 #include "support/TempHome.h"
-
-// fontconfig keeps its configuration until exit on purpose; a widget test loads it.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace tavlin::qt {
 namespace {
