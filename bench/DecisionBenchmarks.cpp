@@ -3,6 +3,7 @@
 #include "SampleTree.h"
 #include "platform/Decoding.h"
 #include "platform/Json.h"
+#include "platform/JsonSink.h"
 
 namespace tavlin::bench {
 namespace {
@@ -12,7 +13,10 @@ DecisionPtr decode(const std::string& text) {
     return Decision::fromJson(JsonReader(value));
 }
 
-std::string encode(const Decision& decision) { return json::encode(decision.toJson()); }
+// As the configuration file is written: straight from the model to text, with no Value between.
+std::string encode(const Decision& decision) {
+    return json::encodeFrom([&decision](json::Sink& sink) { decision.writeJson(sink); });
+}
 
 void reportTreeSize(benchmark::State& state, const std::string& text) {
     state.counters["chances"] = sampleTreeChances;
@@ -35,6 +39,15 @@ void BM_DecisionEncode(benchmark::State& state) {
     reportTreeSize(state, text);
 }
 BENCHMARK(BM_DecisionEncode)->Unit(benchmark::kMillisecond);
+
+// The same text through a Value, as toJson() callers (notification payloads, tests) get it.
+void BM_DecisionToJsonThenEncode(benchmark::State& state) {
+    const std::string& text = sampleTreeText();
+    const DecisionPtr tree = decode(text);
+    for (auto _ : state) benchmark::DoNotOptimize(json::encode(tree->toJson()));
+    reportTreeSize(state, text);
+}
+BENCHMARK(BM_DecisionToJsonThenEncode)->Unit(benchmark::kMillisecond);
 
 // A load followed by a save, as when the editor opens and then writes the file back.
 void BM_DecisionDecodeThenEncode(benchmark::State& state) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "model/SelectableInputSources.h"
+#include "platform/JsonSink.h"
 #include "platform/NumberText.h"
 #include "platform/Strings.h"
 
@@ -12,12 +13,14 @@ namespace {
 
 using K = Action::Kind;
 
-void putOptional(json::Value& object, const char* key, const std::optional<std::string>& value) {
-    if (value) object[key] = *value;
+void putOptional(json::Sink& sink, std::string_view key, const std::optional<std::string>& value) {
+    if (value) sink.member(key, *value);
 }
 
-void putOptional(json::Value& object, const char* key, const std::optional<bool>& value) {
-    if (value) object[key] = *value;
+void putOptional(json::Sink& sink, std::string_view key, const std::optional<bool>& value) {
+    if (!value) return;
+    sink.key(key);
+    sink.boolean(*value);
 }
 
 // The last path component without its extension: "/Applications/Safari.app" gives "Safari".
@@ -167,57 +170,86 @@ std::string Action::Kind::description() const {
 }
 
 json::Value Action::Kind::toJson() const {
-    json::Value payload = json::Value::object();
+    json::ValueBuilder builder;
+    writeJson(builder);
+    return builder.take();
+}
+
+void Action::Kind::writeJson(json::Sink& sink) const {
+    sink.beginObject();
+    sink.key(caseName());
+    writePayload(sink);
+    sink.endObject();
+}
+
+void Action::Kind::writePayload(json::Sink& sink) const {
+    sink.beginObject();
     std::visit(
-        [&payload](const auto& c) {
+        [&sink](const auto& c) {
             using T = std::decay_t<decltype(c)>;
             if constexpr (std::is_same_v<T, K::notification>) {
-                payload["title"] = c.title;
+                sink.member("title", c.title);
             } else if constexpr (std::is_same_v<T, K::openURL>) {
-                payload["url"] = c.url;
-                putOptional(payload, "applicationPath", c.applicationPath);
+                sink.member("url", c.url);
+                putOptional(sink, "applicationPath", c.applicationPath);
             } else if constexpr (std::is_same_v<T, K::openApp>) {
-                payload["path"] = c.path;
-                payload["hideAppIfRunning"] = c.hideAppIfRunning;
-                putOptional(payload, "launchArgumentsText", c.launchArgumentsText);
-                putOptional(payload, "switchToPreviousApp", c.switchToPreviousApp);
+                sink.member("path", c.path);
+                sink.key("hideAppIfRunning");
+                sink.boolean(c.hideAppIfRunning);
+                putOptional(sink, "launchArgumentsText", c.launchArgumentsText);
+                putOptional(sink, "switchToPreviousApp", c.switchToPreviousApp);
             } else if constexpr (std::is_same_v<T, K::openFile>) {
-                payload["filePath"] = c.filePath;
-                putOptional(payload, "applicationPath", c.applicationPath);
+                sink.member("filePath", c.filePath);
+                putOptional(sink, "applicationPath", c.applicationPath);
             } else if constexpr (std::is_same_v<T, K::openFolder>) {
-                payload["folderPath"] = c.folderPath;
-                putOptional(payload, "applicationPath", c.applicationPath);
+                sink.member("folderPath", c.folderPath);
+                putOptional(sink, "applicationPath", c.applicationPath);
             } else if constexpr (std::is_same_v<T, K::runAppleScript>) {
-                payload["path"] = c.path;
+                sink.member("path", c.path);
             } else if constexpr (std::is_same_v<T, K::menu>) {
-                payload["menuItems"] = c.menuItems;
+                sink.key("menuItems");
+                sink.beginArray();
+                for (const auto& item : c.menuItems) sink.string(item);
+                sink.endArray();
             } else if constexpr (std::is_same_v<T, K::menuCommand>) {
-                payload["info"]["menuTitle"] = c.info.menuTitle;
+                sink.beginObject("info");
+                sink.member("menuTitle", c.info.menuTitle);
+                sink.endObject();
             } else if constexpr (std::is_same_v<T, K::executeFile>) {
-                payload["path"] = c.path;
-                putOptional(payload, "argumentsText", c.argumentsText);
+                sink.member("path", c.path);
+                putOptional(sink, "argumentsText", c.argumentsText);
             } else if constexpr (std::is_same_v<T, K::simulateKeystroke>) {
-                payload["keystroke"] = c.keystroke.toJson();
+                sink.key("keystroke");
+                c.keystroke.writeJson(sink);
             } else if constexpr (std::is_same_v<T, K::switchInputMethod>) {
-                payload["inputSourceID"] = c.inputSourceID;
+                sink.member("inputSourceID", c.inputSourceID);
             } else if constexpr (std::is_same_v<T, K::continueFromInterruption>) {
-                payload["delay"] = c.delay;
+                sink.key("delay");
+                sink.number(c.delay);
             } else if constexpr (std::is_same_v<T, K::stopKeySequenceAfterDelay>) {
-                payload["delay"] = c.delay;
-                putOptional(payload, "ignoreIfNewActivityHappen", c.ignoreIfNewActivityHappen);
+                sink.key("delay");
+                sink.number(c.delay);
+                putOptional(sink, "ignoreIfNewActivityHappen", c.ignoreIfNewActivityHappen);
             } else if constexpr (std::is_same_v<T, K::internalMethod>) {
                 const auto& method = std::get<InternalMethodInfo::MethodKind::setRequireReactivateOnce>(c.info.kind.value);
-                payload["info"]["kind"]["setRequireReactivateOnce"]["params"]["newValue"] = method.params.newValue;
+                sink.beginObject("info");
+                sink.beginObject("kind");
+                sink.beginObject("setRequireReactivateOnce");
+                sink.beginObject("params");
+                sink.key("newValue");
+                sink.boolean(method.params.newValue);
+                sink.endObject();
+                sink.endObject();
+                sink.endObject();
+                sink.endObject();
             } else if constexpr (std::is_same_v<T, K::getFrontmostApp>) {
-                payload["kind"] = std::string(rawValue(c.kind));
+                sink.member("kind", rawValue(c.kind));
             } else if constexpr (std::is_same_v<T, K::getLeaderKey>) {
-                if (c.kind) payload["kind"] = std::string(rawValue(*c.kind));
+                if (c.kind) sink.member("kind", rawValue(*c.kind));
             }
         },
         value_);
-    json::Value value = json::Value::object();
-    value[std::string(caseName())] = std::move(payload);
-    return value;
+    sink.endObject();
 }
 
 Action::Kind Action::Kind::fromJson(const JsonReader& reader) {
@@ -336,9 +368,17 @@ void Action::Kind::hash(Hasher& h) const {
 }
 
 json::Value Action::toJson() const {
-    json::Value value = kind.toJson();
-    if (actionDescription) value["description"] = *actionDescription;
-    return value;
+    json::ValueBuilder builder;
+    writeJson(builder);
+    return builder.take();
+}
+
+void Action::writeJson(json::Sink& sink) const {
+    sink.beginObject();
+    sink.key(kind.caseName());
+    kind.writePayload(sink);
+    if (actionDescription) sink.member("description", *actionDescription);
+    sink.endObject();
 }
 
 Action Action::fromJson(const JsonReader& reader) {

@@ -139,6 +139,9 @@ struct Action {
         std::string description() const;
 
         json::Value toJson() const;
+        void writeJson(json::Sink& sink) const;
+        // The case's own object, the value of its case key.
+        void writePayload(json::Sink& sink) const;
         static Kind fromJson(const JsonReader& reader);
 
         void hash(Hasher& hasher) const;
@@ -157,6 +160,7 @@ struct Action {
 
     // The kind's one-key object, with "description" beside the case key when there is one.
     json::Value toJson() const;
+    void writeJson(json::Sink& sink) const;
     static Action fromJson(const JsonReader& reader);
 
     void hash(Hasher& hasher) const;

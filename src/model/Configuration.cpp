@@ -6,6 +6,7 @@
 #include "model/LeaderKeyCache.h"
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
+#include "platform/JsonSink.h"
 #include "platform/Strings.h"
 #include "platform/Unicode.h"
 
@@ -34,13 +35,21 @@ std::optional<std::filesystem::path> Configuration::fileURL() {
 }
 
 json::Value Configuration::toJson() const {
-    json::Value value = json::Value::object();
-    if (authorInfo) value["authorInfo"] = *authorInfo;
-    json::Value keys = json::Value::array();
-    for (const auto& hotKey : hotKeys) keys.push_back(hotKey.toJson());
-    value["hotKeys"] = std::move(keys);
-    value["decision"] = decision->toJson();
-    return value;
+    json::ValueBuilder builder;
+    writeJson(builder);
+    return builder.take();
+}
+
+void Configuration::writeJson(json::Sink& sink) const {
+    sink.beginObject();
+    if (authorInfo) sink.member("authorInfo", *authorInfo);
+    sink.key("hotKeys");
+    sink.beginArray();
+    for (const auto& hotKey : hotKeys) hotKey.writeJson(sink);
+    sink.endArray();
+    sink.key("decision");
+    decision->writeJson(sink);
+    sink.endObject();
 }
 
 std::shared_ptr<Configuration> Configuration::fromJson(const JsonReader& reader) {
@@ -52,11 +61,18 @@ std::shared_ptr<Configuration> Configuration::fromJson(const JsonReader& reader)
     return std::make_shared<Configuration>(std::move(authorInfo), std::move(hotKeys), std::move(decision));
 }
 
-std::string Configuration::encodedText() const { return json::encode(toJson(), json::Style::pretty); }
+std::string Configuration::encodedText() const {
+    return json::encodeFrom([this](json::Sink& sink) { writeJson(sink); }, json::Style::pretty);
+}
 
 void Configuration::write(SearchPathDirectory directory, const std::string& path) const {
-    const std::string text = encodedText();
-    FileHelper::write(text, locate(directory, path));
+    const auto produce = [this](json::Sink& sink) { writeJson(sink); };
+    // An encoding error is the one to report, before the file is looked for or touched; then the
+    // text streams into the file as it is written, never held whole.
+    json::checkEncodable(produce);
+    const auto url = locate(directory, path);
+    const auto stream = [&produce](const files::AppendBytes& append) { json::encodeTo(produce, append); };
+    FileHelper::write(stream, url);
 }
 
 OldConfiguration OldConfiguration::fromJson(const JsonReader& reader) {

@@ -40,6 +40,7 @@ public:
     static std::optional<std::filesystem::path> fileURL();
 
     json::Value toJson() const;
+    void writeJson(json::Sink& sink) const;
     static std::shared_ptr<Configuration> fromJson(const JsonReader& reader);
     // The pretty JSON text the file holds.
     std::string encodedText() const;

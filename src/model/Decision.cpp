@@ -1,5 +1,6 @@
 #include "model/Decision.h"
 
+#include "platform/JsonSink.h"
 #include "platform/StableSort.h"
 
 namespace tavlin {
@@ -42,10 +43,13 @@ ChancePtr Chance::copyWithNewIDs() const {
     return make(Pattern(pattern.kind, pattern.patternDescription), decision->copyWithNewIDs());
 }
 
+std::vector<ChancePtr> Decision::chancesSortedByPattern(std::vector<ChancePtr> chances) {
+    return stableMergeSorted(std::move(chances),
+                             [](const ChancePtr& a, const ChancePtr& b) { return a->pattern.kind < b->pattern.kind; });
+}
+
 DecisionPtr Decision::sortedByPattern() const {
-    const auto sorted = stableMergeSorted(chances, [](const ChancePtr& a, const ChancePtr& b) {
-        return a->pattern.kind < b->pattern.kind;
-    });
+    const auto sorted = chancesSortedByPattern(chances);
     std::vector<ChancePtr> rebuilt;
     rebuilt.reserve(sorted.size());
     for (const auto& chance : sorted) rebuilt.push_back(Chance::make(chance->pattern, chance->decision->sortedByPattern()));
@@ -73,22 +77,34 @@ DecisionPtr Decision::containerOfChanceWithID(const Uuid& id) {
 }
 
 json::Value Decision::toJson() const {
-    json::Value value = json::Value::object();
-    json::Value actionList = json::Value::array();
-    for (const auto& action : actions) actionList.push_back(action.toJson());
-    json::Value chanceList = json::Value::array();
-    for (const auto& chance : chances) chanceList.push_back(chance->toJson());
-    value["actions"] = std::move(actionList);
-    value["chances"] = std::move(chanceList);
-    return value;
+    json::ValueBuilder builder;
+    writeJson(builder);
+    return builder.take();
+}
+
+void Decision::writeJson(json::Sink& sink) const {
+    sink.beginObject();
+    sink.key("actions");
+    sink.beginArray();
+    for (const auto& action : actions) action.writeJson(sink);
+    sink.endArray();
+    sink.key("chances");
+    sink.beginArray();
+    for (const auto& chance : chances) chance->writeJson(sink);
+    sink.endArray();
+    sink.endObject();
 }
 
 DecisionPtr Decision::fromJson(const JsonReader& reader) {
     reader.requireObject("Decision");
+    const JsonReader actionList = reader.member("actions", "Array");
     std::vector<Action> actions;
-    for (const auto& element : reader.member("actions", "Array").elements()) actions.push_back(Action::fromJson(element));
+    actions.reserve(actionList.elementCount());
+    actionList.forEachElement([&actions](const JsonReader& element) { actions.push_back(Action::fromJson(element)); });
+    const JsonReader chanceList = reader.member("chances", "Array");
     std::vector<ChancePtr> chances;
-    for (const auto& element : reader.member("chances", "Array").elements()) chances.push_back(Chance::fromJson(element));
+    chances.reserve(chanceList.elementCount());
+    chanceList.forEachElement([&chances](const JsonReader& element) { chances.push_back(Chance::fromJson(element)); });
     return make(std::move(actions), std::move(chances));
 }
 
@@ -97,10 +113,18 @@ std::string Chance::description() const {
 }
 
 json::Value Chance::toJson() const {
-    json::Value value = json::Value::object();
-    value["pattern"] = pattern.toJson();
-    value["decision"] = decision->toJson();
-    return value;
+    json::ValueBuilder builder;
+    writeJson(builder);
+    return builder.take();
+}
+
+void Chance::writeJson(json::Sink& sink) const {
+    sink.beginObject();
+    sink.key("pattern");
+    pattern.writeJson(sink);
+    sink.key("decision");
+    decision->writeJson(sink);
+    sink.endObject();
 }
 
 ChancePtr Chance::fromJson(const JsonReader& reader) {

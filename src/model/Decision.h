@@ -36,11 +36,14 @@ public:
     // A new tree whose chances are stably sorted by pattern at every level; chances are new,
     // patterns and actions keep their identifiers.
     DecisionPtr sortedByPattern() const;
+    // One level of that: the chances stably sorted by pattern, the decisions below untouched.
+    static std::vector<ChancePtr> chancesSortedByPattern(std::vector<ChancePtr> chances);
     // The first decision in pre-order whose actions (chances) hold this identifier.
     DecisionPtr containerOfActionWithID(const Uuid& id);
     DecisionPtr containerOfChanceWithID(const Uuid& id);
 
     json::Value toJson() const;
+    void writeJson(json::Sink& sink) const;
     static DecisionPtr fromJson(const JsonReader& reader);
 };
 
@@ -59,6 +62,7 @@ public:
     std::string description() const;
 
     json::Value toJson() const;
+    void writeJson(json::Sink& sink) const;
     static ChancePtr fromJson(const JsonReader& reader);
 };
 

@@ -40,74 +40,91 @@ std::string leaderKeyText(const LeaderKey& leaderKey) {
     return leaderKey.pressInfo()->hotKey.keyCodeText();
 }
 
+// Built in place: a braced list would copy each action once more.
 std::vector<Action> rowActions(const Row& row, bool isHold) {
-    if (isHold && !row.endLeaderKeyStatusAfterActionExecution) return {row.action, Action(K::reWaitTriggerKeys{})};
+    std::vector<Action> actions;
+    actions.reserve(2);
+    if (isHold && !row.endLeaderKeyStatusAfterActionExecution) {
+        actions.push_back(row.action);
+        actions.emplace_back(K::reWaitTriggerKeys{});
+        return actions;
+    }
     const InternalMethodInfo info{InternalMethodInfo::MethodKind{
         InternalMethodInfo::MethodKind::setRequireReactivateOnce{SetRequireReactivateOnceParams{false}}}};
-    return {Action(K::internalMethod{info}), row.action};
+    actions.emplace_back(K::internalMethod{info});
+    actions.push_back(row.action);
+    return actions;
 }
 
-std::vector<ChancePtr> keyChances(const std::vector<Row>& rows, bool isHold);
+// A row whose trigger keys before `next` are already matched by the chances above it. Rows are
+// referred to, not copied: one row can sit under every application.
+struct PendingRow {
+    const Row* row;
+    std::size_t next;
 
-std::vector<ChancePtr> nextKeyChances(const OrderedGroups<int, Row>& rowsByFirstKey, bool isHold) {
-    std::vector<ChancePtr> chances;
-    for (const auto& [key, rows] : rowsByFirstKey) {
-        chances.push_back(Chance::make(Pattern(Pattern::Kind::key{{key}}), Decision::make({}, keyChances(rows, isHold))));
-    }
-    return chances;
+    std::size_t remainingKeys() const { return row->keys.size() - next; }
+    int nextKey() const { return row->keys[next]; }
+};
+
+// Every level's chances are sorted as they are made, giving the tree that sortedByPattern()
+// gives for the unsorted one, without building and copying that one.
+DecisionPtr sortedDecision(std::vector<Action> actions, std::vector<ChancePtr> chances) {
+    return Decision::make(std::move(actions), Decision::chancesSortedByPattern(std::move(chances)));
 }
 
-std::vector<ChancePtr> keyChances(const std::vector<Row>& rows, bool isHold) {
-    std::vector<const Row*> ending;
-    OrderedGroups<int, Row> rowsByFirstKey;
-    for (const auto& row : rows) {
-        if (row.keys.empty()) {
+std::vector<ChancePtr> keyChances(const std::vector<PendingRow>& rows, bool isHold) {
+    std::vector<const PendingRow*> ending;
+    OrderedGroups<int, PendingRow> rowsByNextKey;
+    for (const auto& pending : rows) {
+        const std::size_t remaining = pending.remainingKeys();
+        if (remaining == 0) {
             diag::printLine("");
-        } else if (row.keys.size() == 1) {
-            ending.push_back(&row);
+        } else if (remaining == 1) {
+            ending.push_back(&pending);
         } else {
-            Row rest = row;
-            rest.id = Uuid::random();
-            rest.keys.erase(rest.keys.begin());
-            rowsByFirstKey[row.keys.front()].push_back(std::move(rest));
+            rowsByNextKey[pending.nextKey()].push_back({pending.row, pending.next + 1});
         }
     }
     std::vector<ChancePtr> chances;
-    for (const Row* row : ending) {
-        chances.push_back(Chance::make(Pattern(Pattern::Kind::key{{row->keys.front()}}),
-                                       Decision::make(rowActions(*row, isHold), {})));
+    chances.reserve(ending.size());
+    for (const PendingRow* pending : ending) {
+        chances.push_back(Chance::make(Pattern(Pattern::Kind::key{{pending->nextKey()}}),
+                                       sortedDecision(rowActions(*pending->row, isHold), {})));
     }
-    for (auto& chance : nextKeyChances(rowsByFirstKey, isHold)) chances.push_back(std::move(chance));
+    for (const auto& [key, group] : rowsByNextKey) {
+        chances.push_back(Chance::make(Pattern(Pattern::Kind::key{{key}}), sortedDecision({}, keyChances(group, isHold))));
+    }
     return chances;
 }
 
-ChancePtr leaderKeyChance(const LeaderKey& leaderKey, const std::vector<Row>& rows) {
+ChancePtr leaderKeyChance(const LeaderKey& leaderKey, const std::vector<PendingRow>& rows) {
     const bool isHold = leaderKey.kind() == LeaderKey::Kind::hold;
     // A lone row without trigger keys runs as soon as its own leader key is reported. Matching
     // any leader key here would run it for leader keys that have no binding in this application.
-    if (rows.size() == 1 && rows.front().keys.empty()) {
-        return Chance::make(messagePattern(leaderKeyText(leaderKey)), Decision::make(rowActions(rows.front(), isHold), {}));
+    if (rows.size() == 1 && rows.front().row->keys.empty()) {
+        return Chance::make(messagePattern(leaderKeyText(leaderKey)),
+                            sortedDecision(rowActions(*rows.front().row, isHold), {}));
     }
-    return Chance::make(messagePattern(leaderKeyText(leaderKey)), Decision::make({}, keyChances(rows, isHold)));
+    return Chance::make(messagePattern(leaderKeyText(leaderKey)), sortedDecision({}, keyChances(rows, isHold)));
 }
 
-std::vector<ChancePtr> leaderKeyChances(const std::vector<Row>& rows) {
-    OrderedGroups<LeaderKey, Row> groups;
-    for (const auto& row : rows) groups[row.leaderKey].push_back(row);
+std::vector<ChancePtr> leaderKeyChances(const std::vector<const Row*>& rows) {
+    OrderedGroups<LeaderKey, PendingRow> groups;
+    for (const Row* row : rows) groups[row->leaderKey].push_back({row, 0});
     std::vector<ChancePtr> chances;
     for (const auto& [leaderKey, group] : groups) chances.push_back(leaderKeyChance(leaderKey, group));
     return chances;
 }
 
-DecisionPtr applicationDecision(const std::vector<Row>& rows) {
-    return Decision::make({Action(K::getLeaderKey{GetLeaderKeyKind::keyCodeText})}, leaderKeyChances(rows));
+DecisionPtr applicationDecision(const std::vector<const Row*>& rows) {
+    return sortedDecision({Action(K::getLeaderKey{GetLeaderKeyKind::keyCodeText})}, leaderKeyChances(rows));
 }
 
-ChancePtr appChance(const std::string& path, const std::vector<Row>& rows) {
+ChancePtr appChance(const std::string& path, const std::vector<const Row*>& rows) {
     return Chance::make(messagePattern(path), applicationDecision(rows));
 }
 
-ChancePtr otherAppsChance(const std::vector<Row>& rows) {
+ChancePtr otherAppsChance(const std::vector<const Row*>& rows) {
     return Chance::make(Pattern(Pattern::Kind::alwaysMatch{}), applicationDecision(rows));
 }
 
@@ -115,20 +132,21 @@ ChancePtr otherAppsChance(const std::vector<Row>& rows) {
 
 std::shared_ptr<Configuration> Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(
     const std::vector<FlatKeysAndActionRow>& storedRows) {
-    std::vector<Row> rows;
+    std::vector<const Row*> rows;
+    rows.reserve(storedRows.size());
     for (const auto& row : storedRows) {
-        if (row.enabled) rows.push_back(row);
+        if (row.enabled) rows.push_back(&row);
     }
 
-    OrderedGroups<Scope, Row> rowsByScope;
-    for (const auto& row : rows) rowsByScope[row.applicationScope].push_back(row);
+    OrderedGroups<Scope, const Row*> rowsByScope;
+    for (const Row* row : rows) rowsByScope[row->applicationScope].push_back(row);
 
     std::set<std::string> knownPaths;
     for (const auto& [scope, group] : rowsByScope) knownPaths.insert(scope.paths.begin(), scope.paths.end());
 
-    std::map<std::string, std::vector<Row>> rowsByPath;
+    std::map<std::string, std::vector<const Row*>> rowsByPath;
     for (const auto& path : knownPaths) rowsByPath[path];
-    std::vector<Row> otherAppsRows;
+    std::vector<const Row*> otherAppsRows;
     for (const auto& [scope, group] : rowsByScope) {
         if (scope.scopeCase == Scope::Case::only) {
             for (const auto& path : scope.paths) rowsByPath[path].insert(rowsByPath[path].end(), group.begin(), group.end());
@@ -143,12 +161,11 @@ std::shared_ptr<Configuration> Configuration::WritingFlatRowsPreferencesToTavlin
     std::vector<ChancePtr> chances;
     for (const auto& [path, pathRows] : rowsByPath) chances.push_back(appChance(path, pathRows));
     chances.push_back(otherAppsChance(otherAppsRows));
-    const auto root =
-        Decision::make({Action(K::getFrontmostApp{GetFrontmostAppKind::bundleURL})}, std::move(chances))->sortedByPattern();
+    const auto root = sortedDecision({Action(K::getFrontmostApp{GetFrontmostAppKind::bundleURL})}, std::move(chances));
 
     std::vector<HotKey> hotKeys;
-    for (const auto& row : rows) {
-        if (const auto* press = row.leaderKey.pressInfo()) hotKeys.push_back(press->hotKey);
+    for (const Row* row : rows) {
+        if (const auto* press = row->leaderKey.pressInfo()) hotKeys.push_back(press->hotKey);
     }
     return std::make_shared<Configuration>("flat_rows", std::move(hotKeys), root);
 }

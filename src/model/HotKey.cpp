@@ -1,5 +1,6 @@
 #include "model/HotKey.h"
 
+#include "platform/JsonSink.h"
 #include "platform/VirtualKeyCodes.h"
 
 namespace tavlin {
@@ -44,17 +45,28 @@ std::string HotKey::keyCodeText() const {
 }
 
 json::Value HotKey::toJson() const {
-    json::Value info = json::Value::object();
-    json::Value value = json::Value::object();
+    json::ValueBuilder builder;
+    writeJson(builder);
+    return builder.take();
+}
+
+void HotKey::writeJson(json::Sink& sink) const {
+    sink.beginObject();
     if (const auto* combo = comboInfo()) {
-        info["keyCode"] = combo->keyCode;
-        info["modifiersCode"] = combo->modifiersCode;
-        value["combo"]["info"] = std::move(info);
+        sink.beginObject("combo");
+        sink.beginObject("info");
+        sink.key("keyCode");
+        sink.unsignedInteger(combo->keyCode);
+        sink.key("modifiersCode");
+        sink.unsignedInteger(combo->modifiersCode);
     } else {
-        info["singleTapModifier"] = std::string(rawValue(singleModifierInfo()->singleTapModifier));
-        value["singleModifier"]["info"] = std::move(info);
+        sink.beginObject("singleModifier");
+        sink.beginObject("info");
+        sink.member("singleTapModifier", rawValue(singleModifierInfo()->singleTapModifier));
     }
-    return value;
+    sink.endObject();
+    sink.endObject();
+    sink.endObject();
 }
 
 HotKey HotKey::fromJson(const JsonReader& reader) {

@@ -45,6 +45,7 @@ public:
     std::string keyCodeText() const;
 
     json::Value toJson() const;
+    void writeJson(json::Sink& sink) const;
     static HotKey fromJson(const JsonReader& reader);
 
     void hash(Hasher& hasher) const;

@@ -1,7 +1,5 @@
 #include "model/KeyNames.h"
 
-#include <mutex>
-
 #include "platform/Diagnostics.h"
 #include "platform/KeyboardLayout.h"
 #include "platform/StableSort.h"
@@ -99,14 +97,33 @@ bool KeyNameTable::keyCodeOrder(int a, int b) const {
     return *indexA < *indexB;
 }
 
-const std::vector<int>& KeyNameTable::sortedAvailableKeyCodes() const {
-    static std::mutex mutex;
-    std::lock_guard lock(mutex);
-    if (!sorted_) {
-        sorted_ = stableMergeSorted(availableMainKeyCodesForStandardLayout(),
-                                    [this](int a, int b) { return keyCodeOrder(a, b); });
-    }
+const KeyNameTable::Sorted& KeyNameTable::sorted() const {
+    if (const Sorted* ready = sortedReady_.load(std::memory_order_acquire)) return *ready;
+    std::call_once(sortedOnce_, [this] {
+        Sorted sorted;
+        sorted.codes = stableMergeSorted(availableMainKeyCodesForStandardLayout(),
+                                         [this](int a, int b) { return keyCodeOrder(a, b); });
+        for (std::size_t i = 0; i < sorted.codes.size(); ++i) {
+            const int code = sorted.codes[i];
+            if (code < 0) continue;
+            const auto at = static_cast<std::size_t>(code);
+            if (at >= sorted.indexByCode.size()) sorted.indexByCode.resize(at + 1, -1);
+            if (sorted.indexByCode[at] < 0) sorted.indexByCode[at] = static_cast<int>(i);
+        }
+        sorted_ = std::move(sorted);
+        sortedReady_.store(&*sorted_, std::memory_order_release);
+    });
     return *sorted_;
+}
+
+const std::vector<int>& KeyNameTable::sortedAvailableKeyCodes() const { return sorted().codes; }
+
+std::optional<std::size_t> KeyNameTable::sortedIndex(int keyCode) const {
+    const auto& indexByCode = sorted().indexByCode;
+    if (keyCode < 0 || static_cast<std::size_t>(keyCode) >= indexByCode.size()) return std::nullopt;
+    const int index = indexByCode[static_cast<std::size_t>(keyCode)];
+    if (index < 0) return std::nullopt;
+    return static_cast<std::size_t>(index);
 }
 
 std::string keyName(int keyCode) {
@@ -127,6 +144,8 @@ std::optional<std::string> keyNameIfKnown(int keyCode) { return KeyNameTable::sh
 bool keyCodeOrder(int a, int b) { return KeyNameTable::shared().keyCodeOrder(a, b); }
 
 const std::vector<int>& sortedAvailableKeyCodes() { return KeyNameTable::shared().sortedAvailableKeyCodes(); }
+
+std::optional<std::size_t> sortedKeyCodeIndex(int keyCode) { return KeyNameTable::shared().sortedIndex(keyCode); }
 
 std::optional<std::size_t> indexOfKeyCode(int keyCode, const std::vector<int>& keyCodes) {
     for (std::size_t i = 0; i < keyCodes.size(); ++i) {

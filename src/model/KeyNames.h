@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,10 +36,21 @@ public:
     bool keyCodeOrder(int a, int b) const;
     // The available main keys sorted by keyCodeOrder.
     const std::vector<int>& sortedAvailableKeyCodes() const;
+    // The key's index in sortedAvailableKeyCodes(), in constant time: patterns are sorted by it.
+    std::optional<std::size_t> sortedIndex(int keyCode) const;
 
 private:
+    struct Sorted {
+        std::vector<int> codes;
+        std::vector<int> indexByCode; // -1 for a code that is not among them
+    };
+    const Sorted& sorted() const;
+
     std::map<int, std::string> names_;
-    mutable std::optional<std::vector<int>> sorted_;
+    mutable std::once_flag sortedOnce_;
+    mutable std::optional<Sorted> sorted_;
+    // Set once sorted_ is built: sorting patterns asks for it on every comparison.
+    mutable std::atomic<const Sorted*> sortedReady_ = nullptr;
 };
 
 // The name of a key in the shared table; "Space" for 49 and "Unknow(<code>)" for other codes
@@ -47,6 +60,8 @@ std::vector<std::string> keyNames(const std::vector<int>& keyCodes);
 std::optional<std::string> keyNameIfKnown(int keyCode);
 bool keyCodeOrder(int a, int b);
 const std::vector<int>& sortedAvailableKeyCodes();
+// The key's index in sortedAvailableKeyCodes(); nothing for a key that is not among them.
+std::optional<std::size_t> sortedKeyCodeIndex(int keyCode);
 std::optional<std::size_t> indexOfKeyCode(int keyCode, const std::vector<int>& keyCodes);
 
 // Carbon modifier masks.

@@ -1,6 +1,7 @@
 #include "model/Keystroke.h"
 
 #include "model/KeyNames.h"
+#include "platform/JsonSink.h"
 
 namespace tavlin {
 
@@ -15,13 +16,24 @@ std::string Keystroke::description() const {
 }
 
 json::Value Keystroke::toJson() const {
-    json::Value value = json::Value::object();
-    value["mainKeyCode"] = mainKeyCode;
-    value["cmd"] = cmd;
-    value["shift"] = shift;
-    value["option"] = option;
-    value["control"] = control;
-    return value;
+    json::ValueBuilder builder;
+    writeJson(builder);
+    return builder.take();
+}
+
+void Keystroke::writeJson(json::Sink& sink) const {
+    sink.beginObject();
+    sink.key("mainKeyCode");
+    sink.integer(mainKeyCode);
+    sink.key("cmd");
+    sink.boolean(cmd);
+    sink.key("shift");
+    sink.boolean(shift);
+    sink.key("option");
+    sink.boolean(option);
+    sink.key("control");
+    sink.boolean(control);
+    sink.endObject();
 }
 
 Keystroke Keystroke::fromJson(const JsonReader& reader) {

@@ -21,6 +21,7 @@ struct Keystroke {
     std::string description() const;
 
     json::Value toJson() const;
+    void writeJson(json::Sink& sink) const;
     static Keystroke fromJson(const JsonReader& reader);
 
     void hash(Hasher& hasher) const;

@@ -4,6 +4,7 @@
 
 #include "model/KeyNames.h"
 #include "platform/Diagnostics.h"
+#include "platform/JsonSink.h"
 #include "platform/Unicode.h"
 
 namespace tavlin {
@@ -63,9 +64,8 @@ bool operator<(const Pattern::Kind& l, const Pattern::Kind& r) {
         const auto* rk = r.get<Kind::key>();
         if (!rk) return true;
         if (!lk->allowedKeyCodes.empty() && !rk->allowedKeyCodes.empty()) {
-            const auto& sorted = sortedAvailableKeyCodes();
-            const auto li = indexOfKeyCode(lk->allowedKeyCodes.front(), sorted);
-            const auto ri = indexOfKeyCode(rk->allowedKeyCodes.front(), sorted);
+            const auto li = sortedKeyCodeIndex(lk->allowedKeyCodes.front());
+            const auto ri = sortedKeyCodeIndex(rk->allowedKeyCodes.front());
             if (li && ri) return *li < *ri;
         }
         diag::printLine("");
@@ -80,16 +80,28 @@ bool operator<(const Pattern::Kind& l, const Pattern::Kind& r) {
 }
 
 json::Value Pattern::toJson() const {
-    json::Value value = json::Value::object();
+    json::ValueBuilder builder;
+    writeJson(builder);
+    return builder.take();
+}
+
+void Pattern::writeJson(json::Sink& sink) const {
+    sink.beginObject();
     if (const auto* k = kind.get<Kind::key>()) {
-        value["key"]["allowedKeyCodes"] = k->allowedKeyCodes;
+        sink.beginObject("key");
+        sink.key("allowedKeyCodes");
+        sink.beginArray();
+        for (const int code : k->allowedKeyCodes) sink.integer(code);
+        sink.endArray();
     } else if (const auto* m = kind.get<Kind::message>()) {
-        value["message"]["regex"] = m->regex;
+        sink.beginObject("message");
+        sink.member("regex", m->regex);
     } else {
-        value["alwaysMatch"] = json::Value::object();
+        sink.beginObject("alwaysMatch");
     }
-    if (patternDescription) value["description"] = *patternDescription;
-    return value;
+    sink.endObject();
+    if (patternDescription) sink.member("description", *patternDescription);
+    sink.endObject();
 }
 
 Pattern Pattern::fromJson(const JsonReader& reader) {
@@ -97,10 +109,10 @@ Pattern Pattern::fromJson(const JsonReader& reader) {
     const JsonReader payload = reader.member(caseKey).requireObject("Dictionary");
     auto kind = [&]() -> Kind {
         if (caseKey == "key") {
+            const JsonReader list = payload.member("allowedKeyCodes", "Array");
             std::vector<int> codes;
-            for (const auto& element : payload.member("allowedKeyCodes", "Array").elements()) {
-                codes.push_back(element.integer());
-            }
+            codes.reserve(list.elementCount());
+            list.forEachElement([&codes](const JsonReader& element) { codes.push_back(element.integer()); });
             return Kind::key{std::move(codes)};
         }
         if (caseKey == "message") return Kind::message{payload.stringMember("regex")};

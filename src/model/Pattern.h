@@ -61,6 +61,7 @@ struct Pattern {
         : kind(std::move(kind)), patternDescription(std::move(description)) {}
 
     json::Value toJson() const;
+    void writeJson(json::Sink& sink) const;
     static Pattern fromJson(const JsonReader& reader);
 
     void hash(Hasher& hasher) const;

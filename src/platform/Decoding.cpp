@@ -80,21 +80,44 @@ std::string EncodingError::localizedDescription() const {
     return std::string("The data couldn’t be written because it isn’t in the correct format. ") + what();
 }
 
-JsonReader::JsonReader(const json::Value& value) : value_(&value) {}
-
-JsonReader::JsonReader(const json::Value& value, std::shared_ptr<const PathStep> path)
-    : value_(&value), path_(std::move(path)) {}
-
-JsonReader JsonReader::child(const json::Value& value, const std::string* name, int index) const {
-    return JsonReader(value, std::make_shared<const PathStep>(PathStep{path_, name, index}));
-}
+JsonReader::JsonReader(const json::Value& value) : root_(&value), value_(&value) {}
 
 CodingPath JsonReader::codingPath() const {
-    CodingPath path;
-    for (auto step = path_.get(); step; step = step->parent.get()) {
-        path.push_back(step->name ? CodingKey::member(*step->name) : CodingKey::index(step->index));
+    // Depth first from the root, keeping the next child to visit at each level; iterative, so
+    // that no document is too deep for it.
+    struct Level {
+        const json::Value* node;
+        std::size_t next;
+    };
+    const auto isContainer = [](const json::Value& node) { return node.is_array() || node.is_object(); };
+    const auto memberAt = [](const json::Value& object, std::size_t index) -> const auto& {
+        return *(object.get_ref<const json::Value::object_t&>().begin() + static_cast<std::ptrdiff_t>(index));
+    };
+    std::vector<Level> levels;
+    if (value_ != root_ && isContainer(*root_)) levels.push_back({root_, 0});
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        const json::Value& node = *level.node;
+        if (level.next == node.size()) {
+            levels.pop_back();
+            continue;
+        }
+        const std::size_t index = level.next++;
+        const json::Value& child =
+            node.is_array() ? node.get_ref<const json::Value::array_t&>()[index] : memberAt(node, index).second;
+        if (&child == value_) {
+            CodingPath path;
+            path.reserve(levels.size());
+            for (const auto& step : levels) {
+                const std::size_t at = step.next - 1;
+                path.push_back(step.node->is_array() ? CodingKey::index(static_cast<int>(at))
+                                                     : CodingKey::member(memberAt(*step.node, at).first));
+            }
+            return path;
+        }
+        if (isContainer(child)) levels.push_back({&child, 0});
     }
-    return CodingPath(path.rbegin(), path.rend());
+    return {};
 }
 
 void JsonReader::throwTypeMismatch(std::string_view expected) const {
@@ -112,42 +135,46 @@ const JsonReader& JsonReader::requireObject(std::string_view typeName) const {
     return *this;
 }
 
-bool JsonReader::contains(std::string_view key) const {
+bool JsonReader::contains(std::string_view key) const { return find(key) != nullptr; }
+
+const json::Value* JsonReader::find(std::string_view key) const {
     requireObject("Dictionary");
-    return value_->contains(key);
+    for (const auto& [name, element] : value_->get_ref<const json::Value::object_t&>()) {
+        if (name == key) return &element;
+    }
+    return nullptr;
 }
 
 JsonReader JsonReader::member(std::string_view key, std::string_view expectedType) const {
-    requireObject("Dictionary");
-    const auto found = value_->find(key);
-    if (found == value_->end()) {
+    const json::Value* found = find(key);
+    if (!found) {
         throw DecodingError::keyNotFound(std::string(key), codingPath(),
                                          "No value associated with key \"" + std::string(key) + "\".");
     }
-    JsonReader reader = child(found.value(), &found.key(), 0);
+    const JsonReader reader(*root_, *found);
     if (found->is_null()) reader.throwTypeMismatch(expectedType.empty() ? "a" : expectedType);
     return reader;
 }
 
 std::optional<JsonReader> JsonReader::optionalMember(std::string_view key) const {
-    requireObject("Dictionary");
-    const auto found = value_->find(key);
-    if (found == value_->end() || found->is_null()) return std::nullopt;
-    return child(found.value(), &found.key(), 0);
+    const json::Value* found = find(key);
+    if (!found || found->is_null()) return std::nullopt;
+    return JsonReader(*root_, *found);
 }
 
-std::string_view JsonReader::caseKey(std::string_view typeName, std::initializer_list<std::string_view> cases) const {
-    return caseKey(typeName, std::vector<std::string_view>(cases));
-}
-
-std::string_view JsonReader::caseKey(std::string_view typeName, const std::vector<std::string_view>& cases) const {
+template <typename Cases>
+std::string_view JsonReader::findCaseKey(std::string_view typeName, const Cases& cases) const {
     requireObject(typeName);
+    // Names are unique in an object, so counting the members that name a case counts the cases present.
     std::string_view found;
     int count = 0;
-    for (const auto name : cases) {
-        if (value_->contains(name)) {
-            found = name;
-            ++count;
+    for (const auto& member : value_->get_ref<const json::Value::object_t&>()) {
+        for (const std::string_view name : cases) {
+            if (member.first == name) {
+                found = name;
+                ++count;
+                break;
+            }
         }
     }
     if (count != 1) {
@@ -156,9 +183,17 @@ std::string_view JsonReader::caseKey(std::string_view typeName, const std::vecto
     return found;
 }
 
+std::string_view JsonReader::caseKey(std::string_view typeName, std::initializer_list<std::string_view> cases) const {
+    return findCaseKey(typeName, cases);
+}
+
+std::string_view JsonReader::caseKey(std::string_view typeName, const std::vector<std::string_view>& cases) const {
+    return findCaseKey(typeName, cases);
+}
+
 std::string JsonReader::string() const {
     if (!value_->is_string()) throwTypeMismatch("String");
-    return value_->get<std::string>();
+    return value_->get_ref<const std::string&>();
 }
 
 bool JsonReader::boolean() const {
@@ -213,12 +248,15 @@ double JsonReader::number() const {
     return d;
 }
 
-std::vector<JsonReader> JsonReader::elements() const {
+const json::Value::array_t& JsonReader::arrayElements() const {
     if (!value_->is_array()) throwTypeMismatch("Array");
+    return value_->get_ref<const json::Value::array_t&>();
+}
+
+std::vector<JsonReader> JsonReader::elements() const {
     std::vector<JsonReader> result;
-    result.reserve(value_->size());
-    int index = 0;
-    for (const auto& element : *value_) result.push_back(child(element, nullptr, index++));
+    result.reserve(elementCount());
+    forEachElement([&result](const JsonReader& element) { result.push_back(element); });
     return result;
 }
 

@@ -103,6 +103,12 @@ public:
     std::uint32_t uint32() const;
     double number() const;
     std::vector<JsonReader> elements() const;
+    // The same without a list of readers: the number of elements, and each one in order.
+    std::size_t elementCount() const { return arrayElements().size(); }
+    template <typename Read>
+    void forEachElement(Read&& read) const {
+        for (const auto& element : arrayElements()) read(JsonReader(*root_, element));
+    }
 
     // Convenience for required and optional scalar members.
     std::string stringMember(std::string_view key) const;
@@ -112,21 +118,21 @@ public:
 
 private:
     [[noreturn]] void throwTypeMismatch(std::string_view expected) const;
+    // The elements of an array (type mismatch "Array" otherwise).
+    const json::Value::array_t& arrayElements() const;
+    // The member's value, or null when there is none; the receiver must be an object.
+    const json::Value* find(std::string_view key) const;
+    template <typename Cases>
+    std::string_view findCaseKey(std::string_view typeName, const Cases& cases) const;
     std::int64_t integral(std::string_view typeName, std::int64_t lowest, std::int64_t highest) const;
 
-    // The path is kept as a chain of shared steps and only spelled out for an error.
-    // A step names a member (pointing at the name stored in the document, which outlives its
-    // readers) or an index; CodingKeys are made only when a path is spelled out.
-    struct PathStep {
-        std::shared_ptr<const PathStep> parent;
-        const std::string* name;
-        int index;
-    };
-    JsonReader(const json::Value& value, std::shared_ptr<const PathStep> path);
-    JsonReader child(const json::Value& value, const std::string* name, int index) const;
+    // Readers are two pointers, so reading makes no allocation. The path is only needed for
+    // errors: it is found then by searching the document (which outlives its readers) from the
+    // value the first reader was made for.
+    JsonReader(const json::Value& root, const json::Value& value) : root_(&root), value_(&value) {}
 
+    const json::Value* root_;
     const json::Value* value_;
-    std::shared_ptr<const PathStep> path_;
 };
 
 inline constexpr std::string_view invalidNumberOfKeysText = "Invalid number of keys found, expected one.";

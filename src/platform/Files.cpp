@@ -254,6 +254,12 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     replaceAtomically(path, "save", std::nullopt, [&](int fd) { writeAll(fd, bytes.data(), bytes.size()); });
 }
 
+void writeFileAtomically(const std::filesystem::path& path, const std::function<void(const AppendBytes&)>& produce) {
+    replaceAtomically(path, "save", std::nullopt, [&](int fd) {
+        produce([fd](std::string_view bytes) { writeAll(fd, bytes.data(), bytes.size()); });
+    });
+}
+
 void createDirectories(const std::filesystem::path& path) {
     std::error_code ec;
     fs::create_directories(path, ec);

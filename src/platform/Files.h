@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -47,6 +48,11 @@ std::string readFile(const std::filesystem::path& path);
 // the destination, so that readers see the old or the new content, never a part. Creates the
 // parent folder (with intermediate folders) when it is missing. Throws FileError.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// Appends bytes to a file being written.
+using AppendBytes = std::function<void(std::string_view)>;
+// The same for bytes made as they are written: `produce` is called once, with the function that
+// appends them to the file.
+void writeFileAtomically(const std::filesystem::path& path, const std::function<void(const AppendBytes&)>& produce);
 // Creates the folder and its missing parents. Throws FileError.
 void createDirectories(const std::filesystem::path& path);
 // Copies `source` over `destination`, replacing it. Throws FileError.

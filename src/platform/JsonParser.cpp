@@ -1,7 +1,11 @@
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <unordered_set>
+#include <vector>
 
 #include "platform/Decoding.h"
 #include "platform/Json.h"
@@ -32,7 +36,23 @@ private:
     }
 
     void skipWhitespace() {
-        while (p_ != end_ && (*p_ == ' ' || *p_ == '\n' || *p_ == '\r' || *p_ == '\t')) ++p_;
+        while (p_ != end_) {
+            // Indentation: runs of spaces, eight bytes at a time.
+            while (end_ - p_ >= 8) {
+                std::uint64_t word;
+                std::memcpy(&word, p_, 8);
+                const std::uint64_t other = word ^ 0x2020202020202020ULL;
+                if (other != 0) {
+                    if constexpr (std::endian::native == std::endian::little) p_ += std::countr_zero(other) / 8;
+                    break;
+                }
+                p_ += 8;
+            }
+            if (p_ == end_) return;
+            const char c = *p_;
+            if (c != ' ' && c != '\n' && c != '\r' && c != '\t') return;
+            ++p_;
+        }
     }
 
     void expectLiteral(std::string_view literal) {
@@ -64,27 +84,27 @@ private:
         }
     }
 
+    // Members and elements gather on stacks shared by all levels and move into their container
+    // once it is complete, so each container is allocated once at its final size instead of
+    // growing member by member.
     Value parseObject(int depth) {
         checkDepth(depth);
         ++p_;
-        Value value = Value::object();
-        auto& object = value.get_ref<Value::object_t&>();
+        const std::size_t first = keys_.size();
         skipWhitespace();
         if (p_ != end_ && *p_ == '}') {
             ++p_;
-            return value;
+            return Value::object();
         }
         while (true) {
             skipWhitespace();
             if (p_ == end_ || *p_ != '"') fail("expected a member name");
-            std::string key = parseString();
+            keys_.push_back(parseString());
             skipWhitespace();
             if (p_ == end_ || *p_ != ':') fail("expected ':'");
             ++p_;
             skipWhitespace();
-            Value element = parseValue(depth);
-            // A repeated name keeps its first place and takes the last value.
-            object[std::move(key)] = std::move(element);
+            values_.push_back(parseValue(depth));
             skipWhitespace();
             if (p_ == end_) fail("unexpected end of data");
             if (*p_ == ',') {
@@ -93,25 +113,61 @@ private:
             }
             if (*p_ == '}') {
                 ++p_;
-                return value;
+                return takeObject(first);
             }
             fail("expected ',' or '}'");
         }
     }
 
+    Value takeObject(std::size_t first) {
+        Value value = Value::object();
+        auto& object = value.get_ref<Value::object_t&>();
+        const std::size_t count = keys_.size() - first;
+        object.reserve(count);
+        const auto keys = keys_.begin() + static_cast<std::ptrdiff_t>(first);
+        const auto values = values_.end() - static_cast<std::ptrdiff_t>(count);
+        if (hasRepeatedName(first)) {
+            // A repeated name keeps its first place and takes the last value.
+            for (std::size_t i = 0; i < count; ++i) object[std::move(keys[i])] = std::move(values[i]);
+        } else {
+            for (std::size_t i = 0; i < count; ++i) object.emplace_back(std::move(keys[i]), std::move(values[i]));
+        }
+        keys_.erase(keys, keys_.end());
+        values_.erase(values, values_.end());
+        return value;
+    }
+
+    bool hasRepeatedName(std::size_t first) {
+        const std::size_t count = keys_.size() - first;
+        if (count < 2) return false;
+        if (count <= 8) {
+            for (std::size_t i = first; i < keys_.size(); ++i) {
+                for (std::size_t j = first; j < i; ++j) {
+                    if (keys_[i] == keys_[j]) return true;
+                }
+            }
+            return false;
+        }
+        std::unordered_set<std::string_view> seen;
+        seen.reserve(count);
+        for (std::size_t i = first; i < keys_.size(); ++i) {
+            if (!seen.insert(keys_[i]).second) return true;
+        }
+        return false;
+    }
+
     Value parseArray(int depth) {
         checkDepth(depth);
         ++p_;
-        Value value = Value::array();
-        auto& array = value.get_ref<Value::array_t&>();
+        const std::size_t first = values_.size();
         skipWhitespace();
         if (p_ != end_ && *p_ == ']') {
             ++p_;
-            return value;
+            return Value::array();
         }
         while (true) {
             skipWhitespace();
-            array.push_back(parseValue(depth));
+            values_.push_back(parseValue(depth));
             skipWhitespace();
             if (p_ == end_) fail("unexpected end of data");
             if (*p_ == ',') {
@@ -120,6 +176,11 @@ private:
             }
             if (*p_ == ']') {
                 ++p_;
+                Value value = Value::array();
+                auto& array = value.get_ref<Value::array_t&>();
+                const auto elements = values_.begin() + static_cast<std::ptrdiff_t>(first);
+                array.assign(std::make_move_iterator(elements), std::make_move_iterator(values_.end()));
+                values_.erase(elements, values_.end());
                 return value;
             }
             fail("expected ',' or ']'");
@@ -285,6 +346,8 @@ private:
     const char* begin_;
     const char* p_;
     const char* end_;
+    std::vector<std::string> keys_;
+    std::vector<Value> values_;
 };
 
 } // namespace

@@ -1,10 +1,26 @@
 #include "platform/Utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace tavlin::utf8 {
 namespace {
 
-// The length of the well-formed sequence at `at`, or the length of its maximal ill-formed
-// subpart as a negative number (at least -1).
+// The length of the run of ASCII bytes at `at`, eight bytes at a time: nearly all text is ASCII.
+std::size_t asciiRun(std::string_view text, std::size_t at) {
+    const std::size_t start = at;
+    while (at + 8 <= text.size()) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + at, 8);
+        if (word & 0x8080808080808080ULL) break;
+        at += 8;
+    }
+    while (at < text.size() && static_cast<unsigned char>(text[at]) < 0x80) ++at;
+    return at - start;
+}
+
+} // namespace
+
 int sequenceLength(std::string_view text, std::size_t at) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(at);
@@ -37,8 +53,6 @@ int sequenceLength(std::string_view text, std::size_t at) {
     return length;
 }
 
-} // namespace
-
 int wellFormedSequenceLength(std::string_view text, std::size_t at) {
     const int length = sequenceLength(text, at);
     return length > 0 ? length : 0;
@@ -46,6 +60,8 @@ int wellFormedSequenceLength(std::string_view text, std::size_t at) {
 
 bool isValid(std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
+        at += asciiRun(text, at);
+        if (at == text.size()) break;
         const int length = sequenceLength(text, at);
         if (length < 0) return false;
         at += static_cast<std::size_t>(length);
@@ -57,6 +73,10 @@ std::string makeValid(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
+        const std::size_t run = asciiRun(text, at);
+        out.append(text.substr(at, run));
+        at += run;
+        if (at == text.size()) break;
         const int length = sequenceLength(text, at);
         if (length < 0) {
             out += "\xEF\xBF\xBD";
