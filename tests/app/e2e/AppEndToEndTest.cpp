@@ -116,6 +116,11 @@ protected:
         return ::testing::AssertionFailure() << "the input window did not take the keyboard (" << describe(since)
                                              << ")\n" << app_->outputTail();
     }
+    ::testing::AssertionResult endedByEscape() {
+        const auto since = seat_->counts();
+        seat_->tap(xKey(keycodes::escape));
+        return sessionEnded(since);
+    }
     ::testing::AssertionResult sessionEnded(UserSeat::Counts since, int count = 1) {
         if (seat_->waitForReleases(since, count) && !seat_->keyboardHeld()) return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "the input window still holds the keyboard (" << describe(since)
@@ -127,9 +132,7 @@ protected:
         if (seat_->waitForGrabs(since, 1, 300ms)) return ::testing::AssertionFailure() << "a session opened";
         tapSuper();
         if (!sessionOpened(since)) return ::testing::AssertionFailure() << "a quick tap afterwards opened no session";
-        const auto after = seat_->counts();
-        seat_->tap(xKey(keycodes::escape));
-        if (!sessionEnded(after)) return ::testing::AssertionFailure() << "escape did not end the session";
+        if (!endedByEscape()) return ::testing::AssertionFailure() << "escape did not end the session";
         return ::testing::AssertionSuccess();
     }
 
@@ -183,9 +186,7 @@ TEST_F(AppEndToEndTest, FirstLaunchStoresDefaultRowsAndGeneratesTheConfiguration
     auto mark = seat_->counts();
     tapSuper();
     ASSERT_TRUE(sessionOpened(mark));
-    mark = seat_->counts();
-    seat_->tap(xKey(keycodes::escape));
-    ASSERT_TRUE(sessionEnded(mark));
+    ASSERT_TRUE(endedByEscape());
     EXPECT_TRUE(app_->stop()) << "SIGTERM should end the application with status 0\n" << app_->outputTail();
 }
 
@@ -196,16 +197,12 @@ TEST_F(AppEndToEndTest, ALoneSuperTapAndAKeyCombinationEachOpenTheInputWindow) {
     auto mark = seat_->counts();
     tapSuper();
     ASSERT_TRUE(sessionOpened(mark));
-    mark = seat_->counts();
-    seat_->tap(xKey(keycodes::escape));
-    ASSERT_TRUE(sessionEnded(mark));
+    ASSERT_TRUE(endedByEscape());
 
     mark = seat_->counts();
     typeCombo();
     ASSERT_TRUE(sessionOpened(mark, comboGrabs));
-    mark = seat_->counts();
-    seat_->tap(xKey(keycodes::escape));
-    EXPECT_TRUE(sessionEnded(mark));
+    EXPECT_TRUE(endedByEscape());
     EXPECT_TRUE(home_->openedURLs().empty());
 }
 
@@ -244,9 +241,7 @@ TEST_F(AppEndToEndTest, EscapeOrAClickOutsideTheWindowEndsTheSession) {
     tapSuper();
     ASSERT_TRUE(sessionOpened(mark));
     seat_->tap(xKey(keyA)); // half-way down the tree
-    mark = seat_->counts();
-    seat_->tap(xKey(keycodes::escape));
-    ASSERT_TRUE(sessionEnded(mark));
+    ASSERT_TRUE(endedByEscape());
 
     mark = seat_->counts();
     tapSuper();
@@ -305,9 +300,7 @@ TEST_F(AppEndToEndTest, ASecondStartHandsOverToTheRunningInstanceAndExits) {
     mark = seat_->counts();
     tapSuper();
     ASSERT_TRUE(sessionOpened(mark));
-    mark = seat_->counts();
-    seat_->tap(xKey(keycodes::escape));
-    EXPECT_TRUE(sessionEnded(mark));
+    EXPECT_TRUE(endedByEscape());
 }
 
 TEST_F(AppEndToEndTest, AWaitingDecisionShowsItsHintAboveTheMiddleOfTheScreen) {
@@ -321,9 +314,7 @@ TEST_F(AppEndToEndTest, AWaitingDecisionShowsItsHintAboveTheMiddleOfTheScreen) {
     const auto hint = shownHint();
     ASSERT_TRUE(hint) << "no hint appeared\n" << app_->outputTail();
     EXPECT_TRUE(placedAboveTheMiddle(*hint));
-    mark = seat_->counts();
-    seat_->tap(xKey(keycodes::escape));
-    EXPECT_TRUE(sessionEnded(mark));
+    EXPECT_TRUE(endedByEscape());
     EXPECT_TRUE(seat_->waitUntil([&] { return !seat_->shownInputWindow(app_->pid()); })) << "the hint stayed";
 }
 
@@ -335,9 +326,7 @@ TEST_F(AppEndToEndTest, ALoneSuperOpensOnlyWhenReleasedQuicklyWithNothingElseBet
     auto mark = seat_->counts();
     tapSuper(100ms);
     ASSERT_TRUE(sessionOpened(mark));
-    mark = seat_->counts();
-    seat_->tap(xKey(keycodes::escape));
-    ASSERT_TRUE(sessionEnded(mark));
+    ASSERT_TRUE(endedByEscape());
 
     mark = seat_->counts();
     tapSuper(500ms);
@@ -353,9 +342,7 @@ TEST_F(AppEndToEndTest, ALoneSuperFollowsTheStoredLimitAndIgnoresTapsWithOtherIn
     auto mark = seat_->counts();
     tapSuper(500ms);
     ASSERT_TRUE(sessionOpened(mark)) << "held 0.5 s under a 1 s limit";
-    mark = seat_->counts();
-    seat_->tap(xKey(keycodes::escape));
-    ASSERT_TRUE(sessionEnded(mark));
+    ASSERT_TRUE(endedByEscape());
 
     mark = seat_->counts();
     seat_->press(xSuperKey());
@@ -391,9 +378,7 @@ TEST_F(AppEndToEndTest, ASessionEndedBeforeItsHintLeavesLaterHintsWhereTheyWere)
     auto mark = seat_->counts();
     tapSuper();
     ASSERT_TRUE(sessionOpened(mark));
-    mark = seat_->counts();
-    seat_->tap(xKey(keycodes::escape));
-    ASSERT_TRUE(sessionEnded(mark));
+    ASSERT_TRUE(endedByEscape());
 
     mark = seat_->counts();
     tapSuper();
@@ -402,9 +387,7 @@ TEST_F(AppEndToEndTest, ASessionEndedBeforeItsHintLeavesLaterHintsWhereTheyWere)
     const auto hint = shownHint();
     ASSERT_TRUE(hint);
     EXPECT_TRUE(placedAboveTheMiddle(*hint));
-    mark = seat_->counts();
-    seat_->tap(xKey(keycodes::escape));
-    EXPECT_TRUE(sessionEnded(mark));
+    EXPECT_TRUE(endedByEscape());
 }
 
 // A combination typed fast still opens the window: the key's own press, seen by the input
@@ -416,9 +399,7 @@ TEST_F(AppEndToEndTest, AQuickTapOfTheCombinationOpensTheInputWindow) {
     auto mark = seat_->counts();
     typeCombo(0ms, 40ms);
     ASSERT_TRUE(sessionOpened(mark, comboGrabs));
-    mark = seat_->counts();
-    seat_->tap(xKey(keycodes::escape));
-    EXPECT_TRUE(sessionEnded(mark));
+    EXPECT_TRUE(endedByEscape());
 }
 
 TEST_F(AppEndToEndTest, ModifiersLetGoTogetherWithTheKeyStillOpenTheInputWindow) {
@@ -427,9 +408,7 @@ TEST_F(AppEndToEndTest, ModifiersLetGoTogetherWithTheKeyStillOpenTheInputWindow)
     auto mark = seat_->counts();
     typeCombo(100ms, 0ms);
     ASSERT_TRUE(sessionOpened(mark, comboGrabs));
-    mark = seat_->counts();
-    seat_->tap(xKey(keycodes::escape));
-    EXPECT_TRUE(sessionEnded(mark));
+    EXPECT_TRUE(endedByEscape());
 }
 
 } // namespace
