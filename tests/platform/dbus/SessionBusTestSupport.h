@@ -123,8 +123,12 @@ public:
         ::kill(pid_, SIGTERM);
         if (previousAddress_) ::setenv("DBUS_SESSION_BUS_ADDRESS", previousAddress_->c_str(), 1);
         else ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        // The daemon removes its socket as it exits: removing the folder before it is gone
+        // races with that and leaves the folder behind.
+        for (int i = 0; i < 200 && ::kill(pid_, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
+        for (int attempt = 0; attempt < 3 && std::filesystem::exists(folder_, ignored); ++attempt)
+            std::filesystem::remove_all(folder_, ignored);
     }
     PrivateSessionBus(const PrivateSessionBus&) = delete;
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
