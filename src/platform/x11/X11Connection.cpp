@@ -95,6 +95,15 @@ unsigned int numLockMask(Display* display) {
     return mask;
 }
 
+int selectKeymapChanges(Display* display) {
+    int opcode = 0, eventBase = 0, errorBase = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (!XkbQueryExtension(display, &opcode, &eventBase, &errorBase, &major, &minor)) return -1;
+    // An XKB server tells its XKB clients of mapping changes only through XKB events.
+    constexpr unsigned int mappingEvents = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+    XkbSelectEvents(display, XkbUseCoreKbd, mappingEvents, mappingEvents);
+    return eventBase;
+}
+
 bool noteKeymapChange(XEvent& event, int xkbEventBase) {
     if (event.type == MappingNotify) {
         XRefreshKeyboardMapping(&event.xmapping);

@@ -56,6 +56,10 @@ std::optional<unsigned int> xModifiersOfCarbonMask(std::uint32_t carbonMask);
 // The modifier bit that Num Lock sets in the current modifier map (0 when no key has it).
 unsigned int numLockMask(Display* display);
 
+// Asks for the notices of keyboard-mapping changes; answers XKB's event base, or -1 when the
+// server has no XKB (then only the core notice comes).
+int selectKeymapChanges(Display* display);
+
 // Whether the event says the keyboard mapping changed (the core notice, which it also applies
 // to Xlib's tables, or XKB's new-keyboard and map notices).
 bool noteKeymapChange(XEvent& event, int xkbEventBase);

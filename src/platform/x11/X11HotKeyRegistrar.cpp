@@ -36,14 +36,7 @@ std::unique_ptr<X11HotKeyRegistrar> X11HotKeyRegistrar::open(const char* display
 X11HotKeyRegistrar::X11HotKeyRegistrar(x11::DisplayPtr display)
     : display_(std::move(display)), root_(DefaultRootWindow(display_.get())) {
     Display* d = display_.get();
-    int opcode = 0, errorBase = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
-    if (XkbQueryExtension(d, &opcode, &xkbEventBase_, &errorBase, &major, &minor)) {
-        // An XKB server tells its XKB clients of mapping changes only through XKB events.
-        constexpr unsigned int mappingEvents = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
-        XkbSelectEvents(d, XkbUseCoreKbd, mappingEvents, mappingEvents);
-    } else {
-        xkbEventBase_ = -1;
-    }
+    xkbEventBase_ = x11::selectKeymapChanges(d);
     // A held hot key then repeats as presses alone, not as release-press pairs (every XKB
     // server can do this).
     Bool supported = False;

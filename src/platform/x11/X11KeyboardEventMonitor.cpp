@@ -27,14 +27,7 @@ std::unique_ptr<X11KeyboardEventMonitor> X11KeyboardEventMonitor::open(const cha
 X11KeyboardEventMonitor::X11KeyboardEventMonitor(x11::DisplayPtr display, int xiOpcode)
     : display_(std::move(display)), xiOpcode_(xiOpcode) {
     Display* d = display_.get();
-    int opcode = 0, errorBase = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
-    if (XkbQueryExtension(d, &opcode, &xkbEventBase_, &errorBase, &major, &minor)) {
-        // An XKB server tells its XKB clients of mapping changes only through XKB events.
-        constexpr unsigned int mappingEvents = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
-        XkbSelectEvents(d, XkbUseCoreKbd, mappingEvents, mappingEvents);
-    } else {
-        xkbEventBase_ = -1;
-    }
+    xkbEventBase_ = x11::selectKeymapChanges(d);
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(bits, XI_RawKeyPress);
     XISetMask(bits, XI_RawKeyRelease);
