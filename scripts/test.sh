@@ -7,6 +7,7 @@
 #   CMAKE_ARGS    extra arguments for the cmake configure step, split on whitespace
 #   SANITIZE=1    build with AddressSanitizer and UndefinedBehaviorSanitizer
 #   SKIP_INSTALL=1  do not install packages
+#   JOBS          parallel build and test jobs (default: the number of cores)
 # Arguments are passed on to ctest, e.g. ./scripts/test.sh -R Pattern
 set -euo pipefail
 
@@ -25,7 +26,7 @@ else
   install_missing
 fi
 
-jobs=$(nproc)
+jobs=${JOBS:-$(nproc)}
 sanitize=OFF
 if [[ ${SANITIZE:-0} == 1 ]]; then
   sanitize=ON
