@@ -55,6 +55,9 @@ public:
     virtual void unregisterHotKey(Reference reference) = 0;
     // The handlers of pressed and released hot keys; empty handlers remove them.
     virtual void setHandlers(Handler pressed, Handler released) = 0;
+    // Whether another program holds the combination, so registering it would be refused. A
+    // combination this registrar holds itself is not another program's.
+    virtual bool isHeldByAnotherProgram(std::uint32_t /*keyCode*/, std::uint32_t /*carbonModifiers*/) { return false; }
 };
 
 // Observation of keyboard input: events sent to this program (local) and to others (global),
