@@ -4,6 +4,7 @@
 #include <string>
 
 #include <X11/XKBlib.h>
+#include <X11/extensions/XInput2.h>
 
 #include "platform/Diagnostics.h"
 #include "platform/VirtualKeyCodes.h"
@@ -42,6 +43,11 @@ X11HotKeyRegistrar::X11HotKeyRegistrar(x11::DisplayPtr display)
     Bool supported = False;
     XkbSetDetectableAutoRepeat(d, True, &supported);
     numLockMask_ = x11::numLockMask(d);
+    int opcode = 0, eventBase = 0, errorBase = 0;
+    if (XQueryExtension(d, "XInputExtension", &opcode, &eventBase, &errorBase)) {
+        int major = 2, minor = 0;
+        hasXInput2_ = XIQueryVersion(d, &major, &minor) == Success && major >= 2;
+    }
     XSync(d, False);
 }
 
@@ -57,11 +63,57 @@ int X11HotKeyRegistrar::grab(unsigned int keycode, unsigned int modifiers) {
     for (unsigned int locks : lockStates(numLockMask_)) {
         XGrabKey(display_.get(), keycode, modifiers | locks, root_, False, GrabModeAsync, GrabModeAsync);
     }
-    const int error = trap.sync();
+    int error = trap.sync();
+    if (error == Success && heldThroughXInput2(keycode, modifiers)) error = BadAccess;
     // Undo the lock states that were taken, so a refused combination leaves nothing behind.
     // The server ungrabs only this client's own grabs.
     if (error != Success) ungrab(keycode, modifiers);
     return error;
+}
+
+bool X11HotKeyRegistrar::heldThroughXInput2(unsigned int keycode, unsigned int modifiers) {
+    if (!hasXInput2_) return false;
+    Display* d = display_.get();
+    std::vector<XIGrabModifiers> requested;
+    for (unsigned int locks : lockStates(numLockMask_)) requested.push_back({static_cast<int>(modifiers | locks), 0});
+    auto inout = requested;
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_KeyPress);
+    XISetMask(bits, XI_KeyRelease);
+    XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+    x11::ErrorTrap trap(d);
+    const int failed = XIGrabKeycode(d, XIAllMasterDevices, static_cast<int>(keycode), root_, XIGrabModeAsync,
+                                     XIGrabModeAsync, False, &mask, static_cast<int>(inout.size()), inout.data());
+    // Only this client's own grabs are removed, so asking for every state undoes exactly ours.
+    XIUngrabKeycode(d, XIAllMasterDevices, static_cast<int>(keycode), root_, static_cast<int>(requested.size()),
+                    requested.data());
+    trap.sync();
+    return failed > 0;
+}
+
+std::optional<std::pair<unsigned int, unsigned int>> X11HotKeyRegistrar::xCombination(std::uint32_t keyCode,
+                                                                                      std::uint32_t carbonModifiers) {
+    // Codes beyond int's range have no key either.
+    const auto xKeycode = keycodes::xKeycode(static_cast<int>(std::min<std::uint32_t>(keyCode, 0x7fffffff)));
+    const auto modifiers = x11::xModifiersOfCarbonMask(carbonModifiers);
+    int minKeycode = 0, maxKeycode = 0;
+    XDisplayKeycodes(display_.get(), &minKeycode, &maxKeycode);
+    if (!xKeycode || !modifiers || static_cast<int>(*xKeycode) < minKeycode || static_cast<int>(*xKeycode) > maxKeycode) {
+        return std::nullopt;
+    }
+    return std::make_pair(*xKeycode, *modifiers);
+}
+
+bool X11HotKeyRegistrar::isHeldByAnotherProgram(std::uint32_t keyCode, std::uint32_t carbonModifiers) {
+    const auto combination = xCombination(keyCode, carbonModifiers);
+    if (!combination) return false;
+    const auto [keycode, modifiers] = *combination;
+    const bool ours = std::any_of(hotKeys_.begin(), hotKeys_.end(),
+                                  [&](const HotKey& h) { return h.keycode == keycode && h.modifiers == modifiers; });
+    if (ours) return false;
+    const int error = grab(keycode, modifiers);
+    if (error == Success) ungrab(keycode, modifiers);
+    return error == BadAccess;
 }
 
 void X11HotKeyRegistrar::ungrab(unsigned int keycode, unsigned int modifiers) {
@@ -79,15 +131,9 @@ bool X11HotKeyRegistrar::isShared(const HotKey& hotKey) const {
 
 HotKeyRegistrar::Registration X11HotKeyRegistrar::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
                                                                   std::uint32_t identifier) {
-    // Codes beyond int's range have no key either.
-    const auto xKeycode = keycodes::xKeycode(static_cast<int>(std::min<std::uint32_t>(keyCode, 0x7fffffff)));
-    const auto modifiers = x11::xModifiersOfCarbonMask(carbonModifiers);
-    int minKeycode = 0, maxKeycode = 0;
-    XDisplayKeycodes(display_.get(), &minKeycode, &maxKeycode);
-    if (!xKeycode || !modifiers || static_cast<int>(*xKeycode) < minKeycode || static_cast<int>(*xKeycode) > maxKeycode) {
-        return {statusInvalidCombination, 0};
-    }
-    HotKey hotKey{lastReference_ + 1, identifier, *xKeycode, *modifiers};
+    const auto combination = xCombination(keyCode, carbonModifiers);
+    if (!combination) return {statusInvalidCombination, 0};
+    HotKey hotKey{lastReference_ + 1, identifier, combination->first, combination->second};
     // This connection already holds the combination: grabbing again would succeed but could
     // not be undone without dropping the other registration's grab.
     if (!isShared(hotKey)) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/KeyboardEvents.h"
@@ -27,6 +29,9 @@ public:
     Registration registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers, std::uint32_t identifier) override;
     void unregisterHotKey(Reference reference) override;
     void setHandlers(Handler pressed, Handler released) override;
+    // Tries to grab the combination (core and XInput2, every lock state) and undoes what it
+    // took; a combination this registrar holds answers false untouched.
+    bool isHeldByAnotherProgram(std::uint32_t keyCode, std::uint32_t carbonModifiers) override;
 
     // The connection's socket: readable when `processPendingEvents` has work.
     int fileDescriptor() const;
@@ -43,7 +48,12 @@ private:
 
     explicit X11HotKeyRegistrar(x11::DisplayPtr display);
     // Grabs one combination in every lock state; on failure undoes it and answers the X error.
+    // A combination another client holds through XInput2 counts as BadAccess: core and XInput2
+    // grabs never conflict, so the core grab alone would take the key from that client.
     int grab(unsigned int keycode, unsigned int modifiers);
+    bool heldThroughXInput2(unsigned int keycode, unsigned int modifiers);
+    // The X key code and modifiers of a combination; nothing when it has no key.
+    std::optional<std::pair<unsigned int, unsigned int>> xCombination(std::uint32_t keyCode, std::uint32_t carbonModifiers);
     void ungrab(unsigned int keycode, unsigned int modifiers);
     bool isShared(const HotKey& hotKey) const;
     void regrabAll();
@@ -53,6 +63,7 @@ private:
     x11::DisplayPtr display_;
     unsigned long root_;
     int xkbEventBase_ = -1;
+    bool hasXInput2_ = false;
     unsigned int numLockMask_ = 0;
     std::vector<HotKey> hotKeys_; // in registration order
     Reference lastReference_ = 0;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <X11/XKBlib.h>
+#include <X11/extensions/XInput2.h>
 
 #include "platform/x11/X11HotKeyRegistrar.h"
 
@@ -46,6 +47,23 @@ protected:
         x11::ErrorTrap trap(other.get());
         XGrabKey(other.get(), keycode, modifiers, DefaultRootWindow(other.get()), False, GrabModeAsync, GrabModeAsync);
         return trap.sync() == Success;
+    }
+
+    // Whether another client can take an XInput2 grab of it now.
+    static bool canGrabXInput2(unsigned int keycode, unsigned int modifiers) {
+        auto other = x11::openDisplay(nullptr);
+        return grabXInput2(other.get(), keycode, modifiers);
+    }
+    // An XInput2 passive grab on all master devices, as desktop window managers take them.
+    static bool grabXInput2(Display* display, unsigned int keycode, unsigned int modifiers) {
+        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+        XISetMask(bits, XI_KeyPress);
+        XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+        XIGrabModifiers grabbed{static_cast<int>(modifiers), 0};
+        const int failed = XIGrabKeycode(display, XIAllMasterDevices, static_cast<int>(keycode), DefaultRootWindow(display),
+                                         XIGrabModeAsync, XIGrabModeAsync, False, &mask, 1, &grabbed);
+        XSync(display, False);
+        return failed == 0;
     }
 
     std::unique_ptr<X11HotKeyRegistrar> registrar;
@@ -214,6 +232,66 @@ TEST_F(X11HotKeyRegistrarTest, aModifierMapChangeMovesTheNumLockGrab) {
     chord({xSuperL, xKey(keyK)});
     ASSERT_TRUE(waitForLog(2));
     EXPECT_EQ(log, (std::vector<std::string>{"pressed 9", "released 9"}));
+}
+
+} // namespace
+} // namespace tavlin
+
+namespace tavlin {
+namespace {
+
+TEST_F(X11HotKeyRegistrarTest, aCombinationAnotherClientHoldsThroughXInput2IsRefused) {
+    auto holder = x11::openDisplay(nullptr);
+    ASSERT_TRUE(grabXInput2(holder.get(), xKey(keyK), Mod4Mask));
+    const auto refused = registrar->registerHotKey(keyK, carbonCommand, 1);
+    EXPECT_EQ(refused.status, X11HotKeyRegistrar::statusHeldByAnotherProgram);
+    EXPECT_EQ(refused.reference, 0u);
+    // Nothing of ours stays behind, and the holder keeps its grab.
+    EXPECT_TRUE(canGrab(xKey(keyK), Mod4Mask));
+    EXPECT_FALSE(canGrabXInput2(xKey(keyK), Mod4Mask));
+    holder.reset();
+    EXPECT_EQ(registrar->registerHotKey(keyK, carbonCommand, 1).status, 0);
+}
+
+TEST_F(X11HotKeyRegistrarTest, theProbeFindsCoreAndXInput2HoldersAndLeavesEveryGrabAsItWas) {
+    EXPECT_FALSE(registrar->isHeldByAnotherProgram(keyK, carbonCommand));
+    EXPECT_TRUE(canGrab(xKey(keyK), Mod4Mask));
+    EXPECT_TRUE(canGrab(xKey(keyK), Mod4Mask | LockMask));
+    EXPECT_TRUE(canGrabXInput2(xKey(keyK), Mod4Mask));
+
+    {
+        // A core holder, only with Caps Lock on: still a conflict.
+        auto holder = x11::openDisplay(nullptr);
+        x11::ErrorTrap trap(holder.get());
+        XGrabKey(holder.get(), xKey(keyK), Mod4Mask | LockMask, DefaultRootWindow(holder.get()), False, GrabModeAsync,
+                 GrabModeAsync);
+        ASSERT_EQ(trap.sync(), Success);
+        EXPECT_TRUE(registrar->isHeldByAnotherProgram(keyK, carbonCommand));
+        EXPECT_FALSE(canGrab(xKey(keyK), Mod4Mask | LockMask));
+        EXPECT_TRUE(canGrab(xKey(keyK), Mod4Mask));
+    }
+    {
+        auto holder = x11::openDisplay(nullptr);
+        ASSERT_TRUE(grabXInput2(holder.get(), xKey(keyK), Mod4Mask));
+        EXPECT_TRUE(registrar->isHeldByAnotherProgram(keyK, carbonCommand));
+        EXPECT_FALSE(canGrabXInput2(xKey(keyK), Mod4Mask));
+        EXPECT_TRUE(canGrab(xKey(keyK), Mod4Mask));
+    }
+    // Combinations without a key are nobody's.
+    EXPECT_FALSE(registrar->isHeldByAnotherProgram(52, carbonCommand));
+}
+
+TEST_F(X11HotKeyRegistrarTest, theProbeCallsTheRegistrarsOwnHotKeysFreeAndLeavesThemWorking) {
+    ASSERT_EQ(registrar->registerHotKey(keyK, carbonCommand, 3).status, 0);
+    EXPECT_FALSE(registrar->isHeldByAnotherProgram(keyK, carbonCommand));
+    EXPECT_FALSE(canGrab(xKey(keyK), Mod4Mask));
+    chord({xSuperL, xKey(keyK)});
+    ASSERT_TRUE(waitForLog(2));
+    EXPECT_EQ(log, (std::vector<std::string>{"pressed 3", "released 3"}));
+    // Another registrar sees it held by another program.
+    auto other = openRegistrar();
+    ASSERT_TRUE(other);
+    EXPECT_TRUE(other->isHeldByAnotherProgram(keyK, carbonCommand));
 }
 
 } // namespace
