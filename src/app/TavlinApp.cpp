@@ -30,6 +30,7 @@
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
 #include "platform/HelperApplication.h"
+#include "platform/HotKeyHub.h"
 #include "platform/Result.h"
 #include "platform/dbus/DBusDistributedNotificationCenter.h"
 #include "platform/dbus/DBusUserNotificationCenter.h"
@@ -45,6 +46,7 @@
 #include "platform/x11/X11KeyboardEventMonitor.h"
 #include "platform/x11/X11KeystrokeSender.h"
 #include "platform/x11/X11WindowSystem.h"
+#include "shortcutkit/CarbonShortcutTable.h"
 
 namespace tavlin {
 
@@ -128,6 +130,8 @@ struct TavlinApp::Parts {
     xdg::XdgWorkspace workspace{queue};
     std::unique_ptr<X11WindowSystem> windowSystem;
     std::unique_ptr<X11HotKeyRegistrar> hotKeys;
+    // The leader keys and recorded shortcuts share the registrar through it.
+    std::unique_ptr<HotKeyHub> hotKeyHub;
     std::unique_ptr<X11KeyboardEventMonitor> keyboardMonitor;
     std::unique_ptr<X11InputSources> inputSources;
     std::unique_ptr<X11InputSourceProvider> inputSourceProvider;
@@ -208,7 +212,9 @@ void TavlinApp::Parts::openDesktopConnections() {
 
     hotKeys = X11HotKeyRegistrar::open();
     if (hotKeys) {
-        HotKeyManager::shared().setRegistrar(hotKeys.get());
+        hotKeyHub = std::make_unique<HotKeyHub>(hotKeys.get());
+        HotKeyManager::shared().setRegistrar(&hotKeyHub->addClient());
+        shortcutkit::CarbonShortcutTable::setRegistrar(&hotKeyHub->addClient());
         watch(hotKeys->fileDescriptor());
     }
     keyboardMonitor = X11KeyboardEventMonitor::open();
@@ -307,6 +313,8 @@ void TavlinApp::Parts::terminate() {
     InputWindowManager::shared().setWindows(nullptr, nullptr);
     InputWindowManager::shared().reset();
     HotKeyManager::shared().setRegistrar(nullptr);
+    shortcutkit::CarbonShortcutTable::setRegistrar(nullptr);
+    if (hotKeyHub) hotKeyHub->setRegistrar(nullptr);
     KeyEventHandlerManager::shared().setMonitor(nullptr);
     InputSourceManager::setProvider(nullptr);
     InputSourceManager::setKeystrokePoster(nullptr);

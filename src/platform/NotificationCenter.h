@@ -1,5 +1,6 @@
 #pragma once
 
+#include <any>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -10,9 +11,11 @@
 namespace tavlin {
 
 // A named message whose object, when present, is a text (the programs exchange JSON texts).
+// The user info is for observers in this process only: it never goes on the bus.
 struct Notification {
     std::string name;
     std::optional<std::string> object;
+    std::any userInfo{};
 };
 
 // An observer registered for one notification name.

@@ -95,6 +95,12 @@ std::string uppercased(std::string_view text) {
     return toUtf8(u);
 }
 
+std::string lowercased(std::string_view text) {
+    icu::UnicodeString u = fromUtf8(text);
+    u.toLower(icu::Locale::getRoot());
+    return toUtf8(u);
+}
+
 bool canonicalLess(std::string_view a, std::string_view b) {
     // UTF-8 byte order is scalar-value order, so composed forms compare bytewise.
     if (isAscii(a) && isAscii(b)) return a < b;

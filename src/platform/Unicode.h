@@ -23,6 +23,7 @@ std::size_t characterCount(std::string_view text);
 bool isSingleLetter(std::string_view text);
 
 std::string uppercased(std::string_view text);
+std::string lowercased(std::string_view text);
 
 // The standard order of texts: by Unicode scalar values of the canonically composed form.
 bool canonicalLess(std::string_view a, std::string_view b);
