@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "QtShortcutKitTest.h"
+#include "platform/UserDefaults.h"
 #include "platform/qt/MainMenu.h"
 #include "shortcutkit/qt/Recorder.h"
 #include "shortcutkit/qt/RecorderControl.h"
@@ -109,6 +110,9 @@ TEST_F(RecorderControlTest, aModifiedCombinationIsStoredShownReportedAndNotGrabb
     EXPECT_FALSE(recorder->clearAction()->isVisible());
     type(Qt::Key_J, keys::j, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_EQ(getShortcut(name), controlOptionJ);
+    // The row sheet's name keeps what it records in the standard suite.
+    EXPECT_EQ(UserDefaults::standard()->string("ShortcutKit_sl-prefs-flat-row"),
+              R"({"carbonKeyCode":38,"carbonModifiers":6144})");
     EXPECT_EQ(recorder->text(), QString::fromUtf8("\u2303\u2325J"));
     EXPECT_EQ(reported, std::vector<std::optional<Shortcut>>{controlOptionJ});
     EXPECT_FALSE(recorder->isRecording());

@@ -1,0 +1,239 @@
+// The shortcut library against the X server of $DISPLAY: hot keys through the real registrar
+// and hub, and the recorder as a window of the xcb platform, typed at with XTest while another
+// X client holds combinations.
+// Qt before Xlib: Xlib's macros (KeyPress, None...) break Qt's headers.
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QtTest/QTest>
+
+#include "platform/x11/X11TestSupport.h"
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/HotKeyManager.h"
+#include "platform/HotKeyHub.h"
+#include "platform/KeyboardLayout.h"
+#include "platform/MainQueue.h"
+#include "platform/x11/X11HotKeyRegistrar.h"
+#include "shortcutkit/CarbonShortcutTable.h"
+#include "shortcutkit/EventStream.h"
+#include "shortcutkit/Handlers.h"
+#include "shortcutkit/ShortcutStore.h"
+#include "shortcutkit/qt/RecorderControl.h"
+#include "support/TempHome.h"
+
+extern "C" __attribute__((used)) inline const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace tavlin::shortcutkit {
+namespace {
+
+using testing::xAltL;
+using testing::xControlL;
+using testing::xKey;
+
+constexpr std::uint32_t controlOption = 0x1800;
+const Shortcut controlOptionJ(keys::j.rawValue, carbon::control | carbon::option);
+
+// One xcb application for the program, made once the first test finds an X server.
+QApplication& xcbApplication() {
+    static QApplication* application = [] {
+        static int argc = 1;
+        static char name[] = "tavlin-shortcutkit-x11-tests";
+        static char* argv[] = {name, nullptr};
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        return new QApplication(argc, argv);
+    }();
+    return *application;
+}
+
+// A second X client that grabs keys, as another program or the desktop does.
+struct OtherProgram {
+    x11::DisplayPtr display = x11::openDisplay(nullptr);
+    bool grab(unsigned int keycode, unsigned int modifiers) {
+        x11::ErrorTrap trap(display.get());
+        XGrabKey(display.get(), keycode, modifiers, DefaultRootWindow(display.get()), False, GrabModeAsync, GrabModeAsync);
+        return trap.sync() == Success;
+    }
+};
+
+class ShortcutKitX11Test : public testing::XServerTest {
+protected:
+    void SetUp() override {
+        XServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        home.emplace();
+        setCurrentKeyboardLayout(KeyboardLayout::fromNames({.layout = "us"}));
+        MainQueue::setShared(&queue);
+        registrar = X11HotKeyRegistrar::open();
+        ASSERT_TRUE(registrar);
+        hub = std::make_unique<HotKeyHub>(registrar.get());
+        leaderClient = &hub->addClient();
+        CarbonShortcutTable::setRegistrar(&hub->addClient());
+    }
+    void TearDown() override {
+        if (hub) {
+            removeAllHandlers();
+            queue.runUntilIdle();
+            CarbonShortcutTable::setRegistrar(nullptr);
+            leaders.setRegistrar(nullptr);
+            hub.reset();
+        }
+        registrar.reset();
+        MainQueue::setShared(nullptr);
+        home.reset();
+        XServerTest::TearDown();
+    }
+
+    void pump() {
+        QCoreApplication::processEvents();
+        registrar->processPendingEvents();
+    }
+    bool waitFor(const std::function<bool()>& done) {
+        return pumpUntil([this] { pump(); }, done, std::chrono::seconds(10));
+    }
+    bool canGrab(unsigned int keycode, unsigned int modifiers) { return OtherProgram{}.grab(keycode, modifiers); }
+
+    std::optional<tavlin::test::TempHome> home;
+    VirtualMainQueue queue;
+    std::unique_ptr<X11HotKeyRegistrar> registrar;
+    std::unique_ptr<HotKeyHub> hub;
+    HotKeyRegistrar* leaderClient = nullptr;
+    HotKeyManager leaders;
+    std::vector<std::string> log;
+};
+
+TEST_F(ShortcutKitX11Test, aHandlerHearsEachPressAndReleaseBesideALeaderKeyOfTheSameCombination) {
+    const Name name("x11-handler");
+    setShortcut(controlOptionJ, name);
+    onKeyDown(name, [this] { log.push_back("down"); });
+    onKeyUp(name, [this] { log.push_back("up"); });
+    EXPECT_FALSE(canGrab(xKey(keys::j.rawValue), ControlMask | Mod1Mask));
+
+    chord({xControlL, xAltL, xKey(keys::j.rawValue)});
+    ASSERT_TRUE(waitFor([&] { return log.size() >= 2; }));
+    EXPECT_EQ(log, (std::vector<std::string>{"down", "up"}));
+
+    // The leader keys register the same combination through their own client: both hear it.
+    leaders.setRegistrar(leaderClient);
+    leaderClient->setHandlers([this](std::uint32_t) { log.push_back("leader down"); },
+                              [this](std::uint32_t) { log.push_back("leader up"); });
+    leaders.registerHotKey(keys::j.rawValue, controlOption);
+    ASSERT_TRUE(leaders.isRegistered(keys::j.rawValue, controlOption));
+    log.clear();
+    chord({xControlL, xAltL, xKey(keys::j.rawValue)});
+    ASSERT_TRUE(waitFor([&] { return log.size() >= 4; }));
+    EXPECT_EQ(log, (std::vector<std::string>{"leader down", "down", "leader up", "up"}));
+
+    // The leader keys going off (as while a recorder has focus) leave the handler working.
+    leaders.unregisterAll();
+    leaderClient->setHandlers(nullptr, nullptr);
+    log.clear();
+    chord({xControlL, xAltL, xKey(keys::j.rawValue)});
+    ASSERT_TRUE(waitFor([&] { return log.size() >= 2; }));
+    EXPECT_EQ(log, (std::vector<std::string>{"down", "up"}));
+
+    // Another name's change does not deafen it.
+    const Name other("x11-other");
+    setShortcut(controlOptionJ, other);
+    setShortcut(std::nullopt, other);
+    log.clear();
+    chord({xControlL, xAltL, xKey(keys::j.rawValue)});
+    ASSERT_TRUE(waitFor([&] { return log.size() >= 2; }));
+
+    removeAllHandlers();
+    EXPECT_TRUE(canGrab(xKey(keys::j.rawValue), ControlMask | Mod1Mask));
+}
+
+TEST_F(ShortcutKitX11Test, theLastLiveStreamEndingFreesTheCombination) {
+    const Name name("x11-stream");
+    setShortcut(controlOptionJ, name);
+    auto stream = events(name);
+    queue.runUntilIdle();
+    chord({xControlL, xAltL, xKey(keys::j.rawValue)});
+    std::vector<EventType> seen;
+    ASSERT_TRUE(waitFor([&] {
+        while (const auto event = stream.tryNext()) seen.push_back(*event);
+        return seen.size() >= 2;
+    }));
+    EXPECT_EQ(seen, (std::vector<EventType>{EventType::keyDown, EventType::keyUp}));
+    stream.end();
+    queue.runUntilIdle();
+    EXPECT_TRUE(canGrab(xKey(keys::j.rawValue), ControlMask | Mod1Mask));
+}
+
+class RecorderX11Test : public ShortcutKitX11Test {
+protected:
+    void SetUp() override {
+        ShortcutKitX11Test::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        xcbApplication();
+        RecorderControl::setBeep([this] { ++beeps; });
+        RecorderControl::setAlertOpened([this](QMessageBox* box) { alert = box; });
+        window = std::make_unique<QWidget>();
+        auto* layout = new QVBoxLayout(window.get());
+        recorder = new RecorderControl(name, {}, window.get());
+        layout->addWidget(recorder);
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), 10000));
+        QCoreApplication::processEvents();
+        recorder->setFocus(Qt::MouseFocusReason);
+        ASSERT_TRUE(recorder->isRecording());
+    }
+    void TearDown() override {
+        window.reset();
+        RecorderControl::setBeep(nullptr);
+        RecorderControl::setAlertOpened(nullptr);
+        ShortcutKitX11Test::TearDown();
+    }
+
+    const Name name{"x11-recorder"};
+    std::unique_ptr<QWidget> window;
+    RecorderControl* recorder = nullptr;
+    QPointer<QMessageBox> alert;
+    int beeps = 0;
+};
+
+TEST_F(RecorderX11Test, aCombinationAnotherProgramGrabsReachesTheRecorderAndIsReportedTaken) {
+    OtherProgram other;
+    ASSERT_TRUE(other.grab(xKey(keys::j.rawValue), ControlMask | Mod1Mask));
+    chord({xControlL, xAltL, xKey(keys::j.rawValue)});
+    ASSERT_TRUE(waitFor([&] { return !alert.isNull(); }));
+    EXPECT_EQ(alert->text(), "Another program or the desktop already uses this shortcut.");
+    EXPECT_FALSE(getShortcut(name));
+    alert->button(QMessageBox::Ok)->click();
+    ASSERT_TRUE(waitFor([&] { return recorder->isRecording(); }));
+
+    // Plain F12 is never asked about, so a desktop's screenshot key cannot block it.
+    ASSERT_TRUE(other.grab(xKey(keys::f12.rawValue), 0));
+    chord({xKey(keys::f12.rawValue)});
+    ASSERT_TRUE(waitFor([&] { return getShortcut(name).has_value(); }));
+    EXPECT_EQ(getShortcut(name), Shortcut(111, 0));
+    // Stored, not grabbed; and recording let go of the keyboard.
+    EXPECT_TRUE(canGrab(xKey(keys::f12.rawValue), Mod4Mask));
+    EXPECT_FALSE(recorder->isRecording());
+    x11::ErrorTrap trap(display());
+    const int status = XGrabKeyboard(display(), DefaultRootWindow(display()), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    EXPECT_EQ(status, GrabSuccess);
+    XUngrabKeyboard(display(), CurrentTime);
+    trap.sync();
+}
+
+TEST_F(RecorderX11Test, aFreeCombinationIsStoredAndALoneShiftDoesNotBeep) {
+    chord({testing::xShiftL});
+    chord({xControlL, xAltL, xKey(keys::j.rawValue)});
+    ASSERT_TRUE(waitFor([&] { return getShortcut(name).has_value(); }));
+    EXPECT_EQ(getShortcut(name), controlOptionJ);
+    EXPECT_EQ(beeps, 0);
+    EXPECT_FALSE(alert);
+    EXPECT_TRUE(canGrab(xKey(keys::j.rawValue), ControlMask | Mod1Mask));
+}
+
+} // namespace
+} // namespace tavlin::shortcutkit
