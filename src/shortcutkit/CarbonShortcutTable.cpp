@@ -104,15 +104,12 @@ void unregister(const Shortcut& shortcut) {
 
 void synchronize() {
     const auto inUse = detail::shortcutsInUse();
-    std::unordered_set<Shortcut, ShortcutHash> registered;
-    std::vector<Shortcut> unused;
+    std::unordered_set<Shortcut, ShortcutHash> registered, unused;
     for (const auto& [identifier, hotKey] : table()) {
-        if (!inUse.count(hotKey.shortcut) || registered.count(hotKey.shortcut)) unused.push_back(hotKey.shortcut);
-        else registered.insert(hotKey.shortcut);
+        if (inUse.count(hotKey.shortcut)) registered.insert(hotKey.shortcut);
+        else unused.insert(hotKey.shortcut);
     }
-    for (const auto& shortcut : unused) {
-        if (!inUse.count(shortcut)) unregister(shortcut);
-    }
+    for (const auto& shortcut : unused) unregister(shortcut);
     for (const auto& shortcut : inUse) {
         if (!registered.count(shortcut)) registerShortcut(shortcut);
     }
