@@ -238,5 +238,31 @@ TEST_F(RecorderX11Test, aFreeCombinationIsStoredAndALoneShiftDoesNotBeep) {
     EXPECT_TRUE(canGrab(xKey(keys::j.rawValue), ControlMask | Mod1Mask));
 }
 
+TEST_F(RecorderX11Test, focusMovingToAnotherProgramsWindowEndsRecordingAndLetsGoOfTheKeyboard) {
+    // What a window manager does when another program's window is clicked.
+    OtherProgram other;
+    Display* d = other.display.get();
+    const Window window = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 50, 50, 0, 0, 0);
+    XMapWindow(d, window);
+    XSync(d, False);
+    ASSERT_TRUE(waitFor([&] {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(d, window, &attributes);
+        return attributes.map_state == IsViewable;
+    }));
+    XSetInputFocus(d, window, RevertToPointerRoot, CurrentTime);
+    XSync(d, False);
+    EXPECT_TRUE(waitFor([&] { return !recorder->isRecording(); }));
+    EXPECT_TRUE(waitFor([&] {
+        const bool free = XGrabKeyboard(display(), DefaultRootWindow(display()), False, GrabModeAsync, GrabModeAsync,
+                                        CurrentTime) == GrabSuccess;
+        if (free) XUngrabKeyboard(display(), CurrentTime);
+        XSync(display(), False);
+        return free;
+    }));
+    XDestroyWindow(d, window);
+    XSync(d, False);
+}
+
 } // namespace
 } // namespace tavlin::shortcutkit
