@@ -28,7 +28,11 @@
 #include "shortcutkit/qt/RecorderControl.h"
 #include "support/TempHome.h"
 
-extern "C" __attribute__((used)) inline const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+// fontconfig keeps its configuration until exit on purpose; the xcb platform's accessibility
+// bridge keeps its bus connection, whose buffers libdbus hands out, for the application's life.
+extern "C" __attribute__((used)) inline const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\nleak:libdbus-1.so\n";
+}
 
 namespace tavlin::shortcutkit {
 namespace {
