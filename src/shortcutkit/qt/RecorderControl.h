@@ -56,7 +56,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-
     void showEvent(QShowEvent* event) override;
 
 private:

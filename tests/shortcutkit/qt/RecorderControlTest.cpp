@@ -123,6 +123,16 @@ TEST_F(RecorderControlTest, aModifiedCombinationIsStoredShownReportedAndNotGrabb
     EXPECT_EQ(beeps, 0);
 }
 
+TEST_F(RecorderControlTest, aKeyReleaseAloneRecordsNothing) {
+    startRecording();
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_J, Qt::ControlModifier | Qt::AltModifier,
+                      *keycodes::xKeycode(keys::j.rawValue), 0, 0);
+    QApplication::sendEvent(recorder, &release);
+    EXPECT_FALSE(getShortcut(name));
+    EXPECT_TRUE(recorder->isRecording());
+    EXPECT_EQ(beeps, 0);
+}
+
 TEST_F(RecorderControlTest, combinationsWithoutAModifierBeepUnlessTheyAreFunctionKeys) {
     startRecording();
     type(Qt::Key_A, keys::a, Qt::ShiftModifier);
