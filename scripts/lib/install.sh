@@ -6,12 +6,14 @@ packages=(
   qt6-base-dev libx11-dev libxtst-dev libxi-dev libxkbcommon-dev libxkbcommon-x11-dev
   nlohmann-json3-dev libicu-dev libgtest-dev libbenchmark-dev libdbus-1-dev
   xvfb xauth dbus x11-xkb-utils xkb-data fonts-dejavu-core xdg-utils
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
 )
 
+# Installs the given packages, or all of the above, that are missing.
 install_missing() {
-  local missing=() pkg status
-  for pkg in "${packages[@]}"; do
+  local missing=() pkg status wanted=("$@")
+  ((${#wanted[@]} > 0)) || wanted=("${packages[@]}")
+  for pkg in "${wanted[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
     [[ $status == "install ok installed" ]] || missing+=("$pkg")
   done
