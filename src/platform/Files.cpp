@@ -131,6 +131,24 @@ FileDescriptor openForReading(const fs::path& path) {
     return fd;
 }
 
+struct InjectedFailure {
+    files::InjectedWriteFailure::Step step;
+    int error;
+};
+std::optional<InjectedFailure> injectedFailure;
+
+bool failsByInjection(files::InjectedWriteFailure::Step step) {
+    if (!injectedFailure || injectedFailure->step != step) return false;
+    errno = injectedFailure->error;
+    return true;
+}
+
+int syncFile(int fd) { return failsByInjection(files::InjectedWriteFailure::Step::flush) ? -1 : ::fsync(fd); }
+
+int renameFile(const fs::path& from, const fs::path& to) {
+    return failsByInjection(files::InjectedWriteFailure::Step::rename) ? -1 : ::rename(from.c_str(), to.c_str());
+}
+
 // Writes through a sibling temporary file that is renamed over `path` once its content is on disk.
 // `fill` writes the content and throws an errno value (or a FileError of its own) on failure.
 void replaceAtomically(const fs::path& requested, std::string_view operation, std::optional<mode_t> mode,
@@ -161,9 +179,9 @@ void replaceAtomically(const fs::path& requested, std::string_view operation, st
     try {
         if (::fchmod(fd.get(), *mode) != 0) throw errno;
         fill(fd.get());
-        if (::fsync(fd.get()) != 0) throw errno;
+        if (syncFile(fd.get()) != 0) throw errno;
         if (fd.close() != 0) throw errno;
-        if (::rename(temporary.c_str(), path.c_str()) != 0) throw errno;
+        if (renameFile(temporary, path) != 0) throw errno;
     } catch (int error) {
         ::unlink(temporary.c_str());
         throw FileError::fromErrno(error, requested, operation);
@@ -309,6 +327,10 @@ std::string backupTimestamp(std::chrono::system_clock::time_point time) {
                   offset < 0 ? '-' : '+', magnitude / 3600, (magnitude % 3600) / 60);
     return text;
 }
+
+InjectedWriteFailure::InjectedWriteFailure(Step step, int error) { injectedFailure = InjectedFailure{step, error}; }
+
+InjectedWriteFailure::~InjectedWriteFailure() { injectedFailure.reset(); }
 
 } // namespace files
 } // namespace tavlin

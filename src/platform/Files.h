@@ -61,5 +61,16 @@ void copyReplacing(const std::filesystem::path& source, const std::filesystem::p
 // "2024-03-05_14-03-07.250+0100": the time in the local time zone, with milliseconds and offset.
 std::string backupTimestamp(std::chrono::system_clock::time_point time);
 
+// Test seam: while one lives, every atomic write fails at `step` with the errno value `error`, as a
+// full disk or a refused rename would, so tests can check that the old file survives.
+class InjectedWriteFailure {
+public:
+    enum class Step { flush, rename };
+    InjectedWriteFailure(Step step, int error);
+    ~InjectedWriteFailure();
+    InjectedWriteFailure(const InjectedWriteFailure&) = delete;
+    InjectedWriteFailure& operator=(const InjectedWriteFailure&) = delete;
+};
+
 } // namespace files
 } // namespace tavlin

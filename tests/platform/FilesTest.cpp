@@ -128,6 +128,40 @@ TEST_F(FilesTest, FailedAtomicWriteThrowsAndRemovesItsTemporaryFile) {
     EXPECT_EQ(fileContents(root_ / "plain"), "not a folder");
 }
 
+// A full disk shows up at the flush, a refused replacement at the rename: either way the old
+// content stays, the temporary file goes and the caller hears of it.
+TEST_F(FilesTest, AtomicWriteFailingAtFlushOrRenameKeepsTheOldFileAndReports) {
+    using Step = files::InjectedWriteFailure::Step;
+    const fs::path folder = root_ / "local.tavlin";
+    const fs::path path = folder / "settings.json";
+    writeFile(path, "old");
+    const std::vector<std::function<void()>> writes{
+        [&] { files::writeFileAtomically(path, "new"); },
+        [&] { files::writeFileAtomically(path, [](const files::AppendBytes& append) { append("new"); }); },
+    };
+    for (const auto& write : writes) {
+        {
+            const files::InjectedWriteFailure failure(Step::flush, ENOSPC);
+            const FileError error = fileErrorOf(write);
+            EXPECT_EQ(error.kind(), FileError::Kind::other);
+            EXPECT_EQ(error.path(), path);
+            EXPECT_EQ(error.localizedDescription().rfind("The file “settings.json” couldn’t be saved. ", 0), 0u)
+                << error.localizedDescription();
+        }
+        EXPECT_EQ(fileContents(path), "old");
+        EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"settings.json"});
+        {
+            const files::InjectedWriteFailure failure(Step::rename, EACCES);
+            EXPECT_EQ(fileErrorOf(write).localizedDescription(),
+                      "You don’t have permission to save the file “settings.json” in the folder “local.tavlin”.");
+        }
+        EXPECT_EQ(fileContents(path), "old");
+        EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"settings.json"});
+    }
+    files::writeFileAtomically(path, "new");
+    EXPECT_EQ(fileContents(path), "new") << "the failure ends with its seam";
+}
+
 TEST_F(FilesTest, ReadFileAnswersTheBytesOrAnErrorNamingTheFile) {
     const std::string bytes("\0\x01\xfe text", 8);
     writeFile(root_ / "data.bin", bytes);
