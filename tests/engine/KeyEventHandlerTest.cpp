@@ -137,6 +137,18 @@ TEST_F(KeyEventHandlerTest, ModifiedClickOrKeyElsewhereKeepsOnlyThePress) {
     }
 }
 
+TEST_F(KeyEventHandlerTest, ModifiedInputElsewhereBeforeASlowReleaseDoesNotSpoilTheNextTap) {
+    monitor.sendLocal({KeyboardEvent::Type::flagsChanged, 55, command, 100.0});
+    monitor.observe({ObservedInputEvent::Type::keyDown, command});
+    monitor.sendLocal({KeyboardEvent::Type::flagsChanged, 55, 0, 101.0});
+    queue.advance(0.05);
+    EXPECT_TRUE(calls.empty()) << "held too long for a tap";
+    EXPECT_FALSE(tapSawModifiedInput());
+
+    tapAt(200.0, 200.05);
+    EXPECT_EQ(calls, (std::vector<Call>{commandDown, commandUp}));
+}
+
 TEST_F(KeyEventHandlerTest, PlainClickElsewhereDoesNotSpoilTheTap) {
     monitor.sendLocal(flagsChanged(command));
     monitor.observe({ObservedInputEvent::Type::leftMouseDown, 0});

@@ -290,6 +290,9 @@ TEST_F(UserDefaultsTest, MalformedMembersAreSkippedAndTheOthersKept) {
       "two tags" : {"bool" : true, "integer" : 1},
       "unknown tag" : {"date" : 0},
       "bad base64" : {"data" : "a!=="},
+      "padding bits after one byte" : {"data" : "QR=="},
+      "padding bits after two bytes" : {"data" : "QUJ="},
+      "two bytes" : {"data" : "QUI="},
       "bad element" : {"array" : [{"bool" : true}, {"bool" : 1}]},
       "bare" : 3,
       "also good" : {"dictionary" : {"x" : {"string" : "y"}}}
@@ -299,12 +302,13 @@ TEST_F(UserDefaultsTest, MalformedMembersAreSkippedAndTheOthersKept) {
     const auto suite = reloaded();
     const std::map<std::string, DefaultsValue> expected{
         {"good", 1},
+        {"two bytes", DefaultsValue::Data{'A', 'B'}},
         {"also good", DefaultsValue::Dictionary{{"x", "y"}}},
     };
     EXPECT_EQ(suite->dictionaryRepresentation(), expected);
-    EXPECT_EQ(capture.lines().size(), 7u);
+    EXPECT_EQ(capture.lines().size(), 9u);
     for (const char* key : {"wrong content", "fraction as integer", "two tags", "unknown tag", "bad base64",
-                            "bad element", "bare"}) {
+                            "padding bits after one byte", "padding bits after two bytes", "bad element", "bare"}) {
         EXPECT_TRUE(mentions(capture.lines(), std::string("\"") + key + "\"")) << key;
     }
     EXPECT_EQ(folderEntries(folder()), std::vector<std::string>{"test.json"});

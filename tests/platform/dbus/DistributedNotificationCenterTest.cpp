@@ -160,11 +160,13 @@ TEST_F(DistributedNotificationCenterTest, OversizedObjectsAreNotSent) {
     diag::Capture capture;
 
     center_.post({"test.alpha", std::string(distributedWire::maximumObjectBytes + 1, 'x')});
+    center_.post({"test.alpha", std::string(distributedWire::maximumObjectBytes, 'y')}); // the largest sent
     center_.post({"test.alpha", "marker"});
 
-    const auto posts = watcher.waitForPosts(1);
-    ASSERT_EQ(posts.size(), 1u);
-    EXPECT_EQ(posts[0].strings.at(1), "marker");
+    const auto posts = watcher.waitForPosts(2);
+    ASSERT_EQ(posts.size(), 2u);
+    EXPECT_EQ(posts[0].strings.at(1), std::string(distributedWire::maximumObjectBytes, 'y'));
+    EXPECT_EQ(posts[1].strings.at(1), "marker");
     EXPECT_EQ(capture.lines(), (std::vector<std::string>{"Did not post distributed notification test.alpha: its "
                                                          "object has 1048577 bytes, more than 1 MiB"}));
 }
