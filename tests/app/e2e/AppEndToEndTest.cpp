@@ -16,6 +16,7 @@
 #include "e2e/XDriver.h"
 #include "model/Settings.h"
 #include "platform/VirtualKeyCodes.h"
+#include "support/RequiredEnvironment.h"
 
 namespace tavlin::e2e {
 namespace {
@@ -52,7 +53,7 @@ class AppEndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
-            GTEST_SKIP() << "needs an X display and a session bus (scripts/test.sh provides both)";
+            TAVLIN_SKIP_WITHOUT_DESKTOP("needs an X display and a session bus (scripts/test.sh provides both)");
         seat_ = UserSeat::open();
         ASSERT_TRUE(seat_) << "cannot open $DISPLAY with XTest";
         bus_.emplace();

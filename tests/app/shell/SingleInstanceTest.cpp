@@ -10,6 +10,7 @@
 
 #include "app/SingleInstance.h"
 #include "support/QtTestApplication.h"
+#include "support/RequiredEnvironment.h"
 
 namespace tavlin::app {
 namespace {
@@ -17,7 +18,7 @@ namespace {
 class SingleInstanceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) GTEST_SKIP() << "no session bus";
+        if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) TAVLIN_SKIP_WITHOUT_DESKTOP("no session bus");
         test::offscreenApplication();
     }
 

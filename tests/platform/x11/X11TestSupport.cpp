@@ -13,6 +13,7 @@
 #include <X11/extensions/XTest.h>
 
 #include "platform/VirtualKeyCodes.h"
+#include "support/RequiredEnvironment.h"
 
 namespace tavlin::testing {
 namespace {
@@ -46,11 +47,11 @@ unsigned int xKey(int virtualKeyCode) { return keycodes::xKeycode(virtualKeyCode
 
 void XServerTest::SetUp() {
     const char* name = std::getenv("DISPLAY");
-    if (!name || !*name) GTEST_SKIP() << "no X server: DISPLAY is not set";
+    if (!name || !*name) TAVLIN_SKIP_WITHOUT_DESKTOP("no X server: DISPLAY is not set");
     display_ = x11::openDisplay(name);
-    if (!display_) GTEST_SKIP() << "no X server at " << name;
+    if (!display_) TAVLIN_SKIP_WITHOUT_DESKTOP("no X server at " << name);
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(display(), &eventBase, &errorBase, &major, &minor)) GTEST_SKIP() << "no XTest";
+    if (!XTestQueryExtension(display(), &eventBase, &errorBase, &major, &minor)) TAVLIN_SKIP_WITHOUT_DESKTOP("no XTest");
     XkbStateRec state{};
     XkbGetState(display(), XkbUseCoreKbd, &state);
     lockedModifiers_ = state.locked_mods;

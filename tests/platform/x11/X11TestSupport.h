@@ -19,9 +19,9 @@ unsigned int xKey(int virtualKeyCode);
 inline constexpr unsigned int xSuperL = 133, xSuperR = 134, xShiftL = 50, xShiftR = 62, xAltL = 64,
                               xControlL = 37, xCapsLock = 66, xNumLock = 77;
 
-// A test against the X server of $DISPLAY; skipped when there is none. Presses keys through
-// XTest on a connection of its own, and puts keys, buttons, locks, layout group and modifier
-// map back as they were when it ends.
+// A test against the X server of $DISPLAY; skipped when there is none, failed when the run
+// requires one (support/RequiredEnvironment.h). Presses keys through XTest on a connection of its
+// own, and puts keys, buttons, locks, layout group and modifier map back as they were when it ends.
 class XServerTest : public ::testing::Test {
 protected:
     void SetUp() override;
