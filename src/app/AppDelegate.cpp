@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
 
 #include "app/ConfigurationWindow.h"
@@ -105,11 +104,9 @@ bool AppDelegate::windowShouldClose(QWidget* window) {
         diag::printLine("");
         return true;
     }
-    int visibleWindows = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->isWindow() && widget->isVisible()) ++visibleWindows;
-    if (visibleWindows <= 1) app::hideApplication();
-    else configuration->hide();
+    // Only this window goes; when it is the last one shown, that is all hiding the application
+    // would do too.
+    configuration->hide();
     return false;
 }
 

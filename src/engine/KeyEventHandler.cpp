@@ -7,6 +7,7 @@
 #include "engine/HotKeyManager.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
+#include "platform/VirtualKeyCodes.h"
 #include "shortcutkit/Keys.h"
 
 namespace tavlin {
@@ -17,14 +18,14 @@ bool isModifierRelease(const KeyboardEvent& event) {
     if (event.type != KeyboardEvent::Type::flagsChanged) return false;
     std::uint64_t flag = 0;
     switch (event.keyCode) {
-    case 54:
-    case 55: flag = eventFlags::command; break;
-    case 56:
-    case 60: flag = eventFlags::shift; break;
-    case 58:
-    case 61: flag = eventFlags::option; break;
-    case 59:
-    case 62: flag = eventFlags::control; break;
+    case keycodes::rightCommand:
+    case keycodes::command: flag = eventFlags::command; break;
+    case keycodes::shift:
+    case keycodes::rightShift: flag = eventFlags::shift; break;
+    case keycodes::option:
+    case keycodes::rightOption: flag = eventFlags::option; break;
+    case keycodes::control:
+    case keycodes::rightControl: flag = eventFlags::control; break;
     default: return false;
     }
     return (event.modifierFlags & flag) == 0;
@@ -199,10 +200,10 @@ KeyboardEvent KeyEventHandlerManager::handleKeyDownEvent(const KeyboardEvent& ev
 
 void KeyEventHandlerManager::fireSingleModifierLeaderKey(std::uint64_t modifierFlags) {
     std::uint32_t code = 0;
-    if (modifierFlags & eventFlags::command) code = 55;
-    else if (modifierFlags & eventFlags::shift) code = 56;
-    else if (modifierFlags & eventFlags::option) code = 58;
-    else if (modifierFlags & eventFlags::control) code = 59;
+    if (modifierFlags & eventFlags::command) code = keycodes::command;
+    else if (modifierFlags & eventFlags::shift) code = keycodes::shift;
+    else if (modifierFlags & eventFlags::option) code = keycodes::option;
+    else if (modifierFlags & eventFlags::control) code = keycodes::control;
     else {
         diag::printLine("");
         return;

@@ -10,16 +10,17 @@
 #include "model/LeaderKeyCache.h"
 #include "platform/Alerts.h"
 #include "platform/Diagnostics.h"
+#include "platform/VirtualKeyCodes.h"
 
 namespace tavlin {
 namespace {
 
 std::optional<HotKey::SingleTapModifier> singleTapModifier(std::uint32_t keyCode) {
     switch (keyCode) {
-    case 55: return HotKey::SingleTapModifier::command;
-    case 56: return HotKey::SingleTapModifier::shift;
-    case 58: return HotKey::SingleTapModifier::option;
-    case 59: return HotKey::SingleTapModifier::control;
+    case keycodes::command: return HotKey::SingleTapModifier::command;
+    case keycodes::shift: return HotKey::SingleTapModifier::shift;
+    case keycodes::option: return HotKey::SingleTapModifier::option;
+    case keycodes::control: return HotKey::SingleTapModifier::control;
     default: return std::nullopt;
     }
 }

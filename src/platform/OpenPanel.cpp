@@ -48,4 +48,21 @@ std::shared_ptr<OpenPanelProvider> setOpenPanelProvider(std::shared_ptr<OpenPane
     return previous;
 }
 
+std::unique_ptr<OpenPanel> makeAccessPanel(AccessPanelSetup setup) {
+    auto panel = openPanelProvider()->makePanel();
+    auto& configuration = panel->configuration;
+    configuration.title = std::move(setup.title);
+    configuration.message = std::move(setup.message);
+    configuration.prompt = std::move(setup.prompt);
+    configuration.canChooseFiles = setup.canChooseFiles;
+    configuration.canChooseDirectories = true;
+    configuration.canCreateDirectories = false;
+    configuration.allowsMultipleSelection = false;
+    configuration.showsHiddenFiles = false;
+    configuration.extensionHidden = false;
+    configuration.directoryURL = std::move(setup.directoryURL);
+    configuration.delegate = std::move(setup.delegate);
+    return panel;
+}
+
 } // namespace tavlin

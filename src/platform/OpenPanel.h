@@ -87,4 +87,17 @@ std::shared_ptr<OpenPanelProvider> openPanelProvider();
 // Replaces the provider and answers the previous one. An empty provider restores the default.
 std::shared_ptr<OpenPanelProvider> setOpenPanelProvider(std::shared_ptr<OpenPanelProvider> provider);
 
+// What the panels that ask for access to one item differ in.
+struct AccessPanelSetup {
+    std::optional<std::string> title;
+    std::optional<std::string> message;
+    std::optional<std::string> prompt;
+    bool canChooseFiles = true; // false: folders only
+    std::optional<FileUrl> directoryURL; // the folder shown first
+    std::weak_ptr<OpenPanelDelegate> delegate;
+};
+// A panel of the installed provider in which the user grants access to one item: a file (when
+// allowed) or a folder, a single one, with no new folders and with hidden files kept hidden.
+std::unique_ptr<OpenPanel> makeAccessPanel(AccessPanelSetup setup);
+
 } // namespace tavlin

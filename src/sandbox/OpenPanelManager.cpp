@@ -29,19 +29,12 @@ OpenPanelManager::OpenPanelManager(std::optional<std::string> title, std::option
     : title_(std::move(title)), message_(std::move(message)), prompt_(std::move(prompt)), delegate_(std::move(delegate)) {}
 
 Result<FileUrl> OpenPanelManager::requestAccess(const FileUrl& url) {
-    auto panel = openPanelProvider()->makePanel();
-    auto& configuration = panel->configuration;
-    configuration.allowsMultipleSelection = false;
-    configuration.canChooseDirectories = true;
-    configuration.canChooseFiles = true;
-    configuration.canCreateDirectories = false;
-    configuration.extensionHidden = false;
-    configuration.showsHiddenFiles = false;
-    configuration.title = title_;
-    configuration.message = message_;
-    configuration.prompt = prompt_;
-    configuration.delegate = delegate_;
-    if (!configuration.directoryURL) configuration.directoryURL = url.deletingLastPathComponent();
+    auto panel = makeAccessPanel({.title = title_,
+                                  .message = message_,
+                                  .prompt = prompt_,
+                                  .canChooseFiles = true,
+                                  .directoryURL = url.deletingLastPathComponent(),
+                                  .delegate = delegate_});
 
     int response = panel->runModal();
     switch (response) {

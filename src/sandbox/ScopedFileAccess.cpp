@@ -227,19 +227,12 @@ ScopedFileAccess::PanelRequest ScopedFileAccess::requestPermission(const FileUrl
     std::error_code ec;
     bool isFolder = fs::is_directory(fs::path(parent.path()), ec);
 
-    auto panel = openPanelProvider()->makePanel();
-    auto& configuration = panel->configuration;
-    configuration.message = message_ ? *message_ : panelMessage(url);
-    configuration.canCreateDirectories = false;
-    configuration.canChooseFiles = !isFolder;
-    configuration.canChooseDirectories = true;
-    configuration.allowsMultipleSelection = false;
-    configuration.prompt = prompt_;
-    configuration.title = title_;
-    configuration.showsHiddenFiles = false;
-    configuration.extensionHidden = false;
-    configuration.directoryURL = parent;
-    configuration.delegate = delegate;
+    auto panel = makeAccessPanel({.title = title_,
+                                  .message = message_ ? *message_ : panelMessage(url),
+                                  .prompt = prompt_,
+                                  .canChooseFiles = !isFolder,
+                                  .directoryURL = parent,
+                                  .delegate = delegate});
     return {std::move(panel), std::move(delegate)};
 }
 
