@@ -1,7 +1,10 @@
 #include "model/Action.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <filesystem>
+#include <utility>
 
 #include "model/SelectableInputSources.h"
 #include "platform/JsonSink.h"
@@ -69,6 +72,372 @@ Enum enumFromRawValue(const JsonReader& reader, const Enum (&all)[N], std::strin
                                                                 " from invalid String value " + text);
 }
 
+void hashOptional(Hasher& h, const std::optional<std::string>& value) {
+    h.combine(value.has_value());
+    if (value) h.combine(*value);
+}
+
+void hashOptional(Hasher& h, const std::optional<bool>& value) {
+    h.combine(value.has_value());
+    if (value) h.combine(*value);
+}
+
+void hashNumber(Hasher& h, double value) {
+    // Equal doubles must hash alike: 0.0 and -0.0 compare equal.
+    h.combine(value == 0 ? std::int64_t{0} : std::bit_cast<std::int64_t>(value));
+}
+
+// Everything about one kind of action in one place: the case key that stores it, how its payload
+// (the object under the case key) is read and written, its description, and what its hash
+// covers. A kind of Action::Kind::Value without an entry does not compile.
+template <typename Case>
+struct KindTraits;
+
+// A kind whose payload is an empty object.
+template <typename Case>
+struct EmptyPayload {
+    static Case read(const JsonReader&) { return Case{}; }
+    static void write(json::Sink&, const Case&) {}
+    static void hash(Hasher&, const Case&) {}
+};
+
+template <>
+struct KindTraits<K::notification> {
+    static constexpr std::string_view name = "notification";
+    static K::notification read(const JsonReader& p) { return {p.stringMember("title")}; }
+    static void write(json::Sink& sink, const K::notification& c) { sink.member("title", c.title); }
+    static std::string describe(const K::notification& c) { return "Notification (title: \"" + c.title + "\")"; }
+    static void hash(Hasher& h, const K::notification& c) { h.combine(c.title); }
+};
+
+template <>
+struct KindTraits<K::openURL> {
+    static constexpr std::string_view name = "openURL";
+    static K::openURL read(const JsonReader& p) {
+        return {p.stringMember("url"), p.optionalStringMember("applicationPath")};
+    }
+    static void write(json::Sink& sink, const K::openURL& c) {
+        sink.member("url", c.url);
+        putOptional(sink, "applicationPath", c.applicationPath);
+    }
+    static std::string describe(const K::openURL& c) {
+        return "Open URL " + c.url + (c.applicationPath ? " with " + *c.applicationPath : "");
+    }
+    static void hash(Hasher& h, const K::openURL& c) {
+        h.combine(c.url);
+        hashOptional(h, c.applicationPath);
+    }
+};
+
+template <>
+struct KindTraits<K::openApp> {
+    static constexpr std::string_view name = "openApp";
+    static K::openApp read(const JsonReader& p) {
+        return {p.stringMember("path"), p.booleanMember("hideAppIfRunning"), p.optionalStringMember("launchArgumentsText"),
+                p.optionalBooleanMember("switchToPreviousApp")};
+    }
+    static void write(json::Sink& sink, const K::openApp& c) {
+        sink.member("path", c.path);
+        sink.key("hideAppIfRunning");
+        sink.boolean(c.hideAppIfRunning);
+        putOptional(sink, "launchArgumentsText", c.launchArgumentsText);
+        putOptional(sink, "switchToPreviousApp", c.switchToPreviousApp);
+    }
+    static std::string describe(const K::openApp& c) {
+        std::string text = "Open App " + applicationName(c.path);
+        if (c.launchArgumentsText && !c.launchArgumentsText->empty()) text += " with arguments " + *c.launchArgumentsText;
+        if (c.switchToPreviousApp.value_or(false)) text += " (switch to previous app)";
+        else if (c.hideAppIfRunning) text += " (hide app if running)";
+        return text;
+    }
+    static void hash(Hasher& h, const K::openApp& c) {
+        h.combine(c.path);
+        h.combine(c.hideAppIfRunning);
+        hashOptional(h, c.launchArgumentsText);
+        hashOptional(h, c.switchToPreviousApp);
+    }
+};
+
+template <>
+struct KindTraits<K::openFinder> : EmptyPayload<K::openFinder> {
+    static constexpr std::string_view name = "openFinder";
+    static std::string describe(const K::openFinder&) { return "Open Finder"; }
+};
+
+template <>
+struct KindTraits<K::openFile> {
+    static constexpr std::string_view name = "openFile";
+    static K::openFile read(const JsonReader& p) {
+        return {p.stringMember("filePath"), p.optionalStringMember("applicationPath")};
+    }
+    static void write(json::Sink& sink, const K::openFile& c) {
+        sink.member("filePath", c.filePath);
+        putOptional(sink, "applicationPath", c.applicationPath);
+    }
+    static std::string describe(const K::openFile& c) {
+        return "Open File " + c.filePath + (c.applicationPath ? " with " + *c.applicationPath : "");
+    }
+    static void hash(Hasher& h, const K::openFile& c) {
+        h.combine(c.filePath);
+        hashOptional(h, c.applicationPath);
+    }
+};
+
+template <>
+struct KindTraits<K::openFolder> {
+    static constexpr std::string_view name = "openFolder";
+    static K::openFolder read(const JsonReader& p) {
+        return {p.stringMember("folderPath"), p.optionalStringMember("applicationPath")};
+    }
+    static void write(json::Sink& sink, const K::openFolder& c) {
+        sink.member("folderPath", c.folderPath);
+        putOptional(sink, "applicationPath", c.applicationPath);
+    }
+    static std::string describe(const K::openFolder& c) {
+        return "Open Folder " + c.folderPath + (c.applicationPath ? " with " + *c.applicationPath : "");
+    }
+    static void hash(Hasher& h, const K::openFolder& c) {
+        h.combine(c.folderPath);
+        hashOptional(h, c.applicationPath);
+    }
+};
+
+template <>
+struct KindTraits<K::runAppleScript> {
+    static constexpr std::string_view name = "runAppleScript";
+    static K::runAppleScript read(const JsonReader& p) { return {p.stringMember("path")}; }
+    static void write(json::Sink& sink, const K::runAppleScript& c) { sink.member("path", c.path); }
+    static std::string describe(const K::runAppleScript& c) { return "Run AppleScript " + standardizedPath(c.path); }
+    static void hash(Hasher& h, const K::runAppleScript& c) { h.combine(c.path); }
+};
+
+template <>
+struct KindTraits<K::toggleConfigurationWindow> : EmptyPayload<K::toggleConfigurationWindow> {
+    static constexpr std::string_view name = "toggleConfigurationWindow";
+    static std::string describe(const K::toggleConfigurationWindow&) { return "Show/Hide Configuration Window"; }
+};
+
+template <>
+struct KindTraits<K::menu> {
+    static constexpr std::string_view name = "menu";
+    static K::menu read(const JsonReader& p) {
+        std::vector<std::string> items;
+        for (const auto& element : p.member("menuItems", "Array").elements()) items.push_back(element.string());
+        return {std::move(items)};
+    }
+    static void write(json::Sink& sink, const K::menu& c) {
+        sink.key("menuItems");
+        sink.beginArray();
+        for (const auto& item : c.menuItems) sink.string(item);
+        sink.endArray();
+    }
+    static std::string describe(const K::menu& c) { return "Click Menu Items: " + joined(c.menuItems, " -> "); }
+    static void hash(Hasher& h, const K::menu& c) {
+        h.combine(c.menuItems.size());
+        for (const auto& item : c.menuItems) h.combine(item);
+    }
+};
+
+template <>
+struct KindTraits<K::menuCommand> {
+    static constexpr std::string_view name = "menuCommand";
+    static K::menuCommand read(const JsonReader& p) {
+        return {MenuCommandInfo{p.member("info", "Dictionary").requireObject("MenuCommandInfo").stringMember("menuTitle")}};
+    }
+    static void write(json::Sink& sink, const K::menuCommand& c) {
+        sink.beginObject("info");
+        sink.member("menuTitle", c.info.menuTitle);
+        sink.endObject();
+    }
+    static std::string describe(const K::menuCommand& c) {
+        return "Click Menu Items: " + replacingOccurrences(c.info.menuTitle, "->", " > ");
+    }
+    static void hash(Hasher& h, const K::menuCommand& c) { h.combine(c.info.menuTitle); }
+};
+
+template <>
+struct KindTraits<K::switchWindow> : EmptyPayload<K::switchWindow> {
+    static constexpr std::string_view name = "switchWindow";
+    static std::string describe(const K::switchWindow&) { return "Switch To Recent Window"; }
+};
+
+template <>
+struct KindTraits<K::executeFile> {
+    static constexpr std::string_view name = "executeFile";
+    static K::executeFile read(const JsonReader& p) {
+        return {p.stringMember("path"), p.optionalStringMember("argumentsText")};
+    }
+    static void write(json::Sink& sink, const K::executeFile& c) {
+        sink.member("path", c.path);
+        putOptional(sink, "argumentsText", c.argumentsText);
+    }
+    static std::string describe(const K::executeFile& c) {
+        std::string text = "Execute File " + c.path;
+        if (c.argumentsText && !c.argumentsText->empty()) text += " With Parameters " + *c.argumentsText;
+        return text;
+    }
+    static void hash(Hasher& h, const K::executeFile& c) {
+        h.combine(c.path);
+        hashOptional(h, c.argumentsText);
+    }
+};
+
+template <>
+struct KindTraits<K::sleep> : EmptyPayload<K::sleep> {
+    static constexpr std::string_view name = "sleep";
+    static std::string describe(const K::sleep&) { return "Sleep"; }
+};
+
+template <>
+struct KindTraits<K::simulateKeystroke> {
+    static constexpr std::string_view name = "simulateKeystroke";
+    static K::simulateKeystroke read(const JsonReader& p) {
+        return {Keystroke::fromJson(p.member("keystroke", "Keystroke"))};
+    }
+    static void write(json::Sink& sink, const K::simulateKeystroke& c) {
+        sink.key("keystroke");
+        c.keystroke.writeJson(sink);
+    }
+    static std::string describe(const K::simulateKeystroke& c) {
+        return "Simulate Keystroke " + c.keystroke.description();
+    }
+    static void hash(Hasher& h, const K::simulateKeystroke& c) { c.keystroke.hash(h); }
+};
+
+template <>
+struct KindTraits<K::switchInputMethod> {
+    static constexpr std::string_view name = "switchInputMethod";
+    static K::switchInputMethod read(const JsonReader& p) { return {p.stringMember("inputSourceID")}; }
+    static void write(json::Sink& sink, const K::switchInputMethod& c) { sink.member("inputSourceID", c.inputSourceID); }
+    static std::string describe(const K::switchInputMethod& c) {
+        return "Switch Input Method To " + selectableInputSourceName(c.inputSourceID).value_or("Unknown");
+    }
+    static void hash(Hasher& h, const K::switchInputMethod& c) { h.combine(c.inputSourceID); }
+};
+
+template <>
+struct KindTraits<K::continueFromInterruption> {
+    static constexpr std::string_view name = "continueFromInterruption";
+    static K::continueFromInterruption read(const JsonReader& p) { return {p.member("delay", "Double").number()}; }
+    static void write(json::Sink& sink, const K::continueFromInterruption& c) {
+        sink.key("delay");
+        sink.number(c.delay);
+    }
+    static std::string describe(const K::continueFromInterruption& c) {
+        return "Continue From Interruption After " + doubleDescription(c.delay) + " Seconds";
+    }
+    static void hash(Hasher& h, const K::continueFromInterruption& c) { hashNumber(h, c.delay); }
+};
+
+template <>
+struct KindTraits<K::stopKeySequenceAfterDelay> {
+    static constexpr std::string_view name = "stopKeySequenceAfterDelay";
+    static K::stopKeySequenceAfterDelay read(const JsonReader& p) {
+        return {p.member("delay", "Double").number(), p.optionalBooleanMember("ignoreIfNewActivityHappen")};
+    }
+    static void write(json::Sink& sink, const K::stopKeySequenceAfterDelay& c) {
+        sink.key("delay");
+        sink.number(c.delay);
+        putOptional(sink, "ignoreIfNewActivityHappen", c.ignoreIfNewActivityHappen);
+    }
+    static std::string describe(const K::stopKeySequenceAfterDelay& c) {
+        return "Stop Key Sequence After " + doubleDescription(c.delay);
+    }
+    static void hash(Hasher& h, const K::stopKeySequenceAfterDelay& c) {
+        hashNumber(h, c.delay);
+        hashOptional(h, c.ignoreIfNewActivityHappen);
+    }
+};
+
+template <>
+struct KindTraits<K::reWaitTriggerKeys> : EmptyPayload<K::reWaitTriggerKeys> {
+    static constexpr std::string_view name = "reWaitTriggerKeys";
+    static std::string describe(const K::reWaitTriggerKeys&) { return "Re-Wait Trigger Key"; }
+};
+
+template <>
+struct KindTraits<K::internalMethod> {
+    using Method = InternalMethodInfo::MethodKind::setRequireReactivateOnce;
+    static constexpr std::string_view name = "internalMethod";
+    static K::internalMethod read(const JsonReader& p) {
+        const JsonReader kind = p.member("info", "Dictionary").requireObject("InternalMethodInfo").member("kind", "Dictionary");
+        const auto methodKey = kind.caseKey("InternalMethodInfo.MethodKind", {"setRequireReactivateOnce"});
+        const JsonReader params =
+            kind.member(methodKey).requireObject("Dictionary").member("params", "Dictionary").requireObject("SetRequireReactivateOnceParams");
+        InternalMethodInfo info{InternalMethodInfo::MethodKind{Method{SetRequireReactivateOnceParams{params.booleanMember("newValue")}}}};
+        return {info};
+    }
+    static void write(json::Sink& sink, const K::internalMethod& c) {
+        const auto& method = std::get<Method>(c.info.kind.value);
+        sink.beginObject("info");
+        sink.beginObject("kind");
+        sink.beginObject("setRequireReactivateOnce");
+        sink.beginObject("params");
+        sink.key("newValue");
+        sink.boolean(method.params.newValue);
+        sink.endObject();
+        sink.endObject();
+        sink.endObject();
+        sink.endObject();
+    }
+    static std::string describe(const K::internalMethod& c) {
+        const auto& method = std::get<Method>(c.info.kind.value);
+        return std::string("Internal Method (InternalMethodInfo(kind: setRequireReactivateOnce(params: "
+                           "SetRequireReactivateOnceParams(newValue: ") +
+               (method.params.newValue ? "true" : "false") + "))))";
+    }
+    static void hash(Hasher& h, const K::internalMethod& c) { h.combine(std::get<Method>(c.info.kind.value).params.newValue); }
+};
+
+template <>
+struct KindTraits<K::getFrontmostApp> {
+    static constexpr std::string_view name = "getFrontmostApp";
+    static K::getFrontmostApp read(const JsonReader& p) {
+        return {enumFromRawValue(p.member("kind", "String"), allGetFrontmostAppKinds, "GetFrontmostAppKind")};
+    }
+    static void write(json::Sink& sink, const K::getFrontmostApp& c) { sink.member("kind", rawValue(c.kind)); }
+    static std::string describe(const K::getFrontmostApp& c) {
+        return "Get Frontmost App's " + std::string(displayText(c.kind));
+    }
+    static void hash(Hasher& h, const K::getFrontmostApp& c) { h.combine(static_cast<int>(c.kind)); }
+};
+
+template <>
+struct KindTraits<K::getLeaderKey> {
+    static constexpr std::string_view name = "getLeaderKey";
+    static K::getLeaderKey read(const JsonReader& p) {
+        std::optional<GetLeaderKeyKind> kind;
+        if (auto k = p.optionalMember("kind")) kind = enumFromRawValue(*k, allGetLeaderKeyKinds, "GetLeaderKeyKind");
+        return {kind};
+    }
+    static void write(json::Sink& sink, const K::getLeaderKey& c) {
+        if (c.kind) sink.member("kind", rawValue(*c.kind));
+    }
+    static std::string describe(const K::getLeaderKey&) { return "Get Leader Key"; }
+    static void hash(Hasher& h, const K::getLeaderKey& c) {
+        h.combine(c.kind.has_value());
+        if (c.kind) h.combine(static_cast<int>(*c.kind));
+    }
+};
+
+template <typename Case>
+using TraitsOf = KindTraits<std::decay_t<Case>>;
+
+template <std::size_t... I>
+std::vector<std::string_view> caseNamesInOrder(std::index_sequence<I...>) {
+    return {KindTraits<std::variant_alternative_t<I, K::Value>>::name...};
+}
+
+using KindReader = K (*)(const JsonReader& payload);
+
+// The readers in declaration order, so that a case key's position picks its reader.
+template <std::size_t... I>
+constexpr std::array<KindReader, sizeof...(I)> readersInOrder(std::index_sequence<I...>) {
+    return {[](const JsonReader& payload) -> K { return KindTraits<std::variant_alternative_t<I, K::Value>>::read(payload); }...};
+}
+
+constexpr auto kindIndices = std::make_index_sequence<std::variant_size_v<K::Value>>();
+
 } // namespace
 
 std::string_view rawValue(GetFrontmostAppKind kind) {
@@ -98,75 +467,14 @@ std::string_view displayText(GetLeaderKeyKind kind) {
 }
 
 const std::vector<std::string_view>& actionKindCaseNames() {
-    static const std::vector<std::string_view> names{
-        "notification", "openURL", "openApp", "openFinder", "openFile", "openFolder", "runAppleScript",
-        "toggleConfigurationWindow", "menu", "menuCommand", "switchWindow", "executeFile", "sleep",
-        "simulateKeystroke", "switchInputMethod", "continueFromInterruption", "stopKeySequenceAfterDelay",
-        "reWaitTriggerKeys", "internalMethod", "getFrontmostApp", "getLeaderKey"};
+    static const std::vector<std::string_view> names = caseNamesInOrder(kindIndices);
     return names;
 }
 
 std::string_view Action::Kind::caseName() const { return actionKindCaseNames()[value_.index()]; }
 
 std::string Action::Kind::description() const {
-    return std::visit(
-        [](const auto& c) -> std::string {
-            using T = std::decay_t<decltype(c)>;
-            if constexpr (std::is_same_v<T, K::notification>) {
-                return "Notification (title: \"" + c.title + "\")";
-            } else if constexpr (std::is_same_v<T, K::openURL>) {
-                return "Open URL " + c.url + (c.applicationPath ? " with " + *c.applicationPath : "");
-            } else if constexpr (std::is_same_v<T, K::openApp>) {
-                std::string text = "Open App " + applicationName(c.path);
-                if (c.launchArgumentsText && !c.launchArgumentsText->empty()) text += " with arguments " + *c.launchArgumentsText;
-                if (c.switchToPreviousApp.value_or(false)) text += " (switch to previous app)";
-                else if (c.hideAppIfRunning) text += " (hide app if running)";
-                return text;
-            } else if constexpr (std::is_same_v<T, K::openFinder>) {
-                return "Open Finder";
-            } else if constexpr (std::is_same_v<T, K::openFile>) {
-                return "Open File " + c.filePath + (c.applicationPath ? " with " + *c.applicationPath : "");
-            } else if constexpr (std::is_same_v<T, K::openFolder>) {
-                return "Open Folder " + c.folderPath + (c.applicationPath ? " with " + *c.applicationPath : "");
-            } else if constexpr (std::is_same_v<T, K::runAppleScript>) {
-                return "Run AppleScript " + standardizedPath(c.path);
-            } else if constexpr (std::is_same_v<T, K::toggleConfigurationWindow>) {
-                return "Show/Hide Configuration Window";
-            } else if constexpr (std::is_same_v<T, K::menu>) {
-                return "Click Menu Items: " + joined(c.menuItems, " -> ");
-            } else if constexpr (std::is_same_v<T, K::menuCommand>) {
-                return "Click Menu Items: " + replacingOccurrences(c.info.menuTitle, "->", " > ");
-            } else if constexpr (std::is_same_v<T, K::switchWindow>) {
-                return "Switch To Recent Window";
-            } else if constexpr (std::is_same_v<T, K::executeFile>) {
-                std::string text = "Execute File " + c.path;
-                if (c.argumentsText && !c.argumentsText->empty()) text += " With Parameters " + *c.argumentsText;
-                return text;
-            } else if constexpr (std::is_same_v<T, K::sleep>) {
-                return "Sleep";
-            } else if constexpr (std::is_same_v<T, K::simulateKeystroke>) {
-                return "Simulate Keystroke " + c.keystroke.description();
-            } else if constexpr (std::is_same_v<T, K::switchInputMethod>) {
-                return "Switch Input Method To " + selectableInputSourceName(c.inputSourceID).value_or("Unknown");
-            } else if constexpr (std::is_same_v<T, K::continueFromInterruption>) {
-                return "Continue From Interruption After " + doubleDescription(c.delay) + " Seconds";
-            } else if constexpr (std::is_same_v<T, K::stopKeySequenceAfterDelay>) {
-                return "Stop Key Sequence After " + doubleDescription(c.delay);
-            } else if constexpr (std::is_same_v<T, K::reWaitTriggerKeys>) {
-                return "Re-Wait Trigger Key";
-            } else if constexpr (std::is_same_v<T, K::internalMethod>) {
-                const auto& method = std::get<InternalMethodInfo::MethodKind::setRequireReactivateOnce>(c.info.kind.value);
-                return std::string("Internal Method (InternalMethodInfo(kind: setRequireReactivateOnce(params: "
-                                   "SetRequireReactivateOnceParams(newValue: ") +
-                       (method.params.newValue ? "true" : "false") + "))))";
-            } else if constexpr (std::is_same_v<T, K::getFrontmostApp>) {
-                return "Get Frontmost App's " + std::string(displayText(c.kind));
-            } else {
-                static_assert(std::is_same_v<T, K::getLeaderKey>);
-                return "Get Leader Key";
-            }
-        },
-        value_);
+    return std::visit([](const auto& c) { return TraitsOf<decltype(c)>::describe(c); }, value_);
 }
 
 json::Value Action::Kind::toJson() const {
@@ -184,187 +492,22 @@ void Action::Kind::writeJson(json::Sink& sink) const {
 
 void Action::Kind::writePayload(json::Sink& sink) const {
     sink.beginObject();
-    std::visit(
-        [&sink](const auto& c) {
-            using T = std::decay_t<decltype(c)>;
-            if constexpr (std::is_same_v<T, K::notification>) {
-                sink.member("title", c.title);
-            } else if constexpr (std::is_same_v<T, K::openURL>) {
-                sink.member("url", c.url);
-                putOptional(sink, "applicationPath", c.applicationPath);
-            } else if constexpr (std::is_same_v<T, K::openApp>) {
-                sink.member("path", c.path);
-                sink.key("hideAppIfRunning");
-                sink.boolean(c.hideAppIfRunning);
-                putOptional(sink, "launchArgumentsText", c.launchArgumentsText);
-                putOptional(sink, "switchToPreviousApp", c.switchToPreviousApp);
-            } else if constexpr (std::is_same_v<T, K::openFile>) {
-                sink.member("filePath", c.filePath);
-                putOptional(sink, "applicationPath", c.applicationPath);
-            } else if constexpr (std::is_same_v<T, K::openFolder>) {
-                sink.member("folderPath", c.folderPath);
-                putOptional(sink, "applicationPath", c.applicationPath);
-            } else if constexpr (std::is_same_v<T, K::runAppleScript>) {
-                sink.member("path", c.path);
-            } else if constexpr (std::is_same_v<T, K::menu>) {
-                sink.key("menuItems");
-                sink.beginArray();
-                for (const auto& item : c.menuItems) sink.string(item);
-                sink.endArray();
-            } else if constexpr (std::is_same_v<T, K::menuCommand>) {
-                sink.beginObject("info");
-                sink.member("menuTitle", c.info.menuTitle);
-                sink.endObject();
-            } else if constexpr (std::is_same_v<T, K::executeFile>) {
-                sink.member("path", c.path);
-                putOptional(sink, "argumentsText", c.argumentsText);
-            } else if constexpr (std::is_same_v<T, K::simulateKeystroke>) {
-                sink.key("keystroke");
-                c.keystroke.writeJson(sink);
-            } else if constexpr (std::is_same_v<T, K::switchInputMethod>) {
-                sink.member("inputSourceID", c.inputSourceID);
-            } else if constexpr (std::is_same_v<T, K::continueFromInterruption>) {
-                sink.key("delay");
-                sink.number(c.delay);
-            } else if constexpr (std::is_same_v<T, K::stopKeySequenceAfterDelay>) {
-                sink.key("delay");
-                sink.number(c.delay);
-                putOptional(sink, "ignoreIfNewActivityHappen", c.ignoreIfNewActivityHappen);
-            } else if constexpr (std::is_same_v<T, K::internalMethod>) {
-                const auto& method = std::get<InternalMethodInfo::MethodKind::setRequireReactivateOnce>(c.info.kind.value);
-                sink.beginObject("info");
-                sink.beginObject("kind");
-                sink.beginObject("setRequireReactivateOnce");
-                sink.beginObject("params");
-                sink.key("newValue");
-                sink.boolean(method.params.newValue);
-                sink.endObject();
-                sink.endObject();
-                sink.endObject();
-                sink.endObject();
-            } else if constexpr (std::is_same_v<T, K::getFrontmostApp>) {
-                sink.member("kind", rawValue(c.kind));
-            } else if constexpr (std::is_same_v<T, K::getLeaderKey>) {
-                if (c.kind) sink.member("kind", rawValue(*c.kind));
-            }
-        },
-        value_);
+    std::visit([&sink](const auto& c) { TraitsOf<decltype(c)>::write(sink, c); }, value_);
     sink.endObject();
 }
 
 Action::Kind Action::Kind::fromJson(const JsonReader& reader) {
-    const auto caseKey = reader.caseKey("Action.Kind", actionKindCaseNames());
-    const JsonReader p = reader.member(caseKey).requireObject("Dictionary");
-    const auto optionalText = [&p](std::string_view key) { return p.optionalStringMember(key); };
-
-    if (caseKey == "notification") return notification{p.stringMember("title")};
-    if (caseKey == "openURL") return openURL{p.stringMember("url"), optionalText("applicationPath")};
-    if (caseKey == "openApp") {
-        return openApp{p.stringMember("path"), p.booleanMember("hideAppIfRunning"), optionalText("launchArgumentsText"),
-                       p.optionalBooleanMember("switchToPreviousApp")};
-    }
-    if (caseKey == "openFinder") return openFinder{};
-    if (caseKey == "openFile") return openFile{p.stringMember("filePath"), optionalText("applicationPath")};
-    if (caseKey == "openFolder") return openFolder{p.stringMember("folderPath"), optionalText("applicationPath")};
-    if (caseKey == "runAppleScript") return runAppleScript{p.stringMember("path")};
-    if (caseKey == "toggleConfigurationWindow") return toggleConfigurationWindow{};
-    if (caseKey == "menu") {
-        std::vector<std::string> items;
-        for (const auto& element : p.member("menuItems", "Array").elements()) items.push_back(element.string());
-        return menu{std::move(items)};
-    }
-    if (caseKey == "menuCommand") {
-        return menuCommand{MenuCommandInfo{p.member("info", "Dictionary").requireObject("MenuCommandInfo").stringMember("menuTitle")}};
-    }
-    if (caseKey == "switchWindow") return switchWindow{};
-    if (caseKey == "executeFile") return executeFile{p.stringMember("path"), optionalText("argumentsText")};
-    if (caseKey == "sleep") return sleep{};
-    if (caseKey == "simulateKeystroke") return simulateKeystroke{Keystroke::fromJson(p.member("keystroke", "Keystroke"))};
-    if (caseKey == "switchInputMethod") return switchInputMethod{p.stringMember("inputSourceID")};
-    if (caseKey == "continueFromInterruption") return continueFromInterruption{p.member("delay", "Double").number()};
-    if (caseKey == "stopKeySequenceAfterDelay") {
-        return stopKeySequenceAfterDelay{p.member("delay", "Double").number(), p.optionalBooleanMember("ignoreIfNewActivityHappen")};
-    }
-    if (caseKey == "reWaitTriggerKeys") return reWaitTriggerKeys{};
-    if (caseKey == "internalMethod") {
-        const JsonReader kind = p.member("info", "Dictionary").requireObject("InternalMethodInfo").member("kind", "Dictionary");
-        const auto methodKey = kind.caseKey("InternalMethodInfo.MethodKind", {"setRequireReactivateOnce"});
-        const JsonReader params =
-            kind.member(methodKey).requireObject("Dictionary").member("params", "Dictionary").requireObject("SetRequireReactivateOnceParams");
-        InternalMethodInfo info{InternalMethodInfo::MethodKind{
-            InternalMethodInfo::MethodKind::setRequireReactivateOnce{SetRequireReactivateOnceParams{params.booleanMember("newValue")}}}};
-        return internalMethod{info};
-    }
-    if (caseKey == "getFrontmostApp") {
-        return getFrontmostApp{enumFromRawValue(p.member("kind", "String"), allGetFrontmostAppKinds, "GetFrontmostAppKind")};
-    }
-    std::optional<GetLeaderKeyKind> kind;
-    if (auto k = p.optionalMember("kind")) kind = enumFromRawValue(*k, allGetLeaderKeyKinds, "GetLeaderKeyKind");
-    return getLeaderKey{kind};
+    static constexpr auto readers = readersInOrder(kindIndices);
+    const auto& names = actionKindCaseNames();
+    const auto caseKey = reader.caseKey("Action.Kind", names);
+    const JsonReader payload = reader.member(caseKey).requireObject("Dictionary");
+    const auto position = std::find(names.begin(), names.end(), caseKey) - names.begin();
+    return readers[static_cast<std::size_t>(position)](payload);
 }
 
 void Action::Kind::hash(Hasher& h) const {
     h.combine(value_.index());
-    const auto text = [&h](const std::optional<std::string>& value) {
-        h.combine(value.has_value());
-        if (value) h.combine(*value);
-    };
-    const auto flag = [&h](const std::optional<bool>& value) {
-        h.combine(value.has_value());
-        if (value) h.combine(*value);
-    };
-    const auto number = [&h](double value) {
-        // Equal doubles must hash alike: 0.0 and -0.0 compare equal.
-        h.combine(value == 0 ? std::int64_t{0} : std::bit_cast<std::int64_t>(value));
-    };
-    std::visit(
-        [&](const auto& c) {
-            using T = std::decay_t<decltype(c)>;
-            if constexpr (std::is_same_v<T, K::notification>) {
-                h.combine(c.title);
-            } else if constexpr (std::is_same_v<T, K::openURL>) {
-                h.combine(c.url);
-                text(c.applicationPath);
-            } else if constexpr (std::is_same_v<T, K::openApp>) {
-                h.combine(c.path);
-                h.combine(c.hideAppIfRunning);
-                text(c.launchArgumentsText);
-                flag(c.switchToPreviousApp);
-            } else if constexpr (std::is_same_v<T, K::openFile>) {
-                h.combine(c.filePath);
-                text(c.applicationPath);
-            } else if constexpr (std::is_same_v<T, K::openFolder>) {
-                h.combine(c.folderPath);
-                text(c.applicationPath);
-            } else if constexpr (std::is_same_v<T, K::runAppleScript>) {
-                h.combine(c.path);
-            } else if constexpr (std::is_same_v<T, K::menu>) {
-                h.combine(c.menuItems.size());
-                for (const auto& item : c.menuItems) h.combine(item);
-            } else if constexpr (std::is_same_v<T, K::menuCommand>) {
-                h.combine(c.info.menuTitle);
-            } else if constexpr (std::is_same_v<T, K::executeFile>) {
-                h.combine(c.path);
-                text(c.argumentsText);
-            } else if constexpr (std::is_same_v<T, K::simulateKeystroke>) {
-                c.keystroke.hash(h);
-            } else if constexpr (std::is_same_v<T, K::switchInputMethod>) {
-                h.combine(c.inputSourceID);
-            } else if constexpr (std::is_same_v<T, K::continueFromInterruption>) {
-                number(c.delay);
-            } else if constexpr (std::is_same_v<T, K::stopKeySequenceAfterDelay>) {
-                number(c.delay);
-                flag(c.ignoreIfNewActivityHappen);
-            } else if constexpr (std::is_same_v<T, K::internalMethod>) {
-                h.combine(std::get<0>(c.info.kind.value).params.newValue);
-            } else if constexpr (std::is_same_v<T, K::getFrontmostApp>) {
-                h.combine(static_cast<int>(c.kind));
-            } else if constexpr (std::is_same_v<T, K::getLeaderKey>) {
-                h.combine(c.kind.has_value());
-                if (c.kind) h.combine(static_cast<int>(*c.kind));
-            }
-        },
-        value_);
+    std::visit([&h](const auto& c) { TraitsOf<decltype(c)>::hash(h, c); }, value_);
 }
 
 json::Value Action::toJson() const {
