@@ -113,9 +113,7 @@ struct KindTraits<K::notification> {
 template <>
 struct KindTraits<K::openURL> {
     static constexpr std::string_view name = "openURL";
-    static K::openURL read(const JsonReader& p) {
-        return {p.stringMember("url"), p.optionalStringMember("applicationPath")};
-    }
+    static K::openURL read(const JsonReader& p) { return {p.stringMember("url"), p.optionalStringMember("applicationPath")}; }
     static void write(json::Sink& sink, const K::openURL& c) {
         sink.member("url", c.url);
         putOptional(sink, "applicationPath", c.applicationPath);
@@ -264,9 +262,7 @@ struct KindTraits<K::switchWindow> : EmptyPayload<K::switchWindow> {
 template <>
 struct KindTraits<K::executeFile> {
     static constexpr std::string_view name = "executeFile";
-    static K::executeFile read(const JsonReader& p) {
-        return {p.stringMember("path"), p.optionalStringMember("argumentsText")};
-    }
+    static K::executeFile read(const JsonReader& p) { return {p.stringMember("path"), p.optionalStringMember("argumentsText")}; }
     static void write(json::Sink& sink, const K::executeFile& c) {
         sink.member("path", c.path);
         putOptional(sink, "argumentsText", c.argumentsText);
@@ -291,16 +287,12 @@ struct KindTraits<K::sleep> : EmptyPayload<K::sleep> {
 template <>
 struct KindTraits<K::simulateKeystroke> {
     static constexpr std::string_view name = "simulateKeystroke";
-    static K::simulateKeystroke read(const JsonReader& p) {
-        return {Keystroke::fromJson(p.member("keystroke", "Keystroke"))};
-    }
+    static K::simulateKeystroke read(const JsonReader& p) { return {Keystroke::fromJson(p.member("keystroke", "Keystroke"))}; }
     static void write(json::Sink& sink, const K::simulateKeystroke& c) {
         sink.key("keystroke");
         c.keystroke.writeJson(sink);
     }
-    static std::string describe(const K::simulateKeystroke& c) {
-        return "Simulate Keystroke " + c.keystroke.description();
-    }
+    static std::string describe(const K::simulateKeystroke& c) { return "Simulate Keystroke " + c.keystroke.description(); }
     static void hash(Hasher& h, const K::simulateKeystroke& c) { c.keystroke.hash(h); }
 };
 
@@ -362,9 +354,12 @@ struct KindTraits<K::internalMethod> {
     static K::internalMethod read(const JsonReader& p) {
         const JsonReader kind = p.member("info", "Dictionary").requireObject("InternalMethodInfo").member("kind", "Dictionary");
         const auto methodKey = kind.caseKey("InternalMethodInfo.MethodKind", {"setRequireReactivateOnce"});
-        const JsonReader params =
-            kind.member(methodKey).requireObject("Dictionary").member("params", "Dictionary").requireObject("SetRequireReactivateOnceParams");
-        InternalMethodInfo info{InternalMethodInfo::MethodKind{Method{SetRequireReactivateOnceParams{params.booleanMember("newValue")}}}};
+        const JsonReader params = kind.member(methodKey)
+                                      .requireObject("Dictionary")
+                                      .member("params", "Dictionary")
+                                      .requireObject("SetRequireReactivateOnceParams");
+        InternalMethodInfo info{
+            InternalMethodInfo::MethodKind{Method{SetRequireReactivateOnceParams{params.booleanMember("newValue")}}}};
         return {info};
     }
     static void write(json::Sink& sink, const K::internalMethod& c) {
@@ -382,8 +377,9 @@ struct KindTraits<K::internalMethod> {
     }
     static std::string describe(const K::internalMethod& c) {
         const auto& method = std::get<Method>(c.info.kind.value);
-        return std::string("Internal Method (InternalMethodInfo(kind: setRequireReactivateOnce(params: "
-                           "SetRequireReactivateOnceParams(newValue: ") +
+        return std::string(
+                   "Internal Method (InternalMethodInfo(kind: setRequireReactivateOnce(params: "
+                   "SetRequireReactivateOnceParams(newValue: ") +
                (method.params.newValue ? "true" : "false") + "))))";
     }
     static void hash(Hasher& h, const K::internalMethod& c) { h.combine(std::get<Method>(c.info.kind.value).params.newValue); }
@@ -396,9 +392,7 @@ struct KindTraits<K::getFrontmostApp> {
         return {enumFromRawValue(p.member("kind", "String"), allGetFrontmostAppKinds, "GetFrontmostAppKind")};
     }
     static void write(json::Sink& sink, const K::getFrontmostApp& c) { sink.member("kind", rawValue(c.kind)); }
-    static std::string describe(const K::getFrontmostApp& c) {
-        return "Get Frontmost App's " + std::string(displayText(c.kind));
-    }
+    static std::string describe(const K::getFrontmostApp& c) { return "Get Frontmost App's " + std::string(displayText(c.kind)); }
     static void hash(Hasher& h, const K::getFrontmostApp& c) { h.combine(static_cast<int>(c.kind)); }
 };
 

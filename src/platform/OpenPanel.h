@@ -92,7 +92,7 @@ struct AccessPanelSetup {
     std::optional<std::string> title;
     std::optional<std::string> message;
     std::optional<std::string> prompt;
-    bool canChooseFiles = true; // false: folders only
+    bool canChooseFiles = true;          // false: folders only
     std::optional<FileUrl> directoryURL; // the folder shown first
     std::weak_ptr<OpenPanelDelegate> delegate;
 };

@@ -238,11 +238,10 @@ TEST(JsonParse, KeepsObjectMembersInDocumentOrder) {
 // Small and large objects take different paths to find a repeated name.
 TEST(JsonParse, ARepeatedMemberNameKeepsItsFirstPlaceAndTakesTheLastValue) {
     EXPECT_EQ(json::encode(json::parse(R"({"a":1,"b":2,"a":3})"), Style::compact), R"({"a":3,"b":2})");
-    EXPECT_EQ(json::encode(json::parse(R"({"a":{"x":1,"x":2},"x":3,"a":{"y":4}})"), Style::compact),
-              R"({"a":{"y":4},"x":3})");
-    EXPECT_EQ(json::encode(json::parse(R"({"k0":0,"k1":1,"k2":2,"k3":3,"k4":4,"k5":5,"k6":6,"k7":7,"k8":8,"k1":9})"),
-                           Style::compact),
-              R"({"k0":0,"k1":9,"k2":2,"k3":3,"k4":4,"k5":5,"k6":6,"k7":7,"k8":8})");
+    EXPECT_EQ(json::encode(json::parse(R"({"a":{"x":1,"x":2},"x":3,"a":{"y":4}})"), Style::compact), R"({"a":{"y":4},"x":3})");
+    EXPECT_EQ(
+        json::encode(json::parse(R"({"k0":0,"k1":1,"k2":2,"k3":3,"k4":4,"k5":5,"k6":6,"k7":7,"k8":8,"k1":9})"), Style::compact),
+        R"({"k0":0,"k1":9,"k2":2,"k3":3,"k4":4,"k5":5,"k6":6,"k7":7,"k8":8})");
 }
 
 TEST(JsonParse, ReadsBackWhatTheEncoderWrote) {

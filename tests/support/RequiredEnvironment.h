@@ -21,10 +21,10 @@ inline bool desktopRequired() {
 
 // Skips the current test (from the test or its SetUp) for want of a display or bus, or fails it
 // when the run requires them. `reason` may be a chain of `<<` operands.
-#define TAVLIN_SKIP_WITHOUT_DESKTOP(reason)                                                                      \
-    do {                                                                                                          \
-        if (::tavlin::test::desktopRequired()) {                                                                  \
-            GTEST_FAIL() << reason << " (required: TAVLIN_TEST_REQUIRE_DESKTOP=1)";                               \
-        }                                                                                                         \
-        GTEST_SKIP() << reason;                                                                                   \
+#define TAVLIN_SKIP_WITHOUT_DESKTOP(reason)                                                                                      \
+    do {                                                                                                                         \
+        if (::tavlin::test::desktopRequired()) {                                                                                 \
+            GTEST_FAIL() << reason << " (required: TAVLIN_TEST_REQUIRE_DESKTOP=1)";                                              \
+        }                                                                                                                        \
+        GTEST_SKIP() << reason;                                                                                                  \
     } while (false)
