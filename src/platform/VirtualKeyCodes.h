@@ -17,6 +17,7 @@ inline constexpr int rightShift = 60;
 inline constexpr int rightOption = 61;
 inline constexpr int rightControl = 62;
 inline constexpr int capsLock = 57;
+inline constexpr int function = 63;
 inline constexpr int space = 49;
 inline constexpr int escape = 53;
 inline constexpr int returnKey = 36;

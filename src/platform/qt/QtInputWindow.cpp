@@ -34,7 +34,7 @@ bool isModifierKey(int keyCode) {
     using namespace keycodes;
     return keyCode == command || keyCode == shift || keyCode == option || keyCode == control ||
            keyCode == rightCommand || keyCode == rightShift || keyCode == rightOption || keyCode == rightControl ||
-           keyCode == capsLock || keyCode == 63 /* fn */;
+           keyCode == capsLock || keyCode == function;
 }
 
 } // namespace
