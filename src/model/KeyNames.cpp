@@ -9,6 +9,8 @@ namespace tavlin {
 namespace {
 
 const std::map<int, std::string>& fixedKeyNames() {
+    // One line group each for letters, digits, punctuation and the other keys: kept by hand.
+    // clang-format off
     static const std::map<int, std::string> names{
         {0, "A"}, {11, "B"}, {8, "C"}, {2, "D"}, {14, "E"}, {3, "F"}, {5, "G"}, {4, "H"}, {34, "I"},
         {38, "J"}, {40, "K"}, {37, "L"}, {46, "M"}, {45, "N"}, {31, "O"}, {35, "P"}, {12, "Q"}, {15, "R"},
@@ -26,12 +28,14 @@ const std::map<int, std::string>& fixedKeyNames() {
         {116, "Page Up"}, {117, "Forward Delete"}, {118, "F4"}, {119, "End"}, {120, "F2"}, {121, "Page Down"},
         {122, "F1"}, {123, "Left Arrow"}, {124, "Right Arrow"}, {125, "Down Arrow"}, {126, "Up Arrow"},
     };
+    // clang-format on
     return names;
 }
 
 } // namespace
 
 const std::vector<int>& availableMainKeyCodesForStandardLayout() {
+    // clang-format off
     static const std::vector<int> codes{
         // letters
         0, 11, 8, 2, 14, 3, 5, 4, 34, 38, 40, 37, 46, 45, 31, 35, 12, 15, 1, 17, 32, 9, 13, 7, 16, 6,
@@ -45,6 +49,7 @@ const std::vector<int>& availableMainKeyCodesForStandardLayout() {
         36, 48, 51, 122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111, 105, 107, 113, 106, 64, 79, 80, 90,
         72, 73, 74, 114, 115, 116, 121, 117, 119, 123, 124, 125, 126,
     };
+    // clang-format on
     return codes;
 }
 
