@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "configwindow/core/ConfigurationWindowModel.h"
+#include "configwindow/WindowTestSupport.h"
+#include "model/LeaderKeyCache.h"
+
+namespace tavlin {
+namespace {
+
+using namespace test;
+
+class ConfigurationWindowModelTest : public TempHomeTest {};
+
+TEST_F(ConfigurationWindowModelTest, AChangeIsAnnouncedEditedSavedAndBackedUpInThatOrder) {
+    ConfigurationWindowModel model(writeAndLoad(smallTreeText()));
+    cachedLeaderKeys() = std::vector<HotKey>{};
+    std::vector<std::string> steps;
+    model.addObserver({[&] { steps.push_back("about " + std::to_string(model.rootDecision()->actions.size())); },
+                       [&] {
+                           steps.push_back("changed " + std::to_string(backupCount()));
+                       }});
+    model.applyChange([&] {
+        steps.push_back("edit");
+        model.rootDecision()->actions.pop_back();
+    });
+    EXPECT_EQ(steps, (std::vector<std::string>{"about 3", "edit", "changed 1"}));
+    EXPECT_FALSE(cachedLeaderKeys().has_value());
+    EXPECT_EQ(titles(*loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath())->decision),
+              (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(ConfigurationWindowModelTest, ALoadErrorIsReportedOnSaveAndNothingIsWritten) {
+    AlertRecorder recorder;
+    writeFile(configurationFile(), "{}");
+    ConfigurationWindowModel model(std::string("The data is missing."));
+    model.save();
+    ASSERT_EQ(recorder.alerts.size(), 1u);
+    EXPECT_EQ(recorder.alerts[0], std::make_pair(std::string("Failed to save configuration"), std::string("The data is missing.")));
+    EXPECT_EQ(fileContents(configurationFile()), "{}");
+    EXPECT_EQ(backupCount(), 0u);
+}
+
+TEST_F(ConfigurationWindowModelTest, AFailedWriteKeepsTheCacheAndMakesNoBackup) {
+    AlertRecorder recorder;
+    ConfigurationWindowModel model(writeAndLoad(smallTreeText()));
+    // A folder where the file was: the rename over it fails, whoever runs the test.
+    std::filesystem::remove(configurationFile());
+    std::filesystem::create_directories(configurationFile() / "in-the-way");
+    cachedLeaderKeys() = std::vector<HotKey>{};
+    model.applyChange([&] { model.rootDecision()->actions.clear(); });
+    ASSERT_EQ(recorder.alerts.size(), 1u);
+    EXPECT_EQ(recorder.alerts[0].first, "Failed to save configuration");
+    EXPECT_TRUE(cachedLeaderKeys().has_value());
+    EXPECT_EQ(backupCount(), 0u);
+    cachedLeaderKeys() = std::nullopt;
+}
+
+TEST_F(ConfigurationWindowModelTest, ReloadTakesTheFileAsItIsNowOrItsError) {
+    AlertRecorder recorder;
+    ConfigurationWindowModel model(writeAndLoad(smallTreeText()));
+    writeFile(configurationFile(), R"({"hotKeys": [], "decision": {"actions": [{"sleep": {}}], "chances": []}})");
+    model.reloadConfigurationFile();
+    ASSERT_TRUE(model.configuration());
+    EXPECT_EQ(titles(*model.rootDecision()), (std::vector<std::string>{"sleep"}));
+    EXPECT_EQ(backupCount(), 1u);
+    EXPECT_TRUE(recorder.alerts.empty());
+
+    writeFile(configurationFile(), "{}");
+    model.reloadConfigurationFile();
+    ASSERT_TRUE(model.error());
+    ASSERT_EQ(recorder.alerts.size(), 1u);
+    EXPECT_EQ(recorder.alerts[0].first, "Failed to save configuration");
+    EXPECT_EQ(fileContents(configurationFile()), "{}");
+}
+
+TEST_F(ConfigurationWindowModelTest, TheSampleTreeFillsAnEmptyTreeAndCanBeLoadedAgain) {
+    ConfigurationWindowModel model(writeAndLoad(R"({"hotKeys": [], "decision": {"actions": [], "chances": []}})"));
+    model.loadSampleDecision();
+    const auto first = model.rootDecision();
+    ASSERT_FALSE(first->chances.empty());
+    model.applyChange([&] { model.rootDecision()->chances.clear(); model.rootDecision()->actions.clear(); });
+    model.loadSampleDecision();
+    EXPECT_NE(model.rootDecision(), first);
+    EXPECT_FALSE(model.rootDecision()->chances.empty());
+    EXPECT_GE(backupCount(), 1u); // saves within one millisecond share a name
+}
+
+} // namespace
+} // namespace tavlin
