@@ -21,6 +21,17 @@ ConfigurationWindow::ConfigurationWindow() {
     layout->addWidget(label);
 }
 
+void ConfigurationWindow::setContent(QWidget* content) {
+    auto* box = static_cast<QVBoxLayout*>(layout());
+    while (QLayoutItem* item = box->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    box->setContentsMargins(0, 0, 0, 0);
+    content->setParent(this);
+    box->addWidget(content);
+}
+
 void ConfigurationWindow::closeEvent(QCloseEvent* event) {
     if (shouldClose_ && !shouldClose_(this)) event->ignore();
     else event->accept();

@@ -6,8 +6,8 @@
 
 namespace tavlin::app {
 
-// The window titled "Configuration". Its editing content arrives with the configuration
-// window's own views; until then it says where the configuration lives.
+// The window titled "Configuration". Until it is given its content it says where the
+// configuration lives.
 class ConfigurationWindow final : public QWidget {
 public:
     // Asked when the user closes the window: false keeps it (it hid itself instead).
@@ -15,6 +15,8 @@ public:
 
     ConfigurationWindow();
     void setShouldClose(ShouldClose shouldClose) { shouldClose_ = std::move(shouldClose); }
+    // Replaces what the window shows; the window owns the content from then on.
+    void setContent(QWidget* content);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -19,6 +19,8 @@
 #include "app/ConfigurationWindow.h"
 #include "app/SingleInstance.h"
 #include "app/WindowOperations.h"
+#include "configwindow/ConfigurationWindowContentView.h"
+#include "configwindow/core/NodeEditCommandExecutor.h"
 #include "engine/HotKeyManager.h"
 #include "engine/InputSources.h"
 #include "engine/InputWindowManager.h"
@@ -34,6 +36,8 @@
 #include "platform/Result.h"
 #include "platform/dbus/DBusDistributedNotificationCenter.h"
 #include "platform/dbus/DBusUserNotificationCenter.h"
+#include "platform/dbus/FileManagerItems.h"
+#include <QtDBus/QDBusConnection>
 #include "platform/dbus/HelperBusProbe.h"
 #include "platform/dbus/QtMainQueue.h"
 #include "platform/linux/XdgWorkspace.h"
@@ -138,6 +142,10 @@ struct TavlinApp::Parts {
     std::unique_ptr<X11KeystrokeSender> keystrokes;
     std::unique_ptr<qt::QtInputWindow> inputWindow;
     std::unique_ptr<qt::QtIndicatorWindow> indicatorWindow;
+    // The tree every configuration window shows and edits, and what is selected in it.
+    std::unique_ptr<ConfigurationWindowModel> windowModel;
+    std::unique_ptr<Selection> selection;
+    std::unique_ptr<NodeEditCommandExecutor> executor;
     std::unique_ptr<app::ConfigurationWindow> configurationWindow;
     std::unique_ptr<app::SingleInstance> singleInstance;
     std::vector<std::unique_ptr<QSocketNotifier>> notifiers;
@@ -152,6 +160,8 @@ struct TavlinApp::Parts {
     void installServices();
     void openDesktopConnections();
     void makeWindows();
+    void makeWindowModel();
+    app::ConfigurationWindow* makeConfigurationWindow();
     void watch(int fileDescriptor);
     void processDesktopEvents();
     void applyActivationPolicy();
@@ -187,6 +197,10 @@ void TavlinApp::Parts::installServices() {
     DistributedNotificationCenter::setShared(&distributedCenter);
     UserNotificationCenter::setCurrent(&userNotifications);
     Workspace::setShared(&workspace);
+    workspace.setShowItems([](const std::string& fileURI) {
+        QDBusConnection bus = DBusDistributedNotificationCenter::sessionBusConnection();
+        return showItemsInFileManager(bus, fileURI);
+    });
     qt::installQtAlertPresenter();
     setHelperRunningProbe(helperRunningOnSessionBus);
 
@@ -281,6 +295,20 @@ void TavlinApp::Parts::makeWindows() {
     inputWindow->setDelegate(&manager);
 }
 
+void TavlinApp::Parts::makeWindowModel() {
+    windowModel = std::make_unique<ConfigurationWindowModel>(loadedConfiguration);
+    selection = std::make_unique<Selection>(*windowModel);
+    executor = std::make_unique<NodeEditCommandExecutor>(
+        *windowModel, *selection, ConfigurationWindowContentView::presenter([] { app::showConfigurationWindow(); }));
+}
+
+app::ConfigurationWindow* TavlinApp::Parts::makeConfigurationWindow() {
+    auto* window = new app::ConfigurationWindow();
+    window->setContent(new ConfigurationWindowContentView(*windowModel, *selection,
+                                                          [this](CommandKind kind) { executor->execute(kind); }));
+    return window;
+}
+
 // Regular: the application's windows show in the task bar; accessory: they do not.
 void TavlinApp::Parts::applyActivationPolicy() {
     const bool shown = !settings::hideDockIcon();
@@ -299,7 +327,7 @@ void TavlinApp::Parts::handleURL(const std::string& url) {
         return;
     }
     // The window group makes a new window; one made after launch closes normally.
-    auto* window = new app::ConfigurationWindow();
+    auto* window = makeConfigurationWindow();
     window->setAttribute(Qt::WA_DeleteOnClose);
     app::activateAndOrderFront(window);
 }
@@ -334,6 +362,12 @@ TavlinApp::TavlinApp(QApplication& application) : parts_(std::make_unique<Parts>
 TavlinApp::~TavlinApp() {
     parts_->terminate();
     parts_->configurationWindow.reset();
+    // Windows made later show the window model, which goes next.
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (dynamic_cast<app::ConfigurationWindow*>(widget)) delete widget;
+    parts_->executor.reset();
+    parts_->selection.reset();
+    parts_->windowModel.reset();
     parts_->inputWindow.reset();
     parts_->indicatorWindow.reset();
     Workspace::setShared(nullptr);
@@ -374,7 +408,8 @@ int TavlinApp::run(const std::string& url) {
 
     parts.openDesktopConnections();
     parts.makeWindows();
-    parts.configurationWindow = std::make_unique<app::ConfigurationWindow>();
+    parts.makeWindowModel();
+    parts.configurationWindow.reset(parts.makeConfigurationWindow());
     parts.application.installEventFilter(&parts.activationPolicy);
     parts.configurationWindow->show();
     parts.settingsStore = settings::appGroupStore();

@@ -1,5 +1,8 @@
 #include <cassert>
 
+#include <filesystem>
+
+#include "platform/FileUrl.h"
 #include "platform/UserNotifications.h"
 #include "platform/Workspace.h"
 
@@ -25,6 +28,11 @@ Workspace& Workspace::shared() {
 }
 
 void Workspace::setShared(Workspace* workspace) { sharedWorkspace() = workspace; }
+
+void Workspace::activateFileViewerSelecting(const std::string& path) {
+    const auto folder = std::filesystem::path(path).parent_path();
+    openURL(FileUrl(folder.empty() ? std::string("/") : folder.string(), true).absoluteString());
+}
 
 UserNotificationCenter& UserNotificationCenter::current() {
     assert(currentCenter() && "the notification centre is installed at start-up");

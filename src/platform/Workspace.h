@@ -48,6 +48,10 @@ public:
     // outcome of the run.
     virtual std::optional<std::string> runScript(const std::string& path, Completion completion) = 0;
 
+    // Shows the item selected in a file viewer. Unless a desktop does better, this opens the
+    // folder that holds it: never the item itself, which may be a script or a document.
+    virtual void activateFileViewerSelecting(const std::string& path);
+
     static Workspace& shared();
     static void setShared(Workspace* workspace);
 };

@@ -1,5 +1,7 @@
 #include "platform/linux/XdgWorkspace.h"
 
+#include "platform/FileUrl.h"
+
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -63,6 +65,11 @@ bool XdgWorkspace::openURL(const std::string& url) {
         return false;
     }
     return !describeFailure(*status).has_value();
+}
+
+void XdgWorkspace::activateFileViewerSelecting(const std::string& path) {
+    if (showItems_ && showItems_(FileUrl(path, false).absoluteString())) return;
+    Workspace::activateFileViewerSelecting(path);
 }
 
 void XdgWorkspace::openURLs(const std::vector<std::string>& urls, const std::string& applicationPath,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,12 @@ public:
 
     std::optional<std::string> runScript(const std::string& path, Completion completion) override;
 
+    // Asks the desktop's file manager (through `showItems`, given the item's file URI) to show the
+    // item; without one that answers, opens the containing folder.
+    void activateFileViewerSelecting(const std::string& path) override;
+    using ShowItems = std::function<bool(const std::string& fileURI)>;
+    void setShowItems(ShowItems showItems) { showItems_ = std::move(showItems); }
+
 private:
     struct Command {
         std::filesystem::path program;
@@ -62,6 +69,7 @@ private:
     MainQueue& queue_;
     Options options_;
     WindowSystemApplications* windowSystem_ = nullptr;
+    ShowItems showItems_;
 };
 
 } // namespace tavlin::xdg

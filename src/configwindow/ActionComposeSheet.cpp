@@ -1,0 +1,135 @@
+#include "configwindow/ActionComposeSheet.h"
+
+#include <QtCore/QTimer>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QTextEdit>
+#include <QtWidgets/QVBoxLayout>
+
+#include "configwindow/SafeTextDocument.h"
+#include "engine/ui/MarkdownText.h"
+
+namespace tavlin {
+
+namespace {
+QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+// Typing into a long description re-renders it after a pause, not at every key.
+constexpr int previewDelayMilliseconds = 150;
+} // namespace
+
+ActionComposeSheet::ActionComposeSheet(ActionSheetItem item, QWidget* parent)
+    : QDialog(parent), item_(std::move(item)), currentKind_(item_.startKind()), params_(item_.paramsByKind) {
+    setWindowTitle(QStringLiteral("Action"));
+    setAccessibleName(QStringLiteral("Action"));
+    if (item_.isReadOnly()) buildReadOnly();
+    else buildEditor();
+}
+
+void ActionComposeSheet::buildReadOnly() {
+    const auto& old = std::get<ActionSheetItem::Edit>(item_.changeKind).oldAction;
+    auto* layout = new QVBoxLayout(this);
+    auto* title = new QLabel(QStringLiteral("Readonly Action:"), this);
+    auto* description = new QLabel(qString(old.kind.description()), this);
+    description->setTextFormat(Qt::PlainText);
+    for (QLabel* label : {title, description}) {
+        label->setForegroundRole(QPalette::PlaceholderText);
+        label->setAccessibleName(label->text());
+        layout->addWidget(label);
+    }
+    auto* row = new QHBoxLayout();
+    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton_->setAccessibleName(QStringLiteral("Cancel"));
+    cancelButton_->setAutoDefault(false);
+    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
+    row->addStretch();
+    row->addWidget(cancelButton_);
+    row->addStretch();
+    layout->addLayout(row);
+}
+
+void ActionComposeSheet::buildEditor() {
+    auto* layout = new QVBoxLayout(this);
+
+    auto* kindRow = new QHBoxLayout();
+    auto* kindLabel = new QLabel(QStringLiteral("Kind: "), this);
+    kindPicker_ = new QComboBox(this);
+    kindPicker_->setAccessibleName(QStringLiteral("Kind"));
+    kindLabel->setBuddy(kindPicker_);
+    for (const auto kind : item_.allKinds) kindPicker_->addItem(qString(title(kind)), static_cast<int>(kind));
+    // A kind not offered now (an experimental one being edited) shows as a blank choice.
+    kindPicker_->setCurrentIndex(kindPicker_->findData(static_cast<int>(currentKind_)));
+    connect(kindPicker_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0) return;
+        currentKind_ = static_cast<ActionConfigurationKind>(kindPicker_->itemData(index).toInt());
+        paramsChanged();
+    });
+    kindRow->addWidget(kindLabel);
+    kindRow->addWidget(kindPicker_, 1);
+    layout->addLayout(kindRow);
+
+    fieldsSlot_ = new QVBoxLayout();
+    layout->addLayout(fieldsSlot_);
+
+    auto* descriptionLabel = new QLabel(QStringLiteral("Action Description (Support Markdown/HTML)"), this);
+    descriptionField_ = new QLineEdit(this);
+    descriptionField_->setAccessibleName(descriptionLabel->text());
+    descriptionField_->setPlaceholderText(descriptionLabel->text());
+    descriptionField_->setText(qString(item_.actionDescription));
+    descriptionLabel->setBuddy(descriptionField_);
+    layout->addWidget(descriptionLabel);
+    layout->addWidget(descriptionField_);
+
+    preview_ = new QTextEdit(this);
+    preview_->setDocument(new SafeTextDocument(preview_));
+    preview_->setReadOnly(true);
+    preview_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    preview_->setAccessibleName(QStringLiteral("Description Preview"));
+    preview_->setFixedHeight(preview_->fontMetrics().height() * 4);
+    layout->addWidget(preview_);
+    previewTimer_ = new QTimer(this);
+    previewTimer_->setSingleShot(true);
+    previewTimer_->setInterval(previewDelayMilliseconds);
+    connect(previewTimer_, &QTimer::timeout, this, &ActionComposeSheet::updatePreview);
+    connect(descriptionField_, &QLineEdit::textChanged, this, [this] {
+        previewTimer_->start();
+        paramsChanged();
+    });
+    updatePreview();
+
+    auto* buttons = new QHBoxLayout();
+    saveButton_ = new QPushButton(QStringLiteral("Save"), this);
+    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+    saveButton_->setAccessibleName(QStringLiteral("Save"));
+    cancelButton_->setAccessibleName(QStringLiteral("Cancel"));
+    saveButton_->setDefault(true);
+    cancelButton_->setAutoDefault(false);
+    connect(saveButton_, &QPushButton::clicked, this, &ActionComposeSheet::confirm);
+    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
+    buttons->addStretch();
+    buttons->addWidget(saveButton_);
+    buttons->addWidget(cancelButton_);
+    layout->addLayout(buttons);
+    paramsChanged();
+}
+
+void ActionComposeSheet::paramsChanged() {
+    if (!saveButton_) return;
+    saveButton_->setEnabled(makeAction(descriptionField_->text().toStdString(), currentKind_, params_).has_value());
+}
+
+void ActionComposeSheet::updatePreview() {
+    if (!preview_) return;
+    preview_->setHtml(markdownHtml(descriptionField_->text().toStdString()));
+}
+
+void ActionComposeSheet::confirm() {
+    const auto action = makeAction(descriptionField_->text().toStdString(), currentKind_, params_);
+    if (!action) return;
+    if (item_.newActionHandler) item_.newActionHandler(*action);
+    accept();
+}
+
+} // namespace tavlin

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QtWidgets/QDialog>
+
+#include "configwindow/core/ActionSheetItem.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTextEdit;
+class QTimer;
+class QVBoxLayout;
+
+namespace tavlin {
+
+// The sheet that composes a new action or edits one: the kind, the kind's fields, the description
+// with a preview, then "Save" and "Cancel". An action that cannot be edited now is only shown.
+class ActionComposeSheet final : public QDialog {
+public:
+    ActionComposeSheet(ActionSheetItem item, QWidget* parent);
+
+    ActionConfigurationKind currentKind() const { return currentKind_; }
+    ActionParamsByKind& params() { return params_; }
+    // The place of the kind's fields; they call this after each change.
+    QVBoxLayout* fieldsSlot() const { return fieldsSlot_; }
+    void paramsChanged();
+
+    QComboBox* kindPicker() const { return kindPicker_; }
+    QLineEdit* descriptionField() const { return descriptionField_; }
+    QTextEdit* descriptionPreview() const { return preview_; }
+    QPushButton* saveButton() const { return saveButton_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+
+private:
+    void buildReadOnly();
+    void buildEditor();
+    void confirm();
+    void updatePreview();
+
+    ActionSheetItem item_;
+    ActionConfigurationKind currentKind_;
+    ActionParamsByKind params_;
+    QComboBox* kindPicker_ = nullptr;
+    QVBoxLayout* fieldsSlot_ = nullptr;
+    QLineEdit* descriptionField_ = nullptr;
+    QTextEdit* preview_ = nullptr;
+    QTimer* previewTimer_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+};
+
+} // namespace tavlin

@@ -1,0 +1,58 @@
+#include "configwindow/DecisionTreeDelegate.h"
+
+#include <QtGui/QAbstractTextDocumentLayout>
+#include <QtGui/QPainter>
+#include <QtGui/QTextDocument>
+
+#include "configwindow/DecisionTreeModel.h"
+
+namespace tavlin {
+
+namespace {
+constexpr int verticalPadding = 2;
+constexpr int horizontalPadding = 2;
+} // namespace
+
+DecisionTreeDelegate::DecisionTreeDelegate(IsHighlighted isHighlighted, QObject* parent)
+    : QStyledItemDelegate(parent), isHighlighted_(std::move(isHighlighted)) {}
+
+QSize DecisionTreeDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+    return {option.fontMetrics.averageCharWidth() * 20, option.fontMetrics.height() + 2 * verticalPadding};
+}
+
+void DecisionTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const auto* model = dynamic_cast<const DecisionTreeModel*>(index.model());
+    if (!model) return;
+    const bool highlighted = isHighlighted_ && isHighlighted_(index);
+    const QColor color = option.palette.color(highlighted ? QPalette::HighlightedText : QPalette::Text);
+    const QRect rect = option.rect.adjusted(horizontalPadding, 0, -horizontalPadding, 0);
+    const QFontMetrics& metrics = option.fontMetrics;
+    const int textTop = rect.top() + (rect.height() - metrics.height()) / 2;
+
+    painter->save();
+    painter->setClipRect(option.rect);
+    painter->setFont(option.font);
+    painter->setPen(color);
+    if (const QTextDocument* document = model->descriptionDocument(index)) {
+        const QString prefix = QStringLiteral("- ");
+        painter->drawText(QRect(rect.left(), textTop, rect.width(), metrics.height()), Qt::AlignLeft | Qt::TextSingleLine, prefix);
+        const int left = rect.left() + metrics.horizontalAdvance(prefix);
+        // One line: whatever the description holds below its first line is cut off.
+        const QRect area(left, rect.top(), std::max(0, rect.right() - left), rect.height());
+        painter->setClipRect(area, Qt::IntersectClip);
+        painter->translate(left, textTop);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.palette = option.palette;
+        context.palette.setColor(QPalette::Text, color);
+        context.clip = QRectF(0, 0, area.width(), area.height());
+        if (document->defaultFont() != option.font) const_cast<QTextDocument*>(document)->setDefaultFont(option.font);
+        document->documentLayout()->draw(painter, context);
+    } else {
+        const QString text = index.data(Qt::DisplayRole).toString();
+        painter->drawText(QRect(rect.left(), textTop, rect.width(), metrics.height()), Qt::AlignLeft | Qt::TextSingleLine,
+                          metrics.elidedText(text, Qt::ElideRight, rect.width()));
+    }
+    painter->restore();
+}
+
+} // namespace tavlin

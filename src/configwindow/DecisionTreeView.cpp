@@ -1,0 +1,276 @@
+#include "configwindow/DecisionTreeView.h"
+
+#include <QtGui/QKeyEvent>
+#include <QtGui/QMouseEvent>
+#include <QtGui/QPainter>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QScrollBar>
+
+#include "configwindow/DecisionTreeDelegate.h"
+
+namespace tavlin {
+
+namespace {
+constexpr int levelIndentation = 20;
+const QColor borderColor(0, 122, 255);
+} // namespace
+
+DecisionTreeView::DecisionTreeView(ConfigurationWindowModel& windowModel, Selection& selection, QWidget* parent)
+    : QTreeView(parent), windowModel_(windowModel), selection_(selection) {
+    treeModel_ = new DecisionTreeModel(windowModel_, this);
+    setModel(treeModel_);
+    setItemDelegate(new DecisionTreeDelegate([this](const QModelIndex& index) { return isHighlighted(index); }, this));
+    setHeaderHidden(true);
+    setIndentation(levelIndentation);
+    setUniformRowHeights(true);
+    // Per-pixel scrolling asks every row for its height.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setExpandsOnDoubleClick(false);
+    setItemsExpandable(true);
+    setDragEnabled(false);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Decision Tree"));
+    setAccessibleDescription(QStringLiteral("The decision tree: actions and chances, one per row"));
+
+    connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+        if (restoring_) return;
+        if (const auto* row = treeModel_->row(index); row && row->chance) collapsed_.insert(row->chance->id);
+    });
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        if (restoring_) return;
+        if (const auto* row = treeModel_->row(index); row && row->chance) collapsed_.erase(row->chance->id);
+    });
+    connect(treeModel_, &QAbstractItemModel::modelAboutToBeReset, this, [this] { rememberState(); });
+    connect(treeModel_, &QAbstractItemModel::modelReset, this, [this] { restoreState(); });
+    selectionToken_ = selection_.addObserver([this] { selectionChanged(); });
+    restoreState();
+}
+
+DecisionTreeView::~DecisionTreeView() { selection_.removeObserver(selectionToken_); }
+
+void DecisionTreeView::setShowDecisionBorder(bool show) {
+    if (show == showDecisionBorder_) return;
+    showDecisionBorder_ = show;
+    viewport()->update();
+}
+
+bool DecisionTreeView::isHighlighted(const QModelIndex& index) const {
+    const auto& selection = selection_.current();
+    const auto* row = treeModel_->row(index);
+    if (!selection || !row) return false;
+    if (const auto* action = selection->action()) return treeModel_->rows().actionRow(action->action.id) == row;
+    const auto* chance = treeModel_->rows().chanceRow(selection->chance()->chanceID);
+    for (; row && chance; row = row->parent)
+        if (row == chance) return true;
+    return false;
+}
+
+void DecisionTreeView::selectionChanged() {
+    // During a change the rows are being rebuilt; the reset repaints anyway.
+    viewport()->update();
+}
+
+void DecisionTreeView::rememberState() {
+    currentItem_.reset();
+    if (const auto* row = treeModel_->row(currentIndex())) {
+        if (row->chance) currentItem_ = std::make_pair(true, row->chance->id);
+        else currentItem_ = std::make_pair(false, row->action().id);
+    }
+    scrollPosition_ = verticalScrollBar()->value();
+}
+
+void DecisionTreeView::restoreState() {
+    restoring_ = true;
+    expandAll();
+    // Forget chances that are gone, and collapse the others again.
+    std::unordered_set<Uuid> stillThere;
+    for (const Uuid& id : collapsed_) {
+        const QModelIndex index = treeModel_->chanceIndex(id);
+        if (!index.isValid()) continue;
+        stillThere.insert(id);
+        collapse(index);
+    }
+    collapsed_ = std::move(stillThere);
+    if (currentItem_) {
+        const QModelIndex index = currentItem_->first ? treeModel_->chanceIndex(currentItem_->second)
+                                                      : treeModel_->actionIndex(currentItem_->second);
+        if (index.isValid()) selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    }
+    verticalScrollBar()->setValue(scrollPosition_);
+    restoring_ = false;
+}
+
+void DecisionTreeView::selectRow(const QModelIndex& index) {
+    const auto* row = treeModel_->row(index);
+    if (!row) {
+        selection_.clear();
+        return;
+    }
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    if (row->chance) selection_.selectChance(row->chance->id);
+    else selection_.selectAction(row->action().id);
+}
+
+void DecisionTreeView::activateRow(const QModelIndex& index) {
+    const auto* row = treeModel_->row(index);
+    if (!row) return;
+    selectRow(index);
+    if (commandHandler_) commandHandler_(row->chance ? CommandKind::editPattern : CommandKind::editAction);
+}
+
+bool DecisionTreeView::isOnArrow(const QModelIndex& index, const QPoint& position) const {
+    if (!index.isValid() || !treeModel_->hasChildren(index)) return false;
+    const QRect item = visualRect(index);
+    return position.x() < item.left() && position.x() >= item.left() - indentation();
+}
+
+void DecisionTreeView::mousePressEvent(QMouseEvent* event) {
+    // Qt's own handling would select and start drags; the right button never selects.
+    pressed_ = false;
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (isOnArrow(index, event->position().toPoint())) {
+        setExpanded(index, !isExpanded(index));
+        event->accept();
+        return;
+    }
+    pressed_ = true;
+    dragged_ = false;
+    pressPosition_ = event->position().toPoint();
+    pressIndex_ = index;
+    event->accept();
+}
+
+void DecisionTreeView::mouseMoveEvent(QMouseEvent* event) {
+    if (pressed_ && (event->position().toPoint() - pressPosition_).manhattanLength() >= QApplication::startDragDistance())
+        dragged_ = true;
+    event->accept();
+}
+
+void DecisionTreeView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && pressed_ && !dragged_) selectRow(indexAt(event->position().toPoint()));
+    pressed_ = false;
+    event->accept();
+}
+
+void DecisionTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (isOnArrow(index, event->position().toPoint())) {
+        setExpanded(index, !isExpanded(index));
+    } else if (index.isValid()) {
+        activateRow(index);
+    }
+    pressed_ = false;
+    event->accept();
+}
+
+void DecisionTreeView::keyPressEvent(QKeyEvent* event) {
+    const QModelIndex current = currentIndex();
+    std::optional<CursorAction> move;
+    switch (event->key()) {
+    case Qt::Key_Up: move = MoveUp; break;
+    case Qt::Key_Down: move = MoveDown; break;
+    case Qt::Key_Home: move = MoveHome; break;
+    case Qt::Key_End: move = MoveEnd; break;
+    case Qt::Key_PageUp: move = MovePageUp; break;
+    case Qt::Key_PageDown: move = MovePageDown; break;
+    case Qt::Key_Left:
+        if (current.isValid() && isExpanded(current)) collapse(current);
+        event->accept();
+        return;
+    case Qt::Key_Right:
+        if (current.isValid() && treeModel_->hasChildren(current)) expand(current);
+        event->accept();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        activateRow(current.isValid() ? current : QModelIndex());
+        event->accept();
+        return;
+    case Qt::Key_Menu:
+        emit customContextMenuRequested(contextMenuPosition());
+        event->accept();
+        return;
+    case Qt::Key_F10:
+        if (event->modifiers() & Qt::ShiftModifier) {
+            emit customContextMenuRequested(contextMenuPosition());
+            event->accept();
+            return;
+        }
+        break;
+    default: break;
+    }
+    if (!move) {
+        // No key deletes: there is no confirmation and no undo.
+        event->ignore();
+        return;
+    }
+    QModelIndex next = current.isValid() ? moveCursor(*move, event->modifiers()) : treeModel_->index(0, 0);
+    if (!next.isValid()) next = current;
+    if (next.isValid()) {
+        selectRow(next);
+        scrollTo(next);
+    }
+    event->accept();
+}
+
+QPoint DecisionTreeView::contextMenuPosition() const {
+    const QRect rect = visualRect(currentIndex());
+    // The signal's position is in the viewport's coordinates, as for a mouse request.
+    return rect.isValid() ? rect.bottomLeft() : QPoint(0, 0);
+}
+
+void DecisionTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const QRect rowRect(0, option.rect.top(), viewport()->width(), option.rect.height());
+    QStyleOptionViewItem plain = option;
+    plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
+    if (isHighlighted(index)) painter->fillRect(rowRect, option.palette.color(QPalette::Highlight));
+    QTreeView::drawRow(painter, plain, index);
+    if (showDecisionBorder_) drawBorders(painter, rowRect, index);
+}
+
+// Each decision gets a frame round its rows: its left and right edges on every row it holds, its
+// top over its first row and its bottom under its last visible one. An empty decision of an
+// expanded chance is a line under the chance's row.
+void DecisionTreeView::drawBorders(QPainter* painter, const QRect& rowRect, const QModelIndex& index) const {
+    const auto* row = treeModel_->row(index);
+    if (!row) return;
+    const auto& rows = treeModel_->rows();
+    painter->save();
+    painter->setPen(QPen(borderColor, 1));
+    const int top = rowRect.top();
+    const int bottom = rowRect.bottom();
+    const int right = rowRect.right();
+
+    // Whether this row is the last visible one of the decision at each level, from its own up.
+    const bool open = treeModel_->hasChildren(index) && isExpanded(index);
+    bool lastSoFar = !open;
+    const DecisionTreeRows::Row* level = row;
+    for (int depth = row->depth; depth >= 0; --depth) {
+        const int left = depth * levelIndentation;
+        const int edge = right - depth;
+        painter->drawLine(left, top, left, bottom);
+        painter->drawLine(edge, top, edge, bottom);
+        if (depth == row->depth && row->row == 0) painter->drawLine(left, top, edge, top);
+        lastSoFar = lastSoFar && level && level->isLastChild(rows);
+        if (lastSoFar) painter->drawLine(left, bottom, edge, bottom);
+        level = level ? level->parent : nullptr;
+    }
+    if (row->chance && row->chance->decision && row->children.empty() && !collapsed_.count(row->chance->id)) {
+        const int left = (row->depth + 1) * levelIndentation;
+        painter->drawLine(left, bottom, right - row->depth - 1, bottom);
+    }
+    painter->restore();
+}
+
+} // namespace tavlin

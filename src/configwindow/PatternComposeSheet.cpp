@@ -1,0 +1,148 @@
+#include "configwindow/PatternComposeSheet.h"
+
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QStackedWidget>
+#include <QtWidgets/QVBoxLayout>
+
+#include "model/KeyNames.h"
+#include "platform/Regex.h"
+
+namespace tavlin {
+
+namespace {
+using PK = Pattern::ConfigurationKind;
+QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+} // namespace
+
+PatternComposeSheet::PatternComposeSheet(PatternSheetItem item, QWidget* parent)
+    : QDialog(parent), item_(std::move(item)), currentKind_(item_.startKind()), params_(item_.paramsByKind) {
+    setWindowTitle(QStringLiteral("Pattern"));
+    setAccessibleName(QStringLiteral("Pattern"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* kindRow = new QHBoxLayout();
+    auto* kindLabel = new QLabel(QStringLiteral("Kind: "), this);
+    kindPicker_ = new QComboBox(this);
+    kindPicker_->setAccessibleName(QStringLiteral("Kind"));
+    kindLabel->setBuddy(kindPicker_);
+    for (const PK kind : item_.allPatternKinds) kindPicker_->addItem(qString(patternKindTitle(kind)), static_cast<int>(kind));
+    kindPicker_->setCurrentIndex(kindPicker_->findData(static_cast<int>(currentKind_)));
+    connect(kindPicker_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0) return;
+        currentKind_ = static_cast<PK>(kindPicker_->itemData(index).toInt());
+        showEditor();
+    });
+    kindRow->addWidget(kindLabel);
+    kindRow->addWidget(kindPicker_, 1);
+    layout->addLayout(kindRow);
+
+    editors_ = new QStackedWidget(this);
+    keyEditor_ = new QWidget(editors_);
+    auto* keyRow = new QHBoxLayout(keyEditor_);
+    keyRow->setContentsMargins(0, 0, 0, 0);
+    auto* keyLabel = new QLabel(QStringLiteral("Key: "), keyEditor_);
+    keyPicker_ = new QComboBox(keyEditor_);
+    keyPicker_->setAccessibleName(QStringLiteral("Key"));
+    keyLabel->setBuddy(keyPicker_);
+    for (const int code : sortedAvailableKeyCodes()) keyPicker_->addItem(qString(keyName(code)), code);
+    keyList_ = new QLabel(keyEditor_);
+    keyList_->setTextFormat(Qt::PlainText);
+    keyRow->addWidget(keyLabel);
+    keyRow->addWidget(keyPicker_, 1);
+    keyRow->addWidget(keyList_, 1);
+    connect(keyPicker_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0) return;
+        params_[PK::key] = {PatternParams::key{{keyPicker_->itemData(index).toInt()}}};
+        update();
+    });
+
+    messageEditor_ = new QWidget(editors_);
+    auto* messageColumn = new QVBoxLayout(messageEditor_);
+    messageColumn->setContentsMargins(0, 0, 0, 0);
+    regexField_ = new QLineEdit(messageEditor_);
+    regexField_->setPlaceholderText(QStringLiteral("Regular Expression"));
+    regexField_->setAccessibleName(QStringLiteral("Regular Expression"));
+    regexProblem_ = new QLabel(messageEditor_);
+    regexProblem_->setTextFormat(Qt::PlainText);
+    regexProblem_->setWordWrap(true);
+    regexProblem_->setAccessibleName(QStringLiteral("Regular Expression Problem"));
+    messageColumn->addWidget(regexField_);
+    messageColumn->addWidget(regexProblem_);
+    if (const auto* message = std::get_if<PatternParams::message>(&params_[PK::message].value))
+        regexField_->setText(qString(message->regex));
+    connect(regexField_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        params_[PK::message] = {PatternParams::message{text.toStdString()}};
+        update();
+    });
+
+    noEditor_ = new QWidget(editors_);
+    editors_->addWidget(keyEditor_);
+    editors_->addWidget(messageEditor_);
+    editors_->addWidget(noEditor_);
+    layout->addWidget(editors_);
+
+    auto* buttons = new QHBoxLayout();
+    saveButton_ = new QPushButton(QStringLiteral("Save"), this);
+    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+    saveButton_->setAccessibleName(QStringLiteral("Save"));
+    cancelButton_->setAccessibleName(QStringLiteral("Cancel"));
+    saveButton_->setDefault(true);
+    cancelButton_->setAutoDefault(false);
+    connect(saveButton_, &QPushButton::clicked, this, &PatternComposeSheet::confirm);
+    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
+    buttons->addStretch();
+    buttons->addWidget(saveButton_);
+    buttons->addWidget(cancelButton_);
+    buttons->addStretch();
+    layout->addLayout(buttons);
+    showEditor();
+}
+
+void PatternComposeSheet::showEditor() {
+    if (currentKind_ == PK::key) {
+        editors_->setCurrentWidget(keyEditor_);
+        const auto* key = std::get_if<PatternParams::key>(&params_[PK::key].value);
+        const bool single = key && key->allowedKeyCodes.size() == 1;
+        keyPicker_->setVisible(single);
+        keyList_->setVisible(!single);
+        if (single) {
+            const QSignalBlocker blocker(keyPicker_);
+            keyPicker_->setCurrentIndex(keyPicker_->findData(key->allowedKeyCodes.front()));
+        } else {
+            // Several keys (or none) cannot be changed here; Save keeps them.
+            QStringList names;
+            for (const auto& name : keyNames(key ? key->allowedKeyCodes : std::vector<int>{}))
+                names << qString(quotedText(name));
+            keyList_->setText(QLatin1Char('[') + names.join(QStringLiteral(", ")) + QLatin1Char(']'));
+            keyList_->setAccessibleName(keyList_->text());
+        }
+    } else if (currentKind_ == PK::message) {
+        editors_->setCurrentWidget(messageEditor_);
+    } else {
+        editors_->setCurrentWidget(noEditor_);
+    }
+    update();
+}
+
+void PatternComposeSheet::update() {
+    // An expression that does not compile is saved as typed all the same; the reason is shown.
+    std::string problem;
+    if (const auto* message = std::get_if<PatternParams::message>(&params_[PK::message].value))
+        if (!message->regex.empty()) Regex::compile(message->regex, &problem);
+    regexProblem_->setText(qString(problem));
+    regexProblem_->setVisible(!problem.empty());
+    saveButton_->setEnabled(params_.count(currentKind_) || currentKind_ == PK::alwaysMatch);
+}
+
+void PatternComposeSheet::confirm() {
+    const auto pattern = makePattern(currentKind_, params_);
+    if (!pattern) return;
+    if (item_.newPatternHandler) item_.newPatternHandler(*pattern);
+    accept();
+}
+
+} // namespace tavlin

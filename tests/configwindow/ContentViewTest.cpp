@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include <QtGui/QImage>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QScrollBar>
+#include <QtCore/QTimer>
+#include <QtCore/QEventLoop>
+#include <QtWidgets/QStackedWidget>
+
+#include "configwindow/ContentViewHarness.h"
+#include "model/Settings.h"
+
+namespace tavlin {
+namespace {
+
+using namespace test;
+
+using ContentViewPagesTest = ContentViewTest;
+
+TEST_F(ContentViewPagesTest, TheThreePagesFollowTheModel) {
+    open(R"({"authorInfo": "made from flat_rows here", "hotKeys": [], "decision": {"actions": [], "chances": []}})");
+    EXPECT_EQ(view_->pages()->currentWidget(), view_->flatEditorPage());
+    EXPECT_FALSE(view_->bottomBar()->isVisible());
+}
+
+TEST_F(ContentViewPagesTest, ABrokenFileShowsItsErrorWithUsableFileButtonsAndIsLeftAlone) {
+    AlertRecorder alerts;
+    open("{}");
+    EXPECT_EQ(view_->pages()->currentWidget(), view_->errorPage());
+    EXPECT_FALSE(view_->errorLabel()->text().isEmpty());
+    EXPECT_TRUE(view_->errorLabel()->wordWrap());
+    ASSERT_TRUE(view_->bottomBar()->isVisible());
+    EXPECT_TRUE(view_->openFileButton()->isEnabled());
+    EXPECT_FALSE(view_->makeContextMenu());
+
+    QTest::mouseClick(view_->openFileButton(), Qt::LeftButton);
+    ASSERT_EQ(workspace_.openedURLs.size(), 1u);
+    // The folder is opened, never the file itself.
+    EXPECT_EQ(workspace_.openedURLs[0], "file://" + configurationFile().parent_path().string() + "/");
+
+    // Reload of a file still broken: both alerts' worth of reports, the file untouched.
+    QTest::mouseClick(view_->reloadFileButton(), Qt::LeftButton);
+    EXPECT_EQ(fileText(), "{}");
+    ASSERT_FALSE(alerts.alerts.empty());
+    EXPECT_EQ(alerts.alerts.back().first, "Failed to save configuration");
+
+    writeFile(configurationFile(), smallTreeText());
+    QTest::mouseClick(view_->reloadFileButton(), Qt::LeftButton);
+    EXPECT_EQ(view_->pages()->currentWidget(), view_->treePage());
+    EXPECT_EQ(textAt({0}), "- Notification (title: \"a\")");
+}
+
+TEST_F(ContentViewPagesTest, AnEmptyTreeOffersTheSampleWhichFillsItAgainAndAgain) {
+    open(R"({"hotKeys": [], "decision": {"actions": [], "chances": []}})");
+    ASSERT_TRUE(view_->loadSampleButton()->isVisible());
+    ASSERT_TRUE(view_->makeContextMenu()); // still there for the root commands
+    QTest::mouseClick(view_->loadSampleButton(), Qt::LeftButton);
+    EXPECT_TRUE(tree().isVisible());
+    EXPECT_GT(rows().rowCount(), 0);
+    model_->applyChange([&] {
+        model_->rootDecision()->actions.clear();
+        model_->rootDecision()->chances.clear();
+    });
+    ASSERT_TRUE(view_->loadSampleButton()->isVisible());
+    QTest::mouseClick(view_->loadSampleButton(), Qt::LeftButton);
+    EXPECT_GT(stored()->chances.size(), 0u);
+}
+
+using TreeViewTest = ContentViewTest;
+
+TEST_F(TreeViewTest, RowsInOrderIndentedPerLevel) {
+    open(smallTreeText());
+    EXPECT_EQ(textAt({0}), "- Notification (title: \"a\")");
+    EXPECT_EQ(textAt({2}), "- Notification (title: \"c\")");
+    EXPECT_EQ(textAt({3}), "• Message (regex: \"m\")");
+    EXPECT_EQ(textAt({4}), "• Key: A");
+    EXPECT_EQ(textAt({4, 0}), "- Open Finder");
+    EXPECT_EQ(textAt({4, 1}), "• Key: B");
+    EXPECT_EQ(rowAt({4, 1}).data(Qt::AccessibleTextRole).toString(), "• Key: B");
+    EXPECT_EQ(tree().visualRect(rowAt({4, 0})).left() - tree().visualRect(rowAt({4})).left(), 20);
+    // Every chance starts expanded.
+    EXPECT_TRUE(tree().isExpanded(rowAt({4})));
+}
+
+TEST_F(TreeViewTest, ClicksSelectRightClicksDoNotAndBlankSpaceClears) {
+    open(smallTreeText());
+    click(rowAt({4}));
+    ASSERT_TRUE(selection_->current() && selection_->current()->chance());
+    // The chance's whole block is highlighted, nothing else.
+    EXPECT_TRUE(tree().isHighlighted(rowAt({4})));
+    EXPECT_TRUE(tree().isHighlighted(rowAt({4, 1})));
+    EXPECT_FALSE(tree().isHighlighted(rowAt({3})));
+    EXPECT_EQ(view_->nodeEditMenuEntries()[9].enabled, true); // "Edit Pattern"
+
+    click(rowAt({1}), Qt::RightButton);
+    EXPECT_TRUE(selection_->current()->chance());
+
+    click(rowAt({1}));
+    ASSERT_TRUE(selection_->current()->action());
+    EXPECT_EQ(titleOf(selection_->current()->action()->action), "b");
+    EXPECT_TRUE(tree().isHighlighted(rowAt({1})));
+    EXPECT_FALSE(tree().isHighlighted(rowAt({0})));
+
+    QTest::mouseClick(tree().viewport(), Qt::LeftButton, {}, QPoint(10, tree().viewport()->height() - 5));
+    EXPECT_FALSE(selection_->current());
+    std::unique_ptr<QMenu> menu(view_->makeContextMenu());
+    ASSERT_EQ(menu->actions().size(), 4);
+    EXPECT_EQ(menu->actions()[0]->text(), "Root");
+    EXPECT_FALSE(menu->actions()[0]->isEnabled());
+}
+
+TEST_F(TreeViewTest, TheArrowTogglesWithoutSelectingAndExpansionSurvivesAnEdit) {
+    open(smallTreeText());
+    const QModelIndex keyA = rowAt({4});
+    const QRect rect = tree().visualRect(keyA);
+    QTest::mouseClick(tree().viewport(), Qt::LeftButton, {}, QPoint(rect.left() - 10, rect.center().y()));
+    EXPECT_FALSE(tree().isExpanded(keyA));
+    EXPECT_FALSE(selection_->current());
+
+    click(rowAt({0}));
+    triggerContextEntry("DELETE Action");
+    EXPECT_FALSE(tree().isExpanded(rowAt({3})));
+    EXPECT_EQ(textAt({3}), "• Key: A");
+}
+
+TEST_F(TreeViewTest, KeysMoveTheSelectionFoldAndOpenButNeverDelete) {
+    open(smallTreeText());
+    tree().setFocus();
+    click(rowAt({0}));
+    QTest::keyClick(&tree(), Qt::Key_Down);
+    EXPECT_EQ(titleOf(selection_->current()->action()->action), "b");
+    QTest::keyClick(&tree(), Qt::Key_End);
+    EXPECT_EQ(DecisionTreeRows::chanceText(*rows().row(rowAt({4, 1}))->chance), "• Key: B");
+    EXPECT_EQ(selection_->current()->chance()->chanceID, rows().row(rowAt({4, 1}))->chance->id);
+    QTest::keyClick(&tree(), Qt::Key_Home);
+    QTest::keyClick(&tree(), Qt::Key_Delete);
+    QTest::keyClick(&tree(), Qt::Key_Backspace);
+    EXPECT_EQ(model_->rootDecision()->actions.size(), 3u);
+    EXPECT_EQ(titleOf(selection_->current()->action()->action), "a");
+
+    click(rowAt({4}));
+    QTest::keyClick(&tree(), Qt::Key_Left);
+    EXPECT_FALSE(tree().isExpanded(rowAt({4})));
+    QTest::keyClick(&tree(), Qt::Key_Right);
+    EXPECT_TRUE(tree().isExpanded(rowAt({4})));
+
+    QTest::keyClick(&tree(), Qt::Key_Return);
+    ASSERT_TRUE(view_->openSheet());
+    EXPECT_EQ(view_->openSheet()->windowTitle(), "Pattern");
+}
+
+TEST_F(TreeViewTest, BordersFollowTheSettingWhereverItChanges) {
+    open(smallTreeText());
+    EXPECT_FALSE(tree().showDecisionBorder());
+    view_->decisionBorderToggle()->click();
+    EXPECT_TRUE(settings::showDecisionBorder());
+    EXPECT_TRUE(tree().showDecisionBorder());
+    settings::appGroupStore()->set(settings::keys::showDecisionBorder, false);
+    EXPECT_FALSE(view_->decisionBorderToggle()->isChecked());
+    EXPECT_FALSE(tree().showDecisionBorder());
+
+    // Drawn in the border blue when on.
+    settings::appGroupStore()->set(settings::keys::showDecisionBorder, true);
+    const QImage image = tree().viewport()->grab().toImage();
+    bool blue = false;
+    for (int y = 0; y < image.height() && !blue; ++y)
+        blue = image.pixelColor(0, y) == QColor(0, 122, 255);
+    EXPECT_TRUE(blue);
+}
+
+TEST_F(TreeViewTest, DescriptionsLoadNothingAndStayOneLine) {
+    const std::string huge(100000, 'x');
+    open(R"({"hotKeys": [], "decision": {"actions": [
+      {"sleep": {}, "description": "![a](/dev/zero) <img src=\"/dev/zero\"> <script>x()</script> [link](file:///etc/passwd) **bold**"},
+      {"sleep": {}, "description": "line one\n\nline two"},
+      {"sleep": {}, "description": ")" + huge + R"("},
+      {"sleep": {}, "description": "**bold** and _more_"}
+    ], "chances": []}})");
+    EXPECT_EQ(textAt({1}), "- line one line two");
+    EXPECT_FALSE(textAt({0}).contains("<script>"));
+    EXPECT_EQ(textAt({3}), "- bold and more");
+    const int height = tree().visualRect(rowAt({3})).height();
+    for (int row = 0; row < 3; ++row) EXPECT_EQ(tree().visualRect(rowAt({row})).height(), height);
+    // Painting renders them; nothing is read from /dev/zero (that would never end).
+    tree().viewport()->grab();
+    click(rowAt({0}));
+    QTest::keyClick(&tree(), Qt::Key_Return);
+    ASSERT_TRUE(view_->openSheet());
+}
+
+TEST_F(TreeViewTest, TheQuitLinkShowsWithTheDockIconHiddenAndEndsTheLoopWithZero) {
+    open(smallTreeText());
+    EXPECT_FALSE(view_->quitButton()->isVisible());
+    settings::appGroupStore()->set(settings::keys::hideDockIcon, true);
+    ASSERT_TRUE(view_->quitButton()->isVisible());
+    EXPECT_TRUE(view_->quitButton()->text().startsWith("Quit "));
+    QEventLoop loop;
+    QTimer::singleShot(0, view_->quitButton(), [this] { view_->quitButton()->click(); });
+    QTimer::singleShot(30000, &loop, [&loop] { loop.exit(1); });
+    EXPECT_EQ(loop.exec(), 0);
+}
+
+TEST_F(TreeViewTest, AVeryDeepTreeOpensAndScrolls) {
+    open(R"({"hotKeys": [], "decision": {"actions": [], "chances": []}})");
+    auto deep = Decision::make();
+    auto decision = deep;
+    for (int level = 0; level < 250; ++level) {
+        auto child = Decision::make({Action(Action::Kind::sleep{})});
+        decision->chances.push_back(Chance::make(Pattern(Pattern::Kind::alwaysMatch{}), child));
+        decision = child;
+    }
+    model_->applyChange([&] { model_->configuration()->decision = deep; });
+    tree().setFocus();
+    click(rowAt({0}));
+    QTest::keyClick(&tree(), Qt::Key_End);
+    EXPECT_GT(tree().verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(selection_->current() && selection_->current()->action());
+    tree().viewport()->grab();
+}
+
+} // namespace
+} // namespace tavlin
