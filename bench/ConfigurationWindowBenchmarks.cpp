@@ -1,0 +1,143 @@
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include <unistd.h>
+
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QScrollBar>
+
+#include "SampleTree.h"
+#include "configwindow/ConfigurationWindowContentView.h"
+#include "configwindow/DecisionTreeView.h"
+#include "model/Configuration.h"
+#include "platform/Alerts.h"
+
+// The configuration window on the 10,000-chance sample tree, offscreen: opening it, editing it
+// (the view rebuilt with expansion, selection and scroll restored), saving, and collapsing.
+namespace tavlin::bench {
+namespace {
+
+std::shared_ptr<Configuration> sampleConfiguration() {
+    return std::make_shared<Configuration>(std::nullopt, std::vector<HotKey>{}, sampleTree());
+}
+
+double residentMegabytes() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// One window's content over its own model and selection.
+struct Window {
+    ConfigurationWindowModel model{sampleConfiguration()};
+    Selection selection{model};
+    ConfigurationWindowContentView view{model, selection, nullptr};
+
+    Window() { view.resize(720, 500); }
+    DecisionTreeView& tree() { return *view.treeView(); }
+    void paint() { view.grab(); }
+};
+
+void BM_ContentToFirstPaint(benchmark::State& state) {
+    for (auto _ : state) {
+        Window window;
+        window.view.show();
+        window.paint();
+        state.PauseTiming();
+        window.view.hide();
+        state.counters["resident_MB"] = residentMegabytes();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ContentToFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// An edit as the executor makes it: the change, the save, the reset with everything restored
+// and the repaint. The save alone is measured below.
+void editBenchmark(benchmark::State& state, const std::function<void(Decision& root)>& edit) {
+    Window window;
+    window.view.show();
+    // Somewhere in the middle: a chance collapsed, a row current and selected, scrolled down.
+    auto& tree = window.tree();
+    const QModelIndex fifth = tree.treeModel().index(5, 0);
+    tree.collapse(tree.treeModel().index(2, 0));
+    tree.setCurrentIndex(fifth);
+    window.selection.selectChance(tree.treeModel().row(fifth)->chance->id);
+    tree.verticalScrollBar()->setValue(tree.verticalScrollBar()->maximum() / 2);
+    window.paint();
+    for (auto _ : state) {
+        window.model.applyChange([&] { edit(*window.model.rootDecision()); });
+        window.paint();
+    }
+}
+
+void BM_EditInsertWithSaveAndRepaint(benchmark::State& state) {
+    editBenchmark(state, [](Decision& root) { root.actions.push_back(Action(Action::Kind::openFinder{})); });
+}
+BENCHMARK(BM_EditInsertWithSaveAndRepaint)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_EditDeleteWithSaveAndRepaint(benchmark::State& state) {
+    editBenchmark(state, [](Decision& root) {
+        auto& chances = root.chances[9]->decision->chances;
+        if (!chances.empty()) chances.pop_back();
+    });
+}
+BENCHMARK(BM_EditDeleteWithSaveAndRepaint)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_EditSortWithSaveAndRepaint(benchmark::State& state) {
+    editBenchmark(state, [](Decision& root) {
+        auto sorted = root.sortedByPattern();
+        root.chances = sorted->chances;
+    });
+}
+BENCHMARK(BM_EditSortWithSaveAndRepaint)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The save on its own, to tell it apart from the view's share of an edit.
+void BM_Save(benchmark::State& state) {
+    ConfigurationWindowModel model(sampleConfiguration());
+    for (auto _ : state) model.save();
+    state.counters["file_MB"] = static_cast<double>(sampleTreeText().size()) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_CollapseThousandDescendants(benchmark::State& state) {
+    Window window;
+    window.view.show();
+    window.paint();
+    auto& tree = window.tree();
+    const QModelIndex first = tree.treeModel().index(0, 0);
+    for (auto _ : state) {
+        tree.collapse(first);
+        window.tree().viewport()->repaint();
+        state.PauseTiming();
+        tree.expand(first);
+        window.tree().viewport()->repaint();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_CollapseThousandDescendants)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+} // namespace
+} // namespace tavlin::bench
+
+int main(int argc, char** argv) {
+    // Saves go to a folder of its own, never to the user's configuration.
+    std::string folder = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
+    if (::mkdtemp(folder.data()) == nullptr) return 1;
+    ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    tavlin::setAlertPresenter([](const std::string& message, const std::string& informative) {
+        std::fprintf(stderr, "%s: %s\n", message.c_str(), informative.c_str());
+    });
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::filesystem::remove_all(folder);
+    return 0;
+}
