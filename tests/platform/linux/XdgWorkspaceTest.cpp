@@ -85,6 +85,23 @@ TEST_F(XdgWorkspaceOpenURL, AnswersByTheExitStatusOfXdgOpen) {
     EXPECT_TRUE(zombieChildren().empty());
 }
 
+TEST_F(XdgWorkspaceOpenURL, RevealingAFileAsksTheFileManagerElseOpensItsFolderNeverTheFile) {
+    writeExecutable(bin_ / "xdg-open", recorderScript(records_, 0));
+    std::vector<std::string> asked;
+    workspace_->setShowItems([&](const std::string& uri) {
+        asked.push_back(uri);
+        return true;
+    });
+    workspace_->activateFileViewerSelecting("/tmp/a b/configuration.json");
+    EXPECT_EQ(asked, (std::vector<std::string>{"file:///tmp/a%20b/configuration.json"}));
+    EXPECT_TRUE(recordedRuns(records_).empty());
+
+    // No file manager on the bus: the folder that holds the file.
+    workspace_->setShowItems([](const std::string&) { return false; });
+    workspace_->activateFileViewerSelecting("/tmp/a b/configuration.json");
+    EXPECT_EQ(recordedRuns(records_), (Runs{{"file:///tmp/a%20b/"}}));
+}
+
 TEST_F(XdgWorkspaceOpenURL, HandsTheUrlOverLiterallyWithNoShell) {
     writeExecutable(bin_ / "xdg-open", recorderScript(records_, 0));
     const fs::path marker = root_ / "marker";
