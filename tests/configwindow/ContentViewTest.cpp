@@ -151,6 +151,24 @@ TEST_F(TreeViewTest, KeysMoveTheSelectionFoldAndOpenButNeverDelete) {
     EXPECT_EQ(view_->openSheet()->windowTitle(), "Pattern");
 }
 
+TEST_F(TreeViewTest, TheMenuKeyAndShiftF10OpenTheContextMenuOfTheSelection) {
+    open(smallTreeText());
+    click(rowAt({1}));
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
+                                         std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
+        QTest::keyClick(&tree(), key, modifiers);
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr, 30000);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        EXPECT_EQ(menu->actions()[0]->text(), "- Notification (title: \"b\")");
+        EXPECT_FALSE(menu->actions()[0]->isEnabled());
+        EXPECT_EQ(menu->actions().back()->text(), "DELETE Action");
+        menu->close();
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::activePopupWidget() == nullptr, 30000);
+    }
+    // Still the same row: opening the menu selects nothing.
+    EXPECT_EQ(titleOf(selection_->current()->action()->action), "b");
+}
+
 TEST_F(TreeViewTest, BordersFollowTheSettingWhereverItChanges) {
     open(smallTreeText());
     EXPECT_FALSE(tree().showDecisionBorder());
