@@ -211,6 +211,18 @@ TEST_F(CommandsTest, TheSortQuestionConfirmsByDefaultAndCancelsWithEscape) {
     EXPECT_FALSE(*answer);
 }
 
+TEST_F(CommandsTest, AKindNotOfferedNowIsEditedUnderABlankChoice) {
+    open(R"({"hotKeys": [], "decision": {"actions": [{"continueFromInterruption": {"delay": 2}}], "chances": []}})");
+    click(rowAt({0}));
+    choose("Edit Action");
+    ASSERT_TRUE(actionSheet());
+    EXPECT_EQ(actionSheet()->kindPicker()->currentIndex(), -1);
+    EXPECT_EQ(actionSheet()->currentKind(), ActionConfigurationKind::continueFromInterruption);
+    ASSERT_TRUE(actionSheet()->saveButton()->isEnabled());
+    QTest::mouseClick(actionSheet()->saveButton(), Qt::LeftButton);
+    EXPECT_EQ(stored()->actions[0].kind, Action::Kind(Action::Kind::continueFromInterruption{2}));
+}
+
 TEST_F(CommandsTest, ALoadErrorTurnsEveryCommandIntoAnAlert) {
     AlertRecorder alerts;
     open("[]");
