@@ -191,6 +191,31 @@ TEST_F(AppEndToEndTest, FirstLaunchStoresDefaultRowsAndGeneratesTheConfiguration
     EXPECT_TRUE(app_->stop()) << "SIGTERM should end the application with status 0\n" << app_->outputTail();
 }
 
+TEST_F(AppEndToEndTest, TheConfigurationWindowDeletesARowChosenByKeyboardAndBacksTheFileUp) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(start());
+    const auto window = seat_->giveFocusTo(app_->pid(), "Configuration");
+    ASSERT_TRUE(window);
+    std::this_thread::sleep_for(focusHandOver);
+    constexpr int down = 125;
+    const auto backups = home_->configurationFile().parent_path() / "backup";
+    // A click on the tree's blank space (low in its middle) gives it the keyboard; Down selects
+    // its first row, the chance on A; the context menu there deletes it.
+    seat_->movePointer(window->x + window->width / 2, window->y + window->height / 2);
+    seat_->click();
+    seat_->tap(xKey(down));
+    seat_->click(3);
+    std::this_thread::sleep_for(focusHandOver);
+    for (int step = 0; step < 4; ++step) seat_->tap(xKey(down));
+    seat_->tap(xKey(keycodes::returnKey));
+    ASSERT_TRUE(pollUntil([&] { return std::filesystem::exists(backups); })) << app_->outputTail();
+    const auto stored = nlohmann::json::parse(readFile(home_->configurationFile()), nullptr, false);
+    ASSERT_TRUE(stored.is_object());
+    EXPECT_TRUE(stored["decision"]["chances"].empty()) << stored.dump();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(backups), std::filesystem::directory_iterator()), 1);
+    EXPECT_TRUE(app_->stop());
+}
+
 TEST_F(AppEndToEndTest, ALoneSuperTapAndAKeyCombinationEachOpenTheInputWindow) {
     home_->writeConfiguration(treeConfiguration);
     ASSERT_TRUE(start());

@@ -120,6 +120,7 @@ bool UserSeat::focusIsOnWindowOf(pid_t pid) {
 }
 
 bool UserSeat::takeFocusFrom(pid_t application, std::chrono::milliseconds limit) {
+    keepsFocus_ = true;
     waitUntil([&] { return focusIsOnWindowOf(application); }, limit);
     XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
     return waitUntil([&] {
@@ -141,7 +142,7 @@ void UserSeat::pump() {
             ++counts_.grabs;
         } else if (focus.type == FocusIn && focus.mode == NotifyUngrab) {
             ++counts_.releases;
-        } else if (focus.type == FocusOut) {
+        } else if (focus.type == FocusOut && keepsFocus_) {
             // Someone moved the focus itself: take it back, or the next grab would go unseen.
             XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
             XFlush(display_);
@@ -209,6 +210,24 @@ std::optional<UserSeat::Geometry> UserSeat::shownInputWindow(pid_t pid) {
         const bool isInputWindow = XFetchName(display_, window, &name) && name && std::strcmp(name, "tavlin") == 0;
         if (name) XFree(name);
         if (isInputWindow) return Geometry{attributes.x, attributes.y, attributes.width, attributes.height};
+    }
+    return std::nullopt;
+}
+
+std::optional<UserSeat::Geometry> UserSeat::giveFocusTo(pid_t application, const std::string& title) {
+    for (const Window window : topLevelWindows(display_)) {
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display_, window, &attributes)) continue;
+        if (attributes.map_state != IsViewable || attributes.override_redirect) continue;
+        if (cardinalProperty(display_, window, "_NET_WM_PID") != static_cast<unsigned long>(application)) continue;
+        char* name = nullptr;
+        const bool matches = XFetchName(display_, window, &name) && name && title == name;
+        if (name) XFree(name);
+        if (!matches) continue;
+        keepsFocus_ = false;
+        XSetInputFocus(display_, window, RevertToParent, CurrentTime);
+        XSync(display_, False);
+        return Geometry{attributes.x, attributes.y, attributes.width, attributes.height};
     }
     return std::nullopt;
 }

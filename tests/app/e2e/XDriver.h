@@ -79,6 +79,10 @@ public:
         int x = 0, y = 0, width = 0, height = 0;
     };
     std::optional<Geometry> shownInputWindow(pid_t pid);
+
+    // Gives the input focus to the application's mapped top-level window of that title, and
+    // stops taking it back until takeFocusFrom. Answers the window's geometry when found.
+    std::optional<Geometry> giveFocusTo(pid_t application, const std::string& title);
     // The whole screen as a binary PPM (P6).
     bool saveScreenshot(const std::filesystem::path& path);
 
@@ -90,6 +94,7 @@ private:
     XDisplay* display_;
     unsigned long window_ = 0;
     Counts counts_;
+    bool keepsFocus_ = true;
     std::set<unsigned int> heldKeys_;
     std::set<unsigned int> heldButtons_;
 };
