@@ -76,14 +76,15 @@ ConfigurationWindowContentView::ConfigurationWindowContentView(ConfigurationWind
     build();
     modelToken_ = model_.addObserver({nullptr, [this] { refresh(); }});
     selectionToken_ = selection_.addObserver([this] { rebuildMenu(); });
-    settingsToken_ = settings::appGroupStore()->addObserver([this] { refreshSettings(); });
+    settingsStore_ = settings::appGroupStore();
+    settingsToken_ = settingsStore_->addObserver([this] { refreshSettings(); });
     newestView() = this;
     refresh();
     refreshSettings();
 }
 
 ConfigurationWindowContentView::~ConfigurationWindowContentView() {
-    settings::appGroupStore()->removeObserver(settingsToken_);
+    settingsStore_->removeObserver(settingsToken_);
     selection_.removeObserver(selectionToken_);
     model_.removeObserver(modelToken_);
 }

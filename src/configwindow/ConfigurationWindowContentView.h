@@ -9,6 +9,7 @@
 #include <QtWidgets/QWidget>
 
 #include "configwindow/core/NodeEditCommandExecutor.h"
+#include "platform/UserDefaults.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -96,6 +97,8 @@ private:
     CommandHandler commandHandler_;
     ConfigurationWindowModel::ObserverToken modelToken_ = 0;
     Selection::ObserverToken selectionToken_ = 0;
+    // The suite observed, kept so the observer leaves the same one.
+    std::shared_ptr<UserDefaults> settingsStore_;
     std::uint64_t settingsToken_ = 0;
 
     QMenuBar* menuBar_ = nullptr;
