@@ -2,8 +2,30 @@
 
 namespace tavlin {
 
+namespace {
+
+struct Counts {
+    std::size_t actions = 0;
+    std::size_t chances = 0;
+};
+
+void count(const Decision& decision, Counts& counts) {
+    counts.actions += decision.actions.size();
+    counts.chances += decision.chances.size();
+    for (const auto& chance : decision.chances)
+        if (chance && chance->decision) count(*chance->decision, counts);
+}
+
+} // namespace
+
 DecisionTreeRows::DecisionTreeRows(const DecisionPtr& root) {
-    if (root) add(*root, nullptr, 0);
+    if (!root) return;
+    // Sized once: growing the lookups step by step costs more than the walk that counts.
+    Counts counts;
+    count(*root, counts);
+    actions_.reserve(counts.actions);
+    chances_.reserve(counts.chances);
+    add(*root, nullptr, 0);
 }
 
 // Recursion is as deep as the tree; a tree deep enough to matter is refused by the decoder long
