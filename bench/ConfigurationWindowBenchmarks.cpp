@@ -50,9 +50,9 @@ struct Window {
     Clock::time_point savedAt;
     double savedAtThreadSeconds = 0;
     ConfigurationWindowModel::ObserverToken savedToken = model.addObserver({nullptr, [this] {
-        savedAt = Clock::now();
-        savedAtThreadSeconds = threadSeconds();
-    }});
+                                                                                savedAt = Clock::now();
+                                                                                savedAtThreadSeconds = threadSeconds();
+                                                                            }});
     Selection selection{model};
     ConfigurationWindowContentView view{model, selection, nullptr};
 

@@ -310,9 +310,7 @@ void ConfigurationWindowContentView::presentPatternSheet(PatternSheetItem item) 
     present(new PatternComposeSheet(std::move(item), this));
 }
 
-void ConfigurationWindowContentView::confirmSort(std::function<void(bool)> answer) {
-    sortConfirmer()(this, std::move(answer));
-}
+void ConfigurationWindowContentView::confirmSort(std::function<void(bool)> answer) { sortConfirmer()(this, std::move(answer)); }
 
 void ConfigurationWindowContentView::setSortConfirmer(SortConfirmer confirmer) {
     sortConfirmer() = confirmer ? std::move(confirmer) : SortConfirmer(askWithWarningBox);

@@ -35,7 +35,8 @@ void DecisionTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     painter->setPen(color);
     if (const QTextDocument* document = model->descriptionDocument(index)) {
         const QString prefix = QStringLiteral("- ");
-        painter->drawText(QRect(rect.left(), textTop, rect.width(), metrics.height()), Qt::AlignLeft | Qt::TextSingleLine, prefix);
+        painter->drawText(QRect(rect.left(), textTop, rect.width(), metrics.height()), Qt::AlignLeft | Qt::TextSingleLine,
+                          prefix);
         const int left = rect.left() + metrics.horizontalAdvance(prefix);
         // One line: whatever the description holds below its first line is cut off.
         const QRect area(left, rect.top(), std::max(0, rect.right() - left), rect.height());

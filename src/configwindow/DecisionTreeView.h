@@ -63,7 +63,6 @@ private:
     std::optional<std::pair<bool, Uuid>> currentItem_; // chance?, identifier
     int scrollPosition_ = 0;
 
-
     QPoint pressPosition_;
     QPersistentModelIndex pressIndex_;
     bool pressed_ = false;

@@ -115,8 +115,7 @@ void PatternComposeSheet::showEditor() {
         } else {
             // Several keys (or none) cannot be changed here; Save keeps them.
             QStringList names;
-            for (const auto& name : keyNames(key ? key->allowedKeyCodes : std::vector<int>{}))
-                names << qString(quotedText(name));
+            for (const auto& name : keyNames(key ? key->allowedKeyCodes : std::vector<int>{})) names << qString(quotedText(name));
             keyList_->setText(QLatin1Char('[') + names.join(QStringLiteral(", ")) + QLatin1Char(']'));
             keyList_->setAccessibleName(keyList_->text());
         }

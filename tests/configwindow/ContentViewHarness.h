@@ -86,8 +86,8 @@ protected:
         selection_ = std::make_unique<Selection>(*model_);
         executor_ = std::make_unique<NodeEditCommandExecutor>(*model_, *selection_,
                                                               ConfigurationWindowContentView::presenter([] {}));
-        view_ = std::make_unique<ConfigurationWindowContentView>(
-            *model_, *selection_, [this](CommandKind kind) { executor_->execute(kind); });
+        view_ = std::make_unique<ConfigurationWindowContentView>(*model_, *selection_,
+                                                                 [this](CommandKind kind) { executor_->execute(kind); });
         view_->resize(700, 500);
         view_->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(view_.get()));
@@ -128,7 +128,9 @@ protected:
         FAIL() << "no context entry " << title.toStdString();
     }
     std::string fileText() { return fileContents(configurationFile()); }
-    DecisionPtr stored() { return loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath())->decision; }
+    DecisionPtr stored() {
+        return loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath())->decision;
+    }
 
     QtLoopQueue queue_;
     RecordingWorkspace workspace_;

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QtCore/QEventLoop>
+#include <QtCore/QTimer>
 #include <QtGui/QImage>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QScrollBar>
-#include <QtCore/QTimer>
-#include <QtCore/QEventLoop>
 #include <QtWidgets/QStackedWidget>
 
 #include "configwindow/ContentViewHarness.h"
@@ -154,8 +154,8 @@ TEST_F(TreeViewTest, KeysMoveTheSelectionFoldAndOpenButNeverDelete) {
 TEST_F(TreeViewTest, TheMenuKeyAndShiftF10OpenTheContextMenuOfTheSelection) {
     open(smallTreeText());
     click(rowAt({1}));
-    for (const auto& [key, modifiers] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
-                                         std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
+    for (const auto& [key, modifiers] :
+         {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()}, std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
         QTest::keyClick(&tree(), key, modifiers);
         QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr, 30000);
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -183,8 +183,7 @@ TEST_F(TreeViewTest, BordersFollowTheSettingWhereverItChanges) {
     settings::appGroupStore()->set(settings::keys::showDecisionBorder, true);
     const QImage image = tree().viewport()->grab().toImage();
     bool blue = false;
-    for (int y = 0; y < image.height() && !blue; ++y)
-        blue = image.pixelColor(0, y) == QColor(0, 122, 255);
+    for (int y = 0; y < image.height() && !blue; ++y) blue = image.pixelColor(0, y) == QColor(0, 122, 255);
     EXPECT_TRUE(blue);
 }
 
@@ -193,7 +192,8 @@ TEST_F(TreeViewTest, DescriptionsLoadNothingAndStayOneLine) {
     open(R"({"hotKeys": [], "decision": {"actions": [
       {"sleep": {}, "description": "![a](/dev/zero) <img src=\"/dev/zero\"> <script>x()</script> [link](file:///etc/passwd) **bold**"},
       {"sleep": {}, "description": "line one\n\nline two"},
-      {"sleep": {}, "description": ")" + huge + R"("},
+      {"sleep": {}, "description": ")" +
+         huge + R"("},
       {"sleep": {}, "description": "**bold** and _more_"}
     ], "chances": []}})");
     EXPECT_EQ(textAt({1}), "- line one line two");

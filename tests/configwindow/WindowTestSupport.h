@@ -18,9 +18,8 @@ namespace tavlin::test {
 class AlertRecorder {
 public:
     AlertRecorder() {
-        previous_ = setAlertPresenter([this](const std::string& message, const std::string& informative) {
-            alerts.emplace_back(message, informative);
-        });
+        previous_ = setAlertPresenter(
+            [this](const std::string& message, const std::string& informative) { alerts.emplace_back(message, informative); });
     }
     ~AlertRecorder() { setAlertPresenter(previous_); }
     std::vector<std::pair<std::string, std::string>> alerts;

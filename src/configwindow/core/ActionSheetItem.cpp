@@ -35,8 +35,7 @@ ActionParamsByKind actionParamsByKind(const Action& action) {
     else if (const auto* c = k.get<K::openApp>())
         params[CK::openApp] = p::openApp{c->path, c->hideAppIfRunning, c->launchArgumentsText.value_or("")};
     else if (const auto* c = k.get<K::openFile>()) params[CK::openFile] = p::openFile{c->filePath, c->applicationPath};
-    else if (const auto* c = k.get<K::openFolder>())
-        params[CK::openFolder] = p::openFolder{c->folderPath, c->applicationPath};
+    else if (const auto* c = k.get<K::openFolder>()) params[CK::openFolder] = p::openFolder{c->folderPath, c->applicationPath};
     else if (const auto* c = k.get<K::runAppleScript>()) params[CK::runAppleScript] = p::runAppleScript{c->path};
     else if (const auto* c = k.get<K::menuCommand>()) params[CK::menuCommand] = p::menuCommand{c->info.menuTitle};
     else if (const auto* c = k.get<K::executeFile>()) params[CK::executeFile] = p::executeFile{c->path, c->argumentsText};

@@ -15,7 +15,10 @@ namespace tavlin {
 // The editable values of one action kind in the action sheet. Every kind keeps its own while the
 // sheet is open, so switching the kind back and forth loses nothing typed.
 namespace actionparams {
-struct notification { std::string title; friend bool operator==(const notification&, const notification&) = default; };
+struct notification {
+    std::string title;
+    friend bool operator==(const notification&, const notification&) = default;
+};
 struct openURL {
     std::string url;
     std::optional<std::string> applicationPath;
@@ -37,8 +40,14 @@ struct openFolder {
     std::optional<std::string> applicationPath;
     friend bool operator==(const openFolder&, const openFolder&) = default;
 };
-struct runAppleScript { std::string path; friend bool operator==(const runAppleScript&, const runAppleScript&) = default; };
-struct menuCommand { std::string menuTitle; friend bool operator==(const menuCommand&, const menuCommand&) = default; };
+struct runAppleScript {
+    std::string path;
+    friend bool operator==(const runAppleScript&, const runAppleScript&) = default;
+};
+struct menuCommand {
+    std::string menuTitle;
+    friend bool operator==(const menuCommand&, const menuCommand&) = default;
+};
 struct executeFile {
     std::string path;
     std::optional<std::string> argumentsText;
@@ -69,9 +78,9 @@ struct getLeaderKey {
 
 using ActionParams =
     std::variant<actionparams::notification, actionparams::openURL, actionparams::openApp, actionparams::openFile,
-                 actionparams::openFolder, actionparams::runAppleScript, actionparams::menuCommand,
-                 actionparams::executeFile, actionparams::simulateKeystroke, actionparams::continueFromInterruption,
-                 actionparams::stopKeySequenceAfterDelay, actionparams::getFrontmostApp, actionparams::getLeaderKey>;
+                 actionparams::openFolder, actionparams::runAppleScript, actionparams::menuCommand, actionparams::executeFile,
+                 actionparams::simulateKeystroke, actionparams::continueFromInterruption, actionparams::stopKeySequenceAfterDelay,
+                 actionparams::getFrontmostApp, actionparams::getLeaderKey>;
 using ActionParamsByKind = std::map<ActionConfigurationKind, ActionParams>;
 
 // The thirteen kinds with fields, each with its empty or default values.
@@ -80,8 +89,7 @@ const ActionParamsByKind& defaultActionParamsByKind();
 ActionParamsByKind actionParamsByKind(const Action& action);
 // The action the values make (a new identifier), or nothing while a required text is empty,
 // the entry is missing or of another kind. An empty description is none.
-std::optional<Action> makeAction(const std::string& description, ActionConfigurationKind kind,
-                                 const ActionParamsByKind& params);
+std::optional<Action> makeAction(const std::string& description, ActionConfigurationKind kind, const ActionParamsByKind& params);
 
 // What the action sheet is for, and what Save does with its action.
 struct ActionSheetItem {

@@ -30,9 +30,9 @@ std::optional<CommandKind> commandKindFromRawValue(std::string_view title) {
 const std::array<CommandKindOrSeparator, 17>& allCommandKindOrSeparatorItems() {
     using K = CommandKind;
     static const std::array<CommandKindOrSeparator, 17> items = {
-        K::addRootAction,  K::addRootChance, Separator{},       K::addActionAbove, K::editAction,     K::addActionBelow,
-        K::deleteAction,   Separator{},      K::addChanceAbove, K::editPattern,    K::addChanceBelow, K::deleteChance,
-        Separator{},       K::addChildAction, K::addChildChance, Separator{},      K::sortAllByChance,
+        K::addRootAction, K::addRootChance,  Separator{},       K::addActionAbove, K::editAction,      K::addActionBelow,
+        K::deleteAction,  Separator{},       K::addChanceAbove, K::editPattern,    K::addChanceBelow,  K::deleteChance,
+        Separator{},      K::addChildAction, K::addChildChance, Separator{},       K::sortAllByChance,
     };
     return items;
 }

@@ -25,9 +25,9 @@ enum class CommandKind {
 };
 
 inline constexpr std::array<CommandKind, 13> allCommandKinds = {
-    CommandKind::addRootAction,  CommandKind::addRootChance, CommandKind::addActionAbove, CommandKind::editAction,
-    CommandKind::addActionBelow, CommandKind::deleteAction,  CommandKind::addChanceAbove, CommandKind::editPattern,
-    CommandKind::addChanceBelow, CommandKind::deleteChance,  CommandKind::addChildAction, CommandKind::addChildChance,
+    CommandKind::addRootAction,   CommandKind::addRootChance, CommandKind::addActionAbove, CommandKind::editAction,
+    CommandKind::addActionBelow,  CommandKind::deleteAction,  CommandKind::addChanceAbove, CommandKind::editPattern,
+    CommandKind::addChanceBelow,  CommandKind::deleteChance,  CommandKind::addChildAction, CommandKind::addChildChance,
     CommandKind::sortAllByChance,
 };
 

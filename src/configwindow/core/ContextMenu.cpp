@@ -7,8 +7,7 @@ ContextMenuEntry header(std::string title) { return {ContextMenuEntry::Type::hea
 ContextMenuEntry divider() { return {}; }
 ContextMenuEntry command(CommandKind kind, std::string title = {}) {
     const bool destructive = kind == CommandKind::deleteAction || kind == CommandKind::deleteChance;
-    return {ContextMenuEntry::Type::command, title.empty() ? std::string(rawValue(kind)) : std::move(title), kind,
-            destructive};
+    return {ContextMenuEntry::Type::command, title.empty() ? std::string(rawValue(kind)) : std::move(title), kind, destructive};
 }
 
 } // namespace
@@ -17,8 +16,12 @@ std::vector<ContextMenuEntry> contextMenuEntries(const std::optional<SelectedAct
     using K = CommandKind;
     if (!selection) return {header("Root"), divider(), command(K::addRootAction), command(K::addRootChance)};
     if (const auto* action = selection->action()) {
-        return {header("- " + action->action.kind.description()), divider(), command(K::addActionAbove),
-                command(K::editAction), command(K::addActionBelow), command(K::deleteAction, "DELETE Action")};
+        return {header("- " + action->action.kind.description()),
+                divider(),
+                command(K::addActionAbove),
+                command(K::editAction),
+                command(K::addActionBelow),
+                command(K::deleteAction, "DELETE Action")};
     }
     return {header("• " + selection->chance()->pattern.kind.description()),
             divider(),

@@ -20,8 +20,8 @@ public:
         Row* parent = nullptr; // the chance row above; null at the top
         int row = 0;           // position among the parent's rows
         int depth = 0;
-        Decision* container = nullptr; // the decision whose list holds the item
-        int index = 0;                 // position in that list
+        Decision* container = nullptr;  // the decision whose list holds the item
+        int index = 0;                  // position in that list
         const Chance* chance = nullptr; // chance rows only
         std::vector<Row*> children;
 

@@ -29,16 +29,15 @@ const std::vector<MenuItem>& rootMenuItems() {
 
 const std::vector<MenuItem>& actionMenuItems() {
     using K = CommandKind;
-    static const auto items = layout({K::addRootAction, K::addRootChance, K::addActionAbove, K::editAction,
-                                      K::addActionBelow, K::deleteAction, K::sortAllByChance});
+    static const auto items = layout({K::addRootAction, K::addRootChance, K::addActionAbove, K::editAction, K::addActionBelow,
+                                      K::deleteAction, K::sortAllByChance});
     return items;
 }
 
 const std::vector<MenuItem>& chanceMenuItems() {
     using K = CommandKind;
-    static const auto items =
-        layout({K::addRootAction, K::addRootChance, K::addChanceAbove, K::editPattern, K::addChanceBelow,
-                K::deleteChance, K::addChildAction, K::addChildChance, K::sortAllByChance});
+    static const auto items = layout({K::addRootAction, K::addRootChance, K::addChanceAbove, K::editPattern, K::addChanceBelow,
+                                      K::deleteChance, K::addChildAction, K::addChildChance, K::sortAllByChance});
     return items;
 }
 

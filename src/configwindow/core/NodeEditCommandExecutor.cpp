@@ -6,8 +6,7 @@
 
 namespace tavlin {
 
-NodeEditCommandExecutor::NodeEditCommandExecutor(ConfigurationWindowModel& model, Selection& selection,
-                                                 Presenter presenter)
+NodeEditCommandExecutor::NodeEditCommandExecutor(ConfigurationWindowModel& model, Selection& selection, Presenter presenter)
     : model_(model), selection_(selection), presenter_(std::move(presenter)) {}
 
 // The selection is found again by identifier: the index it was made with may name another item
@@ -67,19 +66,14 @@ void NodeEditCommandExecutor::execute(CommandKind kind) {
     const auto configuration = model_.configuration();
     const DecisionPtr root = configuration->decision;
     switch (kind) {
-    case K::addRootAction:
-        openActionSheet(root, ActionSheetItem::New{static_cast<int>(root->actions.size())});
-        return;
-    case K::addRootChance:
-        openPatternSheet(root, PatternSheetItem::NewChance{static_cast<int>(root->chances.size())});
-        return;
+    case K::addRootAction: openActionSheet(root, ActionSheetItem::New{static_cast<int>(root->actions.size())}); return;
+    case K::addRootChance: openPatternSheet(root, PatternSheetItem::NewChance{static_cast<int>(root->chances.size())}); return;
     case K::addActionAbove:
         withAction([&](const ActionPlace& a) { openActionSheet(a.container, ActionSheetItem::New{a.index}); });
         return;
     case K::editAction:
         withAction([&](const ActionPlace& a) {
-            openActionSheet(a.container,
-                            ActionSheetItem::Edit{a.container->actions[static_cast<std::size_t>(a.index)], a.index});
+            openActionSheet(a.container, ActionSheetItem::Edit{a.container->actions[static_cast<std::size_t>(a.index)], a.index});
         });
         return;
     case K::addActionBelow:
@@ -120,9 +114,7 @@ void NodeEditCommandExecutor::execute(CommandKind kind) {
             openPatternSheet(child, PatternSheetItem::NewChance{static_cast<int>(child->chances.size())});
         });
         return;
-    case K::sortAllByChance:
-        MainQueue::shared().post([this, configuration] { confirmSortByPattern(configuration); });
-        return;
+    case K::sortAllByChance: MainQueue::shared().post([this, configuration] { confirmSortByPattern(configuration); }); return;
     }
 }
 

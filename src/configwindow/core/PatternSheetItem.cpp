@@ -47,8 +47,7 @@ std::string_view patternKindTitle(PK kind) {
     return {};
 }
 
-std::optional<PatternSheetItem> PatternSheetItem::make(ChangeKind changeKind, DecisionPtr container,
-                                                       ChangeWrapper changeWrapper,
+std::optional<PatternSheetItem> PatternSheetItem::make(ChangeKind changeKind, DecisionPtr container, ChangeWrapper changeWrapper,
                                                        std::function<bool(const Decision&)> stillInTree) {
     PatternSheetItem item;
     item.changeKind = changeKind;
@@ -78,7 +77,8 @@ std::optional<PatternSheetItem> PatternSheetItem::make(ChangeKind changeKind, De
                 diag::printLine("");
                 return;
             }
-            changeWrapper([&] { container->chances.insert(container->chances.begin() + i, Chance::make(pattern, Decision::make())); });
+            changeWrapper(
+                [&] { container->chances.insert(container->chances.begin() + i, Chance::make(pattern, Decision::make())); });
             return;
         }
         int index = 0;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "configwindow/core/ConfigurationWindowModel.h"
 #include "configwindow/WindowTestSupport.h"
+#include "configwindow/core/ConfigurationWindowModel.h"
 #include "model/LeaderKeyCache.h"
 
 namespace tavlin {
@@ -16,9 +16,7 @@ TEST_F(ConfigurationWindowModelTest, AChangeIsAnnouncedEditedSavedAndBackedUpInT
     cachedLeaderKeys() = std::vector<HotKey>{};
     std::vector<std::string> steps;
     model.addObserver({[&] { steps.push_back("about " + std::to_string(model.rootDecision()->actions.size())); },
-                       [&] {
-                           steps.push_back("changed " + std::to_string(backupCount()));
-                       }});
+                       [&] { steps.push_back("changed " + std::to_string(backupCount())); }});
     model.applyChange([&] {
         steps.push_back("edit");
         model.rootDecision()->actions.pop_back();
@@ -35,7 +33,8 @@ TEST_F(ConfigurationWindowModelTest, ALoadErrorIsReportedOnSaveAndNothingIsWritt
     ConfigurationWindowModel model(std::string("The data is missing."));
     model.save();
     ASSERT_EQ(recorder.alerts.size(), 1u);
-    EXPECT_EQ(recorder.alerts[0], std::make_pair(std::string("Failed to save configuration"), std::string("The data is missing.")));
+    EXPECT_EQ(recorder.alerts[0],
+              std::make_pair(std::string("Failed to save configuration"), std::string("The data is missing.")));
     EXPECT_EQ(fileContents(configurationFile()), "{}");
     EXPECT_EQ(backupCount(), 0u);
 }
@@ -78,7 +77,10 @@ TEST_F(ConfigurationWindowModelTest, TheSampleTreeFillsAnEmptyTreeAndCanBeLoaded
     model.loadSampleDecision();
     const auto first = model.rootDecision();
     ASSERT_FALSE(first->chances.empty());
-    model.applyChange([&] { model.rootDecision()->chances.clear(); model.rootDecision()->actions.clear(); });
+    model.applyChange([&] {
+        model.rootDecision()->chances.clear();
+        model.rootDecision()->actions.clear();
+    });
     model.loadSampleDecision();
     EXPECT_NE(model.rootDecision(), first);
     EXPECT_FALSE(model.rootDecision()->chances.empty());

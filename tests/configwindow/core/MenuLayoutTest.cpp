@@ -46,12 +46,11 @@ TEST(MenuLayoutTest, WhatIsEnabledFollowsTheKindOfSelection) {
     using V = std::vector<std::string>;
     EXPECT_EQ(enabledTitles(nodeEditMenuItems(std::nullopt)), (V{"Add Root Action", "Add Root Chance", "Sort All > By Pattern"}));
     EXPECT_EQ(enabledTitles(nodeEditMenuItems(actionSelection())),
-              (V{"Add Root Action", "Add Root Chance", "Add Action Above", "Edit Action", "Add Action Below",
-                 "Delete Action", "Sort All > By Pattern"}));
-    EXPECT_EQ(enabledTitles(nodeEditMenuItems(chanceSelection())),
-              (V{"Add Root Action", "Add Root Chance", "Add Pattern(Chance) Above", "Edit Pattern",
-                 "Add Pattern(Chance) Below", "Delete Pattern(Chance)", "Add Child Action", "Add Child Chance",
+              (V{"Add Root Action", "Add Root Chance", "Add Action Above", "Edit Action", "Add Action Below", "Delete Action",
                  "Sort All > By Pattern"}));
+    EXPECT_EQ(enabledTitles(nodeEditMenuItems(chanceSelection())),
+              (V{"Add Root Action", "Add Root Chance", "Add Pattern(Chance) Above", "Edit Pattern", "Add Pattern(Chance) Below",
+                 "Delete Pattern(Chance)", "Add Child Action", "Add Child Chance", "Sort All > By Pattern"}));
     // Items differing only in availability are different items.
     EXPECT_NE(MenuItem::command(CommandKind::editAction, true), MenuItem::command(CommandKind::editAction, false));
 }
@@ -81,7 +80,8 @@ TEST(ContextMenuTest, TheThreeForms) {
     EXPECT_EQ(chance[6].type, T::divider);
     EXPECT_EQ(chance[8].kind, CommandKind::addChildChance);
     for (const auto* entries : {&root, &action, &chance})
-        for (const auto& entry : *entries) EXPECT_NE(entry.kind == CommandKind::sortAllByChance && entry.type == T::command, true);
+        for (const auto& entry : *entries)
+            EXPECT_NE(entry.kind == CommandKind::sortAllByChance && entry.type == T::command, true);
 }
 
 } // namespace

@@ -123,7 +123,8 @@ TEST(PatternSheetItemTest, EditingAPatternKeepsTheChanceAndSubtreeAndDropsTheDes
     // Two codes are kept as they are; the other kinds keep their defaults.
     EXPECT_EQ(std::get<PatternParams::key>(item->paramsByKind.at(Pattern::ConfigurationKind::key).value).allowedKeyCodes,
               (std::vector<int>{0, 11}));
-    EXPECT_EQ(item->paramsByKind.at(Pattern::ConfigurationKind::message), defaultPatternParams().at(Pattern::ConfigurationKind::message));
+    EXPECT_EQ(item->paramsByKind.at(Pattern::ConfigurationKind::message),
+              defaultPatternParams().at(Pattern::ConfigurationKind::message));
     auto params = item->paramsByKind;
     params[Pattern::ConfigurationKind::message] = {PatternParams::message{"(unclosed"}};
     const auto pattern = makePattern(Pattern::ConfigurationKind::message, params);
