@@ -16,7 +16,7 @@
 #include <QtWidgets/QApplication>
 
 #include "app/AppDelegate.h"
-#include "app/ConfigurationWindow.h"
+#include "app/ApplicationScenes.h"
 #include "app/SingleInstance.h"
 #include "app/WindowOperations.h"
 #include "engine/HotKeyManager.h"
@@ -138,7 +138,7 @@ struct TavlinApp::Parts {
     std::unique_ptr<X11KeystrokeSender> keystrokes;
     std::unique_ptr<qt::QtInputWindow> inputWindow;
     std::unique_ptr<qt::QtIndicatorWindow> indicatorWindow;
-    std::unique_ptr<app::ConfigurationWindow> configurationWindow;
+    std::unique_ptr<app::ApplicationScenes> scenes;
     std::unique_ptr<app::SingleInstance> singleInstance;
     std::vector<std::unique_ptr<QSocketNotifier>> notifiers;
     AppDelegate delegate;
@@ -157,6 +157,7 @@ struct TavlinApp::Parts {
     void applyActivationPolicy();
     void handleURL(const std::string& url);
     void terminate();
+    void endApplication();
 };
 
 TavlinApp::LoadedConfiguration TavlinApp::loadConfigurationForWindow() {
@@ -299,10 +300,12 @@ void TavlinApp::Parts::handleURL(const std::string& url) {
         return;
     }
     // The window group makes a new window; one made after launch closes normally.
-    auto* window = new app::ConfigurationWindow();
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    app::activateAndOrderFront(window);
+    app::activateAndOrderFront(scenes->makeConfigurationWindow());
 }
+
+// Termination signals and the Quit command end here. exit, not quit: quitting asks every window
+// to close, and the configuration window refuses (it only hides), which would cancel the quit.
+void TavlinApp::Parts::endApplication() { QCoreApplication::exit(0); }
 
 void TavlinApp::Parts::terminate() {
     if (terminated) return;
@@ -333,7 +336,7 @@ TavlinApp::TavlinApp(QApplication& application) : parts_(std::make_unique<Parts>
 
 TavlinApp::~TavlinApp() {
     parts_->terminate();
-    parts_->configurationWindow.reset();
+    parts_->scenes.reset();
     parts_->inputWindow.reset();
     parts_->indicatorWindow.reset();
     Workspace::setShared(nullptr);
@@ -361,22 +364,21 @@ int TavlinApp::run(const std::string& url) {
         std::signal(SIGINT, onTerminationSignal);
         std::signal(SIGTERM, onTerminationSignal);
         auto notifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, &parts.context, [] {
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &parts.context, [&parts] {
             char buffer[16];
             while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
             }
-            // exit, not quit: quitting asks every window to close, and the configuration window
-            // refuses (it only hides), which would cancel the quit.
-            QCoreApplication::exit(0);
+            parts.endApplication();
         });
         parts.notifiers.push_back(std::move(notifier));
     }
 
     parts.openDesktopConnections();
     parts.makeWindows();
-    parts.configurationWindow = std::make_unique<app::ConfigurationWindow>();
+    parts.scenes = std::make_unique<app::ApplicationScenes>([&parts] { parts.endApplication(); });
+    parts.scenes->setConfiguration(parts.loadedConfiguration);
     parts.application.installEventFilter(&parts.activationPolicy);
-    parts.configurationWindow->show();
+    parts.scenes->configurationWindow().show();
     parts.settingsStore = settings::appGroupStore();
     parts.policyObserver = parts.settingsStore->addObserver([&parts] { parts.applyActivationPolicy(); });
 
