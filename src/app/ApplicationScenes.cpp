@@ -1,5 +1,7 @@
 #include "app/ApplicationScenes.h"
 
+#include <QtCore/QCoreApplication>
+#include <QtCore/QEvent>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
@@ -12,6 +14,21 @@
 #include "platform/qt/MainMenu.h"
 
 namespace tavlin::app {
+namespace {
+
+// Keys typed while a window of ours grabs the keyboard (the input window during a session)
+// belong to that window: the menu's shortcuts must not act on them. A shortcut that is
+// overridden reaches the window as an ordinary key.
+class SessionKeysFilter final : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::ShortcutOverride || !QWidget::keyboardGrabber()) return false;
+        event->accept();
+        return true;
+    }
+};
+
+} // namespace
 
 ApplicationScenes::ApplicationScenes(std::function<void()> quit) {
     commands_.showAbout = [this] { showAbout(); };
@@ -20,6 +37,8 @@ ApplicationScenes::ApplicationScenes(std::function<void()> quit) {
     commands_.quit = std::move(quit);
     commands_.openSupport = [] { openSupportMail(); };
     configurationWindow_ = newConfigurationWindow();
+    sessionKeys_ = std::make_unique<SessionKeysFilter>();
+    QCoreApplication::instance()->installEventFilter(sessionKeys_.get());
     // Any change of "hideDockIcon" re-applies the flat-mode rule, as the window's frame comes
     // back then; applying it on the suite's other changes too does no harm.
     settingsStore_ = settings::appGroupStore();

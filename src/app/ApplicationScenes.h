@@ -51,6 +51,7 @@ private:
     std::vector<QPointer<ConfigurationWindow>> laterWindows_;
     std::unique_ptr<SettingsWindow> settingsWindow_;
     std::unique_ptr<QMessageBox> aboutBox_;
+    std::unique_ptr<QObject> sessionKeys_;
     std::shared_ptr<UserDefaults> settingsStore_;
     UserDefaults::ObserverToken settingsObserver_ = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QtGui/QKeyEvent>
 #include <QtGui/QScreen>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
@@ -113,6 +114,24 @@ TEST_F(MainMenuTest, QuitRunsTheTerminationOnceWithoutAsking) {
     item(bar(), "tavlin", "Quit")->trigger();
     EXPECT_EQ(quits, 1);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// While a window grabs the keyboard (a session), the shortcuts give way to it.
+TEST_F(MainMenuTest, ShortcutsGiveWayWhileAWindowHoldsTheKeyboard) {
+    window().show();
+    const auto overridden = [&] {
+        QKeyEvent event(QEvent::ShortcutOverride, Qt::Key_Q, Qt::ControlModifier | Qt::ShiftModifier);
+        event.ignore();
+        QCoreApplication::sendEvent(&window(), &event);
+        return event.isAccepted();
+    };
+    EXPECT_FALSE(overridden());
+    QWidget session;
+    session.show();
+    session.grabKeyboard();
+    EXPECT_TRUE(overridden());
+    session.releaseKeyboard();
+    EXPECT_FALSE(overridden());
 }
 
 TEST_F(MainMenuTest, ConfigurationBringsBackAHiddenWindow) {
