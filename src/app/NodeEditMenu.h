@@ -5,6 +5,8 @@
 #include <variant>
 #include <vector>
 
+#include <QtCore/QObject>
+
 class QMenu;
 
 namespace tavlin::app {
@@ -42,6 +44,8 @@ public:
 private:
     QMenu& menu_;
     NodeEditMenuProvider provider_;
+    // The context of the commands' connections: rebuilding drops exactly those.
+    QObject this_;
 };
 
 } // namespace tavlin::app

@@ -246,18 +246,28 @@ TEST_F(MainMenuTest, TheProvidersEntriesAppearWithTheirStateAndRunTheirCommands)
 
 TEST_F(MainMenuTest, ACommandThatChangesTheSelectionRebuildsTheMenuSafely) {
     int runs = 0;
+    std::size_t count = 3;
     window().nodeEditMenu().setProvider([&] {
-        return std::vector<app::NodeEditMenuEntry>{NodeEditMenuItem{"Select Parent", true, [&] {
-            ++runs;
-            window().nodeEditMenu().selectionChanged();
-        }}};
+        std::vector<app::NodeEditMenuEntry> entries;
+        for (std::size_t i = 0; i < count; ++i)
+            entries.emplace_back(NodeEditMenuItem{"Select Parent", true, [&] {
+                ++runs;
+                count = 1;
+                window().nodeEditMenu().selectionChanged();
+            }});
+        return entries;
     });
-    QPointer<QAction> first = window().nodeEditMenu().menu().actions()[0];
-    first->trigger();
+    const auto before = window().nodeEditMenu().menu().actions();
+    ASSERT_EQ(before.size(), 3);
+    QPointer<QAction> last = before[2];
+    last->trigger(); // drops its own entry while it runs
     EXPECT_EQ(runs, 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(first.isNull()) << "the replaced entry is gone";
-    EXPECT_EQ(window().nodeEditMenu().menu().actions().size(), 1);
+    EXPECT_TRUE(last.isNull()) << "the entry left over is gone";
+    ASSERT_EQ(window().nodeEditMenu().menu().actions().size(), 1);
+    // A kept entry runs only its latest command, once.
+    window().nodeEditMenu().menu().actions()[0]->trigger();
+    EXPECT_EQ(runs, 2);
 }
 
 TEST_F(MainMenuTest, ContentIsReplacedInOneCallAndKeepsTheContentSize) {
