@@ -16,7 +16,9 @@
 #include "app/WindowOperations.h"
 #include "engine/EngineHarness.h"
 #include "platform/BundleInfo.h"
+#include "platform/KeyboardLayout.h"
 #include "platform/qt/MainMenu.h"
+#include "shortcutkit/qt/QtMenuModel.h"
 #include "support/QtTestApplication.h"
 
 namespace tavlin::test {
@@ -107,6 +109,18 @@ TEST_F(MainMenuTest, TheMenusTheirItemsShortcutsAndOrder) {
     for (const QAction* other : {item(bar(), "tavlin", "About tavlin"), item(bar(), "tavlin", "Configuration"),
                                  item(bar(), "Help", "Support")})
         EXPECT_TRUE(other->shortcut().isEmpty()) << other->text().toStdString();
+}
+
+// Recording a shortcut warns about the menu's own bindings.
+TEST_F(MainMenuTest, TheShortcutRecordersMenuCheckSeesTheBindings) {
+    using shortcutkit::Shortcut;
+    namespace carbon = shortcutkit::carbon;
+    setCurrentKeyboardLayout(KeyboardLayout::fromNames({.layout = "us"}));
+    EXPECT_EQ(shortcutkit::mainMenuItemUsing(Shortcut(shortcutkit::keys::q.rawValue, carbon::control | carbon::shift)),
+              "Quit");
+    constexpr int comma = 43;
+    EXPECT_EQ(shortcutkit::mainMenuItemUsing(Shortcut(comma, carbon::control)), "Settings…");
+    EXPECT_FALSE(shortcutkit::mainMenuItemUsing(Shortcut(shortcutkit::keys::q.rawValue, carbon::command | carbon::shift)));
 }
 
 TEST_F(MainMenuTest, QuitRunsTheTerminationOnceWithoutAsking) {
