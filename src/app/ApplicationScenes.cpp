@@ -78,8 +78,7 @@ void ApplicationScenes::setConfiguration(LoadedConfiguration configuration) {
 void ApplicationScenes::showAbout() {
     if (!aboutBox_) {
         const QString name = QString::fromStdString(appDisplayName().value_or("tavlin"));
-        aboutBox_ = std::make_unique<QMessageBox>(QMessageBox::NoIcon, QStringLiteral("About tavlin"), name,
-                                                  QMessageBox::Ok);
+        aboutBox_ = std::make_unique<QMessageBox>(QMessageBox::NoIcon, QStringLiteral("About tavlin"), name, QMessageBox::Ok);
         aboutBox_->setModal(false);
         aboutBox_->setAttribute(Qt::WA_QuitOnClose, false);
         aboutBox_->setAccessibleName(QStringLiteral("About tavlin"));

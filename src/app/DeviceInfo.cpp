@@ -82,7 +82,8 @@ std::string unquoted(std::string_view value) {
         value = value.substr(1, value.size() - 2);
         std::string result;
         for (std::size_t i = 0; i < value.size(); ++i) {
-            if (value[i] == '\\' && i + 1 < value.size() && std::string_view("\"\\$`").find(value[i + 1]) != std::string_view::npos)
+            if (value[i] == '\\' && i + 1 < value.size() &&
+                std::string_view("\"\\$`").find(value[i + 1]) != std::string_view::npos)
                 ++i;
             result += value[i];
         }

@@ -10,8 +10,7 @@ namespace {
 
 constexpr const char* helpMenuTitle = "Help";
 
-QAction* addCommand(QMenu& menu, const QString& title, const std::function<void()>& command,
-                    const QKeySequence& shortcut = {}) {
+QAction* addCommand(QMenu& menu, const QString& title, const std::function<void()>& command, const QKeySequence& shortcut = {}) {
     QAction* action = menu.addAction(title);
     action->setStatusTip(title);
     if (!shortcut.isEmpty()) {

@@ -34,10 +34,9 @@ std::optional<std::string> percentEncodedForQuery(std::string_view text) {
 
 std::string supportMailURL(std::string_view address) {
     using Kind = DeviceInfo::InfoKind;
-    const std::string body =
-        "\n\n\n\n" + DeviceInfo::description({Kind::appVersion, Kind::osVersion, Kind::deviceModel});
-    return "mailto:" + std::string(address) + "?subject=tavlin%20Support&body=" +
-           percentEncodedForQuery(body).value_or(std::string());
+    const std::string body = "\n\n\n\n" + DeviceInfo::description({Kind::appVersion, Kind::osVersion, Kind::deviceModel});
+    return "mailto:" + std::string(address) +
+           "?subject=tavlin%20Support&body=" + percentEncodedForQuery(body).value_or(std::string());
 }
 
 void openSupportMail(std::string_view address, std::string_view homePage) {

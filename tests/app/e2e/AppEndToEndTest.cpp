@@ -412,7 +412,6 @@ TEST_F(AppEndToEndTest, ModifiersLetGoTogetherWithTheKeyStillOpenTheInputWindow)
     EXPECT_TRUE(endedByEscape());
 }
 
-
 // The main menu in the configuration window, typed as a user types it.
 class MainMenuEndToEndTest : public AppEndToEndTest {
 protected:

@@ -153,8 +153,7 @@ bool UserSeat::canGrabKey(unsigned int xKeycode, unsigned int xModifiers) {
     XSync(display_, False);
     grabRefused = false;
     const auto previous = XSetErrorHandler(noteRefusal);
-    XGrabKey(display_, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display_), False, GrabModeAsync,
-             GrabModeAsync);
+    XGrabKey(display_, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display_), False, GrabModeAsync, GrabModeAsync);
     XSync(display_, False);
     const bool taken = !grabRefused;
     if (taken) XUngrabKey(display_, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display_));

@@ -6,8 +6,8 @@
 #include <QtCore/QUrl>
 
 #include "app/SupportMail.h"
-#include "platform/Diagnostics.h"
 #include "app/window/DeviceFacts.h"
+#include "platform/Diagnostics.h"
 
 namespace tavlin::test {
 namespace {
@@ -61,8 +61,8 @@ TEST_F(DeviceInfoTest, PrettyNamesAreUnquotedCleanedAndBounded) {
 
 TEST_F(DeviceInfoTest, KernelReleasesGiveThreeNumbersOrNothing) {
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"6.1.0-18-amd64", "Linux 6.1.0"}, {"6", "Linux 6.0.0"},       {"6.1-rc2", "Linux 6.1.0"},
-        {"5.15.0.1.2", "Linux 5.15.0"},    {"6.", "Linux 6.0.0"},      {"4.19.255+", "Linux 4.19.255"},
+        {"6.1.0-18-amd64", "Linux 6.1.0"}, {"6", "Linux 6.0.0"},  {"6.1-rc2", "Linux 6.1.0"},
+        {"5.15.0.1.2", "Linux 5.15.0"},    {"6.", "Linux 6.0.0"}, {"4.19.255+", "Linux 4.19.255"},
     };
     for (const auto& [release, expected] : cases) {
         kernelRelease = release;
@@ -99,8 +99,7 @@ TEST_F(DeviceInfoTest, AModelThatIsAbsentEmptyOrBinaryIsLeftOutOrTakenFromTheDev
     EXPECT_EQ(DeviceInfo::deviceModel(), std::nullopt);
     std::filesystem::remove(dmiModel());
     EXPECT_EQ(DeviceInfo::deviceModel(), std::nullopt);
-    EXPECT_EQ(DeviceInfo::description({DeviceInfo::InfoKind::deviceModel, DeviceInfo::InfoKind::appVersion}),
-              "tavlin 1.2 (34)");
+    EXPECT_EQ(DeviceInfo::description({DeviceInfo::InfoKind::deviceModel, DeviceInfo::InfoKind::appVersion}), "tavlin 1.2 (34)");
 }
 
 TEST_F(DeviceInfoTest, AHugeModelFileIsReadOnlyToItsFirstFourKiB) {

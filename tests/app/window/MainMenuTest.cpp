@@ -90,8 +90,7 @@ TEST_F(MainMenuTest, TheMenusTheirItemsShortcutsAndOrder) {
     EXPECT_EQ(titles(bar()->actions()), (QStringList{"tavlin", "Tree", "Help"}));
     const QMenu* application = bar()->actions()[0]->menu();
     ASSERT_TRUE(application);
-    EXPECT_EQ(titles(application->actions()),
-              (QStringList{"About tavlin", "—", "Configuration", "Settings…", "—", "Quit"}));
+    EXPECT_EQ(titles(application->actions()), (QStringList{"About tavlin", "—", "Configuration", "Settings…", "—", "Quit"}));
     EXPECT_EQ(titles(bar()->actions()[2]->menu()->actions()), QStringList{"Support"});
     // No new-item command anywhere, and no mnemonics in any title.
     for (QAction* top : bar()->actions()) {
@@ -106,8 +105,8 @@ TEST_F(MainMenuTest, TheMenusTheirItemsShortcutsAndOrder) {
     EXPECT_EQ(quit->shortcut().toString(QKeySequence::PortableText), "Ctrl+Shift+Q");
     EXPECT_EQ(settings->shortcutContext(), Qt::ApplicationShortcut);
     EXPECT_EQ(quit->shortcutContext(), Qt::ApplicationShortcut);
-    for (const QAction* other : {item(bar(), "tavlin", "About tavlin"), item(bar(), "tavlin", "Configuration"),
-                                 item(bar(), "Help", "Support")})
+    for (const QAction* other :
+         {item(bar(), "tavlin", "About tavlin"), item(bar(), "tavlin", "Configuration"), item(bar(), "Help", "Support")})
         EXPECT_TRUE(other->shortcut().isEmpty()) << other->text().toStdString();
 }
 
@@ -116,8 +115,7 @@ TEST_F(MainMenuTest, TheShortcutRecordersMenuCheckSeesTheBindings) {
     using shortcutkit::Shortcut;
     namespace carbon = shortcutkit::carbon;
     setCurrentKeyboardLayout(KeyboardLayout::fromNames({.layout = "us"}));
-    EXPECT_EQ(shortcutkit::mainMenuItemUsing(Shortcut(shortcutkit::keys::q.rawValue, carbon::control | carbon::shift)),
-              "Quit");
+    EXPECT_EQ(shortcutkit::mainMenuItemUsing(Shortcut(shortcutkit::keys::q.rawValue, carbon::control | carbon::shift)), "Quit");
     constexpr int comma = 43;
     EXPECT_EQ(shortcutkit::mainMenuItemUsing(Shortcut(comma, carbon::control)), "Settings…");
     EXPECT_FALSE(shortcutkit::mainMenuItemUsing(Shortcut(shortcutkit::keys::q.rawValue, carbon::command | carbon::shift)));
@@ -197,7 +195,8 @@ TEST_F(MainMenuTest, SupportOpensTheMailLink) {
     setMainBundleInfo(BundleInfo{"tavlin", "1.2", "34"});
     item(bar(), "Help", "Support")->trigger();
     ASSERT_EQ(workspace.openedURLs.size(), 1u);
-    EXPECT_EQ(workspace.openedURLs[0].rfind("mailto:support@tavlin.example?subject=tavlin%20Support&body=%0A%0A%0A%0Atavlin%201.2%20(34)", 0),
+    EXPECT_EQ(workspace.openedURLs[0].rfind(
+                  "mailto:support@tavlin.example?subject=tavlin%20Support&body=%0A%0A%0A%0Atavlin%201.2%20(34)", 0),
               0u)
         << workspace.openedURLs[0];
 }
@@ -265,10 +264,10 @@ TEST_F(MainMenuTest, ACommandThatChangesTheSelectionRebuildsTheMenuSafely) {
         std::vector<app::NodeEditMenuEntry> entries;
         for (std::size_t i = 0; i < count; ++i)
             entries.emplace_back(NodeEditMenuItem{"Select Parent", true, [&] {
-                ++runs;
-                count = 1;
-                window().nodeEditMenu().selectionChanged();
-            }});
+                                                      ++runs;
+                                                      count = 1;
+                                                      window().nodeEditMenu().selectionChanged();
+                                                  }});
         return entries;
     });
     const auto before = window().nodeEditMenu().menu().actions();

@@ -5,9 +5,9 @@
 #include <QtCore/QUrl>
 
 #include "app/SupportMail.h"
+#include "app/window/DeviceFacts.h"
 #include "engine/EngineHarness.h"
 #include "platform/Diagnostics.h"
-#include "app/window/DeviceFacts.h"
 
 namespace tavlin::test {
 namespace {
@@ -38,9 +38,10 @@ TEST(PercentEncodingTest, KeepsTheQuerySetAndEncodesEveryOtherByte) {
 TEST_F(SupportMailTest, AMissingBuildDropsTheVersionLineAndPrintsOneEmptyLine) {
     setMainBundleInfo(BundleInfo{"tavlin", "1.2", std::nullopt});
     diag::Capture capture;
-    EXPECT_EQ(supportMailURL("a@b.c"), "mailto:a@b.c?subject=tavlin%20Support&body=%0A%0A%0A%0A"
-                                       "Debian%20GNU/Linux%2012%20(bookworm),%20Linux%206.1.0"
-                                       "%0AStandard%20PC%20(Q35%20+%20ICH9,%202009)");
+    EXPECT_EQ(supportMailURL("a@b.c"),
+              "mailto:a@b.c?subject=tavlin%20Support&body=%0A%0A%0A%0A"
+              "Debian%20GNU/Linux%2012%20(bookworm),%20Linux%206.1.0"
+              "%0AStandard%20PC%20(Q35%20+%20ICH9,%202009)");
     EXPECT_EQ(capture.lines(), std::vector<std::string>{""});
 
     capture.clear();
