@@ -1,40 +1,84 @@
 #include "app/ConfigurationWindow.h"
 
 #include <QtGui/QCloseEvent>
+#include <QtGui/QScreen>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QMenuBar>
 #include <QtWidgets/QVBoxLayout>
 
-#include "model/Configuration.h"
-
 namespace tavlin::app {
+namespace {
 
-ConfigurationWindow::ConfigurationWindow() {
-    setWindowTitle(QStringLiteral("Configuration"));
-    setMinimumSize(639, 497);
-    resize(720, 500);
-    setAttribute(Qt::WA_QuitOnClose, false);
-    auto* layout = new QVBoxLayout(this);
+// Holds the content and gives it the window's content size.
+class ContentFrame final : public QWidget {
+public:
+    ContentFrame() {
+        setMinimumSize(639, 497);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+    }
+    QSize sizeHint() const override { return {720, 500}; }
+};
+
+QWidget* locationLabel() {
     const auto file = Configuration::fileURL();
-    auto* label = new QLabel(file ? QString::fromStdString(file->string()) : QString(), this);
+    const QString location = file ? QString::fromStdString(file->string()) : QString();
+    auto* label = new QLabel(location);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setAlignment(Qt::AlignCenter);
-    layout->addWidget(label);
+    label->setAccessibleName(QStringLiteral("Configuration file"));
+    label->setAccessibleDescription(location);
+    return label;
 }
 
+} // namespace
+
+bool isFlatMode(const LoadedConfiguration& configuration) {
+    const auto* loaded = std::get_if<std::shared_ptr<Configuration>>(&configuration);
+    return loaded && *loaded && (*loaded)->isGenerated();
+}
+
+ConfigurationWindow::ConfigurationWindow(const MainMenuCommands& commands) {
+    setWindowTitle(QStringLiteral("Configuration"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    nodeEditMenu_ = std::make_unique<NodeEditMenu>(*fillMainMenu(*menuBar(), commands));
+    frame_ = new ContentFrame();
+    setCentralWidget(frame_);
+    setContent(locationLabel());
+    resize(sizeHint());
+}
+
+ConfigurationWindow::~ConfigurationWindow() = default;
+
 void ConfigurationWindow::setContent(QWidget* content) {
-    auto* box = static_cast<QVBoxLayout*>(layout());
-    while (QLayoutItem* item = box->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
-    box->setContentsMargins(0, 0, 0, 0);
-    content->setParent(this);
-    box->addWidget(content);
+    if (content == content_) return;
+    delete content_.data();
+    content_ = content;
+    if (content_) frame_->layout()->addWidget(content_);
+}
+
+void ConfigurationWindow::setConfiguration(LoadedConfiguration configuration) {
+    configuration_ = std::move(configuration);
+    placeNodeEditMenu();
+}
+
+void ConfigurationWindow::placeNodeEditMenu() {
+    setNodeEditMenuInBar(*menuBar(), nodeEditMenu_->menu(), !isFlatMode(configuration_));
 }
 
 void ConfigurationWindow::closeEvent(QCloseEvent* event) {
     if (shouldClose_ && !shouldClose_(this)) event->ignore();
     else event->accept();
+}
+
+void ConfigurationWindow::showEvent(QShowEvent* event) {
+    // Centred on its screen the first time, before the window system maps it.
+    if (!placed_ && !event->spontaneous()) {
+        placed_ = true;
+        if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+    }
+    placeNodeEditMenu();
+    QMainWindow::showEvent(event);
 }
 
 } // namespace tavlin::app

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QtCore/QAbstractEventDispatcher>
+#include <QtCore/QPointer>
 #include <QtCore/QSocketNotifier>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
@@ -16,7 +17,7 @@
 #include <QtWidgets/QApplication>
 
 #include "app/AppDelegate.h"
-#include "app/ConfigurationWindow.h"
+#include "app/ApplicationScenes.h"
 #include "app/SingleInstance.h"
 #include "app/WindowOperations.h"
 #include "configwindow/ConfigurationWindowContentView.h"
@@ -146,7 +147,8 @@ struct TavlinApp::Parts {
     std::unique_ptr<ConfigurationWindowModel> windowModel;
     std::unique_ptr<Selection> selection;
     std::unique_ptr<NodeEditCommandExecutor> executor;
-    std::unique_ptr<app::ConfigurationWindow> configurationWindow;
+    ConfigurationWindowModel::ObserverToken windowModelObserver = 0;
+    std::unique_ptr<app::ApplicationScenes> scenes;
     std::unique_ptr<app::SingleInstance> singleInstance;
     std::vector<std::unique_ptr<QSocketNotifier>> notifiers;
     AppDelegate delegate;
@@ -161,12 +163,13 @@ struct TavlinApp::Parts {
     void openDesktopConnections();
     void makeWindows();
     void makeWindowModel();
-    app::ConfigurationWindow* makeConfigurationWindow();
+    void fillConfigurationWindow(app::ConfigurationWindow& window);
     void watch(int fileDescriptor);
     void processDesktopEvents();
     void applyActivationPolicy();
     void handleURL(const std::string& url);
     void terminate();
+    void endApplication();
 };
 
 TavlinApp::LoadedConfiguration TavlinApp::loadConfigurationForWindow() {
@@ -302,11 +305,25 @@ void TavlinApp::Parts::makeWindowModel() {
         *windowModel, *selection, ConfigurationWindowContentView::presenter([] { app::showConfigurationWindow(); }));
 }
 
-app::ConfigurationWindow* TavlinApp::Parts::makeConfigurationWindow() {
-    auto* window = new app::ConfigurationWindow();
-    window->setContent(new ConfigurationWindowContentView(*windowModel, *selection,
-                                                          [this](CommandKind kind) { executor->execute(kind); }));
-    return window;
+// The tree editor as the window's content, and its node-edit menu in the window's menu bar.
+void TavlinApp::Parts::fillConfigurationWindow(app::ConfigurationWindow& window) {
+    auto* content = new ConfigurationWindowContentView(*windowModel, *selection,
+                                                       [this](CommandKind kind) { executor->execute(kind); });
+    window.setContent(content);
+    QPointer<ConfigurationWindowContentView> view(content);
+    window.nodeEditMenu().setProvider([view] {
+        std::vector<app::NodeEditMenuEntry> entries;
+        if (!view) return entries;
+        for (auto& entry : view->nodeEditMenuEntries()) {
+            if (entry.isSeparator) entries.emplace_back(app::NodeEditMenuSeparator{});
+            else entries.emplace_back(app::NodeEditMenuItem{entry.title.toStdString(), entry.enabled, std::move(entry.command)});
+        }
+        return entries;
+    });
+    QPointer<app::ConfigurationWindow> host(&window);
+    content->setNodeEditMenuChanged([host] {
+        if (host) host->nodeEditMenu().selectionChanged();
+    });
 }
 
 // Regular: the application's windows show in the task bar; accessory: they do not.
@@ -327,10 +344,14 @@ void TavlinApp::Parts::handleURL(const std::string& url) {
         return;
     }
     // The window group makes a new window; one made after launch closes normally.
-    auto* window = makeConfigurationWindow();
-    window->setAttribute(Qt::WA_DeleteOnClose);
+    auto* window = scenes->makeConfigurationWindow();
+    fillConfigurationWindow(*window);
     app::activateAndOrderFront(window);
 }
+
+// Termination signals and the Quit command end here. exit, not quit: quitting asks every window
+// to close, and the configuration window refuses (it only hides), which would cancel the quit.
+void TavlinApp::Parts::endApplication() { QCoreApplication::exit(0); }
 
 void TavlinApp::Parts::terminate() {
     if (terminated) return;
@@ -361,10 +382,9 @@ TavlinApp::TavlinApp(QApplication& application) : parts_(std::make_unique<Parts>
 
 TavlinApp::~TavlinApp() {
     parts_->terminate();
-    parts_->configurationWindow.reset();
-    // Windows made later show the window model, which goes next.
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (dynamic_cast<app::ConfigurationWindow*>(widget)) delete widget;
+    // Windows show the window model, which goes next.
+    parts_->scenes.reset();
+    if (parts_->windowModel) parts_->windowModel->removeObserver(parts_->windowModelObserver);
     parts_->executor.reset();
     parts_->selection.reset();
     parts_->windowModel.reset();
@@ -395,13 +415,11 @@ int TavlinApp::run(const std::string& url) {
         std::signal(SIGINT, onTerminationSignal);
         std::signal(SIGTERM, onTerminationSignal);
         auto notifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, &parts.context, [] {
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &parts.context, [&parts] {
             char buffer[16];
             while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
             }
-            // exit, not quit: quitting asks every window to close, and the configuration window
-            // refuses (it only hides), which would cancel the quit.
-            QCoreApplication::exit(0);
+            parts.endApplication();
         });
         parts.notifiers.push_back(std::move(notifier));
     }
@@ -409,9 +427,14 @@ int TavlinApp::run(const std::string& url) {
     parts.openDesktopConnections();
     parts.makeWindows();
     parts.makeWindowModel();
-    parts.configurationWindow.reset(parts.makeConfigurationWindow());
+    parts.scenes = std::make_unique<app::ApplicationScenes>([&parts] { parts.endApplication(); });
+    parts.scenes->setConfiguration(parts.loadedConfiguration);
+    parts.fillConfigurationWindow(parts.scenes->configurationWindow());
+    // A reload can turn a tree into a generated configuration or back: the menu bar follows.
+    parts.windowModelObserver = parts.windowModel->addObserver(
+        {nullptr, [&parts] { parts.scenes->setConfiguration(parts.windowModel->configurationOrError()); }});
     parts.application.installEventFilter(&parts.activationPolicy);
-    parts.configurationWindow->show();
+    parts.scenes->configurationWindow().show();
     parts.settingsStore = settings::appGroupStore();
     parts.policyObserver = parts.settingsStore->addObserver([&parts] { parts.applyActivationPolicy(); });
 

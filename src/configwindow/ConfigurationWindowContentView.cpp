@@ -7,7 +7,6 @@
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMenu>
-#include <QtWidgets/QMenuBar>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QStackedWidget>
@@ -75,7 +74,9 @@ ConfigurationWindowContentView::ConfigurationWindowContentView(ConfigurationWind
     setAccessibleName(QStringLiteral("Configuration"));
     build();
     modelToken_ = model_.addObserver({nullptr, [this] { refresh(); }});
-    selectionToken_ = selection_.addObserver([this] { rebuildMenu(); });
+    selectionToken_ = selection_.addObserver([this] {
+        if (nodeEditMenuChanged_) nodeEditMenuChanged_();
+    });
     settingsStore_ = settings::appGroupStore();
     settingsToken_ = settingsStore_->addObserver([this] { refreshSettings(); });
     newestView() = this;
@@ -89,20 +90,11 @@ ConfigurationWindowContentView::~ConfigurationWindowContentView() {
     model_.removeObserver(modelToken_);
 }
 
-QString ConfigurationWindowContentView::nodeEditMenuTitle() { return QStringLiteral("Node"); }
-
 ConfigurationWindowContentView* ConfigurationWindowContentView::newest() { return newestView().data(); }
 
 void ConfigurationWindowContentView::build() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    menuBar_ = new QMenuBar(this);
-    menuBar_->setAccessibleName(QStringLiteral("Menu Bar"));
-    nodeEditMenu_ = menuBar_->addMenu(nodeEditMenuTitle());
-    nodeEditMenu_->setAccessibleName(nodeEditMenuTitle());
-    layout->setMenuBar(menuBar_);
-    rebuildMenu();
-
     pages_ = new QStackedWidget(this);
     layout->addWidget(pages_, 1);
 
@@ -253,19 +245,6 @@ std::vector<NodeEditMenuEntry> ConfigurationWindowContentView::nodeEditMenuEntri
                            }});
     }
     return entries;
-}
-
-void ConfigurationWindowContentView::rebuildMenu() {
-    nodeEditMenu_->clear();
-    for (auto& entry : nodeEditMenuEntries()) {
-        if (entry.isSeparator) {
-            nodeEditMenu_->addSeparator();
-            continue;
-        }
-        QAction* action = nodeEditMenu_->addAction(entry.title);
-        action->setEnabled(entry.enabled);
-        connect(action, &QAction::triggered, this, [command = std::move(entry.command)] { command(); });
-    }
 }
 
 QMenu* ConfigurationWindowContentView::makeContextMenu() {

@@ -15,7 +15,6 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QMenu;
-class QMenuBar;
 class QPushButton;
 class QStackedWidget;
 
@@ -48,9 +47,9 @@ public:
 
     // The node-edit menu for the current selection.
     std::vector<NodeEditMenuEntry> nodeEditMenuEntries();
-    // The bar that holds the node-edit menu until the window has a menu bar of its own.
-    QMenuBar* menuBar() const { return menuBar_; }
-    static QString nodeEditMenuTitle();
+    // Told when the node-edit menu's entries may have changed (the selection moved), so the
+    // window's menu bar can ask for them again.
+    void setNodeEditMenuChanged(std::function<void()> changed) { nodeEditMenuChanged_ = std::move(changed); }
 
     // The sheets and the sort question, shown on this view's window. A new sheet closes one that
     // is open.
@@ -87,7 +86,6 @@ private:
     void build();
     void refresh();
     void refreshSettings();
-    void rebuildMenu();
     void showContextMenu(QWidget* source, const QPoint& position);
     void present(QDialog* sheet);
     void run(CommandKind kind);
@@ -101,8 +99,7 @@ private:
     std::shared_ptr<UserDefaults> settingsStore_;
     std::uint64_t settingsToken_ = 0;
 
-    QMenuBar* menuBar_ = nullptr;
-    QMenu* nodeEditMenu_ = nullptr;
+    std::function<void()> nodeEditMenuChanged_;
     QStackedWidget* pages_ = nullptr;
     QWidget* flatPage_ = nullptr;
     QWidget* errorPage_ = nullptr;

@@ -437,5 +437,94 @@ TEST_F(AppEndToEndTest, ModifiersLetGoTogetherWithTheKeyStillOpenTheInputWindow)
     EXPECT_TRUE(endedByEscape());
 }
 
+// The main menu in the configuration window, typed as a user types it.
+class MainMenuEndToEndTest : public AppEndToEndTest {
+protected:
+    // Starts the application and leaves it the focus: its configuration window is active.
+    ::testing::AssertionResult startInFront() {
+        app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+        if (!app_->waitUntilReady()) return ::testing::AssertionFailure() << "not ready\n" << app_->outputTail();
+        if (!seat_->followFocusOf(app_->pid()))
+            return ::testing::AssertionFailure() << "the configuration window got no focus\n" << app_->outputTail();
+        return ::testing::AssertionSuccess();
+    }
+    void typeQuit() {
+        seat_->press(xControlKey());
+        seat_->press(xKey(keycodes::shift));
+        seat_->tap(xKey(keyQ));
+        seat_->release(xKey(keycodes::shift));
+        seat_->release(xControlKey());
+    }
+    bool leaderKeyFree() { return seat_->canGrabKey(xKey(keyT), UserSeat::controlMask() | UserSeat::altMask()); }
+
+    static constexpr int keyQ = 12, keyRight = 124, keyDown = 125;
+};
+
+// The percent-decoded text.
+std::string percentDecoded(const std::string& text) {
+    std::string result;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            result += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+TEST_F(MainMenuEndToEndTest, HelpSupportHandsOneMailLinkToTheDesktop) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(startInFront());
+    // Alt alone moves into the menu bar; the bar reads tavlin, Tree, Help.
+    seat_->tap(xAltKey());
+    seat_->tap(xKey(keyRight));
+    seat_->tap(xKey(keyRight));
+    seat_->tap(xKey(keyDown));
+    seat_->tap(xKey(keycodes::returnKey));
+    ASSERT_TRUE(waitForOpenedURLs(1)) << app_->outputTail();
+    // Anything more would come at once.
+    std::this_thread::sleep_for(300ms);
+    const auto opened = home_->openedURLs();
+    ASSERT_EQ(opened.size(), 1u);
+    const std::string prefix = "mailto:support@tavlin.example?subject=tavlin%20Support&body=";
+    ASSERT_EQ(opened[0].rfind(prefix, 0), 0u) << opened[0];
+    const std::string body = percentDecoded(opened[0].substr(prefix.size()));
+    // Four line feeds, the version line, then the system's line with the kernel's version.
+    EXPECT_EQ(body.rfind(std::string("\n\n\n\ntavlin ") + TAVLIN_APP_VERSION + "\n", 0), 0u) << body;
+    EXPECT_NE(body.find("Linux ", 4), std::string::npos) << body;
+    EXPECT_TRUE(app_->running());
+}
+
+TEST_F(MainMenuEndToEndTest, ControlShiftQInTheConfigurationWindowQuitsAndFreesTheLeaderKeys) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(startInFront());
+    ASSERT_FALSE(leaderKeyFree()) << "the application holds its leader key";
+    typeQuit();
+    const auto status = app_->waitForExit(10s);
+    ASSERT_TRUE(status.has_value()) << "still running\n" << app_->outputTail();
+    EXPECT_EQ(*status, 0) << app_->outputTail();
+    EXPECT_TRUE(leaderKeyFree());
+}
+
+TEST_F(MainMenuEndToEndTest, ControlShiftQTypedInASessionBelongsToTheSession) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(startInFront());
+    auto mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    // Q leads nowhere in the tree: the session ends on it, the application stays.
+    mark = seat_->counts();
+    typeQuit();
+    ASSERT_TRUE(sessionEnded(mark));
+    mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark)) << "the application still listens";
+    EXPECT_TRUE(endedByEscape());
+    EXPECT_TRUE(app_->running());
+    EXPECT_TRUE(app_->stop()) << app_->outputTail();
+}
+
 } // namespace
 } // namespace tavlin::e2e

@@ -131,18 +131,57 @@ bool UserSeat::takeFocusFrom(pid_t application, std::chrono::milliseconds limit)
     });
 }
 
+bool UserSeat::followFocusOf(pid_t application, std::chrono::milliseconds limit) {
+    if (!waitUntil([&] { return focusIsOnWindowOf(application); }, limit)) return false;
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    followed_ = focus;
+    XSelectInput(display_, focus, FocusChangeMask);
+    XSync(display_, False);
+    return focusIsOnWindowOf(application);
+}
+
+namespace {
+bool grabRefused = false;
+int noteRefusal(Display*, XErrorEvent* error) {
+    if (error->error_code == BadAccess) grabRefused = true;
+    return 0;
+}
+} // namespace
+
+bool UserSeat::canGrabKey(unsigned int xKeycode, unsigned int xModifiers) {
+    XSync(display_, False);
+    grabRefused = false;
+    const auto previous = XSetErrorHandler(noteRefusal);
+    XGrabKey(display_, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display_), False, GrabModeAsync, GrabModeAsync);
+    XSync(display_, False);
+    const bool taken = !grabRefused;
+    if (taken) XUngrabKey(display_, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display_));
+    XSync(display_, False);
+    XSetErrorHandler(previous);
+    return taken;
+}
+
+unsigned int UserSeat::controlMask() { return ControlMask; }
+unsigned int UserSeat::shiftMask() { return ShiftMask; }
+unsigned int UserSeat::altMask() { return Mod1Mask; }
+
 void UserSeat::pump() {
     while (XPending(display_)) {
         XEvent event;
         XNextEvent(display_, &event);
         if (event.type != FocusIn && event.type != FocusOut) continue;
         const XFocusChangeEvent& focus = event.xfocus;
-        if (focus.window != window_ || focus.detail == NotifyPointer || focus.detail == NotifyInferior) continue;
+        const bool ours = focus.window == window_;
+        if ((!ours && (followed_ == 0 || focus.window != followed_)) || focus.detail == NotifyPointer ||
+            focus.detail == NotifyInferior)
+            continue;
         if (focus.type == FocusOut && focus.mode == NotifyGrab) {
             ++counts_.grabs;
         } else if (focus.type == FocusIn && focus.mode == NotifyUngrab) {
             ++counts_.releases;
-        } else if (focus.type == FocusOut && keepsFocus_) {
+        } else if (ours && followed_ == 0 && keepsFocus_ && focus.type == FocusOut) {
             // Someone moved the focus itself: take it back, or the next grab would go unseen.
             XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
             XFlush(display_);

@@ -50,6 +50,16 @@ public:
     // Answers whether our window has the focus.
     bool takeFocusFrom(pid_t application, std::chrono::milliseconds limit = std::chrono::seconds(3));
 
+    // Leaves the focus with the application: waits until one of its windows has it and counts the
+    // grabs and releases that window sees from then on. Answers whether it got the focus.
+    bool followFocusOf(pid_t application, std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // Whether this client could take a passive grab of the key with these X modifiers on the root
+    // window now, that is, whether no other client holds it. The grab is let go at once.
+    bool canGrabKey(unsigned int xKeycode, unsigned int xModifiers);
+    static unsigned int controlMask();
+    static unsigned int shiftMask();
+    static unsigned int altMask();
+
     // Reads the events that have come; keeps the focus on our window if something else takes it.
     void pump();
     // Pumps until `done` answers true or the time is up, waking as soon as events come.
@@ -93,6 +103,7 @@ private:
 
     XDisplay* display_;
     unsigned long window_ = 0;
+    unsigned long followed_ = 0;
     Counts counts_;
     bool keepsFocus_ = true;
     std::set<unsigned int> heldKeys_;

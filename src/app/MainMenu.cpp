@@ -1,0 +1,69 @@
+#include "app/MainMenu.h"
+
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
+
+#include "app/NodeEditMenu.h"
+
+namespace tavlin::app {
+namespace {
+
+constexpr const char* helpMenuTitle = "Help";
+
+QAction* addCommand(QMenu& menu, const QString& title, const std::function<void()>& command, const QKeySequence& shortcut = {}) {
+    QAction* action = menu.addAction(title);
+    action->setStatusTip(title);
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    }
+    if (command) QObject::connect(action, &QAction::triggered, action, [command] { command(); });
+    return action;
+}
+
+QMenu* addMenu(QMenuBar& bar, const QString& title) {
+    QMenu* menu = bar.addMenu(title);
+    menu->setAccessibleName(title);
+    menu->setTitle(title);
+    return menu;
+}
+
+QAction* topLevelItem(const QMenuBar& bar, const QString& title) {
+    for (QAction* action : bar.actions())
+        if (action->text() == title) return action;
+    return nullptr;
+}
+
+} // namespace
+
+QMenu* fillMainMenu(QMenuBar& bar, const MainMenuCommands& commands) {
+    bar.setAccessibleName(QStringLiteral("Main menu"));
+    QMenu* application = addMenu(bar, QStringLiteral("tavlin"));
+    addCommand(*application, QStringLiteral("About tavlin"), commands.showAbout);
+    application->addSeparator();
+    addCommand(*application, QStringLiteral("Configuration"), commands.showConfigurationWindow);
+    addCommand(*application, QStringLiteral("Settings…"), commands.showSettings, QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    application->addSeparator();
+    // Shift+Control: Super belongs to the desktop and the leader keys.
+    addCommand(*application, QStringLiteral("Quit"), commands.quit, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
+
+    QMenu* nodeEdit = addMenu(bar, QString::fromLatin1(NodeEditMenu::name));
+
+    QMenu* help = addMenu(bar, QString::fromLatin1(helpMenuTitle));
+    addCommand(*help, QStringLiteral("Support"), commands.openSupport);
+    return nodeEdit;
+}
+
+void setNodeEditMenuInBar(QMenuBar& bar, QMenu& nodeEditMenu, bool inBar) {
+    QAction* present = topLevelItem(bar, QString::fromLatin1(NodeEditMenu::name));
+    if (!inBar) {
+        if (present) bar.removeAction(present);
+        return;
+    }
+    if (present) return;
+    bar.insertAction(topLevelItem(bar, QString::fromLatin1(helpMenuTitle)), nodeEditMenu.menuAction());
+}
+
+bool isNodeEditMenuInBar(const QMenuBar& bar) { return topLevelItem(bar, QString::fromLatin1(NodeEditMenu::name)); }
+
+} // namespace tavlin::app

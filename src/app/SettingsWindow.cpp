@@ -1,0 +1,35 @@
+#include "app/SettingsWindow.h"
+
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QVBoxLayout>
+
+#include "app/WindowOperations.h"
+
+namespace tavlin::app {
+
+SettingsWindow::SettingsWindow() {
+    setWindowTitle(QString::fromLatin1(title));
+    setAccessibleName(QString::fromLatin1(title));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    auto* layout = new QVBoxLayout(this);
+    auto* placeholder = new QLabel(QStringLiteral("There are no settings to change yet."));
+    placeholder->setAlignment(Qt::AlignCenter);
+    placeholder->setAccessibleName(QStringLiteral("Settings"));
+    placeholder->setAccessibleDescription(placeholder->text());
+    setContent(placeholder);
+    layout->setContentsMargins(20, 20, 20, 20);
+}
+
+void SettingsWindow::setContent(QWidget* content) {
+    if (content == content_) return;
+    delete content_.data();
+    content_ = content;
+    if (content_) layout()->addWidget(content_);
+}
+
+void SettingsWindow::present(std::unique_ptr<SettingsWindow>& window) {
+    if (!window) window = std::make_unique<SettingsWindow>();
+    activateAndOrderFront(window.get());
+}
+
+} // namespace tavlin::app

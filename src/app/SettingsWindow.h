@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+
+#include <QtCore/QPointer>
+#include <QtWidgets/QWidget>
+
+namespace tavlin::app {
+
+// The window titled "tavlin Settings". Closing it hides it. Its content is replaceable; until
+// the settings' own view arrives it holds a placeholder.
+class SettingsWindow final : public QWidget {
+public:
+    static constexpr const char* title = "tavlin Settings";
+
+    SettingsWindow();
+
+    // Replaces the content (the window takes it and deletes the one before).
+    void setContent(QWidget* content);
+    QWidget* content() const { return content_; }
+
+    // Shows and raises the window in `window`, making it there on first use: there is never a
+    // second one.
+    static void present(std::unique_ptr<SettingsWindow>& window);
+
+private:
+    QPointer<QWidget> content_;
+};
+
+} // namespace tavlin::app
