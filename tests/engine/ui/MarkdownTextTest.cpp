@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 
 #include <QApplication>
 #include <QFont>
+#include <QFontDatabase>
+#include <QImage>
 #include <QLabel>
 #include <QTextDocument>
 
@@ -26,10 +29,11 @@ protected:
         return document.toPlainText();
     }
 
-    // The height a rich-text label takes for the HTML, in a font unlike the default one.
+    // The height a rich-text label takes for the HTML, in a font unlike the default one. The
+    // desktop's fixed font, whichever is installed: code spans are set in it.
     static int labelHeight(const QString& text, Qt::TextFormat format) {
         QLabel label;
-        QFont font("DejaVu Sans Mono");
+        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
         font.setPointSize(30);
         label.setFont(font);
         label.setTextFormat(format);
