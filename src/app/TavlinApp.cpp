@@ -10,9 +10,9 @@
 
 #include <QtCore/QAbstractEventDispatcher>
 #include <QtCore/QSocketNotifier>
+#include <QtCore/QTimer>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
-#include <QtGui/QImageReader>
 #include <QtWidgets/QApplication>
 
 #include "app/AppDelegate.h"
@@ -41,9 +41,11 @@
 #include "platform/dbus/HelperBusProbe.h"
 #include "platform/dbus/QtMainQueue.h"
 #include "platform/linux/XdgWorkspace.h"
+#include "platform/qt/ImageFile.h"
 #include "platform/qt/QtAlertPresenter.h"
 #include "platform/qt/QtIndicatorWindow.h"
 #include "platform/qt/QtInputWindow.h"
+#include "platform/qt/QtOpenPanel.h"
 #include "platform/qt/TaskbarPresence.h"
 #include "platform/x11/X11HotKeyRegistrar.h"
 #include "platform/x11/X11InputSources.h"
@@ -81,9 +83,7 @@ public:
         return sources[*index].id;
     }
     bool selectInputSource(const std::string& id) override { return sources_.select(id); }
-    bool canLoadImage(const std::string& path) override {
-        return QImageReader(QString::fromStdString(path)).canRead();
-    }
+    bool canLoadImage(const std::string& path) override { return !qt::readImageFile(path).isNull(); }
 
 private:
     X11InputSources& sources_;
