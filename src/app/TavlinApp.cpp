@@ -202,6 +202,8 @@ void TavlinApp::Parts::installServices() {
         return showItemsInFileManager(bus, fileURI);
     });
     qt::installQtAlertPresenter();
+    // File and folder actions ask for access through it.
+    qt::installQtOpenPanelProvider();
     setHelperRunningProbe(helperRunningOnSessionBus);
 
     auto& shell = ShellServices::shared();
