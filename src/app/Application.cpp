@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -24,6 +25,10 @@ bool hasDisplay() {
 extern "C" int tavlinRunApplication(int argc, char** argv) {
     using namespace tavlin;
     using app::SingleInstance;
+    // Diagnostics go to standard output, often a pipe to a log collector; when the reader goes
+    // away a write fails (and is dropped) instead of ending the launcher. Children get the
+    // default back when they are spawned.
+    std::signal(SIGPIPE, SIG_IGN);
     // A URL handed over by the desktop ("tavlin:…") is the one argument that means something.
     std::string url;
     for (int i = 1; i < argc; ++i)
