@@ -149,6 +149,8 @@ struct TavlinApp::Parts {
     std::unique_ptr<app::ConfigurationWindow> configurationWindow;
     std::unique_ptr<app::SingleInstance> singleInstance;
     std::vector<std::unique_ptr<QSocketNotifier>> notifiers;
+    QTimer busWatch;
+    bool busLost = false;
     AppDelegate delegate;
     LoadedConfiguration loadedConfiguration;
     bool terminated = false;
@@ -166,6 +168,7 @@ struct TavlinApp::Parts {
     void processDesktopEvents();
     void applyActivationPolicy();
     void handleURL(const std::string& url);
+    void watchSessionBus();
     void terminate();
 };
 
@@ -334,6 +337,31 @@ void TavlinApp::Parts::handleURL(const std::string& url) {
     app::activateAndOrderFront(window);
 }
 
+// A session bus that goes away may come back (a restarted bus): the name is claimed on the new
+// one, so the running instance stays the one other starts hand over to. Should another
+// instance have claimed it first, this one ends: two would both answer the leader keys.
+void TavlinApp::Parts::watchSessionBus() {
+    if (distributedCenter.isConnected() && singleInstance->isConnected()) return;
+    if (!busLost) {
+        busLost = true;
+        diag::printLine("tavlin: lost the session bus; waiting for it to come back");
+    }
+    QDBusConnection connection = DBusDistributedNotificationCenter::newSessionBusConnection();
+    if (!connection.isConnected()) return;
+    switch (singleInstance->claimOn(connection)) {
+    case app::SingleInstance::Claim::owned:
+        distributedCenter.reconnect(connection);
+        busLost = false;
+        diag::printLine("tavlin: back on the session bus");
+        break;
+    case app::SingleInstance::Claim::heldByAnother:
+        diag::printLine("tavlin: another instance runs on the new session bus; this one ends");
+        QCoreApplication::exit(0);
+        break;
+    case app::SingleInstance::Claim::noBus: break;
+    }
+}
+
 void TavlinApp::Parts::terminate() {
     if (terminated) return;
     delegate.applicationWillTerminate();
@@ -352,6 +380,7 @@ void TavlinApp::Parts::terminate() {
     app::setShowConfigurationWindowURLHandler(nullptr);
     if (settingsStore) settingsStore->removeObserver(policyObserver);
     notifiers.clear();
+    busWatch.stop();
     application.removeEventFilter(&activationPolicy);
 }
 
@@ -387,8 +416,13 @@ int TavlinApp::run(const std::string& url) {
         // Another start: the running application takes it over.
         return parts.singleInstance->forward(url) ? 0 : 1;
     }
-    if (claim == app::SingleInstance::Claim::noBus)
+    if (claim == app::SingleInstance::Claim::noBus) {
         diag::printLine("tavlin: no session bus: other programs cannot reach this application");
+    } else {
+        parts.busWatch.setInterval(1000);
+        QObject::connect(&parts.busWatch, &QTimer::timeout, &parts.context, [&parts] { parts.watchSessionBus(); });
+        parts.busWatch.start();
+    }
     // The configuration the window shows, generated on first launch; only the running
     // application writes it.
     parts.loadedConfiguration = loadConfigurationForWindow();
