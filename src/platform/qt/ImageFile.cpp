@@ -13,7 +13,10 @@
 namespace tavlin::qt {
 
 QImage readImageFile(const std::string& path) {
-    // O_NONBLOCK: opening a FIFO without a writer returns at once instead of waiting for one.
+    // Not even opened unless it is a regular file: opening some devices does something.
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) return {};
+    // O_NONBLOCK: should a FIFO have taken its place since, opening it does not wait for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return {};
     QByteArray bytes;
