@@ -17,6 +17,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/ConfigurationWindow.h"
+#include "app/HelperApp.h"
 #include "app/SingleInstance.h"
 #include "app/WindowOperations.h"
 #include "configwindow/ConfigurationWindowContentView.h"
@@ -28,7 +29,6 @@
 #include "engine/LeaderKeys.h"
 #include "engine/ShellServices.h"
 #include "engine/ui/InputWindowContentView.h"
-#include "app/HelperApp.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
 #include "platform/HelperApplication.h"

@@ -52,14 +52,12 @@ std::string summary(const std::optional<KeyboardEvent>& event, Origin origin = O
            "; type: " + typeText(event->type) + ";";
 }
 
-void printEntryTrace(const char* function, const KeyboardEvent& event, Origin origin,
-                     const std::optional<KeyboardEvent>& latest, Origin latestOrigin) {
-    const std::string keyCode =
-        origin == Origin::thisProgram ? "\n-- event keyCode: " + std::to_string(event.keyCode) : "";
+void printEntryTrace(const char* function, const KeyboardEvent& event, Origin origin, const std::optional<KeyboardEvent>& latest,
+                     Origin latestOrigin) {
+    const std::string keyCode = origin == Origin::thisProgram ? "\n-- event keyCode: " + std::to_string(event.keyCode) : "";
     diag::printLine(std::string("[[ ") + function + keyCode +
                     "\n-- event modifiers: " + shortcutkit::modifierFlagsDescription(event.modifierFlags) +
-                    "\n-- event type: " + typeText(event.type) + "\n-- latestModifierEvent: " +
-                    summary(latest, latestOrigin));
+                    "\n-- event type: " + typeText(event.type) + "\n-- latestModifierEvent: " + summary(latest, latestOrigin));
 }
 
 // The stored interval; anything but a finite number of seconds, zero or more, counts as unset.
@@ -149,10 +147,8 @@ void KeyEventHandlerManager::removeSources() {
     }
 }
 
-std::optional<KeyboardEvent> KeyEventHandlerManager::handleModifierFlagsChangedEvent(const KeyboardEvent& event,
-                                                                                     Origin origin) {
-    printEntryTrace("handleModifierFlagsChangedEvent(_:)", event, origin, latestModifierEvent_,
-                    latestModifierEventOrigin_);
+std::optional<KeyboardEvent> KeyEventHandlerManager::handleModifierFlagsChangedEvent(const KeyboardEvent& event, Origin origin) {
+    printEntryTrace("handleModifierFlagsChangedEvent(_:)", event, origin, latestModifierEvent_, latestModifierEventOrigin_);
     std::optional<KeyboardEvent> result = event;
     const auto finish = [&] {
         setLatestModifierEvent(event, origin);

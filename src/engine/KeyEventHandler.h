@@ -39,8 +39,7 @@ public:
 
     // Single-modifier recognition; the answer is what the local monitor passes on (nothing
     // swallows the release of a recognised tap).
-    std::optional<KeyboardEvent> handleModifierFlagsChangedEvent(const KeyboardEvent& event,
-                                                                 Origin origin = Origin::thisProgram);
+    std::optional<KeyboardEvent> handleModifierFlagsChangedEvent(const KeyboardEvent& event, Origin origin = Origin::thisProgram);
     // Notes key-downs with a modifier held; passes the event on unchanged.
     KeyboardEvent handleKeyDownEvent(const KeyboardEvent& event, Origin origin = Origin::thisProgram);
     // Reports a tap of the modifier among the flags (command first, then shift, option, control).

@@ -422,8 +422,9 @@ TEST_F(KeyEventHandlerTest, InputTypedElsewhereLeavesNoKeyCodeInTheTraces) {
     monitor.sendGlobal(flagsChanged(command));
     monitor.sendLocal(keyDown(8, command));
     ASSERT_EQ(capture.lines().size(), 5u);
-    EXPECT_EQ(capture.lines()[3], "[[ handleKeyDownEvent(_:)\n-- event keyCode: 8\n-- event modifiers: \u2318\n"
-                                  "-- event type: keyDown\n-- latestModifierEvent: modifiers: \u2318; type: flagsChanged;");
+    EXPECT_EQ(capture.lines()[3],
+              "[[ handleKeyDownEvent(_:)\n-- event keyCode: 8\n-- event modifiers: \u2318\n"
+              "-- event type: keyDown\n-- latestModifierEvent: modifiers: \u2318; type: flagsChanged;");
 }
 
 } // namespace

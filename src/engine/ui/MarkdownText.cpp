@@ -82,9 +82,9 @@ void dropResources(QTextDocument& document) {
             // Adjacent images alike share one fragment: one object character each.
             const QString alt = image.format.stringProperty(QTextFormat::ImageAltText);
             for (int i = 0; i < image.length; ++i) replacement += alt;
-            for (const auto property : {QTextFormat::ObjectType, QTextFormat::ImageName, QTextFormat::ImageTitle,
-                                        QTextFormat::ImageAltText, QTextFormat::ImageWidth, QTextFormat::ImageHeight,
-                                        QTextFormat::ImageQuality})
+            for (const auto property :
+                 {QTextFormat::ObjectType, QTextFormat::ImageName, QTextFormat::ImageTitle, QTextFormat::ImageAltText,
+                  QTextFormat::ImageWidth, QTextFormat::ImageHeight, QTextFormat::ImageQuality})
                 text.clearProperty(property);
         }
         cursor.setPosition(image.position);

@@ -128,7 +128,12 @@ bool QtInputWindow::eventFilter(QObject* watched, QEvent* event) {
         const auto* widget = static_cast<QWidget*>(watched);
         // In a later turn: the window is still being shown, maybe from within the session's work.
         if (widget->isWindow() && widget->isModal())
-            QMetaObject::invokeMethod(this, [this] { if (key_) orderOut(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (key_) orderOut();
+                },
+                Qt::QueuedConnection);
     }
     return false;
 }

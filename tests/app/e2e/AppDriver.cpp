@@ -43,9 +43,9 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes) {
 
 // fork and exec rather than posix_spawn: the child must ask for a signal when we die, so that a
 // test killed by its time limit leaves no instance holding the keyboard or the bus name.
-pid_t spawn(const std::string& executable, const std::vector<std::string>& arguments,
-            const std::vector<std::string>& environment, const std::filesystem::path& out,
-            const std::filesystem::path& err, std::optional<int> standardOutput = std::nullopt) {
+pid_t spawn(const std::string& executable, const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+            const std::filesystem::path& out, const std::filesystem::path& err,
+            std::optional<int> standardOutput = std::nullopt) {
     std::vector<char*> argv{const_cast<char*>(executable.c_str())};
     for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
@@ -86,18 +86,21 @@ PrivateBus::PrivateBus() : folder_(makeTemporaryFolder("tavlin-e2e-bus")) { star
 void PrivateBus::start() {
     const auto config = folder_ / "session.conf";
     const auto socket = folder_ / "bus";
-    writeFile(config, "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                      " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                      "<busconfig>\n"
-                      "  <type>session</type>\n"
-                      "  <listen>unix:path=" + socket.string() + "</listen>\n"
-                      "  <auth>EXTERNAL</auth>\n"
-                      "  <policy context=\"default\">\n"
-                      "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                      "    <allow eavesdrop=\"true\"/>\n"
-                      "    <allow own=\"*\"/>\n"
-                      "  </policy>\n"
-                      "</busconfig>\n");
+    writeFile(config,
+              "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+              "<busconfig>\n"
+              "  <type>session</type>\n"
+              "  <listen>unix:path=" +
+                  socket.string() +
+                  "</listen>\n"
+                  "  <auth>EXTERNAL</auth>\n"
+                  "  <policy context=\"default\">\n"
+                  "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                  "    <allow eavesdrop=\"true\"/>\n"
+                  "    <allow own=\"*\"/>\n"
+                  "  </policy>\n"
+                  "</busconfig>\n");
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
     // Not forked away: as our child it goes down with us, like the application.

@@ -188,7 +188,8 @@ protected:
     bool nameOwned(const std::string& name) {
         const auto reply = output("dbus-send --bus='" + bus_->address() +
                                   "' --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
-                                  "org.freedesktop.DBus.NameHasOwner string:" + name + " 2>/dev/null");
+                                  "org.freedesktop.DBus.NameHasOwner string:" +
+                                  name + " 2>/dev/null");
         return reply && reply->find("boolean true") != std::string::npos;
     }
 
@@ -229,8 +230,8 @@ TEST_F(AppHardeningTest, AFileActionAsksForAccessOnceThenOpensTheFile) {
     const auto document = std::filesystem::canonical(home_->root()) / "home" / "notes.txt";
     std::ofstream(document) << "notes\n";
     nlohmann::ordered_json configuration = nlohmann::ordered_json::parse(plainTree);
-    configuration["decision"]["chances"][0]["decision"]["chances"][0]["decision"]["actions"] =
-        nlohmann::ordered_json::array({{{"openFile", {{"filePath", document.string()}}}}});
+    configuration["decision"]["chances"][0]["decision"]["chances"][0]["decision"]["actions"] = nlohmann::ordered_json::array(
+        {{{"openFile", {{"filePath", document.string()}}}}});
     home_->writeConfiguration(configuration.dump(2));
     ASSERT_TRUE(start());
 
@@ -315,8 +316,8 @@ TEST_F(AppHardeningTest, ADescriptionNamingAFifoAsItsImageShowsItsHint) {
     tapSuper();
     ASSERT_TRUE(sessionOpened(mark));
     seat_->tap(xKey(keyA));
-    EXPECT_TRUE(seat_->waitUntil([&] { return seat_->shownInputWindow(app_->pid()).has_value(); }, 10s))
-        << "no hint\n" << app_->outputTail();
+    EXPECT_TRUE(seat_->waitUntil([&] { return seat_->shownInputWindow(app_->pid()).has_value(); }, 10s)) << "no hint\n"
+                                                                                                         << app_->outputTail();
     EXPECT_TRUE(endedByEscape());
     EXPECT_TRUE(aSessionOpensAndEnds());
 }
@@ -372,8 +373,7 @@ TEST_F(AppHardeningTest, ARestartedSessionBusIsJoinedAgain) {
     // cleanly, and one runs on.
     bus_->restart();
     AppProcess third(TAVLIN_EXECUTABLE, {}, *home_, bus_->address());
-    ASSERT_TRUE(pollUntil([&] { return !app_->running() || !third.running(); }, 20s))
-        << app_->outputTail() << third.outputTail();
+    ASSERT_TRUE(pollUntil([&] { return !app_->running() || !third.running(); }, 20s)) << app_->outputTail() << third.outputTail();
     if (!app_->running()) {
         EXPECT_TRUE(app_->stop()) << "the first did not end cleanly\n" << app_->outputTail();
         EXPECT_TRUE(third.running());

@@ -245,8 +245,8 @@ std::optional<UserSeat::Dialog> UserSeat::shownDialog(pid_t pid) {
         unsigned long count = 0, after = 0;
         unsigned char* data = nullptr;
         bool dialog = false;
-        if (XGetWindowProperty(display_, window, typeAtom, 0, 16, False, XA_ATOM, &type, &format, &count, &after,
-                               &data) == Success &&
+        if (XGetWindowProperty(display_, window, typeAtom, 0, 16, False, XA_ATOM, &type, &format, &count, &after, &data) ==
+                Success &&
             data) {
             const auto* types = reinterpret_cast<const Atom*>(data);
             dialog = type == XA_ATOM && std::find(types, types + count, dialogAtom) != types + count;
@@ -263,8 +263,7 @@ std::optional<UserSeat::Dialog> UserSeat::shownDialog(pid_t pid) {
 }
 
 bool UserSeat::keyboardFree() {
-    const int status =
-        XGrabKeyboard(display_, DefaultRootWindow(display_), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    const int status = XGrabKeyboard(display_, DefaultRootWindow(display_), False, GrabModeAsync, GrabModeAsync, CurrentTime);
     if (status == GrabSuccess) XUngrabKeyboard(display_, CurrentTime);
     XSync(display_, False);
     // Our own grab and release show on our window too: counted now, they come in pairs and

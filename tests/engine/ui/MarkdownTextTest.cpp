@@ -124,8 +124,7 @@ TEST_F(MarkdownResourceTest, ImagesShowTheirAltTextAndAreNeverLoaded) {
         EXPECT_EQ(labelHeight(html, Qt::RichText), oneLine);
     }
     // Several images, with and without alt text, around text.
-    EXPECT_EQ(plain(markdownHtml("x ![one](" + image() + ")![two](" + image() + ") ![](" + image() + ") y")),
-              "x onetwo  y");
+    EXPECT_EQ(plain(markdownHtml("x ![one](" + image() + ")![two](" + image() + ") ![](" + image() + ") y")), "x onetwo  y");
     EXPECT_EQ(plain(markdownHtml("<b>x</b><img src=\"" + image() + "\"><img src=\"" + image() + "\">")), "x");
 }
 
