@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -9,7 +10,9 @@
 #include "app/SingleInstance.h"
 #include "app/TavlinApp.h"
 #include "model/Configuration.h"
+#include "platform/KeyboardLayout.h"
 #include "platform/dbus/SessionBusPoster.h"
+#include "platform/x11/X11InputSources.h"
 
 namespace {
 
@@ -24,6 +27,10 @@ bool hasDisplay() {
 extern "C" int tavlinRunApplication(int argc, char** argv) {
     using namespace tavlin;
     using app::SingleInstance;
+    // Diagnostics go to standard output, often a pipe to a log collector; when the reader goes
+    // away a write fails (and is dropped) instead of ending the launcher. Children get the
+    // default back when they are spawned.
+    std::signal(SIGPIPE, SIG_IGN);
     // A URL handed over by the desktop ("tavlin:…") is the one argument that means something.
     std::string url;
     for (int i = 1; i < argc; ++i)
@@ -37,6 +44,12 @@ extern "C" int tavlinRunApplication(int argc, char** argv) {
         std::fputs("tavlin: no X11 display (DISPLAY is not set); the launcher needs an X11 session\n", stderr);
         return 1;
     }
+    // Key names and the order of keys come from the X server's layout, whatever first needs
+    // them (the upgrade below, the configuration's compilation), not from a built-in one.
+    setCurrentKeyboardLayoutSource([]() -> std::shared_ptr<const KeyboardLayout> {
+        const auto sources = X11InputSources::open();
+        return sources ? sources->currentLayout() : nullptr;
+    });
     // An older configuration is brought up to date before anything reads it.
     Configuration::upgradeFileIfNeeded();
     QApplication application(argc, argv);

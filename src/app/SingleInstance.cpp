@@ -17,8 +17,9 @@ SingleInstance::~SingleInstance() {
 }
 
 SingleInstance::Claim SingleInstance::claim(Handlers handlers) {
+    handlers_ = std::move(handlers);
     if (!connection_.isConnected()) return Claim::noBus;
-    auto object = std::make_unique<ApplicationBusObject>(std::move(handlers.activate), std::move(handlers.openURL));
+    auto object = std::make_unique<ApplicationBusObject>(handlers_.activate, handlers_.openURL);
     // The object first: a second start that finds the name must find the methods too.
     if (!connection_.registerObject(QString::fromLatin1(objectPath), object.get(), QDBusConnection::ExportAllSlots))
         return Claim::noBus;
@@ -35,6 +36,15 @@ SingleInstance::Claim SingleInstance::claim(Handlers handlers) {
     }
     object_ = std::move(object);
     return Claim::owned;
+}
+
+SingleInstance::Claim SingleInstance::claimOn(QDBusConnection connection) {
+    if (object_) {
+        connection_.unregisterObject(QString::fromLatin1(objectPath));
+        object_.reset();
+    }
+    connection_ = std::move(connection);
+    return claim(handlers_);
 }
 
 bool SingleInstance::forward(const std::string& url) {

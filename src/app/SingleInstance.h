@@ -29,6 +29,9 @@ public:
     enum class Claim { owned, heldByAnother, noBus };
     // Takes the name unless another process holds it (never waits in a queue for it).
     Claim claim(Handlers handlers);
+    // Claims the name again on another connection (the bus came back), with the same handlers.
+    Claim claimOn(QDBusConnection connection);
+    bool isConnected() const { return connection_.isConnected(); }
 
     // Hands the start over to the running application: the URL when there is one, else an
     // activation. False when it does not answer.
@@ -36,6 +39,7 @@ public:
 
 private:
     QDBusConnection connection_;
+    Handlers handlers_;
     std::unique_ptr<ApplicationBusObject> object_;
 };
 

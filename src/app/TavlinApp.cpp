@@ -11,13 +11,14 @@
 #include <QtCore/QAbstractEventDispatcher>
 #include <QtCore/QPointer>
 #include <QtCore/QSocketNotifier>
+#include <QtCore/QTimer>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
-#include <QtGui/QImageReader>
 #include <QtWidgets/QApplication>
 
 #include "app/AppDelegate.h"
 #include "app/ApplicationScenes.h"
+#include "app/HelperApp.h"
 #include "app/SingleInstance.h"
 #include "app/WindowOperations.h"
 #include "configwindow/ConfigurationWindowContentView.h"
@@ -29,7 +30,6 @@
 #include "engine/LeaderKeys.h"
 #include "engine/ShellServices.h"
 #include "engine/ui/InputWindowContentView.h"
-#include "app/HelperApp.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
 #include "platform/HelperApplication.h"
@@ -42,9 +42,11 @@
 #include "platform/dbus/HelperBusProbe.h"
 #include "platform/dbus/QtMainQueue.h"
 #include "platform/linux/XdgWorkspace.h"
+#include "platform/qt/ImageFile.h"
 #include "platform/qt/QtAlertPresenter.h"
 #include "platform/qt/QtIndicatorWindow.h"
 #include "platform/qt/QtInputWindow.h"
+#include "platform/qt/QtOpenPanel.h"
 #include "platform/qt/TaskbarPresence.h"
 #include "platform/x11/X11HotKeyRegistrar.h"
 #include "platform/x11/X11InputSources.h"
@@ -82,9 +84,7 @@ public:
         return sources[*index].id;
     }
     bool selectInputSource(const std::string& id) override { return sources_.select(id); }
-    bool canLoadImage(const std::string& path) override {
-        return QImageReader(QString::fromStdString(path)).canRead();
-    }
+    bool canLoadImage(const std::string& path) override { return !qt::readImageFile(path).isNull(); }
 
 private:
     X11InputSources& sources_;
@@ -151,6 +151,8 @@ struct TavlinApp::Parts {
     std::unique_ptr<app::ApplicationScenes> scenes;
     std::unique_ptr<app::SingleInstance> singleInstance;
     std::vector<std::unique_ptr<QSocketNotifier>> notifiers;
+    QTimer busWatch;
+    bool busLost = false;
     AppDelegate delegate;
     LoadedConfiguration loadedConfiguration;
     bool terminated = false;
@@ -168,6 +170,7 @@ struct TavlinApp::Parts {
     void processDesktopEvents();
     void applyActivationPolicy();
     void handleURL(const std::string& url);
+    void watchSessionBus();
     void terminate();
     void endApplication();
 };
@@ -205,6 +208,8 @@ void TavlinApp::Parts::installServices() {
         return showItemsInFileManager(bus, fileURI);
     });
     qt::installQtAlertPresenter();
+    // File and folder actions ask for access through it.
+    qt::installQtOpenPanelProvider();
     setHelperRunningProbe(helperRunningOnSessionBus);
 
     auto& shell = ShellServices::shared();
@@ -353,6 +358,31 @@ void TavlinApp::Parts::handleURL(const std::string& url) {
 // to close, and the configuration window refuses (it only hides), which would cancel the quit.
 void TavlinApp::Parts::endApplication() { QCoreApplication::exit(0); }
 
+// A session bus that goes away may come back (a restarted bus): the name is claimed on the new
+// one, so the running instance stays the one other starts hand over to. Should another
+// instance have claimed it first, this one ends: two would both answer the leader keys.
+void TavlinApp::Parts::watchSessionBus() {
+    if (distributedCenter.isConnected() && singleInstance->isConnected()) return;
+    if (!busLost) {
+        busLost = true;
+        diag::printLine("tavlin: lost the session bus; waiting for it to come back");
+    }
+    QDBusConnection connection = DBusDistributedNotificationCenter::newSessionBusConnection();
+    if (!connection.isConnected()) return;
+    switch (singleInstance->claimOn(connection)) {
+    case app::SingleInstance::Claim::owned:
+        distributedCenter.reconnect(connection);
+        busLost = false;
+        diag::printLine("tavlin: back on the session bus");
+        break;
+    case app::SingleInstance::Claim::heldByAnother:
+        diag::printLine("tavlin: another instance runs on the new session bus; this one ends");
+        endApplication();
+        break;
+    case app::SingleInstance::Claim::noBus: break;
+    }
+}
+
 void TavlinApp::Parts::terminate() {
     if (terminated) return;
     delegate.applicationWillTerminate();
@@ -371,6 +401,7 @@ void TavlinApp::Parts::terminate() {
     app::setShowConfigurationWindowURLHandler(nullptr);
     if (settingsStore) settingsStore->removeObserver(policyObserver);
     notifiers.clear();
+    busWatch.stop();
     application.removeEventFilter(&activationPolicy);
 }
 
@@ -405,8 +436,13 @@ int TavlinApp::run(const std::string& url) {
         // Another start: the running application takes it over.
         return parts.singleInstance->forward(url) ? 0 : 1;
     }
-    if (claim == app::SingleInstance::Claim::noBus)
+    if (claim == app::SingleInstance::Claim::noBus) {
         diag::printLine("tavlin: no session bus: other programs cannot reach this application");
+    } else {
+        parts.busWatch.setInterval(1000);
+        QObject::connect(&parts.busWatch, &QTimer::timeout, &parts.context, [&parts] { parts.watchSessionBus(); });
+        parts.busWatch.start();
+    }
     // The configuration the window shows, generated on first launch; only the running
     // application writes it.
     parts.loadedConfiguration = loadConfigurationForWindow();

@@ -22,13 +22,9 @@ const std::shared_ptr<ScopedFileAccess>& sharedFileAccess() {
     return access;
 }
 
-// The window the access panel belongs to. The desktop layer shows a panel for an unknown
-// window on its own, which is what a launcher without a window of its own needs.
-constexpr WindowHandle fileAccessParentWindow{1};
-
 // Asks for access the way every file action does, and hands a granted security-scoped URL on.
 void requestAccess(const FileUrl& url, std::function<void(const FileUrl& granted)> then) {
-    sharedFileAccess()->access(url, Permissions::bookmark, true, fileAccessParentWindow, true,
+    sharedFileAccess()->access(url, Permissions::bookmark, true, noParentWindow, true,
                                [then = std::move(then)](const Result<AccessInfo>& result) {
                                    if (!result.hasValue()) {
                                        diag::printLine(result.errorDescription());

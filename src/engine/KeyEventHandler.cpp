@@ -43,16 +43,21 @@ std::string typeText(KeyboardEvent::Type type) {
     return "unknown";
 }
 
-std::string summary(const std::optional<KeyboardEvent>& event) {
+using Origin = KeyEventHandlerManager::Origin;
+
+std::string summary(const std::optional<KeyboardEvent>& event, Origin origin = Origin::thisProgram) {
     if (!event) return "nil";
-    return "keyCode: " + std::to_string(event->keyCode) + "; modifiers: " +
-           shortcutkit::modifierFlagsDescription(event->modifierFlags) + "; type: " + typeText(event->type) + ";";
+    const std::string keyCode = origin == Origin::thisProgram ? "keyCode: " + std::to_string(event->keyCode) + "; " : "";
+    return keyCode + "modifiers: " + shortcutkit::modifierFlagsDescription(event->modifierFlags) +
+           "; type: " + typeText(event->type) + ";";
 }
 
-void printEntryTrace(const char* function, const KeyboardEvent& event, const std::optional<KeyboardEvent>& latest) {
-    diag::printLine(std::string("[[ ") + function + "\n-- event keyCode: " + std::to_string(event.keyCode) +
+void printEntryTrace(const char* function, const KeyboardEvent& event, Origin origin, const std::optional<KeyboardEvent>& latest,
+                     Origin latestOrigin) {
+    const std::string keyCode = origin == Origin::thisProgram ? "\n-- event keyCode: " + std::to_string(event.keyCode) : "";
+    diag::printLine(std::string("[[ ") + function + keyCode +
                     "\n-- event modifiers: " + shortcutkit::modifierFlagsDescription(event.modifierFlags) +
-                    "\n-- event type: " + typeText(event.type) + "\n-- latestModifierEvent: " + summary(latest));
+                    "\n-- event type: " + typeText(event.type) + "\n-- latestModifierEvent: " + summary(latest, latestOrigin));
 }
 
 // The stored interval; anything but a finite number of seconds, zero or more, counts as unset.
@@ -94,8 +99,8 @@ void KeyEventHandlerManager::addKeyEventHandler(bool skipHotKeys, KeyHandler key
             // Typing in another application ends the wait for a delayed release; letting go of
             // the combination's own modifiers does not, however soon after its key.
             if (!isModifierRelease(event)) cancelDelayedKeyUp();
-            if (event.type == KeyboardEvent::Type::flagsChanged) handleModifierFlagsChangedEvent(event);
-            else handleKeyDownEvent(event);
+            if (event.type == KeyboardEvent::Type::flagsChanged) handleModifierFlagsChangedEvent(event, Origin::elsewhere);
+            else handleKeyDownEvent(event, Origin::elsewhere);
         });
     }
 
@@ -142,12 +147,12 @@ void KeyEventHandlerManager::removeSources() {
     }
 }
 
-std::optional<KeyboardEvent> KeyEventHandlerManager::handleModifierFlagsChangedEvent(const KeyboardEvent& event) {
-    printEntryTrace("handleModifierFlagsChangedEvent(_:)", event, latestModifierEvent_);
+std::optional<KeyboardEvent> KeyEventHandlerManager::handleModifierFlagsChangedEvent(const KeyboardEvent& event, Origin origin) {
+    printEntryTrace("handleModifierFlagsChangedEvent(_:)", event, origin, latestModifierEvent_, latestModifierEventOrigin_);
     std::optional<KeyboardEvent> result = event;
     const auto finish = [&] {
-        setLatestModifierEvent(event);
-        diag::printLine("]] handleModifierFlagsChangedEvent(_:) returned with " + summary(result));
+        setLatestModifierEvent(event, origin);
+        diag::printLine("]] handleModifierFlagsChangedEvent(_:) returned with " + summary(result, origin));
         return result;
     };
 
@@ -191,10 +196,11 @@ std::optional<KeyboardEvent> KeyEventHandlerManager::handleModifierFlagsChangedE
     return finish();
 }
 
-KeyboardEvent KeyEventHandlerManager::handleKeyDownEvent(const KeyboardEvent& event) {
-    printEntryTrace("handleKeyDownEvent(_:)", event, latestModifierEvent_);
+KeyboardEvent KeyEventHandlerManager::handleKeyDownEvent(const KeyboardEvent& event, Origin origin) {
+    const bool traced = origin == Origin::thisProgram;
+    if (traced) printEntryTrace("handleKeyDownEvent(_:)", event, origin, latestModifierEvent_, latestModifierEventOrigin_);
     if (event.modifierFlags & eventFlags::leaderModifiers) giveUpOnce = true;
-    diag::printLine("]] handleKeyDownEvent(_:)");
+    if (traced) diag::printLine("]] handleKeyDownEvent(_:)");
     return event;
 }
 
@@ -255,9 +261,10 @@ void KeyEventHandlerManager::reset() {
     tapSawModifiedInput() = false;
 }
 
-void KeyEventHandlerManager::setLatestModifierEvent(std::optional<KeyboardEvent> event) {
+void KeyEventHandlerManager::setLatestModifierEvent(std::optional<KeyboardEvent> event, Origin origin) {
     latestModifierEvent_ = std::move(event);
-    diag::printLine("latestModifierEvent changed to " + summary(latestModifierEvent_));
+    latestModifierEventOrigin_ = origin;
+    diag::printLine("latestModifierEvent changed to " + summary(latestModifierEvent_, origin));
 }
 
 void KeyEventHandlerManager::cancelDelayedKeyUp() {

@@ -17,6 +17,10 @@ namespace tavlin {
 class KeyEventHandlerManager {
 public:
     using KeyHandler = std::function<void(std::uint32_t keyCode, std::uint32_t modifiers, bool keyDown)>;
+    // Where an event was typed: into this program (the local monitor), or into another one and
+    // only observed (the global monitor). Keys typed elsewhere may be a password: their key
+    // codes are never traced, nor are key-downs typed elsewhere at all.
+    enum class Origin { thisProgram, elsewhere };
 
     static KeyEventHandlerManager& shared();
 
@@ -35,9 +39,9 @@ public:
 
     // Single-modifier recognition; the answer is what the local monitor passes on (nothing
     // swallows the release of a recognised tap).
-    std::optional<KeyboardEvent> handleModifierFlagsChangedEvent(const KeyboardEvent& event);
+    std::optional<KeyboardEvent> handleModifierFlagsChangedEvent(const KeyboardEvent& event, Origin origin = Origin::thisProgram);
     // Notes key-downs with a modifier held; passes the event on unchanged.
-    KeyboardEvent handleKeyDownEvent(const KeyboardEvent& event);
+    KeyboardEvent handleKeyDownEvent(const KeyboardEvent& event, Origin origin = Origin::thisProgram);
     // Reports a tap of the modifier among the flags (command first, then shift, option, control).
     void fireSingleModifierLeaderKey(std::uint64_t modifierFlags);
 
@@ -64,7 +68,7 @@ public:
 
 private:
     void removeSources();
-    void setLatestModifierEvent(std::optional<KeyboardEvent> event);
+    void setLatestModifierEvent(std::optional<KeyboardEvent> event, Origin origin = Origin::thisProgram);
     void cancelDelayedKeyUp();
     void scheduleDelayedKeyUp(std::uint32_t keyCode, std::uint32_t modifiers);
 
@@ -74,6 +78,7 @@ private:
     std::optional<KeyboardEventMonitor::Token> globalEventMonitor_;
     bool observerRunning_ = false;
     std::optional<KeyboardEvent> latestModifierEvent_;
+    Origin latestModifierEventOrigin_ = Origin::thisProgram;
     KeyHandler keyHandler_;
     std::optional<MainQueue::TimerID> delayedKeyUpTimer_;
 };

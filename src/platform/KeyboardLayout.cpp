@@ -42,6 +42,7 @@ std::mutex& currentMutex() {
 
 struct CurrentLayout {
     bool set = false;
+    std::function<std::shared_ptr<const KeyboardLayout>()> source;
     std::shared_ptr<const KeyboardLayout> layout;
 };
 
@@ -116,10 +117,16 @@ std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() {
     std::lock_guard lock(currentMutex());
     auto& value = current();
     if (!value.set) {
-        value.layout = KeyboardLayout::fromNames({});
+        if (value.source) value.layout = value.source();
+        if (!value.layout) value.layout = KeyboardLayout::fromNames({});
         value.set = true;
     }
     return value.layout;
+}
+
+void setCurrentKeyboardLayoutSource(std::function<std::shared_ptr<const KeyboardLayout>()> source) {
+    std::lock_guard lock(currentMutex());
+    current().source = std::move(source);
 }
 
 void setCurrentKeyboardLayout(std::shared_ptr<const KeyboardLayout> layout) {

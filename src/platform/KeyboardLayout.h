@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,9 +47,13 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// The layout that was current when asked: the one the desktop layer last set, or else the
-// system's default keymap. Nothing when no keymap can be had at all.
+// The layout that was current when asked: the one the desktop layer last set, else the one
+// its source gives when first asked, else the system's default keymap. Nothing when no keymap
+// can be had at all.
 std::shared_ptr<const KeyboardLayout> currentKeyboardLayout();
 void setCurrentKeyboardLayout(std::shared_ptr<const KeyboardLayout> layout);
+// Where the layout comes from when none has been set by the time it is first needed: the
+// desktop's layout, read then and not before. A source that gives nothing leaves the default.
+void setCurrentKeyboardLayoutSource(std::function<std::shared_ptr<const KeyboardLayout>()> source);
 
 } // namespace tavlin

@@ -17,6 +17,9 @@ struct WindowHandle {
     friend bool operator==(const WindowHandle&, const WindowHandle&) = default;
 };
 
+// For callers without a window of their own (the launcher's actions): the panel stands alone.
+inline constexpr WindowHandle noParentWindow{};
+
 // How a panel session ended.
 namespace modalResponse {
 inline constexpr int ok = 1;

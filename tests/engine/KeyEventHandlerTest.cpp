@@ -391,5 +391,41 @@ TEST_F(KeyEventHandlerTest, TracesOfATap) {
     EXPECT_EQ(capture.lines(), expected);
 }
 
+// Keys typed into other programs may be a password, and standard output ends up in the journal.
+TEST_F(KeyEventHandlerTest, InputTypedElsewhereLeavesNoKeyCodeInTheTraces) {
+    diag::Capture capture;
+    monitor.sendGlobal(flagsChanged(shift, 56));
+    monitor.sendGlobal(keyDown(12, shift));
+    monitor.sendGlobal(keyDown(13, 0));
+    monitor.sendGlobal(flagsChanged(0, 56));
+    const std::vector<std::string> expected{
+        "[[ handleModifierFlagsChangedEvent(_:)\n-- event modifiers: \u21e7\n-- event type: flagsChanged\n"
+        "-- latestModifierEvent: nil",
+        "latestModifierEvent changed to modifiers: \u21e7; type: flagsChanged;",
+        "]] handleModifierFlagsChangedEvent(_:) returned with modifiers: \u21e7; type: flagsChanged;",
+        "[[ handleModifierFlagsChangedEvent(_:)\n-- event modifiers: \n-- event type: flagsChanged\n"
+        "-- latestModifierEvent: modifiers: \u21e7; type: flagsChanged;",
+        "latestModifierEvent changed to nil", // the typed key spoilt the tap
+    };
+    EXPECT_EQ(capture.lines(), expected);
+
+    // Still noted: a key typed with the modifier held spoils the tap.
+    calls.clear();
+    monitor.sendGlobal(flagsChanged(command));
+    monitor.sendGlobal(keyDown(8, command));
+    monitor.sendGlobal(flagsChanged(0));
+    queue.advance(0.05);
+    EXPECT_TRUE(calls.empty());
+
+    // A modifier seen elsewhere and then a key typed here: only the latter's code shows.
+    capture.clear();
+    monitor.sendGlobal(flagsChanged(command));
+    monitor.sendLocal(keyDown(8, command));
+    ASSERT_EQ(capture.lines().size(), 5u);
+    EXPECT_EQ(capture.lines()[3],
+              "[[ handleKeyDownEvent(_:)\n-- event keyCode: 8\n-- event modifiers: \u2318\n"
+              "-- event type: keyDown\n-- latestModifierEvent: modifiers: \u2318; type: flagsChanged;");
+}
+
 } // namespace
 } // namespace tavlin::test

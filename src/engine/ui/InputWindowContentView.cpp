@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -65,10 +66,32 @@ QString plainText(const QLabel* label) {
     return document.toPlainText();
 }
 
+// What the user sees, not what the font claims: some monospaced fonts do not say they are.
+bool typesAtFixedPitch(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    return metrics.horizontalAdvance(QLatin1Char('i')) == metrics.horizontalAdvance(QLatin1Char('W'));
+}
+
+// The desktop's fixed-pitch font; should it not type at a fixed pitch, the first installed one
+// that does.
+QFont fixedPitchFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (typesAtFixedPitch(font)) return font;
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    if (typesAtFixedPitch(font)) return font;
+    for (const QString& family : QFontDatabase::families()) {
+        if (!QFontDatabase::isFixedPitch(family)) continue;
+        QFont candidate(family);
+        if (typesAtFixedPitch(candidate)) return candidate;
+    }
+    return font;
+}
+
 } // namespace
 
 InputWindowContentView::InputWindowContentView(QWidget* parent) : QWidget(parent) {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = fixedPitchFont();
     const qreal bodySize = QApplication::font().pointSizeF();
     if (bodySize > 0) font.setPointSizeF(bodySize);
     setFont(font);

@@ -54,8 +54,27 @@ DBusDistributedNotificationCenter::~DBusDistributedNotificationCenter() {
 
 bool DBusDistributedNotificationCenter::isConnected() const { return connection_.isConnected(); }
 
+namespace {
+const QString connectionName = QStringLiteral("tavlin_distributed_notifications");
+} // namespace
+
 QDBusConnection DBusDistributedNotificationCenter::sessionBusConnection() {
-    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("tavlin_distributed_notifications"));
+    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName);
+}
+
+// A connection once made is kept under its name, even after its bus has gone.
+QDBusConnection DBusDistributedNotificationCenter::newSessionBusConnection() {
+    QDBusConnection::disconnectFromBus(connectionName);
+    return sessionBusConnection();
+}
+
+void DBusDistributedNotificationCenter::reconnect(QDBusConnection connection) {
+    for (const auto& [name, count] : subscriptions_) subscribe(connection_, receiver_.get(), name, false);
+    connection_ = std::move(connection);
+    for (const auto& [name, count] : subscriptions_) {
+        if (!subscribe(connection_, receiver_.get(), name, true))
+            diag::printLine("Could not observe distributed notification " + name + " on the session bus");
+    }
 }
 
 void DBusDistributedNotificationCenter::post(const Notification& notification) {

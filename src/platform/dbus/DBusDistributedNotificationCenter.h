@@ -29,11 +29,16 @@ public:
     void removeObserver(Token token) override;
 
     bool isConnected() const;
+    // Moves to another connection (the bus came back after it went away): every observed name
+    // is subscribed there again.
+    void reconnect(QDBusConnection connection);
 
     // The centre's own connection to the session bus. Not QDBusConnection::sessionBus(): made
     // on the main thread, that one holds back incoming messages until the event loop runs and
     // then may deliver a later one before those held back.
     static QDBusConnection sessionBusConnection();
+    // A new connection of that name, for when the bus of the old one has gone.
+    static QDBusConnection newSessionBusConnection();
 
 private:
     friend class DistributedNotificationReceiver;

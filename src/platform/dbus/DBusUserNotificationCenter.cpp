@@ -31,6 +31,12 @@ void DBusUserNotificationCenter::add(const Request& request) {
     // The server's own id for the banner is of no use to us, so the reply is dropped.
     call << QStringLiteral("tavlin") << quint32(0) << QString() << qText(request.title)
          << (request.subtitle ? qText(*request.subtitle) : QString()) << QStringList() << hints << qint32(-1);
+    if (!connection_.isConnected() && !connection_.name().isEmpty()) {
+        // The bus went away and may be back: a connection once made is kept under its name.
+        const QString name = connection_.name();
+        QDBusConnection::disconnectFromBus(name);
+        connection_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+    }
     connection_.send(call);
 }
 

@@ -10,8 +10,13 @@ namespace tavlin {
 bool helperRunningOnSessionBus() {
     // Asked each time the input window opens: a stuck bus must not hold the window up long.
     constexpr int timeoutMilliseconds = 500;
-    QDBusConnection connection =
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("tavlin_helper_probe"));
+    const QString name = QStringLiteral("tavlin_helper_probe");
+    QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+    if (!connection.isConnected()) {
+        // A connection is kept under its name after its bus has gone; the bus may be back.
+        QDBusConnection::disconnectFromBus(name);
+        connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+    }
     if (!connection.isConnected()) return false;
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
                                                        QStringLiteral("/org/freedesktop/DBus"),

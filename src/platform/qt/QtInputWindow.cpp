@@ -52,6 +52,7 @@ QtInputWindow::QtInputWindow()
     grabRetry_.setInterval(grabRetryMilliseconds);
     connect(&grabRetry_, &QTimer::timeout, this, [this] { tryGrab(); });
     resize(365, 1);
+    if (qApp) qApp->installEventFilter(this);
 }
 
 QtInputWindow::~QtInputWindow() {
@@ -117,6 +118,25 @@ void QtInputWindow::tryGrab() {
 }
 
 bool QtInputWindow::holdsKeyboard() const { return grabbed_; }
+
+// A modal window of this program (an alert, an access panel) appearing during a session takes
+// over, as a window made key does: the session ends and lets go of the keyboard, so the window
+// can be answered with it at once. Otherwise the session's grab would keep every key from it,
+// and a session without a decision to walk (an unreadable configuration) has no key that ends it.
+bool QtInputWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && watched != this && watched->isWidgetType()) {
+        const auto* widget = static_cast<QWidget*>(watched);
+        // In a later turn: the window is still being shown, maybe from within the session's work.
+        if (widget->isWindow() && widget->isModal())
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (key_) orderOut();
+                },
+                Qt::QueuedConnection);
+    }
+    return false;
+}
 
 std::optional<int> QtInputWindow::reportedKeyCode(const QKeyEvent& event) {
     const auto keyCode = keycodes::virtualKeyCode(event.nativeScanCode());

@@ -14,9 +14,9 @@ namespace tavlin::qt {
 // and holds the keyboard. It grabs the keyboard as soon as it is made key, retrying while
 // another grab (the leader key's own) is still held, so no key typed next is lost. It never
 // takes the input focus: the window that had it keeps it, and gets the keys again when the
-// grab is released. Its height follows
-// its content; its width is the user's. Frames are given as the program's screen frames are:
-// origin at the bottom-left, y growing upwards, from the primary screen's bottom edge.
+// grab is released. A modal window of this program shown during a session ends it. Its height
+// follows its content; its width is the user's. Frames are given as the program's screen frames
+// are: origin at the bottom-left, y growing upwards, from the primary screen's bottom edge.
 class QtInputWindow final : public QWidget, public InputWindow {
 public:
     QtInputWindow();
@@ -51,6 +51,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void fitHeightToContent();

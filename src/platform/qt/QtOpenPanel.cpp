@@ -1,5 +1,7 @@
 #include "platform/qt/QtOpenPanel.h"
 
+#include <map>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
@@ -134,9 +136,32 @@ private:
     std::vector<FileUrl> chosen_;
 };
 
-WindowHandle windowHandle(QWidget* window) { return WindowHandle{reinterpret_cast<std::uintptr_t>(window)}; }
+namespace {
 
-QWidget* widget(WindowHandle handle) { return reinterpret_cast<QWidget*>(handle.value); }
+// The widgets handed out as handles. A handle is never turned back into a pointer unless it
+// names a widget still alive: any other value (noParentWindow, a stale or made-up handle)
+// means no parent.
+std::map<std::uintptr_t, QPointer<QWidget>>& knownWindows() {
+    static std::map<std::uintptr_t, QPointer<QWidget>> windows;
+    return windows;
+}
+
+} // namespace
+
+WindowHandle windowHandle(QWidget* window) {
+    if (!window) return noParentWindow;
+    const auto value = reinterpret_cast<std::uintptr_t>(window);
+    auto& windows = knownWindows();
+    std::erase_if(windows, [](const auto& entry) { return entry.second.isNull(); });
+    windows[value] = window;
+    return WindowHandle{value};
+}
+
+QWidget* widget(WindowHandle handle) {
+    const auto& windows = knownWindows();
+    const auto found = windows.find(handle.value);
+    return found == windows.end() ? nullptr : found->second.data();
+}
 
 QtOpenPanel::QtOpenPanel() = default;
 

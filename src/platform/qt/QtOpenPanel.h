@@ -16,8 +16,8 @@ class QWidget;
 
 namespace tavlin::qt {
 
-// The core names windows by handle; a handle is the widget's address, so the widget must
-// outlive every panel shown on it.
+// The core names windows by handle. `widget` answers null for any handle that does not name a
+// live widget handed out by `windowHandle`, so a panel for it stands alone.
 WindowHandle windowHandle(QWidget* window);
 QWidget* widget(WindowHandle handle);
 

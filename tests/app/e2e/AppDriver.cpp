@@ -43,9 +43,9 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes) {
 
 // fork and exec rather than posix_spawn: the child must ask for a signal when we die, so that a
 // test killed by its time limit leaves no instance holding the keyboard or the bus name.
-pid_t spawn(const std::string& executable, const std::vector<std::string>& arguments,
-            const std::vector<std::string>& environment, const std::filesystem::path& out,
-            const std::filesystem::path& err) {
+pid_t spawn(const std::string& executable, const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+            const std::filesystem::path& out, const std::filesystem::path& err,
+            std::optional<int> standardOutput = std::nullopt) {
     std::vector<char*> argv{const_cast<char*>(executable.c_str())};
     for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
@@ -54,7 +54,8 @@ pid_t spawn(const std::string& executable, const std::vector<std::string>& argum
     envp.push_back(nullptr);
 
     const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const int output = ::open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const int output = standardOutput ? ::fcntl(*standardOutput, F_DUPFD_CLOEXEC, 0)
+                                      : ::open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     const int error = ::open(err.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     const pid_t parent = ::getpid();
     const pid_t pid = (input < 0 || output < 0 || error < 0) ? -1 : ::fork();
@@ -80,36 +81,51 @@ pid_t spawn(const std::string& executable, const std::vector<std::string>& argum
 
 // --- PrivateBus -------------------------------------------------------------------------------
 
-PrivateBus::PrivateBus() : folder_(makeTemporaryFolder("tavlin-e2e-bus")) {
+PrivateBus::PrivateBus() : folder_(makeTemporaryFolder("tavlin-e2e-bus")) { start(); }
+
+void PrivateBus::start() {
     const auto config = folder_ / "session.conf";
-    writeFile(config, "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                      " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                      "<busconfig>\n"
-                      "  <type>session</type>\n"
-                      "  <listen>unix:path=" + (folder_ / "bus").string() + "</listen>\n"
-                      "  <auth>EXTERNAL</auth>\n"
-                      "  <policy context=\"default\">\n"
-                      "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                      "    <allow eavesdrop=\"true\"/>\n"
-                      "    <allow own=\"*\"/>\n"
-                      "  </policy>\n"
-                      "</busconfig>\n");
+    const auto socket = folder_ / "bus";
+    writeFile(config,
+              "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+              "<busconfig>\n"
+              "  <type>session</type>\n"
+              "  <listen>unix:path=" +
+                  socket.string() +
+                  "</listen>\n"
+                  "  <auth>EXTERNAL</auth>\n"
+                  "  <policy context=\"default\">\n"
+                  "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                  "    <allow eavesdrop=\"true\"/>\n"
+                  "    <allow own=\"*\"/>\n"
+                  "  </policy>\n"
+                  "</busconfig>\n");
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
     // Not forked away: as our child it goes down with us, like the application.
     const auto info = folder_ / "info";
+    std::error_code ignored;
+    std::filesystem::remove(info, ignored);
+    std::filesystem::remove(socket, ignored);
     pid_ = spawn("dbus-daemon", {"--config-file=" + config.string(), "--nofork", "--print-address=1"}, environment,
                  info, folder_ / "log");
     const bool listening = pollUntil([&] {
         const std::string text = readFile(info);
         return text.find('\n') != std::string::npos;
     });
-    const std::string text = readFile(info);
-    address_ = text.substr(0, text.find('\n'));
-    if (!listening || address_.empty()) {
+    // The address as a session's own: without the daemon's guid, which a restarted daemon
+    // does not keep.
+    address_ = "unix:path=" + socket.string();
+    if (!listening) {
         stop();
         throw std::runtime_error("dbus-daemon did not start: " + readFile(folder_ / "log"));
     }
+}
+
+void PrivateBus::restart() {
+    stop();
+    start();
 }
 
 void PrivateBus::stop() {
@@ -148,6 +164,28 @@ AppHome::~AppHome() {
 std::filesystem::path AppHome::configurationFile() const { return root_ / "data" / "local.tavlin" / "configuration.json"; }
 
 void AppHome::writeConfiguration(const std::string& json) const { writeFile(configurationFile(), json); }
+
+void AppHome::withStores(const std::function<void()>& work) const {
+    struct Saved {
+        const char* name;
+        std::optional<std::string> value;
+    };
+    std::vector<Saved> saved;
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
+        const char* value = std::getenv(name);
+        saved.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
+    }
+    ::setenv("HOME", (root_ / "home").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+    UserDefaults::resetSharedSuites();
+    work();
+    UserDefaults::resetSharedSuites();
+    for (const auto& [name, previous] : saved) {
+        if (previous) ::setenv(name, previous->c_str(), 1);
+        else ::unsetenv(name);
+    }
+}
 
 void AppHome::setSetting(const std::string& key, double value) const {
     struct Saved {
@@ -206,13 +244,13 @@ std::vector<std::string> AppHome::environment(const std::string& busAddress) con
 // --- AppProcess -------------------------------------------------------------------------------
 
 AppProcess::AppProcess(const std::string& executable, std::vector<std::string> arguments, const AppHome& home,
-                       const std::string& busAddress) {
+                       const std::string& busAddress, std::optional<int> standardOutput) {
     static int instance = 0;
     ++instance;
     out_ = home.root() / ("app-" + std::to_string(instance) + ".out");
     err_ = home.root() / ("app-" + std::to_string(instance) + ".err");
     started_ = Clock::now();
-    pid_ = spawn(executable, arguments, home.environment(busAddress), out_, err_);
+    pid_ = spawn(executable, arguments, home.environment(busAddress), out_, err_, standardOutput);
 }
 
 AppProcess::~AppProcess() { stop(); }
@@ -263,6 +301,8 @@ bool AppProcess::stop(std::chrono::milliseconds grace) {
     }
     return WIFEXITED(*status_) && WEXITSTATUS(*status_) == 0;
 }
+
+std::string AppProcess::standardOutput() const { return readFile(out_); }
 
 std::string AppProcess::outputTail() const {
     const auto tail = [](const std::string& text) {

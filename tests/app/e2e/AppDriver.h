@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -32,8 +33,12 @@ public:
     PrivateBus& operator=(const PrivateBus&) = delete;
 
     const std::string& address() const { return address_; }
+    // Stops the daemon and starts a new one at the same address, as when a session's bus is
+    // restarted: everything connected to the old one is cut off.
+    void restart();
 
 private:
+    void start();
     void stop();
 
     std::filesystem::path folder_;
@@ -56,6 +61,9 @@ public:
     std::filesystem::path standardErrorFile() const { return root_ / "app.err"; }
 
     void writeConfiguration(const std::string& json) const;
+    // Runs `work` with the environment pointing here, so the program's own stores (settings,
+    // rows) read and write this home's files.
+    void withStores(const std::function<void()>& work) const;
     // Stores a setting of the application's suite through the program's own store, with the
     // environment pointing here only while it writes.
     void setSetting(const std::string& key, double value) const;
@@ -74,8 +82,10 @@ private:
 // outlive a crashed or timed-out test.
 class AppProcess {
 public:
+    // `standardOutput`, when given, is the descriptor the process writes its output to instead of
+    // a file (the ready line then shows only there).
     AppProcess(const std::string& executable, std::vector<std::string> arguments, const AppHome& home,
-               const std::string& busAddress);
+               const std::string& busAddress, std::optional<int> standardOutput = std::nullopt);
     ~AppProcess(); // stops the process if it still runs
     AppProcess(const AppProcess&) = delete;
     AppProcess& operator=(const AppProcess&) = delete;
@@ -91,6 +101,10 @@ public:
     // SIGTERM, then SIGKILL when it has not exited within the time. Answers whether it ended
     // from SIGTERM with status 0.
     bool stop(std::chrono::milliseconds grace = std::chrono::seconds(5));
+    // The raw wait status once it has ended.
+    std::optional<int> rawStatus() const { return status_; }
+    // All it has written to standard output (when that went to a file).
+    std::string standardOutput() const;
     // The last lines of its output, for failure messages.
     std::string outputTail() const;
 

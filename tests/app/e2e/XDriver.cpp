@@ -94,6 +94,7 @@ UserSeat::UserSeat(XDisplay* display) : display_(display) {
                             size, size, 0, CopyFromParent, InputOutput, CopyFromParent, CWEventMask | CWBackPixel,
                             &attributes);
     XStoreName(display_, window_, "tavlin e2e seat");
+    focusHolder_ = window_;
     XMapRaised(display_, window_);
     XWindowAttributes state{};
     pollUntil([&] { return XGetWindowAttributes(display_, window_, &state) && state.map_state == IsViewable; },
@@ -181,7 +182,7 @@ void UserSeat::pump() {
             ++counts_.grabs;
         } else if (focus.type == FocusIn && focus.mode == NotifyUngrab) {
             ++counts_.releases;
-        } else if (ours && followed_ == 0 && keepsFocus_ && focus.type == FocusOut) {
+        } else if (ours && followed_ == 0 && keepsFocus_ && focusHolder_ == window_ && focus.type == FocusOut) {
             // Someone moved the focus itself: take it back, or the next grab would go unseen.
             XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
             XFlush(display_);
@@ -269,6 +270,73 @@ std::optional<UserSeat::Geometry> UserSeat::giveFocusTo(pid_t application, const
         return Geometry{attributes.x, attributes.y, attributes.width, attributes.height};
     }
     return std::nullopt;
+}
+
+std::optional<UserSeat::Dialog> UserSeat::shownDialog(pid_t pid) {
+    const Atom typeAtom = XInternAtom(display_, "_NET_WM_WINDOW_TYPE", False);
+    const Atom dialogAtom = XInternAtom(display_, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    for (const Window window : topLevelWindows(display_)) {
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display_, window, &attributes) || attributes.map_state != IsViewable) continue;
+        if (cardinalProperty(display_, window, "_NET_WM_PID") != static_cast<unsigned long>(pid)) continue;
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        bool dialog = false;
+        if (XGetWindowProperty(display_, window, typeAtom, 0, 16, False, XA_ATOM, &type, &format, &count, &after, &data) ==
+                Success &&
+            data) {
+            const auto* types = reinterpret_cast<const Atom*>(data);
+            dialog = type == XA_ATOM && std::find(types, types + count, dialogAtom) != types + count;
+            XFree(data);
+        }
+        if (!dialog) continue;
+        char* name = nullptr;
+        Dialog found{window, {}};
+        if (XFetchName(display_, window, &name) && name) found.title = name;
+        if (name) XFree(name);
+        return found;
+    }
+    return std::nullopt;
+}
+
+bool UserSeat::keyboardFree() {
+    const int status = XGrabKeyboard(display_, DefaultRootWindow(display_), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (status == GrabSuccess) XUngrabKeyboard(display_, CurrentTime);
+    XSync(display_, False);
+    // Our own grab and release show on our window too: counted now, they come in pairs and
+    // leave the counts of later steps alone.
+    pump();
+    return status == GrabSuccess;
+}
+
+bool UserSeat::focusOn(unsigned long window, std::chrono::milliseconds limit) {
+    focusHolder_ = window;
+    XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
+    XFlush(display_);
+    return waitUntil(
+        [&] {
+            Window focus = 0;
+            int revert = 0;
+            XGetInputFocus(display_, &focus, &revert);
+            return focus != None && focus != PointerRoot && topLevelOf(display_, focus) == window;
+        },
+        limit);
+}
+
+bool UserSeat::takeFocusBack(std::chrono::milliseconds limit) {
+    focusHolder_ = window_;
+    XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+    XFlush(display_);
+    return waitUntil(
+        [&] {
+            Window focus = 0;
+            int revert = 0;
+            XGetInputFocus(display_, &focus, &revert);
+            return focus == window_;
+        },
+        limit);
 }
 
 bool UserSeat::saveScreenshot(const std::filesystem::path& path) {

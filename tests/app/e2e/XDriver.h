@@ -93,6 +93,19 @@ public:
     // Gives the input focus to the application's mapped top-level window of that title, and
     // stops taking it back until takeFocusFrom. Answers the window's geometry when found.
     std::optional<Geometry> giveFocusTo(pid_t application, const std::string& title);
+    // A mapped dialog (an alert, a panel) of the process `pid`, with its title.
+    struct Dialog {
+        unsigned long window = 0;
+        std::string title;
+    };
+    std::optional<Dialog> shownDialog(pid_t pid);
+    // Whether no other client holds the keyboard: tries a grab of its own and lets go at once
+    // (seen in `counts` as one grab and one release).
+    bool keyboardFree();
+    // Gives the input focus to another window and keeps it there (instead of on our own)
+    // until `takeFocusBack`; answers whether it got there.
+    bool focusOn(unsigned long window, std::chrono::milliseconds limit = std::chrono::seconds(5));
+    bool takeFocusBack(std::chrono::milliseconds limit = std::chrono::seconds(5));
     // The whole screen as a binary PPM (P6).
     bool saveScreenshot(const std::filesystem::path& path);
 
@@ -104,6 +117,7 @@ private:
     XDisplay* display_;
     unsigned long window_ = 0;
     unsigned long followed_ = 0;
+    unsigned long focusHolder_ = 0; // where pump keeps the focus: our window unless told otherwise
     Counts counts_;
     bool keepsFocus_ = true;
     std::set<unsigned int> heldKeys_;

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 
 #include <QApplication>
 #include <QFont>
+#include <QFontDatabase>
+#include <QImage>
 #include <QLabel>
 #include <QTextDocument>
 
@@ -26,10 +29,11 @@ protected:
         return document.toPlainText();
     }
 
-    // The height a rich-text label takes for the HTML, in a font unlike the default one.
+    // The height a rich-text label takes for the HTML, in a font unlike the default one. The
+    // desktop's fixed font, whichever is installed: code spans are set in it.
     static int labelHeight(const QString& text, Qt::TextFormat format) {
         QLabel label;
-        QFont font("DejaVu Sans Mono");
+        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
         font.setPointSize(30);
         label.setFont(font);
         label.setTextFormat(format);
@@ -86,6 +90,62 @@ TEST_F(MarkdownTextTest, TextTakesTheLabelsFontAndNoParagraphSpacing) {
     EXPECT_EQ(labelHeight(markdownHtml("<p>one <b>line</b></p>"), Qt::RichText), oneLine);
     EXPECT_EQ(labelHeight(markdownHtml("`line`"), Qt::RichText), oneLine) << "code keeps the label's size";
     EXPECT_EQ(labelHeight(markdownHtml("one\n\ntwo"), Qt::RichText), labelHeight("one\ntwo", Qt::PlainText));
+}
+
+// A description may name any file or URL as an image or style sheet; the label shows text only,
+// so a device or FIFO named there can never block the launcher.
+class MarkdownResourceTest : public MarkdownTextTest {
+protected:
+    void SetUp() override {
+        // A picture far taller than a line, so a label that loaded it would show it.
+        QImage picture(40, 400, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        ASSERT_TRUE(picture.save(QString::fromStdString(image()), "PNG"));
+        std::ofstream(styleSheet()) << "b, span, p { color: #ff0000; font-size: 60pt }\n";
+    }
+    std::string image() const { return (home_.root() / "tall.png").string(); }
+    std::string styleSheet() const { return (home_.root() / "red.css").string(); }
+    static std::string mentionOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+    test::TempHome home_;
+};
+
+TEST_F(MarkdownResourceTest, ImagesShowTheirAltTextAndAreNeverLoaded) {
+    const int oneLine = labelHeight("line", Qt::PlainText);
+    for (const std::string& description :
+         {"![a picture](" + image() + ")", "<span><img src=\"" + image() + "\" alt=\"a picture\"></span>",
+          "<p><img src=\"" + image() + "\" alt=\"a picture\"></p>", "[![a picture](" + image() + ")](https://example.org)",
+          "![a picture](file://" + image() + ")"}) {
+        SCOPED_TRACE(description);
+        const QString html = markdownHtml(description);
+        EXPECT_FALSE(html.contains("img", Qt::CaseInsensitive)) << html.toStdString();
+        EXPECT_FALSE(html.contains(QString::fromStdString(mentionOf(image())))) << html.toStdString();
+        EXPECT_EQ(plain(html), "a picture");
+        EXPECT_EQ(labelHeight(html, Qt::RichText), oneLine);
+    }
+    // Several images, with and without alt text, around text.
+    EXPECT_EQ(plain(markdownHtml("x ![one](" + image() + ")![two](" + image() + ") ![](" + image() + ") y")), "x onetwo  y");
+    EXPECT_EQ(plain(markdownHtml("<b>x</b><img src=\"" + image() + "\"><img src=\"" + image() + "\">")), "x");
+}
+
+TEST_F(MarkdownResourceTest, StyleSheetsAndBackgroundImagesAreNeverLoaded) {
+    const QString linked = markdownHtml("<html><head><link rel=\"stylesheet\" href=\"" + styleSheet() +
+                                        "\"></head><body><b>bold</b></body></html>");
+    EXPECT_EQ(plain(linked), "bold");
+    EXPECT_FALSE(linked.contains("#ff0000")) << linked.toStdString();
+    const QString imported = markdownHtml("<style>@import url(" + styleSheet() + ");</style><b>bold</b>");
+    EXPECT_FALSE(imported.contains("#ff0000")) << imported.toStdString();
+
+    for (const std::string& description :
+         {"<p style=\"background-image:url(" + image() + ")\">text</p>",
+          "<span style=\"background-image:url(" + image() + ")\">text</span>",
+          "<table background=\"" + image() + "\"><tr><td background=\"" + image() + "\">text</td></tr></table>",
+          "<body background=\"" + image() + "\">text</body>"}) {
+        SCOPED_TRACE(description);
+        const QString html = markdownHtml(description);
+        EXPECT_FALSE(html.contains(QString::fromStdString(mentionOf(image())))) << html.toStdString();
+        EXPECT_EQ(plain(html).trimmed(), "text");
+    }
 }
 
 } // namespace

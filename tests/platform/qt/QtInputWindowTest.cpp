@@ -4,6 +4,7 @@
 
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
+#include <QtWidgets/QDialog>
 #include <QtWidgets/QLabel>
 
 #include "platform/qt/QtInputWindow.h"
@@ -68,6 +69,31 @@ TEST_F(QtInputWindowTest, AClickOutsideEndsTheSessionAndOneInsideDoesNot) {
     // Clicks while no session runs do nothing.
     window.pointerPressedAt(geometry.bottomRight() + QPoint(5, 5));
     EXPECT_EQ(delegate.events, (std::vector<std::string>{"key", "resign"}));
+}
+
+// An alert shown in the middle of a session must get the keys: the session gives way to it.
+TEST_F(QtInputWindowTest, AModalWindowShownDuringASessionEndsIt) {
+    QWidget other;
+    window.makeKeyAndOrderFront();
+    other.show(); // not modal: the session goes on
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.isKeyWindow());
+
+    QDialog alert;
+    alert.setModal(true);
+    alert.show();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window.isKeyWindow());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(delegate.events, (std::vector<std::string>{"key", "resign"}));
+
+    // A session started while the alert is up is the user's choice, and stays.
+    window.makeKeyAndOrderFront();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.isKeyWindow());
+    alert.hide();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.isKeyWindow());
 }
 
 TEST_F(QtInputWindowTest, HeightFollowsTheContentAndWidthStaysTheUsers) {

@@ -121,5 +121,30 @@ TEST_F(QtOpenPanelTest, FolderRequestChoosesFoldersOnly) {
     EXPECT_EQ(panel->urls()[0], folder);
 }
 
+// Handles come from the core, which may name no window or one long gone: only a live widget
+// handed out as a handle becomes a parent, anything else gives a panel of its own.
+TEST_F(QtOpenPanelTest, OnlyHandlesOfLiveWidgetsBecomeParents) {
+    auto window = std::make_unique<QWidget>();
+    const WindowHandle handle = windowHandle(window.get());
+    EXPECT_EQ(widget(handle), window.get());
+    EXPECT_EQ(widget(noParentWindow), nullptr);
+    EXPECT_EQ(widget(WindowHandle{1}), nullptr);
+    window.reset();
+    EXPECT_EQ(widget(handle), nullptr) << "a handle outliving its widget";
+
+    for (const WindowHandle unknown : {noParentWindow, WindowHandle{1}, handle}) {
+        QtOpenPanel panel;
+        std::optional<int> response;
+        panel.beginSheet(unknown, [&](int result) { response = result; });
+        auto* dialog = panel.itemsModel() ? qobject_cast<QFileDialog*>(panel.itemsModel()->parent()) : nullptr;
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->parentWidget(), nullptr);
+        EXPECT_TRUE(dialog->isModal());
+        EXPECT_TRUE(dialog->isVisible());
+        dialog->reject();
+        EXPECT_EQ(response, modalResponse::cancel);
+    }
+}
+
 } // namespace
 } // namespace tavlin::qt
