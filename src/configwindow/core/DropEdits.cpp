@@ -64,12 +64,13 @@ std::optional<Edit> planActionDrop(const DecisionPtr& root, const Action& droppe
     if (found == source->actions.end()) return refuse();
     const int from = static_cast<int>(found - source->actions.begin());
     if (position < 0 || static_cast<std::size_t>(position) > target->actions.size()) return refuse();
-    if (source == target && from == position && !copy) return std::nullopt;
     if (copy) {
         return [target, position, copied = Action(dropped.kind, dropped.actionDescription)] {
             target->actions.insert(at(target->actions, position), copied);
         };
     }
+    // Next to itself in its own list a moved item would land where it is: no edit, no save.
+    if (source == target && (position == from || position == from + 1)) return std::nullopt;
     return moveEdit(source, from, target, position, dropped, &Decision::actions);
 }
 
@@ -97,7 +98,7 @@ std::optional<Edit> planChanceDrop(const DecisionPtr& root, const ChancePtr& dro
     if (copy) {
         return [target, to, copied = dropped->copyWithNewIDs()] { target->chances.insert(at(target->chances, to), copied); };
     }
-    if (position != InsertPosition::inside && source == target && from == to) return std::nullopt;
+    if (position != InsertPosition::inside && source == target && (to == from || to == from + 1)) return std::nullopt;
     // Moved into its own subtree, the chance would be cut off from the tree with everything below it.
     if (isWithin(target.get(), *(*found)->decision)) return refuse();
     return moveEdit(source, from, target, to, dropped, &Decision::chances);

@@ -24,7 +24,8 @@ InsertPosition chanceZone(Point local) {
 std::optional<Target> actionTarget(const std::vector<VisibleRow>& rows, Point point) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const VisibleRow& row = rows[i];
-        if (row.isChance || !contains(row.rect, point)) continue;
+        // The whole line takes the drop, its indentation included.
+        if (row.isChance || point.y < row.rect.y || point.y >= row.rect.bottom()) continue;
         const InsertPosition position = actionZone({point.x - row.rect.x, point.y - row.rect.y});
         return Target{static_cast<int>(i), position,
                       position == InsertPosition::above ? bandAbove(row.rect) : bandBelow(row.rect)};

@@ -52,7 +52,7 @@ inline constexpr double indicatorHeight = 10;
 InsertPosition actionZone(Point local);
 InsertPosition chanceZone(Point local);
 
-// An action: the action row under the point. A chance: the innermost chance block holding the
+// An action: the action line under the point. A chance: the innermost chance block holding the
 // point (the chance row and every visible row of its subtree below it).
 std::optional<Target> actionTarget(const std::vector<VisibleRow>& rows, Point point);
 std::optional<Target> chanceTarget(const std::vector<VisibleRow>& rows, Point point);
