@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -67,6 +69,9 @@ public:
     void chord(std::initializer_list<unsigned int> xKeycodes);
     void movePointer(int x, int y);
     void click(unsigned int button = 1);
+    // A button held down, then let go: a drag in between.
+    void pressButton(unsigned int button = 1);
+    void releaseButton(unsigned int button = 1);
     // Waits until the server has handled every request sent so far.
     void sync();
 
@@ -83,6 +88,8 @@ public:
     // Gives the input focus to the application's mapped top-level window of that title, and
     // stops taking it back until takeFocusFrom. Answers the window's geometry when found.
     std::optional<Geometry> giveFocusTo(pid_t application, const std::string& title);
+    // The screen's pixels down one column, from `top` to `bottom` (exclusive), as 0xRRGGBB.
+    std::vector<std::uint32_t> pixelColumn(int x, int top, int bottom);
     // The whole screen as a binary PPM (P6).
     bool saveScreenshot(const std::filesystem::path& path);
 
