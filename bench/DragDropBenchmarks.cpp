@@ -27,8 +27,7 @@ namespace {
 QString format(std::string_view type) { return QString::fromLatin1(type.data(), static_cast<qsizetype>(type.size())); }
 
 struct Window {
-    ConfigurationWindowModel model{
-        std::make_shared<Configuration>(std::nullopt, std::vector<HotKey>{}, sampleTree())};
+    ConfigurationWindowModel model{std::make_shared<Configuration>(std::nullopt, std::vector<HotKey>{}, sampleTree())};
     Selection selection{model};
     ConfigurationWindowContentView view{model, selection, nullptr};
 
@@ -46,9 +45,8 @@ void BM_DragMoveOverLargeBlock(benchmark::State& state) {
     Window window;
     auto& tree = window.tree();
     QMimeData data;
-    data.setData(format(DragPayload::chanceType),
-                 QByteArray::fromStdString(DragPayload::writeChance(*window.model.rootDecision()->chances[1],
-                                                                    DragPayload::chanceType)));
+    data.setData(format(DragPayload::chanceType), QByteArray::fromStdString(DragPayload::writeChance(
+                                                      *window.model.rootDecision()->chances[1], DragPayload::chanceType)));
     const QRect row = tree.visualRect(tree.treeModel().index(0, 0));
     const int left = row.left() - tree.indentation();
     QDragEnterEvent enter(QPoint(left + 5, row.top() + 2), Qt::MoveAction | Qt::CopyAction, &data, Qt::LeftButton, {});
@@ -87,11 +85,10 @@ void BM_DropMoveChance(benchmark::State& state) {
     Window window;
     for (auto _ : state) {
         const DecisionPtr root = window.model.rootDecision();
-        const ChancePtr dragged = DragPayload::readChance(
-            DragPayload::writeChance(*root->chances[0], DragPayload::chanceType), DragPayload::chanceType);
+        const ChancePtr dragged = DragPayload::readChance(DragPayload::writeChance(*root->chances[0], DragPayload::chanceType),
+                                                          DragPayload::chanceType);
         const int last = static_cast<int>(root->chances.size()) - 1;
-        const auto edit =
-            DropEdits::planChanceDrop(root, dragged, root, last, DropTargeting::InsertPosition::below, false);
+        const auto edit = DropEdits::planChanceDrop(root, dragged, root, last, DropTargeting::InsertPosition::below, false);
         if (!edit) state.SkipWithError("no edit");
         window.model.applyChange(*edit);
         window.tree().viewport()->repaint();

@@ -62,8 +62,7 @@ private:
     void selectionChanged();
     void drawBorders(QPainter* painter, const QRect& rowRect, const QModelIndex& index) const;
     // Where a drop at `position` would land; `index` is set to the target's row.
-    std::optional<DropTargeting::Target> dropTargetAt(const QMimeData* data, const QPointF& position,
-                                                     QModelIndex* index) const;
+    std::optional<DropTargeting::Target> dropTargetAt(const QMimeData* data, const QPointF& position, QModelIndex* index) const;
     void setDropTarget(std::optional<DropTargeting::Target> target);
 
     ConfigurationWindowModel& windowModel_;

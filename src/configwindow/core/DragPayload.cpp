@@ -37,8 +37,7 @@ auto read(std::string_view data, std::string_view itemKey, ReadItem&& readItem) 
         reader.requireObject("Payload");
         const JsonReader idReader = reader.member(idKey, "UUID");
         const auto id = Uuid::fromString(idReader.string());
-        if (!id)
-            throw DecodingError::dataCorrupted(idReader.codingPath(), "Attempted to decode UUID from invalid UUID string.");
+        if (!id) throw DecodingError::dataCorrupted(idReader.codingPath(), "Attempted to decode UUID from invalid UUID string.");
         return readItem(reader.member(itemKey), *id);
     });
 }

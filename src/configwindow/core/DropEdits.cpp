@@ -54,8 +54,8 @@ Edit moveEdit(DecisionPtr source, int from, DecisionPtr target, int to, Item ite
 
 } // namespace
 
-std::optional<Edit> planActionDrop(const DecisionPtr& root, const Action& dropped, const DecisionPtr& target,
-                                   int position, bool copy) {
+std::optional<Edit> planActionDrop(const DecisionPtr& root, const Action& dropped, const DecisionPtr& target, int position,
+                                   bool copy) {
     if (!root || !target) return refuse();
     const DecisionPtr source = root->containerOfActionWithID(dropped.id);
     if (!source) return refuse();
@@ -74,10 +74,9 @@ std::optional<Edit> planActionDrop(const DecisionPtr& root, const Action& droppe
     return moveEdit(source, from, target, position, dropped, &Decision::actions);
 }
 
-std::optional<Edit> planChanceDrop(const DecisionPtr& root, const ChancePtr& dropped, const DecisionPtr& container,
-                                   int index, InsertPosition position, bool copy) {
-    if (!container || !dropped || index < 0 || static_cast<std::size_t>(index) >= container->chances.size())
-        return refuse();
+std::optional<Edit> planChanceDrop(const DecisionPtr& root, const ChancePtr& dropped, const DecisionPtr& container, int index,
+                                   InsertPosition position, bool copy) {
+    if (!container || !dropped || index < 0 || static_cast<std::size_t>(index) >= container->chances.size()) return refuse();
     const ChancePtr targetChance = container->chances[static_cast<std::size_t>(index)];
     if (!root) return refuse();
     const DecisionPtr source = root->containerOfChanceWithID(dropped->id);

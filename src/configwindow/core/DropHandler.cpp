@@ -10,8 +10,8 @@ namespace tavlin::DropHandler {
 
 using DropTargeting::InsertPosition;
 
-void actionDropped(ConfigurationWindowModel& model, Action dropped, DecisionPtr container, int index,
-                   InsertPosition position, bool copy) {
+void actionDropped(ConfigurationWindowModel& model, Action dropped, DecisionPtr container, int index, InsertPosition position,
+                   bool copy) {
     if (!copy && container && index >= 0 && static_cast<std::size_t>(index) < container->actions.size() &&
         container->actions[static_cast<std::size_t>(index)].id == dropped.id)
         return;
@@ -23,18 +23,16 @@ void actionDropped(ConfigurationWindowModel& model, Action dropped, DecisionPtr 
     });
 }
 
-void chanceDropped(ConfigurationWindowModel& model, ChancePtr dropped, DecisionPtr container, int index,
-                   InsertPosition position, bool copy) {
+void chanceDropped(ConfigurationWindowModel& model, ChancePtr dropped, DecisionPtr container, int index, InsertPosition position,
+                   bool copy) {
     if (!dropped) return;
     if (!copy && container && index >= 0 && static_cast<std::size_t>(index) < container->chances.size() &&
         container->chances[static_cast<std::size_t>(index)]->id == dropped->id)
         return;
-    MainQueue::shared().post(
-        [&model, dropped = std::move(dropped), container = std::move(container), index, position, copy] {
-            if (const auto edit =
-                    DropEdits::planChanceDrop(model.rootDecision(), dropped, container, index, position, copy))
-                model.applyChange(*edit);
-        });
+    MainQueue::shared().post([&model, dropped = std::move(dropped), container = std::move(container), index, position, copy] {
+        if (const auto edit = DropEdits::planChanceDrop(model.rootDecision(), dropped, container, index, position, copy))
+            model.applyChange(*edit);
+    });
 }
 
 } // namespace tavlin::DropHandler

@@ -44,8 +44,8 @@ struct Target {
     friend bool operator==(const Target&, const Target&) = default;
 };
 
-inline constexpr double zoneHeight = 10;  // above the line: above; below it: below
-inline constexpr double insideFrom = 30;  // a chance dragged further in than this goes inside
+inline constexpr double zoneHeight = 10; // above the line: above; below it: below
+inline constexpr double insideFrom = 30; // a chance dragged further in than this goes inside
 inline constexpr double indicatorHeight = 10;
 
 // The zones in a target's own coordinates.

@@ -520,8 +520,8 @@ TEST_F(AppEndToEndTest, TheConfigurationWindowMovesAndAltCopiesActionsByDragging
 
     // a, selected, dragged into the lower half of c: below it.
     drag(0, rowY(2, rowHeight - 3), false);
-    ASSERT_TRUE(pollUntil([&] { return titles() == std::vector<std::string>{"b", "c", "a"}; }))
-        << testing::PrintToString(titles()) << app_->outputTail();
+    const std::vector<std::string> moved{"b", "c", "a"};
+    ASSERT_TRUE(pollUntil([&] { return titles() == moved; })) << testing::PrintToString(titles()) << app_->outputTail();
     // c dragged to the top of b with Alt held on the way: a copy above b.
     drag(1, rowY(0, 3), true);
     ASSERT_TRUE(pollUntil([&] { return titles().size() == 4; })) << app_->outputTail();

@@ -247,8 +247,8 @@ void UserSeat::releaseButton(unsigned int button) {
 std::vector<std::uint32_t> UserSeat::pixelColumn(int x, int top, int bottom) {
     std::vector<std::uint32_t> column;
     if (bottom <= top) return column;
-    XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, top, 1, static_cast<unsigned>(bottom - top),
-                              AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, top, 1, static_cast<unsigned>(bottom - top), AllPlanes,
+                              ZPixmap);
     if (!image) return column;
     for (int y = 0; y < bottom - top; ++y) column.push_back(static_cast<std::uint32_t>(XGetPixel(image, 0, y) & 0xFFFFFF));
     XDestroyImage(image);

@@ -52,8 +52,8 @@ TEST(DragPayloadTest, OuterIdentifierWinsAndIsReadInAnyCase) {
     const Uuid id = Uuid::random();
     std::string lower = id.string();
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const std::string data = R"({"_action": {"sleep": {}, "id": ")" + Uuid::random().string() + R"("}, "_id": ")" +
-                             lower + R"("})";
+    const std::string data = R"({"_action": {"sleep": {}, "id": ")" + Uuid::random().string() + R"("}, "_id": ")" + lower +
+                             R"("})";
     EXPECT_EQ(dp::readAction(data, dp::actionType).id, id);
 }
 

@@ -70,15 +70,13 @@ protected:
         return DragPayload::readAction(DragPayload::writeAction(action, DragPayload::actionType), DragPayload::actionType);
     }
     ChancePtr dragged(const ChancePtr& chance) {
-        return DragPayload::readChance(DragPayload::writeChance(*chance, DragPayload::chanceType),
-                                       DragPayload::chanceType);
+        return DragPayload::readChance(DragPayload::writeChance(*chance, DragPayload::chanceType), DragPayload::chanceType);
     }
     void dropAction(const Action& action, DecisionPtr container, int index, InsertPosition position, bool copy = false) {
         DropHandler::actionDropped(*model_, dragged(action), std::move(container), index, position, copy);
         queue_.runUntilIdle();
     }
-    void dropChance(const ChancePtr& chance, DecisionPtr container, int index, InsertPosition position,
-                    bool copy = false) {
+    void dropChance(const ChancePtr& chance, DecisionPtr container, int index, InsertPosition position, bool copy = false) {
         DropHandler::chanceDropped(*model_, dragged(chance), std::move(container), index, position, copy);
         queue_.runUntilIdle();
     }
@@ -207,10 +205,10 @@ TEST_F(DropEditsTest, ChanceIsNeverMovedIntoItsOwnSubtree) {
     const std::string before = fileContents(configurationFile());
     const ChancePtr xChance = root()->chances[0];
     const json::Value xJson = xChance->toJson();
-    dropChance(xChance, x(), 0, InsertPosition::inside);  // inside Y
-    dropChance(xChance, x(), 0, InsertPosition::above);   // above Y
-    dropChance(xChance, y(), 0, InsertPosition::below);   // below Z
-    dropChance(xChance, y(), 0, InsertPosition::inside);  // inside Z
+    dropChance(xChance, x(), 0, InsertPosition::inside); // inside Y
+    dropChance(xChance, x(), 0, InsertPosition::above);  // above Y
+    dropChance(xChance, y(), 0, InsertPosition::below);  // below Z
+    dropChance(xChance, y(), 0, InsertPosition::inside); // inside Z
     EXPECT_EQ(fileContents(configurationFile()), before);
     EXPECT_EQ(backupCount(), 0u);
     EXPECT_EQ(printed_.lines(), std::vector<std::string>(4, ""));

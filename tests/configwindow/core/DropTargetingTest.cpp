@@ -34,9 +34,9 @@ TEST(DropTargetingTest, ActionsLandOnActionRowsOnly) {
     const auto rows = sampleRows();
     EXPECT_EQ(actionTarget(rows, {50, 50}), (Target{2, InsertPosition::above, Rect{20, 40, 280, 10}}));
     EXPECT_EQ(actionTarget(rows, {50, 50.5}), (Target{2, InsertPosition::below, Rect{20, 50, 280, 10}}));
-    EXPECT_FALSE(actionTarget(rows, {50, 25})); // a chance row
+    EXPECT_FALSE(actionTarget(rows, {50, 25}));            // a chance row
     EXPECT_EQ(actionTarget(rows, {5, 45}).value().row, 2); // in the indentation of its line
-    EXPECT_FALSE(actionTarget(rows, {50, 130})); // below every row
+    EXPECT_FALSE(actionTarget(rows, {50, 130}));           // below every row
 }
 
 TEST(DropTargetingTest, ChancesLandOnTheInnermostBlock) {
