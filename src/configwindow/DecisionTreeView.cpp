@@ -1,5 +1,9 @@
 #include "configwindow/DecisionTreeView.h"
 
+#include <algorithm>
+
+#include <QtGui/QDrag>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
 #include <QtGui/QPainter>
@@ -7,12 +11,28 @@
 #include <QtWidgets/QScrollBar>
 
 #include "configwindow/DecisionTreeDelegate.h"
+#include "configwindow/core/DragPayload.h"
+#include "configwindow/core/DropHandler.h"
+#include "platform/Diagnostics.h"
 
 namespace tavlin {
 
 namespace {
 constexpr int levelIndentation = 20;
 const QColor borderColor(0, 122, 255);
+const QColor indicatorColor(0, 122, 255);
+
+QString format(std::string_view type) { return QString::fromLatin1(type.data(), static_cast<qsizetype>(type.size())); }
+
+// Alt is the copy modifier; Ctrl too, as elsewhere on Linux.
+bool copies(Qt::KeyboardModifiers modifiers) { return modifiers & (Qt::AltModifier | Qt::ControlModifier); }
+
+DragPayload::DataForType dataOf(const QMimeData* data) {
+    return [data](std::string_view type) -> std::optional<std::string> {
+        if (!data || !data->hasFormat(format(type))) return std::nullopt;
+        return data->data(format(type)).toStdString();
+    };
+}
 } // namespace
 
 DecisionTreeView::DecisionTreeView(ConfigurationWindowModel& windowModel, Selection& selection, QWidget* parent)
@@ -30,7 +50,12 @@ DecisionTreeView::DecisionTreeView(ConfigurationWindowModel& windowModel, Select
     setSelectionMode(QAbstractItemView::NoSelection);
     setExpandsOnDoubleClick(false);
     setItemsExpandable(true);
+    // Drags are started and taken here, by identifier, never through the item model.
     setDragEnabled(false);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setAutoScroll(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::CustomContextMenu);
     setFocusPolicy(Qt::StrongFocus);
@@ -151,8 +176,11 @@ void DecisionTreeView::mousePressEvent(QMouseEvent* event) {
 }
 
 void DecisionTreeView::mouseMoveEvent(QMouseEvent* event) {
-    if (pressed_ && (event->position().toPoint() - pressPosition_).manhattanLength() >= QApplication::startDragDistance())
+    if (pressed_ && !dragged_ &&
+        (event->position().toPoint() - pressPosition_).manhattanLength() >= QApplication::startDragDistance()) {
         dragged_ = true;
+        startDrag(Qt::CopyAction | Qt::MoveAction);
+    }
     event->accept();
 }
 
@@ -271,6 +299,165 @@ void DecisionTreeView::drawBorders(QPainter* painter, const QRect& rowRect, cons
         painter->drawLine(left, bottom, right - row->depth - 1, bottom);
     }
     painter->restore();
+}
+
+} // namespace tavlin
+
+namespace tavlin {
+
+void DecisionTreeView::startDrag(Qt::DropActions supportedActions) {
+    const auto* row = treeModel_->row(pressIndex_);
+    if (!row) return;
+    // A press in the indentation left of a row is in the block of the chance that level belongs to.
+    const int leading = visualRect(pressIndex_).left() - indentation();
+    if (pressPosition_.x() < leading) {
+        const int origin = leading - row->depth * indentation();
+        const int level = std::max(0, (pressPosition_.x() - origin) / indentation());
+        while (row->parent && row->depth > level) row = row->parent;
+    }
+    auto* data = new QMimeData;
+    try {
+        if (row->chance) {
+            data->setData(format(DragPayload::chanceType),
+                          QByteArray::fromStdString(DragPayload::writeChance(*row->chance, DragPayload::chanceType)));
+        } else {
+            data->setData(format(DragPayload::actionType),
+                          QByteArray::fromStdString(DragPayload::writeAction(row->action(), DragPayload::actionType)));
+        }
+    } catch (const std::exception& error) {
+        diag::printLine(error.what());
+        delete data;
+        return;
+    }
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    // The drop side edits the tree; nothing is left to do here once the drag ends.
+    drag->exec(supportedActions, Qt::MoveAction);
+}
+
+std::optional<DropTargeting::Target> DecisionTreeView::dropTargetAt(const QMimeData* data, const QPointF& position,
+                                                                    QModelIndex* index) const {
+    const bool action = data && data->hasFormat(format(DragPayload::actionType));
+    const bool chance = data && data->hasFormat(format(DragPayload::chanceType));
+    if (!action && !chance) return std::nullopt;
+    const QModelIndex under = indexAt(position.toPoint());
+    if (!under.isValid()) return std::nullopt;
+
+    // The row under the point, the chances holding it, and every row below it up to the end of
+    // the outermost block: rows have one height, so their places follow from the first.
+    std::vector<QModelIndex> indexes;
+    for (QModelIndex i = under.parent(); i.isValid(); i = i.parent()) indexes.insert(indexes.begin(), i);
+    indexes.push_back(under);
+    const int outermost = treeModel_->row(indexes.front())->depth;
+    const QRect underRect = visualRect(under);
+    const int height = underRect.height();
+    const int width = viewport()->width();
+    std::vector<DropTargeting::VisibleRow> rows;
+    const auto add = [&](const QModelIndex& i, int top) {
+        const auto* row = treeModel_->row(i);
+        const double x = underRect.left() - indentation() - (treeModel_->row(under)->depth - row->depth) * indentation();
+        rows.push_back({row->chance != nullptr, row->depth, {x, double(top), width - x, double(height)}});
+    };
+    for (std::size_t k = 0; k + 1 < indexes.size(); ++k) add(indexes[k], visualRect(indexes[k]).top());
+    add(under, underRect.top());
+    int top = underRect.top();
+    for (QModelIndex next = indexBelow(under); next.isValid() && treeModel_->row(next)->depth > outermost;
+         next = indexBelow(next)) {
+        top += height;
+        indexes.push_back(next);
+        add(next, top);
+    }
+    const DropTargeting::Point point{position.x(), position.y()};
+    auto target = action ? DropTargeting::actionTarget(rows, point) : DropTargeting::chanceTarget(rows, point);
+    if (target && index) *index = indexes[static_cast<std::size_t>(target->row)];
+    return target;
+}
+
+void DecisionTreeView::setDropTarget(std::optional<DropTargeting::Target> target) {
+    if (target == dropTarget_) return;
+    dropTarget_ = std::move(target);
+    viewport()->update();
+}
+
+void DecisionTreeView::dragEnterEvent(QDragEnterEvent* event) {
+    const QMimeData* data = event->mimeData();
+    if (!data || !(data->hasFormat(format(DragPayload::actionType)) || data->hasFormat(format(DragPayload::chanceType)))) {
+        event->ignore();
+        return;
+    }
+    setState(DraggingState);
+    dragMoveEvent(event);
+    // Taken whatever lies under the point, so the moves that follow come here too.
+    event->accept();
+}
+
+void DecisionTreeView::dragMoveEvent(QDragMoveEvent* event) {
+    // Qt's handling scrolls near the viewport's edges; whether to take the drop is decided here.
+    QTreeView::dragMoveEvent(event);
+    const auto target = dropTargetAt(event->mimeData(), event->position(), nullptr);
+    setDropTarget(target);
+    if (!target) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(copies(event->modifiers()) ? Qt::CopyAction : Qt::MoveAction);
+    event->accept();
+}
+
+void DecisionTreeView::dragLeaveEvent(QDragLeaveEvent* event) {
+    QTreeView::dragLeaveEvent(event);
+    setDropTarget(std::nullopt);
+}
+
+void DecisionTreeView::dropEvent(QDropEvent* event) {
+    stopAutoScroll();
+    setState(NoState);
+    setDropTarget(std::nullopt);
+    const QMimeData* data = event->mimeData();
+    QModelIndex index;
+    const auto target = dropTargetAt(data, event->position(), &index);
+    const auto* row = treeModel_->row(index);
+    if (!target || !row) {
+        if (data && (data->hasFormat(format(DragPayload::actionType)) || data->hasFormat(format(DragPayload::chanceType))))
+            diag::printLine("");
+        event->ignore();
+        return;
+    }
+    // Decided again at the drop, from the keys held now.
+    const bool copy = copies(event->modifiers() | QGuiApplication::queryKeyboardModifiers());
+    const DecisionPtr container = row->container->shared_from_this();
+    bool delivered = false;
+    if (row->chance) {
+        DragPayload::loadChance(dataOf(data), [&](ChancePtr chance) {
+            delivered = true;
+            DropHandler::chanceDropped(windowModel_, std::move(chance), container, row->index, target->position, copy);
+        });
+    } else {
+        DragPayload::loadAction(dataOf(data), [&](Action action) {
+            delivered = true;
+            DropHandler::actionDropped(windowModel_, std::move(action), container, row->index, target->position, copy);
+        });
+    }
+    if (!delivered) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+    event->accept();
+}
+
+void DecisionTreeView::paintEvent(QPaintEvent* event) {
+    QTreeView::paintEvent(event);
+    if (!dropTarget_ || !dropTarget_->indicatorBand) return;
+    const auto& band = *dropTarget_->indicatorBand;
+    const auto geometry = DropTargeting::indicatorGeometry(band);
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(indicatorColor, 2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    painter.setPen(pen);
+    painter.drawEllipse(QRectF(geometry.circle.x, geometry.circle.y, geometry.circle.width, geometry.circle.height));
+    painter.drawLine(QPointF(geometry.lineFrom.x, geometry.lineFrom.y), QPointF(geometry.lineTo.x, geometry.lineTo.y));
 }
 
 } // namespace tavlin

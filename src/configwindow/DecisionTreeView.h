@@ -4,10 +4,12 @@
 #include <optional>
 #include <unordered_set>
 
+#include <QtCore/QMimeData>
 #include <QtWidgets/QTreeView>
 
 #include "configwindow/DecisionTreeModel.h"
 #include "configwindow/core/CommandKind.h"
+#include "configwindow/core/DropTargeting.h"
 #include "configwindow/core/Selection.h"
 
 namespace tavlin {
@@ -32,6 +34,8 @@ public:
     bool isHighlighted(const QModelIndex& index) const;
     // Where a context menu for the keyboard opens: under the current row, or the top left.
     QPoint contextMenuPosition() const;
+    // Where the item being dragged over the view would land; none outside a drag.
+    const std::optional<DropTargeting::Target>& dropTarget() const { return dropTarget_; }
 
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
@@ -40,6 +44,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    // Drags carry the pressed item by identifier; drops move or copy it in the tree (Alt or Ctrl
+    // copies). Qt's own item drag and drop is never used: it would remove rows itself.
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void selectRow(const QModelIndex& index);
@@ -49,6 +61,9 @@ private:
     void restoreState();
     void selectionChanged();
     void drawBorders(QPainter* painter, const QRect& rowRect, const QModelIndex& index) const;
+    // Where a drop at `position` would land; `index` is set to the target's row.
+    std::optional<DropTargeting::Target> dropTargetAt(const QMimeData* data, const QPointF& position, QModelIndex* index) const;
+    void setDropTarget(std::optional<DropTargeting::Target> target);
 
     ConfigurationWindowModel& windowModel_;
     Selection& selection_;
@@ -67,6 +82,7 @@ private:
     QPersistentModelIndex pressIndex_;
     bool pressed_ = false;
     bool dragged_ = false;
+    std::optional<DropTargeting::Target> dropTarget_; // the indicator shown during a drag
 };
 
 } // namespace tavlin

@@ -55,6 +55,8 @@ public:
     DecisionPtr decision;
 
     Chance(Pattern pattern, DecisionPtr decision) : pattern(std::move(pattern)), decision(std::move(decision)) {}
+    // A chance that carries a known identifier: one delivered by a drag stands for the dragged one.
+    Chance(Uuid id, Pattern pattern, DecisionPtr decision) : id(id), pattern(std::move(pattern)), decision(std::move(decision)) {}
     static ChancePtr make(Pattern pattern, DecisionPtr decision);
 
     ChancePtr copyWithNewIDs() const;

@@ -526,5 +526,105 @@ TEST_F(MainMenuEndToEndTest, ControlShiftQTypedInASessionBelongsToTheSession) {
     EXPECT_TRUE(app_->stop()) << app_->outputTail();
 }
 
+// Rows are found on the screen, whatever the fonts: the highlight of the selected row is what
+// changes when the selection moves down by one.
+TEST_F(AppEndToEndTest, TheConfigurationWindowMovesAndAltCopiesActionsByDragging) {
+    home_->writeConfiguration(R"({
+  "hotKeys": [{"singleModifier": {"info": {"singleTapModifier": "⌘"}}}],
+  "decision": {"actions": [
+    {"notification": {"title": "a"}}, {"notification": {"title": "b"}}, {"notification": {"title": "c"}}
+  ], "chances": []}
+})");
+    ASSERT_TRUE(start());
+    const auto window = seat_->giveFocusTo(app_->pid(), "Configuration");
+    ASSERT_TRUE(window);
+    std::this_thread::sleep_for(focusHandOver);
+    constexpr int down = 125, up = 126;
+    const int x = window->x + window->width / 2;
+    const int blankY = window->y + window->height / 2;
+    const auto column = [&] { return seat_->pixelColumn(x, window->y, window->y + window->height); };
+    // The column once it has changed from `before` and stays as it is.
+    const auto changedFrom = [&](const std::vector<std::uint32_t>& before) {
+        std::vector<std::uint32_t> now, last;
+        int steady = 0;
+        seat_->waitUntil([&] {
+            now = column();
+            steady = (now != before && now == last) ? steady + 1 : 0;
+            last = now;
+            return steady >= 3;
+        });
+        return now;
+    };
+    const auto titles = [&] {
+        std::vector<std::string> result;
+        const auto stored = nlohmann::json::parse(readFile(home_->configurationFile()), nullptr, false);
+        if (!stored.is_object()) return result;
+        for (const auto& action : stored["decision"]["actions"]) result.push_back(action["notification"]["title"]);
+        return result;
+    };
+
+    // A click on blank space gives the tree the keyboard; Down selects the first row, Down again
+    // the second, Up the first once more.
+    seat_->movePointer(x, blankY);
+    seat_->click();
+    const auto unselected = changedFrom({});
+    seat_->tap(xKey(down));
+    const auto first = changedFrom(unselected);
+    seat_->tap(xKey(down));
+    const auto second = changedFrom(first);
+    seat_->tap(xKey(up));
+    changedFrom(second);
+    int top = -1, bottom = -1;
+    for (std::size_t y = 0; y < first.size(); ++y) {
+        if (first[y] == second[y]) continue;
+        if (top < 0) top = static_cast<int>(y);
+        bottom = static_cast<int>(y);
+    }
+    ASSERT_GE(top, 0) << "no highlight moved";
+    const int rowHeight = (bottom - top + 1) / 2;
+    ASSERT_GT(rowHeight, 12) << "rows too low for the drop zones";
+    const auto rowY = [&](int row, int offset) { return window->y + top + row * rowHeight + offset; };
+
+    const auto drag = [&](int fromRow, int toY, bool alt) {
+        seat_->movePointer(x, rowY(fromRow, rowHeight / 2));
+        seat_->sync();
+        seat_->pressButton();
+        const int fromY = rowY(fromRow, rowHeight / 2);
+        constexpr int steps = 12;
+        for (int step = 1; step <= steps; ++step) {
+            seat_->movePointer(x + step, fromY + (toY - fromY) * step / steps);
+            seat_->sync();
+            if (alt && step == steps / 2) seat_->press(xAltKey());
+            std::this_thread::sleep_for(30ms); // a hand's pace: the drag takes the pointer over
+        }
+        seat_->movePointer(x + steps, toY);
+        seat_->sync();
+        std::this_thread::sleep_for(100ms);
+        // For a look at the indicator by eye: TAVLIN_DRAG_SCREENSHOT=/tmp/drag.ppm.
+        if (const char* shot = std::getenv("TAVLIN_DRAG_SCREENSHOT"); shot && !alt) seat_->saveScreenshot(shot);
+        seat_->releaseButton();
+        if (alt) seat_->release(xAltKey());
+        seat_->sync();
+    };
+
+    // a, selected, dragged into the lower half of c: below it.
+    drag(0, rowY(2, rowHeight - 3), false);
+    const std::vector<std::string> moved{"b", "c", "a"};
+    ASSERT_TRUE(pollUntil([&] { return titles() == moved; })) << testing::PrintToString(titles()) << app_->outputTail();
+    // c dragged to the top of b with Alt held on the way: a copy above b.
+    drag(1, rowY(0, 3), true);
+    ASSERT_TRUE(pollUntil([&] { return titles().size() == 4; })) << app_->outputTail();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"c", "b", "c", "a"}));
+    // The selection went with a: deleting it from the context menu removes a.
+    seat_->movePointer(x, blankY);
+    seat_->click(3);
+    std::this_thread::sleep_for(focusHandOver);
+    for (int step = 0; step < 4; ++step) seat_->tap(xKey(down));
+    seat_->tap(xKey(keycodes::returnKey));
+    EXPECT_TRUE(pollUntil([&] { return titles().size() == 3; })) << app_->outputTail();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"c", "b", "c"}));
+    EXPECT_TRUE(app_->stop());
+}
+
 } // namespace
 } // namespace tavlin::e2e

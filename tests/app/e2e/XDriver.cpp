@@ -339,6 +339,29 @@ bool UserSeat::takeFocusBack(std::chrono::milliseconds limit) {
         limit);
 }
 
+void UserSeat::pressButton(unsigned int button) {
+    XTestFakeButtonEvent(display_, button, True, CurrentTime);
+    heldButtons_.insert(button);
+    XFlush(display_);
+}
+
+void UserSeat::releaseButton(unsigned int button) {
+    XTestFakeButtonEvent(display_, button, False, CurrentTime);
+    heldButtons_.erase(button);
+    XFlush(display_);
+}
+
+std::vector<std::uint32_t> UserSeat::pixelColumn(int x, int top, int bottom) {
+    std::vector<std::uint32_t> column;
+    if (bottom <= top) return column;
+    XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, top, 1, static_cast<unsigned>(bottom - top), AllPlanes,
+                              ZPixmap);
+    if (!image) return column;
+    for (int y = 0; y < bottom - top; ++y) column.push_back(static_cast<std::uint32_t>(XGetPixel(image, 0, y) & 0xFFFFFF));
+    XDestroyImage(image);
+    return column;
+}
+
 bool UserSeat::saveScreenshot(const std::filesystem::path& path) {
     const int width = screenWidth(), height = screenHeight();
     XImage* image = XGetImage(display_, DefaultRootWindow(display_), 0, 0, width, height, AllPlanes, ZPixmap);

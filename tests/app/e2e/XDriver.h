@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -77,6 +79,9 @@ public:
     void chord(std::initializer_list<unsigned int> xKeycodes);
     void movePointer(int x, int y);
     void click(unsigned int button = 1);
+    // A button held down, then let go: a drag in between.
+    void pressButton(unsigned int button = 1);
+    void releaseButton(unsigned int button = 1);
     // Waits until the server has handled every request sent so far.
     void sync();
 
@@ -106,6 +111,8 @@ public:
     // until `takeFocusBack`; answers whether it got there.
     bool focusOn(unsigned long window, std::chrono::milliseconds limit = std::chrono::seconds(5));
     bool takeFocusBack(std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // The screen's pixels down one column, from `top` to `bottom` (exclusive), as 0xRRGGBB.
+    std::vector<std::uint32_t> pixelColumn(int x, int top, int bottom);
     // The whole screen as a binary PPM (P6).
     bool saveScreenshot(const std::filesystem::path& path);
 
