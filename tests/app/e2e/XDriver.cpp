@@ -131,6 +131,10 @@ bool UserSeat::takeFocusFrom(pid_t application, std::chrono::milliseconds limit)
     });
 }
 
+bool UserSeat::waitForFocusOn(pid_t application, std::chrono::milliseconds limit) {
+    return waitUntil([&] { return focusIsOnWindowOf(application); }, limit);
+}
+
 void UserSeat::pump() {
     while (XPending(display_)) {
         XEvent event;

@@ -49,6 +49,9 @@ public:
     // window the focus (it does so a moment after it says it is ready), or the time is up.
     // Answers whether our window has the focus.
     bool takeFocusFrom(pid_t application, std::chrono::milliseconds limit = std::chrono::seconds(3));
+    // Waits until a window of the application has the input focus, as it gives its
+    // configuration window the focus after it says it is ready.
+    bool waitForFocusOn(pid_t application, std::chrono::milliseconds limit = std::chrono::seconds(10));
 
     // Reads the events that have come; keeps the focus on our window if something else takes it.
     void pump();
