@@ -97,7 +97,7 @@ QIcon icon(const std::string& path) {
     }
     const FileKind kind = kindOf(path);
     if (kind == FileKind::regular || kind == FileKind::folder) {
-        static QFileIconProvider provider;
+        const QFileIconProvider provider;
         return provider.icon(QFileInfo(QString::fromStdString(path)));
     }
     return generic();

@@ -173,7 +173,7 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
     const ActionText action = actionText(row.action);
     if (action.rich) {
         QTextDocument& document = description(action.text);
-        document.setDefaultFont(option.font);
+        if (document.defaultFont() != option.font) document.setDefaultFont(option.font);
         const QSizeF size = document.size();
         painter->translate(actionArea.left(), actionArea.top() + (actionArea.height() - size.height()) / 2);
         QAbstractTextDocumentLayout::PaintContext context;

@@ -59,7 +59,7 @@ void SectionHeader::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const QRect symbol = symbolRect(option);
     symbolIcon(symbolName()).paint(painter, symbol);
     painter->setFont(option.font);
-    painter->setPen(option.palette.color(QPalette::Text));
+    painter->setPen(option.palette.color(QPalette::Active, QPalette::Text));
     const QRect titleRect(symbol.right() + 1 + margin, option.rect.top(), option.fontMetrics.horizontalAdvance(title()) + margin,
                           option.rect.height());
     painter->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title());

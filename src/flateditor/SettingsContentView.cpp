@@ -184,7 +184,8 @@ void SettingsContentView::render() {
             const SectionHeader sectionHeader(section.sectionAppScope);
             auto* header = new QStandardItem(sectionHeader.accessibleText());
             header->setData(QString::fromStdString(sectionHeader.symbolName()), Role::symbolRole);
-            header->setFlags(Qt::ItemIsEnabled);
+            // Not enabled: keyboard moves and clicks pass over headers.
+            header->setFlags(Qt::NoItemFlags);
             header->setData(static_cast<int>(Kind::header), Role::kindRole);
             header->setData(static_cast<int>(s), Role::sectionRole);
             header->setData(header->text(), Qt::AccessibleTextRole);
@@ -225,7 +226,11 @@ void SettingsContentView::restoreSelection() {
 
 void SettingsContentView::selectionChanged() {
     const QModelIndexList selected = list_->selectionModel()->selectedIndexes();
-    if (selected.isEmpty()) {
+    if (selected.isEmpty() && selectedRowID_ && !rowView_->rowAt(list_->currentIndex())) {
+        // A click beside the rows keeps the selection, as headers cannot be selected.
+        const QSignalBlocker block(list_->selectionModel());
+        restoreSelection();
+    } else if (selected.isEmpty()) {
         selectedRowID_.reset();
     } else if (const auto id = Uuid::fromString(selected.front().data(Role::rowIDRole).toString().toStdString())) {
         selectedRowID_ = *id;

@@ -63,8 +63,11 @@ protected:
         });
     }
 
+    // In the standard suite's file, where the action runner looks for it.
     static bool hasBookmark(const std::string& absoluteURL) {
-        return UserDefaults::standard()->object("bd_" + absoluteURL).has_value();
+        std::string key = "bd_";
+        for (const char c : absoluteURL) key += c == '/' ? std::string("\\/") : std::string(1, c);
+        return test::fileContents(UserDefaults::standard()->filePath()).find("\"" + key + "\"") != std::string::npos;
     }
 
     std::filesystem::path applications_;
@@ -100,6 +103,17 @@ TEST_F(ChoosersTest, filePanelsGetTheirKindsSettingsAndKeepABookmark) {
     ASSERT_TRUE(scripts);
     EXPECT_EQ(panels_->shown[3].message, "AppleScript files must be in " + scripts->string());
     EXPECT_EQ(panels_->shown[3].directoryURL->path(), scripts->string());
+}
+
+TEST_F(ChoosersTest, withoutAScriptsFolderNoPanelShows) {
+    // A file where the data folder should be: no scripts folder can be made.
+    test::writeFile(root_ / "not-a-folder", "x");
+    const test::SavedEnvironment data{"XDG_DATA_HOME"};
+    ::setenv("XDG_DATA_HOME", (root_ / "not-a-folder").c_str(), 1);
+    diag::Capture capture;
+    EXPECT_FALSE(RowComposeSheet::configureOpenPanel(Kind::appleScript, std::nullopt));
+    EXPECT_TRUE(panels_->shown.empty());
+    EXPECT_EQ(capture.lines().size(), 1u);
 }
 
 TEST_F(ChoosersTest, cancelAndOkWithoutAUrlChooseNothing) {

@@ -95,7 +95,7 @@ TEST_F(SettingsContentViewTest, sectionsHeadersAndRowsInDisplayOrder) {
     ASSERT_EQ(model()->rowCount(), 7);
     EXPECT_EQ(textAt(0), "Available In /usr/share/applications/x.desktop");
     EXPECT_EQ(model()->index(0, 0).data(Role::symbolRole).toString(), "a.square");
-    EXPECT_FALSE(model()->index(0, 0).flags() & Qt::ItemIsSelectable);
+    EXPECT_FALSE(model()->index(0, 0).flags() & (Qt::ItemIsSelectable | Qt::ItemIsEnabled));
     EXPECT_EQ(textAt(2), "Available In All Applications Except /Applications/A.app /Applications/b.app");
     EXPECT_EQ(model()->index(2, 0).data(Role::symbolRole).toString(), "a.square.fill");
     EXPECT_EQ(textAt(4), "Available In All Applications");
@@ -168,6 +168,20 @@ TEST_F(SettingsContentViewTest, backspaceAndDeleteDeleteAndSelectTheSuccessor) {
     renderTurn();
     EXPECT_EQ(model()->rowCount(), 0);
     EXPECT_FALSE(button("Delete")->isEnabled());
+}
+
+TEST_F(SettingsContentViewTest, headersAreNeitherSelectedNorStoppedAt) {
+    const auto app = flatRow({A}, test::commandTap(), Scope::only({"/x.desktop"}));
+    const auto everywhere = flatRow({B});
+    store({everywhere, app});
+    show();
+    click(app);
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, centreOf(model()->index(2, 0)));
+    EXPECT_EQ(view_->selectedRowID(), app.id);
+    QTest::keyClick(list(), Qt::Key_Down);
+    EXPECT_EQ(view_->selectedRowID(), everywhere.id);
+    QTest::keyClick(list(), Qt::Key_Up);
+    EXPECT_EQ(view_->selectedRowID(), app.id);
 }
 
 TEST_F(SettingsContentViewTest, aStaleSelectionKeepsTheButtonsAndChangesNothing) {
@@ -265,6 +279,22 @@ TEST_F(SettingsContentViewTest, storedTextThatIsNotRowsShowsNothingAndIsNotWritt
         EXPECT_EQ(test::fileContents(store_->filePath()), file) << text;
         view_.reset();
     }
+}
+
+TEST_F(SettingsContentViewTest, oddPathsShowPlainly) {
+    const std::string rightToLeft = "/usr/share/applications/\u05D0\u05D1\u05D2.desktop";
+    const std::string newline = "/apps/two\nlines.desktop";
+    const std::string longPath = "/" + std::string(4000, 'p') + ".desktop";
+    const std::string markup = "/apps/<b>bold</b>.desktop";
+    store({flatRow({A}, test::commandTap(), Scope::allBut({rightToLeft, newline, longPath, markup}))});
+    show();
+    ASSERT_EQ(model()->rowCount(), 2);
+    const QString header = textAt(0);
+    EXPECT_TRUE(header.contains(QString::fromStdString(rightToLeft)));
+    EXPECT_TRUE(header.contains(QString::fromStdString(newline)));
+    EXPECT_TRUE(header.contains(QString::fromStdString(longPath)));
+    EXPECT_TRUE(header.contains(QString::fromStdString(markup)));
+    EXPECT_FALSE(view_->grab().isNull());
 }
 
 TEST_F(SettingsContentViewTest, descriptionsLoadNothing) {

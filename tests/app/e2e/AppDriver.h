@@ -94,6 +94,8 @@ public:
     // SIGTERM, then SIGKILL when it has not exited within the time. Answers whether it ended
     // from SIGTERM with status 0.
     bool stop(std::chrono::milliseconds grace = std::chrono::seconds(5));
+    // The file its standard output goes to.
+    const std::filesystem::path& standardOutputPath() const { return out_; }
     // The last lines of its output, for failure messages.
     std::string outputTail() const;
 
