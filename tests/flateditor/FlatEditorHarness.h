@@ -30,7 +30,7 @@ protected:
         observer_ = store_->addObserver([this] {
             if (regenerationPending_) return;
             regenerationPending_ = true;
-            QTimer::singleShot(0, [this] {
+            QTimer::singleShot(0, &context_, [this] {
                 regenerationPending_ = false;
                 AppDelegate::reloadConfigurationIfGeneratedFromRows();
                 ++regenerations_;
@@ -66,6 +66,7 @@ protected:
         QCoreApplication::processEvents();
     }
 
+    QObject context_; // what the queued regenerations go with
     std::shared_ptr<UserDefaults> store_;
     UserDefaults::ObserverToken observer_ = 0;
     bool regenerationPending_ = false;
