@@ -258,6 +258,8 @@ void SettingsContentView::itemChanged(QStandardItem* item) {
     FlatKeysAndActionRow changed = *row;
     changed.enabled = enabled;
     updateStoredRow(changed, *row);
+    // When nothing was stored (the row has gone), the check box still shows what is stored.
+    scheduleRender();
 }
 
 void SettingsContentView::selectRow(const Uuid& rowID) {

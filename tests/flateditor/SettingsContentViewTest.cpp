@@ -150,6 +150,22 @@ TEST_F(SettingsContentViewTest, toggleRewritesOnlyThatRowAndTheConfigurationDrop
     EXPECT_EQ(list()->selectionModel()->selectedIndexes().value(0), indexOf(a));
 }
 
+TEST_F(SettingsContentViewTest, togglingARowThatHasGoneStoresNothing) {
+    const auto a = flatRow({A}), b = flatRow({B});
+    store({a, b});
+    show();
+    const QPoint toggle = toggleOf(indexOf(a));
+    store({b}); // elsewhere; the list has not rendered again yet
+    const std::string before = storedText();
+    diag::Capture capture;
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, toggle);
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{""});
+    EXPECT_EQ(storedText(), before);
+    renderTurn();
+    EXPECT_EQ(model()->rowCount(), 2);
+    EXPECT_EQ(indexOf(b).data(Qt::CheckStateRole).toInt(), Qt::Checked);
+}
+
 TEST_F(SettingsContentViewTest, backspaceAndDeleteDeleteAndSelectTheSuccessor) {
     const auto a = flatRow({A}), b = flatRow({B}), c = flatRow({C});
     store({c, a, b});
