@@ -23,6 +23,7 @@
 #include "configwindow/core/NodeEditCommandExecutor.h"
 #include "flateditor/ListenEventAccess.h"
 #include "flateditor/SettingsContentView.h"
+#include <QtWidgets/QLayout>
 #include "engine/HotKeyManager.h"
 #include "engine/InputSources.h"
 #include "engine/InputWindowManager.h"
