@@ -30,6 +30,12 @@ std::vector<FlatKeysAndActionRow> makeRows(int count) {
     return rows;
 }
 
+} // namespace
+
+std::vector<FlatKeysAndActionRow> makeBenchmarkRows(int count) { return makeRows(count); }
+
+namespace {
+
 // The generated file is written where the application keeps it, in a folder of our own.
 class TemporaryDataHome {
 public:

@@ -23,6 +23,9 @@
 #include "app/WindowOperations.h"
 #include "configwindow/ConfigurationWindowContentView.h"
 #include "configwindow/core/NodeEditCommandExecutor.h"
+#include "flateditor/ListenEventAccess.h"
+#include "flateditor/SettingsContentView.h"
+#include <QtWidgets/QLayout>
 #include "engine/HotKeyManager.h"
 #include "engine/InputSources.h"
 #include "engine/InputWindowManager.h"
@@ -163,6 +166,7 @@ struct TavlinApp::Parts {
 
     void installServices();
     void openDesktopConnections();
+    bool openKeyboardMonitor();
     void makeWindows();
     void makeWindowModel();
     void fillConfigurationWindow(app::ConfigurationWindow& window);
@@ -218,6 +222,12 @@ void TavlinApp::Parts::installServices() {
     shell.unregisterAllLeaderKeys = [] { unregisterAllLeaderKeys(); };
     shell.reloadLeaderKeys = [](bool skipHotKeys) { reloadLeaderKeys(skipHotKeys); };
     app::setShowConfigurationWindowURLHandler([this] { handleURL(showConfigurationWindowURL); });
+    flateditor::ListenEventAccess::shared().request = [this] {
+        if (keyboardMonitor) return keyboardMonitor->preflightListenEventAccess();
+        if (!openKeyboardMonitor()) return false;
+        reloadLeaderKeys(false);
+        return keyboardMonitor->preflightListenEventAccess();
+    };
 }
 
 void TavlinApp::Parts::openDesktopConnections() {
@@ -239,18 +249,7 @@ void TavlinApp::Parts::openDesktopConnections() {
         shortcutkit::CarbonShortcutTable::setRegistrar(&hotKeyHub->addClient());
         watch(hotKeys->fileDescriptor());
     }
-    keyboardMonitor = X11KeyboardEventMonitor::open();
-    if (keyboardMonitor) {
-        keyboardMonitor->setHasKeyboardFocus([this] {
-            return (inputWindow && inputWindow->isKeyWindow()) || QGuiApplication::focusWindow() != nullptr;
-        });
-        // A click anywhere but in the input window ends the session.
-        keyboardMonitor->setButtonPressHandler([this] {
-            if (inputWindow) inputWindow->pointerPressedAt(QCursor::pos());
-        });
-        KeyEventHandlerManager::shared().setMonitor(keyboardMonitor.get());
-        watch(keyboardMonitor->fileDescriptor());
-    }
+    openKeyboardMonitor();
     inputSources = X11InputSources::open();
     if (inputSources) {
         inputSources->updateCurrentKeyboardLayout();
@@ -274,6 +273,24 @@ void TavlinApp::Parts::openDesktopConnections() {
     // notifier sees them: look at every connection before the loop sleeps.
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &context,
                      [this] { processDesktopEvents(); });
+}
+
+// Input monitoring on X11: the listen-only observer runs once a keyboard monitor is installed.
+// Asking for it opens the monitor again when there was none, and starts the observer.
+bool TavlinApp::Parts::openKeyboardMonitor() {
+    if (keyboardMonitor) return true;
+    keyboardMonitor = X11KeyboardEventMonitor::open();
+    if (!keyboardMonitor) return false;
+    keyboardMonitor->setHasKeyboardFocus([this] {
+        return (inputWindow && inputWindow->isKeyWindow()) || QGuiApplication::focusWindow() != nullptr;
+    });
+    // A click anywhere but in the input window ends the session.
+    keyboardMonitor->setButtonPressHandler([this] {
+        if (inputWindow) inputWindow->pointerPressedAt(QCursor::pos());
+    });
+    KeyEventHandlerManager::shared().setMonitor(keyboardMonitor.get());
+    watch(keyboardMonitor->fileDescriptor());
+    return true;
 }
 
 void TavlinApp::Parts::watch(int fileDescriptor) {
@@ -314,6 +331,12 @@ void TavlinApp::Parts::makeWindowModel() {
 void TavlinApp::Parts::fillConfigurationWindow(app::ConfigurationWindow& window) {
     auto* content = new ConfigurationWindowContentView(*windowModel, *selection,
                                                        [this](CommandKind kind) { executor->execute(kind); });
+    // A generated configuration is edited as the flat key-binding list, on the content's page
+    // for it.
+    if (QWidget* page = content->flatEditorPage()) {
+        for (QWidget* placeholder : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete placeholder;
+        page->layout()->addWidget(new flateditor::SettingsContentView(page));
+    }
     window.setContent(content);
     QPointer<ConfigurationWindowContentView> view(content);
     window.nodeEditMenu().setProvider([view] {
@@ -398,6 +421,7 @@ void TavlinApp::Parts::terminate() {
     InputSourceManager::setProvider(nullptr);
     InputSourceManager::setKeystrokePoster(nullptr);
     ShellServices::shared() = ShellServices{};
+    flateditor::ListenEventAccess::shared().request = nullptr;
     app::setShowConfigurationWindowURLHandler(nullptr);
     if (settingsStore) settingsStore->removeObserver(policyObserver);
     notifiers.clear();

@@ -145,6 +145,8 @@ QString labelHtml(QTextDocument& document) {
 
 } // namespace
 
+QVariant InertTextDocument::loadResource(int, const QUrl&) { return {}; }
+
 QString markdownHtml(const std::string& text) {
     const QString source = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     if (source.contains(QLatin1String("</"))) {

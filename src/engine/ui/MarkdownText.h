@@ -3,13 +3,25 @@
 #include <string>
 
 #include <QString>
+#include <QTextDocument>
 
 namespace tavlin {
+
+// A document that never loads what its text refers to: a description may name any file
+// (<img src="/dev/zero"> would read forever), and none of it is ours to read.
+class InertTextDocument : public QTextDocument {
+public:
+    using QTextDocument::QTextDocument;
+
+protected:
+    QVariant loadResource(int type, const QUrl& name) override;
+};
 
 // A description as HTML for a rich-text label. Text holding "</" is read as HTML, anything else
 // (or HTML that leaves nothing) as GitHub-flavoured markdown; text neither reading gives anything
 // for comes back escaped, as it was typed. Blocks carry no vertical margins and no font of their
-// own, so one line of text stays one line tall in the label's font.
+// own, so one line of text stays one line tall in the label's font. Images and background
+// images are left out, so that showing the result loads nothing.
 QString markdownHtml(const std::string& text);
 
 } // namespace tavlin

@@ -252,9 +252,14 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string_view text, const std::
         const auto equals = line.find('=');
         if (equals == std::string_view::npos) continue;
         const std::string_view key = trimmed(line.substr(0, equals));
-        // Localised keys ("Name[de]") are not used; a repeated key keeps its first value.
+        // A repeated key keeps its first value.
         if (!seenKeys.emplace(key).second) continue;
-        if (std::string* field = fieldFor(entry, key)) *field = unescaped(trimmed(line.substr(equals + 1)));
+        const std::string_view value = trimmed(line.substr(equals + 1));
+        if (std::string* field = fieldFor(entry, key)) *field = unescaped(value);
+        else if (key == "NoDisplay") entry.noDisplay = value == "true";
+        else if (key == "Hidden") entry.hidden = value == "true";
+        else if (key.starts_with("Name[") && key.size() > 6 && key.back() == ']')
+            entry.localizedNames.emplace(std::string(key.substr(5, key.size() - 6)), unescaped(value));
     }
     if (!foundGroup) return std::nullopt;
     return entry;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,10 @@ struct DesktopEntry {
     std::string tryExec;
     std::string workingDirectory; // the Path key
     std::string startupWMClass;
+    bool noDisplay = false; // NoDisplay=true: installed, but not for menus and lists
+    bool hidden = false;    // Hidden=true: as good as deleted
+    // Name[locale] values by their locale ("de", "pt_BR", "sr@latin").
+    std::map<std::string, std::string> localizedNames;
 
     // What the user sees: Name, else the file name without ".desktop".
     std::string displayName() const;

@@ -165,7 +165,12 @@ std::filesystem::path AppHome::configurationFile() const { return root_ / "data"
 
 void AppHome::writeConfiguration(const std::string& json) const { writeFile(configurationFile(), json); }
 
-void AppHome::withStores(const std::function<void()>& work) const {
+namespace {
+
+// Runs `work` with the environment pointing at the home, so the program's own store reads and
+// writes the suite files there.
+template <typename Work>
+auto inHome(const std::filesystem::path& root, Work work) {
     struct Saved {
         const char* name;
         std::optional<std::string> value;
@@ -175,39 +180,40 @@ void AppHome::withStores(const std::function<void()>& work) const {
         const char* value = std::getenv(name);
         saved.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
     }
-    ::setenv("HOME", (root_ / "home").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+    ::setenv("HOME", (root / "home").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
     UserDefaults::resetSharedSuites();
-    work();
+    auto result = work();
     UserDefaults::resetSharedSuites();
     for (const auto& [name, previous] : saved) {
         if (previous) ::setenv(name, previous->c_str(), 1);
         else ::unsetenv(name);
     }
+    return result;
+}
+
+} // namespace
+
+void AppHome::withStores(const std::function<void()>& work) const {
+    inHome(root_, [&] {
+        work();
+        return 0;
+    });
 }
 
 void AppHome::setSetting(const std::string& key, double value) const {
-    struct Saved {
-        const char* name;
-        std::optional<std::string> value;
-    };
-    std::vector<Saved> saved;
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
-        const char* value = std::getenv(name);
-        saved.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
-    }
-    ::setenv("HOME", (root_ / "home").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-    UserDefaults::resetSharedSuites();
-    const auto failure = settings::appGroupStore()->set(key, value);
-    UserDefaults::resetSharedSuites();
-    for (const auto& [name, previous] : saved) {
-        if (previous) ::setenv(name, previous->c_str(), 1);
-        else ::unsetenv(name);
-    }
+    const auto failure = inHome(root_, [&] { return settings::appGroupStore()->set(key, value); });
     if (failure) throw std::runtime_error("cannot store the setting " + key + ": " + *failure);
+}
+
+void AppHome::setSetting(const std::string& key, const std::string& value) const {
+    const auto failure = inHome(root_, [&] { return settings::appGroupStore()->set(key, value); });
+    if (failure) throw std::runtime_error("cannot store the setting " + key + ": " + *failure);
+}
+
+std::optional<std::string> AppHome::stringSetting(const std::string& key) const {
+    return inHome(root_, [&] { return settings::appGroupStore()->string(key); });
 }
 
 std::vector<std::string> AppHome::openedURLs() const {

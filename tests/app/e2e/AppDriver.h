@@ -67,6 +67,9 @@ public:
     // Stores a setting of the application's suite through the program's own store, with the
     // environment pointing here only while it writes.
     void setSetting(const std::string& key, double value) const;
+    void setSetting(const std::string& key, const std::string& value) const;
+    // The text of a setting of the application's suite as stored on disk now.
+    std::optional<std::string> stringSetting(const std::string& key) const;
     // The URLs handed to xdg-open so far, in order.
     std::vector<std::string> openedURLs() const;
 
@@ -105,6 +108,8 @@ public:
     std::optional<int> rawStatus() const { return status_; }
     // All it has written to standard output (when that went to a file).
     std::string standardOutput() const;
+    // The file its standard output goes to.
+    const std::filesystem::path& standardOutputPath() const { return out_; }
     // The last lines of its output, for failure messages.
     std::string outputTail() const;
 

@@ -628,3 +628,83 @@ TEST_F(AppEndToEndTest, TheConfigurationWindowMovesAndAltCopiesActionsByDragging
 
 } // namespace
 } // namespace tavlin::e2e
+
+namespace tavlin::e2e {
+namespace {
+
+class FlatEditorEndToEndTest : public AppEndToEndTest {
+protected:
+    static FlatKeysAndActionRow row(int key, const std::string& url, std::optional<std::string> description = std::nullopt) {
+        return FlatKeysAndActionRow(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), {key},
+                                    Action(Action::Kind::openURL{url, std::nullopt}, std::move(description)), false,
+                                    LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)));
+    }
+    // A generated configuration first asks which application is in front and which leader key
+    // began the session; trigger keys count only once the application has the leader key's
+    // text, which it prints.
+    std::size_t leaderKeysReported() const {
+        const std::string output = readFile(app_->standardOutputPath());
+        std::size_t count = 0;
+        for (auto at = output.find("\"(55)\" received"); at != std::string::npos; at = output.find("\"(55)\" received", at + 1)) ++count;
+        return count;
+    }
+    ::testing::AssertionResult openSessionForTriggerKeys() {
+        const auto mark = seat_->counts();
+        const std::size_t reported = leaderKeysReported();
+        tapSuper();
+        if (!sessionOpened(mark)) return ::testing::AssertionFailure() << "no session";
+        if (!pollUntil([&] { return leaderKeysReported() > reported; }, 20s))
+            return ::testing::AssertionFailure() << "the leader key was never reported\n" << app_->outputTail();
+        return ::testing::AssertionSuccess();
+    }
+    std::optional<std::vector<FlatKeysAndActionRow>> storedRows() const {
+        const auto text = home_->stringSetting(settings::keys::flatKeysAndActionRows);
+        if (!text) return std::nullopt;
+        return flatRowsFromRawValue(*text);
+    }
+};
+
+TEST_F(FlatEditorEndToEndTest, BackspaceInTheListDeletesTheRowAndItsKeysStopWorking) {
+    constexpr int keyC = 8;
+    const auto first = row(keyA, "https://example.org/first");
+    // Its description names a file that never ends; showing it must not read it.
+    const auto second = row(keyB, "https://example.org/second", std::string("<p><img src=\"/dev/zero\"> second</p>"));
+    const auto third = row(keyC, "https://example.org/third");
+    home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({third, first, second}));
+
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    ASSERT_TRUE(seat_->waitForFocusOn(app_->pid())) << "the configuration window got no focus";
+    // The list shows A, B, C under one header, which the keys pass over. End first, so that
+    // Home moves (and so selects) whatever row the list starts on.
+    seat_->tap(xKey(119)); // End
+    seat_->tap(xKey(115)); // Home
+    seat_->tap(xKey(51)); // Backspace
+    ASSERT_TRUE(pollUntil([&] { return storedRows() && storedRows()->size() == 2; }, 20s)) << app_->outputTail();
+    EXPECT_EQ(storedRows()->front().id, third.id);
+    ASSERT_TRUE(pollUntil([&] { return readFile(home_->configurationFile()).find("example.org\\/first") == std::string::npos; }, 20s));
+    EXPECT_NE(readFile(home_->configurationFile()).find("example.org\\/second"), std::string::npos);
+
+    ASSERT_TRUE(seat_->takeFocusFrom(app_->pid()));
+    std::this_thread::sleep_for(focusHandOver);
+    const auto mark = seat_->counts();
+    ASSERT_TRUE(openSessionForTriggerKeys());
+    seat_->tap(xKey(keyA));
+    // A has no binding left; whatever the session does with it, it opens nothing. Anything it
+    // did open would also show in the exact list checked at the end.
+    if (seat_->waitForReleases(mark, 1, 500ms)) {
+        EXPECT_FALSE(seat_->keyboardHeld());
+    } else {
+        ASSERT_TRUE(endedByEscape());
+    }
+    EXPECT_TRUE(home_->openedURLs().empty());
+
+    ASSERT_TRUE(openSessionForTriggerKeys());
+    seat_->tap(xKey(keyB));
+    ASSERT_TRUE(waitForOpenedURLs(1)) << app_->outputTail();
+    EXPECT_EQ(home_->openedURLs(), std::vector<std::string>{"https://example.org/second"});
+    EXPECT_TRUE(app_->stop()) << app_->outputTail();
+}
+
+} // namespace
+} // namespace tavlin::e2e

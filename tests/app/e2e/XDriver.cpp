@@ -168,6 +168,10 @@ unsigned int UserSeat::controlMask() { return ControlMask; }
 unsigned int UserSeat::shiftMask() { return ShiftMask; }
 unsigned int UserSeat::altMask() { return Mod1Mask; }
 
+bool UserSeat::waitForFocusOn(pid_t application, std::chrono::milliseconds limit) {
+    return waitUntil([&] { return focusIsOnWindowOf(application); }, limit);
+}
+
 void UserSeat::pump() {
     while (XPending(display_)) {
         XEvent event;

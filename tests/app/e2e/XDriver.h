@@ -51,6 +51,9 @@ public:
     // window the focus (it does so a moment after it says it is ready), or the time is up.
     // Answers whether our window has the focus.
     bool takeFocusFrom(pid_t application, std::chrono::milliseconds limit = std::chrono::seconds(3));
+    // Waits until a window of the application has the input focus, as it gives its
+    // configuration window the focus after it says it is ready.
+    bool waitForFocusOn(pid_t application, std::chrono::milliseconds limit = std::chrono::seconds(10));
 
     // Leaves the focus with the application: waits until one of its windows has it and counts the
     // grabs and releases that window sees from then on. Answers whether it got the focus.

@@ -84,6 +84,21 @@ TEST_F(MarkdownTextTest, IllFormedUtf8IsShownWithReplacementCharacters) {
     EXPECT_EQ(plain(markdownHtml("a\xff" "b")), QString::fromUtf8("a\xEF\xBF\xBD" "b"));
 }
 
+// Reading /dev/zero never ends; showing a description must read no file at all.
+TEST_F(MarkdownTextTest, ImagesAndBackgroundsAreLeftOutSoNothingIsLoaded) {
+    for (const std::string text : {"<p>before <img src=\"/dev/zero\"> after</p>", "before ![x](/dev/zero) after",
+                                   "<table background=\"/dev/zero\"><tr><td>before after</td></tr></table>",
+                                   "<p style=\"background-image: url(/dev/zero)\">before after</p>"}) {
+        const QString html = markdownHtml(text);
+        EXPECT_FALSE(html.contains("/dev/zero")) << text;
+        QLabel label;
+        label.setTextFormat(Qt::RichText);
+        label.setText(html);
+        label.grab(); // lays out and draws, as the window would
+        EXPECT_TRUE(plain(html).contains("before")) << text;
+    }
+}
+
 TEST_F(MarkdownTextTest, TextTakesTheLabelsFontAndNoParagraphSpacing) {
     const int oneLine = labelHeight("line", Qt::PlainText);
     EXPECT_EQ(labelHeight(markdownHtml("one *line*"), Qt::RichText), oneLine);

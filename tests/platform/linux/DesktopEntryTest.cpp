@@ -78,6 +78,21 @@ TEST(DesktopEntryParsing, RefusesTextWithoutTheGroup) {
     EXPECT_FALSE(parseDesktopEntry("[Desktop Action x]\nExec=y\n", "/a.desktop"));
 }
 
+TEST(DesktopEntryParsing, ReadsListVisibilityAndLocalisedNames) {
+    const auto entry = parseDesktopEntry("[Desktop Entry]\nName=Files\nName[de]=Dateien\nName[sr@latin]=Datoteke\n"
+                                         "NoDisplay=true\nHidden=false\n",
+                                         "/x/files.desktop");
+    ASSERT_TRUE(entry);
+    EXPECT_TRUE(entry->noDisplay);
+    EXPECT_FALSE(entry->hidden);
+    EXPECT_EQ(entry->name, "Files");
+    EXPECT_EQ(entry->localizedNames.at("de"), "Dateien");
+    EXPECT_EQ(entry->localizedNames.at("sr@latin"), "Datoteke");
+    const auto hidden = parseDesktopEntry("[Desktop Entry]\nHidden=true\n", "/x/gone.desktop");
+    EXPECT_TRUE(hidden->hidden);
+    EXPECT_FALSE(hidden->noDisplay);
+}
+
 TEST(ExecSplitting, FollowsTheQuotingRules) {
     using Words = std::vector<std::string>;
     EXPECT_EQ(splitExec("prog  a\tb"), (Words{"prog", "a", "b"}));

@@ -1,0 +1,160 @@
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+#include "app/AppDelegate.h"
+#include "flateditor/ApplicationChooserDialog.h"
+#include "flateditor/RowSections.h"
+#include "flateditor/SettingsContentView.h"
+#include "model/Configuration.h"
+#include "model/Settings.h"
+#include "platform/UserDefaults.h"
+
+namespace tavlin {
+// The rows of CompilationBenchmarks.cpp.
+std::vector<FlatKeysAndActionRow> makeBenchmarkRows(int count);
+
+namespace {
+
+// A home of our own for the settings and the generated file, and one offscreen application.
+class BenchmarkHome {
+public:
+    BenchmarkHome() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data())) folder_ = pattern;
+        ::setenv("HOME", folder_.c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (folder_ / "data").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
+        UserDefaults::resetSharedSuites();
+    }
+    ~BenchmarkHome() {
+        UserDefaults::resetSharedSuites();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    const std::filesystem::path& folder() const { return folder_; }
+
+private:
+    std::filesystem::path folder_;
+};
+
+QApplication& application() {
+    static QApplication* app = [] {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "tavlin-bench";
+        static char* argv[] = {name, nullptr};
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+void BM_GroupRows(benchmark::State& state) {
+    const auto rows = makeBenchmarkRows(static_cast<int>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(flateditor::groupRows(rows));
+}
+BENCHMARK(BM_GroupRows)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// From nothing to the list with 1,000 rows drawn on screen.
+void BM_ListOnScreen(benchmark::State& state) {
+    application();
+    BenchmarkHome home;
+    settings::setFlatKeysAndActionRows(makeBenchmarkRows(1000));
+    for (auto _ : state) {
+        flateditor::SettingsContentView view;
+        view.resize(720, 500);
+        view.show();
+        view.list()->viewport()->repaint();
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_ListOnScreen)->Unit(benchmark::kMillisecond);
+
+// A toggle's write, and the list built and drawn again from the store.
+void BM_RenderAfterToggle(benchmark::State& state) {
+    application();
+    BenchmarkHome home;
+    settings::setFlatKeysAndActionRows(makeBenchmarkRows(1000));
+    flateditor::SettingsContentView view;
+    view.resize(720, 500);
+    view.show();
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        view.render();
+        view.list()->viewport()->repaint();
+    }
+}
+BENCHMARK(BM_RenderAfterToggle)->Unit(benchmark::kMillisecond);
+
+// From the click on a toggle to configuration.json written and the leader keys registered.
+void BM_ToggleToConfiguration(benchmark::State& state) {
+    application();
+    BenchmarkHome home;
+    settings::setFlatKeysAndActionRows(makeBenchmarkRows(1000));
+    AppDelegate::reloadConfigurationIfGeneratedFromRows();
+    flateditor::SettingsContentView view;
+    view.resize(720, 500);
+    view.show();
+    QCoreApplication::processEvents();
+    QStandardItemModel* model = view.model();
+    for (auto _ : state) {
+        QStandardItem* item = model->item(1);
+        item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+        AppDelegate::reloadConfigurationIfGeneratedFromRows();
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_ToggleToConfiguration)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+std::vector<xdg::DesktopEntry> makeEntries(int count) {
+    std::vector<xdg::DesktopEntry> entries;
+    for (int i = 0; i < count; ++i) {
+        xdg::DesktopEntry entry;
+        entry.path = "/usr/share/applications/app" + std::to_string(i) + ".desktop";
+        entry.id = "org.example.App" + std::to_string(i);
+        entry.type = "Application";
+        entry.name = "Application " + std::to_string((i * 7919) % count);
+        entry.icon = "application-x-executable";
+        entry.exec = "/usr/bin/app" + std::to_string(i) + " %U";
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+void BM_ApplicationDialogOpens(benchmark::State& state) {
+    application();
+    const auto entries = makeEntries(1000);
+    for (auto _ : state) {
+        flateditor::ApplicationChooserDialog dialog(entries, std::nullopt);
+        dialog.show();
+        QCoreApplication::processEvents();
+        dialog.hide();
+    }
+}
+BENCHMARK(BM_ApplicationDialogOpens)->Unit(benchmark::kMillisecond);
+
+void BM_ApplicationDialogFilterKeystroke(benchmark::State& state) {
+    application();
+    flateditor::ApplicationChooserDialog dialog(makeEntries(1000), std::nullopt);
+    dialog.show();
+    QCoreApplication::processEvents();
+    bool longer = false;
+    for (auto _ : state) {
+        dialog.filterField()->setText(longer ? QStringLiteral("app12") : QStringLiteral("app1"));
+        longer = !longer;
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_ApplicationDialogFilterKeystroke)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace tavlin

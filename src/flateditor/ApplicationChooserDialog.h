@@ -1,0 +1,60 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QDialog>
+
+#include "platform/linux/DesktopEntry.h"
+
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace tavlin::flateditor {
+
+// "Choose Application": the installed desktop entries, sorted by name, with a filter. "Other…"
+// chooses any desktop entry or executable in the open panel. The answer is a path.
+class ApplicationChooserDialog final : public QDialog {
+    Q_OBJECT
+
+public:
+    // Entries that are not applications, or that ask to stay out of lists, are left out.
+    ApplicationChooserDialog(const std::vector<xdg::DesktopEntry>& entries, std::optional<std::string> otherFolderURL,
+                             QWidget* parent = nullptr);
+
+    // The whole chooser: the dialog over the installed entries; nothing when cancelled.
+    static std::optional<std::string> choose(const std::optional<std::string>& folderURL);
+
+    QLineEdit* filterField() const { return filter_; }
+    QListWidget* list() const { return list_; }
+    QPushButton* chooseButton() const { return choose_; }
+    QPushButton* otherButton() const { return other_; }
+    const std::optional<std::string>& chosenPath() const { return chosen_; }
+
+    // Shows only the entries whose name, id or Exec program contains the text, in any case.
+    void setFilter(const QString& text);
+
+private:
+    struct Candidate {
+        std::string path;
+        QString name;
+        QString searchText; // name, id and program, folded
+        std::string icon;
+    };
+
+    void chooseCurrent();
+    void chooseOther();
+    void updateButtons();
+
+    std::vector<Candidate> candidates_;
+    std::optional<std::string> otherFolderURL_;
+    std::optional<std::string> chosen_;
+    QLineEdit* filter_ = nullptr;
+    QListWidget* list_ = nullptr;
+    QPushButton* choose_ = nullptr;
+    QPushButton* other_ = nullptr;
+};
+
+} // namespace tavlin::flateditor

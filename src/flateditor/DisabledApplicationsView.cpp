@@ -1,0 +1,134 @@
+#include "flateditor/DisabledApplicationsView.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "flateditor/ApplicationInfo.h"
+#include "flateditor/RowComposeSheet.h"
+#include "flateditor/SymbolIcons.h"
+#include "model/Settings.h"
+
+namespace tavlin::flateditor {
+namespace {
+
+constexpr int pathRole = Qt::UserRole + 1;
+
+// Name and path as plain text: either may hold anything, markup included.
+QListWidgetItem* applicationItem(const std::string& path, bool withTooltip) {
+    const QString qpath = QString::fromStdString(path);
+    auto* item = new QListWidgetItem(ApplicationInfo::icon(path), ApplicationInfo::name(path) + QStringLiteral("\n") + qpath);
+    item->setData(pathRole, qpath);
+    item->setData(Qt::AccessibleTextRole, item->text());
+    if (withTooltip) item->setToolTip(qpath);
+    return item;
+}
+
+QListWidget* plainList(QWidget* parent, const QString& name) {
+    auto* list = new QListWidget(parent);
+    list->setAccessibleName(name);
+    list->setIconSize(QSize(16, 16));
+    list->setTextElideMode(Qt::ElideMiddle);
+    return list;
+}
+
+} // namespace
+
+DisabledApplicationsView::DisabledApplicationsView(std::vector<std::string> disabledApplications,
+                                                   std::vector<std::string> suggestedDisabledApplicationPaths, QWidget* parent)
+    : QDialog(parent), state_(std::move(disabledApplications)) {
+    setWindowTitle(QStringLiteral("Disable in these applications"));
+    setAccessibleName(QStringLiteral("Disable in these applications"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* disabledBox = new QGroupBox(QStringLiteral("Disable in these applications:"), this);
+    auto* disabledLayout = new QVBoxLayout(disabledBox);
+    applicationList_ = plainList(disabledBox, QStringLiteral("Disable in these applications:"));
+    applicationList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    applicationList_->setMinimumSize(371, 71);
+    disabledLayout->addWidget(applicationList_);
+    layout->addWidget(disabledBox);
+
+    if (!suggestedDisabledApplicationPaths.empty()) {
+        const QString title = QStringLiteral("Recent applications for suggestion:\n(click to add to the list above)");
+        auto* suggestionBox = new QGroupBox(title, this);
+        auto* suggestionLayout = new QVBoxLayout(suggestionBox);
+        suggestionList_ = plainList(suggestionBox, title);
+        suggestionList_->setSelectionMode(QAbstractItemView::NoSelection);
+        suggestionList_->setMinimumHeight(171);
+        for (const auto& path : suggestedDisabledApplicationPaths) suggestionList_->addItem(applicationItem(path, false));
+        suggestionLayout->addWidget(suggestionList_);
+        layout->addWidget(suggestionBox);
+        connect(suggestionList_, &QListWidget::itemClicked, this,
+                [this](QListWidgetItem* item) { addSuggestion(item->data(pathRole).toString().toStdString()); });
+    }
+
+    auto* buttons = new QHBoxLayout();
+    addButton_ = new QToolButton(this);
+    setSymbol(addButton_, "plus");
+    addButton_->setText(QStringLiteral("Add"));
+    addButton_->setAccessibleName(QStringLiteral("Add application"));
+    removeButton_ = new QToolButton(this);
+    setSymbol(removeButton_, "minus");
+    removeButton_->setText(QStringLiteral("Remove"));
+    removeButton_->setAccessibleName(QStringLiteral("Remove application"));
+    doneButton_ = new QPushButton(QStringLiteral("Done"), this);
+    doneButton_->setAutoDefault(false);
+    doneButton_->setAccessibleName(QStringLiteral("Done"));
+    buttons->addWidget(addButton_);
+    buttons->addWidget(removeButton_);
+    buttons->addStretch(1);
+    buttons->addWidget(doneButton_);
+    layout->addLayout(buttons);
+
+    connect(addButton_, &QToolButton::clicked, this, &DisabledApplicationsView::addApplication);
+    connect(removeButton_, &QToolButton::clicked, this, &DisabledApplicationsView::removeSelectedApplication);
+    connect(doneButton_, &QPushButton::clicked, this, &DisabledApplicationsView::saveAndDismiss);
+    connect(applicationList_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && static_cast<std::size_t>(row) < state_.applicationPaths.size()) state_.selectedPath = state_.applicationPaths[static_cast<std::size_t>(row)];
+        updateButtons();
+    });
+    rebuildList();
+}
+
+void DisabledApplicationsView::rebuildList() {
+    const QSignalBlocker block(applicationList_);
+    applicationList_->clear();
+    int selected = -1;
+    for (std::size_t i = 0; i < state_.applicationPaths.size(); ++i) {
+        applicationList_->addItem(applicationItem(state_.applicationPaths[i], true));
+        if (selected < 0 && state_.selectedPath == state_.applicationPaths[i]) selected = static_cast<int>(i);
+    }
+    applicationList_->setCurrentRow(selected);
+    updateButtons();
+}
+
+void DisabledApplicationsView::updateButtons() { removeButton_->setEnabled(state_.selectedPath.has_value()); }
+
+void DisabledApplicationsView::addApplication() {
+    const auto path = RowComposeSheet::configureOpenPanel(RowComposeSheet::PathChooserKind::application, state_.chooserDirectory());
+    if (!path) return;
+    state_.addChosen(*path);
+    rebuildList();
+}
+
+void DisabledApplicationsView::removeSelectedApplication() {
+    state_.removeSelected();
+    rebuildList();
+}
+
+void DisabledApplicationsView::addSuggestion(const std::string& path) {
+    state_.addSuggestion(path);
+    rebuildList();
+}
+
+void DisabledApplicationsView::saveAndDismiss() {
+    settings::setStringList(settings::keys::disabledApplications, state_.pathsToStore());
+    accept();
+}
+
+} // namespace tavlin::flateditor

@@ -1,0 +1,234 @@
+#include "flateditor/KeysAndActionRowView.h"
+
+#include <QAbstractItemView>
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QFontDatabase>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextDocument>
+#include <QToolTip>
+
+#include "engine/ui/MarkdownText.h"
+#include "flateditor/ApplicationInfo.h"
+#include "flateditor/RowTexts.h"
+#include "flateditor/SectionHeader.h"
+#include "flateditor/SymbolIcons.h"
+
+namespace tavlin::flateditor {
+namespace {
+
+constexpr int toggleWidth = 20;
+constexpr int badgeAreaWidth = 100;
+constexpr int spacing = 6;
+constexpr int leading = 4;
+
+const QColor badgeFill = QColor::fromRgbF(0.42f, 0.42f, 0.42f);
+const QColor badgeText = QColor::fromRgbF(0.96f, 0.96f, 0.96f);
+
+QFont monospaced(const QFont& font) {
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPointSizeF(font.pointSizeF() > 0 ? font.pointSizeF() : mono.pointSizeF());
+    return mono;
+}
+
+QString text(const std::string& value) { return QString::fromStdString(value); }
+
+} // namespace
+
+KeysAndActionRowView::KeysAndActionRowView(const std::vector<Section>* sections, QObject* parent)
+    : QStyledItemDelegate(parent), sections_(sections) {}
+
+KeysAndActionRowView::~KeysAndActionRowView() = default;
+
+const Section* KeysAndActionRowView::sectionAt(const QModelIndex& index) const {
+    const int section = index.data(sectionRole).toInt();
+    if (!index.isValid() || section < 0 || static_cast<std::size_t>(section) >= sections_->size()) return nullptr;
+    return &(*sections_)[static_cast<std::size_t>(section)];
+}
+
+const FlatKeysAndActionRow* KeysAndActionRowView::rowAt(const QModelIndex& index) const {
+    if (index.data(kindRole).toInt() != static_cast<int>(Kind::row)) return nullptr;
+    const Section* section = sectionAt(index);
+    const int row = index.data(rowRole).toInt();
+    if (!section || row < 0 || static_cast<std::size_t>(row) >= section->rows.size()) return nullptr;
+    return &section->rows[static_cast<std::size_t>(row)];
+}
+
+QRect KeysAndActionRowView::toggleRect(const QStyleOptionViewItem& option) const {
+    return QRect(option.rect.left() + leading, option.rect.top(), toggleWidth, option.rect.height());
+}
+
+QRect KeysAndActionRowView::badgeAreaRect(const QStyleOptionViewItem& option) const {
+    const QRect toggle = toggleRect(option);
+    return QRect(toggle.right() + 1 + spacing, option.rect.top(), badgeAreaWidth, option.rect.height());
+}
+
+QRect KeysAndActionRowView::actionRect(const QStyleOptionViewItem& option) const {
+    const QRect badge = badgeAreaRect(option);
+    const int left = badge.right() + 1 + spacing;
+    return QRect(left, option.rect.top(), std::max(0, option.rect.right() - left), option.rect.height());
+}
+
+void KeysAndActionRowView::clearCaches() {
+    descriptions_.clear();
+    icons_.clear();
+}
+
+QTextDocument& KeysAndActionRowView::description(const std::string& value) const {
+    const QString key = text(value);
+    auto found = descriptions_.find(key);
+    if (found == descriptions_.end()) {
+        auto document = std::make_shared<InertTextDocument>();
+        document->setDocumentMargin(0);
+        document->setHtml(markdownHtml(value));
+        found = descriptions_.insert(key, document);
+    }
+    return **found;
+}
+
+const std::vector<QIcon>& KeysAndActionRowView::headerIcons(const Section& section) const {
+    iconScratch_.clear();
+    for (const auto& path : sectionHeaderPaths(section.sectionAppScope)) {
+        const QString key = text(path);
+        auto found = icons_.find(key);
+        if (found == icons_.end()) found = icons_.insert(key, ApplicationInfo::icon(path));
+        iconScratch_.push_back(*found);
+    }
+    return iconScratch_;
+}
+
+void KeysAndActionRowView::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    QStyleOptionViewItem background(option);
+    initStyleOption(&background, index);
+    background.text.clear();
+    background.icon = QIcon();
+    background.features &= ~QStyleOptionViewItem::HasCheckIndicator;
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+
+    if (const FlatKeysAndActionRow* row = rowAt(index)) {
+        paintRow(painter, option, *row);
+        return;
+    }
+    if (const Section* section = sectionAt(index)) SectionHeader(section->sectionAppScope).paint(painter, option, headerIcons(*section));
+}
+
+void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewItem& option, const FlatKeysAndActionRow& row) const {
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+
+    QStyleOptionViewItem check(option);
+    const QRect toggle = toggleRect(option);
+    const int indicator = style->pixelMetric(QStyle::PM_IndicatorWidth, &option, widget);
+    check.rect = QRect(toggle.left() + (toggle.width() - indicator) / 2, toggle.top() + (toggle.height() - indicator) / 2,
+                       indicator, indicator);
+    check.state = (option.state & ~(QStyle::State_On | QStyle::State_Off)) | (row.enabled ? QStyle::State_On : QStyle::State_Off);
+    style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &check, painter, widget);
+
+    painter->save();
+    // The badge: the leader key, then the trigger-key names, on a rounded grey plate.
+    const QRect area = badgeAreaRect(option);
+    const QFontMetrics metrics(option.font);
+    const QFont mono = monospaced(option.font);
+    const QFontMetrics monoMetrics(mono);
+    const bool space = leaderKeyShowsSpaceSymbol(row.leaderKey);
+    const QString leader = text(row.leaderKey.description());
+    const QString names = text(badgeKeyNames(row.keys));
+    const int leaderWidth = space ? 9 : metrics.horizontalAdvance(leader);
+    const int namesWidth = row.keys.empty() ? 0 : metrics.horizontalAdvance(QLatin1Char(' ')) + monoMetrics.horizontalAdvance(names);
+    const int height = std::max(metrics.height(), monoMetrics.height()) + 4;
+    const QRect badge(area.left(), area.top() + (area.height() - height) / 2, std::min(area.width(), leaderWidth + namesWidth + 16), height);
+    painter->setRenderHint(QPainter::Antialiasing);
+    QPainterPath plate;
+    plate.addRoundedRect(QRectF(badge), 4, 4);
+    painter->fillPath(plate, badgeFill);
+    painter->setClipRect(badge);
+    painter->setPen(badgeText);
+    QRect content = badge.adjusted(8, 2, -8, -2);
+    painter->setOpacity(leaderKeyOpacity(row.leaderKey));
+    if (space) {
+        const QRect symbol(content.left(), content.top() + (content.height() - 9) / 2, 9, 9);
+        symbolIcon("square").paint(painter, symbol);
+    } else {
+        painter->setFont(option.font);
+        painter->drawText(content, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, leader);
+    }
+    painter->setOpacity(1.0);
+    if (!row.keys.empty()) {
+        content.setLeft(content.left() + leaderWidth + metrics.horizontalAdvance(QLatin1Char(' ')));
+        painter->setFont(mono);
+        painter->drawText(content, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, names);
+    }
+    painter->restore();
+
+    // The action text: the rendered description, or the action's own line as plain text.
+    painter->save();
+    const QRect actionArea = actionRect(option);
+    painter->setClipRect(actionArea);
+    const QColor textColour = option.palette.color(option.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text);
+    const ActionText action = actionText(row.action);
+    if (action.rich) {
+        QTextDocument& document = description(action.text);
+        if (document.defaultFont() != option.font) document.setDefaultFont(option.font);
+        const QSizeF size = document.size();
+        painter->translate(actionArea.left(), actionArea.top() + (actionArea.height() - size.height()) / 2);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.palette = option.palette;
+        context.palette.setColor(QPalette::Text, textColour);
+        context.clip = QRectF(0, 0, actionArea.width(), size.height());
+        painter->setClipRect(context.clip, Qt::IntersectClip);
+        document.documentLayout()->draw(painter, context);
+    } else {
+        painter->setPen(textColour);
+        painter->setFont(option.font);
+        painter->drawText(actionArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                          metrics.elidedText(text(action.text), Qt::ElideRight, actionArea.width()));
+    }
+    painter->restore();
+}
+
+QSize KeysAndActionRowView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+    const QFontMetrics metrics(option.font);
+    return QSize(badgeAreaWidth + toggleWidth + 200, std::max(24, metrics.height() + 10));
+}
+
+std::optional<QString> KeysAndActionRowView::tooltipAt(const QModelIndex& index, const QStyleOptionViewItem& option,
+                                                       const QPoint& point) const {
+    if (const FlatKeysAndActionRow* row = rowAt(index)) {
+        if (toggleRect(option).contains(point)) return text(enableToggleTooltip(row->enabled));
+        if (badgeAreaRect(option).contains(point)) return text(leaderKeyExplanation(row->leaderKey, row->keys));
+        return std::nullopt;
+    }
+    if (const Section* section = sectionAt(index)) return SectionHeader(section->sectionAppScope).tooltipAt(option, point);
+    return std::nullopt;
+}
+
+bool KeysAndActionRowView::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                     const QModelIndex& index) {
+    if (event->type() != QEvent::ToolTip) return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const auto tip = tooltipAt(index, option, event->pos());
+    if (tip) QToolTip::showText(event->globalPos(), *tip, view->viewport(), option.rect);
+    else QToolTip::hideText();
+    return true;
+}
+
+bool KeysAndActionRowView::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                                       const QModelIndex& index) {
+    const FlatKeysAndActionRow* row = rowAt(index);
+    if (!row) return false;
+    if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick ||
+        event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton || !toggleRect(option).contains(mouse->position().toPoint())) return false;
+        // The press and a double click on the toggle are its own, not the list's.
+        if (event->type() != QEvent::MouseButtonRelease) return true;
+        return model->setData(index, row->enabled ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+    }
+    return false;
+}
+
+} // namespace tavlin::flateditor

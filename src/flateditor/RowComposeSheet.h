@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "model/FlatKeysAndActionRow.h"
+
+namespace tavlin::flateditor {
+
+// The sheet in which a row is composed. The list asks for it with a change kind; the sheet
+// itself is installed as a presenter, and until one is, a request only prints an empty line.
+struct RowComposeSheet {
+    // What the sheet was opened for. Indices are positions in the stored list.
+    struct ChangeKind {
+        struct newRow {
+            int insertIndex = 0; // not consulted: a saved new row is appended
+        };
+        struct newWithRow {
+            FlatKeysAndActionRow oldRow;
+        };
+        struct edit {
+            FlatKeysAndActionRow oldRow;
+            int replaceIndex = 0;
+        };
+        std::variant<newRow, newWithRow, edit> value;
+    };
+
+    // Called once the sheet has stored a row, with that row (nothing after a failed save).
+    using RowSaved = std::function<void(const std::optional<FlatKeysAndActionRow>& row)>;
+    using Presenter = std::function<void(const ChangeKind& changeKind, RowSaved rowSaved)>;
+
+    // Installs the sheet; an empty presenter restores the default. Answers the previous one.
+    static Presenter setPresenter(Presenter presenter);
+    static void present(const ChangeKind& changeKind, RowSaved rowSaved);
+
+    // The kinds of item the one open panel of the editor chooses.
+    enum class PathChooserKind : std::uint8_t { file, folder, application, appleScript, executableFile };
+
+    // Runs the chooser for the kind, opening in `folderURL` when that is a file URL, and keeps a
+    // bookmark of the choice. The chosen path, or nothing when cancelled or nothing was chosen.
+    static std::optional<std::string> configureOpenPanel(PathChooserKind kind, const std::optional<std::string>& folderURL);
+};
+
+} // namespace tavlin::flateditor

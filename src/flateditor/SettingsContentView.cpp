@@ -1,0 +1,327 @@
+#include "flateditor/SettingsContentView.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeySequence>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QStandardItemModel>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "engine/ui/MarkdownText.h"
+#include "flateditor/DisabledApplicationsView.h"
+#include "flateditor/FlatListCommands.h"
+#include "flateditor/InputMonitoringGrantView.h"
+#include "flateditor/KeysAndActionRowView.h"
+#include "flateditor/ListenEventAccess.h"
+#include "flateditor/RowTexts.h"
+#include "flateditor/SectionHeader.h"
+#include "flateditor/SymbolIcons.h"
+#include "model/Settings.h"
+#include "platform/Diagnostics.h"
+
+namespace tavlin::flateditor {
+namespace {
+
+using Role = KeysAndActionRowView::Role;
+using Kind = KeysAndActionRowView::Kind;
+
+std::function<void()>& openSettingsHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+
+QString plainDescription(const std::string& text) {
+    InertTextDocument document;
+    document.setHtml(markdownHtml(text));
+    return document.toPlainText().simplified();
+}
+
+QString rowText(const FlatKeysAndActionRow& row) {
+    const ActionText action = actionText(row.action);
+    const QString actionString = action.rich ? plainDescription(action.text) : QString::fromStdString(action.text);
+    return QString::fromStdString(rowKeysText(row)) + QLatin1Char(' ') + actionString;
+}
+
+QToolButton* commandButton(QWidget* parent, const std::string& symbol, const QString& help, const QString& accessibleName) {
+    auto* button = new QToolButton(parent);
+    setSymbol(button, symbol);
+    button->setToolTip(help);
+    button->setText(help);
+    button->setAccessibleName(accessibleName);
+    button->setAccessibleDescription(help);
+    button->setAutoRaise(false);
+    return button;
+}
+
+QPushButton* textButton(QWidget* parent, const QString& title) {
+    auto* button = new QPushButton(title, parent);
+    button->setAccessibleName(title);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+void SettingsContentView::setOpenSettingsHandler(std::function<void()> handler) { openSettingsHandler() = std::move(handler); }
+
+SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
+    setAccessibleName(QStringLiteral("Key bindings"));
+    auto* layout = new QVBoxLayout(this);
+
+    model_ = new QStandardItemModel(this);
+    list_ = new QTreeView(this);
+    list_->setAccessibleName(QStringLiteral("Key bindings"));
+    list_->setHeaderHidden(true);
+    list_->setRootIsDecorated(false);
+    list_->setItemsExpandable(false);
+    list_->setUniformRowHeights(true);
+    list_->setAlternatingRowColors(true);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setMinimumHeight(284);
+    list_->setModel(model_);
+    rowView_ = new KeysAndActionRowView(&sections_, list_);
+    list_->setItemDelegate(rowView_);
+    layout->addWidget(list_, 1);
+
+    auto* bar = new QHBoxLayout();
+    auto* commands = new QWidget(this);
+    commands->setFixedWidth(120);
+    auto* commandLayout = new QHBoxLayout(commands);
+    commandLayout->setContentsMargins(0, 0, 0, 0);
+    commandLayout->setSpacing(0);
+    newButton_ = commandButton(commands, "plus", QStringLiteral("New"), QStringLiteral("New"));
+    deleteButton_ = commandButton(commands, "minus", QStringLiteral("Delete"), QStringLiteral("Delete"));
+    editButton_ = commandButton(commands, "square.and.pencil", QStringLiteral("Edit"), QStringLiteral("Edit"));
+    duplicateButton_ = commandButton(commands, "doc.on.doc", QStringLiteral("New with selected row"), QStringLiteral("New with selected row"));
+    for (QToolButton* button : {newButton_, deleteButton_, editButton_, duplicateButton_}) commandLayout->addWidget(button);
+    bar->addWidget(commands);
+    disabledApplicationsButton_ = textButton(this, QStringLiteral("Disable in these applications"));
+    bar->addWidget(disabledApplicationsButton_);
+    bar->addStretch(1);
+    inputMonitoringButton_ = textButton(this, QStringLiteral("Grant Input Monitoring"));
+    bar->addWidget(inputMonitoringButton_);
+    openSettingsButton_ = textButton(this, QStringLiteral("Open Settings"));
+    bar->addWidget(openSettingsButton_);
+    layout->addLayout(bar);
+
+    connect(newButton_, &QToolButton::clicked, this, &SettingsContentView::newRow);
+    connect(deleteButton_, &QToolButton::clicked, this, &SettingsContentView::deleteRow);
+    connect(editButton_, &QToolButton::clicked, this, &SettingsContentView::editRow);
+    connect(duplicateButton_, &QToolButton::clicked, this, &SettingsContentView::newRowWithSelected);
+    connect(disabledApplicationsButton_, &QPushButton::clicked, this, &SettingsContentView::showDisabledApplications);
+    connect(inputMonitoringButton_, &QPushButton::clicked, this, &SettingsContentView::showInputMonitoringGrant);
+    connect(openSettingsButton_, &QPushButton::clicked, this, [] {
+        if (openSettingsHandler()) openSettingsHandler()();
+        else diag::printLine("");
+    });
+
+    // Command is Control in windows here. A disabled button's shortcut does nothing.
+    const auto shortcut = [this](const QKeySequence& keys, QToolButton* button) {
+        auto* action = new QShortcut(keys, this);
+        action->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QShortcut::activated, button, [button] {
+            if (button->isEnabled()) button->click();
+        });
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_N), newButton_);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_D), duplicateButton_);
+    shortcut(QKeySequence(Qt::Key_Return), editButton_);
+    shortcut(QKeySequence(Qt::Key_Enter), editButton_);
+    shortcut(QKeySequence(Qt::Key_Backspace), deleteButton_);
+    shortcut(QKeySequence(Qt::Key_Delete), deleteButton_);
+
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &SettingsContentView::selectionChanged);
+    connect(model_, &QStandardItemModel::itemChanged, this, &SettingsContentView::itemChanged);
+    connect(list_, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        const FlatKeysAndActionRow* row = rowView_->rowAt(index);
+        if (!row) return;
+        selectRow(row->id);
+        editRow();
+    });
+
+    store_ = settings::appGroupStore();
+    const QPointer<SettingsContentView> self(this);
+    observer_ = store_->addObserver([self] {
+        if (self) self->scheduleRender();
+    });
+    render();
+}
+
+SettingsContentView::~SettingsContentView() {
+    if (store_) store_->removeObserver(observer_);
+}
+
+void SettingsContentView::scheduleRender() {
+    if (renderPending_) return;
+    renderPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        renderPending_ = false;
+        render();
+    });
+}
+
+void SettingsContentView::render() {
+    sections_ = groupRows(settings::flatKeysAndActionRows());
+    rowView_->clearCaches();
+    {
+        // The view must see the reset; only the selection's signals are held back.
+        const QSignalBlocker blockSelection(list_->selectionModel());
+        rendering_ = true;
+        model_->clear();
+        QStandardItem* root = model_->invisibleRootItem();
+        QList<QStandardItem*> items;
+        for (std::size_t s = 0; s < sections_.size(); ++s) {
+            const Section& section = sections_[s];
+            const SectionHeader sectionHeader(section.sectionAppScope);
+            auto* header = new QStandardItem(sectionHeader.accessibleText());
+            header->setData(QString::fromStdString(sectionHeader.symbolName()), Role::symbolRole);
+            // Not enabled: keyboard moves and clicks pass over headers.
+            header->setFlags(Qt::NoItemFlags);
+            header->setData(static_cast<int>(Kind::header), Role::kindRole);
+            header->setData(static_cast<int>(s), Role::sectionRole);
+            header->setData(header->text(), Qt::AccessibleTextRole);
+            items.append(header);
+            for (std::size_t r = 0; r < section.rows.size(); ++r) {
+                const auto& row = section.rows[r];
+                auto* item = new QStandardItem(rowText(row));
+                item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+                item->setCheckState(row.enabled ? Qt::Checked : Qt::Unchecked);
+                item->setData(static_cast<int>(Kind::row), Role::kindRole);
+                item->setData(static_cast<int>(s), Role::sectionRole);
+                item->setData(static_cast<int>(r), Role::rowRole);
+                item->setData(QString::fromStdString(row.id.string()), Role::rowIDRole);
+                item->setData(item->text(), Qt::AccessibleTextRole);
+                items.append(item);
+            }
+        }
+        root->appendRows(items);
+        restoreSelection();
+        rendering_ = false;
+    }
+    list_->viewport()->update();
+    updateButtons();
+}
+
+void SettingsContentView::restoreSelection() {
+    list_->selectionModel()->clearSelection();
+    if (!selectedRowID_) return;
+    const QString id = QString::fromStdString(selectedRowID_->string());
+    for (int i = 0; i < model_->rowCount(); ++i) {
+        const QModelIndex index = model_->index(i, 0);
+        if (index.data(Role::rowIDRole).toString() != id) continue;
+        list_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        list_->scrollTo(index);
+        return;
+    }
+}
+
+void SettingsContentView::selectionChanged() {
+    const QModelIndexList selected = list_->selectionModel()->selectedIndexes();
+    if (selected.isEmpty() && selectedRowID_ && !rowView_->rowAt(list_->currentIndex())) {
+        // A click beside the rows keeps the selection, as headers cannot be selected.
+        const QSignalBlocker block(list_->selectionModel());
+        restoreSelection();
+    } else if (selected.isEmpty()) {
+        selectedRowID_.reset();
+    } else if (const auto id = Uuid::fromString(selected.front().data(Role::rowIDRole).toString().toStdString())) {
+        selectedRowID_ = *id;
+    }
+    updateButtons();
+}
+
+void SettingsContentView::updateButtons() {
+    // Only whether there is a selection counts: a selected row that has gone leaves them on.
+    const bool selected = selectedRowID_.has_value();
+    deleteButton_->setEnabled(selected);
+    editButton_->setEnabled(selected);
+    duplicateButton_->setEnabled(selected);
+    inputMonitoringButton_->setText(isListenEventAccessEnabled_ ? QStringLiteral("Input Monitoring Granted")
+                                                                : QStringLiteral("Grant Input Monitoring"));
+    inputMonitoringButton_->setAccessibleName(inputMonitoringButton_->text());
+}
+
+void SettingsContentView::itemChanged(QStandardItem* item) {
+    if (rendering_) return;
+    const FlatKeysAndActionRow* row = rowView_->rowAt(item->index());
+    if (!row) return;
+    const bool enabled = item->checkState() == Qt::Checked;
+    if (enabled == row->enabled) return;
+    FlatKeysAndActionRow changed = *row;
+    changed.enabled = enabled;
+    updateStoredRow(changed, *row);
+    // When nothing was stored (the row has gone), the check box still shows what is stored.
+    scheduleRender();
+}
+
+void SettingsContentView::selectRow(const Uuid& rowID) {
+    selectedRowID_ = rowID;
+    const QSignalBlocker block(list_->selectionModel());
+    restoreSelection();
+    updateButtons();
+}
+
+void SettingsContentView::present(const std::optional<RowComposeSheet::ChangeKind>& change) {
+    if (!change) return;
+    const QPointer<SettingsContentView> self(this);
+    RowComposeSheet::present(*change, [self](const std::optional<FlatKeysAndActionRow>& row) {
+        if (self) self->rowSaved(row);
+    });
+}
+
+void SettingsContentView::newRow() { present(newRowChange()); }
+
+void SettingsContentView::editRow() { present(editRowChange(selectedRowID_)); }
+
+void SettingsContentView::newRowWithSelected() { present(newRowWithSelectedChange(selectedRowID_)); }
+
+void SettingsContentView::deleteRow() {
+    flateditor::deleteRow(selectedRowID_);
+    // The store's observer renders the list again; until then the selection is the successor.
+    const QSignalBlocker block(list_->selectionModel());
+    restoreSelection();
+    updateButtons();
+}
+
+void SettingsContentView::rowSaved(const std::optional<FlatKeysAndActionRow>& row) {
+    if (row) selectRow(row->id);
+    else {
+        selectedRowID_.reset();
+        const QSignalBlocker block(list_->selectionModel());
+        restoreSelection();
+        updateButtons();
+    }
+}
+
+void SettingsContentView::refreshInputMonitoring() {
+    const auto& access = ListenEventAccess::shared();
+    isListenEventAccessEnabled_ = access.preflight && access.preflight();
+    updateButtons();
+}
+
+void SettingsContentView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    refreshInputMonitoring();
+}
+
+void SettingsContentView::showDisabledApplications() {
+    auto* sheet = new DisabledApplicationsView(settings::disabledApplications(), settings::suggestedDisabledApplicationPaths(), this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->open();
+}
+
+void SettingsContentView::showInputMonitoringGrant() {
+    auto* sheet = new InputMonitoringGrantView(this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->open();
+}
+
+} // namespace tavlin::flateditor

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include "flateditor/ChooserPanels.h"
+#include "flateditor/DisabledApplicationsList.h"
+#include "model/FileHelper.h"
+#include "support/TempHome.h"
+
+namespace tavlin::flateditor {
+namespace {
+
+using Kind = RowComposeSheet::PathChooserKind;
+
+class ChooserSettingsTest : public test::TempHomeTest {};
+
+TEST_F(ChooserSettingsTest, eachKindHasItsTextsAndFolder) {
+    const auto file = chooserSettings(Kind::file);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->title, "Choose File");
+    EXPECT_TRUE(file->canChooseFiles);
+    EXPECT_FALSE(file->canChooseDirectories);
+    EXPECT_EQ(file->defaultFolder, tempHome().home());
+    EXPECT_EQ(file->prompt, "Choose");
+    EXPECT_TRUE(file->showsHiddenFiles && file->extensionHidden && file->canCreateDirectories);
+
+    const auto folder = chooserSettings(Kind::folder);
+    EXPECT_EQ(folder->title, "Choose Folder");
+    EXPECT_FALSE(folder->canChooseFiles);
+    EXPECT_TRUE(folder->canChooseDirectories);
+
+    const auto executable = chooserSettings(Kind::executableFile);
+    EXPECT_EQ(executable->title, "Choose Executable File");
+    EXPECT_EQ(executable->defaultFolder, "/");
+    EXPECT_FALSE(executable->message);
+
+    const auto script = chooserSettings(Kind::appleScript);
+    ASSERT_TRUE(script);
+    const auto scripts = FileHelper::applicationScriptsDirectory();
+    ASSERT_TRUE(scripts);
+    EXPECT_EQ(script->title, "Choose AppleScript");
+    EXPECT_EQ(script->defaultFolder, *scripts);
+    EXPECT_EQ(script->message, "AppleScript files must be in " + scripts->string());
+    EXPECT_EQ(script->offered, ChooserSettings::Offered::executables);
+
+    EXPECT_EQ(chooserSettings(Kind::application)->offered, ChooserSettings::Offered::desktopEntriesAndExecutables);
+}
+
+TEST_F(ChooserSettingsTest, onlyFileUrlsChooseTheStartingFolder) {
+    EXPECT_EQ(chooserFolder(std::string("file:///tmp/some%20folder/")), std::filesystem::path("/tmp/some folder"));
+    EXPECT_FALSE(chooserFolder(std::string("https://example.com/folder/")));
+    EXPECT_FALSE(chooserFolder(std::nullopt));
+    const auto settings = chooserSettings(Kind::file);
+    EXPECT_EQ(openPanelConfiguration(*settings, chooserFolder(std::string("https://example.com/"))).directoryURL->path(),
+              tempHome().home().string());
+}
+
+TEST_F(ChooserSettingsTest, theDelegateOffersWhatTheKindChooses) {
+    const auto folder = root_ / "f";
+    std::filesystem::create_directories(folder);
+    test::writeFile(folder / "tool", "#!/bin/sh\n");
+    std::filesystem::permissions(folder / "tool", std::filesystem::perms::owner_all);
+    test::writeFile(folder / "notes.txt", "x");
+    test::writeFile(folder / "app.desktop", "[Desktop Entry]\n");
+    ChooserPanelDelegate executables(ChooserSettings::Offered::executables);
+    EXPECT_TRUE(executables.shouldEnable(FileUrl((folder / "tool").string(), false)));
+    EXPECT_FALSE(executables.shouldEnable(FileUrl((folder / "notes.txt").string(), false)));
+    EXPECT_TRUE(executables.shouldEnable(FileUrl(folder.string(), true)));
+    ChooserPanelDelegate applications(ChooserSettings::Offered::desktopEntriesAndExecutables);
+    EXPECT_TRUE(applications.shouldEnable(FileUrl((folder / "app.desktop").string(), false)));
+    EXPECT_FALSE(applications.shouldEnable(FileUrl((folder / "notes.txt").string(), false)));
+}
+
+TEST(DisabledApplicationsList, selectionFollowsEdits) {
+    DisabledApplicationsList empty({});
+    EXPECT_FALSE(empty.selectedPath);
+    empty.removeSelected();
+    EXPECT_TRUE(empty.applicationPaths.empty());
+
+    DisabledApplicationsList list({"/a", "/b", "/c"});
+    EXPECT_EQ(list.selectedPath, "/a");
+    list.selectedPath = "/b";
+    list.removeSelected();
+    EXPECT_EQ(list.selectedPath, "/c"); // the row that followed
+    list.removeSelected();
+    EXPECT_EQ(list.selectedPath, "/a"); // the new last row
+    list.removeSelected();
+    EXPECT_FALSE(list.selectedPath);
+
+    DisabledApplicationsList chosen({"/apps/a.desktop"});
+    chosen.addChosen("/apps/a.desktop");
+    EXPECT_EQ(chosen.applicationPaths.size(), 1u);
+    chosen.addChosen("/other/b.desktop");
+    EXPECT_EQ(chosen.applicationPaths.back(), "/other/b.desktop");
+    EXPECT_EQ(chosen.selectedPath, "/other/b.desktop");
+    EXPECT_EQ(chosen.chooserDirectory(), "file:///other/");
+}
+
+TEST(DisabledApplicationsList, doneStoresEachPathOnceInListOrder) {
+    DisabledApplicationsList list({"/b"});
+    list.addSuggestion("/a");
+    list.addSuggestion("/a");
+    list.addSuggestion("/b");
+    EXPECT_EQ(list.applicationPaths.size(), 4u);
+    EXPECT_EQ(list.selectedPath, "/b");
+    EXPECT_EQ(list.pathsToStore(), (std::vector<std::string>{"/b", "/a"}));
+}
+
+} // namespace
+} // namespace tavlin::flateditor

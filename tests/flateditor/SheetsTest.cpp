@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <QGroupBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "FlatEditorHarness.h"
+#include "flateditor/DisabledApplicationsView.h"
+#include "flateditor/InputMonitoringGrantView.h"
+#include "flateditor/SettingsContentView.h"
+#include "sandbox/SandboxTestSupport.h"
+
+namespace tavlin::flateditor {
+namespace {
+
+class InputMonitoringGrantViewTest : public test::FlatEditorTest {
+protected:
+    void SetUp() override {
+        FlatEditorTest::SetUp();
+        ListenEventAccess::shared().preflight = [this] { return granted_; };
+        ListenEventAccess::shared().request = [this] {
+            requestsWhileShown_ += sheet_ && sheet_->isVisible();
+            ++requests_;
+            return granted_;
+        };
+    }
+
+    void open() {
+        sheet_ = new InputMonitoringGrantView();
+        sheet_->setAttribute(Qt::WA_DeleteOnClose);
+        sheet_->open();
+        QTRY_VERIFY_WITH_TIMEOUT(sheet_->isVisible(), 20000);
+    }
+    void settle() {
+        QTest::qWait(0);
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    bool granted_ = false;
+    int requests_ = 0;
+    int requestsWhileShown_ = 0;
+    QPointer<InputMonitoringGrantView> sheet_;
+};
+
+TEST_F(InputMonitoringGrantViewTest, grantedShowsADisabledButton) {
+    granted_ = true;
+    open();
+    EXPECT_EQ(sheet_->grantButton()->text(), "Input Monitoring Granted");
+    EXPECT_FALSE(sheet_->grantButton()->isEnabled());
+    QTest::mouseClick(sheet_->doneButton(), Qt::LeftButton);
+    settle();
+    EXPECT_FALSE(sheet_);
+    EXPECT_EQ(requests_, 0);
+}
+
+TEST_F(InputMonitoringGrantViewTest, grantingAsksOnceAfterTheSheetIsGone) {
+    open();
+    EXPECT_EQ(sheet_->grantButton()->text(), "Grant Input Monitoring");
+    ASSERT_TRUE(sheet_->grantButton()->isEnabled());
+    // Granted elsewhere meanwhile: the sheet does not look again.
+    granted_ = true;
+    QTest::qWait(0);
+    EXPECT_EQ(sheet_->grantButton()->text(), "Grant Input Monitoring");
+    QTest::mouseClick(sheet_->grantButton(), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(requests_, 1, 20000);
+    settle();
+    EXPECT_EQ(requests_, 1);
+    EXPECT_EQ(requestsWhileShown_, 0);
+}
+
+TEST_F(InputMonitoringGrantViewTest, doneAndEscapeAskNothing) {
+    open();
+    QTest::mouseClick(sheet_->doneButton(), Qt::LeftButton);
+    settle();
+    open();
+    QTest::keyClick(sheet_, Qt::Key_Escape);
+    settle();
+    EXPECT_EQ(requests_, 0);
+}
+
+TEST_F(InputMonitoringGrantViewTest, theListOpensItAndKeepsItsOwnLabel) {
+    SettingsContentView view;
+    view.show();
+    QPushButton* opener = nullptr;
+    for (auto* button : view.findChildren<QPushButton*>())
+        if (button->text() == "Grant Input Monitoring") opener = button;
+    ASSERT_TRUE(opener);
+    QTest::mouseClick(opener, Qt::LeftButton);
+    InputMonitoringGrantView* sheet = view.findChild<InputMonitoringGrantView*>();
+    ASSERT_TRUE(sheet);
+    QTRY_VERIFY_WITH_TIMEOUT(sheet->isVisible(), 20000);
+    granted_ = true;
+    QTest::mouseClick(sheet->grantButton(), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(requests_, 1, 20000);
+    settle();
+    // Nothing but the view's own coming on screen reads the state again.
+    EXPECT_EQ(opener->text(), "Grant Input Monitoring");
+    EXPECT_TRUE(opener->isEnabled());
+}
+
+class DisabledApplicationsViewTest : public test::SandboxTest {
+protected:
+    static void SetUpTestSuite() { test::offscreenApplication(); }
+    static std::string stored() { return settings::appGroupStore()->string(settings::keys::disabledApplications).value_or("<none>"); }
+};
+
+TEST_F(DisabledApplicationsViewTest, emptyListHasNothingSelectedAndNoSuggestions) {
+    DisabledApplicationsView sheet({}, {});
+    EXPECT_EQ(sheet.applicationList()->count(), 0);
+    EXPECT_FALSE(sheet.removeButton()->isEnabled());
+    EXPECT_FALSE(sheet.suggestionList());
+    QTest::mouseClick(sheet.doneButton(), Qt::LeftButton);
+    EXPECT_EQ(stored(), "[]");
+}
+
+TEST_F(DisabledApplicationsViewTest, suggestionsAddRowsAndDoneStoresEachOnce) {
+    DisabledApplicationsView sheet({"/apps/b.desktop"}, {"/apps/a.desktop", "/apps/c.desktop"});
+    sheet.show();
+    ASSERT_TRUE(sheet.suggestionList());
+    ASSERT_EQ(sheet.suggestionList()->count(), 2);
+    EXPECT_EQ(sheet.suggestionList()->item(0)->data(Qt::AccessibleTextRole).toString(), "a.desktop\n/apps/a.desktop");
+    for (int i = 0; i < 2; ++i)
+        QTest::mouseClick(sheet.suggestionList()->viewport(), Qt::LeftButton, {},
+                          sheet.suggestionList()->visualItemRect(sheet.suggestionList()->item(0)).center());
+    EXPECT_EQ(sheet.applicationList()->count(), 3);
+    EXPECT_EQ(sheet.applicationList()->item(0)->toolTip(), "/apps/b.desktop");
+    EXPECT_EQ(sheet.applicationList()->currentRow(), 0);
+    QTest::mouseClick(sheet.doneButton(), Qt::LeftButton);
+    EXPECT_EQ(stored(), R"(["\/apps\/b.desktop","\/apps\/a.desktop"])");
+    EXPECT_FALSE(sheet.isVisible());
+}
+
+TEST_F(DisabledApplicationsViewTest, escapeAndTheCloseBoxStoreNothing) {
+    DisabledApplicationsView sheet({"/apps/b.desktop"}, {});
+    sheet.show();
+    QTest::mouseClick(sheet.removeButton(), Qt::LeftButton);
+    EXPECT_EQ(sheet.applicationList()->count(), 0);
+    QTest::keyClick(&sheet, Qt::Key_Escape);
+    EXPECT_EQ(stored(), "<none>");
+    DisabledApplicationsView again({"/apps/b.desktop"}, {});
+    again.show();
+    again.close();
+    EXPECT_EQ(stored(), "<none>");
+}
+
+TEST_F(DisabledApplicationsViewTest, removingSelectsTheFollowingRow) {
+    DisabledApplicationsView sheet({"/a", "/b", "/c"}, {});
+    sheet.show();
+    sheet.applicationList()->setCurrentRow(1);
+    QTest::mouseClick(sheet.removeButton(), Qt::LeftButton);
+    EXPECT_EQ(sheet.state().selectedPath, "/c");
+    EXPECT_EQ(sheet.applicationList()->currentRow(), 1);
+}
+
+} // namespace
+} // namespace tavlin::flateditor
