@@ -22,7 +22,9 @@ ConfigurationHotKeyRow::ConfigurationHotKeyRow(HotKey hotKey, std::function<void
     bullet->setAccessibleName(QStringLiteral("•"));
     deleteButton_ = new QToolButton(marker_);
     deleteButton_->setAutoRaise(true);
-    deleteButton_->setIcon(QIcon::fromTheme(QStringLiteral("user-trash"), style()->standardIcon(QStyle::SP_TrashIcon)));
+    // Looked up once: a theme lookup per row would make long lists slow to build.
+    static const QIcon trash = QIcon::fromTheme(QStringLiteral("user-trash"), style()->standardIcon(QStyle::SP_TrashIcon));
+    deleteButton_->setIcon(trash);
     deleteButton_->setText(QStringLiteral("Delete"));
     deleteButton_->setToolTip(QStringLiteral("Delete"));
     deleteButton_->installEventFilter(this);
