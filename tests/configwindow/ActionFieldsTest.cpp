@@ -4,6 +4,9 @@
 
 #include <QtCore/QLocale>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QFileDialog>
+#include <QtGui/QFileSystemModel>
+#include <QtCore/QSortFilterProxyModel>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
@@ -17,6 +20,7 @@
 #include "model/KeyNames.h"
 #include "model/Settings.h"
 #include "platform/HelperApplication.h"
+#include "platform/qt/QtOpenPanel.h"
 #include "sandbox/BookmarksManager.h"
 #include "sandbox/SandboxTestSupport.h"
 
@@ -275,6 +279,57 @@ TEST_F(ActionFieldsTest, AKeyCodeNotInThePickerShowsNoSelectionAndIsKept) {
     EXPECT_EQ(picker->itemText(0), "A");
     EXPECT_EQ(picker->currentIndex(), -1);
     EXPECT_EQ(saveAndReadBack()["simulateKeystroke"]["keystroke"]["mainKeyCode"], 500);
+}
+
+// Qt's dialog as the script chooser shows it, inspected and answered instead of being run.
+class InspectedPanelProvider final : public qt::QtOpenPanelProvider {
+public:
+    std::function<int(qt::QtOpenPanel&, QFileDialog&)> answer;
+    std::unique_ptr<OpenPanel> makePanel() override { return std::make_unique<Panel>(*this); }
+
+private:
+    class Panel final : public qt::QtOpenPanel {
+    public:
+        explicit Panel(InspectedPanelProvider& provider) : provider_(provider) {}
+        int runModal() override { return provider_.answer(*this, *prepare()); }
+
+    private:
+        InspectedPanelProvider& provider_;
+    };
+};
+
+TEST_F(ActionFieldsTest, TheScriptPanelGreysOutWhatIsNotAScriptAndRefusesItAgain) {
+    const auto folder = *FileHelper::applicationScriptsDirectory();
+    writeFile(folder / "notes.txt", "x");
+    writeFile(folder / "run.sh", "#!/bin/sh\n");
+    ::chmod((folder / "run.sh").c_str(), 0755);
+    auto provider = std::make_shared<InspectedPanelProvider>();
+    setOpenPanelProvider(provider);
+    provider->answer = [&](qt::QtOpenPanel& panel, QFileDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Choose AppleScript");
+        EXPECT_EQ(dialog.labelText(QFileDialog::Accept), "Choose");
+        EXPECT_EQ(dialog.labelText(QFileDialog::FileName), "Choose:");
+        EXPECT_EQ(dialog.directory().absolutePath(), QString::fromStdString(folder.string()));
+        auto* files = qobject_cast<QFileSystemModel*>(panel.itemsModel()->sourceModel());
+        const auto flags = [&](const char* name) {
+            return panel.itemsModel()->flags(panel.itemsModel()->mapFromSource(files->index(QString::fromStdString((folder / name).string()))));
+        };
+        EXPECT_FALSE(flags("notes.txt") & Qt::ItemIsEnabled);
+        EXPECT_TRUE(flags("run.sh") & Qt::ItemIsEnabled);
+        dialog.selectFile(QString::fromStdString((folder / "notes.txt").string()));
+        QMetaObject::invokeMethod(&dialog, "accept", Qt::DirectConnection);
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_FALSE(panel.errorLabel()->isHidden());
+        dialog.selectFile(QString::fromStdString((folder / "run.sh").string()));
+        QMetaObject::invokeMethod(&dialog, "accept", Qt::DirectConnection);
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        return dialog.result() == QDialog::Accepted ? modalResponse::ok : modalResponse::cancel;
+    };
+    addAction("Run AppleScript");
+    clickButton("Choose");
+    EXPECT_EQ(std::get<actionparams::runAppleScript>(sheet()->params().at(ActionConfigurationKind::runAppleScript)).path,
+              (folder / "run.sh").string());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace
