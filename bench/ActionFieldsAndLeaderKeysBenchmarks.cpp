@@ -29,7 +29,8 @@ void BM_ActionSheetThroughAllKinds(benchmark::State& state) {
     settings::appGroupStore()->set(settings::keys::showExperimentalActions, true);
     auto decision = Decision::make();
     for (auto _ : state) {
-        ActionComposeSheet sheet(ActionSheetItem::make(decision, ActionSheetItem::New{0}, [](const auto& edit) { edit(); }), nullptr);
+        ActionComposeSheet sheet(ActionSheetItem::make(decision, ActionSheetItem::New{0}, [](const auto& edit) { edit(); }),
+                                 nullptr);
         sheet.show();
         for (int index = 0; index < sheet.kindPicker()->count(); ++index) {
             sheet.kindPicker()->setCurrentIndex(index);

@@ -55,8 +55,9 @@ ActionParamsEditor::ActionParamsEditor(ActionParamsByKind& params, ActionConfigu
 }
 
 QString ActionParamsEditor::executeFileNote() {
-    return QStringLiteral("Note: \n\"The strings in arguments do not undergo shell expansion, \nso you do not need to do "
-                          "special quoting, \nand shell variables, such as $PWD, are not resolved.\"\n--Apple Documentation");
+    return QStringLiteral(
+        "Note: \n\"The strings in arguments do not undergo shell expansion, \nso you do not need to do "
+        "special quoting, \nand shell variables, such as $PWD, are not resolved.\"\n--Apple Documentation");
 }
 
 void ActionParamsEditor::edited() {
@@ -110,9 +111,10 @@ void ActionParamsEditor::addPathRow(const QString& buttonTitle, int chooserKind,
 
 void ActionParamsEditor::addApplicationRow() {
     const K kind = kind_;
-    addPathRow(QStringLiteral("Choose Application"), static_cast<int>(PathChooserKind::application),
-               [this, kind] { return applicationPathOf(params_, kind).value_or(std::string()); },
-               [this, kind](std::string path) { setApplicationPath(params_, kind, std::move(path)); });
+    addPathRow(
+        QStringLiteral("Choose Application"), static_cast<int>(PathChooserKind::application),
+        [this, kind] { return applicationPathOf(params_, kind).value_or(std::string()); },
+        [this, kind](std::string path) { setApplicationPath(params_, kind, std::move(path)); });
 }
 
 void ActionParamsEditor::addDelayField(const QString& label, const QString& prompt, bool narrow) {
@@ -157,7 +159,8 @@ void ActionParamsEditor::build() {
     switch (kind) {
     case K::notification: {
         auto* field = addTextField(QStringLiteral("Title"), QStringLiteral("Title"), get(params_, kind, &p::notification::title));
-        connectText(field, [this, kind](std::string text) { setParamField(params_, kind, &p::notification::title, std::move(text)); });
+        connectText(field,
+                    [this, kind](std::string text) { setParamField(params_, kind, &p::notification::title, std::move(text)); });
         break;
     }
     case K::openURL: {
@@ -167,9 +170,10 @@ void ActionParamsEditor::build() {
         break;
     }
     case K::openApp: {
-        addPathRow(QStringLiteral("Choose"), static_cast<int>(PathChooserKind::application),
-                   [this, kind] { return get(params_, kind, &p::openApp::path); },
-                   [this, kind](std::string path) { setParamField(params_, kind, &p::openApp::path, std::move(path)); });
+        addPathRow(
+            QStringLiteral("Choose"), static_cast<int>(PathChooserKind::application),
+            [this, kind] { return get(params_, kind, &p::openApp::path); },
+            [this, kind](std::string path) { setParamField(params_, kind, &p::openApp::path, std::move(path)); });
         auto* hide = new QCheckBox(QStringLiteral("Hide App If Running"), this);
         hide->setAccessibleName(hide->text());
         hide->setChecked(get(params_, kind, &p::openApp::hideAppIfRunning));
@@ -188,15 +192,17 @@ void ActionParamsEditor::build() {
         break;
     }
     case K::openFile:
-        addPathRow(QStringLiteral("Choose File Path"), static_cast<int>(PathChooserKind::file),
-                   [this, kind] { return get(params_, kind, &p::openFile::filePath); },
-                   [this, kind](std::string path) { setParamField(params_, kind, &p::openFile::filePath, std::move(path)); });
+        addPathRow(
+            QStringLiteral("Choose File Path"), static_cast<int>(PathChooserKind::file),
+            [this, kind] { return get(params_, kind, &p::openFile::filePath); },
+            [this, kind](std::string path) { setParamField(params_, kind, &p::openFile::filePath, std::move(path)); });
         addApplicationRow();
         break;
     case K::openFolder:
-        addPathRow(QStringLiteral("Choose Folder Path"), static_cast<int>(PathChooserKind::folder),
-                   [this, kind] { return get(params_, kind, &p::openFolder::folderPath); },
-                   [this, kind](std::string path) { setParamField(params_, kind, &p::openFolder::folderPath, std::move(path)); });
+        addPathRow(
+            QStringLiteral("Choose Folder Path"), static_cast<int>(PathChooserKind::folder),
+            [this, kind] { return get(params_, kind, &p::openFolder::folderPath); },
+            [this, kind](std::string path) { setParamField(params_, kind, &p::openFolder::folderPath, std::move(path)); });
         addApplicationRow();
         break;
     case K::runAppleScript: {
@@ -211,9 +217,10 @@ void ActionParamsEditor::build() {
             if (folder) Workspace::shared().openURL(FileUrl::fromPath(folder->string()).absoluteString());
         });
         layout->addWidget(link, 0, Qt::AlignLeft);
-        addPathRow(QStringLiteral("Choose"), static_cast<int>(PathChooserKind::appleScript),
-                   [this, kind] { return get(params_, kind, &p::runAppleScript::path); },
-                   [this, kind](std::string path) { setParamField(params_, kind, &p::runAppleScript::path, std::move(path)); });
+        addPathRow(
+            QStringLiteral("Choose"), static_cast<int>(PathChooserKind::appleScript),
+            [this, kind] { return get(params_, kind, &p::runAppleScript::path); },
+            [this, kind](std::string path) { setParamField(params_, kind, &p::runAppleScript::path, std::move(path)); });
         break;
     }
     case K::menuCommand: {
@@ -221,13 +228,15 @@ void ActionParamsEditor::build() {
         auto* field = addTextField(QStringLiteral("Menu Title"),
                                    QStringLiteral("Enter the exact name of the menu command you want to add."),
                                    get(params_, kind, &p::menuCommand::menuTitle));
-        connectText(field, [this, kind](std::string text) { setParamField(params_, kind, &p::menuCommand::menuTitle, std::move(text)); });
+        connectText(
+            field, [this, kind](std::string text) { setParamField(params_, kind, &p::menuCommand::menuTitle, std::move(text)); });
         break;
     }
     case K::executeFile: {
-        addPathRow(QStringLiteral("Choose"), static_cast<int>(PathChooserKind::executable),
-                   [this, kind] { return get(params_, kind, &p::executeFile::path); },
-                   [this, kind](std::string path) { setParamField(params_, kind, &p::executeFile::path, std::move(path)); });
+        addPathRow(
+            QStringLiteral("Choose"), static_cast<int>(PathChooserKind::executable),
+            [this, kind] { return get(params_, kind, &p::executeFile::path); },
+            [this, kind](std::string path) { setParamField(params_, kind, &p::executeFile::path, std::move(path)); });
         if (helperRuns) {
             auto* field = addTextField(QStringLiteral("Arguments"), QStringLiteral("Arguments"),
                                        get(params_, kind, &p::executeFile::argumentsText).value_or(std::string()));
@@ -309,7 +318,8 @@ void ActionParamsEditor::build() {
         }
         connect(picker, &QComboBox::activated, this, [this, kind, picker, frontmost](int chosen) {
             const int value = picker->itemData(chosen).toInt();
-            if (frontmost) setParamField(params_, kind, &p::getFrontmostApp::appInfoKind, static_cast<GetFrontmostAppKind>(value));
+            if (frontmost)
+                setParamField(params_, kind, &p::getFrontmostApp::appInfoKind, static_cast<GetFrontmostAppKind>(value));
             else setParamField(params_, kind, &p::getLeaderKey::leaderKeyInfoKind, static_cast<GetLeaderKeyKind>(value));
             edited();
         });

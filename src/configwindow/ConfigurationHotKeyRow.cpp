@@ -77,7 +77,8 @@ void ConfigurationHotKeyRow::focusOutEvent(QFocusEvent* event) {
 bool ConfigurationHotKeyRow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == deleteButton_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
         // After the button's own handling, so hasFocus() tells the new state.
-        QMetaObject::invokeMethod(this, [this] { updateDeleteShown(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { updateDeleteShown(); }, Qt::QueuedConnection);
     }
     return QWidget::eventFilter(watched, event);
 }

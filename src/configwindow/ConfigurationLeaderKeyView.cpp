@@ -51,16 +51,18 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
     });
 
     editors_ = new QStackedWidget(this);
-    recorder_ = new shortcutkit::RecorderControl(std::move(shortcutNameForDisplay),
-                                                 [this](const std::optional<shortcutkit::Shortcut>& shortcut) {
-                                                     state_.recorderChanged(shortcut);
-                                                     refresh();
-                                                 },
-                                                 editors_);
+    recorder_ = new shortcutkit::RecorderControl(
+        std::move(shortcutNameForDisplay),
+        [this](const std::optional<shortcutkit::Shortcut>& shortcut) {
+            state_.recorderChanged(shortcut);
+            refresh();
+        },
+        editors_);
     recorder_->setAccessibleName(QStringLiteral("Leader Key Shortcut"));
-    connect(recorder_, &shortcutkit::RecorderControl::focusChanged, this, [handler = std::move(recorderFocusedHandler)](bool focused) {
-        if (handler) handler(focused);
-    });
+    connect(recorder_, &shortcutkit::RecorderControl::focusChanged, this,
+            [handler = std::move(recorderFocusedHandler)](bool focused) {
+                if (handler) handler(focused);
+            });
     auto* recorderPage = new QWidget(editors_);
     auto* recorderRow = new QHBoxLayout(recorderPage);
     recorderRow->setContentsMargins(0, 0, 0, 0);

@@ -54,7 +54,8 @@ LeaderKeyColumn::LeaderKeyColumn(ConfigurationWindowModel& model, HotKeyManager&
     editors_ = new QVBoxLayout();
     editors_->setSpacing(4);
     layout->addLayout(editors_);
-    addMore_ = new ClickableLabel(QStringLiteral("Click to add more"), [this] { showAddSheet(); }, this);
+    addMore_ = new ClickableLabel(
+        QStringLiteral("Click to add more"), [this] { showAddSheet(); }, this);
     QFont footnote = addMore_->font();
     footnote.setPointSizeF(footnote.pointSizeF() * 0.85);
     addMore_->setFont(footnote);
@@ -100,7 +101,8 @@ void LeaderKeyColumn::refresh() {
     clearEditors();
     for (std::size_t index = 0; index < hotKeys.size(); ++index) {
         const HotKey hotKey = hotKeys[index];
-        auto* row = new ConfigurationHotKeyRow(hotKey, [this, index, hotKey] { removeHotKey(model_, manager_, index, hotKey); }, this);
+        auto* row = new ConfigurationHotKeyRow(
+            hotKey, [this, index, hotKey] { removeHotKey(model_, manager_, index, hotKey); }, this);
         editors_->addWidget(row);
         rows_.push_back(row);
     }

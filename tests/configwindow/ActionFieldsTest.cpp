@@ -3,11 +3,11 @@
 #include <nlohmann/json.hpp>
 
 #include <QtCore/QLocale>
-#include <QtWidgets/QCheckBox>
-#include <QtWidgets/QFileDialog>
-#include <QtGui/QFileSystemModel>
 #include <QtCore/QSortFilterProxyModel>
+#include <QtGui/QFileSystemModel>
+#include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
+#include <QtWidgets/QFileDialog>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPushButton>
@@ -111,34 +111,44 @@ TEST_F(ActionFieldsTest, EveryKindIsComposedThroughItsFieldsAndSavedExactly) {
     };
     const std::vector<Case> cases = {
         {"Notification", [&] { type("Title", "Hi"); }, R"({"notification":{"title":"Hi"}})"},
-        {"Open URL", [&] {
+        {"Open URL",
+         [&] {
              type("URL", "https://e.org");
              panels_->chooseNext(FileUrl::fromPath(app));
              clickButton("Choose Application");
-         }, nullptr},
-        {"Open App", [&] {
+         },
+         nullptr},
+        {"Open App",
+         [&] {
              panels_->chooseNext(FileUrl::fromPath(tool));
              clickButton("Choose");
              QTest::mouseClick(named<QCheckBox>(fields(), "Hide App If Running"), Qt::LeftButton);
              type("Launch Arguments", "-x");
-         }, nullptr},
-        {"Open Folder", [&] {
+         },
+         nullptr},
+        {"Open Folder",
+         [&] {
              panels_->chooseNext(FileUrl::fromPath(folder));
              clickButton("Choose Folder Path");
-         }, nullptr},
+         },
+         nullptr},
         {"Run Menu Command", [&] { type("Menu Title", "Copy"); }, R"({"menuCommand":{"info":{"menuTitle":"Copy"}}})"},
-        {"Execute File", [&] {
+        {"Execute File",
+         [&] {
              panels_->chooseNext(FileUrl::fromPath(tool));
              clickButton("Choose");
              type("Arguments", "a");
              QTest::keyClick(named<QLineEdit>(fields(), "Arguments"), Qt::Key_Backspace);
-         }, nullptr},
-        {"Simulate Keystroke", [&] {
+         },
+         nullptr},
+        {"Simulate Keystroke",
+         [&] {
              auto* picker = named<QComboBox>(fields(), "Key");
              picker->setCurrentIndex(1);
              emit picker->activated(1);
              QTest::mouseClick(named<QCheckBox>(fields(), "Shift"), Qt::LeftButton);
-         }, nullptr},
+         },
+         nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kind.toStdString());
@@ -249,7 +259,8 @@ TEST_F(ActionFieldsTest, ChoosersUseTheirPanelsAndBookmarks) {
     panels_->chooseNext(FileUrl::fromPath((home_ / "gone").string()));
     clickButton("Choose File Path");
     ASSERT_EQ(alerts.alerts.size(), 1u);
-    EXPECT_EQ(alerts.alerts[0].first, "Failed to grant access to " + FileUrl::fromPath((home_ / "gone").string()).absoluteString());
+    EXPECT_EQ(alerts.alerts[0].first,
+              "Failed to grant access to " + FileUrl::fromPath((home_ / "gone").string()).absoluteString());
     EXPECT_EQ(std::get<actionparams::openFile>(sheet()->params().at(ActionConfigurationKind::openFile)).filePath, file);
     panels_->answerNext(modalResponse::ok);
     clickButton("Choose File Path");
@@ -262,7 +273,8 @@ TEST_F(ActionFieldsTest, ChoosersUseTheirPanelsAndBookmarks) {
     addAction("Run AppleScript");
     clickButton("Choose");
     EXPECT_EQ(panels_->shown.back().title, "Choose AppleScript");
-    EXPECT_EQ(panels_->shown.back().message, "AppleScript files must be in " + FileHelper::applicationScriptsDirectory()->string());
+    EXPECT_EQ(panels_->shown.back().message,
+              "AppleScript files must be in " + FileHelper::applicationScriptsDirectory()->string());
 }
 
 TEST_F(ActionFieldsTest, AKeyCodeNotInThePickerShowsNoSelectionAndIsKept) {
@@ -312,7 +324,8 @@ TEST_F(ActionFieldsTest, TheScriptPanelGreysOutWhatIsNotAScriptAndRefusesItAgain
         EXPECT_EQ(dialog.directory().absolutePath(), QString::fromStdString(folder.string()));
         auto* files = qobject_cast<QFileSystemModel*>(panel.itemsModel()->sourceModel());
         const auto flags = [&](const char* name) {
-            return panel.itemsModel()->flags(panel.itemsModel()->mapFromSource(files->index(QString::fromStdString((folder / name).string()))));
+            return panel.itemsModel()->flags(
+                panel.itemsModel()->mapFromSource(files->index(QString::fromStdString((folder / name).string()))));
         };
         EXPECT_FALSE(flags("notes.txt") & Qt::ItemIsEnabled);
         EXPECT_TRUE(flags("run.sh") & Qt::ItemIsEnabled);

@@ -47,7 +47,10 @@ protected:
     static std::string withHotKeys(const std::string& hotKeys) {
         return R"({"hotKeys":[)" + hotKeys + R"(],"decision":{"actions":[],"chances":[]}})";
     }
-    void settle() { QCoreApplication::processEvents(); QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    void settle() {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 
     RecordingHotKeyRegistrar registrar_;
 };
@@ -55,8 +58,9 @@ protected:
 TEST_F(LeaderKeyWidgetsTest, TheEditorStartsFromTheHotKeyAndReportsOncePerClick) {
     shortcutkit::setShortcut(Shortcut(0, cmd), shortcutkit::Name("t"));
     std::vector<std::optional<HotKey>> reports;
-    ConfigurationLeaderKeyView editor(shortcutkit::Name("t"), HotKey::singleModifier(HotKey::SingleTapModifier::shift),
-                                      [&](const std::optional<HotKey>& hotKey) { reports.push_back(hotKey); }, nullptr);
+    ConfigurationLeaderKeyView editor(
+        shortcutkit::Name("t"), HotKey::singleModifier(HotKey::SingleTapModifier::shift),
+        [&](const std::optional<HotKey>& hotKey) { reports.push_back(hotKey); }, nullptr);
     editor.show();
     EXPECT_TRUE(editor.singleModifierButton()->isChecked());
     EXPECT_TRUE(editor.modifierButton(HotKey::SingleTapModifier::shift)->isChecked());

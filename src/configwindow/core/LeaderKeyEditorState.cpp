@@ -27,7 +27,8 @@ void LeaderKeyEditorState::applyStoredShortcutRule(const std::optional<HotKey>& 
 }
 
 HotKey LeaderKeyEditorState::hotKey(const shortcutkit::Shortcut& shortcut) {
-    return HotKey::combo(static_cast<std::uint32_t>(shortcut.carbonKeyCode), static_cast<std::uint32_t>(shortcut.carbonModifiers));
+    return HotKey::combo(static_cast<std::uint32_t>(shortcut.carbonKeyCode),
+                         static_cast<std::uint32_t>(shortcut.carbonModifiers));
 }
 
 std::optional<HotKey> LeaderKeyEditorState::shownHotKey() const {
@@ -77,9 +78,7 @@ void LeaderKeyEditorState::sync(const std::optional<HotKey>& hotKey) {
     }
 }
 
-std::string_view LeaderKeyEditorState::title(Kind kind) {
-    return kind == Kind::combo ? "Combination" : "Single Modifier";
-}
+std::string_view LeaderKeyEditorState::title(Kind kind) { return kind == Kind::combo ? "Combination" : "Single Modifier"; }
 
 std::string_view LeaderKeyEditorState::label(HotKey::SingleTapModifier modifier) {
     switch (modifier) {
@@ -92,7 +91,8 @@ std::string_view LeaderKeyEditorState::label(HotKey::SingleTapModifier modifier)
 }
 
 std::string hotKeyText(const HotKey& hotKey) {
-    if (const auto* combo = hotKey.comboInfo()) return modifierSymbols(combo->modifiersCode) + keyName(static_cast<int>(combo->keyCode));
+    if (const auto* combo = hotKey.comboInfo())
+        return modifierSymbols(combo->modifiersCode) + keyName(static_cast<int>(combo->keyCode));
     return std::string(LeaderKeyEditorState::label(hotKey.singleModifierInfo()->singleTapModifier));
 }
 

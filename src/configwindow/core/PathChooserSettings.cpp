@@ -83,7 +83,8 @@ PathChooserSettings pathChooserSettings(PathChooserKind kind) {
     case PathChooserKind::appleScript: {
         settings.title = "Choose AppleScript";
         settings.startFolder = FileHelper::applicationScriptsDirectory();
-        settings.message = "AppleScript files must be in " + (settings.startFolder ? settings.startFolder->string() : std::string());
+        settings.message = "AppleScript files must be in " +
+                           (settings.startFolder ? settings.startFolder->string() : std::string());
         break;
     }
     case PathChooserKind::executable:

@@ -65,7 +65,7 @@ TEST_F(PathChooserSettingsTest, EachKindHasItsPanel) {
     EXPECT_FALSE(file.message);
 
     const auto data = home / "data";
-    std::filesystem::create_directories(data / "none" );
+    std::filesystem::create_directories(data / "none");
     std::filesystem::create_directories(data / "second" / "applications");
     setenv("XDG_DATA_DIRS", ((data / "none").string() + "::" + (data / "second").string()).c_str(), 1);
     const auto application = pathChooserSettings(PathChooserKind::application);

@@ -21,7 +21,8 @@ struct FakeStore {
     std::optional<Shortcut> stored;
     int writes = 0;
     LeaderKeyEditorState::ShortcutStore store() {
-        return {[this] { return stored; }, [this](const std::optional<Shortcut>& shortcut) {
+        return {[this] { return stored; },
+                [this](const std::optional<Shortcut>& shortcut) {
                     stored = shortcut;
                     ++writes;
                 }};
