@@ -9,6 +9,7 @@
 #include <QtWidgets/QTextEdit>
 #include <QtWidgets/QVBoxLayout>
 
+#include "configwindow/ActionParamsEditor.h"
 #include "configwindow/SafeTextDocument.h"
 #include "engine/ui/MarkdownText.h"
 
@@ -64,6 +65,7 @@ void ActionComposeSheet::buildEditor() {
     connect(kindPicker_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index < 0) return;
         currentKind_ = static_cast<ActionConfigurationKind>(kindPicker_->itemData(index).toInt());
+        rebuildFields();
         paramsChanged();
     });
     kindRow->addWidget(kindLabel);
@@ -72,6 +74,7 @@ void ActionComposeSheet::buildEditor() {
 
     fieldsSlot_ = new QVBoxLayout();
     layout->addLayout(fieldsSlot_);
+    rebuildFields();
 
     auto* descriptionLabel = new QLabel(QStringLiteral("Action Description (Support Markdown/HTML)"), this);
     descriptionField_ = new QLineEdit(this);
@@ -113,6 +116,12 @@ void ActionComposeSheet::buildEditor() {
     buttons->addWidget(cancelButton_);
     layout->addLayout(buttons);
     paramsChanged();
+}
+
+void ActionComposeSheet::rebuildFields() {
+    delete fieldsEditor_;
+    fieldsEditor_ = new ActionParamsEditor(params_, currentKind_, [this] { paramsChanged(); }, this);
+    fieldsSlot_->addWidget(fieldsEditor_);
 }
 
 void ActionComposeSheet::paramsChanged() {

@@ -23,6 +23,8 @@ public:
     ActionParamsByKind& params() { return params_; }
     // The place of the kind's fields; they call this after each change.
     QVBoxLayout* fieldsSlot() const { return fieldsSlot_; }
+    // The fields of the current kind, built anew at each change of kind.
+    QWidget* fieldsEditor() const { return fieldsEditor_; }
     void paramsChanged();
 
     QComboBox* kindPicker() const { return kindPicker_; }
@@ -36,12 +38,14 @@ private:
     void buildEditor();
     void confirm();
     void updatePreview();
+    void rebuildFields();
 
     ActionSheetItem item_;
     ActionConfigurationKind currentKind_;
     ActionParamsByKind params_;
     QComboBox* kindPicker_ = nullptr;
     QVBoxLayout* fieldsSlot_ = nullptr;
+    QWidget* fieldsEditor_ = nullptr;
     QLineEdit* descriptionField_ = nullptr;
     QTextEdit* preview_ = nullptr;
     QTimer* previewTimer_ = nullptr;

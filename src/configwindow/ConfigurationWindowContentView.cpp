@@ -14,6 +14,8 @@
 
 #include "configwindow/ActionComposeSheet.h"
 #include "configwindow/DecisionTreeView.h"
+#include "configwindow/LeaderKeyColumn.h"
+#include "engine/HotKeyManager.h"
 #include "configwindow/PatternComposeSheet.h"
 #include "configwindow/core/ContextMenu.h"
 #include "configwindow/core/MenuItem.h"
@@ -123,8 +125,7 @@ void ConfigurationWindowContentView::build() {
     treePage_ = new QWidget(pages_);
     auto* treeLayout = new QVBoxLayout(treePage_);
     auto* topRow = new QHBoxLayout();
-    auto* leaderKey = new QLabel(QStringLiteral("Leader Key:"), treePage_);
-    leaderKey->setAccessibleName(leaderKey->text());
+    auto* leaderKey = new LeaderKeyColumn(model_, HotKeyManager::shared(), treePage_);
     borderToggle_ = new QCheckBox(QStringLiteral("Show Decision Border"), treePage_);
     borderToggle_->setAccessibleName(borderToggle_->text());
     connect(borderToggle_, &QCheckBox::toggled, this, [](bool on) {

@@ -46,6 +46,7 @@ public:
         std::optional<std::string> title;
         std::optional<std::string> message;
         std::optional<std::string> prompt; // the text of the button that chooses
+        std::optional<std::string> nameFieldLabel; // the label of the name field
         bool canChooseFiles = true;
         bool canChooseDirectories = false;
         bool canCreateDirectories = false;

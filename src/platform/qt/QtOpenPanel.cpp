@@ -68,6 +68,7 @@ public:
 
         if (configuration.title) setWindowTitle(QString::fromStdString(*configuration.title));
         if (configuration.prompt) setLabelText(QFileDialog::Accept, QString::fromStdString(*configuration.prompt));
+        if (configuration.nameFieldLabel) setLabelText(QFileDialog::FileName, QString::fromStdString(*configuration.nameFieldLabel));
 
         messageLabel_ = new QLabel(this);
         messageLabel_->setWordWrap(true);

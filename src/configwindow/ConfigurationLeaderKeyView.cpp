@@ -1,0 +1,116 @@
+#include "configwindow/ConfigurationLeaderKeyView.h"
+
+#include <QtCore/QSignalBlocker>
+#include <QtWidgets/QButtonGroup>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QRadioButton>
+#include <QtWidgets/QStackedWidget>
+#include <QtWidgets/QToolButton>
+#include <QtWidgets/QVBoxLayout>
+
+#include "shortcutkit/ShortcutStore.h"
+#include "shortcutkit/qt/RecorderControl.h"
+
+namespace tavlin {
+
+namespace {
+using Kind = LeaderKeyEditorState::Kind;
+
+LeaderKeyEditorState::ShortcutStore storeOf(const shortcutkit::Name& name) {
+    return {[name] { return shortcutkit::getShortcut(name); },
+            [name](const std::optional<shortcutkit::Shortcut>& shortcut) { shortcutkit::setShortcut(shortcut, name); }};
+}
+
+QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+} // namespace
+
+ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcutNameForDisplay,
+                                                       const std::optional<HotKey>& initialHotKey,
+                                                       DidChangeHandler didChangeHandler,
+                                                       RecorderFocusedHandler recorderFocusedHandler, QWidget* parent)
+    : QGroupBox(parent), state_(storeOf(shortcutNameForDisplay), initialHotKey, std::move(didChangeHandler)) {
+    setAccessibleName(QStringLiteral("Leader Key Editor"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* kinds = new QHBoxLayout();
+    comboButton_ = new QRadioButton(qString(LeaderKeyEditorState::title(Kind::combo)), this);
+    singleModifierButton_ = new QRadioButton(qString(LeaderKeyEditorState::title(Kind::singleModifier)), this);
+    kindGroup_ = new QButtonGroup(this);
+    kindGroup_->addButton(comboButton_, static_cast<int>(Kind::combo));
+    kindGroup_->addButton(singleModifierButton_, static_cast<int>(Kind::singleModifier));
+    for (auto* button : {comboButton_, singleModifierButton_}) {
+        button->setAccessibleName(button->text());
+        kinds->addWidget(button);
+    }
+    kinds->addStretch();
+    layout->addLayout(kinds);
+    // Clicks only: setting the buttons from code reports nothing.
+    connect(kindGroup_, &QButtonGroup::idClicked, this, [this](int id) {
+        state_.kindChanged(static_cast<Kind>(id));
+        refresh();
+    });
+
+    editors_ = new QStackedWidget(this);
+    recorder_ = new shortcutkit::RecorderControl(
+        std::move(shortcutNameForDisplay),
+        [this](const std::optional<shortcutkit::Shortcut>& shortcut) {
+            state_.recorderChanged(shortcut);
+            refresh();
+        },
+        editors_);
+    recorder_->setAccessibleName(QStringLiteral("Leader Key Shortcut"));
+    connect(recorder_, &shortcutkit::RecorderControl::focusChanged, this,
+            [handler = std::move(recorderFocusedHandler)](bool focused) {
+                if (handler) handler(focused);
+            });
+    auto* recorderPage = new QWidget(editors_);
+    auto* recorderRow = new QHBoxLayout(recorderPage);
+    recorderRow->setContentsMargins(0, 0, 0, 0);
+    recorderRow->addWidget(recorder_);
+    recorderRow->addStretch();
+    editors_->addWidget(recorderPage);
+
+    auto* modifierPage = new QWidget(editors_);
+    auto* modifierRow = new QHBoxLayout(modifierPage);
+    modifierRow->setContentsMargins(0, 0, 0, 0);
+    modifierRow->setSpacing(0);
+    modifierGroup_ = new QButtonGroup(this);
+    modifierGroup_->setExclusive(true);
+    for (const auto modifier : allSingleTapModifiers) {
+        auto* button = new QToolButton(modifierPage);
+        button->setText(qString(LeaderKeyEditorState::label(modifier)));
+        button->setAccessibleName(button->text());
+        button->setCheckable(true);
+        button->setFocusPolicy(Qt::StrongFocus);
+        modifierGroup_->addButton(button, static_cast<int>(modifier));
+        modifierRow->addWidget(button);
+    }
+    modifierRow->addStretch();
+    editors_->addWidget(modifierPage);
+    connect(modifierGroup_, &QButtonGroup::idClicked, this, [this](int id) {
+        state_.modifierChanged(static_cast<HotKey::SingleTapModifier>(id));
+        refresh();
+    });
+    layout->addWidget(editors_);
+    refresh();
+}
+
+QToolButton* ConfigurationLeaderKeyView::modifierButton(HotKey::SingleTapModifier modifier) const {
+    return static_cast<QToolButton*>(modifierGroup_->button(static_cast<int>(modifier)));
+}
+
+void ConfigurationLeaderKeyView::refresh() {
+    const QSignalBlocker kindBlocker(kindGroup_);
+    const QSignalBlocker modifierBlocker(modifierGroup_);
+    const bool combo = state_.kind() == Kind::combo;
+    (combo ? comboButton_ : singleModifierButton_)->setChecked(true);
+    modifierButton(state_.modifier())->setChecked(true);
+    editors_->setCurrentIndex(combo ? 0 : 1);
+}
+
+void ConfigurationLeaderKeyView::sync(const std::optional<HotKey>& hotKey) {
+    state_.sync(hotKey);
+    refresh();
+}
+
+} // namespace tavlin

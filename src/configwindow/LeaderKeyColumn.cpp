@@ -1,0 +1,121 @@
+#include "configwindow/LeaderKeyColumn.h"
+
+#include <QtGui/QKeyEvent>
+#include <QtGui/QMouseEvent>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QVBoxLayout>
+
+#include "configwindow/ConfigurationAddHotKeySheet.h"
+#include "configwindow/ConfigurationHotKeyRow.h"
+#include "configwindow/ConfigurationLeaderKeyView.h"
+#include "configwindow/core/LeaderKeyOperations.h"
+#include "engine/HotKeyManager.h"
+
+namespace tavlin {
+
+namespace {
+
+// A text that acts as a link: a click, or Return or Space while it has focus.
+class ClickableLabel final : public QLabel {
+public:
+    ClickableLabel(const QString& text, std::function<void()> activated, QWidget* parent)
+        : QLabel(text, parent), activated_(std::move(activated)) {
+        setFocusPolicy(Qt::StrongFocus);
+        setCursor(Qt::PointingHandCursor);
+        setAccessibleName(text);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) activated_();
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space) {
+            activated_();
+            return;
+        }
+        QLabel::keyPressEvent(event);
+    }
+
+private:
+    std::function<void()> activated_;
+};
+
+} // namespace
+
+LeaderKeyColumn::LeaderKeyColumn(ConfigurationWindowModel& model, HotKeyManager& manager, QWidget* parent)
+    : QWidget(parent), model_(model), manager_(manager) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    auto* title = new QLabel(QStringLiteral("Leader Key:"), this);
+    title->setAccessibleName(title->text());
+    layout->addWidget(title);
+    editors_ = new QVBoxLayout();
+    editors_->setSpacing(4);
+    layout->addLayout(editors_);
+    addMore_ = new ClickableLabel(
+        QStringLiteral("Click to add more"), [this] { showAddSheet(); }, this);
+    QFont footnote = addMore_->font();
+    footnote.setPointSizeF(footnote.pointSizeF() * 0.85);
+    addMore_->setFont(footnote);
+    layout->addWidget(addMore_);
+    token_ = model_.addObserver({nullptr, [this] { refresh(); }});
+    refresh();
+}
+
+LeaderKeyColumn::~LeaderKeyColumn() { model_.removeObserver(token_); }
+
+void LeaderKeyColumn::clearEditors() {
+    // Later: this may run inside a handler of the widget it removes.
+    if (editor_) editor_->deleteLater();
+    editor_ = nullptr;
+    for (auto* row : rows_) row->deleteLater();
+    rows_.clear();
+    shownRows_.clear();
+    while (editors_->count() > 0) delete editors_->takeAt(0);
+}
+
+void LeaderKeyColumn::refresh() {
+    const auto configuration = model_.configuration();
+    // A load error shows no column; the editor keeps what it showed.
+    if (!configuration) return;
+    const std::vector<HotKey> hotKeys = configuration->hotKeys;
+    addMore_->setVisible(!hotKeys.empty());
+    const std::optional<HotKey> first = hotKeys.empty() ? std::nullopt : std::optional<HotKey>(hotKeys.front());
+    if (hotKeys.size() < 2) {
+        if (editor_) {
+            editor_->sync(first);
+            return;
+        }
+        clearEditors();
+        editor_ = new ConfigurationLeaderKeyView(
+            shortcutkit::Name("prefs-window"), first,
+            [this](const std::optional<HotKey>& hotKey) { replaceLeaderHotKey(model_, manager_, hotKey); },
+            // Leader keys stay armed while this recorder has focus.
+            [](bool) {}, this);
+        editors_->addWidget(editor_);
+        return;
+    }
+    if (!editor_ && shownRows_ == hotKeys) return;
+    clearEditors();
+    for (std::size_t index = 0; index < hotKeys.size(); ++index) {
+        const HotKey hotKey = hotKeys[index];
+        auto* row = new ConfigurationHotKeyRow(
+            hotKey, [this, index, hotKey] { removeHotKey(model_, manager_, index, hotKey); }, this);
+        editors_->addWidget(row);
+        rows_.push_back(row);
+    }
+    shownRows_ = hotKeys;
+}
+
+void LeaderKeyColumn::showAddSheet() {
+    if (addSheet_) return;
+    addSheet_ = new ConfigurationAddHotKeySheet([this](const HotKey& hotKey) { addHotKey(model_, manager_, hotKey); },
+                                                std::nullopt, shortcutkit::Name("extra_hotkey"), this);
+    addSheet_->setAttribute(Qt::WA_DeleteOnClose);
+    addSheet_->setWindowModality(Qt::WindowModal);
+    addSheet_->open();
+}
+
+} // namespace tavlin

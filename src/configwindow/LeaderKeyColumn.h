@@ -1,0 +1,52 @@
+#pragma once
+
+#include <vector>
+
+#include <QtCore/QPointer>
+#include <QtWidgets/QWidget>
+
+#include "configwindow/ConfigurationAddHotKeySheet.h"
+
+#include "configwindow/core/ConfigurationWindowModel.h"
+#include "model/HotKey.h"
+
+class QLabel;
+class QVBoxLayout;
+
+namespace tavlin {
+
+class ConfigurationHotKeyRow;
+class ConfigurationLeaderKeyView;
+class HotKeyManager;
+
+// The leader keys of the loaded configuration: one editor while there are fewer than two, else
+// one row per key with its delete button; then "Click to add more", which opens the add sheet.
+// It follows the model: the single editor is kept across changes (so focus and a recording
+// survive edits of the tree) and made anew only when the count crosses two.
+class LeaderKeyColumn final : public QWidget {
+public:
+    LeaderKeyColumn(ConfigurationWindowModel& model, HotKeyManager& manager, QWidget* parent = nullptr);
+    ~LeaderKeyColumn() override;
+
+    ConfigurationLeaderKeyView* editor() const { return editor_; }
+    const std::vector<ConfigurationHotKeyRow*>& rows() const { return rows_; }
+    QLabel* addMoreLabel() const { return addMore_; }
+    ConfigurationAddHotKeySheet* addSheet() const { return addSheet_; }
+    void showAddSheet();
+
+private:
+    void refresh();
+    void clearEditors();
+
+    ConfigurationWindowModel& model_;
+    HotKeyManager& manager_;
+    ConfigurationWindowModel::ObserverToken token_ = 0;
+    QVBoxLayout* editors_ = nullptr;
+    ConfigurationLeaderKeyView* editor_ = nullptr;
+    std::vector<ConfigurationHotKeyRow*> rows_;
+    std::vector<HotKey> shownRows_;
+    QLabel* addMore_ = nullptr;
+    QPointer<ConfigurationAddHotKeySheet> addSheet_;
+};
+
+} // namespace tavlin

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include <sys/stat.h>
+
+#include "configwindow/core/ActionParamFields.h"
+#include "configwindow/core/PathChooserSettings.h"
+#include "model/FileHelper.h"
+#include "support/TempHome.h"
+
+namespace tavlin {
+namespace {
+
+using namespace test;
+using K = ActionConfigurationKind;
+
+TEST(ActionParamFieldsTest, EachWriteChangesOneFieldOfTheLiveEntry) {
+    auto params = defaultActionParamsByKind();
+    setParamField(params, K::openApp, &actionparams::openApp::path, std::string("/usr/bin/xterm"));
+    setParamField(params, K::openApp, &actionparams::openApp::hideAppIfRunning, true);
+    EXPECT_EQ(std::get<actionparams::openApp>(params.at(K::openApp)), (actionparams::openApp{"/usr/bin/xterm", true, ""}));
+    setApplicationPath(params, K::openFile, "/usr/bin/gedit");
+    setParamField(params, K::openFile, &actionparams::openFile::filePath, std::string("/tmp/a"));
+    EXPECT_EQ(std::get<actionparams::openFile>(params.at(K::openFile)),
+              (actionparams::openFile{"/tmp/a", std::string("/usr/bin/gedit")}));
+    EXPECT_EQ(applicationPathOf(params, K::openFile), std::optional<std::string>("/usr/bin/gedit"));
+    EXPECT_FALSE(applicationPathOf(params, K::openURL));
+    // A kind without an entry (an edited action of another kind) gets one.
+    params.erase(K::notification);
+    setParamField(params, K::notification, &actionparams::notification::title, std::string("t"));
+    EXPECT_EQ(std::get<actionparams::notification>(params.at(K::notification)).title, "t");
+}
+
+TEST(ActionParamFieldsTest, OnlyFiniteDelaysAreAccepted) {
+    EXPECT_EQ(acceptedDelay(-1.0), std::optional<double>(-1.0));
+    EXPECT_EQ(acceptedDelay(0.25), std::optional<double>(0.25));
+    EXPECT_FALSE(acceptedDelay(std::nullopt));
+    EXPECT_FALSE(acceptedDelay(std::numeric_limits<double>::infinity()));
+    EXPECT_FALSE(acceptedDelay(std::nan("")));
+}
+
+class PathChooserSettingsTest : public TempHomeTest {};
+
+TEST_F(PathChooserSettingsTest, EachKindHasItsPanel) {
+    const auto home = std::filesystem::path(std::getenv("HOME"));
+    const auto file = pathChooserSettings(PathChooserKind::file);
+    EXPECT_EQ(file.title, "Choose File");
+    EXPECT_EQ(file.startFolder, home);
+    EXPECT_TRUE(file.canChooseFiles && !file.canChooseDirectories);
+    EXPECT_EQ(file.prompt, "Choose");
+    EXPECT_EQ(file.nameFieldLabel, "Choose:");
+    EXPECT_TRUE(file.showsHiddenFiles && file.canCreateDirectories && file.extensionHidden);
+    const auto folder = pathChooserSettings(PathChooserKind::folder);
+    EXPECT_EQ(folder.title, "Choose Folder");
+    EXPECT_TRUE(!folder.canChooseFiles && folder.canChooseDirectories);
+    EXPECT_EQ(pathChooserSettings(PathChooserKind::executable).startFolder, std::filesystem::path("/"));
+    EXPECT_EQ(pathChooserSettings(PathChooserKind::executable).title, "Choose Executable File");
+    const auto script = pathChooserSettings(PathChooserKind::appleScript);
+    EXPECT_EQ(script.title, "Choose AppleScript");
+    EXPECT_EQ(script.startFolder, FileHelper::applicationScriptsDirectory());
+    EXPECT_EQ(script.message, "AppleScript files must be in " + FileHelper::applicationScriptsDirectory()->string());
+    EXPECT_FALSE(file.message);
+
+    const auto data = home / "data";
+    std::filesystem::create_directories(data / "none");
+    std::filesystem::create_directories(data / "second" / "applications");
+    setenv("XDG_DATA_DIRS", ((data / "none").string() + "::" + (data / "second").string()).c_str(), 1);
+    const auto application = pathChooserSettings(PathChooserKind::application);
+    EXPECT_EQ(application.title, "Choose Application");
+    EXPECT_EQ(application.startFolder, data / "second" / "applications");
+}
+
+TEST_F(PathChooserSettingsTest, ContentTypesAreOfferedAndCheckedAgain) {
+    const auto home = std::filesystem::path(std::getenv("HOME"));
+    writeFile(home / "tool", "#!/bin/sh\n");
+    ::chmod((home / "tool").c_str(), 0755);
+    writeFile(home / "editor.desktop", "[Desktop Entry]\n");
+    writeFile(home / "notes.txt", "x");
+    EXPECT_TRUE(pathChooserOffers(PathChooserKind::application, home / "tool"));
+    EXPECT_TRUE(pathChooserOffers(PathChooserKind::application, home / "editor.desktop"));
+    EXPECT_FALSE(pathChooserOffers(PathChooserKind::application, home / "notes.txt"));
+    EXPECT_TRUE(pathChooserOffers(PathChooserKind::application, home));
+    EXPECT_FALSE(pathChooserOffers(PathChooserKind::appleScript, home / "editor.desktop"));
+    EXPECT_TRUE(pathChooserOffers(PathChooserKind::appleScript, home / "tool"));
+    EXPECT_TRUE(pathChooserOffers(PathChooserKind::file, home / "notes.txt"));
+
+    EXPECT_FALSE(pathChooserRefusal(PathChooserKind::appleScript, home / "tool"));
+    EXPECT_TRUE(pathChooserRefusal(PathChooserKind::appleScript, home / "notes.txt"));
+    const auto broken = home / std::string("bad\xff name");
+    writeFile(broken, "x");
+    EXPECT_TRUE(pathChooserRefusal(PathChooserKind::file, broken));
+    EXPECT_FALSE(pathChooserRefusal(PathChooserKind::file, home / "with blank\nand newline"));
+}
+
+} // namespace
+} // namespace tavlin
