@@ -341,7 +341,7 @@ void TavlinApp::Parts::applyActivationPolicy() {
 
 void TavlinApp::Parts::handleURL(const std::string& url) {
     if (url != showConfigurationWindowURL) {
-        diag::printLine("tavlin: no handler for " + printable(url));
+        diag::printLimited("no handler for URL", "tavlin: no handler for " + printable(url));
         return;
     }
     if (QWidget* window = app::configurationWindow()) {
