@@ -88,7 +88,7 @@ UserSeat::UserSeat(XDisplay* display) : display_(display) {
     // in the middle: clicks meant for "somewhere else" land here.
     const int size = 120;
     XSetWindowAttributes attributes{};
-    attributes.event_mask = FocusChangeMask | StructureNotifyMask;
+    attributes.event_mask = FocusChangeMask | StructureNotifyMask | KeyPressMask;
     attributes.background_pixel = BlackPixel(display_, DefaultScreen(display_));
     window_ = XCreateWindow(display_, DefaultRootWindow(display_), screenWidth() - size - 20, screenHeight() - size - 20,
                             size, size, 0, CopyFromParent, InputOutput, CopyFromParent, CWEventMask | CWBackPixel,
@@ -172,6 +172,7 @@ void UserSeat::pump() {
     while (XPending(display_)) {
         XEvent event;
         XNextEvent(display_, &event);
+        if (event.type == KeyPress && event.xkey.window == window_) ++keysReceived_;
         if (event.type != FocusIn && event.type != FocusOut) continue;
         const XFocusChangeEvent& focus = event.xfocus;
         const bool ours = focus.window == window_;

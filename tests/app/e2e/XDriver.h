@@ -44,6 +44,8 @@ public:
     Counts counts() const { return counts_; }
     // Whether another client holds the keyboard now.
     bool keyboardHeld() const { return counts_.grabs > counts_.releases; }
+    // Key presses our window received.
+    int keysReceived() const { return keysReceived_; }
 
     // Takes the input focus for our window once the application has given its configuration
     // window the focus (it does so a moment after it says it is ready), or the time is up.
@@ -120,6 +122,7 @@ private:
     unsigned long focusHolder_ = 0; // where pump keeps the focus: our window unless told otherwise
     Counts counts_;
     bool keepsFocus_ = true;
+    int keysReceived_ = 0;
     std::set<unsigned int> heldKeys_;
     std::set<unsigned int> heldButtons_;
 };
