@@ -28,6 +28,7 @@
 #include "engine/InputWindowManager.h"
 #include "engine/KeyEventHandler.h"
 #include "engine/LeaderKeys.h"
+#include "engine/Notifications.h"
 #include "engine/ShellServices.h"
 #include "engine/ui/InputWindowContentView.h"
 #include "model/Settings.h"
@@ -211,6 +212,10 @@ void TavlinApp::Parts::installServices() {
     // File and folder actions ask for access through it.
     qt::installQtOpenPanelProvider();
     setHelperRunningProbe(helperRunningOnSessionBus);
+    // A session's first wait must not be the moment the bus learns what we listen to: messages
+    // sent right after the session opened would pass us by.
+    distributedCenter.subscribeInAdvance(
+        {std::string(notificationNames::actionOutcomeEvent), std::string(notificationNames::externalEvent)});
 
     auto& shell = ShellServices::shared();
     shell.openHelperApplication = [] { HelperApp::open(); };

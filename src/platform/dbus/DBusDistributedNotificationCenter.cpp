@@ -99,6 +99,18 @@ DBusDistributedNotificationCenter::Token DBusDistributedNotificationCenter::addO
     return token;
 }
 
+void DBusDistributedNotificationCenter::subscribeInAdvance(const std::vector<std::string>& names) {
+    for (const auto& name : names) {
+        if (subscriptions_.insert(name).second && !subscribe(connection_, receiver_.get(), name, true))
+            diag::printLine("Could not observe distributed notification " + name + " on the session bus");
+    }
+    // The bus handles one connection's messages in order: once it answers this, it has them.
+    constexpr int timeoutMilliseconds = 2000;
+    connection_.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                    QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")),
+                     QDBus::Block, timeoutMilliseconds);
+}
+
 // The subscription stays: dropping it and subscribing again at the next wait would lose what
 // arrives in between.
 void DBusDistributedNotificationCenter::removeObserver(Token token) { observers_.erase(token); }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <QtCore/QObject>
 #include <QtCore/QThread>
@@ -44,6 +45,9 @@ public:
     // Moves to another connection (the bus came back after it went away): every observed name
     // is subscribed there again.
     void reconnect(QDBusConnection connection);
+    // Subscribes to these names now, before anyone observes them, and waits until the bus has
+    // the subscriptions: what is posted after this returns reaches us.
+    void subscribeInAdvance(const std::vector<std::string>& names);
     // How many messages the reader has taken off the bus so far (for tests).
     std::size_t receivedCount() const { return received_.load(); }
 

@@ -257,8 +257,13 @@ TEST_F(SessionPathEndToEndTest, TheFirstDefaultBindingOpensTheDefaultWebBrowser)
     std::filesystem::create_directories(home_->root() / "config");
     std::ofstream(home_->root() / "config" / "mimeapps.list")
         << "[Default Applications]\nx-scheme-handler/https=org.example.Browser.desktop\n";
+    // The generated tree first asks which application is in front (ours) and which leader key
+    // opened the session; the trigger key is typed once it has.
+    seat_->announceAsActiveWindow();
     ASSERT_TRUE(start());
+    const auto asked = app_->outputCount("Post action outcome: ");
     ASSERT_TRUE(openSessionWithSuper());
+    ASSERT_TRUE(pollUntil([&] { return app_->outputCount("Post action outcome: ") >= asked + 2; })) << app_->outputTail();
     ASSERT_TRUE(typeInSession(keyS));
     EXPECT_TRUE(pollUntil([&] { return std::filesystem::exists(browser); }, 10s)) << app_->outputTail();
     EXPECT_EQ(app_->outputCount("Failed to open app"), 0u);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -101,7 +102,19 @@ UserSeat::UserSeat(XDisplay* display) : display_(display) {
               std::chrono::seconds(2));
 }
 
+void UserSeat::announceAsActiveWindow() {
+    const unsigned long pid = static_cast<unsigned long>(::getpid());
+    XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    const unsigned long window = window_;
+    XChangeProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, "_NET_ACTIVE_WINDOW", False), XA_WINDOW,
+                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(&window), 1);
+    XSync(display_, False);
+    announcedActive_ = true;
+}
+
 UserSeat::~UserSeat() {
+    if (announcedActive_) XDeleteProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, "_NET_ACTIVE_WINDOW", False));
     for (const unsigned int key : heldKeys_) XTestFakeKeyEvent(display_, key, False, CurrentTime);
     for (const unsigned int button : heldButtons_) XTestFakeButtonEvent(display_, button, False, CurrentTime);
     XDestroyWindow(display_, window_);

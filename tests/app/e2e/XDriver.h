@@ -61,6 +61,9 @@ public:
     static unsigned int controlMask();
     static unsigned int shiftMask();
     static unsigned int altMask();
+    // Publishes our window as the active one of this process (as a window manager would), so
+    // that the application sees a frontmost application; withdrawn again on destruction.
+    void announceAsActiveWindow();
 
     // Reads the events that have come; keeps the focus on our window if something else takes it.
     void pump();
@@ -123,6 +126,7 @@ private:
     Counts counts_;
     bool keepsFocus_ = true;
     int keysReceived_ = 0;
+    bool announcedActive_ = false;
     std::set<unsigned int> heldKeys_;
     std::set<unsigned int> heldButtons_;
 };

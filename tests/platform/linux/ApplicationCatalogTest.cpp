@@ -125,8 +125,7 @@ TEST_F(ApplicationCatalogTest, MatchesWindowsByClassThenIdThenTheOnlyEntryOfThei
 
     // Two entries of one program (as with interpreters): the program alone decides nothing.
     writeEntry(userApplications(), "org.example.Again", "Name=Again\nExec=" + self.string() + "\n");
-    catalog.invalidate();
-    EXPECT_EQ(catalog.entryForWindow("Unknown", self), nullptr);
+    EXPECT_TRUE(afterChangeNotice([&] { return catalog.entryForWindow("Unknown", self) == nullptr; }));
 }
 
 } // namespace

@@ -448,6 +448,7 @@ TEST_F(X11WindowSystemTest, rescanningFindsEntriesInstalledSinceOpening) {
     writeFile(bin / "late", "#!/bin/sh\n");
     std::filesystem::permissions(bin / "late", std::filesystem::perms::owner_all);
     ::setenv("PATH", (bin.string() + ":/usr/bin:/bin").c_str(), 1);
+    std::filesystem::create_directories(home_.dataHome() / "applications"); // watched from the start
     system_ = X11WindowSystem::open();
     ASSERT_TRUE(system_);
     setActive(makeWindow(::getpid(), std::string("late\0LateArrival\0", 17)));
@@ -458,7 +459,7 @@ TEST_F(X11WindowSystemTest, rescanningFindsEntriesInstalledSinceOpening) {
     EXPECT_EQ(identifier(), std::nullopt);
 
     writeFile(home_.dataHome() / "applications" / "org.example.Late.desktop",
-              "[Desktop Entry]\nName=Late\nExec=late\nStartupWMClass=LateArrival\n");
+              "[Desktop Entry]\nType=Application\nName=Late\nExec=late\nStartupWMClass=LateArrival\n");
     EXPECT_EQ(identifier(), std::nullopt);
     // The desktop's own notice of the new file comes in its own time.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
