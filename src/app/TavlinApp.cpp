@@ -42,6 +42,7 @@
 #include <QtDBus/QDBusConnection>
 #include "platform/dbus/HelperBusProbe.h"
 #include "platform/dbus/QtMainQueue.h"
+#include "platform/linux/ApplicationCatalog.h"
 #include "platform/linux/XdgWorkspace.h"
 #include "platform/qt/ImageFile.h"
 #include "platform/qt/QtAlertPresenter.h"
@@ -279,6 +280,12 @@ void TavlinApp::Parts::openDesktopConnections() {
     // notifier sees them: look at every connection before the loop sleeps.
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &context,
                      [this] { processDesktopEvents(); });
+    // The application catalog learns of new applications through GLib's main context, which
+    // Qt's loop runs itself unless it was built (or started) without GLib.
+    if (!QAbstractEventDispatcher::instance()->inherits("QEventDispatcherGlib")) {
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &context,
+                         [] { xdg::ApplicationCatalog::dispatchPendingChanges(); });
+    }
 }
 
 void TavlinApp::Parts::watch(int fileDescriptor) {
