@@ -7,6 +7,7 @@
 #include "app/ConfigurationWindow.h"
 #include "app/HelperApp.h"
 #include "app/WindowOperations.h"
+#include "engine/ActionStatistics.h"
 #include "engine/HotKeyManager.h"
 #include "engine/InputWindowManager.h"
 #include "engine/KeyEventHandler.h"
@@ -49,7 +50,9 @@ void AppDelegate::reloadConfigurationIfGeneratedFromRows() {
 
 void AppDelegate::applicationDidFinishLaunching() {
     HelperApp::open();
-    settings::storeDefaultFlatRowsIfNeverStored();
+    // On this desktop an application is a desktop entry: the first binding opens the user's
+    // default web browser.
+    settings::storeDefaultFlatRowsIfNeverStored(HelperApp::registeredApplicationFor("https"));
     reloadConfigurationIfGeneratedFromRows();
     observeSettingsChanges();
     registerLeaderKeys();
@@ -84,6 +87,7 @@ void AppDelegate::applicationDidBecomeActive() {
 }
 
 void AppDelegate::applicationWillTerminate() {
+    ActionStatistics::writePending();
     HotKeyManager::shared().unregisterAll();
     KeyEventHandlerManager::shared().removeKeyEventHanlder();
 }

@@ -4,20 +4,14 @@
 #include "platform/HelperApplication.h"
 #include "platform/UserNotifications.h"
 #include "platform/Workspace.h"
-#include "platform/linux/DesktopEntry.h"
-#include "platform/linux/MimeApps.h"
+#include "platform/linux/ApplicationCatalog.h"
 
 namespace tavlin::HelperApp {
 
 namespace {
 
 std::optional<std::string> registeredApplication(const std::string& scheme) {
-    const auto catalog = xdg::DesktopEntryCatalog::scan();
-    const auto id = xdg::defaultDesktopEntryIdForScheme(scheme, catalog);
-    if (!id) return std::nullopt;
-    const auto* entry = catalog.find(*id);
-    if (!entry) return std::nullopt;
-    return entry->path.string();
+    return xdg::ApplicationCatalog::shared().defaultApplicationPathForScheme(scheme);
 }
 
 DefaultApplicationLookup& lookup() {
@@ -31,10 +25,20 @@ void setDefaultApplicationLookup(DefaultApplicationLookup replacement) {
     lookup() = replacement ? std::move(replacement) : DefaultApplicationLookup(registeredApplication);
 }
 
+std::optional<std::string> registeredApplicationFor(const std::string& scheme) { return lookup()(scheme); }
+
+bool isRunning() {
+    // The helper owns its bus name while it runs, with or without windows; a window of its
+    // application counts too (one that has not reached the bus yet, or has left it).
+    return isHelperRunning() || !Workspace::shared().runningApplications(std::string(helperBundleIdentifier)).empty();
+}
+
 void open() {
-    if (!Workspace::shared().runningApplications(std::string(helperBundleIdentifier)).empty()) return;
-    const auto application = lookup()("tavlinhelper");
-    if (!application) return;
+    // Cheapest first: the bus, then what is registered (kept in memory); the windows of the
+    // desktop only when there is a helper to start.
+    if (isHelperRunning()) return;
+    const auto application = registeredApplicationFor("tavlinhelper");
+    if (!application || isRunning()) return;
     Workspace::shared().openApplication(*application, [](std::optional<std::string> error) {
         if (!error) return;
         UserNotificationCenter::current().requestAuthorization([error](bool) {

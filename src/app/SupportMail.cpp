@@ -42,7 +42,7 @@ std::string supportMailURL(std::string_view address) {
 void openSupportMail(std::string_view address, std::string_view homePage) {
     const std::string mail = supportMailURL(address);
     const bool valid = QUrl(QString::fromStdString(mail), QUrl::StrictMode).isValid();
-    Workspace::shared().openURL(valid ? mail : std::string(homePage));
+    Workspace::shared().openURL(valid ? mail : std::string(homePage), nullptr);
 }
 
 } // namespace tavlin

@@ -31,6 +31,7 @@
 #include "engine/InputWindowManager.h"
 #include "engine/KeyEventHandler.h"
 #include "engine/LeaderKeys.h"
+#include "engine/Notifications.h"
 #include "engine/ShellServices.h"
 #include "engine/ui/InputWindowContentView.h"
 #include "model/Settings.h"
@@ -44,6 +45,7 @@
 #include <QtDBus/QDBusConnection>
 #include "platform/dbus/HelperBusProbe.h"
 #include "platform/dbus/QtMainQueue.h"
+#include "platform/linux/ApplicationCatalog.h"
 #include "platform/linux/XdgWorkspace.h"
 #include "platform/qt/ImageFile.h"
 #include "platform/qt/QtAlertPresenter.h"
@@ -215,6 +217,10 @@ void TavlinApp::Parts::installServices() {
     // File and folder actions ask for access through it.
     qt::installQtOpenPanelProvider();
     setHelperRunningProbe(helperRunningOnSessionBus);
+    // A session's first wait must not be the moment the bus learns what we listen to: messages
+    // sent right after the session opened would pass us by.
+    distributedCenter.subscribeInAdvance(
+        {std::string(notificationNames::actionOutcomeEvent), std::string(notificationNames::externalEvent)});
 
     auto& shell = ShellServices::shared();
     shell.openHelperApplication = [] { HelperApp::open(); };
@@ -273,6 +279,12 @@ void TavlinApp::Parts::openDesktopConnections() {
     // notifier sees them: look at every connection before the loop sleeps.
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &context,
                      [this] { processDesktopEvents(); });
+    // The application catalog learns of new applications through GLib's main context, which
+    // Qt's loop runs itself unless it was built (or started) without GLib.
+    if (!QAbstractEventDispatcher::instance()->inherits("QEventDispatcherGlib")) {
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &context,
+                         [] { xdg::ApplicationCatalog::dispatchPendingChanges(); });
+    }
 }
 
 // Input monitoring on X11: the listen-only observer runs once a keyboard monitor is installed.
@@ -364,7 +376,7 @@ void TavlinApp::Parts::applyActivationPolicy() {
 
 void TavlinApp::Parts::handleURL(const std::string& url) {
     if (url != showConfigurationWindowURL) {
-        diag::printLine("tavlin: no handler for " + printable(url));
+        diag::printLimited("no handler for URL", "tavlin: no handler for " + printable(url));
         return;
     }
     if (QWidget* window = app::configurationWindow()) {

@@ -214,7 +214,7 @@ void ActionParamsEditor::build() {
         link->setCursor(Qt::PointingHandCursor);
         link->setAccessibleName(link->text());
         connect(link, &QPushButton::clicked, this, [folder] {
-            if (folder) Workspace::shared().openURL(FileUrl::fromPath(folder->string()).absoluteString());
+            if (folder) Workspace::shared().openURL(FileUrl::fromPath(folder->string()).absoluteString(), nullptr);
         });
         layout->addWidget(link, 0, Qt::AlignLeft);
         addPathRow(

@@ -22,7 +22,7 @@ void ActionOutcomeListener::waitForOutcome(Continuation continuation) {
 void ActionOutcomeListener::receive(const Notification& notification, const Continuation& continuation) {
     const auto outcome = actionOutcome(notification);
     if (!outcome) {
-        diag::printLine("");
+        diag::printLimited("undecodable outcome", "");
         return;
     }
     // The continuation may arm the next wait; this one must be gone by then. Keep a copy:

@@ -66,7 +66,7 @@ void openFileOrFolder(const std::string& path, const std::optional<std::string>&
     requestAccess(url, [applicationPath](const FileUrl& granted) {
         if (!applicationPath) {
             // The granted item is the one asked for, even when a parent folder's grant covers it.
-            Workspace::shared().openURL(granted.absoluteString());
+            Workspace::shared().openURL(granted.absoluteString(), nullptr);
             return;
         }
         const FileUrl application(*applicationPath, false);

@@ -128,7 +128,11 @@ void InputWindowManager::inputWindowKeyDown(int keyCode) { handle(WindowEvent::k
 void InputWindowManager::inputWindowKeyUp(int keyCode) { handle(WindowEvent::keyUp(keyCode)); }
 
 void InputWindowManager::windowBecameKey() {
-    if (ShellServices::shared().openHelperApplication) ShellServices::shared().openHelperApplication();
+    // In a later turn: the window holds the keyboard and the session's first step has run by
+    // then, so the check never delays what the user typed.
+    MainQueue::shared().post([] {
+        if (ShellServices::shared().openHelperApplication) ShellServices::shared().openHelperApplication();
+    });
     std::optional<Point> topLeft;
     if (const auto text = settings::inputWindowTopLeftPositionString()) {
         topLeft = pointFromText(*text);
@@ -359,11 +363,18 @@ void handle(const Notification& notification) {
     using Event = tavlinNotifications::ExternalEvent;
     const auto event = Event::fromNotification(notification);
     if (!event) {
-        diag::printLine("");
+        diag::printLimited("undecodable notification", "");
         return;
     }
-    diag::printLine("Event received: " + event->description());
+    diag::printLimited("Event received", "Event received: " + event->description());
     auto& manager = InputWindowManager::shared();
+    // Events that waited long behind others (a flood) no longer stand for what their sender
+    // wants now: they must not open sessions that take the keyboard from the user.
+    if (!event->get<Event::endKeySequence>() && notification.receivedAt &&
+        MainQueue::shared().now() - *notification.receivedAt > maximumExternalEventDelay) {
+        diag::printLimited("stale external event", "Ignored an external event that waited more than 1 s");
+        return;
+    }
     if (const auto* start = event->get<Event::startKeySequence>()) {
         constexpr std::int64_t highest = std::numeric_limits<std::uint32_t>::max();
         const auto& info = start->info;

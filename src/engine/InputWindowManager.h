@@ -110,6 +110,8 @@ InputWindowManager::EventResult handleInputWindowEvent(const InputWindowManager:
 
 // Starts, feeds and ends sessions for other processes.
 namespace ExternalEventObserver {
+// A start or key event that reaches us later than this after it arrived is ignored.
+inline constexpr double maximumExternalEventDelay = 1.0;
 void start();
 void stop();
 void handle(const Notification& notification);

@@ -58,7 +58,9 @@ void openURL(const std::string& url, const std::optional<std::string>& applicati
     }
     auto& workspace = Workspace::shared();
     if (!applicationPath || applicationPath->empty()) {
-        if (!workspace.openURL(url)) showAlert("Failed to open the URL", url);
+        workspace.openURL(url, [url](std::optional<std::string> error) {
+            if (error) showAlert("Failed to open the URL", url);
+        });
         return;
     }
     workspace.openURLs({url}, *applicationPath, [](std::optional<std::string> error) {
@@ -100,7 +102,9 @@ void launchApplication(const std::string& path) {
 void activateFinder() {
     // The desktop's file manager stands in: it opens on the home folder.
     const std::string home = expandingTildeInPath("~");
-    if (!Workspace::shared().openURL(FileUrl(home, true).absoluteString())) diag::printLine("failed to open the file manager");
+    Workspace::shared().openURL(FileUrl(home, true).absoluteString(), [](std::optional<std::string> error) {
+        if (error) diag::printLine("failed to open the file manager");
+    });
 }
 
 void runAppleScript(const std::string& path) {

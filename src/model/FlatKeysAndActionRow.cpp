@@ -147,9 +147,11 @@ bool operator<(const FlatKeysAndActionRow& l, const FlatKeysAndActionRow& r) {
     return lexicographicallyLess(keyNames(l.keys), keyNames(r.keys));
 }
 
-std::vector<FlatKeysAndActionRow> FlatKeysAndActionRow::defaultRows() {
+std::vector<FlatKeysAndActionRow> FlatKeysAndActionRow::defaultRows(const std::optional<std::string>& browserApplicationPath) {
+    const std::string path =
+        browserApplicationPath && !browserApplicationPath->empty() ? *browserApplicationPath : "/Applications/Safari.app";
     return {FlatKeysAndActionRow(Uuid::random(), true, Scope::allBut(), {1},
-                                 Action(Action::Kind::openApp{"/Applications/Safari.app", true, std::nullopt, std::nullopt}),
+                                 Action(Action::Kind::openApp{path, true, std::nullopt, std::nullopt}),
                                  false, LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)))};
 }
 

@@ -68,8 +68,10 @@ struct FlatKeysAndActionRow {
     std::int64_t hashValue() const;
     friend bool operator<(const FlatKeysAndActionRow& l, const FlatKeysAndActionRow& r);
 
-    // The one binding a new user starts with: a lone command tap, then S, opens the browser.
-    static std::vector<FlatKeysAndActionRow> defaultRows();
+    // The one binding a new user starts with: a lone command tap, then S, opens the browser:
+    // the application at `browserApplicationPath` (the desktop's default web browser), else
+    // the stored format's own default.
+    static std::vector<FlatKeysAndActionRow> defaultRows(const std::optional<std::string>& browserApplicationPath = {});
 };
 
 // The stored list's text form: compact JSON of the array. Encoding failures throw EncodingError

@@ -62,9 +62,9 @@ std::optional<std::string> setFlatKeysAndActionRows(const std::vector<FlatKeysAn
     return appGroupStore()->set(keys::flatKeysAndActionRows, text);
 }
 
-bool storeDefaultFlatRowsIfNeverStored() {
+bool storeDefaultFlatRowsIfNeverStored(const std::optional<std::string>& browserApplicationPath) {
     if (appGroupStore()->object(keys::flatKeysAndActionRows)) return false;
-    if (auto error = setFlatKeysAndActionRows(FlatKeysAndActionRow::defaultRows())) {
+    if (auto error = setFlatKeysAndActionRows(FlatKeysAndActionRow::defaultRows(browserApplicationPath))) {
         diag::printLine(*error);
         return false;
     }

@@ -56,8 +56,9 @@ bool showDecisionBorder();
 std::optional<std::vector<FlatKeysAndActionRow>> flatKeysAndActionRows();
 // Stores the rows; an error text when they could not be encoded or written (nothing is stored).
 std::optional<std::string> setFlatKeysAndActionRows(const std::vector<FlatKeysAndActionRow>& rows);
-// Stores the default rows when the key was never stored. Answers whether it did.
-bool storeDefaultFlatRowsIfNeverStored();
+// Stores the default rows (opening `browserApplicationPath` when given) when the key was never
+// stored. Answers whether it did.
+bool storeDefaultFlatRowsIfNeverStored(const std::optional<std::string>& browserApplicationPath = {});
 
 std::vector<std::string> disabledApplications();
 std::vector<std::string> suggestedDisabledApplicationPaths();

@@ -52,7 +52,9 @@ void DistributedNotificationCenter::setShared(DistributedNotificationCenter* cen
 
 void LoopbackDistributedNotificationCenter::post(const Notification& notification) {
     posted_.push_back(notification);
-    MainQueue::shared().post([this, notification] { deliverToObservers(observers_, notification); });
+    Notification received = notification;
+    received.receivedAt = MainQueue::shared().now();
+    MainQueue::shared().post([this, received] { deliverToObservers(observers_, received); });
 }
 
 LoopbackDistributedNotificationCenter::Token LoopbackDistributedNotificationCenter::addObserver(const std::string& name,

@@ -16,6 +16,8 @@ struct Notification {
     std::string name;
     std::optional<std::string> object;
     std::any userInfo{};
+    // When it reached this process, on the main queue's clock; nothing for a post made here.
+    std::optional<double> receivedAt{};
 };
 
 // An observer registered for one notification name.

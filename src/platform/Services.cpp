@@ -31,7 +31,7 @@ void Workspace::setShared(Workspace* workspace) { sharedWorkspace() = workspace;
 
 void Workspace::activateFileViewerSelecting(const std::string& path) {
     const auto folder = std::filesystem::path(path).parent_path();
-    openURL(FileUrl(folder.empty() ? std::string("/") : folder.string(), true).absoluteString());
+    openURL(FileUrl(folder.empty() ? std::string("/") : folder.string(), true).absoluteString(), nullptr);
 }
 
 UserNotificationCenter& UserNotificationCenter::current() {

@@ -319,6 +319,15 @@ std::optional<std::string> UserDefaults::set(const std::string& key, DefaultsVal
     return persistAndAnnounce();
 }
 
+std::optional<std::string> UserDefaults::set(std::map<std::string, DefaultsValue> values) {
+    if (values.empty()) return std::nullopt;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [key, value] : values) values_.insert_or_assign(key, std::move(value));
+    }
+    return persistAndAnnounce();
+}
+
 std::optional<std::string> UserDefaults::remove(const std::string& key) {
     {
         std::lock_guard lock(mutex_);

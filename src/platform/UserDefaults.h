@@ -77,6 +77,8 @@ public:
     // Stores the value and announces the change. A failed write of the file is reported by the
     // returned text (nothing on success); the value stays in memory either way.
     std::optional<std::string> set(const std::string& key, DefaultsValue value);
+    // Stores several values with one write of the file and one announcement.
+    std::optional<std::string> set(std::map<std::string, DefaultsValue> values);
     std::optional<std::string> remove(const std::string& key);
 
     ObserverToken addObserver(Observer observer);

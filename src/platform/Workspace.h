@@ -28,8 +28,9 @@ public:
 
     virtual ~Workspace() = default;
 
-    // Opens a URL (web address, file URL...) with its default application; false when that fails.
-    virtual bool openURL(const std::string& url) = 0;
+    // Opens a URL (web address, file URL...) with its default application. Returns at once;
+    // `completion` learns later whether that worked.
+    virtual void openURL(const std::string& url, Completion completion) = 0;
     // Opens URLs with the application at `applicationPath`.
     virtual void openURLs(const std::vector<std::string>& urls, const std::string& applicationPath, Completion completion) = 0;
     // Launches (or brings forward) the application at `path`.

@@ -25,9 +25,9 @@ namespace tavlin::test {
 class RecordingWorkspace final : public Workspace {
 public:
     std::vector<std::string> openedURLs;
-    bool openURL(const std::string& url) override {
+    void openURL(const std::string& url, Completion completion) override {
         openedURLs.push_back(url);
-        return true;
+        if (completion) completion(std::nullopt);
     }
     void openURLs(const std::vector<std::string>&, const std::string&, Completion) override {}
     void openApplication(const std::string&, Completion) override {}

@@ -91,9 +91,9 @@ public:
 
 class FakeWorkspace : public Workspace {
 public:
-    bool openURL(const std::string& url) override {
+    void openURL(const std::string& url, Completion completion) override {
         openedURLs.push_back(url);
-        return openURLSucceeds;
+        if (completion) completion(openURLSucceeds ? std::nullopt : std::optional<std::string>("xdg-open failed"));
     }
     void openURLs(const std::vector<std::string>& urls, const std::string& applicationPath, Completion completion) override {
         openedWithApplication.emplace_back(urls, applicationPath);

@@ -210,6 +210,30 @@ TEST_F(ExternalEventTest, CompactTextFromAnotherProgramDrivesASession) {
     EXPECT_FALSE(window.isKeyWindow());
 }
 
+// After a flood, what waited long behind it no longer stands for what its sender wants: it must
+// not open a session that takes the keyboard from the user. An end still ends.
+TEST_F(ExternalEventTest, StartAndKeyEventsThatWaitedTooLongOpenNoSession) {
+    writeCountingRoot();
+    const auto receivedAgo = [&](const Event& event, double seconds) {
+        Notification notification = event.notification();
+        notification.receivedAt = queue.now() - seconds;
+        return notification;
+    };
+    diag::Capture capture;
+    ExternalEventObserver::handle(receivedAgo(startEvent(49, 0, false), 2));
+    ExternalEventObserver::handle(receivedAgo(typeKeyEvent(1), 2));
+    queue.runUntilIdle();
+    EXPECT_FALSE(window.isKeyWindow());
+    EXPECT_EQ(rootRuns, 0);
+    EXPECT_FALSE(manager.requireReactivateOnce);
+    EXPECT_TRUE(diagnosticsContain(capture.lines(), "Ignored an external event that waited more than 1 s"));
+
+    ExternalEventObserver::handle(receivedAgo(startEvent(49, 0, true), 0.5));
+    EXPECT_TRUE(window.isKeyWindow()) << "a recent one still starts";
+    ExternalEventObserver::handle(receivedAgo(endEvent(), 60));
+    EXPECT_FALSE(window.isKeyWindow()) << "an end ends, however late";
+}
+
 TEST_F(ExternalEventTest, ObserverIsRegisteredOnce) {
     diag::Capture capture;
     ExternalEventObserver::start(); // a second start replaces the first observer

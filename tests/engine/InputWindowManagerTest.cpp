@@ -119,6 +119,24 @@ TEST_F(InputWindowManagerTest, EveryStartOpensTheHelperAndShowsTheIndicator) {
     EXPECT_EQ(helperOpens, 2);
 }
 
+// Looking for the helper asks the bus and the window system: it must not stand between the
+// leader key and the keyboard grab or the session's first step.
+TEST_F(InputWindowManagerTest, TheHelperIsLookedForOnlyAfterTheSessionHasStarted) {
+    int helperOpens = 0;
+    bool sessionRanFirst = false;
+    ShellServices::shared().openHelperApplication = [&] {
+        sessionRanFirst = manager.currentStates().has_value();
+        ++helperOpens;
+    };
+    writeWaitingRoot();
+    window.makeKeyAndOrderFront();
+    EXPECT_EQ(helperOpens, 0);
+    EXPECT_TRUE(manager.currentStates().has_value());
+    queue.runUntilIdle();
+    EXPECT_EQ(helperOpens, 1);
+    EXPECT_TRUE(sessionRanFirst);
+}
+
 TEST_F(InputWindowManagerTest, IndicatorStaysHiddenWhenTurnedOff) {
     settingsStore()->set(settings::keys::hideLeaderKeyIndicator, true);
     writeWaitingRoot();

@@ -147,6 +147,45 @@ TEST_F(RunDecisionTest, LeafActionsRunAfterTheSessionEndedAndAreCounted) {
     EXPECT_EQ(helperRequests().size(), 2u);
 }
 
+// The count is no file write on the way to the leaf's action: it is written after the action's
+// turn, and the counts of many sessions in a row with one write.
+TEST_F(RunDecisionTest, UsageCountsAreWrittenAfterTheActionAndTogether) {
+    const Action leafAction = act(K::switchWindow{});
+    const Action otherAction = act(K::sleep{});
+    writeConfiguration(Decision::make({}, {keyChance(1, {leafAction}), keyChance(2, {otherAction})}));
+    auto store = ActionStatistics::defaults();
+    int writes = 0;
+    const auto observer = store->addObserver([&] { ++writes; });
+    const auto stored = [&](const Action& action) { return store->integer(*ActionStatistics::key(action)); };
+
+    startSession();
+    window.type(1);
+    EXPECT_EQ(ActionStatistics::count(leafAction), 1) << "counted at once";
+    EXPECT_EQ(stored(leafAction), std::nullopt) << "written before the action ran";
+    queue.runUntilIdle();
+    EXPECT_EQ(helperRequests().size(), 1u) << "the action ran";
+    EXPECT_EQ(writes, 0);
+    for (int key : {1, 2, 1}) {
+        startSession();
+        typeKey(key);
+    }
+    queue.advance(ActionStatistics::writeDelaySeconds);
+    EXPECT_EQ(writes, 1) << "four counts, one write";
+    EXPECT_EQ(stored(leafAction), 3);
+    EXPECT_EQ(stored(otherAction), 1);
+    EXPECT_EQ(ActionStatistics::count(leafAction), 3);
+
+    // What the end of the process finds unwritten is written then.
+    startSession();
+    typeKey(2);
+    ActionStatistics::writePending();
+    EXPECT_EQ(stored(otherAction), 2);
+    EXPECT_EQ(writes, 2);
+    queue.advance(ActionStatistics::writeDelaySeconds);
+    EXPECT_EQ(writes, 2);
+    store->removeObserver(observer);
+}
+
 TEST_F(RunDecisionTest, UsageCountSaturatesInsteadOfOverflowing) {
     const Action leafAction = act(K::sleep{});
     const auto key = ActionStatistics::key(leafAction);

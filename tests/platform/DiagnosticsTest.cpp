@@ -80,5 +80,29 @@ TEST(Diagnostics, CaptureCollectsLinesFromOtherThreads) {
     EXPECT_EQ(capture.lines().size(), 1000u);
 }
 
+// Lines another process can provoke at will (100,000 undecodable posts) must not become 100,000
+// lines: a burst of each kind is cut short and summed up once.
+TEST(Diagnostics, RepeatedLinesOfAKindAreLimitedPerSecondAndSummedUp) {
+    Capture capture;
+    double now = 100;
+    resetLimits([&] { return now; });
+    for (int i = 0; i < 25; ++i) printLimited("undecodable", "bad " + std::to_string(i));
+    printLimited("other kind", "other");
+    auto lines = capture.lines();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(burstLines) + 1);
+    EXPECT_EQ(lines.front(), "bad 0");
+    EXPECT_EQ(lines[burstLines - 1], "bad " + std::to_string(burstLines - 1));
+    EXPECT_EQ(lines.back(), "other");
+
+    capture.clear();
+    now += 0.5; // the same second: still left out
+    printLimited("undecodable", "late");
+    EXPECT_TRUE(capture.lines().empty());
+    now += 1;
+    printLimited("undecodable", "next second");
+    EXPECT_EQ(capture.lines(), (Lines{"16 more lines of the kind \"undecodable\" were left out", "next second"}));
+    resetLimits();
+}
+
 } // namespace
 } // namespace tavlin::diag

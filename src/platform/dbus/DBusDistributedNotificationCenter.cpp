@@ -1,7 +1,5 @@
 #include "platform/dbus/DBusDistributedNotificationCenter.h"
 
-#include <vector>
-
 #include <QtDBus/QDBusMessage>
 
 #include "platform/Diagnostics.h"
@@ -30,26 +28,24 @@ bool subscribe(QDBusConnection& connection, DistributedNotificationReceiver* rec
 
 } // namespace
 
-void DistributedNotificationReceiver::onPost(const QString& name, const QString& object) {
-    QByteArray objectBytes = object.toUtf8();
-    if (static_cast<std::size_t>(objectBytes.size()) > distributedWire::maximumObjectBytes) {
-        diag::printLine("Dropped distributed notification " + name.toStdString() + ": its object has " +
-                        std::to_string(objectBytes.size()) + " bytes, more than 1 MiB");
-        return;
-    }
-    center_.deliver(Notification{name.toStdString(),
-                                 distributedWire::objectFromWire(objectBytes.toStdString())});
-}
-
-DBusDistributedNotificationCenter::DBusDistributedNotificationCenter(QDBusConnection connection)
-    : connection_(std::move(connection)), receiver_(std::make_unique<DistributedNotificationReceiver>(*this)) {
+DBusDistributedNotificationCenter::DBusDistributedNotificationCenter(QDBusConnection connection,
+                                                                     NotificationInbox::Limits limits)
+    : connection_(std::move(connection)),
+      inbox_(limits),
+      receiver_(std::make_unique<DistributedNotificationReceiver>(
+          [this](const QString& name, const QString& object) { receive(name, object); })) {
     if (!connection_.isConnected()) {
         diag::printLine("The session bus is not reachable: " + connection_.lastError().message().toStdString());
     }
+    readerThread_.setObjectName(QStringLiteral("tavlin bus reader"));
+    receiver_->moveToThread(&readerThread_);
+    readerThread_.start();
 }
 
 DBusDistributedNotificationCenter::~DBusDistributedNotificationCenter() {
-    for (const auto& [name, count] : subscriptions_) subscribe(connection_, receiver_.get(), name, false);
+    for (const auto& name : subscriptions_) subscribe(connection_, receiver_.get(), name, false);
+    readerThread_.quit();
+    readerThread_.wait();
 }
 
 bool DBusDistributedNotificationCenter::isConnected() const { return connection_.isConnected(); }
@@ -69,9 +65,9 @@ QDBusConnection DBusDistributedNotificationCenter::newSessionBusConnection() {
 }
 
 void DBusDistributedNotificationCenter::reconnect(QDBusConnection connection) {
-    for (const auto& [name, count] : subscriptions_) subscribe(connection_, receiver_.get(), name, false);
+    for (const auto& name : subscriptions_) subscribe(connection_, receiver_.get(), name, false);
     connection_ = std::move(connection);
-    for (const auto& [name, count] : subscriptions_) {
+    for (const auto& name : subscriptions_) {
         if (!subscribe(connection_, receiver_.get(), name, true))
             diag::printLine("Could not observe distributed notification " + name + " on the session bus");
     }
@@ -97,26 +93,66 @@ DBusDistributedNotificationCenter::Token DBusDistributedNotificationCenter::addO
                                                                                        Observer observer) {
     const Token token = nextToken_++;
     observers_.emplace(token, NamedObserver{name, std::move(observer)});
-    if (subscriptions_[name]++ == 0 && !subscribe(connection_, receiver_.get(), name, true)) {
+    if (subscriptions_.insert(name).second && !subscribe(connection_, receiver_.get(), name, true)) {
         diag::printLine("Could not observe distributed notification " + name + " on the session bus");
     }
     return token;
 }
 
-void DBusDistributedNotificationCenter::removeObserver(Token token) {
-    const auto found = observers_.find(token);
-    if (found == observers_.end()) return;
-    const std::string name = found->second.name;
-    observers_.erase(found);
-    const auto subscription = subscriptions_.find(name);
-    if (--subscription->second == 0) {
-        subscriptions_.erase(subscription);
-        subscribe(connection_, receiver_.get(), name, false);
+void DBusDistributedNotificationCenter::subscribeInAdvance(const std::vector<std::string>& names) {
+    for (const auto& name : names) {
+        if (subscriptions_.insert(name).second && !subscribe(connection_, receiver_.get(), name, true))
+            diag::printLine("Could not observe distributed notification " + name + " on the session bus");
     }
+    // The bus handles one connection's messages in order: once it answers this, it has them.
+    constexpr int timeoutMilliseconds = 2000;
+    connection_.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                    QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")),
+                     QDBus::Block, timeoutMilliseconds);
 }
 
-void DBusDistributedNotificationCenter::deliver(const Notification& notification) {
-    deliverToObservers(observers_, notification);
+// The subscription stays: dropping it and subscribing again at the next wait would lose what
+// arrives in between.
+void DBusDistributedNotificationCenter::removeObserver(Token token) { observers_.erase(token); }
+
+void DBusDistributedNotificationCenter::receive(const QString& name, const QString& object) {
+    QByteArray objectBytes = object.toUtf8();
+    if (static_cast<std::size_t>(objectBytes.size()) > distributedWire::maximumObjectBytes) {
+        diag::printLimited("dropped large notification", "Dropped distributed notification " + name.toStdString() +
+                                                             ": its object has " + std::to_string(objectBytes.size()) +
+                                                             " bytes, more than 1 MiB");
+        return;
+    }
+    Notification notification{name.toStdString(), distributedWire::objectFromWire(objectBytes.toStdString()), {}};
+    const bool wasEmpty = inbox_.push(std::move(notification));
+    ++received_;
+    if (wasEmpty) scheduleDelivery();
+}
+
+void DBusDistributedNotificationCenter::scheduleDelivery() {
+    QMetaObject::invokeMethod(&context_, [this] { deliverNext(); }, Qt::QueuedConnection);
+}
+
+void DBusDistributedNotificationCenter::deliverNext() {
+    auto received = inbox_.pop();
+    if (!received) return;
+    const bool more = !inbox_.empty();
+    if (!more) {
+        // The end of a burst: one line for all it lost.
+        if (const std::size_t dropped = inbox_.takeDropped()) {
+            diag::printLimited("dropped notifications", "Dropped " + std::to_string(dropped) +
+                                                            " distributed notifications: they came faster than they "
+                                                            "could be handled");
+        }
+    }
+    // On the system clock, which the application's main queue reads too.
+    const double age = std::chrono::duration<double>(NotificationInbox::Clock::now() - received->receivedAt).count();
+    received->notification.receivedAt =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() - age;
+    deliverToObservers(observers_, received->notification);
+    // The next one in a later turn, behind what this one queued on the main queue, as when each
+    // message was an event of its own.
+    if (more) scheduleDelivery();
 }
 
 } // namespace tavlin

@@ -1,25 +1,38 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
+#include <QtCore/QObject>
+#include <QtCore/QThread>
 #include <QtDBus/QDBusConnection>
 
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationInbox.h"
 
 namespace tavlin {
 
 class DistributedNotificationReceiver;
 
 // The session's distributed notification centre for the running application, on the Qt event
-// loop (see DistributedNotificationWire.h for the form on the bus). Each observed name is one
-// match rule with arg0, so the bus delivers nothing else to us. Observers run on the thread
-// that made the centre, in a turn of its event loop; posts reach this process's own observers
-// too, as they reach everyone's.
+// loop (see DistributedNotificationWire.h for the form on the bus).
+//
+// Each observed name is one match rule with arg0, so the bus delivers nothing else to us. A
+// name stays subscribed from its first observer to the end of the process: observers come and
+// go in-process, and no message that reaches the socket meanwhile is lost on the way. Messages
+// are read on a thread of their own into a bounded inbox (the oldest go beyond its limits, with
+// one line per burst) and handed to the observers on the thread that made the centre, one per
+// turn of its event loop, in the order they came; posts reach this process's own observers too,
+// as they reach everyone's.
 class DBusDistributedNotificationCenter : public DistributedNotificationCenter {
 public:
-    explicit DBusDistributedNotificationCenter(QDBusConnection connection = sessionBusConnection());
+    explicit DBusDistributedNotificationCenter(QDBusConnection connection = sessionBusConnection(),
+                                               NotificationInbox::Limits limits = {});
     ~DBusDistributedNotificationCenter() override;
     DBusDistributedNotificationCenter(const DBusDistributedNotificationCenter&) = delete;
     DBusDistributedNotificationCenter& operator=(const DBusDistributedNotificationCenter&) = delete;
@@ -32,6 +45,11 @@ public:
     // Moves to another connection (the bus came back after it went away): every observed name
     // is subscribed there again.
     void reconnect(QDBusConnection connection);
+    // Subscribes to these names now, before anyone observes them, and waits until the bus has
+    // the subscriptions: what is posted after this returns reaches us.
+    void subscribeInAdvance(const std::vector<std::string>& names);
+    // How many messages the reader has taken off the bus so far (for tests).
+    std::size_t receivedCount() const { return received_.load(); }
 
     // The centre's own connection to the session bus. Not QDBusConnection::sessionBus(): made
     // on the main thread, that one holds back incoming messages until the event loop runs and
@@ -41,14 +59,21 @@ public:
     static QDBusConnection newSessionBusConnection();
 
 private:
-    friend class DistributedNotificationReceiver;
-    void deliver(const Notification& notification);
+    // On the reader thread.
+    void receive(const QString& name, const QString& object);
+    // On the centre's thread: hands on the oldest message and asks for another turn if more wait.
+    void deliverNext();
+    void scheduleDelivery();
 
     QDBusConnection connection_;
+    NotificationInbox inbox_;
+    std::atomic<std::size_t> received_{0};
+    QThread readerThread_;
     std::unique_ptr<DistributedNotificationReceiver> receiver_;
+    // Lives on the centre's thread: queued calls to it run there.
+    QObject context_;
     NamedObservers observers_;
-    // How many observers each name has: its bus subscription lives while that is not zero.
-    std::map<std::string, std::size_t> subscriptions_;
+    std::set<std::string> subscriptions_;
     Token nextToken_ = 1;
 };
 

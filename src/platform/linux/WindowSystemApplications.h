@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Workspace.h"
+#include "platform/linux/ApplicationCatalog.h"
 #include "platform/linux/DesktopEntry.h"
 
 namespace tavlin::xdg {
@@ -30,5 +31,7 @@ public:
 // taken). Without an entry the executable stands in for the bundle.
 RunningApplication runningApplicationForProcess(std::int64_t pid, std::string_view wmClass,
                                                 const DesktopEntryCatalog& catalog);
+// The same against the installed applications as GIO knows them.
+RunningApplication runningApplicationForProcess(std::int64_t pid, std::string_view wmClass, ApplicationCatalog& catalog);
 
 } // namespace tavlin::xdg

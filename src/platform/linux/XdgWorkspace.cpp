@@ -12,6 +12,7 @@
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
 #include "platform/linux/DesktopEntry.h"
+#include "platform/linux/DesktopLaunch.h"
 #include "platform/linux/Processes.h"
 
 namespace tavlin::xdg {
@@ -49,22 +50,27 @@ void pollUntilDone(MainQueue& queue, std::function<bool()> step, double delay = 
 
 } // namespace
 
-bool XdgWorkspace::openURL(const std::string& url) {
+void XdgWorkspace::openURL(const std::string& url, Completion completion) {
     // xdg-open would read a leading "-" as an option of its own.
-    if (url.empty() || url.front() == '-') return false;
+    if (url.empty() || url.front() == '-') {
+        complete(std::move(completion), "xdg-open cannot open “" + url + "”");
+        return;
+    }
     const Spawned opener = spawnChild({"xdg-open", url});
     if (opener.pid < 0) {
-        diag::printLine("xdg-open could not be started: " + systemMessage(opener.error));
-        return false;
+        const std::string error = "xdg-open could not be started: " + systemMessage(opener.error);
+        diag::printLine(error);
+        complete(std::move(completion), error);
+        return;
     }
-    const auto status = waitForChild(opener.pid, options_.openTimeoutSeconds);
-    if (!status) {
-        diag::printLine("xdg-open did not finish in time for " + url);
-        // Left running (it may be the handler itself on a bare desktop) and reaped once it ends.
-        pollUntilDone(queue_, [pid = opener.pid] { return reapIfEnded(pid).has_value(); });
-        return false;
-    }
-    return !describeFailure(*status).has_value();
+    pollUntilDone(queue_, [pid = opener.pid, url, completion = std::move(completion)] {
+        const auto status = reapIfEnded(pid);
+        if (!status) return false;
+        std::optional<std::string> error;
+        if (const auto failure = describeFailure(*status)) error = "xdg-open " + *failure + " for " + url;
+        if (completion) completion(error);
+        return true;
+    });
 }
 
 void XdgWorkspace::activateFileViewerSelecting(const std::string& path) {
@@ -184,6 +190,11 @@ XdgWorkspace::Prepared XdgWorkspace::prepare(const std::string& applicationPath,
         return prepared;
     }
     prepared.name = entry->displayName();
+    if (needsDesktopLaunch(applicationPath)) {
+        prepared.desktopLaunch = applicationPath;
+        prepared.items = items;
+        return prepared;
+    }
     if (!isInstalled(*entry)) {
         prepared.error = application() + " could not be launched because its program “" + entry->tryExec +
                          "” was not found.";
@@ -215,6 +226,10 @@ XdgWorkspace::Prepared XdgWorkspace::prepare(const std::string& applicationPath,
 void XdgWorkspace::launch(Prepared prepared, Completion completion) {
     if (prepared.error) {
         complete(std::move(completion), std::move(prepared.error));
+        return;
+    }
+    if (prepared.desktopLaunch) {
+        complete(std::move(completion), launchThroughDesktop(*prepared.desktopLaunch, prepared.items, prepared.name));
         return;
     }
     const std::string application = "The application “" + prepared.name + "”";

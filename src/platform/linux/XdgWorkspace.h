@@ -15,23 +15,21 @@ namespace tavlin::xdg {
 // The workspace on a freedesktop desktop: URLs open through xdg-open, applications are desktop
 // entries (or executables), scripts are executables in the application-scripts folder.
 //
-// No program is started through a shell. Work that waits for a process is polled from timers on
-// `queue` (the queues are not safe to post to from other threads), so the main thread never
-// blocks for long; completions run there.
+// No program is started through a shell. Entries start detached, in a session of their own;
+// terminal programs and bus-activated applications start through GIO, which knows the desktop's
+// terminal and the bus. Work that waits for a process is polled from timers on `queue` (the
+// queues are not safe to post to from other threads), so the main thread never waits for a
+// child; completions run there.
 class XdgWorkspace : public Workspace {
 public:
-    struct Options {
-        // How long openURL waits for xdg-open, which hands the URL on and exits.
-        double openTimeoutSeconds = 10;
-    };
-
-    explicit XdgWorkspace(MainQueue& queue) : XdgWorkspace(queue, Options{}) {}
-    XdgWorkspace(MainQueue& queue, Options options) : queue_(queue), options_(options) {}
+    explicit XdgWorkspace(MainQueue& queue) : queue_(queue) {}
 
     // Not owned; nothing means no window system is known (tests, or before X11 is up).
     void setWindowSystem(WindowSystemApplications* windowSystem) { windowSystem_ = windowSystem; }
 
-    bool openURL(const std::string& url) override;
+    // xdg-open may stay in the foreground as long as it likes (on a bare desktop it may be the
+    // handler itself): its exit status is reported when it ends.
+    void openURL(const std::string& url, Completion completion) override;
     void openURLs(const std::vector<std::string>& urls, const std::string& applicationPath, Completion completion) override;
     // A desktop entry that already runs is brought forward instead of started again.
     void openApplication(const std::string& path, Completion completion) override;
@@ -61,13 +59,15 @@ private:
         std::string name;
         std::vector<Command> commands;
         std::optional<std::string> error;
+        // An entry that only the desktop's own launch starts right, with its items.
+        std::optional<std::filesystem::path> desktopLaunch;
+        std::vector<std::string> items;
     };
     Prepared prepare(const std::string& applicationPath, const std::vector<std::string>& items) const;
     void launch(Prepared prepared, Completion completion);
     void complete(Completion completion, std::optional<std::string> error);
 
     MainQueue& queue_;
-    Options options_;
     WindowSystemApplications* windowSystem_ = nullptr;
     ShowItems showItems_;
 };

@@ -94,7 +94,10 @@ std::string currentHostName() {
 } // namespace
 
 std::unique_ptr<X11WindowSystem> X11WindowSystem::open(const char* displayName) {
-    return open(displayName, xdg::DesktopEntryCatalog::scan());
+    auto display = x11::openDisplay(displayName);
+    auto watcher = display ? x11::openDisplay(displayName) : nullptr;
+    if (!watcher) return nullptr;
+    return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(std::move(display), std::move(watcher), std::nullopt));
 }
 
 std::unique_ptr<X11WindowSystem> X11WindowSystem::open(const char* displayName, xdg::DesktopEntryCatalog catalog) {
@@ -104,7 +107,8 @@ std::unique_ptr<X11WindowSystem> X11WindowSystem::open(const char* displayName, 
     return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(std::move(display), std::move(watcher), std::move(catalog)));
 }
 
-X11WindowSystem::X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher, xdg::DesktopEntryCatalog catalog)
+X11WindowSystem::X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher,
+                                 std::optional<xdg::DesktopEntryCatalog> catalog)
     : display_(std::move(display)),
       watcher_(std::move(watcher)),
       catalog_(std::move(catalog)),
@@ -127,7 +131,10 @@ X11WindowSystem::~X11WindowSystem() = default;
 
 int X11WindowSystem::fileDescriptor() const { return ConnectionNumber(watcher_.get()); }
 
-void X11WindowSystem::rescanDesktopEntries() { catalog_ = xdg::DesktopEntryCatalog::scan(); }
+void X11WindowSystem::rescanDesktopEntries() {
+    if (catalog_) catalog_ = xdg::DesktopEntryCatalog::scan();
+    else xdg::ApplicationCatalog::shared().invalidate();
+}
 
 void X11WindowSystem::setActivationHandler(ActivationHandler handler) { activationHandler_ = std::move(handler); }
 
@@ -200,7 +207,8 @@ std::vector<unsigned long> X11WindowSystem::windowsOf(std::int64_t pid) {
 }
 
 RunningApplication X11WindowSystem::applicationOf(const Client& client) {
-    return xdg::runningApplicationForProcess(client.pid, windowClassOf(client.window), catalog_);
+    if (catalog_) return xdg::runningApplicationForProcess(client.pid, windowClassOf(client.window), *catalog_);
+    return xdg::runningApplicationForProcess(client.pid, windowClassOf(client.window), xdg::ApplicationCatalog::shared());
 }
 
 bool X11WindowSystem::windowManagerIsRunning() {

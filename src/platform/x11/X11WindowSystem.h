@@ -24,7 +24,7 @@ public:
     using ActivationHandler = std::function<void(const RunningApplication& application, bool isThisProgram)>;
 
     // Null when the display cannot be reached ($DISPLAY when `displayName` is null). The first
-    // form reads the installed desktop entries; the second works with the given ones.
+    // form asks the shared application catalog; the second works with the given entries.
     static std::unique_ptr<X11WindowSystem> open(const char* displayName = nullptr);
     static std::unique_ptr<X11WindowSystem> open(const char* displayName, xdg::DesktopEntryCatalog catalog);
     ~X11WindowSystem() override;
@@ -42,7 +42,8 @@ public:
     void hide(const RunningApplication& application) override;
     bool isThisApplicationActive() override;
 
-    // Reads the installed desktop entries again (after applications were installed or removed).
+    // Reads the installed desktop entries again (the shared catalog also does so by itself when
+    // the applications folders change).
     void rescanDesktopEntries();
 
     // Called from `processPendingEvents` when a window of another application than the one
@@ -59,7 +60,7 @@ private:
         std::int64_t pid;
     };
 
-    X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher, xdg::DesktopEntryCatalog catalog);
+    X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher, std::optional<xdg::DesktopEntryCatalog> catalog);
 
     // These read windows that may vanish at any moment: callers hold an ErrorTrap.
     std::optional<std::int64_t> processOf(unsigned long window);
@@ -74,7 +75,8 @@ private:
 
     x11::DisplayPtr display_;
     x11::DisplayPtr watcher_;
-    xdg::DesktopEntryCatalog catalog_;
+    // Given entries; without them the shared application catalog.
+    std::optional<xdg::DesktopEntryCatalog> catalog_;
     unsigned long root_;
     unsigned long activeWindowAtom_;
     unsigned long clientListAtom_;

@@ -13,6 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <dbus/dbus.h>
+
 #include "model/Settings.h"
 #include "platform/UserDefaults.h"
 
@@ -159,6 +161,28 @@ AppHome::AppHome() : root_(makeTemporaryFolder("tavlin-e2e")) {
 AppHome::~AppHome() {
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
+}
+
+void AppHome::holdOpener() const {
+    const auto opener = root_ / "bin" / "xdg-open";
+    const auto gate = root_ / "opener-released";
+    writeFile(opener, "#!/bin/sh\ni=0\nwhile [ ! -e '" + gate.string() + "' ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n"
+                      "printf '%s\\n' \"$*\" >> '" + (root_ / "opened.txt").string() + "'\n");
+    ::chmod(opener.c_str(), 0755);
+}
+
+void AppHome::releaseOpener() const { writeFile(root_ / "opener-released", ""); }
+
+std::filesystem::path AppHome::writeDesktopEntry(const std::string& id, const std::string& text) const {
+    const auto path = applicationsFolder() / (id + ".desktop");
+    writeFile(path, text);
+    return path;
+}
+
+void AppHome::writeProgram(const std::string& name, const std::string& script) const {
+    const auto path = root_ / "bin" / name;
+    writeFile(path, script);
+    ::chmod(path.c_str(), 0755);
 }
 
 std::filesystem::path AppHome::configurationFile() const { return root_ / "data" / "local.tavlin" / "configuration.json"; }
@@ -319,6 +343,13 @@ std::string AppProcess::outputTail() const {
            tail(readFile(err_));
 }
 
+std::size_t AppProcess::outputCount(const std::string& text) const {
+    const std::string output = readFile(out_);
+    std::size_t count = 0;
+    for (auto at = output.find(text); at != std::string::npos; at = output.find(text, at + text.size())) ++count;
+    return count;
+}
+
 // --- Helpers ----------------------------------------------------------------------------------
 
 int runClient(const std::string& executable, const std::vector<std::string>& arguments, const AppHome& home,
@@ -326,6 +357,56 @@ int runClient(const std::string& executable, const std::vector<std::string>& arg
     AppProcess client(executable, arguments, home, busAddress);
     const auto status = client.waitForExit(limit);
     return status ? *status : -1;
+}
+
+bool postSignals(const std::string& busAddress, const std::string& name, const std::vector<std::string>& objects) {
+    DBusError error;
+    dbus_error_init(&error);
+    DBusConnection* connection = dbus_connection_open_private(busAddress.c_str(), &error);
+    if (!connection) {
+        dbus_error_free(&error);
+        return false;
+    }
+    dbus_connection_set_exit_on_disconnect(connection, FALSE);
+    bool sent = dbus_bus_register(connection, &error);
+    dbus_error_free(&error);
+    for (const auto& object : objects) {
+        if (!sent) break;
+        DBusMessage* signal = dbus_message_new_signal("/local/tavlin/DistributedNotificationCenter",
+                                                      "local.tavlin.DistributedNotificationCenter", "Post");
+        const char* nameText = name.c_str();
+        const char* objectText = object.c_str();
+        sent = signal && dbus_message_append_args(signal, DBUS_TYPE_STRING, &nameText, DBUS_TYPE_STRING, &objectText,
+                                                  DBUS_TYPE_INVALID) &&
+               dbus_connection_send(connection, signal, nullptr);
+        if (signal) dbus_message_unref(signal);
+    }
+    dbus_connection_flush(connection);
+    dbus_connection_close(connection);
+    dbus_connection_unref(connection);
+    return sent;
+}
+
+BusNameOwner::BusNameOwner(const std::string& busAddress, const std::string& name) {
+    DBusError error;
+    dbus_error_init(&error);
+    DBusConnection* connection = dbus_connection_open_private(busAddress.c_str(), &error);
+    if (connection) {
+        dbus_connection_set_exit_on_disconnect(connection, FALSE);
+        if (dbus_bus_register(connection, &error)) {
+            owns_ = dbus_bus_request_name(connection, name.c_str(), DBUS_NAME_FLAG_DO_NOT_QUEUE, &error) ==
+                    DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER;
+        }
+    }
+    dbus_error_free(&error);
+    connection_ = connection;
+}
+
+BusNameOwner::~BusNameOwner() {
+    if (!connection_) return;
+    auto* connection = static_cast<DBusConnection*>(connection_);
+    dbus_connection_close(connection);
+    dbus_connection_unref(connection);
 }
 
 std::optional<long> residentKiB(pid_t pid) {

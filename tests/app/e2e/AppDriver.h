@@ -72,6 +72,16 @@ public:
     std::optional<std::string> stringSetting(const std::string& key) const;
     // The URLs handed to xdg-open so far, in order.
     std::vector<std::string> openedURLs() const;
+    // From now on xdg-open stays in the foreground, before it records its URL, until
+    // `releaseOpener` (or 60 s): an opener that takes its time.
+    void holdOpener() const;
+    void releaseOpener() const;
+    // $XDG_DATA_HOME/applications, where the user's desktop entries go.
+    std::filesystem::path applicationsFolder() const { return root_ / "data" / "applications"; }
+    // Writes a desktop entry there (`id` without ".desktop") and answers its path.
+    std::filesystem::path writeDesktopEntry(const std::string& id, const std::string& text) const;
+    // Puts an executable script in the folder that comes first on the application's PATH.
+    void writeProgram(const std::string& name, const std::string& script) const;
 
     // The environment of a process started here: ours with HOME, the XDG folders, PATH and the
     // bus replaced.
@@ -112,6 +122,8 @@ public:
     const std::filesystem::path& standardOutputPath() const { return out_; }
     // The last lines of its output, for failure messages.
     std::string outputTail() const;
+    // How often `text` occurs in its standard output so far.
+    std::size_t outputCount(const std::string& text) const;
 
 private:
     bool reap(bool block);
@@ -126,6 +138,25 @@ private:
 // Runs a client command (`tavlin ke start` and the like) to its end; its exit status, or -1.
 int runClient(const std::string& executable, const std::vector<std::string>& arguments, const AppHome& home,
               const std::string& busAddress, std::chrono::milliseconds limit = std::chrono::seconds(5));
+
+// Sends each object as a Post signal of `name` (the program's wire form), back to back on one
+// connection to the bus, which is flushed before this returns. False when the bus is unreachable.
+bool postSignals(const std::string& busAddress, const std::string& name, const std::vector<std::string>& objects);
+
+// Holds a name on a bus while it lives, as a program without windows would.
+class BusNameOwner {
+public:
+    BusNameOwner(const std::string& busAddress, const std::string& name);
+    ~BusNameOwner();
+    BusNameOwner(const BusNameOwner&) = delete;
+    BusNameOwner& operator=(const BusNameOwner&) = delete;
+
+    bool owns() const { return owns_; }
+
+private:
+    void* connection_ = nullptr; // DBusConnection
+    bool owns_ = false;
+};
 
 // The resident set of a process in KiB (VmRSS), nothing when unreadable.
 std::optional<long> residentKiB(pid_t pid);

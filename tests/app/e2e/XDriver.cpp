@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -88,7 +89,7 @@ UserSeat::UserSeat(XDisplay* display) : display_(display) {
     // in the middle: clicks meant for "somewhere else" land here.
     const int size = 120;
     XSetWindowAttributes attributes{};
-    attributes.event_mask = FocusChangeMask | StructureNotifyMask;
+    attributes.event_mask = FocusChangeMask | StructureNotifyMask | KeyPressMask;
     attributes.background_pixel = BlackPixel(display_, DefaultScreen(display_));
     window_ = XCreateWindow(display_, DefaultRootWindow(display_), screenWidth() - size - 20, screenHeight() - size - 20,
                             size, size, 0, CopyFromParent, InputOutput, CopyFromParent, CWEventMask | CWBackPixel,
@@ -101,7 +102,19 @@ UserSeat::UserSeat(XDisplay* display) : display_(display) {
               std::chrono::seconds(2));
 }
 
+void UserSeat::announceAsActiveWindow() {
+    const unsigned long pid = static_cast<unsigned long>(::getpid());
+    XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    const unsigned long window = window_;
+    XChangeProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, "_NET_ACTIVE_WINDOW", False), XA_WINDOW,
+                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(&window), 1);
+    XSync(display_, False);
+    announcedActive_ = true;
+}
+
 UserSeat::~UserSeat() {
+    if (announcedActive_) XDeleteProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, "_NET_ACTIVE_WINDOW", False));
     for (const unsigned int key : heldKeys_) XTestFakeKeyEvent(display_, key, False, CurrentTime);
     for (const unsigned int button : heldButtons_) XTestFakeButtonEvent(display_, button, False, CurrentTime);
     XDestroyWindow(display_, window_);
@@ -176,6 +189,7 @@ void UserSeat::pump() {
     while (XPending(display_)) {
         XEvent event;
         XNextEvent(display_, &event);
+        if (event.type == KeyPress && event.xkey.window == window_) ++keysReceived_;
         if (event.type != FocusIn && event.type != FocusOut) continue;
         const XFocusChangeEvent& focus = event.xfocus;
         const bool ours = focus.window == window_;

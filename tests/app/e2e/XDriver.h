@@ -46,6 +46,8 @@ public:
     Counts counts() const { return counts_; }
     // Whether another client holds the keyboard now.
     bool keyboardHeld() const { return counts_.grabs > counts_.releases; }
+    // Key presses our window received.
+    int keysReceived() const { return keysReceived_; }
 
     // Takes the input focus for our window once the application has given its configuration
     // window the focus (it does so a moment after it says it is ready), or the time is up.
@@ -64,6 +66,9 @@ public:
     static unsigned int controlMask();
     static unsigned int shiftMask();
     static unsigned int altMask();
+    // Publishes our window as the active one of this process (as a window manager would), so
+    // that the application sees a frontmost application; withdrawn again on destruction.
+    void announceAsActiveWindow();
 
     // Reads the events that have come; keeps the focus on our window if something else takes it.
     void pump();
@@ -130,6 +135,8 @@ private:
     unsigned long focusHolder_ = 0; // where pump keeps the focus: our window unless told otherwise
     Counts counts_;
     bool keepsFocus_ = true;
+    int keysReceived_ = 0;
+    bool announcedActive_ = false;
     std::set<unsigned int> heldKeys_;
     std::set<unsigned int> heldButtons_;
 };

@@ -12,6 +12,7 @@
 #include "app/WindowOperations.h"
 #include "engine/EngineHarness.h"
 #include "model/FlatKeysAndActionRow.h"
+#include "platform/HelperApplication.h"
 #include "support/QtTestApplication.h"
 
 namespace tavlin::test {
@@ -209,6 +210,50 @@ TEST_F(ShellTest, HelperIsStartedFromItsRegisteredApplicationUnlessRunning) {
     HelperApp::open();
     EXPECT_EQ(helperWorkspace.launchedApplications.size(), 2u);
     Workspace::setShared(&workspace);
+}
+
+// The helper runs when it owns its bus name, windows or not: it is not started again then.
+TEST_F(ShellTest, AHelperOnTheBusCountsAsRunningWithoutAnyWindow) {
+    HelperApp::setDefaultApplicationLookup([](const std::string& scheme) -> std::optional<std::string> {
+        if (scheme == "tavlinhelper") return "/opt/helper/tavlin-helper.desktop";
+        return std::nullopt;
+    });
+    bool ownsBusName = true;
+    setHelperRunningProbe([&] { return ownsBusName; });
+    HelperApp::open();
+    EXPECT_TRUE(workspace.launchedApplications.empty());
+    EXPECT_TRUE(HelperApp::isRunning());
+
+    ownsBusName = false;
+    HelperApp::open();
+    EXPECT_EQ(workspace.launchedApplications, std::vector<std::string>{"/opt/helper/tavlin-helper.desktop"});
+    setHelperRunningProbe(nullptr);
+}
+
+// On this desktop an application is a desktop entry: the first binding opens the entry of the
+// default web browser; rows already stored are left as they are.
+TEST_F(ShellTest, TheFirstBindingOpensTheDefaultWebBrowsersEntry) {
+    HelperApp::setDefaultApplicationLookup([](const std::string& scheme) -> std::optional<std::string> {
+        if (scheme == "https") return "/usr/share/applications/org.example.Browser.desktop";
+        return std::nullopt;
+    });
+    AppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    const auto rows = settings::flatKeysAndActionRows();
+    ASSERT_TRUE(rows && rows->size() == 1);
+    const auto* openApp = rows->front().action.kind.get<Action::Kind::openApp>();
+    ASSERT_TRUE(openApp);
+    EXPECT_EQ(openApp->path, "/usr/share/applications/org.example.Browser.desktop");
+    const auto expected = FlatKeysAndActionRow::defaultRows().front();
+    EXPECT_EQ(rows->front().keys, expected.keys);
+    EXPECT_EQ(rows->front().leaderKey, expected.leaderKey);
+    EXPECT_EQ(openApp->hideAppIfRunning, expected.action.kind.get<Action::Kind::openApp>()->hideAppIfRunning);
+
+    HelperApp::setDefaultApplicationLookup([](const std::string&) { return "/elsewhere/other.desktop"; });
+    AppDelegate again;
+    again.applicationDidFinishLaunching();
+    EXPECT_EQ(settings::flatKeysAndActionRows()->front().action.kind.get<Action::Kind::openApp>()->path,
+              "/usr/share/applications/org.example.Browser.desktop");
 }
 
 } // namespace

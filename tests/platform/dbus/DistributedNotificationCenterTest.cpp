@@ -1,3 +1,4 @@
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -214,6 +215,60 @@ TEST_F(DistributedNotificationCenterTest, ANameStaysSubscribedUntilItsLastObserv
     center_.post({"test.marker", "done"});
     ASSERT_TRUE(spinUntil([&] { return marker.size() == 1; }));
     EXPECT_EQ(second.size(), 1u);
+}
+
+// A session's wait takes one message and is armed anew for the next: a burst sent back to back
+// must reach the waits one by one, none lost while the observers change hands, in order.
+TEST_F(DistributedNotificationCenterTest, ABurstReachesObserversThatReplaceThemselvesOneByOne) {
+    std::vector<std::string> received;
+    std::function<void()> arm;
+    DistributedNotificationCenter::Token token = 0;
+    arm = [&] {
+        token = center_.addObserver("test.alpha", [&](const Notification& notification) {
+            center_.removeObserver(token);
+            received.push_back(*notification.object);
+            arm();
+        });
+    };
+    arm();
+    syncWithBus();
+    RawBusClient sender(test::qtTestBusAddress());
+    std::vector<std::string> sent;
+    for (int i = 0; i < 300; ++i) {
+        sent.push_back(std::to_string(i));
+        sender.sendPost({"test.alpha", sent.back()});
+    }
+    sender.sendPost({"test.marker", "done"});
+    ASSERT_TRUE(spinUntil([&] { return received.size() == sent.size(); }))
+        << received.size() << " of " << sent.size() << " received";
+    EXPECT_EQ(received, sent);
+}
+
+// Messages wait for the main thread in a bounded inbox: while it is busy, the oldest go (one
+// line for them all), the newest arrive, and everything is in order.
+TEST(DistributedNotificationCenterInboxTest, ABacklogBeyondTheLimitLosesItsOldestWithOneLine) {
+    diag::Capture capture;
+    DBusDistributedNotificationCenter center(DBusDistributedNotificationCenter::sessionBusConnection(),
+                                             {.messages = 10, .bytes = 1 << 20});
+    std::vector<std::string> received;
+    center.addObserver("test.alpha", [&](const Notification& notification) { received.push_back(*notification.object); });
+    DBusDistributedNotificationCenter::sessionBusConnection().call(QDBusMessage::createMethodCall(
+        "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"));
+    RawBusClient sender(test::qtTestBusAddress());
+    for (int i = 0; i < 100; ++i) sender.sendPost({"test.alpha", std::to_string(i)});
+    // The main thread is busy (its loop does not turn) while the reader thread takes all 100.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (center.receivedCount() < 100 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(center.receivedCount(), 100u);
+
+    ASSERT_TRUE(spinUntil([&] { return !received.empty() && received.back() == "99"; }));
+    ASSERT_LE(received.size(), 12u) << "a backlog of more than the limit was kept";
+    for (std::size_t i = 1; i < received.size(); ++i) EXPECT_LT(std::stoi(received[i - 1]), std::stoi(received[i]));
+    const auto lines = capture.lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].starts_with("Dropped ")) << lines[0];
+    EXPECT_TRUE(lines[0].ends_with(" distributed notifications: they came faster than they could be handled")) << lines[0];
 }
 
 TEST(DistributedNotificationCenterLifetimeTest, NotificationsArrivingAfterTheCenterIsGoneAreHarmless) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -440,8 +441,14 @@ TEST_F(X11WindowSystemTest, aChangeLeavesTheSocketReadableEvenAfterQueries) {
 }
 
 TEST_F(X11WindowSystemTest, rescanningFindsEntriesInstalledSinceOpening) {
-    tavlin::test::SavedEnvironment saved{"XDG_DATA_DIRS"};
+    tavlin::test::SavedEnvironment saved{"XDG_DATA_DIRS", "PATH"};
     ::setenv("XDG_DATA_DIRS", (home_.root() / "no-system-entries").c_str(), 1);
+    // An entry whose program is not installed is no application.
+    const auto bin = home_.root() / "bin";
+    writeFile(bin / "late", "#!/bin/sh\n");
+    std::filesystem::permissions(bin / "late", std::filesystem::perms::owner_all);
+    ::setenv("PATH", (bin.string() + ":/usr/bin:/bin").c_str(), 1);
+    std::filesystem::create_directories(home_.dataHome() / "applications"); // watched from the start
     system_ = X11WindowSystem::open();
     ASSERT_TRUE(system_);
     setActive(makeWindow(::getpid(), std::string("late\0LateArrival\0", 17)));
@@ -452,9 +459,15 @@ TEST_F(X11WindowSystemTest, rescanningFindsEntriesInstalledSinceOpening) {
     EXPECT_EQ(identifier(), std::nullopt);
 
     writeFile(home_.dataHome() / "applications" / "org.example.Late.desktop",
-              "[Desktop Entry]\nName=Late\nExec=late\nStartupWMClass=LateArrival\n");
+              "[Desktop Entry]\nType=Application\nName=Late\nExec=late\nStartupWMClass=LateArrival\n");
     EXPECT_EQ(identifier(), std::nullopt);
-    system_->rescanDesktopEntries();
+    // The desktop's own notice of the new file comes in its own time.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    do {
+        system_->rescanDesktopEntries();
+        if (identifier() == "org.example.Late") break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (std::chrono::steady_clock::now() < deadline);
     EXPECT_EQ(identifier(), "org.example.Late");
 }
 

@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <unistd.h>
+
+#include "LinuxTestSupport.h"
+#include "platform/linux/ApplicationCatalog.h"
+
+// GIO reads the XDG folders once per process; each test runs in a process of its own (ctest).
+namespace tavlin::xdg {
+namespace {
+
+using namespace test;
+
+class ApplicationCatalogTest : public LinuxWorkspaceTest {
+protected:
+    void SetUp() override {
+        LinuxWorkspaceTest::SetUp();
+        fs::create_directories(userApplications());
+        fs::create_directories(tempHome().configHome());
+        writeExecutable(bin_ / "tavlin-test-program", "#!/bin/sh\n");
+    }
+
+    void writeEntry(const fs::path& folder, const std::string& id, const std::string& body) {
+        writeFile(folder / (id + ".desktop"), "[Desktop Entry]\nType=Application\n" + body);
+    }
+
+    // Until GIO's change notice has come and the catalog finds what `done` looks for.
+    bool afterChangeNotice(const std::function<bool()>& done) {
+        return eventually(
+            [&] {
+                ApplicationCatalog::dispatchPendingChanges();
+                return done();
+            },
+            20);
+    }
+
+    tavlin::test::SavedEnvironment savedLanguage_{"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+};
+
+// A session start asks about every client window and the helper's scheme: with hundreds of
+// entries that must cost no reading of files after the first.
+TEST_F(ApplicationCatalogTest, ReadsTheEntriesOnceAndAnswersFromMemory) {
+    for (int i = 0; i < 300; ++i) {
+        writeEntry(userApplications(), "org.example.App" + std::to_string(i),
+                   "Name=App " + std::to_string(i) + "\nExec=tavlin-test-program %U\n");
+    }
+    ApplicationCatalog catalog;
+    EXPECT_EQ(catalog.loadCount(), 0u) << "read only when first asked";
+    ASSERT_NE(catalog.findById("org.example.App7.desktop"), nullptr);
+    EXPECT_EQ(catalog.findById("org.example.App7")->name, "App 7");
+    const auto self = fs::canonical("/proc/self/exe");
+    for (int window = 0; window < 40; ++window) {
+        EXPECT_EQ(catalog.entryForWindow("client-" + std::to_string(window), self), nullptr);
+        catalog.defaultApplicationPathForScheme("tavlinhelper");
+    }
+    EXPECT_EQ(catalog.loadCount(), 1u);
+}
+
+TEST_F(ApplicationCatalogTest, ReadsAgainOnceTheApplicationsOrTheirAssociationsChange) {
+    writeEntry(userApplications(), "org.example.First", "Name=First\nExec=tavlin-test-program %u\n"
+                                                         "MimeType=x-scheme-handler/tavlintest;\n");
+    ApplicationCatalog catalog;
+    ASSERT_NE(catalog.findById("org.example.First"), nullptr);
+    EXPECT_EQ(catalog.findById("org.example.Later"), nullptr);
+
+    writeEntry(userApplications(), "org.example.Later", "Name=Later\nExec=tavlin-test-program %u\n"
+                                                         "MimeType=x-scheme-handler/tavlintest;\n");
+    EXPECT_TRUE(afterChangeNotice([&] { return catalog.findById("org.example.Later") != nullptr; }));
+    EXPECT_EQ(catalog.loadCount(), 2u);
+
+    writeFile(tempHome().configHome() / "mimeapps.list",
+              "[Default Applications]\nx-scheme-handler/tavlintest=org.example.Later.desktop\n");
+    EXPECT_TRUE(afterChangeNotice([&] {
+        return catalog.defaultApplicationPathForScheme("tavlintest") == (userApplications() / "org.example.Later.desktop").string();
+    }));
+}
+
+// What users' entries rely on: Hidden removes an entry (also one of lower precedence with the
+// same id), names follow the language, a program that is not installed is no application.
+TEST_F(ApplicationCatalogTest, FollowsHiddenLanguagesAndInstalledPrograms) {
+    ::setenv("LANGUAGE", "fr", 1);
+    ::setenv("LC_ALL", "fr_FR.UTF-8", 1);
+    writeEntry(systemApplications(), "org.example.Gone", "Name=Gone\nExec=tavlin-test-program\n");
+    writeEntry(userApplications(), "org.example.Gone", "Name=Gone\nExec=tavlin-test-program\nHidden=true\n");
+    writeEntry(userApplications(), "org.example.Local", "Name=Files\nName[fr]=Fichiers\nExec=tavlin-test-program\n");
+    writeEntry(userApplications(), "org.example.Missing", "Name=Missing\nExec=tavlin-no-such-program\n");
+    ApplicationCatalog catalog;
+    EXPECT_EQ(catalog.findById("org.example.Gone"), nullptr);
+    ASSERT_NE(catalog.findById("org.example.Local"), nullptr);
+    EXPECT_EQ(catalog.findById("org.example.Local")->name, "Fichiers");
+    EXPECT_EQ(catalog.findById("org.example.Missing"), nullptr);
+}
+
+// A handler may be declared only in its own entry (found through the folder's mimeinfo.cache,
+// as the desktop's tools write it) or chosen in a mimeapps list, which comes first.
+TEST_F(ApplicationCatalogTest, FindsSchemeHandlersDeclaredByEntriesOrChosenInTheLists) {
+    writeEntry(userApplications(), "tavlin-helper", "Name=Helper\nExec=tavlin-test-program %u\n"
+                                                    "MimeType=x-scheme-handler/tavlinhelper;\n");
+    writeFile(userApplications() / "mimeinfo.cache",
+              "[MIME Cache]\nx-scheme-handler/tavlinhelper=tavlin-helper.desktop;\n");
+    writeEntry(userApplications(), "org.example.Browser", "Name=Browser\nExec=tavlin-test-program %u\n"
+                                                          "MimeType=x-scheme-handler/https;\n");
+    writeEntry(userApplications(), "org.example.Other", "Name=Other\nExec=tavlin-test-program %u\n"
+                                                        "MimeType=x-scheme-handler/https;\n");
+    writeFile(tempHome().configHome() / "mimeapps.list",
+              "[Default Applications]\nx-scheme-handler/https=org.example.Other.desktop\n");
+    ApplicationCatalog catalog;
+    EXPECT_EQ(catalog.defaultApplicationPathForScheme("tavlinhelper"), (userApplications() / "tavlin-helper.desktop").string());
+    EXPECT_EQ(catalog.defaultApplicationPathForScheme("https"), (userApplications() / "org.example.Other.desktop").string());
+    EXPECT_EQ(catalog.defaultApplicationPathForScheme("tavlin-nothing"), std::nullopt);
+}
+
+TEST_F(ApplicationCatalogTest, MatchesWindowsByClassThenIdThenTheOnlyEntryOfTheirProgram) {
+    const auto self = fs::canonical("/proc/self/exe");
+    writeEntry(userApplications(), "org.example.Classy", "Name=Classy\nExec=tavlin-test-program\nStartupWMClass=TavlinProbe\n");
+    writeEntry(userApplications(), "tavlinprobe", "Name=Probe By Id\nExec=tavlin-test-program\n");
+    writeEntry(userApplications(), "org.example.Self", "Name=The Tests\nExec=" + self.string() + " %U\n");
+    ApplicationCatalog catalog;
+    EXPECT_EQ(catalog.entryForWindow("TavlinProbe", self)->id, "org.example.Classy");
+    EXPECT_EQ(catalog.entryForWindow("TAVLINPROBE", self)->id, "tavlinprobe");
+    EXPECT_EQ(catalog.entryForWindow("Unknown", self)->id, "org.example.Self");
+    EXPECT_EQ(catalog.entryForWindow("Unknown", std::nullopt), nullptr);
+
+    // Two entries of one program (as with interpreters): the program alone decides nothing.
+    writeEntry(userApplications(), "org.example.Again", "Name=Again\nExec=" + self.string() + "\n");
+    EXPECT_TRUE(afterChangeNotice([&] { return catalog.entryForWindow("Unknown", self) == nullptr; }));
+}
+
+} // namespace
+} // namespace tavlin::xdg
