@@ -211,6 +211,15 @@ TEST_F(SettingsTest, AnUnreadableListReadsAsAbsentAndIsKeptAsStored) {
     EXPECT_EQ(reloadedStore()->string(settings::keys::flatKeysAndActionRows), text);
 }
 
+// A hand edit that left the list without its kind: the store cannot read it, but it is there.
+TEST_F(SettingsTest, DefaultRowsAreNeverStoredOverAValueTheStoreCannotRead) {
+    const std::string edited = R"({"flatKeysAndActionRows" : "[]"})";
+    test::writeFile(store()->filePath(), edited);
+    EXPECT_TRUE(reloadedStore()->contains(settings::keys::flatKeysAndActionRows));
+    EXPECT_FALSE(settings::storeDefaultFlatRowsIfNeverStored());
+    EXPECT_EQ(test::fileContents(store()->filePath()), edited);
+}
+
 TEST_F(SettingsTest, RowsThatCannotBeEncodedAreRefusedAndTheStoredListKept) {
     const std::vector<Row> kept{row({1}, "kept")};
     ASSERT_EQ(settings::setFlatKeysAndActionRows(kept), std::nullopt);
