@@ -1,5 +1,7 @@
 #include "model/KeyNames.h"
 
+#include <limits>
+
 #include "platform/Diagnostics.h"
 #include "platform/KeyboardLayout.h"
 #include "platform/StableSort.h"
@@ -131,7 +133,7 @@ std::optional<std::size_t> KeyNameTable::sortedIndex(int keyCode) const {
     return static_cast<std::size_t>(index);
 }
 
-std::string keyName(int keyCode) {
+std::string keyName(std::int64_t keyCode) {
     if (auto name = keyNameIfKnown(keyCode)) return *name;
     if (keyCode == 49) return "Space";
     return "Unknow(" + std::to_string(keyCode) + ")";
@@ -144,7 +146,11 @@ std::vector<std::string> keyNames(const std::vector<int>& keyCodes) {
     return names;
 }
 
-std::optional<std::string> keyNameIfKnown(int keyCode) { return KeyNameTable::shared().nameIfKnown(keyCode); }
+std::optional<std::string> keyNameIfKnown(std::int64_t keyCode) {
+    // Stored codes are 64-bit; no key has a code beyond the table's.
+    if (keyCode < std::numeric_limits<int>::min() || keyCode > std::numeric_limits<int>::max()) return std::nullopt;
+    return KeyNameTable::shared().nameIfKnown(static_cast<int>(keyCode));
+}
 
 bool keyCodeOrder(int a, int b) { return KeyNameTable::shared().keyCodeOrder(a, b); }
 

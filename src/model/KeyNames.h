@@ -55,9 +55,9 @@ private:
 
 // The name of a key in the shared table; "Space" for 49 and "Unknow(<code>)" for other codes
 // without a name.
-std::string keyName(int keyCode);
+std::string keyName(std::int64_t keyCode);
 std::vector<std::string> keyNames(const std::vector<int>& keyCodes);
-std::optional<std::string> keyNameIfKnown(int keyCode);
+std::optional<std::string> keyNameIfKnown(std::int64_t keyCode);
 bool keyCodeOrder(int a, int b);
 const std::vector<int>& sortedAvailableKeyCodes();
 // The key's index in sortedAvailableKeyCodes(); nothing for a key that is not among them.
