@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "model/Configuration.h"
+#include "model/DecodedConfiguration.h"
 
 namespace tavlin {
 namespace {
@@ -58,15 +59,20 @@ void BM_CompileAndWriteRows(benchmark::State& state) {
 }
 BENCHMARK(BM_CompileAndWriteRows)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// Reading and decoding the file, as after each change of it (the decoded copy is dropped).
 void BM_LoadGeneratedFile(benchmark::State& state) {
     TemporaryDataHome home;
-    const auto configuration = Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(makeRows(10000));
+    const auto configuration =
+        Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(makeRows(static_cast<int>(state.range(0))));
     configuration->write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
     for (auto _ : state) {
+        decodedConfiguration::forget();
         benchmark::DoNotOptimize(loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath()));
     }
+    state.counters["rows"] = static_cast<double>(state.range(0));
+    state.counters["MB"] = static_cast<double>(std::filesystem::file_size(*Configuration::fileURL())) / 1e6;
 }
-BENCHMARK(BM_LoadGeneratedFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadGeneratedFile)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace tavlin
