@@ -72,7 +72,7 @@ void BM_LoadGeneratedFile(benchmark::State& state) {
     state.counters["rows"] = static_cast<double>(state.range(0));
     state.counters["MB"] = static_cast<double>(std::filesystem::file_size(*Configuration::fileURL())) / 1e6;
 }
-BENCHMARK(BM_LoadGeneratedFile)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadGeneratedFile)->Arg(1000)->Arg(2000)->Arg(4000)->Arg(8000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace tavlin

@@ -113,7 +113,7 @@ void onTerminationSignal(int) {
     static volatile std::sig_atomic_t armed = 0;
     if (!armed) {
         armed = 1;
-        ::alarm(5);
+        ::alarm(10);
     }
     errno = savedErrno;
 }
