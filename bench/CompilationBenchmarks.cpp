@@ -21,7 +21,7 @@ std::vector<FlatKeysAndActionRow> makeRows(int count) {
     for (int i = 0; i < count; ++i) {
         const auto scope = i % 4 == 0 ? FlatKeysAndActionRow::ApplicationScope::only({"/usr/share/applications/app" + std::to_string(i % 7) + ".desktop"})
                                       : FlatKeysAndActionRow::ApplicationScope::allBut();
-        std::vector<int> sequence{keys[i % 26]};
+        std::vector<std::int64_t> sequence{keys[i % 26]};
         if (i % 3 != 0) sequence.push_back(keys[(i / 26) % 26]);
         if (i % 5 == 0) sequence.push_back(keys[(i / 676) % 26]);
         rows.emplace_back(Uuid::random(), true, scope, sequence,

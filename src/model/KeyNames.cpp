@@ -139,10 +139,10 @@ std::string keyName(std::int64_t keyCode) {
     return "Unknow(" + std::to_string(keyCode) + ")";
 }
 
-std::vector<std::string> keyNames(const std::vector<int>& keyCodes) {
+std::vector<std::string> keyNames(const std::vector<std::int64_t>& keyCodes) {
     std::vector<std::string> names;
     names.reserve(keyCodes.size());
-    for (const int code : keyCodes) names.push_back(keyName(code));
+    for (const std::int64_t code : keyCodes) names.push_back(keyName(code));
     return names;
 }
 
@@ -156,7 +156,10 @@ bool keyCodeOrder(int a, int b) { return KeyNameTable::shared().keyCodeOrder(a, 
 
 const std::vector<int>& sortedAvailableKeyCodes() { return KeyNameTable::shared().sortedAvailableKeyCodes(); }
 
-std::optional<std::size_t> sortedKeyCodeIndex(int keyCode) { return KeyNameTable::shared().sortedIndex(keyCode); }
+std::optional<std::size_t> sortedKeyCodeIndex(std::int64_t keyCode) {
+    if (keyCode < 0 || keyCode > std::numeric_limits<int>::max()) return std::nullopt;
+    return KeyNameTable::shared().sortedIndex(static_cast<int>(keyCode));
+}
 
 std::optional<std::size_t> indexOfKeyCode(int keyCode, const std::vector<int>& keyCodes) {
     for (std::size_t i = 0; i < keyCodes.size(); ++i) {

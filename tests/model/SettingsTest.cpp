@@ -28,7 +28,7 @@ std::shared_ptr<UserDefaults> reloadedStore() {
     return settings::appGroupStore();
 }
 
-Row row(std::vector<int> keys, std::string title) {
+Row row(std::vector<std::int64_t> keys, std::string title) {
     return Row(Uuid::random(), true, Scope::allBut(), std::move(keys), Action(K::notification{std::move(title)}), false,
                LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)));
 }
