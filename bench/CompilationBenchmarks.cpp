@@ -62,8 +62,8 @@ BENCHMARK(BM_CompileAndWriteRows)->Arg(1000)->Arg(10000)->Unit(benchmark::kMilli
 // Reading and decoding the file, as after each change of it (the decoded copy is dropped).
 void BM_LoadGeneratedFile(benchmark::State& state) {
     TemporaryDataHome home;
-    const auto configuration =
-        Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(makeRows(static_cast<int>(state.range(0))));
+    const auto configuration = Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(
+        makeRows(static_cast<int>(state.range(0))));
     configuration->write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
     for (auto _ : state) {
         decodedConfiguration::forget();

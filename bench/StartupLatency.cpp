@@ -61,8 +61,9 @@ int main(int argc, char** argv) {
         app.stop();
     }
     std::sort(samples.begin(), samples.end());
-    std::printf("tavlin_startup_latency: %d chances, %d runs: start to leader keys registered median %.1f ms, "
-                "min %.1f ms, max %.1f ms\n",
-                chances, runs, samples[samples.size() / 2], samples.front(), samples.back());
+    std::printf(
+        "tavlin_startup_latency: %d chances, %d runs: start to leader keys registered median %.1f ms, "
+        "min %.1f ms, max %.1f ms\n",
+        chances, runs, samples[samples.size() / 2], samples.front(), samples.back());
     return 0;
 }

@@ -18,6 +18,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/ConfigurationWindow.h"
+#include "app/HelperApp.h"
 #include "app/SingleInstance.h"
 #include "app/WindowOperations.h"
 #include "engine/HotKeyManager.h"
@@ -27,7 +28,6 @@
 #include "engine/LeaderKeys.h"
 #include "engine/ShellServices.h"
 #include "engine/ui/InputWindowContentView.h"
-#include "app/HelperApp.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"

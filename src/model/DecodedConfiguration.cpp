@@ -42,8 +42,7 @@ std::shared_ptr<Configuration> decode(const std::filesystem::path& url, const fi
     }
     Kept kept{url, contents.identity, nullptr, nullptr};
     try {
-        kept.configuration =
-            decodeJson(contents.bytes, [](const JsonReader& reader) { return Configuration::fromJson(reader); });
+        kept.configuration = decodeJson(contents.bytes, [](const JsonReader& reader) { return Configuration::fromJson(reader); });
     } catch (const DecodingError&) {
         kept.failure = std::current_exception();
     }

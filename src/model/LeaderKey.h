@@ -29,7 +29,9 @@ public:
 
     enum class Kind { hold, press };
 
-    static LeaderKey hold(bool keepPressFunction, std::int64_t keyCode) { return LeaderKey(HoldInfo{keepPressFunction, keyCode}); }
+    static LeaderKey hold(bool keepPressFunction, std::int64_t keyCode) {
+        return LeaderKey(HoldInfo{keepPressFunction, keyCode});
+    }
     static LeaderKey press(HotKey hotKey) { return LeaderKey(PressInfo{std::move(hotKey)}); }
     explicit LeaderKey(HoldInfo info) : value_(info) {}
     explicit LeaderKey(PressInfo info) : value_(std::move(info)) {}

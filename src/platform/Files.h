@@ -54,9 +54,9 @@ struct FileIdentity {
     std::timespec changed{};
 
     friend bool operator==(const FileIdentity& a, const FileIdentity& b) {
-        return a.device == b.device && a.inode == b.inode && a.size == b.size &&
-               a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec &&
-               a.changed.tv_sec == b.changed.tv_sec && a.changed.tv_nsec == b.changed.tv_nsec;
+        return a.device == b.device && a.inode == b.inode && a.size == b.size && a.modified.tv_sec == b.modified.tv_sec &&
+               a.modified.tv_nsec == b.modified.tv_nsec && a.changed.tv_sec == b.changed.tv_sec &&
+               a.changed.tv_nsec == b.changed.tv_nsec;
     }
 };
 

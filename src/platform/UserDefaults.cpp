@@ -249,8 +249,8 @@ void UserDefaults::load() {
             values_.insert_or_assign(key, decodeTagged(tagged));
         } catch (const MalformedValue& error) {
             unreadable_.insert_or_assign(key, json::encode(tagged, json::Style::compact));
-            diag::printLine("User defaults " + path_.string() + ": cannot read the value for key \"" + key +
-                            "\" (" + error.what() + "); it is kept as it is in the file.");
+            diag::printLine("User defaults " + path_.string() + ": cannot read the value for key \"" + key + "\" (" +
+                            error.what() + "); it is kept as it is in the file.");
         }
     }
 }

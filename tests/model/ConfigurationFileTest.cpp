@@ -1,6 +1,6 @@
 #include <chrono>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <set>
@@ -534,9 +534,11 @@ TEST_F(ConfigurationFileTest, AGeneratedFileIsKnownByItsMarkEvenWhenItNoLongerLo
     EXPECT_TRUE(Configuration::fileIsGenerated());
     writeFile(file(), R"({"hotKeys" : [], "decision" : )" + tooDeep + "}");
     EXPECT_FALSE(Configuration::fileIsGenerated());
-    Configuration("flat_rows", {}, Decision::make()).write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+    Configuration("flat_rows", {}, Decision::make())
+        .write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
     EXPECT_TRUE(Configuration::fileIsGenerated());
-    Configuration(std::nullopt, {}, Decision::make()).write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+    Configuration(std::nullopt, {}, Decision::make())
+        .write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
     EXPECT_FALSE(Configuration::fileIsGenerated());
 }
 

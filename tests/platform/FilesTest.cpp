@@ -264,13 +264,11 @@ TEST_F(FilesTest, ReadsRefuseFifosDevicesAndFilesOverTheLimitAtOnce) {
     EXPECT_EQ(files::readBeginning(root_ / "limit.json", 10), std::string(10, 'x'));
 
     // A sparse file far over the configuration limit is refused from its size alone.
-    {
-        std::ofstream create(root_ / "huge.json");
-    }
+    { std::ofstream create(root_ / "huge.json"); }
     fs::resize_file(root_ / "huge.json", files::maximumConfigurationFileSize + 1);
-    EXPECT_EQ(fileErrorOf([&] { files::readFile(root_ / "huge.json", files::maximumConfigurationFileSize); })
-                  .localizedDescription(),
-              "The file “huge.json” couldn’t be opened because it is larger than 128 MB.");
+    EXPECT_EQ(
+        fileErrorOf([&] { files::readFile(root_ / "huge.json", files::maximumConfigurationFileSize); }).localizedDescription(),
+        "The file “huge.json” couldn’t be opened because it is larger than 128 MB.");
 }
 
 TEST_F(FilesTest, ContentsComeWithTheIdentityOfTheFileTheyWereReadFrom) {
@@ -307,8 +305,8 @@ TEST_F(FilesTest, OnlyStaleTemporaryFilesOfOurOwnNamingAreRemoved) {
 
     EXPECT_EQ(files::removeStaleTemporaryFiles(root_, ".json", std::chrono::seconds(60)), ours.size());
     std::vector<std::string> expected = notOurs;
-    expected.insert(expected.end(), {".configuration.json.Fresh1", ".folder.json.Ab3xYz", ".link.json.Ab3xYz",
-                                     "configuration.json", "home"});
+    expected.insert(expected.end(),
+                    {".configuration.json.Fresh1", ".folder.json.Ab3xYz", ".link.json.Ab3xYz", "configuration.json", "home"});
     std::vector<std::string> left = folderEntries(root_);
     std::sort(expected.begin(), expected.end());
     std::sort(left.begin(), left.end());

@@ -216,8 +216,9 @@ TEST(JsonEncode, TheWriterRefusesWhatTheParserWouldAndNothingLess) {
         json::checkEncodable(arrays(limit + 1));
         ADD_FAILURE() << "no EncodingError";
     } catch (const EncodingError& error) {
-        EXPECT_EQ(error.localizedDescription(), "The data couldn’t be written because it isn’t in the correct format. "
-                                                "The value is nested deeper than 512 levels, more than can be read back.");
+        EXPECT_EQ(error.localizedDescription(),
+                  "The data couldn’t be written because it isn’t in the correct format. "
+                  "The value is nested deeper than 512 levels, more than can be read back.");
     }
     expectCorrupted(json::encodeFrom(arrays(limit + 1)));
 }
