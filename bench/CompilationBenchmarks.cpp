@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "model/Configuration.h"
+#include "model/DecodedConfiguration.h"
 
 namespace tavlin {
 namespace {
@@ -20,7 +21,7 @@ std::vector<FlatKeysAndActionRow> makeRows(int count) {
     for (int i = 0; i < count; ++i) {
         const auto scope = i % 4 == 0 ? FlatKeysAndActionRow::ApplicationScope::only({"/usr/share/applications/app" + std::to_string(i % 7) + ".desktop"})
                                       : FlatKeysAndActionRow::ApplicationScope::allBut();
-        std::vector<int> sequence{keys[i % 26]};
+        std::vector<std::int64_t> sequence{keys[i % 26]};
         if (i % 3 != 0) sequence.push_back(keys[(i / 26) % 26]);
         if (i % 5 == 0) sequence.push_back(keys[(i / 676) % 26]);
         rows.emplace_back(Uuid::random(), true, scope, sequence,
@@ -64,15 +65,20 @@ void BM_CompileAndWriteRows(benchmark::State& state) {
 }
 BENCHMARK(BM_CompileAndWriteRows)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// Reading and decoding the file, as after each change of it (the decoded copy is dropped).
 void BM_LoadGeneratedFile(benchmark::State& state) {
     TemporaryDataHome home;
-    const auto configuration = Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(makeRows(10000));
+    const auto configuration = Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(
+        makeRows(static_cast<int>(state.range(0))));
     configuration->write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
     for (auto _ : state) {
+        decodedConfiguration::forget();
         benchmark::DoNotOptimize(loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath()));
     }
+    state.counters["rows"] = static_cast<double>(state.range(0));
+    state.counters["MB"] = static_cast<double>(std::filesystem::file_size(*Configuration::fileURL())) / 1e6;
 }
-BENCHMARK(BM_LoadGeneratedFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadGeneratedFile)->Arg(1000)->Arg(2000)->Arg(4000)->Arg(8000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace tavlin

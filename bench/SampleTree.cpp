@@ -33,7 +33,7 @@ Pattern makePattern(Sequence& sequence, bool keyOnly) {
     std::optional<std::string> description;
     if (sequence.below(4) == 0) description = "pattern " + std::to_string(sequence.below(1000));
     if (pick < 6) {
-        std::vector<int> codes{anyAvailableKey(sequence)};
+        std::vector<std::int64_t> codes{anyAvailableKey(sequence)};
         if (pick == 5) codes.push_back(anyAvailableKey(sequence));
         return Pattern(Pattern::Kind::key{std::move(codes)}, description);
     }

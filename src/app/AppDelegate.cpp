@@ -37,13 +37,7 @@ void AppDelegate::reloadConfigurationIfGeneratedFromRows() {
         registerLeaderKeys();
         return;
     }
-    std::shared_ptr<Configuration> configuration;
-    try {
-        configuration = loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
-    } catch (const std::exception&) {
-        return;
-    }
-    if (!configuration || !configuration->isGenerated()) return;
+    if (!Configuration::fileIsGenerated()) return;
     Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
     registerLeaderKeys();
 }

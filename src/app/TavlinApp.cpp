@@ -1,6 +1,7 @@
 #include "app/TavlinApp.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <vector>
@@ -36,6 +37,7 @@
 #include "engine/ui/InputWindowContentView.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
+#include "platform/Files.h"
 #include "platform/HelperApplication.h"
 #include "platform/HotKeyHub.h"
 #include "platform/Result.h"
@@ -110,11 +112,19 @@ public:
 };
 
 // SIGINT and SIGTERM end the event loop, so the application terminates as when it quits.
+// Should the main thread not get there (stuck in a step that blocks), SIGALRM's default action
+// ends the process a few seconds later: a signal always ends the program, and the X server
+// frees any keyboard grab with it.
 int signalPipe[2] = {-1, -1};
 void onTerminationSignal(int) {
     const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+    static volatile std::sig_atomic_t armed = 0;
+    if (!armed) {
+        armed = 1;
+        ::alarm(10);
+    }
     errno = savedErrno;
 }
 
@@ -125,6 +135,19 @@ std::string printable(const std::string& text) {
     for (const char c : text.substr(0, limit)) result += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
     if (text.size() > limit) result += "…";
     return result;
+}
+
+// A write cut short (a kill, a power loss) leaves its temporary file beside the file it was to
+// replace. Only the instance that owns the bus name clears them, and only files old enough that
+// no write of another process can still be using them.
+void removeStaleTemporaryFiles() {
+    constexpr std::chrono::seconds olderThan{60};
+    if (const auto configuration = Configuration::fileURL()) {
+        files::removeStaleTemporaryFiles(configuration->parent_path(), ".json", olderThan);
+        files::removeStaleTemporaryFiles(configuration->parent_path() / "backup", ".json", olderThan);
+    }
+    if (const auto config = files::configDirectory())
+        files::removeStaleTemporaryFiles(*config / std::string(bundleIdentifier), ".json", olderThan);
 }
 
 } // namespace
@@ -195,13 +218,8 @@ TavlinApp::LoadedConfiguration TavlinApp::loadConfigurationForWindow() {
         Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
         return load();
     }
-    LoadedConfiguration loaded = load();
-    if (const auto* configuration = std::get_if<std::shared_ptr<Configuration>>(&loaded);
-        configuration && *configuration && (*configuration)->isGenerated()) {
-        Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
-        return load();
-    }
-    return loaded;
+    if (Configuration::fileIsGenerated()) Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
+    return load();
 }
 
 void TavlinApp::Parts::installServices() {
@@ -479,6 +497,7 @@ int TavlinApp::run(const std::string& url) {
         QObject::connect(&parts.busWatch, &QTimer::timeout, &parts.context, [&parts] { parts.watchSessionBus(); });
         parts.busWatch.start();
     }
+    removeStaleTemporaryFiles();
     // The configuration the window shows, generated on first launch; only the running
     // application writes it.
     parts.loadedConfiguration = loadConfigurationForWindow();

@@ -111,11 +111,11 @@ void PatternComposeSheet::showEditor() {
         keyList_->setVisible(!single);
         if (single) {
             const QSignalBlocker blocker(keyPicker_);
-            keyPicker_->setCurrentIndex(keyPicker_->findData(key->allowedKeyCodes.front()));
+            keyPicker_->setCurrentIndex(keyPicker_->findData(QVariant::fromValue<qlonglong>(key->allowedKeyCodes.front())));
         } else {
             // Several keys (or none) cannot be changed here; Save keeps them.
             QStringList names;
-            for (const auto& name : keyNames(key ? key->allowedKeyCodes : std::vector<int>{})) names << qString(quotedText(name));
+            for (const auto& name : keyNames(key ? key->allowedKeyCodes : std::vector<std::int64_t>{})) names << qString(quotedText(name));
             keyList_->setText(QLatin1Char('[') + names.join(QStringLiteral(", ")) + QLatin1Char(']'));
             keyList_->setAccessibleName(keyList_->text());
         }

@@ -155,7 +155,12 @@ std::optional<std::string> perform(const Action& action, const DecisionPtr& rema
         action.kind.value());
 }
 
-void performSimulatedKeystroke(int keyCode, bool command, bool shift, bool option, bool control) {
+void performSimulatedKeystroke(std::int64_t keyCode, bool command, bool shift, bool option, bool control) {
+    // The modifier bits are added to the code: a code so large that the sum overflows is no key.
+    if (keyCode > std::numeric_limits<std::int64_t>::max() - 0x1B00) {
+        diag::printLine("cannot simulate the keystroke: the key code " + std::to_string(keyCode) + " is out of range");
+        return;
+    }
     const auto& services = ShellServices::shared();
     if (services.unregisterAllLeaderKeys) services.unregisterAllLeaderKeys();
     std::int64_t code = keyCode;

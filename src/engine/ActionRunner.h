@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +16,7 @@ void run(const Action& action, const DecisionPtr& remaining, const std::vector<A
 // Never throws: failures end in alerts, user notifications or diagnostic lines.
 std::optional<std::string> perform(const Action& action, const DecisionPtr& remaining, const std::vector<ActionResult>& history);
 
-void performSimulatedKeystroke(int keyCode, bool command, bool shift, bool option, bool control);
+void performSimulatedKeystroke(std::int64_t keyCode, bool command, bool shift, bool option, bool control);
 void resumeSequence(std::vector<ActionResult> history, DecisionPtr decision, std::optional<double> sessionTimestamp);
 void stopSequenceIfIdle(bool comparingLastActivity, std::optional<double> snapshot);
 

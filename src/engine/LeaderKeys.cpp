@@ -92,8 +92,17 @@ void handleLeaderKeyEvent(std::uint32_t keyCode, std::uint32_t modifiers, bool k
     if (keyDown) return;
 
     auto& window = InputWindowManager::shared().inputWindow();
-    if (window.isKeyWindow()) window.orderOut();
-    else window.makeKeyAndOrderFront();
+    if (window.isKeyWindow()) {
+        window.orderOut();
+        return;
+    }
+    // A changed file is read and decoded now, before the window takes the keyboard; the
+    // session's own load then finds it decoded (a failure is reported there).
+    try {
+        loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+    } catch (const std::exception&) {
+    }
+    window.makeKeyAndOrderFront();
 }
 
 } // namespace tavlin

@@ -24,7 +24,7 @@ std::string hotKeyText(const HotKey& hotKey) {
 
 // Built as the plain text the bold markers would leave: the key names never pass through a
 // markup reader, so a key named "*" or "`" shows as itself.
-std::string leaderKeyExplanation(const LeaderKey& leaderKey, const std::vector<int>& keys) {
+std::string leaderKeyExplanation(const LeaderKey& leaderKey, const std::vector<std::int64_t>& keys) {
     const std::string names = joined(keyNames(keys), ", ");
     const std::string inSequence = keys.size() >= 2 ? " in sequence" : "";
     if (const auto* hold = leaderKey.holdInfo()) {
@@ -46,7 +46,7 @@ std::string enableToggleTooltip(bool enabled) {
     return std::string("Click to ") + (enabled ? "disable" : "enabled") + " this key binding";
 }
 
-std::string badgeKeyNames(const std::vector<int>& keys) { return joined(keyNames(keys), " "); }
+std::string badgeKeyNames(const std::vector<std::int64_t>& keys) { return joined(keyNames(keys), " "); }
 
 bool leaderKeyShowsSpaceSymbol(const LeaderKey& leaderKey) { return leaderKey.description() == keyName(49); }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,11 +10,11 @@
 namespace tavlin::flateditor {
 
 // The sentence that tells how to press the leader key and the trigger keys.
-std::string leaderKeyExplanation(const LeaderKey& leaderKey, const std::vector<int>& keys);
+std::string leaderKeyExplanation(const LeaderKey& leaderKey, const std::vector<std::int64_t>& keys);
 // The enable toggle's tooltip.
 std::string enableToggleTooltip(bool enabled);
 // The trigger-key names as the badge shows them: joined by single spaces.
-std::string badgeKeyNames(const std::vector<int>& keys);
+std::string badgeKeyNames(const std::vector<std::int64_t>& keys);
 // The leader key shows as the "square" symbol when its text is the Space key's name.
 bool leaderKeyShowsSpaceSymbol(const LeaderKey& leaderKey);
 // A held key that loses its own function is drawn fainter.

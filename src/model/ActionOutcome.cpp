@@ -22,7 +22,7 @@ json::Value ActionOutcome::toJson() const {
 ActionOutcome ActionOutcome::fromJson(const JsonReader& reader) {
     const auto caseKey = reader.caseKey("ActionOutcome", {"key", "message"});
     const JsonReader payload = reader.member(caseKey).requireObject("Dictionary");
-    if (caseKey == "key") return key{payload.member("keyCode", "Int").integer()};
+    if (caseKey == "key") return key{payload.member("keyCode", "Int").int64()};
     return message{payload.stringMember("text")};
 }
 

@@ -13,7 +13,7 @@ namespace tavlin {
 class ActionOutcome {
 public:
     struct key {
-        int keyCode = 0;
+        std::int64_t keyCode = 0;
         friend bool operator==(const key&, const key&) = default;
     };
     struct message {

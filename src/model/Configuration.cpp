@@ -3,6 +3,7 @@
 #include <chrono>
 #include <system_error>
 
+#include "model/DecodedConfiguration.h"
 #include "model/LeaderKeyCache.h"
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
@@ -71,8 +72,19 @@ void Configuration::write(SearchPathDirectory directory, const std::string& path
     // text streams into the file as it is written, never held whole.
     json::checkEncodable(produce);
     const auto url = locate(directory, path);
-    const auto stream = [&produce](const files::AppendBytes& append) { json::encodeTo(produce, append); };
+    // Nothing the reader would refuse is written: a text over the size limit ends the write
+    // before the file is replaced.
+    const auto stream = [&produce, &url](const files::AppendBytes& append) {
+        std::uint64_t written = 0;
+        json::encodeTo(produce, [&](std::string_view bytes) {
+            written += bytes.size();
+            if (written > files::maximumConfigurationFileSize)
+                throw FileError::tooLarge(url, files::maximumConfigurationFileSize, "save");
+            append(bytes);
+        });
+    };
     FileHelper::write(stream, url);
+    decodedConfiguration::forget();
 }
 
 OldConfiguration OldConfiguration::fromJson(const JsonReader& reader) {
@@ -87,8 +99,7 @@ OldConfiguration OldConfiguration::fromJson(const JsonReader& reader) {
 }
 
 std::shared_ptr<Configuration> loadConfiguration(SearchPathDirectory directory, const std::string& path) {
-    const std::string bytes = readData(locate(directory, path));
-    return decodeJson(bytes, [](const JsonReader& reader) { return Configuration::fromJson(reader); });
+    return decodedConfiguration::load(locate(directory, path));
 }
 
 OldConfiguration loadOldConfiguration(SearchPathDirectory directory, const std::string& path) {
@@ -116,6 +127,49 @@ Result<std::shared_ptr<Configuration>> Configuration::loadOrCreate(unsigned opti
     } catch (...) {
         if (options & ifInvalid) return writeDefault();
         return std::current_exception();
+    }
+}
+
+bool Configuration::textCarriesGeneratedMark(std::string_view text) {
+    // Our writer puts "authorInfo" first; a file whose text begins otherwise is not known to be
+    // ours and is left alone.
+    std::size_t at = 0;
+    const auto skipSpace = [&] {
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\n' || text[at] == '\r' || text[at] == '\t')) ++at;
+    };
+    const auto expect = [&](std::string_view word) {
+        skipSpace();
+        if (text.substr(at, word.size()) != word) return false;
+        at += word.size();
+        return true;
+    };
+    if (!expect("{") || !expect("\"authorInfo\"") || !expect(":")) return false;
+    skipSpace();
+    if (at >= text.size() || text[at] != '"') return false;
+    std::size_t end = at + 1;
+    while (end < text.size() && text[end] != '"') end += text[end] == '\\' ? 2 : 1;
+    if (end >= text.size()) return false;
+    try {
+        const json::Value author = json::parse(text.substr(at, end + 1 - at));
+        return author.is_string() && author.get_ref<const std::string&>().find("flat_rows") != std::string::npos;
+    } catch (const DecodingError&) {
+        return false;
+    }
+}
+
+bool Configuration::fileIsGenerated() {
+    try {
+        return loadConfiguration(SearchPathDirectory::applicationSupport, relativePath())->isGenerated();
+    } catch (const std::exception&) {
+    }
+    // A generated file that no longer loads (written by an older version, cut short, too large)
+    // is still regenerated, or every session would fail until the user deleted it.
+    const auto url = fileURL();
+    if (!url) return false;
+    try {
+        return textCarriesGeneratedMark(files::readBeginning(*url, 4096));
+    } catch (const FileError&) {
+        return false;
     }
 }
 
@@ -149,24 +203,30 @@ void Configuration::backUpConfigurationFile() {
 void Configuration::upgradeFileIfNeeded() {
     const auto url = fileURL();
     if (!url || !files::exists(*url)) return;
-    std::string bytes;
+    files::FileContents contents;
     try {
-        bytes = readData(*url);
+        contents = files::readRegularFile(*url, files::maximumConfigurationFileSize);
     } catch (const FileError& error) {
         diag::printLine(error.localizedDescription());
         return;
     }
+    const std::string& bytes = contents.bytes;
+    bool rewritten = false;
     if (unicode::isValidUtf8(bytes) && bytes.find("togglePreferencesWindow") != std::string::npos) {
         try {
             FileHelper::writeString(replacingOccurrences(bytes, "togglePreferencesWindow", "toggleConfigurationWindow"),
                                     SearchPathDirectory::applicationSupport, relativePath());
+            decodedConfiguration::forget();
+            rewritten = true;
         } catch (const FileError& error) {
             diag::printLine(error.localizedDescription());
             return;
         }
     }
     try {
-        loadConfiguration(SearchPathDirectory::applicationSupport, relativePath());
+        // The bytes just read are decoded and kept, so that start-up reads the file once.
+        if (rewritten) loadConfiguration(SearchPathDirectory::applicationSupport, relativePath());
+        else decodedConfiguration::decode(*url, contents);
     } catch (const DecodingError& error) {
         if (isOldFormatError(error)) convertOldFormat();
     } catch (const std::exception&) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/Decision.h"
@@ -49,6 +50,12 @@ public:
     // known).
     void write(SearchPathDirectory directory, const std::string& path) const;
 
+    // Whether the file was generated from the flat rows: it loads as a generated configuration,
+    // or it does not load but its text begins with the generated mark.
+    static bool fileIsGenerated();
+    // Whether a file's text begins as a generated file's does, read without parsing the rest.
+    static bool textCarriesGeneratedMark(std::string_view text);
+
     // Reads the file, writing the default configuration where the options say so.
     static Result<std::shared_ptr<Configuration>> loadOrCreate(unsigned options);
     // Copies the file into backup/configuration_<timestamp>.json beside it. Never fails outward.
@@ -80,7 +87,8 @@ struct OldConfiguration {
     static OldConfiguration fromJson(const JsonReader& reader);
 };
 
-// Read and decode the file at folder + path. Throw FileError or DecodingError.
+// Read and decode the file at folder + path. Throw FileError or DecodingError. The configuration
+// is decoded once per version of the file and shared (see DecodedConfiguration.h): never change it.
 std::shared_ptr<Configuration> loadConfiguration(SearchPathDirectory directory, const std::string& path);
 OldConfiguration loadOldConfiguration(SearchPathDirectory directory, const std::string& path);
 

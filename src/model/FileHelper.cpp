@@ -46,6 +46,6 @@ bool FileHelper::replaceItem(const std::filesystem::path& destination, const std
     }
 }
 
-std::string readData(const std::filesystem::path& url) { return files::readFile(url); }
+std::string readData(const std::filesystem::path& url) { return files::readFile(url, files::maximumConfigurationFileSize); }
 
 } // namespace tavlin

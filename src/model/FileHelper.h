@@ -30,7 +30,8 @@ bool replaceItem(const std::filesystem::path& destination, const std::filesystem
 
 } // namespace FileHelper
 
-// The whole file. Throws FileError.
+// The whole file, a regular file of at most files::maximumConfigurationFileSize bytes. Throws
+// FileError.
 std::string readData(const std::filesystem::path& url);
 
 } // namespace tavlin

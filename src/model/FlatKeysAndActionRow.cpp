@@ -93,8 +93,8 @@ FlatKeysAndActionRow FlatKeysAndActionRow::fromJson(const JsonReader& reader, bo
     if (hadStoredID) *hadStoredID = storedID.has_value();
     const bool enabled = reader.booleanMember("enabled");
     Scope scope = Scope::fromJson(reader.member("applicationScope", "FlatKeysAndActionRow.ApplicationScope"));
-    std::vector<int> keys;
-    for (const auto& element : reader.member("keys", "Array").elements()) keys.push_back(element.integer());
+    std::vector<std::int64_t> keys;
+    for (const auto& element : reader.member("keys", "Array").elements()) keys.push_back(element.int64());
     Action action = Action::fromJson(reader.member("action", "Action"));
     std::optional<LeaderKey> leaderKey;
     if (auto stored = reader.optionalMember("leaderKey")) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
@@ -41,12 +42,12 @@ struct FlatKeysAndActionRow {
     Uuid id = Uuid::random();
     bool enabled = true;
     ApplicationScope applicationScope;
-    std::vector<int> keys;
+    std::vector<std::int64_t> keys;
     Action action;
     bool endLeaderKeyStatusAfterActionExecution = false;
     LeaderKey leaderKey;
 
-    FlatKeysAndActionRow(Uuid id, bool enabled, ApplicationScope scope, std::vector<int> keys, Action action,
+    FlatKeysAndActionRow(Uuid id, bool enabled, ApplicationScope scope, std::vector<std::int64_t> keys, Action action,
                          bool endLeaderKeyStatusAfterActionExecution, LeaderKey leaderKey)
         : id(id), enabled(enabled), applicationScope(std::move(scope)), keys(std::move(keys)), action(std::move(action)),
           endLeaderKeyStatusAfterActionExecution(endLeaderKeyStatusAfterActionExecution), leaderKey(std::move(leaderKey)) {}

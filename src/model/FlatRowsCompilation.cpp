@@ -63,7 +63,7 @@ struct PendingRow {
     std::size_t next;
 
     std::size_t remainingKeys() const { return row->keys.size() - next; }
-    int nextKey() const { return row->keys[next]; }
+    std::int64_t nextKey() const { return row->keys[next]; }
 };
 
 // Every level's chances are sorted as they are made, giving the tree that sortedByPattern()
@@ -74,7 +74,7 @@ DecisionPtr sortedDecision(std::vector<Action> actions, std::vector<ChancePtr> c
 
 std::vector<ChancePtr> keyChances(const std::vector<PendingRow>& rows, bool isHold) {
     std::vector<const PendingRow*> ending;
-    OrderedGroups<int, PendingRow> rowsByNextKey;
+    OrderedGroups<std::int64_t, PendingRow> rowsByNextKey;
     for (const auto& pending : rows) {
         const std::size_t remaining = pending.remainingKeys();
         if (remaining == 0) {

@@ -1,5 +1,7 @@
 #include "model/KeyNames.h"
 
+#include <limits>
+
 #include "platform/Diagnostics.h"
 #include "platform/KeyboardLayout.h"
 #include "platform/StableSort.h"
@@ -131,26 +133,33 @@ std::optional<std::size_t> KeyNameTable::sortedIndex(int keyCode) const {
     return static_cast<std::size_t>(index);
 }
 
-std::string keyName(int keyCode) {
+std::string keyName(std::int64_t keyCode) {
     if (auto name = keyNameIfKnown(keyCode)) return *name;
     if (keyCode == 49) return "Space";
     return "Unknow(" + std::to_string(keyCode) + ")";
 }
 
-std::vector<std::string> keyNames(const std::vector<int>& keyCodes) {
+std::vector<std::string> keyNames(const std::vector<std::int64_t>& keyCodes) {
     std::vector<std::string> names;
     names.reserve(keyCodes.size());
-    for (const int code : keyCodes) names.push_back(keyName(code));
+    for (const std::int64_t code : keyCodes) names.push_back(keyName(code));
     return names;
 }
 
-std::optional<std::string> keyNameIfKnown(int keyCode) { return KeyNameTable::shared().nameIfKnown(keyCode); }
+std::optional<std::string> keyNameIfKnown(std::int64_t keyCode) {
+    // Stored codes are 64-bit; no key has a code beyond the table's.
+    if (keyCode < std::numeric_limits<int>::min() || keyCode > std::numeric_limits<int>::max()) return std::nullopt;
+    return KeyNameTable::shared().nameIfKnown(static_cast<int>(keyCode));
+}
 
 bool keyCodeOrder(int a, int b) { return KeyNameTable::shared().keyCodeOrder(a, b); }
 
 const std::vector<int>& sortedAvailableKeyCodes() { return KeyNameTable::shared().sortedAvailableKeyCodes(); }
 
-std::optional<std::size_t> sortedKeyCodeIndex(int keyCode) { return KeyNameTable::shared().sortedIndex(keyCode); }
+std::optional<std::size_t> sortedKeyCodeIndex(std::int64_t keyCode) {
+    if (keyCode < 0 || keyCode > std::numeric_limits<int>::max()) return std::nullopt;
+    return KeyNameTable::shared().sortedIndex(static_cast<int>(keyCode));
+}
 
 std::optional<std::size_t> indexOfKeyCode(int keyCode, const std::vector<int>& keyCodes) {
     for (std::size_t i = 0; i < keyCodes.size(); ++i) {

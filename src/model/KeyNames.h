@@ -55,13 +55,13 @@ private:
 
 // The name of a key in the shared table; "Space" for 49 and "Unknow(<code>)" for other codes
 // without a name.
-std::string keyName(int keyCode);
-std::vector<std::string> keyNames(const std::vector<int>& keyCodes);
-std::optional<std::string> keyNameIfKnown(int keyCode);
+std::string keyName(std::int64_t keyCode);
+std::vector<std::string> keyNames(const std::vector<std::int64_t>& keyCodes);
+std::optional<std::string> keyNameIfKnown(std::int64_t keyCode);
 bool keyCodeOrder(int a, int b);
 const std::vector<int>& sortedAvailableKeyCodes();
 // The key's index in sortedAvailableKeyCodes(); nothing for a key that is not among them.
-std::optional<std::size_t> sortedKeyCodeIndex(int keyCode);
+std::optional<std::size_t> sortedKeyCodeIndex(std::int64_t keyCode);
 std::optional<std::size_t> indexOfKeyCode(int keyCode, const std::vector<int>& keyCodes);
 
 // Carbon modifier masks.

@@ -39,7 +39,7 @@ void Keystroke::writeJson(json::Sink& sink) const {
 Keystroke Keystroke::fromJson(const JsonReader& reader) {
     reader.requireObject("Keystroke");
     Keystroke keystroke;
-    keystroke.mainKeyCode = reader.member("mainKeyCode", "Int").integer();
+    keystroke.mainKeyCode = reader.member("mainKeyCode", "Int").int64();
     keystroke.cmd = reader.booleanMember("cmd");
     keystroke.shift = reader.booleanMember("shift");
     keystroke.option = reader.booleanMember("option");

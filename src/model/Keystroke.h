@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/Decoding.h"
@@ -10,7 +11,7 @@ namespace tavlin {
 
 // A key press to type: one main key and the four modifiers.
 struct Keystroke {
-    int mainKeyCode = 0;
+    std::int64_t mainKeyCode = 0;
     bool cmd = false;
     bool shift = false;
     bool option = false;

@@ -47,7 +47,7 @@ json::Value LeaderKey::toJson() const {
 LeaderKey LeaderKey::fromJson(const JsonReader& reader) {
     const auto key = reader.caseKey("LeaderKey", {"hold", "press"});
     const JsonReader info = reader.member(key).requireObject("Dictionary").member("info").requireObject("Dictionary");
-    if (key == "hold") return hold(info.booleanMember("keepPressFunction"), info.member("keyCode", "Int").integer());
+    if (key == "hold") return hold(info.booleanMember("keepPressFunction"), info.member("keyCode", "Int").int64());
     return press(HotKey::fromJson(info.member("hotKey")));
 }
 

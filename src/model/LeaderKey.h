@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <variant>
 
@@ -12,7 +13,7 @@ class LeaderKey {
 public:
     struct HoldInfo {
         bool keepPressFunction = false; // the held key keeps its ordinary function too
-        int keyCode = 0;
+        std::int64_t keyCode = 0;
         friend bool operator==(const HoldInfo&, const HoldInfo&) = default;
         friend bool operator<(const HoldInfo& a, const HoldInfo& b) {
             if (a.keepPressFunction != b.keepPressFunction) return !a.keepPressFunction;
@@ -28,7 +29,9 @@ public:
 
     enum class Kind { hold, press };
 
-    static LeaderKey hold(bool keepPressFunction, int keyCode) { return LeaderKey(HoldInfo{keepPressFunction, keyCode}); }
+    static LeaderKey hold(bool keepPressFunction, std::int64_t keyCode) {
+        return LeaderKey(HoldInfo{keepPressFunction, keyCode});
+    }
     static LeaderKey press(HotKey hotKey) { return LeaderKey(PressInfo{std::move(hotKey)}); }
     explicit LeaderKey(HoldInfo info) : value_(info) {}
     explicit LeaderKey(PressInfo info) : value_(std::move(info)) {}

@@ -52,7 +52,7 @@ void Pattern::Kind::hash(Hasher& hasher) const {
     hasher.combine(value_.index());
     if (const auto* k = get<key>()) {
         hasher.combine(k->allowedKeyCodes.size());
-        for (const int code : k->allowedKeyCodes) hasher.combine(code);
+        for (const std::int64_t code : k->allowedKeyCodes) hasher.combine(code);
     } else if (const auto* m = get<message>()) {
         hasher.combine(m->regex);
     }
@@ -91,7 +91,7 @@ void Pattern::writeJson(json::Sink& sink) const {
         sink.beginObject("key");
         sink.key("allowedKeyCodes");
         sink.beginArray();
-        for (const int code : k->allowedKeyCodes) sink.integer(code);
+        for (const std::int64_t code : k->allowedKeyCodes) sink.integer(code);
         sink.endArray();
     } else if (const auto* m = kind.get<Kind::message>()) {
         sink.beginObject("message");
@@ -110,9 +110,9 @@ Pattern Pattern::fromJson(const JsonReader& reader) {
     auto kind = [&]() -> Kind {
         if (caseKey == "key") {
             const JsonReader list = payload.member("allowedKeyCodes", "Array");
-            std::vector<int> codes;
+            std::vector<std::int64_t> codes;
             codes.reserve(list.elementCount());
-            list.forEachElement([&codes](const JsonReader& element) { codes.push_back(element.integer()); });
+            list.forEachElement([&codes](const JsonReader& element) { codes.push_back(element.int64()); });
             return Kind::key{std::move(codes)};
         }
         if (caseKey == "message") return Kind::message{payload.stringMember("regex")};

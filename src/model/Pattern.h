@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,7 +19,7 @@ struct Pattern {
     class Kind {
     public:
         struct key {
-            std::vector<int> allowedKeyCodes;
+            std::vector<std::int64_t> allowedKeyCodes;
             friend bool operator==(const key&, const key&) = default;
         };
         struct message {

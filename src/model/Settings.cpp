@@ -63,7 +63,8 @@ std::optional<std::string> setFlatKeysAndActionRows(const std::vector<FlatKeysAn
 }
 
 bool storeDefaultFlatRowsIfNeverStored(const std::optional<std::string>& browserApplicationPath) {
-    if (appGroupStore()->object(keys::flatKeysAndActionRows)) return false;
+    // A value that cannot be read is still the user's: nothing is stored over it.
+    if (appGroupStore()->contains(keys::flatKeysAndActionRows)) return false;
     if (auto error = setFlatKeysAndActionRows(FlatKeysAndActionRow::defaultRows(browserApplicationPath))) {
         diag::printLine(*error);
         return false;

@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -122,12 +124,47 @@ private:
     int fd_;
 };
 
-FileDescriptor openForReading(const fs::path& path) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+// A temporary file is named ".<name>.XXXXXX" beside the file it replaces; mkostemp fills the X's
+// with letters and digits.
+constexpr std::string_view temporarySuffixPattern = ".XXXXXX";
+
+bool isOurTemporaryName(std::string_view name, std::string_view extension) {
+    constexpr std::size_t suffix = temporarySuffixPattern.size();
+    if (name.size() < 1 + extension.size() + suffix || name.front() != '.') return false;
+    const std::string_view random = name.substr(name.size() - suffix + 1);
+    if (name[name.size() - suffix] != '.') return false;
+    for (const char c : random) {
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+    }
+    const std::string_view base = name.substr(1, name.size() - 1 - suffix);
+    return base.size() > extension.size() && base.substr(base.size() - extension.size()) == extension;
+}
+
+files::FileIdentity identityOf(const struct stat& info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::uint64_t>(info.st_size), info.st_mtim, info.st_ctim};
+}
+
+std::string sizeText(std::uint64_t bytes) {
+    if (bytes % (1u << 20) == 0) return std::to_string(bytes >> 20) + " MB";
+    return std::to_string(bytes) + " bytes";
+}
+
+FileError notARegularFile(const fs::path& path, const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) return FileError::fromErrno(EISDIR, path, "open");
+    return {FileError::Kind::notAFile, path,
+            "The file " + quoted(path) + " couldn’t be opened because it is not a regular file."};
+}
+
+// Opens a regular file for reading. A FIFO would block open() until a writer comes and a device
+// may never end, so anything else is refused, before opening when possible and again on what was
+// opened (the path may have changed in between); O_NONBLOCK keeps the open itself from waiting.
+FileDescriptor openForReading(const fs::path& path, struct stat& info) {
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) throw notARegularFile(path, info);
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) throw FileError::fromErrno(errno, path, "open");
-    struct stat info {};
     if (::fstat(fd.get(), &info) != 0) throw FileError::fromErrno(errno, path, "open");
-    if (S_ISDIR(info.st_mode)) throw FileError::fromErrno(EISDIR, path, "open");
+    if (!S_ISREG(info.st_mode)) throw notARegularFile(path, info);
     return fd;
 }
 
@@ -171,7 +208,7 @@ void replaceAtomically(const fs::path& requested, std::string_view operation, st
         else mode = 0644 & ~currentUmask();
     }
 
-    std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    std::string pattern = (folder / ("." + path.filename().string() + std::string(temporarySuffixPattern))).string();
     FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
     if (fd.get() < 0) throw FileError::fromErrno(errno, requested, operation);
     const fs::path temporary = pattern;
@@ -201,6 +238,13 @@ void replaceAtomically(const fs::path& requested, std::string_view operation, st
 FileError::FileError(Kind kind, std::filesystem::path path, std::string localizedDescription)
     : std::runtime_error(localizedDescription), kind_(kind), path_(std::move(path)),
       localizedDescription_(std::move(localizedDescription)) {}
+
+FileError FileError::tooLarge(const std::filesystem::path& path, std::uint64_t limit, std::string_view operation) {
+    const OperationWords words = wordsFor(operation);
+    return {Kind::tooLarge, path,
+            "The file " + quoted(path) + " couldn’t be " + std::string(words.participle) + " because it " +
+                (words.writes ? "would be" : "is") + " larger than " + sizeText(limit) + "."};
+}
 
 FileError FileError::fromErrno(int error, const std::filesystem::path& path, std::string_view operation) {
     const OperationWords words = wordsFor(operation);
@@ -252,20 +296,60 @@ bool exists(const std::filesystem::path& path) {
     return fs::exists(path, ec);
 }
 
-std::string readFile(const std::filesystem::path& path) {
-    const FileDescriptor fd = openForReading(path);
-    std::string bytes;
-    char buffer[65536];
+std::optional<FileIdentity> identity(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return identityOf(info);
+}
+
+FileContents readRegularFile(const std::filesystem::path& path, std::uint64_t limit) {
+    struct stat info {};
+    const FileDescriptor fd = openForReading(path, info);
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > limit) throw FileError::tooLarge(path, limit, "open");
+    FileContents contents{{}, identityOf(info)};
+    std::string& bytes = contents.bytes;
+    // The file may grow while it is read: the limit holds for what is read, not what was stated.
+    bytes.resize(static_cast<std::size_t>(size) + 1);
+    std::size_t filled = 0;
     for (;;) {
-        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+        if (filled == bytes.size()) {
+            if (filled > limit) throw FileError::tooLarge(path, limit, "open");
+            bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(limit + 1, filled * 2 + 65536)));
+        }
+        const ssize_t count = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
         if (count < 0) {
             if (errno == EINTR) continue;
             throw FileError::fromErrno(errno, path, "open");
         }
         if (count == 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(count));
+        filled += static_cast<std::size_t>(count);
     }
+    if (filled > limit) throw FileError::tooLarge(path, limit, "open");
+    bytes.resize(filled);
+    return contents;
+}
+
+std::string readBeginning(const std::filesystem::path& path, std::size_t count) {
+    struct stat info {};
+    const FileDescriptor fd = openForReading(path, info);
+    std::string bytes(count, '\0');
+    std::size_t filled = 0;
+    while (filled < count) {
+        const ssize_t read = ::read(fd.get(), bytes.data() + filled, count - filled);
+        if (read < 0) {
+            if (errno == EINTR) continue;
+            throw FileError::fromErrno(errno, path, "open");
+        }
+        if (read == 0) break;
+        filled += static_cast<std::size_t>(read);
+    }
+    bytes.resize(filled);
     return bytes;
+}
+
+std::string readFile(const std::filesystem::path& path, std::uint64_t limit) {
+    return std::move(readRegularFile(path, limit).bytes);
 }
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
@@ -289,9 +373,8 @@ void createDirectories(const std::filesystem::path& path) {
 }
 
 void copyReplacing(const std::filesystem::path& source, const std::filesystem::path& destination) {
-    const FileDescriptor input = openForReading(source);
     struct stat info {};
-    if (::fstat(input.get(), &info) != 0) throw FileError::fromErrno(errno, source, "open");
+    const FileDescriptor input = openForReading(source, info);
     // The copy keeps the source's permissions, so that a copied script stays executable.
     replaceAtomically(destination, "copy", info.st_mode & 07777, [&](int fd) {
         char buffer[65536];
@@ -305,6 +388,29 @@ void copyReplacing(const std::filesystem::path& source, const std::filesystem::p
             writeAll(fd, buffer, static_cast<std::size_t>(count));
         }
     });
+}
+
+std::size_t removeStaleTemporaryFiles(const std::filesystem::path& folder, std::string_view extension,
+                                      std::chrono::seconds olderThan) {
+    DIR* directory = ::opendir(folder.c_str());
+    if (directory == nullptr) return 0;
+    const int folderFd = ::dirfd(directory);
+    const auto now = std::chrono::system_clock::now();
+    std::size_t removed = 0;
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::string_view name = entry->d_name;
+        if (!isOurTemporaryName(name, extension)) continue;
+        struct stat info {};
+        // Links and anything else that is not a plain file were not made by a write of ours.
+        if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) continue;
+        const auto modified = std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::seconds(info.st_mtim.tv_sec)));
+        // A write of another process that shares the folder may still be under way.
+        if (now - modified < olderThan) continue;
+        if (::unlinkat(folderFd, entry->d_name, 0) == 0) ++removed;
+    }
+    ::closedir(directory);
+    return removed;
 }
 
 std::string backupTimestamp(std::chrono::system_clock::time_point time) {

@@ -392,6 +392,11 @@ private:
     void open(bool object) {
         beforeValue();
         levels_.open(object);
+        // The parser refuses deeper documents: what it cannot read back must not be written.
+        if (levels_.depth() > static_cast<std::size_t>(maximumNestingDepth)) {
+            throw EncodingError({}, "The value is nested deeper than " + std::to_string(maximumNestingDepth) +
+                                        " levels, more than can be read back.");
+        }
     }
 
     Levels levels_;

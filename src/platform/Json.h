@@ -32,7 +32,8 @@ std::string encodeFrom(const std::function<void(Sink&)>& produce, Style style = 
 void encodeTo(const std::function<void(Sink&)>& produce, const std::function<void(std::string_view)>& consume,
               Style style = Style::pretty);
 // Throws the EncodingError that writing the value would, without writing anything; so a file
-// can be left untouched when its new content cannot be written.
+// can be left untouched when its new content cannot be written. A value nested deeper than
+// maximumNestingDepth is refused too, as parse would refuse its text.
 void checkEncodable(const std::function<void(Sink&)>& produce);
 
 // Parses a whole UTF-8 document. Throws DecodingError (data corrupted) for empty or

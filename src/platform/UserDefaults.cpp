@@ -220,7 +220,7 @@ void UserDefaults::load() {
 
     std::string bytes;
     try {
-        bytes = files::readFile(path_);
+        bytes = files::readFile(path_, files::maximumDefaultsFileSize);
     } catch (const FileError& error) {
         if (error.kind() == FileError::Kind::noSuchFile) return;
         // What could not be read must not be replaced by what little this process knows.
@@ -248,8 +248,9 @@ void UserDefaults::load() {
         try {
             values_.insert_or_assign(key, decodeTagged(tagged));
         } catch (const MalformedValue& error) {
-            diag::printLine("User defaults " + path_.string() + ": skipped the value for key \"" + key +
-                            "\": " + error.what());
+            unreadable_.insert_or_assign(key, json::encode(tagged, json::Style::compact));
+            diag::printLine("User defaults " + path_.string() + ": cannot read the value for key \"" + key + "\" (" +
+                            error.what() + "); it is kept as it is in the file.");
         }
     }
 }
@@ -311,9 +312,34 @@ std::map<std::string, DefaultsValue> UserDefaults::dictionaryRepresentation() co
     return values_;
 }
 
+bool UserDefaults::contains(const std::string& key) const {
+    std::lock_guard lock(mutex_);
+    return values_.count(key) > 0 || unreadable_.count(key) > 0;
+}
+
+std::optional<std::string> UserDefaults::keepUnreadableValueAside(const std::string& key) {
+    if (unreadable_.count(key) == 0) return std::nullopt;
+    std::filesystem::path aside = path_;
+    aside += ".corrupt-" + files::backupTimestamp(std::chrono::system_clock::now());
+    try {
+        files::copyReplacing(path_, aside);
+    } catch (const FileError& error) {
+        diag::printLine("User defaults " + path_.string() + ": the value for key \"" + key +
+                        "\" cannot be read and could not be copied aside (" + error.localizedDescription() +
+                        "); it is not replaced.");
+        return "The value for “" + key + "” in the file “" + path_.filename().string() +
+               "” couldn’t be replaced because it couldn’t be read and the file couldn’t be copied aside.";
+    }
+    diag::printLine("User defaults " + path_.string() + ": the value for key \"" + key +
+                    "\" that could not be read is replaced; the file was copied to " + aside.string() + ".");
+    unreadable_.erase(key);
+    return std::nullopt;
+}
+
 std::optional<std::string> UserDefaults::set(const std::string& key, DefaultsValue value) {
     {
         std::lock_guard lock(mutex_);
+        if (auto refused = keepUnreadableValueAside(key)) return refused;
         values_.insert_or_assign(key, std::move(value));
     }
     return persistAndAnnounce();
@@ -331,7 +357,9 @@ std::optional<std::string> UserDefaults::set(std::map<std::string, DefaultsValue
 std::optional<std::string> UserDefaults::remove(const std::string& key) {
     {
         std::lock_guard lock(mutex_);
-        if (values_.erase(key) == 0) return std::nullopt;
+        if (values_.count(key) == 0 && unreadable_.count(key) == 0) return std::nullopt;
+        if (auto refused = keepUnreadableValueAside(key)) return refused;
+        values_.erase(key);
     }
     return persistAndAnnounce();
 }
@@ -359,10 +387,18 @@ std::optional<std::string> UserDefaults::persistAndAnnounce() {
         } else if (path_.empty()) {
             failure = "The user defaults “" + name_ + "” couldn’t be saved because no configuration folder is known.";
         } else {
+            // Keys in order, values that could not be read among them as they were read.
+            std::map<std::string, json::Value> members;
+            for (const auto& [key, value] : values_) members.emplace(key, encodeTagged(value));
+            for (const auto& [key, text] : unreadable_) members.emplace(key, json::parse(text));
             json::Value document = json::Value::object();
-            for (const auto& [key, value] : values_) document[key] = encodeTagged(value);
+            for (auto& [key, value] : members) document[key] = std::move(value);
             try {
-                files::writeFileAtomically(path_, json::encode(document));
+                const std::string text = json::encode(document);
+                // A file the store would refuse to read is never written.
+                if (text.size() > files::maximumDefaultsFileSize)
+                    throw FileError::tooLarge(path_, files::maximumDefaultsFileSize, "save");
+                files::writeFileAtomically(path_, text);
             } catch (const FileError& error) {
                 failure = error.localizedDescription();
             } catch (const EncodingError& error) {

@@ -73,9 +73,15 @@ public:
     std::optional<DefaultsValue::Array> array(const std::string& key) const;
     std::optional<DefaultsValue::Dictionary> dictionary(const std::string& key) const;
     std::map<std::string, DefaultsValue> dictionaryRepresentation() const;
+    // Whether the key holds a value, readable or not: a value in the file that cannot be read
+    // is still the user's, and nothing default may be stored over it.
+    bool contains(const std::string& key) const;
 
     // Stores the value and announces the change. A failed write of the file is reported by the
     // returned text (nothing on success); the value stays in memory either way.
+    // Replacing or removing a value that could not be read first copies the file aside
+    // ("<file>.corrupt-<timestamp>"); when that fails, nothing is changed and the failure is
+    // answered.
     std::optional<std::string> set(const std::string& key, DefaultsValue value);
     // Stores several values with one write of the file and one announcement.
     std::optional<std::string> set(std::map<std::string, DefaultsValue> values);
@@ -89,6 +95,8 @@ public:
 private:
     void load();
     void setAsideCorruptFile(const std::string& problem);
+    // Before an unreadable value is replaced: answers why it cannot be, or nothing.
+    std::optional<std::string> keepUnreadableValueAside(const std::string& key);
     std::optional<std::string> persistAndAnnounce();
 
     std::string name_;
@@ -97,6 +105,8 @@ private:
     std::optional<std::string> unsavable_;
     mutable std::recursive_mutex mutex_;
     std::map<std::string, DefaultsValue> values_;
+    // Values in the file that could not be read, kept as they were and written back unchanged.
+    std::map<std::string, std::string> unreadable_; // key to the value's compact JSON text
     std::map<ObserverToken, Observer> observers_;
     ObserverToken nextToken_ = 1;
 };

@@ -4,6 +4,7 @@
 // fakes for the windows and the desktop, all installed as the shared services for one test.
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -159,7 +160,7 @@ private:
 // JSON compared as receivers read it: whitespace and key order do not count.
 inline nlohmann::json unorderedJson(const std::string& text) { return nlohmann::json::parse(text); }
 
-inline ActionOutcome keyOutcome(int keyCode) { return ActionOutcome(ActionOutcome::key{keyCode}); }
+inline ActionOutcome keyOutcome(std::int64_t keyCode) { return ActionOutcome(ActionOutcome::key{keyCode}); }
 inline ActionOutcome messageOutcome(std::string text) { return ActionOutcome(ActionOutcome::message{std::move(text)}); }
 
 class FakeUserNotificationCenter : public UserNotificationCenter {

@@ -39,6 +39,9 @@ TEST(ActionOutcomeMessage, Descriptions) {
 
 TEST(ActionOutcomeMessage, AnyLayoutAndUnknownKeysAreAccepted) {
     EXPECT_EQ(received(R"({"key":{"keyCode":3}})"), keyOutcome(3));
+    // Key codes are 64-bit integers: one beyond 32 bits is a key, if one no keyboard has.
+    EXPECT_EQ(received(R"({"key":{"keyCode":4294967296}})"), keyOutcome(4294967296));
+    EXPECT_EQ(keyOutcome(4294967296).description(), "\"Unknow(4294967296)\" typed");
     EXPECT_EQ(received("{\n\t\"message\" : { \"text\" : \"x\", \"lang\": \"en\" },\n \"from\": \"helper\"\n}"), messageOutcome("x"));
     EXPECT_EQ(received(R"({"message": {"text": "\u00e9\ud83d\ude00"}})"), messageOutcome("é😀"));
 }
@@ -51,7 +54,7 @@ TEST(ActionOutcomeMessage, MalformedMessagesGiveNothingAndOneEmptyLine) {
         R"({"key": {}})",
         R"({"key": {"keyCode": "1"}})",
         R"({"key": {"keyCode": 1.5}})",
-        R"({"key": {"keyCode": 4294967296}})",
+        R"({"key": {"keyCode": 9223372036854775808}})",
         R"({"key": {"keyCode": 1e400}})",
         R"({"message": {"text": 5}})",
         R"({"message": "x"})",

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@ using Scope = FlatKeysAndActionRow::ApplicationScope;
 
 inline LeaderKey commandTap() { return LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)); }
 
-inline FlatKeysAndActionRow flatRow(std::vector<int> keys, LeaderKey leader = commandTap(), Scope scope = Scope::allBut(),
+inline FlatKeysAndActionRow flatRow(std::vector<std::int64_t> keys, LeaderKey leader = commandTap(), Scope scope = Scope::allBut(),
                                     std::string url = "https://example.com/", std::optional<std::string> description = std::nullopt,
                                     bool enabled = true) {
     return FlatKeysAndActionRow(Uuid::random(), enabled, std::move(scope), std::move(keys),

@@ -1,5 +1,6 @@
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <set>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "model/Configuration.h"
+#include "model/DecodedConfiguration.h"
 #include "model/LeaderKeyCache.h"
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
@@ -74,6 +76,7 @@ protected:
     void SetUp() override {
         TempHomeTest::SetUp();
         cachedLeaderKeys().reset();
+        decodedConfiguration::forget();
     }
     void TearDown() override {
         cachedLeaderKeys().reset();
@@ -433,6 +436,126 @@ TEST_F(ConfigurationFileTest, FailedWritesThrowAndKeepTheFile) {
         EXPECT_EQ(error.localizedDescription(), "The file “configuration.json” couldn’t be saved because it is a folder.");
     }
     EXPECT_EQ(folderEntries(file().parent_path()), std::vector<std::string>{"configuration.json"});
+}
+
+std::shared_ptr<Configuration> load() {
+    return loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+}
+
+TEST_F(ConfigurationFileTest, TheFileIsDecodedOncePerVersionOfTheFile) {
+    writeFile(file(), currentFileText);
+    const auto first = load();
+    EXPECT_EQ(load(), first); // the same copy, not decoded again
+    Configuration::upgradeFileIfNeeded();
+    EXPECT_EQ(load(), first);
+
+    // Replaced by another program with a text of the same size: another file.
+    std::string edited = currentFileText;
+    edited.replace(edited.find("\"hi\""), 4, "\"ho\"");
+    files::writeFileAtomically(file(), edited);
+    const auto second = load();
+    ASSERT_NE(second, first);
+    EXPECT_EQ(second->decision->chances[0]->decision->actions[0].kind.description(), "Notification (title: \"ho\")");
+
+    // Changed in place: another size.
+    {
+        std::ofstream append(file(), std::ios::app);
+        append << "\n";
+    }
+    const auto third = load();
+    EXPECT_NE(third, second);
+    EXPECT_EQ(load(), third);
+
+    // A file that does not decode keeps failing, and one written by us is read afresh.
+    writeFile(file(), "{");
+    EXPECT_THROW(load(), DecodingError);
+    EXPECT_THROW(load(), DecodingError);
+    const Configuration written("mine", {}, Decision::make());
+    written.write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+    EXPECT_EQ(load()->authorInfo, "mine");
+    fs::remove(file());
+    EXPECT_THROW(load(), FileError);
+}
+
+// A FIFO would block the reader (with the keyboard grabbed, at a session's start), a device
+// never end; both fail at once and stay as they are.
+TEST_F(ConfigurationFileTest, AFifoOrADeviceIsRefusedAtOnceAndLeftAlone) {
+    fs::create_directories(file().parent_path());
+    ASSERT_EQ(::mkfifo(file().c_str(), 0600), 0);
+    Configuration::upgradeFileIfNeeded();
+    auto result = Configuration::loadOrCreate(Configuration::ifMissing);
+    ASSERT_FALSE(result.hasValue());
+    EXPECT_EQ(result.errorDescription(), "The file “configuration.json” couldn’t be opened because it is not a regular file.");
+    EXPECT_FALSE(Configuration::fileIsGenerated());
+    EXPECT_TRUE(fs::is_fifo(file()));
+
+    fs::remove(file());
+    fs::create_symlink("/dev/zero", file());
+    result = Configuration::loadOrCreate(Configuration::ifMissing);
+    ASSERT_FALSE(result.hasValue());
+    EXPECT_EQ(result.errorDescription(), "The file “configuration.json” couldn’t be opened because it is not a regular file.");
+    EXPECT_EQ(fs::read_symlink(file()), "/dev/zero");
+}
+
+// Decision trees nest three levels per key: a very long key sequence makes a tree the parser
+// refuses, and a file it cannot read back must never be written.
+TEST_F(ConfigurationFileTest, ATreeTooDeepToReadBackIsNeverWritten) {
+    const Configuration kept("kept", {}, Decision::make());
+    kept.write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+    const auto nestedKeys = [](int keys) {
+        DecisionPtr decision = Decision::make({Action(K::openFinder{})});
+        for (int i = 0; i < keys; ++i) decision = Decision::make({}, {Chance::make(Pattern(Pattern::Kind::key{{0}}), decision)});
+        return Configuration("flat_rows", {}, decision);
+    };
+    try {
+        nestedKeys(200).write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+        ADD_FAILURE() << "no error";
+    } catch (const EncodingError& error) {
+        EXPECT_NE(error.localizedDescription().find("nested deeper than 512 levels"), std::string::npos)
+            << error.localizedDescription();
+    }
+    EXPECT_EQ(fileContents(file()), kept.encodedText());
+
+    nestedKeys(160).write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+    EXPECT_NO_THROW(load());
+}
+
+TEST_F(ConfigurationFileTest, AGeneratedFileIsKnownByItsMarkEvenWhenItNoLongerLoads) {
+    const std::string tooDeep = std::string(600, '[') + std::string(600, ']');
+    EXPECT_TRUE(Configuration::textCarriesGeneratedMark("{\n  \"authorInfo\" : \"flat_rows\",\n  \"decision\" : " + tooDeep));
+    EXPECT_TRUE(Configuration::textCarriesGeneratedMark(R"({"authorInfo":"by flat_rows \" quoted")"));
+    EXPECT_FALSE(Configuration::textCarriesGeneratedMark(R"({"authorInfo" : "by hand"})"));
+    EXPECT_FALSE(Configuration::textCarriesGeneratedMark(R"({"hotKeys" : [], "authorInfo" : "flat_rows"})"));
+    EXPECT_FALSE(Configuration::textCarriesGeneratedMark(R"({"authorInfo" : "flat_rows)"));
+    EXPECT_FALSE(Configuration::textCarriesGeneratedMark(""));
+
+    EXPECT_FALSE(Configuration::fileIsGenerated()); // no file
+    writeFile(file(), R"({"authorInfo" : "flat_rows", "hotKeys" : [], "decision" : )" + tooDeep + "}");
+    EXPECT_TRUE(Configuration::fileIsGenerated());
+    writeFile(file(), R"({"hotKeys" : [], "decision" : )" + tooDeep + "}");
+    EXPECT_FALSE(Configuration::fileIsGenerated());
+    Configuration("flat_rows", {}, Decision::make())
+        .write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+    EXPECT_TRUE(Configuration::fileIsGenerated());
+    Configuration(std::nullopt, {}, Decision::make())
+        .write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+    EXPECT_FALSE(Configuration::fileIsGenerated());
+}
+
+// The format's key codes are 64-bit integers: an old file with a large one converts whole.
+TEST_F(ConfigurationFileTest, KeyCodesBeyond32BitsAreReadAndKept) {
+    writeFile(file(), R"({
+        "hotKeys": [{"keyCode": 49, "modifiersCode": 2048}],
+        "decision": {"actions": [{"simulateKeystroke": {"keystroke":
+            {"mainKeyCode": 3000000000, "cmd": false, "shift": false, "option": false, "control": false}}}], "chances": []}
+    })");
+    Configuration::upgradeFileIfNeeded();
+    const auto converted = load();
+    ASSERT_TRUE(converted->hotKeys[0].comboInfo());
+    const auto* keystroke = converted->decision->actions[0].kind.get<K::simulateKeystroke>();
+    ASSERT_TRUE(keystroke);
+    EXPECT_EQ(keystroke->keystroke.mainKeyCode, 3000000000);
+    EXPECT_NE(fileContents(file()).find("\"mainKeyCode\" : 3000000000"), std::string::npos) << fileContents(file());
 }
 
 // Runs `body` in a child process whose user has no home folder in the password database and

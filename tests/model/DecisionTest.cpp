@@ -15,7 +15,7 @@ using test::hasKind;
 using K = Action::Kind;
 using PK = Pattern::Kind;
 
-PK keys(std::vector<int> codes) { return PK::key{std::move(codes)}; }
+PK keys(std::vector<std::int64_t> codes) { return PK::key{std::move(codes)}; }
 PK message(std::string regex) { return PK::message{std::move(regex)}; }
 PK always() { return PK::alwaysMatch{}; }
 

@@ -22,7 +22,7 @@ using K = Action::Kind;
 const LeaderKey command = LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command));
 const LeaderKey space = LeaderKey::hold(true, 49);
 
-Row makeRow(Scope scope, std::vector<int> keys, LeaderKey leaderKey = command, Action action = Action(K::openFinder{})) {
+Row makeRow(Scope scope, std::vector<std::int64_t> keys, LeaderKey leaderKey = command, Action action = Action(K::openFinder{})) {
     return Row(Uuid::random(), true, std::move(scope), std::move(keys), std::move(action), false, std::move(leaderKey));
 }
 

@@ -27,7 +27,8 @@ using Compile = Configuration::WritingFlatRowsPreferencesToTavlinJSON;
 const LeaderKey command = LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command));
 const LeaderKey option = LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::option));
 
-Row row(Scope scope, std::vector<int> keys, std::string title, LeaderKey leaderKey = command, bool endAfterAction = false) {
+Row row(Scope scope, std::vector<std::int64_t> keys, std::string title, LeaderKey leaderKey = command,
+        bool endAfterAction = false) {
     return Row(Uuid::random(), true, std::move(scope), std::move(keys), Action(K::notification{std::move(title)}),
                endAfterAction, std::move(leaderKey));
 }

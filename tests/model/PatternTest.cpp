@@ -12,7 +12,7 @@ using test::decodingErrorOf;
 using test::hasKind;
 using Kind = Pattern::Kind;
 
-Kind keys(std::vector<int> codes) { return Kind::key{std::move(codes)}; }
+Kind keys(std::vector<std::int64_t> codes) { return Kind::key{std::move(codes)}; }
 Kind message(std::string regex) { return Kind::message{std::move(regex)}; }
 Kind always() { return Kind::alwaysMatch{}; }
 
@@ -44,6 +44,21 @@ TEST(PatternJson, RoundTripKeepsKindAndNoteButNotTheIdentifier) {
         EXPECT_NE(decoded.id, original.id);
         EXPECT_EQ(json::encode(decoded.toJson()), text);
     }
+}
+
+// Key codes are 64-bit integers in the format: a code no key has is kept whole, shown as
+// unknown and placed like any key the table cannot place (never as the key its low bits name).
+TEST(PatternJson, KeyCodesBeyond32BitsAreKeptWhole) {
+    const char* text = R"({"key":{"allowedKeyCodes":[4294967296,0]}})";
+    const Pattern pattern = decode<Pattern>(text);
+    EXPECT_EQ(pattern.kind, keys({4294967296, 0}));
+    EXPECT_EQ(pattern.toJson(), test::parsed(text));
+    EXPECT_EQ(Pattern(keys({4294967296})).kind.description(), "Key: Unknow(4294967296)");
+    diag::Capture capture;
+    EXPECT_FALSE(keys({4294967296}) < keys({11}));
+    EXPECT_EQ(emptyLineCount(capture), 1u);
+    EXPECT_TRUE(hasKind(decodingErrorOf([] { decode<Pattern>(R"({"key":{"allowedKeyCodes":[9223372036854775808]}})"); }),
+                        DecodingError::Kind::dataCorrupted));
 }
 
 TEST(PatternJson, IgnoresIdKindAndUnknownMembers) {

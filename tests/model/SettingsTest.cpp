@@ -28,7 +28,7 @@ std::shared_ptr<UserDefaults> reloadedStore() {
     return settings::appGroupStore();
 }
 
-Row row(std::vector<int> keys, std::string title) {
+Row row(std::vector<std::int64_t> keys, std::string title) {
     return Row(Uuid::random(), true, Scope::allBut(), std::move(keys), Action(K::notification{std::move(title)}), false,
                LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)));
 }
@@ -209,6 +209,15 @@ TEST_F(SettingsTest, AnUnreadableListReadsAsAbsentAndIsKeptAsStored) {
     EXPECT_FALSE(settings::storeDefaultFlatRowsIfNeverStored());
     EXPECT_EQ(changes.count(), 0);
     EXPECT_EQ(reloadedStore()->string(settings::keys::flatKeysAndActionRows), text);
+}
+
+// A hand edit that left the list without its kind: the store cannot read it, but it is there.
+TEST_F(SettingsTest, DefaultRowsAreNeverStoredOverAValueTheStoreCannotRead) {
+    const std::string edited = R"({"flatKeysAndActionRows" : "[]"})";
+    test::writeFile(store()->filePath(), edited);
+    EXPECT_TRUE(reloadedStore()->contains(settings::keys::flatKeysAndActionRows));
+    EXPECT_FALSE(settings::storeDefaultFlatRowsIfNeverStored());
+    EXPECT_EQ(test::fileContents(store()->filePath()), edited);
 }
 
 TEST_F(SettingsTest, RowsThatCannotBeEncodedAreRefusedAndTheStoredListKept) {

@@ -165,16 +165,16 @@ TEST_F(FilesTest, AtomicWriteFailingAtFlushOrRenameKeepsTheOldFileAndReports) {
 TEST_F(FilesTest, ReadFileAnswersTheBytesOrAnErrorNamingTheFile) {
     const std::string bytes("\0\x01\xfe text", 8);
     writeFile(root_ / "data.bin", bytes);
-    EXPECT_EQ(files::readFile(root_ / "data.bin"), bytes);
+    EXPECT_EQ(files::readFile(root_ / "data.bin", 1 << 20), bytes);
 
-    const FileError missing = fileErrorOf([&] { files::readFile(root_ / "configuration.json"); });
+    const FileError missing = fileErrorOf([&] { files::readFile(root_ / "configuration.json", 1 << 20); });
     EXPECT_EQ(missing.kind(), FileError::Kind::noSuchFile);
     EXPECT_EQ(missing.path(), root_ / "configuration.json");
     EXPECT_EQ(missing.localizedDescription(),
               "The file “configuration.json” couldn’t be opened because there is no such file.");
     EXPECT_STREQ(missing.what(), missing.localizedDescription().c_str());
 
-    const FileError folder = fileErrorOf([&] { files::readFile(root_); });
+    const FileError folder = fileErrorOf([&] { files::readFile(root_, 1 << 20); });
     EXPECT_EQ(folder.kind(), FileError::Kind::notAFile);
 }
 
@@ -236,6 +236,82 @@ TEST_F(FilesTest, CopyReplacingFromAMissingSourceLeavesTheDestinationAlone) {
     EXPECT_EQ(error.kind(), FileError::Kind::noSuchFile);
     EXPECT_EQ(error.path(), root_ / "gone.json");
     EXPECT_EQ(fileContents(root_ / "keep.json"), "precious");
+}
+
+// A FIFO blocks open() until a writer comes, and a device may never end: reading either must
+// fail at once, as must a file over the limit, without reading it.
+TEST_F(FilesTest, ReadsRefuseFifosDevicesAndFilesOverTheLimitAtOnce) {
+    ASSERT_EQ(::mkfifo((root_ / "fifo.json").c_str(), 0600), 0);
+    fs::create_symlink(root_ / "fifo.json", root_ / "link-to-fifo.json");
+    fs::create_symlink("/dev/zero", root_ / "zero.json");
+    for (const char* name : {"fifo.json", "link-to-fifo.json", "zero.json"}) {
+        SCOPED_TRACE(name);
+        const FileError error = fileErrorOf([&] { files::readFile(root_ / name, 1 << 20); });
+        EXPECT_EQ(error.kind(), FileError::Kind::notAFile);
+        EXPECT_EQ(error.localizedDescription(),
+                  "The file “" + std::string(name) + "” couldn’t be opened because it is not a regular file.");
+        EXPECT_EQ(fileErrorOf([&] { files::readBeginning(root_ / name, 16); }).kind(), FileError::Kind::notAFile);
+        EXPECT_EQ(fileErrorOf([&] { files::copyReplacing(root_ / name, root_ / "copy.json"); }).kind(),
+                  FileError::Kind::notAFile);
+    }
+    EXPECT_FALSE(fs::exists(root_ / "copy.json"));
+
+    writeFile(root_ / "limit.json", std::string(1000, 'x'));
+    EXPECT_EQ(files::readFile(root_ / "limit.json", 1000).size(), 1000u);
+    const FileError over = fileErrorOf([&] { files::readFile(root_ / "limit.json", 999); });
+    EXPECT_EQ(over.kind(), FileError::Kind::tooLarge);
+    EXPECT_EQ(over.localizedDescription(), "The file “limit.json” couldn’t be opened because it is larger than 999 bytes.");
+    EXPECT_EQ(files::readBeginning(root_ / "limit.json", 10), std::string(10, 'x'));
+
+    // A sparse file far over the configuration limit is refused from its size alone.
+    { std::ofstream create(root_ / "huge.json"); }
+    fs::resize_file(root_ / "huge.json", files::maximumConfigurationFileSize + 1);
+    EXPECT_EQ(
+        fileErrorOf([&] { files::readFile(root_ / "huge.json", files::maximumConfigurationFileSize); }).localizedDescription(),
+        "The file “huge.json” couldn’t be opened because it is larger than 128 MB.");
+}
+
+TEST_F(FilesTest, ContentsComeWithTheIdentityOfTheFileTheyWereReadFrom) {
+    writeFile(root_ / "a.json", "first");
+    const auto read = files::readRegularFile(root_ / "a.json", 100);
+    EXPECT_EQ(read.bytes, "first");
+    EXPECT_EQ(files::identity(root_ / "a.json"), read.identity);
+
+    files::writeFileAtomically(root_ / "a.json", "other");
+    EXPECT_NE(files::identity(root_ / "a.json"), read.identity); // same size, another file
+    EXPECT_EQ(files::identity(root_ / "missing.json"), std::nullopt);
+}
+
+TEST_F(FilesTest, OnlyStaleTemporaryFilesOfOurOwnNamingAreRemoved) {
+    const auto age = [&](const std::string& name, std::chrono::seconds old) {
+        const auto time = fs::file_time_type::clock::now() - old;
+        fs::last_write_time(root_ / name, time);
+    };
+    const std::vector<std::string> ours{".configuration.json.Ab3xYz", ".local.tavlin.app.json.000000"};
+    for (const auto& name : ours) {
+        writeFile(root_ / name, "cut short");
+        age(name, std::chrono::seconds(600));
+    }
+    writeFile(root_ / ".configuration.json.Fresh1", "still being written");
+    const std::vector<std::string> notOurs{".notes.txt.Ab3xYz", ".configuration.json.Ab3xY", "configuration.json.Ab3xYz",
+                                           ".configuration.json.Ab-xYz", ".json.Ab3xYz"};
+    for (const auto& name : notOurs) {
+        writeFile(root_ / name, "someone else's");
+        age(name, std::chrono::seconds(600));
+    }
+    fs::create_directories(root_ / ".folder.json.Ab3xYz");
+    fs::create_symlink("/dev/null", root_ / ".link.json.Ab3xYz");
+    writeFile(root_ / "configuration.json", "kept");
+
+    EXPECT_EQ(files::removeStaleTemporaryFiles(root_, ".json", std::chrono::seconds(60)), ours.size());
+    std::vector<std::string> expected = notOurs;
+    expected.insert(expected.end(),
+                    {".configuration.json.Fresh1", ".folder.json.Ab3xYz", ".link.json.Ab3xYz", "configuration.json", "home"});
+    std::vector<std::string> left = folderEntries(root_);
+    std::sort(expected.begin(), expected.end());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, expected);
+    EXPECT_EQ(files::removeStaleTemporaryFiles(root_ / "missing", ".json", std::chrono::seconds(60)), 0u);
 }
 
 // Sets TZ for one test and puts the previous zone back.

@@ -6,6 +6,7 @@
 
 #include "platform/Decoding.h"
 #include "platform/Json.h"
+#include "platform/JsonSink.h"
 #include "platform/Unicode.h"
 
 namespace tavlin {
@@ -198,6 +199,28 @@ TEST(JsonParse, RefusesNestingBeyondTheLimitButNotAtIt) {
     EXPECT_NO_THROW(json::parse(nested("[", "]", limit)));
     const Value deepest = json::parse(nested("{\"a\":", "}", limit - 1).insert((limit - 1) * 5, "[]"));
     EXPECT_TRUE(deepest.is_object());
+}
+
+// What the parser refuses must not be written: a file that cannot be read back is stuck.
+TEST(JsonEncode, TheWriterRefusesWhatTheParserWouldAndNothingLess) {
+    constexpr int limit = json::maximumNestingDepth;
+    const auto arrays = [](int depth) {
+        return [depth](json::Sink& sink) {
+            for (int i = 0; i < depth; ++i) sink.beginArray();
+            for (int i = 0; i < depth; ++i) sink.endArray();
+        };
+    };
+    EXPECT_NO_THROW(json::checkEncodable(arrays(limit)));
+    EXPECT_NO_THROW(json::parse(json::encodeFrom(arrays(limit))));
+    try {
+        json::checkEncodable(arrays(limit + 1));
+        ADD_FAILURE() << "no EncodingError";
+    } catch (const EncodingError& error) {
+        EXPECT_EQ(error.localizedDescription(),
+                  "The data couldn’t be written because it isn’t in the correct format. "
+                  "The value is nested deeper than 512 levels, more than can be read back.");
+    }
+    expectCorrupted(json::encodeFrom(arrays(limit + 1)));
 }
 
 TEST(JsonParse, CountsNestingOnlyOutsideStrings) {

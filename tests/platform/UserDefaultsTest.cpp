@@ -314,6 +314,47 @@ TEST_F(UserDefaultsTest, MalformedMembersAreSkippedAndTheOthersKept) {
     EXPECT_EQ(folderEntries(folder()), std::vector<std::string>{"test.json"});
 }
 
+// A hand edit the store cannot read is still the user's text: it stays in the file through
+// other writes, and is copied aside before anything replaces it.
+TEST_F(UserDefaultsTest, UnreadableValuesStayInTheFileAndAreCopiedAsideBeforeTheyAreReplaced) {
+    const std::string original = R"({
+      "rows" : "[{\"keys\" : [1]}]",
+      "good" : {"integer" : 1}
+    })";
+    writeFile(file(), original);
+    auto suite = reloaded();
+    EXPECT_FALSE(suite->object("rows").has_value());
+    EXPECT_TRUE(suite->contains("rows"));
+    EXPECT_TRUE(suite->contains("good"));
+    EXPECT_FALSE(suite->contains("missing"));
+
+    EXPECT_EQ(suite->set("other", 2), std::nullopt);
+    EXPECT_EQ(json::parse(fileContents(file()))["rows"], "[{\"keys\" : [1]}]");
+    EXPECT_EQ(folderEntries(folder()), std::vector<std::string>{"test.json"});
+    const std::string beforeReplacing = fileContents(file());
+
+    const diag::Capture capture;
+    suite = reloaded();
+    EXPECT_EQ(suite->set("rows", "[]"), std::nullopt);
+    EXPECT_EQ(reloaded()->string("rows"), "[]");
+    std::vector<std::string> names = folderEntries(folder());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], "test.json");
+    EXPECT_EQ(names[1].rfind("test.json.corrupt-", 0), 0u) << names[1];
+    EXPECT_EQ(fileContents(folder() / names[1]), beforeReplacing);
+    EXPECT_TRUE(mentions(capture.lines(), names[1]));
+
+    // Removing one replaces it too.
+    fs::remove(folder() / names[1]);
+    writeFile(file(), R"({"rows" : 5})");
+    suite = reloaded();
+    EXPECT_EQ(suite->remove("rows"), std::nullopt);
+    EXPECT_FALSE(reloaded()->contains("rows"));
+    names = folderEntries(folder());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(fileContents(folder() / names[1]), R"({"rows" : 5})");
+}
+
 TEST_F(UserDefaultsTest, FailedWritesAreReportedAndTheValueIsKeptInMemory) {
     const auto suite = UserDefaults::suite("test");
     int calls = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -54,7 +55,7 @@ struct executeFile {
     friend bool operator==(const executeFile&, const executeFile&) = default;
 };
 struct simulateKeystroke {
-    int mainKeyCode = 0;
+    std::int64_t mainKeyCode = 0;
     bool cmd = false, shift = false, option = false, control = false;
     friend bool operator==(const simulateKeystroke&, const simulateKeystroke&) = default;
 };

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/ShellServices.h"
+#include "model/DecodedConfiguration.h"
 #include "model/LeaderKeyCache.h"
 #include "platform/Alerts.h"
 #include "platform/Diagnostics.h"
@@ -12,7 +13,10 @@
 namespace tavlin {
 
 ConfigurationWindowModel::ConfigurationWindowModel(ConfigurationOrError configurationOrError)
-    : configurationOrError_(std::move(configurationOrError)) {}
+    : configurationOrError_(std::move(configurationOrError)) {
+    // The tree is edited in place: the decoded copy sessions share must be another one.
+    decodedConfiguration::forget();
+}
 
 std::shared_ptr<Configuration> ConfigurationWindowModel::configuration() const {
     const auto* configuration = std::get_if<std::shared_ptr<Configuration>>(&configurationOrError_);
@@ -92,6 +96,8 @@ void ConfigurationWindowModel::reloadConfigurationFile() {
         cachedLeaderKeys() = std::nullopt;
         try {
             configurationOrError_ = loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+            // This tree is edited in place: sessions must not share it.
+            decodedConfiguration::forget();
         } catch (const std::exception& error) {
             configurationOrError_ = localizedDescription(error);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -14,7 +15,7 @@ namespace tavlin {
 // The editable values of one pattern kind in the pattern sheet.
 struct PatternParams {
     struct key {
-        std::vector<int> allowedKeyCodes;
+        std::vector<std::int64_t> allowedKeyCodes;
         friend bool operator==(const key&, const key&) = default;
     };
     struct message {

@@ -266,11 +266,12 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string_view text, const std::
 }
 
 std::optional<DesktopEntry> readDesktopEntry(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > maximumEntrySize || ec) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string text;
+    try {
+        text = files::readFile(path, maximumEntrySize);
+    } catch (const FileError&) {
+        return std::nullopt;
+    }
     auto entry = parseDesktopEntry(text, path);
     if (entry) entry->id = desktopFileIdOf(path);
     return entry;

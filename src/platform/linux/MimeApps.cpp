@@ -119,13 +119,12 @@ std::vector<std::string> idsOf(std::string_view value) {
 // matched ignoring ASCII case; when a group repeats a key, the first value counts.
 Associations associationsIn(const fs::path& list, std::string_view lowerCaseType) {
     Associations associations;
-    std::error_code ec;
-    if (!fs::is_regular_file(list, ec)) return associations;
-    const auto size = fs::file_size(list, ec);
-    if (ec || size > maximumListSize) return associations;
-    std::ifstream in(list, std::ios::binary);
-    if (!in) return associations;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    try {
+        text = files::readFile(list, maximumListSize);
+    } catch (const FileError&) {
+        return associations;
+    }
 
     std::vector<std::string>* group = nullptr;
     std::set<const std::vector<std::string>*> answered;

@@ -122,7 +122,7 @@ TEST(PatternSheetItemTest, EditingAPatternKeepsTheChanceAndSubtreeAndDropsTheDes
     ASSERT_TRUE(item);
     // Two codes are kept as they are; the other kinds keep their defaults.
     EXPECT_EQ(std::get<PatternParams::key>(item->paramsByKind.at(Pattern::ConfigurationKind::key).value).allowedKeyCodes,
-              (std::vector<int>{0, 11}));
+              (std::vector<std::int64_t>{0, 11}));
     EXPECT_EQ(item->paramsByKind.at(Pattern::ConfigurationKind::message),
               defaultPatternParams().at(Pattern::ConfigurationKind::message));
     auto params = item->paramsByKind;

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "platform/Files.h"
+
+namespace tavlin {
+
+class Configuration;
+
+// The configuration file decoded once per version of the file. Every reader asks for it at each
+// use (so an edit takes effect at the next session), but the file is only read and decoded again
+// when its identity (device, inode, size, modification and change time) differs from the one the
+// kept copy was decoded from; a file that failed to decode fails again without being read. The
+// copy is shared by every reader: nobody may change it (an editor works on a copy of its own).
+// Thread-safe.
+namespace decodedConfiguration {
+
+// The configuration in the file at `url`. Throws FileError or DecodingError.
+std::shared_ptr<Configuration> load(const std::filesystem::path& url);
+// The same for bytes already read from it, which are decoded unless the kept copy is theirs.
+std::shared_ptr<Configuration> decode(const std::filesystem::path& url, const files::FileContents& contents);
+// Drops the kept copy. Writes of the file call it, so that a file replaced within one tick of
+// the clock by one of the same size, and given a reused inode, is never mistaken for the old.
+void forget();
+
+} // namespace decodedConfiguration
+} // namespace tavlin
