@@ -153,8 +153,7 @@ int main(int argc, char** argv) {
 
     // Before the sessions: the first hint of a run is placed afresh, later ones where the last was.
     std::string screenshot;
-    if (const char* path = std::getenv("TAVLIN_SCREENSHOT"))
-        screenshot = saveScreenshot(*seat, app, path) ? path : "(failed)";
+    if (const char* path = std::getenv("TAVLIN_SCREENSHOT")) screenshot = saveScreenshot(*seat, app, path) ? path : "(failed)";
 
     std::vector<double> toGrab, toRelease, toAction;
     int lost = 0;

@@ -19,7 +19,8 @@ std::vector<FlatKeysAndActionRow> makeRows(int count) {
                                  LeaderKey::press(HotKey::combo(49, 0x1000)), LeaderKey::hold(false, 49)};
     std::vector<FlatKeysAndActionRow> rows;
     for (int i = 0; i < count; ++i) {
-        const auto scope = i % 4 == 0 ? FlatKeysAndActionRow::ApplicationScope::only({"/usr/share/applications/app" + std::to_string(i % 7) + ".desktop"})
+        const auto scope = i % 4 == 0 ? FlatKeysAndActionRow::ApplicationScope::only(
+                                            {"/usr/share/applications/app" + std::to_string(i % 7) + ".desktop"})
                                       : FlatKeysAndActionRow::ApplicationScope::allBut();
         std::vector<std::int64_t> sequence{keys[i % 26]};
         if (i % 3 != 0) sequence.push_back(keys[(i / 26) % 26]);

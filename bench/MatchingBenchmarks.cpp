@@ -13,8 +13,8 @@ std::vector<ChancePtr> mixedChances() {
         chances.push_back(Chance::make(Pattern(Pattern::Kind::key{{i % 100, (i + 1) % 100}}), Decision::make()));
     }
     for (int i = 0; i < 499; ++i) {
-        chances.push_back(Chance::make(Pattern(Pattern::Kind::message{"/usr/share/applications/app" + std::to_string(i) + "\\.desktop"}),
-                                       Decision::make()));
+        chances.push_back(Chance::make(
+            Pattern(Pattern::Kind::message{"/usr/share/applications/app" + std::to_string(i) + "\\.desktop"}), Decision::make()));
     }
     chances.push_back(Chance::make(Pattern(Pattern::Kind::alwaysMatch{}), Decision::make()));
     return chances;

@@ -95,9 +95,8 @@ public:
                             reinterpret_cast<const unsigned char*>(&pid), 1);
             windows_.push_back(window);
         }
-        XChangeProperty(display_, root, XInternAtom(display_, "_NET_CLIENT_LIST", False), XA_WINDOW, 32,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(windows_.data()),
-                        static_cast<int>(windows_.size()));
+        XChangeProperty(display_, root, XInternAtom(display_, "_NET_CLIENT_LIST", False), XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(windows_.data()), static_cast<int>(windows_.size()));
         XSync(display_, False);
     }
     ~ClientWindows() {

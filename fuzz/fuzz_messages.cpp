@@ -16,8 +16,8 @@ using namespace tavlin;
 
 template <typename T>
 void checkValue(std::string_view text) {
-    fuzz::checkRoundTrip(text, [](const JsonReader& reader) { return T::fromJson(reader); },
-                         [](const T& value) { return value.toJson(); });
+    fuzz::checkRoundTrip(
+        text, [](const JsonReader& reader) { return T::fromJson(reader); }, [](const T& value) { return value.toJson(); });
 }
 
 } // namespace

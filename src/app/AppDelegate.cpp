@@ -112,10 +112,10 @@ std::string AppDelegate::fullDescription(const RunningApplication& application, 
     const std::string pid = std::to_string(application.processIdentifier);
     return "NSRunningApp(description: " + orNil(application.bundleIdentifier) + " (" + pid +
            "), debugDescription: " + orNil(application.bundlePath) + ", isActive: " + (isActive ? "true" : "false") +
-           ", localizedName: " + orNil(application.localizedName) + ", bundleIdentifier: " +
-           orNil(application.bundleIdentifier) + ", executableArchitecture: 0, executableURL: " +
-           orNil(application.executablePath) + ", launchDate: nil, isFinishedLaunching: true, processIdentifier: " +
-           pid + ", ownsMenuBar:" + (isActive ? "true" : "false") + ")";
+           ", localizedName: " + orNil(application.localizedName) + ", bundleIdentifier: " + orNil(application.bundleIdentifier) +
+           ", executableArchitecture: 0, executableURL: " + orNil(application.executablePath) +
+           ", launchDate: nil, isFinishedLaunching: true, processIdentifier: " + pid +
+           ", ownsMenuBar:" + (isActive ? "true" : "false") + ")";
 }
 
 } // namespace tavlin

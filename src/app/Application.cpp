@@ -36,9 +36,9 @@ extern "C" int tavlinRunApplication(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::string(argv[i]).rfind("tavlin:", 0) == 0) url = argv[i];
     // Another start while the application runs hands over to it before touching anything.
-    const bool forwarded = sessionBus::callOwnedService(
-        SingleInstance::serviceName, SingleInstance::objectPath, SingleInstance::interfaceName,
-        url.empty() ? "Activate" : "OpenURL", url.empty() ? std::nullopt : std::optional<std::string>(url), 5000);
+    const bool forwarded = sessionBus::callOwnedService(SingleInstance::serviceName, SingleInstance::objectPath,
+                                                        SingleInstance::interfaceName, url.empty() ? "Activate" : "OpenURL",
+                                                        url.empty() ? std::nullopt : std::optional<std::string>(url), 5000);
     if (forwarded) return 0;
     if (!hasDisplay()) {
         std::fputs("tavlin: no X11 display (DISPLAY is not set); the launcher needs an X11 session\n", stderr);

@@ -20,7 +20,12 @@ locale_t cLocale() {
 std::optional<std::int64_t> keyCode(const std::string& text) {
     if (text.empty()) return std::nullopt;
     switch (text.front()) {
-    case ' ': case '\t': case '\n': case '\v': case '\f': case '\r': return std::nullopt;
+    case ' ':
+    case '\t':
+    case '\n':
+    case '\v':
+    case '\f':
+    case '\r': return std::nullopt;
     default: break;
     }
     char* end = nullptr;

@@ -34,7 +34,9 @@ public:
     CommandLineCommand(end value) : value_(value) {}
 
     template <typename Case>
-    const Case* get() const { return std::get_if<Case>(&value_); }
+    const Case* get() const {
+        return std::get_if<Case>(&value_);
+    }
 
     friend bool operator==(const CommandLineCommand&, const CommandLineCommand&) = default;
 

@@ -41,9 +41,8 @@ void open() {
     if (!application || isRunning()) return;
     Workspace::shared().openApplication(*application, [](std::optional<std::string> error) {
         if (!error) return;
-        UserNotificationCenter::current().requestAuthorization([error](bool) {
-            postUserNotification("Failed to open tavlin helper", *error);
-        });
+        UserNotificationCenter::current().requestAuthorization(
+            [error](bool) { postUserNotification("Failed to open tavlin helper", *error); });
     });
 }
 

@@ -24,9 +24,6 @@
 #include "app/WindowOperations.h"
 #include "configwindow/ConfigurationWindowContentView.h"
 #include "configwindow/core/NodeEditCommandExecutor.h"
-#include "flateditor/ListenEventAccess.h"
-#include "flateditor/SettingsContentView.h"
-#include <QtWidgets/QLayout>
 #include "engine/HotKeyManager.h"
 #include "engine/InputSources.h"
 #include "engine/InputWindowManager.h"
@@ -35,6 +32,8 @@
 #include "engine/Notifications.h"
 #include "engine/ShellServices.h"
 #include "engine/ui/InputWindowContentView.h"
+#include "flateditor/ListenEventAccess.h"
+#include "flateditor/SettingsContentView.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
@@ -44,7 +43,6 @@
 #include "platform/dbus/DBusDistributedNotificationCenter.h"
 #include "platform/dbus/DBusUserNotificationCenter.h"
 #include "platform/dbus/FileManagerItems.h"
-#include <QtDBus/QDBusConnection>
 #include "platform/dbus/HelperBusProbe.h"
 #include "platform/dbus/QtMainQueue.h"
 #include "platform/linux/ApplicationCatalog.h"
@@ -61,6 +59,8 @@
 #include "platform/x11/X11KeystrokeSender.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "shortcutkit/CarbonShortcutTable.h"
+#include <QtDBus/QDBusConnection>
+#include <QtWidgets/QLayout>
 
 namespace tavlin {
 
@@ -289,9 +289,8 @@ void TavlinApp::Parts::openDesktopConnections() {
     }
     keystrokes = X11KeystrokeSender::open();
     if (keystrokes) {
-        InputSourceManager::setKeystrokePoster([this](int keyCode, std::uint32_t modifiers) {
-            keystrokes->typeKey(keyCode, modifiers);
-        });
+        InputSourceManager::setKeystrokePoster(
+            [this](int keyCode, std::uint32_t modifiers) { keystrokes->typeKey(keyCode, modifiers); });
     }
     // Xlib may read events into its own queue while answering a request, where no socket
     // notifier sees them: look at every connection before the loop sleeps.
@@ -311,9 +310,8 @@ bool TavlinApp::Parts::openKeyboardMonitor() {
     if (keyboardMonitor) return true;
     keyboardMonitor = X11KeyboardEventMonitor::open();
     if (!keyboardMonitor) return false;
-    keyboardMonitor->setHasKeyboardFocus([this] {
-        return (inputWindow && inputWindow->isKeyWindow()) || QGuiApplication::focusWindow() != nullptr;
-    });
+    keyboardMonitor->setHasKeyboardFocus(
+        [this] { return (inputWindow && inputWindow->isKeyWindow()) || QGuiApplication::focusWindow() != nullptr; });
     // A click anywhere but in the input window ends the session.
     keyboardMonitor->setButtonPressHandler([this] {
         if (inputWindow) inputWindow->pointerPressedAt(QCursor::pos());
@@ -388,8 +386,7 @@ void TavlinApp::Parts::fillConfigurationWindow(app::ConfigurationWindow& window)
 void TavlinApp::Parts::applyActivationPolicy() {
     const bool shown = !settings::hideDockIcon();
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->isWindow() && !(widget->windowFlags() & Qt::X11BypassWindowManagerHint))
-            qt::setShownInTaskbar(widget, shown);
+        if (widget->isWindow() && !(widget->windowFlags() & Qt::X11BypassWindowManagerHint)) qt::setShownInTaskbar(widget, shown);
 }
 
 void TavlinApp::Parts::handleURL(const std::string& url) {
@@ -533,8 +530,7 @@ int TavlinApp::run(const std::string& url) {
     if (!url.empty()) parts.handleURL(url);
     diag::printLine("tavlin: ready");
 
-    QObject::connect(&parts.application, &QCoreApplication::aboutToQuit, &parts.context,
-                     [&parts] { parts.terminate(); });
+    QObject::connect(&parts.application, &QCoreApplication::aboutToQuit, &parts.context, [&parts] { parts.terminate(); });
     const int status = parts.application.exec();
     parts.terminate();
     return status;

@@ -120,7 +120,8 @@ void ActionComposeSheet::buildEditor() {
 
 void ActionComposeSheet::rebuildFields() {
     delete fieldsEditor_;
-    fieldsEditor_ = new ActionParamsEditor(params_, currentKind_, [this] { paramsChanged(); }, this);
+    fieldsEditor_ = new ActionParamsEditor(
+        params_, currentKind_, [this] { paramsChanged(); }, this);
     fieldsSlot_->addWidget(fieldsEditor_);
 }
 

@@ -115,7 +115,8 @@ void PatternComposeSheet::showEditor() {
         } else {
             // Several keys (or none) cannot be changed here; Save keeps them.
             QStringList names;
-            for (const auto& name : keyNames(key ? key->allowedKeyCodes : std::vector<std::int64_t>{})) names << qString(quotedText(name));
+            for (const auto& name : keyNames(key ? key->allowedKeyCodes : std::vector<std::int64_t>{}))
+                names << qString(quotedText(name));
             keyList_->setText(QLatin1Char('[') + names.join(QStringLiteral(", ")) + QLatin1Char(']'));
             keyList_->setAccessibleName(keyList_->text());
         }

@@ -81,7 +81,8 @@ void stopKeySequenceAfterDelay(const K::stopKeySequenceAfterDelay& payload) {
     const auto& manager = InputWindowManager::shared();
     const auto snapshot = comparingLastActivity ? manager.sessionLastActivityTimestamp : manager.sessionTimestamp;
     const double delay = std::isfinite(payload.delay) && payload.delay > 0 ? payload.delay : 0;
-    MainQueue::shared().postAfter(delay, [comparingLastActivity, snapshot] { stopSequenceIfIdle(comparingLastActivity, snapshot); });
+    MainQueue::shared().postAfter(delay,
+                                  [comparingLastActivity, snapshot] { stopSequenceIfIdle(comparingLastActivity, snapshot); });
 }
 
 } // namespace

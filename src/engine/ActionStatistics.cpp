@@ -62,8 +62,7 @@ void writePending() {
     if (state.added.empty()) return;
     std::map<std::string, DefaultsValue> values;
     const auto store = defaults();
-    for (const auto& [text, added] : state.added)
-        values.emplace(text, saturatingSum(store->integer(text).value_or(0), added));
+    for (const auto& [text, added] : state.added) values.emplace(text, saturatingSum(store->integer(text).value_or(0), added));
     state.added.clear();
     if (const auto error = store->set(std::move(values))) diag::printLine(*error);
 }

@@ -48,11 +48,12 @@ void openWithApplication(const FileUrl& item, const FileUrl& application) {
         diag::printLine("no sandbox permission");
         return;
     }
-    Workspace::shared().openURLs({item.absoluteString()}, application.path(), [item, application](std::optional<std::string> error) {
-        securityScope::stopAccessing(item);
-        securityScope::stopAccessing(application);
-        if (error) postUserNotification("Failed to open url with application", *error);
-    });
+    Workspace::shared().openURLs({item.absoluteString()}, application.path(),
+                                 [item, application](std::optional<std::string> error) {
+                                     securityScope::stopAccessing(item);
+                                     securityScope::stopAccessing(application);
+                                     if (error) postUserNotification("Failed to open url with application", *error);
+                                 });
 }
 
 } // namespace
@@ -70,7 +71,8 @@ void openFileOrFolder(const std::string& path, const std::optional<std::string>&
             return;
         }
         const FileUrl application(*applicationPath, false);
-        requestAccess(application, [granted](const FileUrl& grantedApplication) { openWithApplication(granted, grantedApplication); });
+        requestAccess(application,
+                      [granted](const FileUrl& grantedApplication) { openWithApplication(granted, grantedApplication); });
     });
 }
 

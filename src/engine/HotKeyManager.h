@@ -16,8 +16,8 @@ namespace tavlin {
 class HotKeyManager {
 public:
     struct HotKey {
-        std::uint32_t keyCode = 0;   // virtual key code
-        std::uint32_t modifiers = 0; // Carbon modifier mask
+        std::uint32_t keyCode = 0;                  // virtual key code
+        std::uint32_t modifiers = 0;                // Carbon modifier mask
         HotKeyRegistrar::Reference eventHotKey = 0; // never 0 in a stored record
     };
 

@@ -96,7 +96,8 @@ std::optional<Point> InputWindowManager::pointFromText(const std::string& text) 
     const auto open = text.find('{');
     const auto comma = text.find(',');
     const auto close = text.find('}');
-    if (open == std::string::npos || comma == std::string::npos || close == std::string::npos || !(open < comma && comma < close)) {
+    if (open == std::string::npos || comma == std::string::npos || close == std::string::npos ||
+        !(open < comma && comma < close)) {
         return std::nullopt;
     }
     const auto parse = [](std::string_view part) -> std::optional<double> {
@@ -309,8 +310,8 @@ InputWindowManager::EventResult handleInputWindowEvent(const InputWindowManager:
         // The bare leader key itself (an external start's key without modifiers) is no outcome.
         const auto& leader = currentLeaderKey();
         const auto* combo = leader ? leader->comboInfo() : nullptr;
-        const bool isBareLeaderKey =
-            combo && combo->modifiersCode == 0 && static_cast<std::int64_t>(combo->keyCode) == event.keyCode;
+        const bool isBareLeaderKey = combo && combo->modifiersCode == 0 &&
+                                     static_cast<std::int64_t>(combo->keyCode) == event.keyCode;
         if (!isBareLeaderKey) post(ActionOutcome(ActionOutcome::key{event.keyCode}));
         return Result::none;
     }
@@ -383,7 +384,8 @@ void handle(const Notification& notification) {
             diag::printLine("Ignored start event: the hot key lies outside 0...4294967295");
             return;
         }
-        currentLeaderKey() = HotKey::combo(static_cast<std::uint32_t>(info.hotKeyCode), static_cast<std::uint32_t>(info.hotKeyModifiers));
+        currentLeaderKey() = HotKey::combo(static_cast<std::uint32_t>(info.hotKeyCode),
+                                           static_cast<std::uint32_t>(info.hotKeyModifiers));
         if (!info.endAutomatically) manager.requireReactivateOnce = true;
         if (!manager.inputWindow().isKeyWindow()) manager.inputWindow().makeKeyAndOrderFront();
     } else if (const auto* type = event->get<Event::typeKey>()) {

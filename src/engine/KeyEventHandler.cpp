@@ -31,7 +31,6 @@ bool isModifierRelease(const KeyboardEvent& event) {
     return (event.modifierFlags & flag) == 0;
 }
 
-
 constexpr double delayedKeyUpInterval = 0.01;
 constexpr double defaultMaximumPressAndReleaseInterval = 0.2;
 

@@ -64,7 +64,8 @@ json::Value ExternalEvent::toJson() const {
 }
 
 ExternalEvent ExternalEvent::fromJson(const JsonReader& reader) {
-    const auto caseKey = reader.caseKey("tavlinNotifications.ExternalEvent", {"start_key_sequence", "type_key", "end_key_sequence"});
+    const auto caseKey = reader.caseKey("tavlinNotifications.ExternalEvent",
+                                        {"start_key_sequence", "type_key", "end_key_sequence"});
     const JsonReader payload = reader.member(caseKey).requireObject("Dictionary");
     if (caseKey == "end_key_sequence") return endKeySequence{};
     const JsonReader info = payload.member("info", "Dictionary").requireObject("Dictionary");
@@ -145,6 +146,5 @@ Notification HelperAction::notification() const {
 }
 
 void postToHelper(const HelperAction& action) { tavlinNotifications::postDistributed(action.notification()); }
-
 
 } // namespace tavlin

@@ -53,7 +53,9 @@ public:
     ExternalEvent(endKeySequence value) : value_(value) {}
 
     template <typename Case>
-    const Case* get() const { return std::get_if<Case>(&value_); }
+    const Case* get() const {
+        return std::get_if<Case>(&value_);
+    }
 
     std::string description() const;
     json::Value toJson() const;
@@ -79,8 +81,12 @@ public:
         std::string menuTitle;
         friend bool operator==(const MenuCommandInfo&, const MenuCommandInfo&) = default;
     };
-    struct menu { std::vector<std::string> menuItems; };
-    struct menuCommand { MenuCommandInfo info; };
+    struct menu {
+        std::vector<std::string> menuItems;
+    };
+    struct menuCommand {
+        MenuCommandInfo info;
+    };
     struct openURL {
         std::string url; // absolute URL text; a folder's file URL ends in "/"
         std::optional<std::string> applicationPath;
@@ -93,8 +99,12 @@ public:
         std::string path;
         std::optional<std::string> argumentsText;
     };
-    struct simulateKeystroke { std::int64_t code; };
-    struct switchInputMethod { std::string inputSourceID; };
+    struct simulateKeystroke {
+        std::int64_t code;
+    };
+    struct switchInputMethod {
+        std::string inputSourceID;
+    };
     struct switchWindow {};
     struct sleep {};
 

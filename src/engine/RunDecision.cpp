@@ -42,8 +42,8 @@ bool accepts(const Pattern& pattern, const ActionOutcome& outcome) {
     if (pattern.kind.get<Kind::alwaysMatch>()) return true;
     if (const auto* key = pattern.kind.get<Kind::key>()) {
         const auto* typed = outcome.get<ActionOutcome::key>();
-        return typed && std::find(key->allowedKeyCodes.begin(), key->allowedKeyCodes.end(), typed->keyCode) !=
-                            key->allowedKeyCodes.end();
+        return typed &&
+               std::find(key->allowedKeyCodes.begin(), key->allowedKeyCodes.end(), typed->keyCode) != key->allowedKeyCodes.end();
     }
     const auto* message = outcome.get<ActionOutcome::message>();
     if (!message) return false;
@@ -69,7 +69,8 @@ void runDecision(std::vector<ActionResult> history, DecisionPtr decision) {
         queued.push_back(action);
         if (action.kind.is<K::continueFromInterruption>()) break;
     }
-    const bool waitAgain = std::any_of(queued.begin(), queued.end(), [](const Action& a) { return a.kind.is<K::reWaitTriggerKeys>(); });
+    const bool waitAgain = std::any_of(queued.begin(), queued.end(),
+                                       [](const Action& a) { return a.kind.is<K::reWaitTriggerKeys>(); });
     for (const auto& action : queued) {
         auto remaining = remainingDecision(*decision, action);
         MainQueue::shared().post([action, remaining, history] { run(action, remaining, history); });
@@ -78,9 +79,8 @@ void runDecision(std::vector<ActionResult> history, DecisionPtr decision) {
     auto& manager = InputWindowManager::shared();
     if (!decision->chances.empty()) {
         manager.setCurrentStates(InputWindowManager::CurrentStates{history, decision});
-        ActionOutcomeListener::shared().waitForOutcome([decision, history](const ActionOutcome& outcome) {
-            continueDecision(outcome, decision, history);
-        });
+        ActionOutcomeListener::shared().waitForOutcome(
+            [decision, history](const ActionOutcome& outcome) { continueDecision(outcome, decision, history); });
         return;
     }
 

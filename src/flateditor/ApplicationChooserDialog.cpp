@@ -59,7 +59,8 @@ ApplicationChooserDialog::ApplicationChooserDialog(const std::vector<xdg::Deskto
     for (const auto& entry : entries) {
         if (entry.type != "Application" || entry.noDisplay || entry.hidden) continue;
         QString name = ApplicationInfo::nameForEntry(entry);
-        const QString search = (name + QLatin1Char('\n') + QString::fromStdString(entry.id) + QLatin1Char('\n') + programOf(entry)).toCaseFolded();
+        const QString search =
+            (name + QLatin1Char('\n') + QString::fromStdString(entry.id) + QLatin1Char('\n') + programOf(entry)).toCaseFolded();
         candidates_.push_back({entry.path.string(), std::move(name), search, entry.icon});
     }
     QCollator collator;

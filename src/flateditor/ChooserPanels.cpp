@@ -90,7 +90,8 @@ std::filesystem::path systemApplicationsFolder() {
     return xdg::applicationDirectories().empty() ? homeFolder() : xdg::applicationDirectories().front();
 }
 
-OpenPanel::Configuration openPanelConfiguration(const ChooserSettings& settings, const std::optional<std::filesystem::path>& folder) {
+OpenPanel::Configuration openPanelConfiguration(const ChooserSettings& settings,
+                                                const std::optional<std::filesystem::path>& folder) {
     OpenPanel::Configuration configuration;
     configuration.canChooseFiles = settings.canChooseFiles;
     configuration.canChooseDirectories = settings.canChooseDirectories;
@@ -108,10 +109,8 @@ bool ChooserPanelDelegate::shouldEnable(const FileUrl& url) {
     const std::string& path = url.path();
     if (isFolder(path)) return true;
     switch (offered_) {
-    case ChooserSettings::Offered::anyFile:
-        return true;
-    case ChooserSettings::Offered::executables:
-        return isExecutableRegularFile(path);
+    case ChooserSettings::Offered::anyFile: return true;
+    case ChooserSettings::Offered::executables: return isExecutableRegularFile(path);
     case ChooserSettings::Offered::desktopEntriesAndExecutables:
         return (path.size() > 8 && path.ends_with(".desktop")) || isExecutableRegularFile(path);
     }

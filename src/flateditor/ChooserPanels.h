@@ -37,7 +37,8 @@ std::optional<std::filesystem::path> chooserFolder(const std::optional<std::stri
 std::filesystem::path systemApplicationsFolder();
 
 // The panel configuration for the settings, opening in `folder` when given.
-OpenPanel::Configuration openPanelConfiguration(const ChooserSettings& settings, const std::optional<std::filesystem::path>& folder);
+OpenPanel::Configuration openPanelConfiguration(const ChooserSettings& settings,
+                                                const std::optional<std::filesystem::path>& folder);
 
 // Enables the files the settings offer, and every folder.
 class ChooserPanelDelegate final : public OpenPanelDelegate {

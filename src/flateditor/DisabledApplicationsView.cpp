@@ -89,7 +89,8 @@ DisabledApplicationsView::DisabledApplicationsView(std::vector<std::string> disa
     connect(removeButton_, &QToolButton::clicked, this, &DisabledApplicationsView::removeSelectedApplication);
     connect(doneButton_, &QPushButton::clicked, this, &DisabledApplicationsView::saveAndDismiss);
     connect(applicationList_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && static_cast<std::size_t>(row) < state_.applicationPaths.size()) state_.selectedPath = state_.applicationPaths[static_cast<std::size_t>(row)];
+        if (row >= 0 && static_cast<std::size_t>(row) < state_.applicationPaths.size())
+            state_.selectedPath = state_.applicationPaths[static_cast<std::size_t>(row)];
         updateButtons();
     });
     rebuildList();
@@ -110,7 +111,8 @@ void DisabledApplicationsView::rebuildList() {
 void DisabledApplicationsView::updateButtons() { removeButton_->setEnabled(state_.selectedPath.has_value()); }
 
 void DisabledApplicationsView::addApplication() {
-    const auto path = RowComposeSheet::configureOpenPanel(RowComposeSheet::PathChooserKind::application, state_.chooserDirectory());
+    const auto path = RowComposeSheet::configureOpenPanel(RowComposeSheet::PathChooserKind::application,
+                                                          state_.chooserDirectory());
     if (!path) return;
     state_.addChosen(*path);
     rebuildList();

@@ -18,8 +18,8 @@ namespace tavlin::flateditor {
 // stay in the sheet until "Done" stores them; Escape and the close box store nothing.
 class DisabledApplicationsView final : public QDialog {
 public:
-    DisabledApplicationsView(std::vector<std::string> disabledApplications, std::vector<std::string> suggestedDisabledApplicationPaths,
-                             QWidget* parent = nullptr);
+    DisabledApplicationsView(std::vector<std::string> disabledApplications,
+                             std::vector<std::string> suggestedDisabledApplicationPaths, QWidget* parent = nullptr);
 
     const DisabledApplicationsList& state() const { return state_; }
     QListWidget* applicationList() const { return applicationList_; }

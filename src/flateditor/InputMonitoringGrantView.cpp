@@ -1,11 +1,11 @@
 #include "flateditor/InputMonitoringGrantView.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
-#include <QCoreApplication>
 #include <QVBoxLayout>
 
 #include "flateditor/ListenEventAccess.h"
@@ -37,16 +37,19 @@ InputMonitoringGrantView::InputMonitoringGrantView(QWidget* parent) : QDialog(pa
     grantButton_->setAccessibleName(grantButton_->text());
     layout->addWidget(grantButton_, 0, Qt::AlignLeft);
     layout->addWidget(paragraph(this, QStringLiteral("Details:")));
-    layout->addWidget(paragraph(this, QStringLiteral("Without input monitoring granted, tavlin is only notified when you press or "
-                                                     "release modifier keys. tavlin triggers an action when you quickly press and "
-                                                     "release a modifier key.")));
-    layout->addWidget(paragraph(this, QStringLiteral("When you use a macOS keyboard shortcut, such as Command-C, tavlin has no idea "
-                                                     "that the letter C is beting typed. From tavlin's point of view, you press and "
-                                                     "release the Command key, so the corresponding tavlin action will be triggered "
-                                                     "when you quickly press Command-C.")));
-    layout->addWidget(paragraph(this, QStringLiteral("With input monitoring granted, tavlin can see when you hold down the Command "
-                                                     "key, then press the letter C, and then release them. This way, tavlin knows "
-                                                     "that you don't want to trigger tavlin actions in this case.")));
+    layout->addWidget(
+        paragraph(this, QStringLiteral("Without input monitoring granted, tavlin is only notified when you press or "
+                                       "release modifier keys. tavlin triggers an action when you quickly press and "
+                                       "release a modifier key.")));
+    layout->addWidget(
+        paragraph(this, QStringLiteral("When you use a macOS keyboard shortcut, such as Command-C, tavlin has no idea "
+                                       "that the letter C is beting typed. From tavlin's point of view, you press and "
+                                       "release the Command key, so the corresponding tavlin action will be triggered "
+                                       "when you quickly press Command-C.")));
+    layout->addWidget(
+        paragraph(this, QStringLiteral("With input monitoring granted, tavlin can see when you hold down the Command "
+                                       "key, then press the letter C, and then release them. This way, tavlin knows "
+                                       "that you don't want to trigger tavlin actions in this case.")));
     layout->addStretch(1);
     auto* bottom = new QHBoxLayout();
     bottom->addStretch(1);
@@ -63,7 +66,8 @@ InputMonitoringGrantView::InputMonitoringGrantView(QWidget* parent) : QDialog(pa
 void InputMonitoringGrantView::refreshAccessState() {
     const auto& access = ListenEventAccess::shared();
     isListenEventAccessEnabled_ = access.preflight && access.preflight();
-    grantButton_->setText(isListenEventAccessEnabled_ ? QStringLiteral("Input Monitoring Granted") : QStringLiteral("Grant Input Monitoring"));
+    grantButton_->setText(isListenEventAccessEnabled_ ? QStringLiteral("Input Monitoring Granted")
+                                                      : QStringLiteral("Grant Input Monitoring"));
     grantButton_->setAccessibleName(grantButton_->text());
     grantButton_->setEnabled(!isListenEventAccessEnabled_);
 }

@@ -114,10 +114,12 @@ void KeysAndActionRowView::paint(QPainter* painter, const QStyleOptionViewItem& 
         paintRow(painter, option, *row);
         return;
     }
-    if (const Section* section = sectionAt(index)) SectionHeader(section->sectionAppScope).paint(painter, option, headerIcons(*section));
+    if (const Section* section = sectionAt(index))
+        SectionHeader(section->sectionAppScope).paint(painter, option, headerIcons(*section));
 }
 
-void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewItem& option, const FlatKeysAndActionRow& row) const {
+void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewItem& option,
+                                    const FlatKeysAndActionRow& row) const {
     const QWidget* widget = option.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
 
@@ -139,9 +141,11 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
     const QString leader = text(row.leaderKey.description());
     const QString names = text(badgeKeyNames(row.keys));
     const int leaderWidth = space ? 9 : metrics.horizontalAdvance(leader);
-    const int namesWidth = row.keys.empty() ? 0 : metrics.horizontalAdvance(QLatin1Char(' ')) + monoMetrics.horizontalAdvance(names);
+    const int namesWidth = row.keys.empty() ? 0
+                                            : metrics.horizontalAdvance(QLatin1Char(' ')) + monoMetrics.horizontalAdvance(names);
     const int height = std::max(metrics.height(), monoMetrics.height()) + 4;
-    const QRect badge(area.left(), area.top() + (area.height() - height) / 2, std::min(area.width(), leaderWidth + namesWidth + 16), height);
+    const QRect badge(area.left(), area.top() + (area.height() - height) / 2,
+                      std::min(area.width(), leaderWidth + namesWidth + 16), height);
     painter->setRenderHint(QPainter::Antialiasing);
     QPainterPath plate;
     plate.addRoundedRect(QRectF(badge), 4, 4);
@@ -169,7 +173,8 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
     painter->save();
     const QRect actionArea = actionRect(option);
     painter->setClipRect(actionArea);
-    const QColor textColour = option.palette.color(option.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text);
+    const QColor textColour = option.palette.color(option.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                                         : QPalette::Text);
     const ActionText action = actionText(row.action);
     if (action.rich) {
         QTextDocument& document = description(action.text);

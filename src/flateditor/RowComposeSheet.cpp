@@ -30,7 +30,8 @@ void RowComposeSheet::present(const ChangeKind& changeKind, RowSaved rowSaved) {
     else diag::printLine("");
 }
 
-std::optional<std::string> RowComposeSheet::configureOpenPanel(PathChooserKind kind, const std::optional<std::string>& folderURL) {
+std::optional<std::string> RowComposeSheet::configureOpenPanel(PathChooserKind kind,
+                                                               const std::optional<std::string>& folderURL) {
     if (kind == PathChooserKind::application) {
         const auto chosen = ApplicationChooserDialog::choose(folderURL);
         if (chosen) keepBookmark(FileUrl(*chosen, false));

@@ -98,7 +98,9 @@ std::vector<std::string> sectionHeaderPaths(const Scope& scope) {
 }
 
 std::string sectionHeaderIconTooltip(const Scope& scope, const std::string& path) {
-    return (scope.scopeCase == Scope::Case::allBut ? "This key binding is NOT available in " : "This key binding is available in ") + path;
+    return (scope.scopeCase == Scope::Case::allBut ? "This key binding is NOT available in "
+                                                   : "This key binding is available in ") +
+           path;
 }
 
 bool sectionHeaderIconsInGrayscale(const Scope& scope) { return scope.scopeCase == Scope::Case::allBut; }

@@ -101,7 +101,8 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
     newButton_ = commandButton(commands, "plus", QStringLiteral("New"), QStringLiteral("New"));
     deleteButton_ = commandButton(commands, "minus", QStringLiteral("Delete"), QStringLiteral("Delete"));
     editButton_ = commandButton(commands, "square.and.pencil", QStringLiteral("Edit"), QStringLiteral("Edit"));
-    duplicateButton_ = commandButton(commands, "doc.on.doc", QStringLiteral("New with selected row"), QStringLiteral("New with selected row"));
+    duplicateButton_ = commandButton(commands, "doc.on.doc", QStringLiteral("New with selected row"),
+                                     QStringLiteral("New with selected row"));
     for (QToolButton* button : {newButton_, deleteButton_, editButton_, duplicateButton_}) commandLayout->addWidget(button);
     bar->addWidget(commands);
     disabledApplicationsButton_ = textButton(this, QStringLiteral("Disable in these applications"));
@@ -313,7 +314,8 @@ void SettingsContentView::showEvent(QShowEvent* event) {
 }
 
 void SettingsContentView::showDisabledApplications() {
-    auto* sheet = new DisabledApplicationsView(settings::disabledApplications(), settings::suggestedDisabledApplicationPaths(), this);
+    auto* sheet = new DisabledApplicationsView(settings::disabledApplications(), settings::suggestedDisabledApplicationPaths(),
+                                               this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->open();
 }

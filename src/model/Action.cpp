@@ -68,8 +68,8 @@ Enum enumFromRawValue(const JsonReader& reader, const Enum (&all)[N], std::strin
     for (const auto value : all) {
         if (rawValue(value) == text) return value;
     }
-    throw DecodingError::dataCorrupted(reader.codingPath(), "Cannot initialize " + std::string(typeName) +
-                                                                " from invalid String value " + text);
+    throw DecodingError::dataCorrupted(reader.codingPath(),
+                                       "Cannot initialize " + std::string(typeName) + " from invalid String value " + text);
 }
 
 void hashOptional(Hasher& h, const std::optional<std::string>& value) {
@@ -443,9 +443,7 @@ std::string_view rawValue(GetFrontmostAppKind kind) {
     return "";
 }
 
-std::string_view rawValue(GetLeaderKeyKind kind) {
-    return kind == GetLeaderKeyKind::displayName ? "displayName" : "keyCodeText";
-}
+std::string_view rawValue(GetLeaderKeyKind kind) { return kind == GetLeaderKeyKind::displayName ? "displayName" : "keyCodeText"; }
 
 std::string_view displayText(GetFrontmostAppKind kind) {
     switch (kind) {

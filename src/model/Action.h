@@ -54,7 +54,10 @@ struct Action {
     // The 21 kinds, each named after its case; payload fields keep their stored labels.
     class Kind {
     public:
-        struct notification { std::string title; friend bool operator==(const notification&, const notification&) = default; };
+        struct notification {
+            std::string title;
+            friend bool operator==(const notification&, const notification&) = default;
+        };
         struct openURL {
             std::string url;
             std::optional<std::string> applicationPath;
@@ -67,7 +70,9 @@ struct Action {
             std::optional<bool> switchToPreviousApp;
             friend bool operator==(const openApp&, const openApp&) = default;
         };
-        struct openFinder { friend bool operator==(const openFinder&, const openFinder&) = default; };
+        struct openFinder {
+            friend bool operator==(const openFinder&, const openFinder&) = default;
+        };
         struct openFile {
             std::string filePath;
             std::optional<std::string> applicationPath;
@@ -78,20 +83,33 @@ struct Action {
             std::optional<std::string> applicationPath;
             friend bool operator==(const openFolder&, const openFolder&) = default;
         };
-        struct runAppleScript { std::string path; friend bool operator==(const runAppleScript&, const runAppleScript&) = default; };
+        struct runAppleScript {
+            std::string path;
+            friend bool operator==(const runAppleScript&, const runAppleScript&) = default;
+        };
         struct toggleConfigurationWindow {
             friend bool operator==(const toggleConfigurationWindow&, const toggleConfigurationWindow&) = default;
         };
         // The older form of menuCommand: decoding turns it into menuCommand.
-        struct menu { std::vector<std::string> menuItems; friend bool operator==(const menu&, const menu&) = default; };
-        struct menuCommand { MenuCommandInfo info; friend bool operator==(const menuCommand&, const menuCommand&) = default; };
-        struct switchWindow { friend bool operator==(const switchWindow&, const switchWindow&) = default; };
+        struct menu {
+            std::vector<std::string> menuItems;
+            friend bool operator==(const menu&, const menu&) = default;
+        };
+        struct menuCommand {
+            MenuCommandInfo info;
+            friend bool operator==(const menuCommand&, const menuCommand&) = default;
+        };
+        struct switchWindow {
+            friend bool operator==(const switchWindow&, const switchWindow&) = default;
+        };
         struct executeFile {
             std::string path;
             std::optional<std::string> argumentsText;
             friend bool operator==(const executeFile&, const executeFile&) = default;
         };
-        struct sleep { friend bool operator==(const sleep&, const sleep&) = default; };
+        struct sleep {
+            friend bool operator==(const sleep&, const sleep&) = default;
+        };
         struct simulateKeystroke {
             Keystroke keystroke;
             friend bool operator==(const simulateKeystroke&, const simulateKeystroke&) = default;
@@ -109,9 +127,17 @@ struct Action {
             std::optional<bool> ignoreIfNewActivityHappen;
             friend bool operator==(const stopKeySequenceAfterDelay&, const stopKeySequenceAfterDelay&) = default;
         };
-        struct reWaitTriggerKeys { friend bool operator==(const reWaitTriggerKeys&, const reWaitTriggerKeys&) = default; };
-        struct internalMethod { InternalMethodInfo info; friend bool operator==(const internalMethod&, const internalMethod&) = default; };
-        struct getFrontmostApp { GetFrontmostAppKind kind; friend bool operator==(const getFrontmostApp&, const getFrontmostApp&) = default; };
+        struct reWaitTriggerKeys {
+            friend bool operator==(const reWaitTriggerKeys&, const reWaitTriggerKeys&) = default;
+        };
+        struct internalMethod {
+            InternalMethodInfo info;
+            friend bool operator==(const internalMethod&, const internalMethod&) = default;
+        };
+        struct getFrontmostApp {
+            GetFrontmostAppKind kind;
+            friend bool operator==(const getFrontmostApp&, const getFrontmostApp&) = default;
+        };
         struct getLeaderKey {
             std::optional<GetLeaderKeyKind> kind;
             friend bool operator==(const getLeaderKey&, const getLeaderKey&) = default;
@@ -119,17 +145,20 @@ struct Action {
 
         using Value = std::variant<notification, openURL, openApp, openFinder, openFile, openFolder, runAppleScript,
                                    toggleConfigurationWindow, menu, menuCommand, switchWindow, executeFile, sleep,
-                                   simulateKeystroke, switchInputMethod, continueFromInterruption,
-                                   stopKeySequenceAfterDelay, reWaitTriggerKeys, internalMethod, getFrontmostApp,
-                                   getLeaderKey>;
+                                   simulateKeystroke, switchInputMethod, continueFromInterruption, stopKeySequenceAfterDelay,
+                                   reWaitTriggerKeys, internalMethod, getFrontmostApp, getLeaderKey>;
 
         template <typename Case>
         Kind(Case value) requires std::is_constructible_v<Value, Case> : value_(std::move(value)) {}
 
         template <typename Case>
-        const Case* get() const { return std::get_if<Case>(&value_); }
+        const Case* get() const {
+            return std::get_if<Case>(&value_);
+        }
         template <typename Case>
-        bool is() const { return std::holds_alternative<Case>(value_); }
+        bool is() const {
+            return std::holds_alternative<Case>(value_);
+        }
         const Value& value() const { return value_; }
         std::size_t index() const { return value_.index(); }
         // The case key that stores this kind ("openApp"...).

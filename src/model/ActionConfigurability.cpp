@@ -65,8 +65,8 @@ std::optional<C> actionConfigurationKindFromRawValue(std::string_view text) {
 std::string_view title(C kind) { return info(kind).title; }
 
 const std::vector<C>& helperKinds() {
-    static const std::vector<C> kinds{C::menuCommand, C::switchWindow, C::executeFile, C::sleep, C::simulateKeystroke,
-                                      C::switchInputMethod};
+    static const std::vector<C> kinds{C::menuCommand, C::switchWindow,      C::executeFile,
+                                      C::sleep,       C::simulateKeystroke, C::switchInputMethod};
     return kinds;
 }
 

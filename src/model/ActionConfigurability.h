@@ -10,9 +10,24 @@ namespace tavlin {
 
 // The kinds the editors may create or change, in the order the compose sheets list them.
 enum class ActionConfigurationKind {
-    notification, openURL, openApp, openFinder, openFile, openFolder, runAppleScript, toggleConfigurationWindow,
-    menuCommand, switchWindow, executeFile, sleep, simulateKeystroke, switchInputMethod, continueFromInterruption,
-    stopKeySequenceAfterDelay, getFrontmostApp, getLeaderKey,
+    notification,
+    openURL,
+    openApp,
+    openFinder,
+    openFile,
+    openFolder,
+    runAppleScript,
+    toggleConfigurationWindow,
+    menuCommand,
+    switchWindow,
+    executeFile,
+    sleep,
+    simulateKeystroke,
+    switchInputMethod,
+    continueFromInterruption,
+    stopKeySequenceAfterDelay,
+    getFrontmostApp,
+    getLeaderKey,
 };
 
 const std::vector<ActionConfigurationKind>& allActionConfigurationKinds();

@@ -25,7 +25,9 @@ public:
     ActionOutcome(message value) : value_(std::move(value)) {}
 
     template <typename Case>
-    const Case* get() const { return std::get_if<Case>(&value_); }
+    const Case* get() const {
+        return std::get_if<Case>(&value_);
+    }
 
     // "\"Space\" typed" or "\"text\" received".
     std::string description() const;

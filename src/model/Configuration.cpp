@@ -195,8 +195,7 @@ void Configuration::backUpConfigurationFile() {
     if (!url || !files::exists(*url)) return;
     const auto folder = makeBackupFolder();
     if (!folder) return;
-    const auto destination =
-        *folder / ("configuration_" + files::backupTimestamp(std::chrono::system_clock::now()) + ".json");
+    const auto destination = *folder / ("configuration_" + files::backupTimestamp(std::chrono::system_clock::now()) + ".json");
     FileHelper::replaceItem(destination, *url);
 }
 

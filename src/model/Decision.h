@@ -86,7 +86,9 @@ struct ActionResult {
         MatchKind(lastSoDontCareMatch value) : value_(value) {}
 
         template <typename Case>
-        const Case* get() const { return std::get_if<Case>(&value_); }
+        const Case* get() const {
+            return std::get_if<Case>(&value_);
+        }
 
         std::string description() const;
         std::string id() const;

@@ -87,7 +87,8 @@ FlatKeysAndActionRow FlatKeysAndActionRow::fromJson(const JsonReader& reader, bo
     const auto storedID = reader.optionalMember("id");
     if (storedID) {
         const auto parsed = Uuid::fromString(storedID->string());
-        if (!parsed) throw DecodingError::dataCorrupted(storedID->codingPath(), "Attempted to decode UUID from invalid UUID string.");
+        if (!parsed)
+            throw DecodingError::dataCorrupted(storedID->codingPath(), "Attempted to decode UUID from invalid UUID string.");
         id = *parsed;
     }
     if (hadStoredID) *hadStoredID = storedID.has_value();
@@ -148,11 +149,11 @@ bool operator<(const FlatKeysAndActionRow& l, const FlatKeysAndActionRow& r) {
 }
 
 std::vector<FlatKeysAndActionRow> FlatKeysAndActionRow::defaultRows(const std::optional<std::string>& browserApplicationPath) {
-    const std::string path =
-        browserApplicationPath && !browserApplicationPath->empty() ? *browserApplicationPath : "/Applications/Safari.app";
+    const std::string path = browserApplicationPath && !browserApplicationPath->empty() ? *browserApplicationPath
+                                                                                        : "/Applications/Safari.app";
     return {FlatKeysAndActionRow(Uuid::random(), true, Scope::allBut(), {1},
-                                 Action(Action::Kind::openApp{path, true, std::nullopt, std::nullopt}),
-                                 false, LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)))};
+                                 Action(Action::Kind::openApp{path, true, std::nullopt, std::nullopt}), false,
+                                 LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)))};
 }
 
 std::string flatRowsRawValue(const std::vector<FlatKeysAndActionRow>& rows) {

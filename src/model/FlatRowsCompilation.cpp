@@ -102,8 +102,7 @@ ChancePtr leaderKeyChance(const LeaderKey& leaderKey, const std::vector<PendingR
     // A lone row without trigger keys runs as soon as its own leader key is reported. Matching
     // any leader key here would run it for leader keys that have no binding in this application.
     if (rows.size() == 1 && rows.front().row->keys.empty()) {
-        return Chance::make(messagePattern(leaderKeyText(leaderKey)),
-                            sortedDecision(rowActions(*rows.front().row, isHold), {}));
+        return Chance::make(messagePattern(leaderKeyText(leaderKey)), sortedDecision(rowActions(*rows.front().row, isHold), {}));
     }
     return Chance::make(messagePattern(leaderKeyText(leaderKey)), sortedDecision({}, keyChances(rows, isHold)));
 }

@@ -78,8 +78,8 @@ HotKey HotKey::fromJson(const JsonReader& reader) {
     const JsonReader text = info.member("singleTapModifier", "String");
     const auto modifier = singleTapModifierFromRawValue(text.string());
     if (!modifier) {
-        throw DecodingError::dataCorrupted(text.codingPath(), "Cannot initialize SingleTapModifier from invalid String value " +
-                                                                  text.string());
+        throw DecodingError::dataCorrupted(text.codingPath(),
+                                           "Cannot initialize SingleTapModifier from invalid String value " + text.string());
     }
     return singleModifier(*modifier);
 }

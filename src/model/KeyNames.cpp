@@ -97,8 +97,8 @@ bool KeyNameTable::keyCodeOrder(int a, int b) const {
     const auto indexA = indexOfKeyCode(a, codes);
     const auto indexB = indexOfKeyCode(b, codes);
     if (!indexA || !indexB) {
-        diag::printLine("unexpected found nil index while accessing index of " + std::to_string(a) + " or " +
-                        std::to_string(b) + " in availableMainKeyCodesForStandardLayout");
+        diag::printLine("unexpected found nil index while accessing index of " + std::to_string(a) + " or " + std::to_string(b) +
+                        " in availableMainKeyCodesForStandardLayout");
         return false;
     }
     return *indexA < *indexB;

@@ -35,7 +35,9 @@ struct Pattern {
         Kind(alwaysMatch value) : value_(value) {}
 
         template <typename Case>
-        const Case* get() const { return std::get_if<Case>(&value_); }
+        const Case* get() const {
+            return std::get_if<Case>(&value_);
+        }
         std::size_t index() const { return value_.index(); }
 
         // "Key: A", "Key: [\"A\", \"B\"]", "Message (regex: \"…\")", "Always match".

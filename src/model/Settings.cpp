@@ -24,9 +24,13 @@ std::shared_ptr<UserDefaults> appGroupStore() { return UserDefaults::suite(appGr
 
 double showHintAfterSeconds() { return read(appGroupStore()->doubleValue(keys::showHintAfterSeconds), 0.0); }
 bool hideLeaderKeyIndicator() { return read(appGroupStore()->boolean(keys::hideLeaderKeyIndicator), false); }
-double leaderKeyIndicatorHeightPercent() { return read(appGroupStore()->doubleValue(keys::leaderKeyIndicatorHeightPercent), 0.0); }
+double leaderKeyIndicatorHeightPercent() {
+    return read(appGroupStore()->doubleValue(keys::leaderKeyIndicatorHeightPercent), 0.0);
+}
 bool shouldShowInputHistory() { return read(appGroupStore()->boolean(keys::shouldShowInputHistory), false); }
-std::optional<std::string> inputWindowTopLeftPositionString() { return appGroupStore()->string(keys::inputWindowTopLeftPositionString); }
+std::optional<std::string> inputWindowTopLeftPositionString() {
+    return appGroupStore()->string(keys::inputWindowTopLeftPositionString);
+}
 std::optional<double> inputWindowWidthDouble() { return appGroupStore()->doubleValue(keys::inputWindowWidthDouble); }
 double maximumSingleModifierPressAndReleaseInterval() {
     return read(appGroupStore()->doubleValue(keys::maximumSingleModifierPressAndReleaseInterval), 0.2);

@@ -45,9 +45,9 @@ std::string describeCodingPath(const CodingPath& path) {
 }
 
 DecodingError::DecodingError(Kind kind, std::string type, std::string key, CodingPath path, std::string debugDescription)
-    : std::runtime_error(debugDescription + (path.empty() ? "" : " (at " + describeCodingPath(path) + ")")),
-      kind_(kind), type_(std::move(type)), key_(std::move(key)), codingPath_(std::move(path)),
-      debugDescription_(std::move(debugDescription)) {}
+    : std::runtime_error(debugDescription + (path.empty() ? "" : " (at " + describeCodingPath(path) + ")")), kind_(kind),
+      type_(std::move(type)), key_(std::move(key)), codingPath_(std::move(path)), debugDescription_(std::move(debugDescription)) {
+}
 
 DecodingError DecodingError::typeMismatch(std::string type, CodingPath path, std::string debugDescription) {
     return DecodingError(Kind::typeMismatch, std::move(type), {}, std::move(path), std::move(debugDescription));
@@ -103,8 +103,8 @@ CodingPath JsonReader::codingPath() const {
             continue;
         }
         const std::size_t index = level.next++;
-        const json::Value& child =
-            node.is_array() ? node.get_ref<const json::Value::array_t&>()[index] : memberAt(node, index).second;
+        const json::Value& child = node.is_array() ? node.get_ref<const json::Value::array_t&>()[index]
+                                                   : memberAt(node, index).second;
         if (&child == value_) {
             CodingPath path;
             path.reserve(levels.size());
@@ -126,8 +126,8 @@ void JsonReader::throwTypeMismatch(std::string_view expected) const {
                                            "Expected " + std::string(expected) + " value but found null instead.");
     }
     throw DecodingError::typeMismatch(std::string(expected), codingPath(),
-                                      "Expected to decode " + std::string(expected) + " but found " +
-                                          jsonTypeName(*value_) + " instead.");
+                                      "Expected to decode " + std::string(expected) + " but found " + jsonTypeName(*value_) +
+                                          " instead.");
 }
 
 const JsonReader& JsonReader::requireObject(std::string_view typeName) const {
@@ -221,7 +221,7 @@ std::int64_t JsonReader::integral(std::string_view typeName, std::int64_t lowest
     }
     if (!fits || result < lowest || result > highest) {
         throw DecodingError::dataCorrupted(codingPath(), "Parsed JSON number <" + numberText(*value_) + "> does not fit in " +
-                                                      std::string(typeName) + ".");
+                                                             std::string(typeName) + ".");
     }
     return result;
 }
@@ -242,8 +242,8 @@ double JsonReader::number() const {
     if (!value_->is_number()) throwTypeMismatch("Double");
     const double d = value_->get<double>();
     if (!std::isfinite(d)) {
-        throw DecodingError::dataCorrupted(codingPath(), "Parsed JSON number <" + numberText(*value_) +
-                                                      "> does not fit in Double.");
+        throw DecodingError::dataCorrupted(codingPath(),
+                                           "Parsed JSON number <" + numberText(*value_) + "> does not fit in Double.");
     }
     return d;
 }

@@ -57,8 +57,7 @@ void printLimited(std::string_view kind, std::string_view line) {
         const double now = limitNow();
         if (now - limit.windowStart >= 1.0) {
             if (limit.leftOut > 0) {
-                summary = std::to_string(limit.leftOut) + " more lines of the kind \"" + std::string(kind) +
-                          "\" were left out";
+                summary = std::to_string(limit.leftOut) + " more lines of the kind \"" + std::string(kind) + "\" were left out";
             }
             limit = Limit{now, 0, 0};
         }

@@ -82,9 +82,7 @@ std::vector<std::string> FileUrl::pathComponents() const {
     return components;
 }
 
-std::string FileUrl::lastPathComponent() const {
-    return pathComponents().back();
-}
+std::string FileUrl::lastPathComponent() const { return pathComponents().back(); }
 
 FileUrl FileUrl::deletingLastPathComponent() const {
     auto names = splitNames(path_);

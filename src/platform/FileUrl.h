@@ -45,9 +45,7 @@ public:
     FileUrl withSecurityScope(std::string scopePath) const;
     FileUrl withoutSecurityScope() const;
 
-    friend bool operator==(const FileUrl& a, const FileUrl& b) {
-        return a.path_ == b.path_ && a.isDirectory_ == b.isDirectory_;
-    }
+    friend bool operator==(const FileUrl& a, const FileUrl& b) { return a.path_ == b.path_ && a.isDirectory_ == b.isDirectory_; }
     friend std::strong_ordering operator<=>(const FileUrl& a, const FileUrl& b) {
         if (auto order = a.path_ <=> b.path_; order != 0) return order;
         return a.isDirectory_ <=> b.isDirectory_;

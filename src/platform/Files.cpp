@@ -261,23 +261,18 @@ FileError FileError::fromErrno(int error, const std::filesystem::path& path, std
     case EROFS:
         if (words.writes) {
             return {Kind::noPermission, path,
-                    "You don’t have permission to " + std::string(words.verb) + " the " + std::string(words.noun) +
-                        " " + quoted(path) + " in the folder " + folderOf(path) + "."};
+                    "You don’t have permission to " + std::string(words.verb) + " the " + std::string(words.noun) + " " +
+                        quoted(path) + " in the folder " + folderOf(path) + "."};
         }
-        return {Kind::noPermission, path,
-                subject + " because you don’t have permission to " + std::string(words.verb) + " it."};
-    case EISDIR:
-        return {Kind::notAFile, path, subject + " because it is a folder."};
-    default:
-        return {Kind::other, path, subject + ". " + systemMessage(error) + "."};
+        return {Kind::noPermission, path, subject + " because you don’t have permission to " + std::string(words.verb) + " it."};
+    case EISDIR: return {Kind::notAFile, path, subject + " because it is a folder."};
+    default: return {Kind::other, path, subject + ". " + systemMessage(error) + "."};
     }
 }
 
 namespace files {
 
-std::optional<std::filesystem::path> applicationSupportDirectory() {
-    return xdgDirectory("XDG_DATA_HOME", ".local/share");
-}
+std::optional<std::filesystem::path> applicationSupportDirectory() { return xdgDirectory("XDG_DATA_HOME", ".local/share"); }
 
 std::optional<std::filesystem::path> configDirectory() { return xdgDirectory("XDG_CONFIG_HOME", ".config"); }
 
@@ -357,9 +352,8 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 }
 
 void writeFileAtomically(const std::filesystem::path& path, const std::function<void(const AppendBytes&)>& produce) {
-    replaceAtomically(path, "save", std::nullopt, [&](int fd) {
-        produce([fd](std::string_view bytes) { writeAll(fd, bytes.data(), bytes.size()); });
-    });
+    replaceAtomically(path, "save", std::nullopt,
+                      [&](int fd) { produce([fd](std::string_view bytes) { writeAll(fd, bytes.data(), bytes.size()); }); });
 }
 
 void createDirectories(const std::filesystem::path& path) {
@@ -414,8 +408,7 @@ std::size_t removeStaleTemporaryFiles(const std::filesystem::path& folder, std::
 }
 
 std::string backupTimestamp(std::chrono::system_clock::time_point time) {
-    const long long sinceEpoch =
-        std::chrono::floor<std::chrono::milliseconds>(time.time_since_epoch()).count();
+    const long long sinceEpoch = std::chrono::floor<std::chrono::milliseconds>(time.time_since_epoch()).count();
     // Floor division, so that instants before 1970 keep a millisecond part in 0...999.
     const auto secondsPart = static_cast<std::time_t>(sinceEpoch >= 0 ? sinceEpoch / 1000 : (sinceEpoch - 999) / 1000);
     const int millisecondPart = static_cast<int>(sinceEpoch - static_cast<long long>(secondsPart) * 1000);
@@ -428,9 +421,9 @@ std::string backupTimestamp(std::chrono::system_clock::time_point time) {
     const long offset = local.tm_gmtoff;
     const long magnitude = offset < 0 ? -offset : offset;
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d.%03d%c%02ld%02ld", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, millisecondPart,
-                  offset < 0 ? '-' : '+', magnitude / 3600, (magnitude % 3600) / 60);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d.%03d%c%02ld%02ld", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, millisecondPart, offset < 0 ? '-' : '+',
+                  magnitude / 3600, (magnitude % 3600) / 60);
     return text;
 }
 

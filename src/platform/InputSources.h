@@ -9,10 +9,10 @@ namespace tavlin {
 
 // An input source as the desktop lists it (on X11: one keyboard layout of the XKB keymap).
 struct PlatformInputSource {
-    std::string id;            // stable identifier, the value a switch action stores
-    std::string localizedName; // what the user reads
-    bool isKeyboardInputSource = true; // not a palette or another kind of input method
-    bool isSelectCapable = true;       // can be made the current source
+    std::string id;                           // stable identifier, the value a switch action stores
+    std::string localizedName;                // what the user reads
+    bool isKeyboardInputSource = true;        // not a palette or another kind of input method
+    bool isSelectCapable = true;              // can be made the current source
     std::optional<std::string> iconImagePath; // the file of the source's icon image, if any
     std::optional<std::string> iconName;      // a named (themed) icon, when there is no image file
 };

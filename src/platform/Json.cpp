@@ -113,8 +113,7 @@ private:
             return;
         }
         finish();
-        const std::size_t capacity =
-            text_->chunks.empty() ? firstChunkSize : std::min(capacity_ * 2, largestChunkSize);
+        const std::size_t capacity = text_->chunks.empty() ? firstChunkSize : std::min(capacity_ * 2, largestChunkSize);
         text_->chunks.push_back({std::make_unique_for_overwrite<char[]>(capacity), 0});
         capacity_ = capacity;
         p_ = text_->chunks.back().bytes.get();
@@ -418,8 +417,7 @@ void checkEncodable(const std::function<void(Sink&)>& produce) {
     produce(check);
 }
 
-void encodeTo(const std::function<void(Sink&)>& produce, const std::function<void(std::string_view)>& consume,
-              Style style) {
+void encodeTo(const std::function<void(Sink&)>& produce, const std::function<void(std::string_view)>& consume, Style style) {
     TextWriter out(consume);
     TextSink sink(style, out);
     produce(sink);

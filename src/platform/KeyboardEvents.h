@@ -25,9 +25,9 @@ inline constexpr std::uint64_t leaderModifiers = shift | control | option | comm
 struct KeyboardEvent {
     enum class Type { keyDown, flagsChanged };
     Type type = Type::keyDown;
-    int keyCode = 0;              // virtual key code
+    int keyCode = 0; // virtual key code
     std::uint64_t modifierFlags = 0;
-    double timestamp = 0;         // seconds, monotonic
+    double timestamp = 0; // seconds, monotonic
 };
 
 // An event seen by the listen-only observer of all input.

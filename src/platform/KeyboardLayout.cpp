@@ -90,8 +90,7 @@ std::shared_ptr<const KeyboardLayout> KeyboardLayout::fromKeymapText(const std::
 
 std::optional<std::string> KeyboardLayout::displayText(int virtualKeyCode) const {
     const auto xKeycode = keycodes::xKeycode(virtualKeyCode);
-    if (!xKeycode || *xKeycode < xkb_keymap_min_keycode(impl_->keymap) ||
-        *xKeycode > xkb_keymap_max_keycode(impl_->keymap)) {
+    if (!xKeycode || *xKeycode < xkb_keymap_min_keycode(impl_->keymap) || *xKeycode > xkb_keymap_max_keycode(impl_->keymap)) {
         return std::nullopt;
     }
     const xkb_keysym_t* syms = nullptr;

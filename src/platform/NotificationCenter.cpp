@@ -58,7 +58,7 @@ void LoopbackDistributedNotificationCenter::post(const Notification& notificatio
 }
 
 LoopbackDistributedNotificationCenter::Token LoopbackDistributedNotificationCenter::addObserver(const std::string& name,
-                                                                                               Observer observer) {
+                                                                                                Observer observer) {
     const Token token = nextToken_++;
     observers_.emplace(token, NamedObserver{name, std::move(observer)});
     return token;

@@ -45,7 +45,7 @@ public:
     struct Configuration {
         std::optional<std::string> title;
         std::optional<std::string> message;
-        std::optional<std::string> prompt; // the text of the button that chooses
+        std::optional<std::string> prompt;         // the text of the button that chooses
         std::optional<std::string> nameFieldLabel; // the label of the name field
         bool canChooseFiles = true;
         bool canChooseDirectories = false;

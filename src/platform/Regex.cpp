@@ -28,8 +28,8 @@ std::optional<Regex> Regex::compile(std::string_view pattern, std::string* error
     std::unique_ptr<icu::RegexPattern> compiled(icu::RegexPattern::compile(text, 0, parseError, status));
     if (U_FAILURE(status) || !compiled) {
         if (error) {
-            *error = std::string("The value “") + std::string(pattern) + "” is invalid (" + u_errorName(status) +
-                     " at offset " + std::to_string(parseError.offset) + ").";
+            *error = std::string("The value “") + std::string(pattern) + "” is invalid (" + u_errorName(status) + " at offset " +
+                     std::to_string(parseError.offset) + ").";
         }
         return std::nullopt;
     }
@@ -72,10 +72,20 @@ std::string Regex::escapedPattern(std::string_view text) {
     out.reserve(text.size() * 2);
     for (const char c : text) {
         switch (c) {
-        case '\\': case '*': case '?': case '+': case '[': case '(': case ')': case '{': case '}':
-        case '^': case '$': case '|': case '.': case '/':
-            out.push_back('\\');
-            break;
+        case '\\':
+        case '*':
+        case '?':
+        case '+':
+        case '[':
+        case '(':
+        case ')':
+        case '{':
+        case '}':
+        case '^':
+        case '$':
+        case '|':
+        case '.':
+        case '/': out.push_back('\\'); break;
         default: break;
         }
         out.push_back(c);

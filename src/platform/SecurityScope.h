@@ -29,9 +29,9 @@ class Recording {
 public:
     struct Call {
         enum class Kind { start, stop } kind;
-        std::string path;                  // the URL's path
-        std::optional<std::string> scope;  // the scope it went through, if any
-        bool started = false;              // a start's answer; false for stops
+        std::string path;                 // the URL's path
+        std::optional<std::string> scope; // the scope it went through, if any
+        bool started = false;             // a start's answer; false for stops
     };
 
     Recording();

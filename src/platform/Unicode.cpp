@@ -52,9 +52,7 @@ std::string fromUtf16(std::u16string_view text) {
     return toUtf8(icu::UnicodeString(text.data(), static_cast<int32_t>(text.size())));
 }
 
-bool isLetter(char32_t scalar) {
-    return (U_GET_GC_MASK(static_cast<UChar32>(scalar)) & (U_GC_L_MASK | U_GC_M_MASK)) != 0;
-}
+bool isLetter(char32_t scalar) { return (U_GET_GC_MASK(static_cast<UChar32>(scalar)) & (U_GC_L_MASK | U_GC_M_MASK)) != 0; }
 
 char32_t firstScalar(std::string_view text) {
     if (text.empty()) return 0;
@@ -85,9 +83,7 @@ std::size_t characterCount(std::string_view text) {
     return count - 1;
 }
 
-bool isSingleLetter(std::string_view text) {
-    return !text.empty() && characterCount(text) == 1 && isLetter(firstScalar(text));
-}
+bool isSingleLetter(std::string_view text) { return !text.empty() && characterCount(text) == 1 && isLetter(firstScalar(text)); }
 
 std::string uppercased(std::string_view text) {
     icu::UnicodeString u = fromUtf8(text);

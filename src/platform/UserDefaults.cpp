@@ -116,8 +116,9 @@ json::Value encodeTagged(const DefaultsValue& value) {
 
 DefaultsValue decodeTagged(const json::Value& tagged) {
     if (!tagged.is_object() || tagged.size() != 1) {
-        throw MalformedValue("expected an object with exactly one of bool, integer, double, string, data, array, "
-                             "dictionary");
+        throw MalformedValue(
+            "expected an object with exactly one of bool, integer, double, string, data, array, "
+            "dictionary");
     }
     const auto member = tagged.begin();
     const std::string& tag = member.key();
@@ -224,8 +225,8 @@ void UserDefaults::load() {
     } catch (const FileError& error) {
         if (error.kind() == FileError::Kind::noSuchFile) return;
         // What could not be read must not be replaced by what little this process knows.
-        diag::printLine("User defaults " + path_.string() + " could not be read and will not be saved: " +
-                        error.localizedDescription());
+        diag::printLine("User defaults " + path_.string() +
+                        " could not be read and will not be saved: " + error.localizedDescription());
         unsavable_ = "The file “" + path_.filename().string() + "” couldn’t be saved because it couldn’t be read first. " +
                      error.localizedDescription();
         return;
@@ -267,8 +268,8 @@ void UserDefaults::setAsideCorruptFile(const std::string& problem) {
                      "” couldn’t be saved because it is damaged and could not be moved aside.";
         return;
     }
-    diag::printLine("User defaults " + path_.string() + " is damaged (" + problem + "); moved it to " +
-                    aside.string() + " and started empty.");
+    diag::printLine("User defaults " + path_.string() + " is damaged (" + problem + "); moved it to " + aside.string() +
+                    " and started empty.");
 }
 
 std::optional<DefaultsValue> UserDefaults::object(const std::string& key) const {
@@ -280,9 +281,7 @@ std::optional<DefaultsValue> UserDefaults::object(const std::string& key) const 
 
 std::optional<bool> UserDefaults::boolean(const std::string& key) const { return typed<bool>(object(key)); }
 
-std::optional<std::int64_t> UserDefaults::integer(const std::string& key) const {
-    return typed<std::int64_t>(object(key));
-}
+std::optional<std::int64_t> UserDefaults::integer(const std::string& key) const { return typed<std::int64_t>(object(key)); }
 
 std::optional<double> UserDefaults::doubleValue(const std::string& key) const {
     const auto value = object(key);
@@ -291,9 +290,7 @@ std::optional<double> UserDefaults::doubleValue(const std::string& key) const {
     return typed<double>(value);
 }
 
-std::optional<std::string> UserDefaults::string(const std::string& key) const {
-    return typed<std::string>(object(key));
-}
+std::optional<std::string> UserDefaults::string(const std::string& key) const { return typed<std::string>(object(key)); }
 
 std::optional<DefaultsValue::Data> UserDefaults::data(const std::string& key) const {
     return typed<DefaultsValue::Data>(object(key));

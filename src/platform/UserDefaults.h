@@ -34,7 +34,9 @@ public:
 
     const Storage& storage() const { return storage_; }
     template <typename T>
-    const T* get() const { return std::get_if<T>(&storage_); }
+    const T* get() const {
+        return std::get_if<T>(&storage_);
+    }
 
     friend bool operator==(const DefaultsValue&, const DefaultsValue&) = default;
 

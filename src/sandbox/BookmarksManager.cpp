@@ -31,9 +31,7 @@ std::set<FileUrl> BookmarksManager::bookmarkedURLs() const {
 
 void BookmarksManager::removeAllBookmarks() { userDefaults_->set(storeKey, DefaultsValue::Dictionary{}); }
 
-bookmark::Data BookmarksManager::createBookmark(const FileUrl& url) {
-    return bookmark::create(url, bookmark::creationNone);
-}
+bookmark::Data BookmarksManager::createBookmark(const FileUrl& url) { return bookmark::create(url, bookmark::creationNone); }
 
 bookmark::Data BookmarksManager::createReadOnlyBookmark(const FileUrl& url) {
     return bookmark::create(url, bookmark::creationSecurityScopeAllowOnlyReadAccess);

@@ -45,9 +45,8 @@ private:
 } // namespace
 
 ScopedFileAccess::Fail::Fail(Case failCase, AccessInfo info)
-    : case_(failCase), info_(std::move(info)),
-      description_("The file could not be accessed (ScopedFileAccess.Fail error " +
-                   std::to_string(static_cast<int>(failCase)) + ").") {}
+    : case_(failCase), info_(std::move(info)), description_("The file could not be accessed (ScopedFileAccess.Fail error " +
+                                                            std::to_string(static_cast<int>(failCase)) + ").") {}
 
 // MARK: the store
 
@@ -242,8 +241,7 @@ void ScopedFileAccess::runOpenPanel(const FileUrl& url, std::optional<WindowHand
     std::shared_ptr<OpenPanel> panel = std::move(request.panel);
     OpenPanel* shown = panel.get();
     // The handler keeps the panel and its delegate alive; the panel lets go of it once called.
-    shown->beginSheet(window, [panel, delegate = std::move(request.delegate),
-                               completion = std::move(completion)](int response) {
+    shown->beginSheet(window, [panel, delegate = std::move(request.delegate), completion = std::move(completion)](int response) {
         std::optional<FileUrl> chosen;
         if (response == modalResponse::ok) {
             auto urls = panel->urls();

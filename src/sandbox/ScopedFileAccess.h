@@ -109,8 +109,8 @@ public:
     // The main entry. When the requirement is not met and asking is allowed, shows the access
     // panel on the window and, when `persist` holds, stores the granted bookmark. The completion
     // runs exactly once, inside the started access on success.
-    virtual void access(const FileUrl& url, Permissions permissions, bool askIfNecessary,
-                        std::optional<WindowHandle> window, bool persist, Completion completion);
+    virtual void access(const FileUrl& url, Permissions permissions, bool askIfNecessary, std::optional<WindowHandle> window,
+                        bool persist, Completion completion);
     // The same request without any panel; also answers the result.
     virtual Result<AccessInfo> access(const FileUrl& url, Permissions permissions, const Completion& completion);
     // Starts the record's security-scoped access, runs the block, stops the access.

@@ -50,14 +50,11 @@ std::string modifierFlagsDescription(std::uint64_t flags) {
 const std::map<std::int64_t, std::string>& specialKeyTexts() {
     static const auto texts = [] {
         std::map<std::int64_t, std::string> map{
-            {keys::returnKey.rawValue, "\u21A9"},  {keys::deleteKey.rawValue, "\u232B"},
-            {keys::deleteForward.rawValue, "\u2326"}, {keys::end.rawValue, "\u2198"},
-            {keys::escape.rawValue, "\u238B"},     {keys::help.rawValue, "?\u20DD"},
-            {keys::home.rawValue, "\u2196"},       {keys::space.rawValue, "\u23B5"},
-            {keys::tab.rawValue, "\u21E5"},        {keys::pageUp.rawValue, "\u21DE"},
-            {keys::pageDown.rawValue, "\u21DF"},   {keys::upArrow.rawValue, "\u2191"},
-            {keys::rightArrow.rawValue, "\u2192"}, {keys::downArrow.rawValue, "\u2193"},
-            {keys::leftArrow.rawValue, "\u2190"},
+            {keys::returnKey.rawValue, "\u21A9"},  {keys::deleteKey.rawValue, "\u232B"}, {keys::deleteForward.rawValue, "\u2326"},
+            {keys::end.rawValue, "\u2198"},        {keys::escape.rawValue, "\u238B"},    {keys::help.rawValue, "?\u20DD"},
+            {keys::home.rawValue, "\u2196"},       {keys::space.rawValue, "\u23B5"},     {keys::tab.rawValue, "\u21E5"},
+            {keys::pageUp.rawValue, "\u21DE"},     {keys::pageDown.rawValue, "\u21DF"},  {keys::upArrow.rawValue, "\u2191"},
+            {keys::rightArrow.rawValue, "\u2192"}, {keys::downArrow.rawValue, "\u2193"}, {keys::leftArrow.rawValue, "\u2190"},
         };
         int number = 1;
         for (const auto key : functionKeys) map[key.rawValue] = "F" + std::to_string(number++);

@@ -52,8 +52,7 @@ protected:
         EXPECT_EQ(run.posts[0].signature, "ss");
         ASSERT_EQ(run.posts[0].strings.size(), 2u);
         EXPECT_EQ(run.posts[0].strings[0], name);
-        EXPECT_EQ(nlohmann::json::parse(run.posts[0].strings[1]), nlohmann::json::parse(expected))
-            << run.posts[0].strings[1];
+        EXPECT_EQ(nlohmann::json::parse(run.posts[0].strings[1]), nlohmann::json::parse(expected)) << run.posts[0].strings[1];
     }
 
     test::TempHome home_;
@@ -91,9 +90,15 @@ TEST_F(CommandLineClientTest, MalformedFormsPostNothing) {
     test::SavedEnvironment saved{"DISPLAY", "QT_QPA_PLATFORM"};
     ::unsetenv("DISPLAY");
     ::unsetenv("QT_QPA_PLATFORM");
-    for (const auto& words : std::vector<std::vector<std::string>>{
-             {}, {"message", "two", "words"}, {"ke", "Start"}, {"ke", "start", "extra"}, {"ke", "key", " 5"},
-             {"ke", "key", "5 "}, {"ke", "key", ""}, {"ke", "key", "five"}, {"ke", "key", "inf"}}) {
+    for (const auto& words : std::vector<std::vector<std::string>>{{},
+                                                                   {"message", "two", "words"},
+                                                                   {"ke", "Start"},
+                                                                   {"ke", "start", "extra"},
+                                                                   {"ke", "key", " 5"},
+                                                                   {"ke", "key", "5 "},
+                                                                   {"ke", "key", ""},
+                                                                   {"ke", "key", "five"},
+                                                                   {"ke", "key", "inf"}}) {
         const auto process = test::runProcess(tavlinCommand(words), std::chrono::seconds(5));
         EXPECT_TRUE(watcher_.postsSoFar().empty()) << testing::PrintToString(words);
         EXPECT_EQ(process.exitStatus, 1) << "took the client's path: " << testing::PrintToString(words);

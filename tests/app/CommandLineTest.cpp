@@ -56,10 +56,11 @@ TEST(ParseCommandLineTest, OtherCountsAreNoCommand) {
 
 TEST(ParseCommandLineTest, WordsMatchExactly) {
     for (const auto& words : std::vector<std::vector<std::string>>{
-             {"Message", "x"}, {"MESSAGE", "x"}, {" message", "x"}, {"message ", "x"}, {"messages", "x"}, {"mess", "x"},
-             {"KE", "start"}, {"ke", "Start"}, {"ke", "END"}, {"ke ", "start"}, {" ke", "end"}, {"ke", "start "},
-             {"ke", " end"}, {"k", "start"}, {"ke", "st"}, {"", ""},
-             {"ke", "Key", "5"}, {"KE", "key", "5"}, {"ke", "key ", "5"}, {"ke ", "key", "5"},
+             {"Message", "x"},        {"MESSAGE", "x"},    {" message", "x"},   {"message ", "x"},
+             {"messages", "x"},       {"mess", "x"},       {"KE", "start"},     {"ke", "Start"},
+             {"ke", "END"},           {"ke ", "start"},    {" ke", "end"},      {"ke", "start "},
+             {"ke", " end"},          {"k", "start"},      {"ke", "st"},        {"", ""},
+             {"ke", "Key", "5"},      {"KE", "key", "5"},  {"ke", "key ", "5"}, {"ke ", "key", "5"},
              {"message", "key", "5"}, {"ke", "start", "5"}}) {
         EXPECT_EQ(parse(words), std::nullopt) << testing::PrintToString(words);
     }
@@ -81,8 +82,8 @@ TEST(ParseCommandLineTest, KeyCodesAreReadAsStrtodReadsThemAndTruncatedTowardZer
 }
 
 TEST(ParseCommandLineTest, TextsThatAreNoNumberAreNoCommand) {
-    for (const std::string text : {"", " 5", "\t5", "\n5", "\v5", "\f5", "\r5", "5 ", "5\n", "5\t", "abc", "5abc",
-                                   "1,5", "--5", "e5", ".", "-", "0x"}) {
+    for (const std::string text :
+         {"", " 5", "\t5", "\n5", "\v5", "\f5", "\r5", "5 ", "5\n", "5\t", "abc", "5abc", "1,5", "--5", "e5", ".", "-", "0x"}) {
         EXPECT_EQ(keyCommand(text), std::nullopt) << testing::PrintToString(text);
     }
     EXPECT_EQ(keyCommand(std::string("5\0", 2)), std::nullopt);

@@ -12,7 +12,8 @@ Keystroke keystroke(int code, bool cmd = false, bool shift = false, bool option 
 
 Action setRequireReactivateOnce(bool value) {
     using Method = InternalMethodInfo::MethodKind;
-    return act(K::internalMethod{InternalMethodInfo{Method{Method::setRequireReactivateOnce{SetRequireReactivateOnceParams{value}}}}});
+    return act(
+        K::internalMethod{InternalMethodInfo{Method{Method::setRequireReactivateOnce{SetRequireReactivateOnceParams{value}}}}});
 }
 
 class ActionRunnerTest : public EngineTest {
@@ -52,7 +53,8 @@ TEST_F(ActionRunnerTest, HelperRequestsCarryTheirPayloads) {
     EXPECT_EQ(onlyRequestOf(act(K::menu{{"", ""}})), unorderedJson(R"({"menu": {"menuItems": []}})"));
     EXPECT_EQ(onlyRequestOf(act(K::menuCommand{{"File->Save"}})),
               unorderedJson(R"({"menuCommand": {"info": {"menuTitle": "File->Save"}}})"));
-    EXPECT_EQ(onlyRequestOf(act(K::executeFile{"/opt/run.sh", std::nullopt})), unorderedJson(R"({"executeFile": {"path": "/opt/run.sh"}})"));
+    EXPECT_EQ(onlyRequestOf(act(K::executeFile{"/opt/run.sh", std::nullopt})),
+              unorderedJson(R"({"executeFile": {"path": "/opt/run.sh"}})"));
     EXPECT_EQ(onlyRequestOf(act(K::executeFile{"~/run.sh", ""})),
               unorderedJson(R"({"executeFile": {"path": "~/run.sh", "argumentsText": ""}})"))
         << "paths and arguments go unchanged";
@@ -64,8 +66,8 @@ TEST_F(ActionRunnerTest, HelperRequestsCarryTheirPayloads) {
 
 TEST_F(ActionRunnerTest, KindsWithoutATextPostNoOutcome) {
     ShellServices::shared().toggleConfigurationWindow = [] {};
-    for (const auto& action : {act(K::sleep{}), act(K::reWaitTriggerKeys{}), act(K::toggleConfigurationWindow{}),
-                               act(K::notification{"n"})}) {
+    for (const auto& action :
+         {act(K::sleep{}), act(K::reWaitTriggerKeys{}), act(K::toggleConfigurationWindow{}), act(K::notification{"n"})}) {
         EXPECT_TRUE(outcomesOf(action).empty());
     }
     // Waiting again is the step's business; on its own the action does nothing at all.
@@ -107,7 +109,8 @@ TEST_F(ActionRunnerTest, InternalMethodSetsReactivation) {
 TEST_F(ActionRunnerTest, SimulatedKeystrokeCodes) {
     EXPECT_EQ(onlyRequestOf(act(K::simulateKeystroke{keystroke(0, true, true, true, true)})),
               unorderedJson(R"({"simulateKeystroke": {"code": 6912}})"));
-    EXPECT_EQ(onlyRequestOf(act(K::simulateKeystroke{keystroke(1, true, true)})), unorderedJson(R"({"simulateKeystroke": {"code": 769}})"));
+    EXPECT_EQ(onlyRequestOf(act(K::simulateKeystroke{keystroke(1, true, true)})),
+              unorderedJson(R"({"simulateKeystroke": {"code": 769}})"));
     EXPECT_EQ(onlyRequestOf(act(K::simulateKeystroke{keystroke(36)})), unorderedJson(R"({"simulateKeystroke": {"code": 36}})"));
     EXPECT_EQ(onlyRequestOf(act(K::simulateKeystroke{keystroke(0, false, false, true)})),
               unorderedJson(R"({"simulateKeystroke": {"code": 2048}})"));
@@ -117,9 +120,12 @@ TEST_F(ActionRunnerTest, SimulatedKeystrokeCodes) {
 
 TEST_F(ActionRunnerTest, SimulatedKeystrokeIsSentWithTheLeaderKeysSwitchedOff) {
     std::vector<std::string> calls;
-    ShellServices::shared().unregisterAllLeaderKeys = [&] { calls.push_back("unregister, requests: " + std::to_string(helperRequests().size())); };
+    ShellServices::shared().unregisterAllLeaderKeys = [&] {
+        calls.push_back("unregister, requests: " + std::to_string(helperRequests().size()));
+    };
     ShellServices::shared().reloadLeaderKeys = [&](bool skipHotKeys) {
-        calls.push_back(std::string("reload ") + (skipHotKeys ? "true" : "false") + ", requests: " + std::to_string(helperRequests().size()));
+        calls.push_back(std::string("reload ") + (skipHotKeys ? "true" : "false") +
+                        ", requests: " + std::to_string(helperRequests().size()));
     };
     runAlone(act(K::simulateKeystroke{keystroke(1, true, true)}));
     EXPECT_EQ(calls, (std::vector<std::string>{"unregister, requests: 0", "reload false, requests: 1"}));
@@ -199,9 +205,9 @@ TEST_F(ActionRunnerTest, StopAfterDelayOutsideAnySessionStopsNothingLater) {
 }
 
 TEST_F(ActionRunnerTest, ContinueFromInterruptionResumesAfterItsDelayWithTheRest) {
-    writeConfiguration(Decision::make({}, {keyChance(1, {act(K::simulateKeystroke{keystroke(5)}), act(K::continueFromInterruption{1}),
-                                                        act(K::switchWindow{})},
-                                                       {keyChance(2, {act(K::sleep{})})})}));
+    writeConfiguration(Decision::make(
+        {}, {keyChance(1, {act(K::simulateKeystroke{keystroke(5)}), act(K::continueFromInterruption{1}), act(K::switchWindow{})},
+                       {keyChance(2, {act(K::sleep{})})})}));
     startSession();
     typeKey(1);
     // The keystroke closed the window; the rest waits for the resume.
@@ -225,7 +231,8 @@ TEST_F(ActionRunnerTest, ContinueFromInterruptionResumesAfterItsDelayWithTheRest
 }
 
 TEST_F(ActionRunnerTest, ResumedSessionKeepsItsStart) {
-    writeConfiguration(Decision::make({}, {keyChance(1, {act(K::continueFromInterruption{1}), act(K::switchWindow{})}, {keyChance(2, {})})}));
+    writeConfiguration(
+        Decision::make({}, {keyChance(1, {act(K::continueFromInterruption{1}), act(K::switchWindow{})}, {keyChance(2, {})})}));
     startSession();
     const double sessionStart = *manager.sessionTimestamp;
     queue.advance(0.2);
@@ -240,8 +247,8 @@ TEST_F(ActionRunnerTest, ResumedSessionKeepsItsStart) {
 }
 
 TEST_F(ActionRunnerTest, ContinueFromInterruptionWaitsAtLeastAFewHundredthsOfASecond) {
-    writeConfiguration(Decision::make({}, {keyChance(1, {act(K::simulateKeystroke{keystroke(5)}), act(K::continueFromInterruption{0}),
-                                                        act(K::switchWindow{})})}));
+    writeConfiguration(Decision::make({}, {keyChance(1, {act(K::simulateKeystroke{keystroke(5)}),
+                                                         act(K::continueFromInterruption{0}), act(K::switchWindow{})})}));
     startSession();
     typeKey(1);
     queue.advance(0.049);
@@ -252,8 +259,9 @@ TEST_F(ActionRunnerTest, ContinueFromInterruptionWaitsAtLeastAFewHundredthsOfASe
 }
 
 TEST_F(ActionRunnerTest, ContinueFromInterruptionAsLastActionResumesAtTheChances) {
-    writeConfiguration(Decision::make(
-        {}, {keyChance(1, {act(K::simulateKeystroke{keystroke(5)}), act(K::continueFromInterruption{0})}, {keyChance(3, {act(K::sleep{})})})}));
+    writeConfiguration(
+        Decision::make({}, {keyChance(1, {act(K::simulateKeystroke{keystroke(5)}), act(K::continueFromInterruption{0})},
+                                      {keyChance(3, {act(K::sleep{})})})}));
     startSession();
     typeKey(1);
     queue.advance(0.1);
@@ -268,8 +276,8 @@ TEST_F(ActionRunnerTest, ContinueFromInterruptionAsLastActionResumesAtTheChances
 
 // Nothing closed the window: the resume still runs what followed the interruption, once.
 TEST_F(ActionRunnerTest, ContinueFromInterruptionWhileTheWindowStaysOpenRunsTheRest) {
-    writeConfiguration(Decision::make({}, {keyChance(1, {act(K::continueFromInterruption{0.5}), act(K::switchWindow{})},
-                                                       {keyChance(2, {act(K::sleep{})})})}));
+    writeConfiguration(Decision::make(
+        {}, {keyChance(1, {act(K::continueFromInterruption{0.5}), act(K::switchWindow{})}, {keyChance(2, {act(K::sleep{})})})}));
     startSession();
     typeKey(1);
     EXPECT_TRUE(window.isKeyWindow());
@@ -301,11 +309,12 @@ TEST_F(ActionRunnerTest, WaitAgainAfterTheInterruptionStartsOverOnceAfterTheResu
 }
 
 TEST_F(ActionRunnerTest, FrontmostApplicationTexts) {
-    workspace.frontmost = RunningApplication{9, "/usr/share/applications/org.gnome.Nautilus.desktop", "org.gnome.Nautilus", "Files",
-                                             "/usr/bin/nautilus"};
+    workspace.frontmost = RunningApplication{9, "/usr/share/applications/org.gnome.Nautilus.desktop", "org.gnome.Nautilus",
+                                             "Files", "/usr/bin/nautilus"};
     EXPECT_EQ(outcomesOf(act(K::getFrontmostApp{GetFrontmostAppKind::bundleURL})),
               std::vector<ActionOutcome>{messageOutcome("/usr/share/applications/org.gnome.Nautilus.desktop")});
-    EXPECT_EQ(outcomesOf(act(K::getFrontmostApp{GetFrontmostAppKind::localizedName})), std::vector<ActionOutcome>{messageOutcome("Files")});
+    EXPECT_EQ(outcomesOf(act(K::getFrontmostApp{GetFrontmostAppKind::localizedName})),
+              std::vector<ActionOutcome>{messageOutcome("Files")});
     EXPECT_EQ(outcomesOf(act(K::getFrontmostApp{GetFrontmostAppKind::bundleIdentifier})),
               std::vector<ActionOutcome>{messageOutcome("org.gnome.Nautilus")});
     EXPECT_EQ(settings::suggestedDisabledApplicationPaths(),
@@ -321,7 +330,8 @@ TEST_F(ActionRunnerTest, FrontmostApplicationTexts) {
 TEST_F(ActionRunnerTest, FrontmostApplicationFailures) {
     workspace.frontmost.reset();
     for (const auto kind : allGetFrontmostAppKinds) {
-        EXPECT_EQ(outcomesOf(act(K::getFrontmostApp{kind})), std::vector<ActionOutcome>{messageOutcome("get_frontmost_app_failure")});
+        EXPECT_EQ(outcomesOf(act(K::getFrontmostApp{kind})),
+                  std::vector<ActionOutcome>{messageOutcome("get_frontmost_app_failure")});
     }
     workspace.frontmost = RunningApplication{11, std::nullopt, std::nullopt, "Nameless", std::nullopt};
     EXPECT_EQ(outcomesOf(act(K::getFrontmostApp{GetFrontmostAppKind::bundleURL})),
@@ -367,7 +377,8 @@ TEST_F(ActionRunnerTest, TextsOfOneDecisionFeedSuccessiveSteps) {
     workspace.frontmost = RunningApplication{9, "/apps/editor.desktop", "editor", "Editor", "/usr/bin/editor"};
     currentLeaderKey() = HotKey::singleModifier(HotKey::SingleTapModifier::command);
     writeConfiguration(Decision::make(
-        {act(K::reWaitTriggerKeys{}), act(K::getFrontmostApp{GetFrontmostAppKind::bundleURL}), act(K::getLeaderKey{GetLeaderKeyKind::keyCodeText})},
+        {act(K::reWaitTriggerKeys{}), act(K::getFrontmostApp{GetFrontmostAppKind::bundleURL}),
+         act(K::getLeaderKey{GetLeaderKeyKind::keyCodeText})},
         {messageChance("/apps/editor\\.desktop", {}, {messageChance("\\(55\\)", {}, {keyChance(1, {act(K::sleep{})})})})}));
     startSession();
     ASSERT_TRUE(manager.currentStates());

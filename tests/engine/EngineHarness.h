@@ -18,9 +18,9 @@
 #include "engine/Notifications.h"
 #include "engine/ShellServices.h"
 #include "model/Configuration.h"
-#include "model/Settings.h"
 #include "model/KeyNames.h"
 #include "model/LeaderKeyCache.h"
+#include "model/Settings.h"
 #include "platform/Alerts.h"
 #include "platform/Diagnostics.h"
 #include "platform/HelperApplication.h"
@@ -144,7 +144,8 @@ public:
     OutcomeRecorder() {
         token_ = NotificationCenter::local().addObserver(std::string(notificationNames::actionOutcomeEvent),
                                                          [this](const Notification& posted) {
-                                                             if (auto outcome = actionOutcome(posted)) outcomes.push_back(*outcome);
+                                                             if (auto outcome = actionOutcome(posted))
+                                                                 outcomes.push_back(*outcome);
                                                          });
     }
     ~OutcomeRecorder() { NotificationCenter::local().removeObserver(token_); }
@@ -222,7 +223,8 @@ protected:
     std::vector<nlohmann::json> helperRequestsUnordered() const {
         std::vector<nlohmann::json> requests;
         for (const auto& posted : distributed.posted()) {
-            if (posted.name == notificationNames::helperActionEvent && posted.object) requests.push_back(unorderedJson(*posted.object));
+            if (posted.name == notificationNames::helperActionEvent && posted.object)
+                requests.push_back(unorderedJson(*posted.object));
         }
         return requests;
     }
@@ -231,7 +233,8 @@ protected:
     std::vector<json::Value> helperRequests() const {
         std::vector<json::Value> requests;
         for (const auto& posted : distributed.posted()) {
-            if (posted.name == notificationNames::helperActionEvent && posted.object) requests.push_back(json::parse(*posted.object));
+            if (posted.name == notificationNames::helperActionEvent && posted.object)
+                requests.push_back(json::parse(*posted.object));
         }
         return requests;
     }
@@ -277,7 +280,8 @@ inline ChancePtr keyChance(int keyCode, std::vector<Action> actions, std::vector
 }
 
 inline ChancePtr messageChance(std::string regex, std::vector<Action> actions, std::vector<ChancePtr> chances = {}) {
-    return Chance::make(Pattern(Pattern::Kind::message{std::move(regex)}), Decision::make(std::move(actions), std::move(chances)));
+    return Chance::make(Pattern(Pattern::Kind::message{std::move(regex)}),
+                        Decision::make(std::move(actions), std::move(chances)));
 }
 
 } // namespace tavlin::test

@@ -47,8 +47,8 @@ TEST_F(ExternalEventTest, StartOpensTheWindowAsTheGivenLeaderKey) {
     EXPECT_EQ(rootRuns, 1);
     EXPECT_EQ(currentLeaderKey(), HotKey::combo(49, 256));
     EXPECT_FALSE(manager.requireReactivateOnce);
-    EXPECT_TRUE(diagnosticsContain(capture.lines(),
-                                   "Event received: startKeySequence(hotKeyCode: 49, hotKeyModifiers: 256, endAutomatically: true)"));
+    EXPECT_TRUE(diagnosticsContain(
+        capture.lines(), "Event received: startKeySequence(hotKeyCode: 49, hotKeyModifiers: 256, endAutomatically: true)"));
 }
 
 TEST_F(ExternalEventTest, StartDuringASessionOnlyUpdatesLeaderKeyAndReactivation) {
@@ -201,7 +201,8 @@ TEST_F(ExternalEventTest, KeyCodeBeyondTheKeyRangeIsIgnored) {
 
 TEST_F(ExternalEventTest, CompactTextFromAnotherProgramDrivesASession) {
     writeCountingRoot();
-    postFromAnotherProcess(externalNotification(R"({"start_key_sequence":{"info":{"hotKeyCode":49,"hotKeyModifiers":0,"endAutomatically":true}}})"));
+    postFromAnotherProcess(
+        externalNotification(R"({"start_key_sequence":{"info":{"hotKeyCode":49,"hotKeyModifiers":0,"endAutomatically":true}}})"));
     EXPECT_TRUE(window.isKeyWindow());
     postFromAnotherProcess(externalNotification(R"({"type_key":{"info":{"keyCode":2}}})"));
     postFromAnotherProcess(externalNotification(R"({"type_key":{"info":{"keyCode":3}}})"));
@@ -248,8 +249,9 @@ TEST_F(ExternalEventTest, ObserverIsRegisteredOnce) {
 }
 
 TEST(ExternalEventJson, Forms) {
-    EXPECT_EQ(unorderedJson(*startEvent(49, 0, true).notification().object),
-              unorderedJson(R"({"start_key_sequence": {"info": {"hotKeyCode": 49, "hotKeyModifiers": 0, "endAutomatically": true}}})"));
+    EXPECT_EQ(
+        unorderedJson(*startEvent(49, 0, true).notification().object),
+        unorderedJson(R"({"start_key_sequence": {"info": {"hotKeyCode": 49, "hotKeyModifiers": 0, "endAutomatically": true}}})"));
     EXPECT_EQ(unorderedJson(*typeKeyEvent(5).notification().object), unorderedJson(R"({"type_key": {"info": {"keyCode": 5}}})"));
     EXPECT_EQ(unorderedJson(*endEvent().notification().object), unorderedJson(R"({"end_key_sequence": {}})"));
     EXPECT_EQ(endEvent().notification().name, "local.tavlin.notification_names.external_event");
@@ -298,7 +300,8 @@ TEST(ExternalEventJson, Failures) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(decoded(text));
     }
-    EXPECT_FALSE(Event::fromNotification({"local.tavlin.notification_names.action_outcome_event", R"({"end_key_sequence": {}})"}));
+    EXPECT_FALSE(
+        Event::fromNotification({"local.tavlin.notification_names.action_outcome_event", R"({"end_key_sequence": {}})"}));
     EXPECT_FALSE(Event::fromNotification({std::string(notificationNames::externalEvent), std::nullopt}));
     for (const auto& line : capture.lines()) EXPECT_EQ(line, "");
 }

@@ -19,16 +19,20 @@ H decoded(const std::string& text) {
 TEST(HelperActionJson, EveryCase) {
     EXPECT_EQ(encoded(H::menu{{"File", "Save As…"}}), unorderedJson(R"({"menu": {"menuItems": ["File", "Save As…"]}})"));
     EXPECT_EQ(encoded(H::menu{}), unorderedJson(R"({"menu": {"menuItems": []}})"));
-    EXPECT_EQ(encoded(H::menuCommand{{"File->Save"}}), unorderedJson(R"({"menuCommand": {"info": {"menuTitle": "File->Save"}}})"));
+    EXPECT_EQ(encoded(H::menuCommand{{"File->Save"}}),
+              unorderedJson(R"({"menuCommand": {"info": {"menuTitle": "File->Save"}}})"));
     EXPECT_EQ(encoded(H::openURL{"file:///Users/", std::nullopt}), unorderedJson(R"({"openURL": {"url": "file:///Users/"}})"));
     EXPECT_EQ(encoded(H::openURL{"file:///a.txt", "/usr/share/applications/e.desktop"}),
               unorderedJson(R"({"openURL": {"url": "file:///a.txt", "applicationPath": "/usr/share/applications/e.desktop"}})"));
     EXPECT_EQ(encoded(H::launchApp{"/usr/bin/e", std::nullopt}), unorderedJson(R"({"launchApp": {"path": "/usr/bin/e"}})"));
-    EXPECT_EQ(encoded(H::launchApp{"/usr/bin/e", ""}), unorderedJson(R"({"launchApp": {"path": "/usr/bin/e", "launchArgumentsText": ""}})"));
+    EXPECT_EQ(encoded(H::launchApp{"/usr/bin/e", ""}),
+              unorderedJson(R"({"launchApp": {"path": "/usr/bin/e", "launchArgumentsText": ""}})"));
     EXPECT_EQ(encoded(H::executeFile{"/bin/x", std::nullopt}), unorderedJson(R"({"executeFile": {"path": "/bin/x"}})"));
-    EXPECT_EQ(encoded(H::executeFile{"/bin/x", "-a b"}), unorderedJson(R"({"executeFile": {"path": "/bin/x", "argumentsText": "-a b"}})"));
+    EXPECT_EQ(encoded(H::executeFile{"/bin/x", "-a b"}),
+              unorderedJson(R"({"executeFile": {"path": "/bin/x", "argumentsText": "-a b"}})"));
     EXPECT_EQ(encoded(H::simulateKeystroke{769}), unorderedJson(R"({"simulateKeystroke": {"code": 769}})"));
-    EXPECT_EQ(encoded(H::switchInputMethod{"xkb:us::eng"}), unorderedJson(R"({"switchInputMethod": {"inputSourceID": "xkb:us::eng"}})"));
+    EXPECT_EQ(encoded(H::switchInputMethod{"xkb:us::eng"}),
+              unorderedJson(R"({"switchInputMethod": {"inputSourceID": "xkb:us::eng"}})"));
     EXPECT_EQ(encoded(H::switchWindow{}), unorderedJson(R"({"switchWindow": {}})"));
     EXPECT_EQ(encoded(H::sleep{}), unorderedJson(R"({"sleep": {}})"));
 }
@@ -59,7 +63,8 @@ TEST(HelperActionJson, CompactTextAndMissingOptionalsDecode) {
     ASSERT_TRUE(std::holds_alternative<H::launchApp>(launch.value()));
     EXPECT_FALSE(std::get<H::launchApp>(launch.value()).launchArgumentsText);
     EXPECT_EQ(std::get<H::simulateKeystroke>(decoded(R"({"simulateKeystroke":{"code":9007199254740993}})").value()).code,
-              9007199254740993) << "codes are 64-bit integers, read without rounding";
+              9007199254740993)
+        << "codes are 64-bit integers, read without rounding";
 }
 
 TEST(HelperActionJson, DecodeErrors) {
@@ -78,11 +83,11 @@ TEST(HelperActionJson, DecodeErrors) {
         EXPECT_EQ(error->kind(), DecodingError::Kind::typeMismatch);
         EXPECT_EQ(error->debugDescription(), "Invalid number of keys found, expected one.");
     }
-    for (const std::string text : {R"({"sleep": []})", R"({"menu": {}})", R"({"menu": {"menuItems": [1]}})",
-                                   R"({"menuCommand": {"info": {}}})", R"({"openURL": {"applicationPath": "/a"}})",
-                                   R"({"openURL": {"url": "u", "applicationPath": 3}})", R"({"simulateKeystroke": {"code": "1"}})",
-                                   R"({"simulateKeystroke": {"code": 1.5}})", R"({"switchInputMethod": {}})",
-                                   R"({"executeFile": {"argumentsText": "x"}})", "[]", "not json"}) {
+    for (const std::string text :
+         {R"({"sleep": []})", R"({"menu": {}})", R"({"menu": {"menuItems": [1]}})", R"({"menuCommand": {"info": {}}})",
+          R"({"openURL": {"applicationPath": "/a"}})", R"({"openURL": {"url": "u", "applicationPath": 3}})",
+          R"({"simulateKeystroke": {"code": "1"}})", R"({"simulateKeystroke": {"code": 1.5}})", R"({"switchInputMethod": {}})",
+          R"({"executeFile": {"argumentsText": "x"}})", "[]", "not json"}) {
         SCOPED_TRACE(text);
         EXPECT_TRUE(errorOf(text));
     }

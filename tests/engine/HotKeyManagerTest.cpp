@@ -24,8 +24,9 @@ TEST_F(HotKeyManagerTest, IdentifiersStartAtOneAndRefusalsStillUseOne) {
     diag::Capture capture;
     manager.registerHotKey(1, 0x100);
     EXPECT_EQ(capture.lines(),
-              (std::vector<std::string>{"failed to register (1)",
-                                        "another process has already registered the same hotkey using the kEventHotKeyExclusive option"}));
+              (std::vector<std::string>{
+                  "failed to register (1)",
+                  "another process has already registered the same hotkey using the kEventHotKeyExclusive option"}));
     manager.registerHotKey(2, 0x100);
     EXPECT_EQ(registrar.identifiersSeen, (std::vector<std::uint32_t>{1, 2, 3}));
     ASSERT_EQ(manager.hotKeysByID.size(), 2u);
@@ -114,9 +115,7 @@ TEST(HotKeyManagerLifetime, DestructionUnregistersEverything) {
     EXPECT_EQ(registrar.unregistered.size(), 2u);
 }
 
-TEST(HotKeyManagerSignature, IsTheFourCharacterCodeOfQRTX) {
-    EXPECT_EQ(HotKeyManager::hotKeySignature(), 0x51525458u);
-}
+TEST(HotKeyManagerSignature, IsTheFourCharacterCodeOfQRTX) { EXPECT_EQ(HotKeyManager::hotKeySignature(), 0x51525458u); }
 
 } // namespace
 } // namespace tavlin::test

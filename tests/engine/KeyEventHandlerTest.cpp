@@ -28,7 +28,9 @@ protected:
         queue.advance(0.05);
     }
 
-    void setInterval(DefaultsValue value) { settingsStore()->set(settings::keys::maximumSingleModifierPressAndReleaseInterval, value); }
+    void setInterval(DefaultsValue value) {
+        settingsStore()->set(settings::keys::maximumSingleModifierPressAndReleaseInterval, value);
+    }
 };
 
 TEST_F(KeyEventHandlerTest, TapPressesAtOnceReleasesLaterAndSwallowsTheRelease) {

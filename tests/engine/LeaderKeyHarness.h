@@ -121,7 +121,9 @@ public:
 
 private:
     template <typename Map>
-    static Map copy(const Map& map) { return map; }
+    static Map copy(const Map& map) {
+        return map;
+    }
     Token nextToken = 1;
 };
 
@@ -131,7 +133,6 @@ using Call = std::tuple<std::uint32_t, std::uint32_t, bool>;
 
 class LeaderKeyTest : public EngineTest {
 protected:
-
     void SetUp() override {
         EngineTest::SetUp();
         HotKeyManager::shared().setRegistrar(&registrar);

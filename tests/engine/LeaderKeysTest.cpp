@@ -1,5 +1,5 @@
-#include "LeaderKeyHarness.h"
 #include "engine/LeaderKeys.h"
+#include "LeaderKeyHarness.h"
 #include "platform/Files.h"
 
 namespace tavlin::test {
@@ -18,7 +18,9 @@ protected:
     void writeLeaderKeys(std::vector<HotKey> hotKeys) {
         writeConfiguration(Decision::make({}, {keyChance(11, {})}), std::move(hotKeys));
     }
-    void writeComboAndOption() { writeLeaderKeys({HotKey::combo(aKey, commandOption), HotKey::singleModifier(Modifier::option)}); }
+    void writeComboAndOption() {
+        writeLeaderKeys({HotKey::combo(aKey, commandOption), HotKey::singleModifier(Modifier::option)});
+    }
 
     // The combination pressed and released, and the delayed release delivered.
     void pressCombo() {
@@ -33,8 +35,8 @@ protected:
     }
 
     bool everythingOff() const {
-        return registrar.grabs.empty() && !registrar.handlersInstalled() && monitor.locals.empty() &&
-               monitor.globals.empty() && !monitor.observer && HotKeyManager::shared().hotKeysByID.empty();
+        return registrar.grabs.empty() && !registrar.handlersInstalled() && monitor.locals.empty() && monitor.globals.empty() &&
+               !monitor.observer && HotKeyManager::shared().hotKeysByID.empty();
     }
 
     std::filesystem::path configurationPath() const { return *Configuration::fileURL(); }

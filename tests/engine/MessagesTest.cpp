@@ -42,7 +42,8 @@ TEST(ActionOutcomeMessage, AnyLayoutAndUnknownKeysAreAccepted) {
     // Key codes are 64-bit integers: one beyond 32 bits is a key, if one no keyboard has.
     EXPECT_EQ(received(R"({"key":{"keyCode":4294967296}})"), keyOutcome(4294967296));
     EXPECT_EQ(keyOutcome(4294967296).description(), "\"Unknow(4294967296)\" typed");
-    EXPECT_EQ(received("{\n\t\"message\" : { \"text\" : \"x\", \"lang\": \"en\" },\n \"from\": \"helper\"\n}"), messageOutcome("x"));
+    EXPECT_EQ(received("{\n\t\"message\" : { \"text\" : \"x\", \"lang\": \"en\" },\n \"from\": \"helper\"\n}"),
+              messageOutcome("x"));
     EXPECT_EQ(received(R"({"message": {"text": "\u00e9\ud83d\ude00"}})"), messageOutcome("é😀"));
 }
 

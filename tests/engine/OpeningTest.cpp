@@ -1,6 +1,6 @@
+#include "engine/Opening.h"
 #include "engine/ActionRunner.h"
 #include "engine/EngineHarness.h"
-#include "engine/Opening.h"
 #include "platform/SecurityScope.h"
 #include "sandbox/SandboxTestSupport.h"
 
@@ -174,8 +174,10 @@ TEST_F(OpeningTest, FileAndFolderGoThroughTheRunningHelper) {
     const auto requests = helperRequestsUnordered();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[0], (nlohmann::json{{"openURL", {{"url", "file://" + homePath + "/Projects/"}}}}));
-    EXPECT_EQ(requests[1], (nlohmann::json{{"openURL", {{"url", "file://" + homePath + "/notes/today.txt"},
-                                                        {"applicationPath", "~/apps/editor.desktop"}}}}))
+    EXPECT_EQ(
+        requests[1],
+        (nlohmann::json{
+            {"openURL", {{"url", "file://" + homePath + "/notes/today.txt"}, {"applicationPath", "~/apps/editor.desktop"}}}}))
         << "the application path goes as written";
     EXPECT_EQ(requests[2], unorderedJson(R"({"openURL": {"url": "file:///etc/hosts"}})"));
     EXPECT_TRUE(panels->shown.empty());

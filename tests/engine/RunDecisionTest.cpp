@@ -1,8 +1,8 @@
 #include <limits>
 
 #include "engine/ActionStatistics.h"
-#include "engine/RunDecision.h"
 #include "engine/EngineHarness.h"
+#include "engine/RunDecision.h"
 
 namespace tavlin::test {
 namespace {
@@ -86,7 +86,8 @@ TEST(ChanceMatching, InvalidExpressionIsPassedOver) {
 class RunDecisionTest : public EngineTest {};
 
 TEST_F(RunDecisionTest, MatchedStepRecordsOutcomeAndChanceAndWaitsAtTheChild) {
-    writeConfiguration(Decision::make({act(K::switchWindow{})}, {keyChance(5, {}), keyChance(1, {act(K::sleep{})}, {keyChance(2, {})})}));
+    writeConfiguration(
+        Decision::make({act(K::switchWindow{})}, {keyChance(5, {}), keyChance(1, {act(K::sleep{})}, {keyChance(2, {})})}));
     startSession();
 
     diag::Capture capture;
@@ -214,9 +215,9 @@ TEST_F(RunDecisionTest, OutcomeAfterTheSessionEndedReachesNobody) {
 // A text an action returns is matched against the chances of its own decision.
 TEST_F(RunDecisionTest, ReturnedTextIsMatchedAtTheDecisionThatRanTheAction) {
     workspace.frontmost = RunningApplication{7, "/usr/share/applications/term.desktop", "term", "Terminal", "/usr/bin/term"};
-    writeConfiguration(Decision::make({act(K::getFrontmostApp{GetFrontmostAppKind::localizedName})},
-                                      {messageChance("Editor", {act(K::sleep{})}),
-                                       messageChance("Terminal", {act(K::switchWindow{})})}));
+    writeConfiguration(
+        Decision::make({act(K::getFrontmostApp{GetFrontmostAppKind::localizedName})},
+                       {messageChance("Editor", {act(K::sleep{})}), messageChance("Terminal", {act(K::switchWindow{})})}));
     startSession();
     EXPECT_FALSE(window.isKeyWindow());
     ASSERT_EQ(helperRequestsUnordered().size(), 1u);

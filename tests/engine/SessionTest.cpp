@@ -1,7 +1,7 @@
-#include "engine/RunDecision.h"
 #include "engine/ActionStatistics.h"
-#include "model/Settings.h"
 #include "engine/EngineHarness.h"
+#include "engine/RunDecision.h"
+#include "model/Settings.h"
 
 namespace tavlin::test {
 namespace {
@@ -33,15 +33,15 @@ TEST_F(SessionTest, DefaultBindingRunsEndToEnd) {
 
     const auto lines = capture.lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "chances empty, success end, current history: 4"), lines.end());
-    EXPECT_EQ(settings::suggestedDisabledApplicationPaths(),
-              std::vector<std::string>{"/usr/share/applications/editor.desktop"});
+    EXPECT_EQ(settings::suggestedDisabledApplicationPaths(), std::vector<std::string>{"/usr/share/applications/editor.desktop"});
 }
 
 TEST_F(SessionTest, ActionsRunAfterTheWaitIsArmedInListOrder) {
     std::vector<std::string> order;
     workspace.openURLSucceeds = true;
-    writeConfiguration(Decision::make({act(K::openURL{"https://a.example", std::nullopt}), act(K::openURL{"https://b.example", std::nullopt})},
-                                      {keyChance(0, {})}));
+    writeConfiguration(
+        Decision::make({act(K::openURL{"https://a.example", std::nullopt}), act(K::openURL{"https://b.example", std::nullopt})},
+                       {keyChance(0, {})}));
     window.makeKeyAndOrderFront();
     // Nothing has run yet: the step only queued the actions, and the wait is armed.
     EXPECT_TRUE(workspace.openedURLs.empty());
@@ -85,9 +85,9 @@ TEST_F(SessionTest, LeafActionsAreCountedOnce) {
 }
 
 TEST_F(SessionTest, ContinueFromInterruptionRunsTheRestOnce) {
-    writeConfiguration(Decision::make({}, {keyChance(0, {act(K::openURL{"https://first.example", std::nullopt}),
-                                                         act(K::continueFromInterruption{0.5}),
-                                                         act(K::openURL{"https://second.example", std::nullopt})})}));
+    writeConfiguration(Decision::make(
+        {}, {keyChance(0, {act(K::openURL{"https://first.example", std::nullopt}), act(K::continueFromInterruption{0.5}),
+                           act(K::openURL{"https://second.example", std::nullopt})})}));
     startSession();
     typeKey(0);
     // The leaf ended the session; its first part ran, the rest waits for the resume.

@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QToolButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include "flateditor/ApplicationChooserDialog.h"
 #include "flateditor/ApplicationInfo.h"
@@ -50,7 +50,8 @@ protected:
             auto* dialog = qobject_cast<ApplicationChooserDialog*>(QApplication::activeModalWidget());
             if (!dialog) {
                 for (QWidget* widget : QApplication::topLevelWidgets())
-                    if (auto* found = qobject_cast<ApplicationChooserDialog*>(widget); found && found->isVisible()) dialog = found;
+                    if (auto* found = qobject_cast<ApplicationChooserDialog*>(widget); found && found->isVisible())
+                        dialog = found;
             }
             ASSERT_TRUE(dialog);
             EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog, 20000));

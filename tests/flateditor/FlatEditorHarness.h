@@ -56,7 +56,9 @@ protected:
     }
 
     static void store(const std::vector<FlatKeysAndActionRow>& rows) { ASSERT_FALSE(settings::setFlatKeysAndActionRows(rows)); }
-    static std::string storedText() { return settings::appGroupStore()->string(settings::keys::flatKeysAndActionRows).value_or(""); }
+    static std::string storedText() {
+        return settings::appGroupStore()->string(settings::keys::flatKeysAndActionRows).value_or("");
+    }
     static std::string configurationText() { return fileContents(*Configuration::fileURL()); }
 
     // Turns the loop until the shell has regenerated the file after the last write.

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "flateditor/FlatListCommands.h"
 #include "FlatRows.h"
+#include "flateditor/FlatListCommands.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
 #include "platform/Json.h"
@@ -17,9 +17,13 @@ constexpr int A = 0, B = 11, C = 8;
 
 class FlatListCommandsTest : public test::TempHomeTest {
 protected:
-    static std::vector<FlatKeysAndActionRow> stored() { return settings::flatKeysAndActionRows().value_or(std::vector<FlatKeysAndActionRow>{}); }
+    static std::vector<FlatKeysAndActionRow> stored() {
+        return settings::flatKeysAndActionRows().value_or(std::vector<FlatKeysAndActionRow>{});
+    }
     static void store(const std::vector<FlatKeysAndActionRow>& rows) { ASSERT_FALSE(settings::setFlatKeysAndActionRows(rows)); }
-    static std::string storedText() { return settings::appGroupStore()->string(settings::keys::flatKeysAndActionRows).value_or(""); }
+    static std::string storedText() {
+        return settings::appGroupStore()->string(settings::keys::flatKeysAndActionRows).value_or("");
+    }
 };
 
 TEST_F(FlatListCommandsTest, successorIsTheNeighbourOnScreen) {
@@ -27,8 +31,8 @@ TEST_F(FlatListCommandsTest, successorIsTheNeighbourOnScreen) {
     const auto app = flatRow({A}, test::commandTap(), Scope::only({"/x.desktop"}));
     // Stored out of display order: the successor follows the display.
     const std::vector rows{c, app, a, b};
-    EXPECT_EQ(rowToSelectAfterDeleting(b.id, rows)->id, c.id);  // middle: the next one
-    EXPECT_EQ(rowToSelectAfterDeleting(c.id, rows)->id, b.id);  // last: the one before
+    EXPECT_EQ(rowToSelectAfterDeleting(b.id, rows)->id, c.id);   // middle: the next one
+    EXPECT_EQ(rowToSelectAfterDeleting(c.id, rows)->id, b.id);   // last: the one before
     EXPECT_EQ(rowToSelectAfterDeleting(app.id, rows)->id, a.id); // lone row: first of next section
     // A lone row of the last section: the first (not last) row of the previous section.
     const auto x1 = flatRow({A}, test::commandTap(), Scope::only({"/x.desktop"}));

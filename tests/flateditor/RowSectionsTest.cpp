@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "flateditor/RowSections.h"
 #include "FlatRows.h"
+#include "flateditor/RowSections.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -73,7 +73,8 @@ TEST(RowSections, headerTextsFollowTheScope) {
     EXPECT_EQ(sectionHeaderSymbol(except), "a.square.fill");
     EXPECT_TRUE(sectionHeaderIconsInGrayscale(except));
     EXPECT_EQ(sectionHeaderPaths(except), (std::vector<std::string>{"/Applications/A.app", "/Applications/b.app"}));
-    EXPECT_EQ(sectionHeaderIconTooltip(except, "/Applications/A.app"), "This key binding is NOT available in /Applications/A.app");
+    EXPECT_EQ(sectionHeaderIconTooltip(except, "/Applications/A.app"),
+              "This key binding is NOT available in /Applications/A.app");
 
     const auto only = Scope::only({});
     EXPECT_EQ(sectionHeaderTitle(only), "Available In");

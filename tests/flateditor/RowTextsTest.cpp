@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "flateditor/RowTexts.h"
 #include "FlatRows.h"
+#include "flateditor/RowTexts.h"
 
 namespace tavlin::flateditor {
 namespace {

@@ -48,7 +48,8 @@ protected:
     QString textAt(int row) { return model()->index(row, 0).data().toString(); }
     QModelIndex indexOf(const FlatKeysAndActionRow& row) {
         for (int i = 0; i < model()->rowCount(); ++i)
-            if (model()->index(i, 0).data(Role::rowIDRole).toString().toStdString() == row.id.string()) return model()->index(i, 0);
+            if (model()->index(i, 0).data(Role::rowIDRole).toString().toStdString() == row.id.string())
+                return model()->index(i, 0);
         return {};
     }
     QPoint centreOf(const QModelIndex& index) { return list()->visualRect(index).center(); }
@@ -88,7 +89,8 @@ protected:
 TEST_F(SettingsContentViewTest, sectionsHeadersAndRowsInDisplayOrder) {
     const auto everywhere = flatRow({A}, test::commandTap(), Scope::allBut(), "https://a/");
     const auto app = flatRow({B}, test::commandTap(), Scope::only({"/usr/share/applications/x.desktop"}), "https://b/");
-    const auto except = flatRow({C}, test::commandTap(), Scope::allBut({"/Applications/b.app", "/Applications/A.app"}), "https://c/");
+    const auto except = flatRow({C}, test::commandTap(), Scope::allBut({"/Applications/b.app", "/Applications/A.app"}),
+                                "https://c/");
     const auto held = flatRow({A, B}, LeaderKey::hold(false, 49), Scope::allBut(), "https://d/", std::string("**Bold** text"));
     store({everywhere, app, except, held});
     show();
@@ -122,7 +124,8 @@ TEST_F(SettingsContentViewTest, tooltipsPerArea) {
     const QRect headerRect = list()->visualRect(header);
     const QString expected = "This key binding is NOT available in /Applications/A.app";
     bool found = false;
-    for (int x = headerRect.left(); x < headerRect.right() && !found; x += 2) found = tooltipAt(QPoint(x, headerRect.center().y())) == expected;
+    for (int x = headerRect.left(); x < headerRect.right() && !found; x += 2)
+        found = tooltipAt(QPoint(x, headerRect.center().y())) == expected;
     EXPECT_TRUE(found);
 }
 
@@ -342,7 +345,9 @@ TEST_F(SettingsContentViewTest, inputMonitoringLabelIsReadWhenTheViewComesOnScre
 
 TEST_F(SettingsContentViewTest, everyControlHasAnAccessibleNameAndSymbol) {
     show();
-    for (const auto& [name, symbol] : {std::pair{"New", "plus"}, {"Delete", "minus"}, {"Edit", "square.and.pencil"},
+    for (const auto& [name, symbol] : {std::pair{"New", "plus"},
+                                       {"Delete", "minus"},
+                                       {"Edit", "square.and.pencil"},
                                        {"New with selected row", "doc.on.doc"}}) {
         ASSERT_TRUE(button(name)) << name;
         EXPECT_EQ(button(name)->property(symbolNameProperty).toString(), symbol);

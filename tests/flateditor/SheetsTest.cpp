@@ -103,7 +103,9 @@ TEST_F(InputMonitoringGrantViewTest, theListOpensItAndKeepsItsOwnLabel) {
 class DisabledApplicationsViewTest : public test::SandboxTest {
 protected:
     static void SetUpTestSuite() { test::offscreenApplication(); }
-    static std::string stored() { return settings::appGroupStore()->string(settings::keys::disabledApplications).value_or("<none>"); }
+    static std::string stored() {
+        return settings::appGroupStore()->string(settings::keys::disabledApplications).value_or("<none>");
+    }
 };
 
 TEST_F(DisabledApplicationsViewTest, emptyListHasNothingSelectedAndNoSuggestions) {

@@ -72,8 +72,8 @@ TEST(ActionConfigurationKinds, NamesAndTitlesInListOrder) {
     for (const char* text : {"menu", "internalMethod", "reWaitTriggerKeys", "Sleep", "sleep ", ""}) {
         EXPECT_EQ(actionConfigurationKindFromRawValue(text), std::nullopt) << text;
     }
-    EXPECT_EQ(helperKinds(), (std::vector<C>{C::menuCommand, C::switchWindow, C::executeFile, C::sleep,
-                                             C::simulateKeystroke, C::switchInputMethod}));
+    EXPECT_EQ(helperKinds(), (std::vector<C>{C::menuCommand, C::switchWindow, C::executeFile, C::sleep, C::simulateKeystroke,
+                                             C::switchInputMethod}));
 }
 
 TEST_F(ActionConfigurabilityTest, EveryActionKindMapsToItsConfigurationKind) {
@@ -153,9 +153,9 @@ TEST_F(ActionConfigurabilityTest, OfferedKindsFollowTheHelperAndThePreference) {
 
     helperRunning_ = false;
     showExperimentalActions(false);
-    EXPECT_EQ(offeredKinds(), (std::vector<C>{C::notification, C::openURL, C::openApp, C::openFinder, C::openFile,
-                                              C::openFolder, C::runAppleScript, C::toggleConfigurationWindow,
-                                              C::getFrontmostApp, C::getLeaderKey}));
+    EXPECT_EQ(offeredKinds(),
+              (std::vector<C>{C::notification, C::openURL, C::openApp, C::openFinder, C::openFile, C::openFolder,
+                              C::runAppleScript, C::toggleConfigurationWindow, C::getFrontmostApp, C::getLeaderKey}));
 }
 
 TEST_F(ActionConfigurabilityTest, AnExistingExperimentalActionStaysEditableWhileTheKindIsHidden) {

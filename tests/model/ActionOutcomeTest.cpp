@@ -50,8 +50,8 @@ TEST(ActionOutcome, DecodingFailures) {
     }
     EXPECT_TRUE(hasKind(decodingErrorOf([] { decode<ActionOutcome>(R"({"key": {"keyCode": 1.5}})"); }),
                         DecodingError::Kind::dataCorrupted));
-    EXPECT_TRUE(hasKind(decodingErrorOf([] { decode<ActionOutcome>(R"({"key": {"keyCode": 5})"); }),
-                        DecodingError::Kind::dataCorrupted));
+    EXPECT_TRUE(
+        hasKind(decodingErrorOf([] { decode<ActionOutcome>(R"({"key": {"keyCode": 5})"); }), DecodingError::Kind::dataCorrupted));
 }
 
 TEST(ActionOutcome, EqualityAndId) {

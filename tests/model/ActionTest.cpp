@@ -100,12 +100,27 @@ TEST(ActionJson, SamplesCoverEveryKind) {
 }
 
 TEST(ActionJson, CaseNamesInDeclarationOrder) {
-    EXPECT_EQ(actionKindCaseNames(),
-              (std::vector<std::string_view>{
-                  "notification", "openURL", "openApp", "openFinder", "openFile", "openFolder", "runAppleScript",
-                  "toggleConfigurationWindow", "menu", "menuCommand", "switchWindow", "executeFile", "sleep",
-                  "simulateKeystroke", "switchInputMethod", "continueFromInterruption", "stopKeySequenceAfterDelay",
-                  "reWaitTriggerKeys", "internalMethod", "getFrontmostApp", "getLeaderKey"}));
+    EXPECT_EQ(actionKindCaseNames(), (std::vector<std::string_view>{"notification",
+                                                                    "openURL",
+                                                                    "openApp",
+                                                                    "openFinder",
+                                                                    "openFile",
+                                                                    "openFolder",
+                                                                    "runAppleScript",
+                                                                    "toggleConfigurationWindow",
+                                                                    "menu",
+                                                                    "menuCommand",
+                                                                    "switchWindow",
+                                                                    "executeFile",
+                                                                    "sleep",
+                                                                    "simulateKeystroke",
+                                                                    "switchInputMethod",
+                                                                    "continueFromInterruption",
+                                                                    "stopKeySequenceAfterDelay",
+                                                                    "reWaitTriggerKeys",
+                                                                    "internalMethod",
+                                                                    "getFrontmostApp",
+                                                                    "getLeaderKey"}));
     for (const auto& sample : roundTripSamples()) EXPECT_EQ(sample.kind.caseName(), actionKindCaseNames()[sample.kind.index()]);
 }
 
@@ -113,22 +128,30 @@ TEST(ActionJson, ExactForms) {
     EXPECT_EQ(Action(K::openApp{"/Applications/Safari.app", false, std::nullopt, std::nullopt}).toJson(),
               test::parsed(R"({"openApp": {"path": "/Applications/Safari.app", "hideAppIfRunning": false}})"));
     EXPECT_EQ(Action(K::openFinder{}).toJson(), test::parsed(R"({"openFinder": {}})"));
-    EXPECT_EQ(Action(internal(false)).toJson(),
-              test::parsed(R"({"internalMethod": {"info": {"kind": {"setRequireReactivateOnce": {"params": {"newValue": false}}}}}})"));
+    EXPECT_EQ(
+        Action(internal(false)).toJson(),
+        test::parsed(R"({"internalMethod": {"info": {"kind": {"setRequireReactivateOnce": {"params": {"newValue": false}}}}}})"));
     EXPECT_EQ(Action(K::getLeaderKey{}).toJson(), test::parsed(R"({"getLeaderKey": {}})"));
-    EXPECT_EQ(Action(K::openURL{"u", std::nullopt}, "d").toJson(), test::parsed(R"({"openURL": {"url": "u"}, "description": "d"})"));
+    EXPECT_EQ(Action(K::openURL{"u", std::nullopt}, "d").toJson(),
+              test::parsed(R"({"openURL": {"url": "u"}, "description": "d"})"));
     // Payload fields are written in their declared order.
-    EXPECT_EQ(Action(K::openApp{"p", true, "a", true}).toJson(),
-              test::parsed(R"({"openApp": {"path": "p", "hideAppIfRunning": true, "launchArgumentsText": "a", "switchToPreviousApp": true}})"));
-    EXPECT_EQ(Action(K::simulateKeystroke{Keystroke{.mainKeyCode = 5, .shift = true}}).toJson(),
-              test::parsed(R"({"simulateKeystroke": {"keystroke": {"mainKeyCode": 5, "cmd": false, "shift": true, "option": false, "control": false}}})"));
-    EXPECT_EQ(Action(K::menuCommand{MenuCommandInfo{"A->B"}}).toJson(), test::parsed(R"({"menuCommand": {"info": {"menuTitle": "A->B"}}})"));
+    EXPECT_EQ(
+        Action(K::openApp{"p", true, "a", true}).toJson(),
+        test::parsed(
+            R"({"openApp": {"path": "p", "hideAppIfRunning": true, "launchArgumentsText": "a", "switchToPreviousApp": true}})"));
+    EXPECT_EQ(
+        Action(K::simulateKeystroke{Keystroke{.mainKeyCode = 5, .shift = true}}).toJson(),
+        test::parsed(
+            R"({"simulateKeystroke": {"keystroke": {"mainKeyCode": 5, "cmd": false, "shift": true, "option": false, "control": false}}})"));
+    EXPECT_EQ(Action(K::menuCommand{MenuCommandInfo{"A->B"}}).toJson(),
+              test::parsed(R"({"menuCommand": {"info": {"menuTitle": "A->B"}}})"));
     EXPECT_EQ(Action(K::menu{{"A", "B"}}).toJson(), test::parsed(R"({"menu": {"menuItems": ["A", "B"]}})"));
     EXPECT_EQ(Action(K::getFrontmostApp{GetFrontmostAppKind::bundleIdentifier}).toJson(),
               test::parsed(R"({"getFrontmostApp": {"kind": "bundleIdentifier"}})"));
     EXPECT_EQ(Action(K::stopKeySequenceAfterDelay{0.5, false}).toJson(),
               test::parsed(R"({"stopKeySequenceAfterDelay": {"delay": 0.5, "ignoreIfNewActivityHappen": false}})"));
-    EXPECT_EQ(Action(K::getLeaderKey{GetLeaderKeyKind::keyCodeText}).toJson(), test::parsed(R"({"getLeaderKey": {"kind": "keyCodeText"}})"));
+    EXPECT_EQ(Action(K::getLeaderKey{GetLeaderKeyKind::keyCodeText}).toJson(),
+              test::parsed(R"({"getLeaderKey": {"kind": "keyCodeText"}})"));
 }
 
 TEST(ActionJson, GetLeaderKeyWithoutKindRoundTripsToTheSameObject) {
@@ -165,12 +188,12 @@ TEST(ActionJson, IgnoresIdKindAndUnknownTopLevelKeys) {
 }
 
 TEST(ActionJson, NeedsExactlyOneCaseKey) {
-    for (const char* text : {R"({"description": "only"})", R"({"openFinder": {}, "sleep": {}})", R"({"launchRocket": {}})", R"({})",
-                             R"({"id": "x", "kind": "sleep"})"}) {
+    for (const char* text : {R"({"description": "only"})", R"({"openFinder": {}, "sleep": {}})", R"({"launchRocket": {}})",
+                             R"({})", R"({"id": "x", "kind": "sleep"})"}) {
         EXPECT_TRUE(test::isInvalidNumberOfKeys(decodingErrorOf([&] { decode<Action>(text); }), "Action.Kind")) << text;
     }
-    for (const char* text : {R"({"internalMethod": {"info": {"kind": {}}}})",
-                             R"({"internalMethod": {"info": {"kind": {"other": {}}}}})"}) {
+    for (const char* text :
+         {R"({"internalMethod": {"info": {"kind": {}}}})", R"({"internalMethod": {"info": {"kind": {"other": {}}}}})"}) {
         const auto error = decodingErrorOf([&] { decode<Action>(text); });
         ASSERT_TRUE(hasKind(error, DecodingError::Kind::typeMismatch)) << text;
         EXPECT_EQ(error->debugDescription(), invalidNumberOfKeysText) << text;
@@ -212,12 +235,18 @@ TEST(ActionJson, MissingRequiredFields) {
 TEST(ActionJson, OptionalFieldsMayBeMissingOrNull) {
     EXPECT_EQ(decode<Action>(R"({"openApp": {"path": "/A.app", "hideAppIfRunning": true}})").kind,
               K(K::openApp{"/A.app", true, std::nullopt, std::nullopt}));
-    EXPECT_EQ(decode<Action>(R"({"openApp": {"path": "/A.app", "hideAppIfRunning": true, "launchArgumentsText": null, "switchToPreviousApp": null}})").kind,
-              K(K::openApp{"/A.app", true, std::nullopt, std::nullopt}));
+    EXPECT_EQ(
+        decode<Action>(
+            R"({"openApp": {"path": "/A.app", "hideAppIfRunning": true, "launchArgumentsText": null, "switchToPreviousApp": null}})")
+            .kind,
+        K(K::openApp{"/A.app", true, std::nullopt, std::nullopt}));
     EXPECT_EQ(decode<Action>(R"({"openURL": {"url": "u", "applicationPath": null}})").kind, K(K::openURL{"u", std::nullopt}));
-    EXPECT_EQ(decode<Action>(R"({"openFile": {"filePath": "f", "applicationPath": null}})").kind, K(K::openFile{"f", std::nullopt}));
-    EXPECT_EQ(decode<Action>(R"({"openFolder": {"folderPath": "f", "applicationPath": null}})").kind, K(K::openFolder{"f", std::nullopt}));
-    EXPECT_EQ(decode<Action>(R"({"executeFile": {"path": "p", "argumentsText": null}})").kind, K(K::executeFile{"p", std::nullopt}));
+    EXPECT_EQ(decode<Action>(R"({"openFile": {"filePath": "f", "applicationPath": null}})").kind,
+              K(K::openFile{"f", std::nullopt}));
+    EXPECT_EQ(decode<Action>(R"({"openFolder": {"folderPath": "f", "applicationPath": null}})").kind,
+              K(K::openFolder{"f", std::nullopt}));
+    EXPECT_EQ(decode<Action>(R"({"executeFile": {"path": "p", "argumentsText": null}})").kind,
+              K(K::executeFile{"p", std::nullopt}));
     EXPECT_EQ(decode<Action>(R"({"stopKeySequenceAfterDelay": {"delay": 3, "ignoreIfNewActivityHappen": null}})").kind,
               K(K::stopKeySequenceAfterDelay{3, std::nullopt}));
     EXPECT_EQ(decode<Action>(R"({"getLeaderKey": {"kind": null}})").kind, K(K::getLeaderKey{std::nullopt}));
@@ -231,8 +260,9 @@ TEST(ActionJson, OptionalFieldsMayBeMissingOrNull) {
 }
 
 TEST(ActionJson, RequiredFieldsMustNotBeNull) {
-    for (const char* text : {R"({"notification": {"title": null}})", R"({"openApp": {"path": "/A.app", "hideAppIfRunning": null}})",
-                             R"({"continueFromInterruption": {"delay": null}})", R"({"getFrontmostApp": {"kind": null}})"}) {
+    for (const char* text :
+         {R"({"notification": {"title": null}})", R"({"openApp": {"path": "/A.app", "hideAppIfRunning": null}})",
+          R"({"continueFromInterruption": {"delay": null}})", R"({"getFrontmostApp": {"kind": null}})"}) {
         EXPECT_TRUE(hasKind(decodingErrorOf([&] { decode<Action>(text); }), DecodingError::Kind::valueNotFound)) << text;
     }
     EXPECT_TRUE(decodingErrorOf([] { decode<Action>(R"({"sleep": null})"); }));
@@ -288,7 +318,9 @@ TEST(ActionJson, DecodingTwiceGivesUnequalActionsWithEqualKindsAndText) {
 
 class ActionDescriptions : public ::testing::Test {
 protected:
-    void SetUp() override { setSelectableInputSources({{"org.example.fr", "French"}, {"org.example.us", "U.S."}, {"org.example.fr", "Other"}}); }
+    void SetUp() override {
+        setSelectableInputSources({{"org.example.fr", "French"}, {"org.example.us", "U.S."}, {"org.example.fr", "Other"}});
+    }
     void TearDown() override { setSelectableInputSources({}); }
 };
 
@@ -395,7 +427,8 @@ TEST(ActionEquality, HashAgreesWithEquality) {
     EXPECT_NE(test::hashOf(K(K::openURL{"u", std::nullopt})), test::hashOf(K(K::openURL{"u", ""})));
     EXPECT_NE(test::hashOf(K(K::openFinder{})), test::hashOf(K(K::sleep{})));
     EXPECT_NE(test::hashOf(K(K::menu{{"ab", "c"}})), test::hashOf(K(K::menu{{"a", "bc"}})));
-    EXPECT_NE(test::hashOf(K(K::stopKeySequenceAfterDelay{1, std::nullopt})), test::hashOf(K(K::stopKeySequenceAfterDelay{1, false})));
+    EXPECT_NE(test::hashOf(K(K::stopKeySequenceAfterDelay{1, std::nullopt})),
+              test::hashOf(K(K::stopKeySequenceAfterDelay{1, false})));
     EXPECT_NE(test::hashOf(internal(true)), test::hashOf(internal(false)));
 }
 

@@ -66,10 +66,9 @@ constexpr const char* sampleTreeJson = R"json({
 
 // A small tree in the current format, written compactly and with an unknown member, so that a
 // rewrite by the program would show.
-constexpr const char* currentFileText =
-    R"({"hotKeys":[{"singleModifier":{"info":{"singleTapModifier":"⌘"}}}],"comment":"kept",)"
-    R"("decision":{"actions":[],"chances":[{"pattern":{"key":{"allowedKeyCodes":[0]}},)"
-    R"("decision":{"actions":[{"notification":{"title":"hi"}}],"chances":[]}}]}})";
+constexpr const char* currentFileText = R"({"hotKeys":[{"singleModifier":{"info":{"singleTapModifier":"⌘"}}}],"comment":"kept",)"
+                                        R"("decision":{"actions":[],"chances":[{"pattern":{"key":{"allowedKeyCodes":[0]}},)"
+                                        R"("decision":{"actions":[{"notification":{"title":"hi"}}],"chances":[]}}]}})";
 
 class ConfigurationFileTest : public test::TempHomeTest {
 protected:
@@ -87,7 +86,9 @@ protected:
     fs::path backupFolder() const { return root_ / "data" / "local.tavlin" / "backup"; }
     std::vector<std::string> backups() const { return folderEntries(backupFolder()); }
 
-    static void fillLeaderKeyCache() { cachedLeaderKeys() = std::vector<HotKey>{HotKey::singleModifier(HotKey::SingleTapModifier::option)}; }
+    static void fillLeaderKeyCache() {
+        cachedLeaderKeys() = std::vector<HotKey>{HotKey::singleModifier(HotKey::SingleTapModifier::option)};
+    }
 
     static json::Value fileJson(const fs::path& path) { return json::parse(fileContents(path)); }
 };
@@ -212,8 +213,8 @@ TEST_F(ConfigurationFileTest, BadFilesGiveDecodingErrorsAndAreNeverChanged) {
         {"not JSON", "hotKeys = []\n"},
         // Not UTF-8: the old action name is not replaced either.
         {"not UTF-8", R"({"hotKeys": [], "decision": {"actions": [{"notification": {"title": ")"
-                          "\xff\xfe togglePreferencesWindow"
-                          R"("}}], "chances": []}})"},
+                      "\xff\xfe togglePreferencesWindow"
+                      R"("}}], "chances": []}})"},
         {"array at the top", "[]"},
         {"hot keys not a list", R"({"hotKeys": {}, "decision": {"actions": [], "chances": []}})"},
         {"author not a text", R"({"authorInfo": 5, "hotKeys": [], "decision": {"actions": [], "chances": []}})"},
@@ -265,8 +266,9 @@ TEST_F(ConfigurationFileTest, AbsurdlyLargeFilesAreRefusedAndKept) {
 
 TEST_F(ConfigurationFileTest, ShapeErrorsNameWhatIsWrongAndWhere) {
     writeFile(file(), R"({"authorInfo": 5, "hotKeys": [], "decision": {"actions": [], "chances": []}})");
-    EXPECT_EQ(loadFailure(), "The data couldn’t be read because it isn’t in the correct format. "
-                             "Expected to decode String but found a number instead. (at authorInfo)");
+    EXPECT_EQ(loadFailure(),
+              "The data couldn’t be read because it isn’t in the correct format. "
+              "Expected to decode String but found a number instead. (at authorInfo)");
 }
 
 TEST_F(ConfigurationFileTest, UpgradeRenamesTheOldActionEverywhereEvenInsideTexts) {
@@ -277,9 +279,10 @@ TEST_F(ConfigurationFileTest, UpgradeRenamesTheOldActionEverywhereEvenInsideText
 
     Configuration::upgradeFileIfNeeded();
 
-    EXPECT_EQ(fileContents(file()),
-              R"({"authorInfo": "toggleConfigurationWindow", "hotKeys": [], "decision": {"actions": [)"
-              R"({"toggleConfigurationWindow": {}, "description": "toggleConfigurationWindowtoggleConfigurationWindow"}], "chances": []}})");
+    EXPECT_EQ(
+        fileContents(file()),
+        R"({"authorInfo": "toggleConfigurationWindow", "hotKeys": [], "decision": {"actions": [)"
+        R"({"toggleConfigurationWindow": {}, "description": "toggleConfigurationWindowtoggleConfigurationWindow"}], "chances": []}})");
     EXPECT_FALSE(fs::exists(backupFolder()));
 
     const auto loaded = loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
@@ -392,10 +395,10 @@ TEST_F(ConfigurationFileTest, WrittenFileIsPrettyJsonAndOmitsAnAbsentAuthor) {
 
 TEST_F(ConfigurationFileTest, EveryFieldSurvivesWriteAndLoad) {
     const auto tree = Decision::example();
-    tree->chances.push_back(Chance::make(Pattern(Pattern::Kind::message{"\\(55\\)"}, "leader"),
-                                         Decision::make({Action(K::sleep{}, "nap")})));
-    const Configuration configuration("flat_rows", {HotKey::combo(122, 4608), HotKey::singleModifier(HotKey::SingleTapModifier::control)},
-                                      tree);
+    tree->chances.push_back(
+        Chance::make(Pattern(Pattern::Kind::message{"\\(55\\)"}, "leader"), Decision::make({Action(K::sleep{}, "nap")})));
+    const Configuration configuration(
+        "flat_rows", {HotKey::combo(122, 4608), HotKey::singleModifier(HotKey::SingleTapModifier::control)}, tree);
     configuration.write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
 
     const auto loaded = loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
@@ -423,7 +426,8 @@ TEST_F(ConfigurationFileTest, FailedWritesThrowAndKeepTheFile) {
     const Configuration kept("kept", {}, Decision::make());
     kept.write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
 
-    const Configuration unencodable(std::nullopt, {}, Decision::make({Action(K::continueFromInterruption{std::numeric_limits<double>::quiet_NaN()})}));
+    const Configuration unencodable(
+        std::nullopt, {}, Decision::make({Action(K::continueFromInterruption{std::numeric_limits<double>::quiet_NaN()})}));
     EXPECT_THROW(unencodable.write(SearchPathDirectory::applicationSupport, Configuration::relativePath()), EncodingError);
     EXPECT_EQ(fileContents(file()), kept.encodedText());
 
@@ -581,8 +585,8 @@ TEST_F(ConfigurationFileTest, WritingWithoutAnApplicationSupportFolderIsAnError)
     if (::getuid() != 0) GTEST_SKIP() << "needs to run as root to drop to a user without a home folder";
     const int status = inProcessWithoutApplicationSupport([] {
         try {
-            Configuration(std::nullopt, {}, Decision::make()).write(SearchPathDirectory::applicationSupport,
-                                                                    Configuration::relativePath());
+            Configuration(std::nullopt, {}, Decision::make())
+                .write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
             return 1;
         } catch (const FileError& error) {
             if (error.localizedDescription().find("application-support folder") == std::string::npos) return 2;
@@ -633,9 +637,10 @@ TEST_F(ConfigurationFileTest, CopyReplacesTheDestinationOrSaysWhyItCannot) {
 
     const diag::Capture capture;
     EXPECT_FALSE(FileHelper::replaceItem(root_ / "copy.json", root_ / "missing.json"));
-    EXPECT_EQ(capture.lines(), std::vector<std::string>{"Cannot copy item at " + (root_ / "missing.json").string() + " to " +
-                                                        (root_ / "copy.json").string() +
-                                                        ": The file “missing.json” couldn’t be opened because there is no such file."});
+    EXPECT_EQ(capture.lines(),
+              std::vector<std::string>{"Cannot copy item at " + (root_ / "missing.json").string() + " to " +
+                                       (root_ / "copy.json").string() +
+                                       ": The file “missing.json” couldn’t be opened because there is no such file."});
     EXPECT_EQ(fileContents(root_ / "copy.json"), "new");
 }
 

@@ -19,7 +19,9 @@ PK keys(std::vector<std::int64_t> codes) { return PK::key{std::move(codes)}; }
 PK message(std::string regex) { return PK::message{std::move(regex)}; }
 PK always() { return PK::alwaysMatch{}; }
 
-ChancePtr chance(PK kind, DecisionPtr child = Decision::make()) { return Chance::make(Pattern(std::move(kind)), std::move(child)); }
+ChancePtr chance(PK kind, DecisionPtr child = Decision::make()) {
+    return Chance::make(Pattern(std::move(kind)), std::move(child));
+}
 
 std::vector<PK> patternKinds(const Decision& decision) {
     std::vector<PK> kinds;
@@ -123,8 +125,10 @@ TEST(DecisionJson, HostileInputIsAnErrorNotACrash) {
 
     EXPECT_TRUE(hasKind(decodingErrorOf([] { decode<Decision>(nestedDecisionText(json::maximumNestingDepth)); }),
                         DecodingError::Kind::dataCorrupted));
-    EXPECT_TRUE(hasKind(decodingErrorOf([] { decode<Decision>(nestedDecisionText(100000)); }), DecodingError::Kind::dataCorrupted));
-    EXPECT_TRUE(hasKind(decodingErrorOf([] { decode<Decision>(std::string(1000000, '[')); }), DecodingError::Kind::dataCorrupted));
+    EXPECT_TRUE(
+        hasKind(decodingErrorOf([] { decode<Decision>(nestedDecisionText(100000)); }), DecodingError::Kind::dataCorrupted));
+    EXPECT_TRUE(
+        hasKind(decodingErrorOf([] { decode<Decision>(std::string(1000000, '[')); }), DecodingError::Kind::dataCorrupted));
     for (const std::string& text : {std::string(), std::string("{"), std::string(R"({"actions": [], "chances": []} x)"),
                                     std::string("{\"actions\": [{\"notification\": {\"title\": \"\xC3\"}}], \"chances\": []}")}) {
         EXPECT_TRUE(hasKind(decodingErrorOf([&] { decode<Decision>(text); }), DecodingError::Kind::dataCorrupted)) << text;
@@ -203,8 +207,8 @@ TEST(DecisionSort, TiesKeepTheirOrder) {
     std::vector<Uuid> order;
     for (const auto& c : sorted->chances) order.push_back(c->pattern.id);
     const auto& r = root->chances;
-    EXPECT_EQ(order, (std::vector<Uuid>{r[2]->pattern.id, r[5]->pattern.id, r[1]->pattern.id, r[4]->pattern.id,
-                                        r[0]->pattern.id, r[3]->pattern.id}));
+    EXPECT_EQ(order, (std::vector<Uuid>{r[2]->pattern.id, r[5]->pattern.id, r[1]->pattern.id, r[4]->pattern.id, r[0]->pattern.id,
+                                        r[3]->pattern.id}));
     EXPECT_TRUE(capture.lines().empty());
 }
 
@@ -291,8 +295,8 @@ TEST(DecisionSearch, ContainerOfChanceIsTheFirstHolderInPreOrder) {
 }
 
 TEST(DecisionText, ChanceDescription) {
-    const auto withActions =
-        Chance::make(Pattern(keys({0})), Decision::make({Action(K::openFinder{}), Action(K::sleep{})}, {chance(always())}));
+    const auto withActions = Chance::make(Pattern(keys({0})),
+                                          Decision::make({Action(K::openFinder{}), Action(K::sleep{})}, {chance(always())}));
     EXPECT_EQ(withActions->description(), "Key: A: Open Finder; Sleep");
     EXPECT_EQ(chance(message("x"))->description(), R"(Message (regex: "x"): )");
     EXPECT_EQ(Chance::make(Pattern(always(), "note"), Decision::make({Action(K::sleep{}, "nap")}))->description(),
@@ -323,7 +327,8 @@ TEST(DecisionText, ActionResultIds) {
     const ActionOutcome outcome = ActionOutcome::message{"m"};
     const auto matched = chance(message("m"));
     const ActionResult hit{{first}, ActionResult::MatchKind::matchedAndNotLast{outcome, matched}};
-    EXPECT_EQ(hit.id(), "matchedAndNotLast(" + std::to_string(outcome.id()) + ", " + matched->id.string() + ")" + first.id.string());
+    EXPECT_EQ(hit.id(),
+              "matchedAndNotLast(" + std::to_string(outcome.id()) + ", " + matched->id.string() + ")" + first.id.string());
 
     const ActionResult miss{{}, ActionResult::MatchKind::notMatchedAndNotLast{ActionOutcome::key{5}}};
     EXPECT_EQ(miss.id(), "notMatchedAndNotLast(" + std::to_string(ActionOutcome(ActionOutcome::key{5}).id()) + ")");

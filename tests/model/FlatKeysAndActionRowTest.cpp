@@ -125,7 +125,8 @@ TEST(FlatRowJson, SpaceOrCommandNeedsExactlyOneCase) {
 TEST(FlatRowJson, AMissingEndFlagReadsAsFalse) {
     EXPECT_TRUE(read(storedRow()).endLeaderKeyStatusAfterActionExecution);
     EXPECT_FALSE(read(without(storedRow(), "endLeaderKeyStatusAfterActionExecution")).endLeaderKeyStatusAfterActionExecution);
-    EXPECT_FALSE(read(with(storedRow(), "endLeaderKeyStatusAfterActionExecution", nullptr)).endLeaderKeyStatusAfterActionExecution);
+    EXPECT_FALSE(
+        read(with(storedRow(), "endLeaderKeyStatusAfterActionExecution", nullptr)).endLeaderKeyStatusAfterActionExecution);
     EXPECT_TRUE(hasKind(readError(with(storedRow(), "endLeaderKeyStatusAfterActionExecution", "yes")),
                         DecodingError::Kind::typeMismatch));
 }
@@ -172,8 +173,8 @@ TEST(FlatRowScopeJson, PathOrderHasNoMeaning) {
 }
 
 TEST(FlatRowRawValue, TextThatIsNotOneRowGivesNoRow) {
-    const std::vector<std::string> texts{"", "{}", "[]", "not JSON", "{\"id\": \"\xff\"}",
-                                         json::encode(without(storedRow(), "keys"), json::Style::compact)};
+    const std::vector<std::string> texts{
+        "", "{}", "[]", "not JSON", "{\"id\": \"\xff\"}", json::encode(without(storedRow(), "keys"), json::Style::compact)};
     for (const auto& text : texts) {
         EXPECT_EQ(Row::fromRawValue(text), std::nullopt) << text;
     }
@@ -196,8 +197,10 @@ TEST(FlatRowEquality, GoesThroughTheJsonText) {
     EXPECT_EQ(sameAction, row);
 
     // Rows that cannot be encoded all read as "{}", and so as equal.
-    Row nan = makeRow(Scope::allBut(), {1}, command, Action(K::continueFromInterruption{std::numeric_limits<double>::quiet_NaN()}));
-    Row otherNan = makeRow(Scope::only({"/x"}), {2}, space, Action(K::stopKeySequenceAfterDelay{std::numeric_limits<double>::infinity(), true}));
+    Row nan = makeRow(Scope::allBut(), {1}, command,
+                      Action(K::continueFromInterruption{std::numeric_limits<double>::quiet_NaN()}));
+    Row otherNan = makeRow(Scope::only({"/x"}), {2}, space,
+                           Action(K::stopKeySequenceAfterDelay{std::numeric_limits<double>::infinity(), true}));
     EXPECT_EQ(nan.rawValue(), "{}");
     EXPECT_EQ(nan, otherNan);
     EXPECT_EQ(nan.hashValue(), otherNan.hashValue());
@@ -220,23 +223,21 @@ TEST(FlatRowList, StoredAsOneJsonArray) {
     EXPECT_EQ(read->size(), 2u);
     EXPECT_TRUE(lacked);
 
-    for (const char* text : {"", "{}", "[1]", "[{}]", "null", "\xff"}) EXPECT_EQ(flatRowsFromRawValue(text), std::nullopt) << text;
+    for (const char* text : {"", "{}", "[1]", "[{}]", "null", "\xff"})
+        EXPECT_EQ(flatRowsFromRawValue(text), std::nullopt) << text;
 }
 
 TEST(FlatRowList, ARowThatCannotBeEncodedIsAnErrorNotAnEmptyList) {
-    const std::vector<Row> rows{makeRow(Scope::allBut(), {1}),
-                                makeRow(Scope::allBut(), {2}, command, Action(K::continueFromInterruption{std::numeric_limits<double>::quiet_NaN()}))};
+    const std::vector<Row> rows{
+        makeRow(Scope::allBut(), {1}),
+        makeRow(Scope::allBut(), {2}, command, Action(K::continueFromInterruption{std::numeric_limits<double>::quiet_NaN()}))};
     EXPECT_THROW(flatRowsRawValue(rows), EncodingError);
 }
 
 TEST(FlatRowScopeOrder, OnlyScopesByFewestPathsThenAllButScopesByMost) {
     const std::vector<Scope> expected{
-        Scope::only({}),
-        Scope::only({"/a"}),
-        Scope::only({"/a", "/b"}),
-        Scope::allBut({"/a", "/b", "/c"}),
-        Scope::allBut({"/a"}),
-        Scope::allBut(),
+        Scope::only({}),       Scope::only({"/a"}), Scope::only({"/a", "/b"}), Scope::allBut({"/a", "/b", "/c"}),
+        Scope::allBut({"/a"}), Scope::allBut(),
     };
     std::vector<Scope> scopes{expected[4], expected[1], expected[5], expected[0], expected[3], expected[2]};
     std::stable_sort(scopes.begin(), scopes.end());
@@ -256,9 +257,9 @@ TEST(FlatRowOrder, ByScopeThenLeaderKeyThenKeyNames) {
     const Row mailOnly = makeRow(Scope::only({"/Mail.app"}), {6});
     const Row allButMail = makeRow(Scope::allBut({"/Mail.app"}), {0});
     const Row held = makeRow(Scope::allBut(), {5}, space);
-    const Row a = makeRow(Scope::allBut(), {0});      // A
+    const Row a = makeRow(Scope::allBut(), {0});         // A
     const Row aThenS = makeRow(Scope::allBut(), {0, 1}); // A, S
-    const Row s = makeRow(Scope::allBut(), {1});      // S
+    const Row s = makeRow(Scope::allBut(), {1});         // S
     const Row combo = makeRow(Scope::allBut(), {1}, LeaderKey::press(HotKey::combo(49, 2048)));
 
     std::vector<Row> rows{s, combo, aThenS, held, allButMail, a, mailOnly};

@@ -29,8 +29,8 @@ const LeaderKey option = LeaderKey::press(HotKey::singleModifier(HotKey::SingleT
 
 Row row(Scope scope, std::vector<std::int64_t> keys, std::string title, LeaderKey leaderKey = command,
         bool endAfterAction = false) {
-    return Row(Uuid::random(), true, std::move(scope), std::move(keys), Action(K::notification{std::move(title)}),
-               endAfterAction, std::move(leaderKey));
+    return Row(Uuid::random(), true, std::move(scope), std::move(keys), Action(K::notification{std::move(title)}), endAfterAction,
+               std::move(leaderKey));
 }
 
 Row disabled(Row r) {
@@ -43,7 +43,8 @@ json::Value expected(std::string text) {
     const std::pair<std::string, std::string> generated[] = {
         {"$FRONT", R"({"getFrontmostApp": {"kind": "bundleURL"}})"},
         {"$LEADER", R"({"getLeaderKey": {"kind": "keyCodeText"}})"},
-        {"$REACTIVATE", R"({"internalMethod": {"info": {"kind": {"setRequireReactivateOnce": {"params": {"newValue": false}}}}}})"},
+        {"$REACTIVATE",
+         R"({"internalMethod": {"info": {"kind": {"setRequireReactivateOnce": {"params": {"newValue": false}}}}}})"},
         {"$REWAIT", R"({"reWaitTriggerKeys": {}})"},
     };
     for (const auto& [token, action] : generated) {
@@ -57,8 +58,8 @@ json::Value expected(std::string text) {
 json::Value compiled(const std::vector<Row>& rows) { return Compile::configuration(rows)->toJson(); }
 
 TEST(FlatRowsCompilation, WithoutEnabledRowsOnlyTheOtherApplicationsRemain) {
-    const std::vector<Row> rows{disabled(row(Scope::only({"/Applications/Mail.app"}), {0}, "mail",
-                                             LeaderKey::press(HotKey::combo(0, 256))))};
+    const std::vector<Row> rows{
+        disabled(row(Scope::only({"/Applications/Mail.app"}), {0}, "mail", LeaderKey::press(HotKey::combo(0, 256))))};
     EXPECT_EQ(compiled(rows), expected(R"({
         "authorInfo": "flat_rows",
         "hotKeys": [],
@@ -165,11 +166,8 @@ TEST(FlatRowsCompilation, LeaderKeysAreMatchedByTheirKeyCodeTexts) {
 
 TEST(FlatRowsCompilation, SequencesSharingAPrefixShareItsChance) {
     const std::vector<Row> rows{
-        row(Scope::allBut(), {5}, "G"),
-        row(Scope::allBut(), {5, 6}, "G Z"),
-        row(Scope::allBut(), {5, 6, 7}, "G Z X"),
-        row(Scope::allBut(), {5, 0}, "G A"),
-        row(Scope::allBut(), {0}, "A"),
+        row(Scope::allBut(), {5}, "G"),      row(Scope::allBut(), {5, 6}, "G Z"), row(Scope::allBut(), {5, 6, 7}, "G Z X"),
+        row(Scope::allBut(), {5, 0}, "G A"), row(Scope::allBut(), {0}, "A"),
     };
     // Keys sort by name (A, G, X, Z); where a row ends at a key that others continue from, its
     // chance comes first and so wins.
@@ -236,7 +234,8 @@ TEST(FlatRowsCompilation, EqualBindingsFollowTheOrderOfTheFirstRowOfTheirScope) 
     const auto titlesUnderMail = [](const std::vector<Row>& rows) {
         std::vector<std::string> titles;
         const auto keys = compiled(rows)["decision"]["chances"][0]["decision"]["chances"][0]["decision"]["chances"];
-        for (const auto& chance : keys) titles.push_back(chance["decision"]["actions"][1]["notification"]["title"].get<std::string>());
+        for (const auto& chance : keys)
+            titles.push_back(chance["decision"]["actions"][1]["notification"]["title"].get<std::string>());
         return titles;
     };
     EXPECT_EQ(titlesUnderMail({mailOnly, everywhere}), (std::vector<std::string>{"mail", "everywhere"}));
@@ -267,9 +266,8 @@ protected:
     void SetUp() override {
         TempHomeTest::SetUp();
         cachedLeaderKeys().reset();
-        previousPresenter_ = setAlertPresenter([this](const std::string& message, const std::string& information) {
-            alerts_.emplace_back(message, information);
-        });
+        previousPresenter_ = setAlertPresenter(
+            [this](const std::string& message, const std::string& information) { alerts_.emplace_back(message, information); });
     }
     void TearDown() override {
         setAlertPresenter(std::move(previousPresenter_));

@@ -45,8 +45,7 @@ TEST(HotKey, JsonForms) {
         EXPECT_EQ(decode<HotKey>(json::encode(hotKey.toJson())), hotKey) << hotKey.keyCodeText();
     }
     // Unknown members at every level are ignored.
-    EXPECT_EQ(decode<HotKey>(R"({"x":1,"combo":{"y":2,"info":{"keyCode":3,"modifiersCode":512,"z":3}}})"),
-              HotKey::combo(3, 512));
+    EXPECT_EQ(decode<HotKey>(R"({"x":1,"combo":{"y":2,"info":{"keyCode":3,"modifiersCode":512,"z":3}}})"), HotKey::combo(3, 512));
 }
 
 TEST(HotKey, DecodingNeedsExactlyOneCase) {
@@ -55,8 +54,7 @@ TEST(HotKey, DecodingNeedsExactlyOneCase) {
              R"({"keyCode":0,"modifiersCode":256})", // the older stored form
              R"({})",
          }) {
-        EXPECT_TRUE(test::isInvalidNumberOfKeys(decodingErrorOf([&] { decode<HotKey>(text); }), "Configuration.HotKey"))
-            << text;
+        EXPECT_TRUE(test::isInvalidNumberOfKeys(decodingErrorOf([&] { decode<HotKey>(text); }), "Configuration.HotKey")) << text;
     }
 }
 
@@ -100,7 +98,8 @@ TEST(HotKey, Order) {
         HotKey::singleModifier(M::option),
         HotKey::singleModifier(M::control),
     };
-    std::vector<HotKey> shuffled{expected[6], expected[3], expected[7], expected[1], expected[4], expected[0], expected[5], expected[2]};
+    std::vector<HotKey> shuffled{expected[6], expected[3], expected[7], expected[1],
+                                 expected[4], expected[0], expected[5], expected[2]};
     std::sort(shuffled.begin(), shuffled.end());
     EXPECT_EQ(shuffled, expected);
     EXPECT_FALSE(HotKey::combo(1, 2) < HotKey::combo(1, 2));

@@ -111,13 +111,13 @@ TEST(KeyNames, FrenchLayoutNamesAndOrder) {
 }
 
 TEST(KeyNames, KeyCodeOrder) {
-    EXPECT_TRUE(keyCodeOrder(0, 11));   // A before B
+    EXPECT_TRUE(keyCodeOrder(0, 11)); // A before B
     EXPECT_FALSE(keyCodeOrder(11, 0));
-    EXPECT_FALSE(keyCodeOrder(0, 0));   // equal names
-    EXPECT_TRUE(keyCodeOrder(6, 29));   // a letter before a digit
+    EXPECT_FALSE(keyCodeOrder(0, 0)); // equal names
+    EXPECT_TRUE(keyCodeOrder(6, 29)); // a letter before a digit
     EXPECT_FALSE(keyCodeOrder(29, 6));
-    EXPECT_TRUE(keyCodeOrder(29, 18));  // "0" before "1" in the standard order
-    EXPECT_TRUE(keyCodeOrder(47, 65));  // punctuation before keypad
+    EXPECT_TRUE(keyCodeOrder(29, 18)); // "0" before "1" in the standard order
+    EXPECT_TRUE(keyCodeOrder(47, 65)); // punctuation before keypad
     EXPECT_FALSE(keyCodeOrder(126, 36));
 }
 

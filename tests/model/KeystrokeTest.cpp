@@ -23,8 +23,7 @@ TEST(Keystroke, Description) {
 
 TEST(Keystroke, JsonFormAndRoundTrip) {
     const Keystroke keystroke{.mainKeyCode = 122, .cmd = true, .shift = false, .option = true, .control = false};
-    EXPECT_EQ(keystroke.toJson(),
-              test::parsed(R"({"mainKeyCode":122,"cmd":true,"shift":false,"option":true,"control":false})"));
+    EXPECT_EQ(keystroke.toJson(), test::parsed(R"({"mainKeyCode":122,"cmd":true,"shift":false,"option":true,"control":false})"));
     EXPECT_EQ(decode<Keystroke>(json::encode(keystroke.toJson())), keystroke);
     // Other members are ignored.
     EXPECT_EQ(decode<Keystroke>(R"({"control":false,"option":true,"shift":false,"cmd":true,"mainKeyCode":122,"x":1})"),
@@ -40,10 +39,9 @@ TEST(Keystroke, DecodingRequiresAllFiveMembersOfTheirTypes) {
                             decode<Keystroke>(R"({"mainKeyCode":"0","cmd":true,"shift":false,"option":false,"control":false})");
                         }),
                         DecodingError::Kind::typeMismatch));
-    EXPECT_TRUE(hasKind(decodingErrorOf([] {
-                            decode<Keystroke>(R"({"mainKeyCode":0,"cmd":1,"shift":false,"option":false,"control":false})");
-                        }),
-                        DecodingError::Kind::typeMismatch));
+    EXPECT_TRUE(hasKind(
+        decodingErrorOf([] { decode<Keystroke>(R"({"mainKeyCode":0,"cmd":1,"shift":false,"option":false,"control":false})"); }),
+        DecodingError::Kind::typeMismatch));
     EXPECT_TRUE(hasKind(decodingErrorOf([] {
                             decode<Keystroke>(R"({"mainKeyCode":0,"cmd":null,"shift":false,"option":false,"control":false})");
                         }),
@@ -55,9 +53,9 @@ TEST(Keystroke, EqualityAndHashCoverEveryField) {
     const Keystroke base{.mainKeyCode = 1};
     EXPECT_EQ(base, (Keystroke{.mainKeyCode = 1}));
     EXPECT_EQ(test::hashOf(base), test::hashOf(Keystroke{.mainKeyCode = 1}));
-    for (const Keystroke other : {Keystroke{.mainKeyCode = 2}, Keystroke{.mainKeyCode = 1, .cmd = true},
-                                  Keystroke{.mainKeyCode = 1, .shift = true}, Keystroke{.mainKeyCode = 1, .option = true},
-                                  Keystroke{.mainKeyCode = 1, .control = true}}) {
+    for (const Keystroke other :
+         {Keystroke{.mainKeyCode = 2}, Keystroke{.mainKeyCode = 1, .cmd = true}, Keystroke{.mainKeyCode = 1, .shift = true},
+          Keystroke{.mainKeyCode = 1, .option = true}, Keystroke{.mainKeyCode = 1, .control = true}}) {
         EXPECT_NE(base, other) << other.description();
         EXPECT_NE(test::hashOf(base), test::hashOf(other)) << other.description();
     }

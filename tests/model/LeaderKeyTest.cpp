@@ -49,11 +49,12 @@ TEST(LeaderKey, JsonFormsAndRoundTrip) {
 }
 
 TEST(LeaderKey, DecodingFailures) {
-    for (const char* text : {
-             R"({})",
-             R"({"info":{"keepPressFunction":true,"keyCode":49}})",
-             R"({"hold":{"info":{"keepPressFunction":true,"keyCode":49}},"press":{"info":{"hotKey":{"combo":{"info":{"keyCode":0,"modifiersCode":0}}}}}})",
-         }) {
+    for (
+        const char* text : {
+            R"({})",
+            R"({"info":{"keepPressFunction":true,"keyCode":49}})",
+            R"({"hold":{"info":{"keepPressFunction":true,"keyCode":49}},"press":{"info":{"hotKey":{"combo":{"info":{"keyCode":0,"modifiersCode":0}}}}}})",
+        }) {
         EXPECT_TRUE(test::isInvalidNumberOfKeys(decodingErrorOf([&] { decode<LeaderKey>(text); }), "LeaderKey")) << text;
     }
     // The hot key inside a press key reports its own type.

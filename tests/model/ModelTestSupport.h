@@ -27,7 +27,8 @@ std::optional<DecodingError> decodingErrorOf(Body&& body) {
 // A tagged union refused for holding no case key or several: a type mismatch for `type`.
 inline ::testing::AssertionResult isInvalidNumberOfKeys(const std::optional<DecodingError>& error, std::string_view type) {
     if (!error) return ::testing::AssertionFailure() << "decoding succeeded";
-    if (error->kind() != DecodingError::Kind::typeMismatch) return ::testing::AssertionFailure() << "not a type mismatch: " << error->what();
+    if (error->kind() != DecodingError::Kind::typeMismatch)
+        return ::testing::AssertionFailure() << "not a type mismatch: " << error->what();
     if (error->type() != type) return ::testing::AssertionFailure() << "type is " << error->type();
     if (error->debugDescription() != invalidNumberOfKeysText) return ::testing::AssertionFailure() << error->debugDescription();
     return ::testing::AssertionSuccess();

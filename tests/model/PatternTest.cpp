@@ -35,8 +35,8 @@ TEST(PatternJson, Forms) {
 }
 
 TEST(PatternJson, RoundTripKeepsKindAndNoteButNotTheIdentifier) {
-    for (const Pattern& original : {Pattern(keys({0, 11, 0}), "both"), Pattern(keys({})), Pattern(message("\"x\"/\\d+ é")),
-                                    Pattern(always(), "last")}) {
+    for (const Pattern& original :
+         {Pattern(keys({0, 11, 0}), "both"), Pattern(keys({})), Pattern(message("\"x\"/\\d+ é")), Pattern(always(), "last")}) {
         const std::string text = json::encode(original.toJson());
         const Pattern decoded = decode<Pattern>(text);
         EXPECT_EQ(decoded.kind, original.kind) << text;
@@ -95,8 +95,14 @@ TEST(PatternJson, RefusesMalformedPayloads) {
     ASSERT_TRUE(hasKind(noRegex, DecodingError::Kind::keyNotFound));
     EXPECT_EQ(noRegex->key(), "regex");
     for (const char* text : {
-             R"({"key":5})", R"({"alwaysMatch":true})", R"({"message":"a"})", R"({"key":{"allowedKeyCodes":0}})",
-             R"({"key":{"allowedKeyCodes":["0"]}})", R"({"message":{"regex":1}})", R"({"alwaysMatch":{},"description":1})", "[]",
+             R"({"key":5})",
+             R"({"alwaysMatch":true})",
+             R"({"message":"a"})",
+             R"({"key":{"allowedKeyCodes":0}})",
+             R"({"key":{"allowedKeyCodes":["0"]}})",
+             R"({"message":{"regex":1}})",
+             R"({"alwaysMatch":{},"description":1})",
+             "[]",
          }) {
         EXPECT_TRUE(hasKind(decodingErrorOf([&] { decode<Pattern>(text); }), DecodingError::Kind::typeMismatch)) << text;
     }
@@ -147,11 +153,11 @@ TEST(PatternOrder, KeysThenMessagesThenAlwaysMatch) {
 
 TEST(PatternOrder, KeyPatternsByPositionOfTheirFirstCode) {
     diag::Capture capture;
-    EXPECT_TRUE(keys({0}) < keys({11}));       // A before B
+    EXPECT_TRUE(keys({0}) < keys({11})); // A before B
     EXPECT_FALSE(keys({11}) < keys({0}));
-    EXPECT_TRUE(keys({6}) < keys({29}));       // Z before the digit 0
+    EXPECT_TRUE(keys({6}) < keys({29}));         // Z before the digit 0
     EXPECT_TRUE(keys({0, 126}) < keys({11, 0})); // only the first codes count
-    EXPECT_FALSE(keys({0}) < keys({0, 11}));   // equal positions tie
+    EXPECT_FALSE(keys({0}) < keys({0, 11}));     // equal positions tie
     EXPECT_FALSE(keys({0, 11}) < keys({0}));
     EXPECT_TRUE(capture.lines().empty());
 }

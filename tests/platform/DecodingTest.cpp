@@ -112,9 +112,7 @@ TEST(JsonReader, WrongJsonTypeIsTypeMismatch) {
     const JsonReader root(value);
     const JsonReader decision = root.member("decision");
 
-    const DecodingError error = errorOf([&] {
-        decision.member("chances").elements()[1].stringMember("pattern");
-    });
+    const DecodingError error = errorOf([&] { decision.member("chances").elements()[1].stringMember("pattern"); });
     EXPECT_EQ(error.kind(), Kind::typeMismatch);
     EXPECT_EQ(error.type(), "String");
     EXPECT_EQ(describeCodingPath(error.codingPath()), "decision.chances[1].pattern");
@@ -150,9 +148,7 @@ TEST(JsonReader, CaseKeyRefusesNoneOrSeveralCases) {
         EXPECT_EQ(error.debugDescription(), "Invalid number of keys found, expected one.");
     }
     const json::Value nested = json::parse(R"({"do":[{"a":1,"b":2}]})");
-    const DecodingError error = errorOf([&] {
-        JsonReader(nested).member("do").elements()[0].caseKey("Step", {"a", "b"});
-    });
+    const DecodingError error = errorOf([&] { JsonReader(nested).member("do").elements()[0].caseKey("Step", {"a", "b"}); });
     EXPECT_EQ(describeCodingPath(error.codingPath()), "do[0]");
     // Not an object at all is a mismatch for the same type.
     const json::Value list = json::parse("[]");
@@ -169,8 +165,8 @@ TEST(JsonReader, IntegersMustBeWholeAndFit) {
     EXPECT_EQ(read("1e3"), 1000);
     EXPECT_EQ(read("9223372036854775807"), std::numeric_limits<std::int64_t>::max());
     EXPECT_EQ(read("-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
-    for (const char* text : {"1.5", "-0.25", "1e20", "9223372036854775808", "18446744073709551615",
-                             "18446744073709551616", "-9223372036854775809", "9.3e18", "-1e19"}) {
+    for (const char* text : {"1.5", "-0.25", "1e20", "9223372036854775808", "18446744073709551615", "18446744073709551616",
+                             "-9223372036854775809", "9.3e18", "-1e19"}) {
         SCOPED_TRACE(text);
         const DecodingError error = errorOf([&] { read(text); });
         EXPECT_EQ(error.kind(), Kind::dataCorrupted);
@@ -179,8 +175,9 @@ TEST(JsonReader, IntegersMustBeWholeAndFit) {
 }
 
 TEST(JsonReader, NarrowIntegersCheckTheirRange) {
-    const json::Value value = json::parse("[2147483647, 2147483648, -2147483648, -2147483649, 4294967295, "
-                                          "4294967296, -1, 3.0]");
+    const json::Value value = json::parse(
+        "[2147483647, 2147483648, -2147483648, -2147483649, 4294967295, "
+        "4294967296, -1, 3.0]");
     const auto e = JsonReader(value).elements();
     EXPECT_EQ(e[0].integer(), 2147483647);
     EXPECT_EQ(errorOf([&] { e[1].integer(); }).kind(), Kind::dataCorrupted);

@@ -117,14 +117,12 @@ TEST_F(FilesTest, FailedAtomicWriteThrowsAndRemovesItsTemporaryFile) {
     const FileError isFolder = fileErrorOf([&] { files::writeFileAtomically(folder / "configuration.json", "x"); });
     EXPECT_EQ(isFolder.kind(), FileError::Kind::notAFile);
     EXPECT_EQ(isFolder.path(), folder / "configuration.json");
-    EXPECT_EQ(isFolder.localizedDescription(),
-              "The file “configuration.json” couldn’t be saved because it is a folder.");
+    EXPECT_EQ(isFolder.localizedDescription(), "The file “configuration.json” couldn’t be saved because it is a folder.");
     EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"configuration.json"});
 
     writeFile(root_ / "plain", "not a folder");
     const FileError underFile = fileErrorOf([&] { files::writeFileAtomically(root_ / "plain" / "x.json", "x"); });
-    EXPECT_NE(underFile.localizedDescription().find("“plain”"), std::string::npos)
-        << underFile.localizedDescription();
+    EXPECT_NE(underFile.localizedDescription().find("“plain”"), std::string::npos) << underFile.localizedDescription();
     EXPECT_EQ(fileContents(root_ / "plain"), "not a folder");
 }
 
@@ -170,8 +168,7 @@ TEST_F(FilesTest, ReadFileAnswersTheBytesOrAnErrorNamingTheFile) {
     const FileError missing = fileErrorOf([&] { files::readFile(root_ / "configuration.json", 1 << 20); });
     EXPECT_EQ(missing.kind(), FileError::Kind::noSuchFile);
     EXPECT_EQ(missing.path(), root_ / "configuration.json");
-    EXPECT_EQ(missing.localizedDescription(),
-              "The file “configuration.json” couldn’t be opened because there is no such file.");
+    EXPECT_EQ(missing.localizedDescription(), "The file “configuration.json” couldn’t be opened because there is no such file.");
     EXPECT_STREQ(missing.what(), missing.localizedDescription().c_str());
 
     const FileError folder = fileErrorOf([&] { files::readFile(root_, 1 << 20); });

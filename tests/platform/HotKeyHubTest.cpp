@@ -88,7 +88,12 @@ TEST_F(HotKeyHubTest, refusalsReachTheClientAndLeaveNothing) {
 TEST_F(HotKeyHubTest, aHandlerMayChangeHotKeysWhileAPressIsReported) {
     const auto a = leader.registerHotKey(keyJ, control, 1);
     shortcuts.registerHotKey(keyJ, control, 2);
-    leader.setHandlers([&](std::uint32_t) { leader.unregisterHotKey(a.reference); log.push_back("leader"); }, nullptr);
+    leader.setHandlers(
+        [&](std::uint32_t) {
+            leader.unregisterHotKey(a.reference);
+            log.push_back("leader");
+        },
+        nullptr);
     registrar.press(keyJ, control);
     EXPECT_EQ(log, (std::vector<std::string>{"leader", "shortcut down 2"}));
 }

@@ -59,17 +59,15 @@ TEST(JsonEncode, EscapesSlashQuotesBackslashAndControlCharacters) {
     EXPECT_EQ(json::encode(Value::object({{"a/b\n", 1}}), Style::compact), R"({"a\/b\n":1})");
 }
 
-TEST(JsonEncode, KeepsNonAsciiAsUtf8) {
-    EXPECT_EQ(json::encode(Value("é日本😀")), "\"é日本😀\"");
-}
+TEST(JsonEncode, KeepsNonAsciiAsUtf8) { EXPECT_EQ(json::encode(Value("é日本😀")), "\"é日本😀\""); }
 
 TEST(JsonEncode, ReplacesInvalidUtf8SoTheOutputAlwaysParsesBack) {
     const std::string broken[] = {
-        "\xff",             // never valid
-        "a\x80z",           // lone continuation byte
-        "\xC0\xAF",         // overlong "/"
-        "\xED\xA0\x80",     // a surrogate encoded in UTF-8
-        "\xE6\x97",         // truncated sequence at the end
+        "\xff",              // never valid
+        "a\x80z",            // lone continuation byte
+        "\xC0\xAF",          // overlong "/"
+        "\xED\xA0\x80",      // a surrogate encoded in UTF-8
+        "\xE6\x97",          // truncated sequence at the end
         "ok\xF4\x90\x80\x80" // beyond U+10FFFF
     };
     for (const auto& text : broken) {
@@ -107,9 +105,20 @@ TEST(JsonEncode, WritesShortestDoublesThatRoundTripExactly) {
     EXPECT_EQ(json::encode(Value(-2.5)), "-2.5");
     EXPECT_EQ(json::encode(Value(1.0 / 3.0)), "0.3333333333333333");
 
-    const double values[] = {0.1,  0.2 + 0.1, 1.0 / 3.0, 1e-7, 123456.789, 1e20, 1e300, -1e-300,
-                             std::numeric_limits<double>::max(), std::numeric_limits<double>::min(),
-                             std::numeric_limits<double>::denorm_min(), 9007199254740993.0, 2.0, -7.0};
+    const double values[] = {0.1,
+                             0.2 + 0.1,
+                             1.0 / 3.0,
+                             1e-7,
+                             123456.789,
+                             1e20,
+                             1e300,
+                             -1e-300,
+                             std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::min(),
+                             std::numeric_limits<double>::denorm_min(),
+                             9007199254740993.0,
+                             2.0,
+                             -7.0};
     for (const double number : values) {
         SCOPED_TRACE(number);
         const Value parsed = json::parse(json::encode(Value::array({number})));
@@ -135,9 +144,9 @@ void expectCorrupted(std::string_view text) {
 }
 
 TEST(JsonParse, RefusesEmptyAndTruncatedDocuments) {
-    for (const char* text : {"", " ", " \n\t\r ", "[", "{", "[1,", "{\"a\"", "{\"a\":", "{\"a\":1,", "\"abc",
-                             "\"a\\", "\"\\u12", "tru", "nul", "-", "1.", "1e", "1e+", "[1,]", "{\"a\":1,}",
-                             "{a:1}", "'a'", "[1 2]"}) {
+    for (const char* text :
+         {"",    " ",   " \n\t\r ", "[",  "{",  "[1,", "{\"a\"", "{\"a\":",    "{\"a\":1,", "\"abc", "\"a\\", "\"\\u12",
+          "tru", "nul", "-",        "1.", "1e", "1e+", "[1,]",   "{\"a\":1,}", "{a:1}",     "'a'",   "[1 2]"}) {
         SCOPED_TRACE(text);
         expectCorrupted(text);
     }
@@ -153,8 +162,8 @@ TEST(JsonParse, RefusesInvalidUtf8) {
              "\"\xF4\x90\x80\x80\"", // beyond U+10FFFF
              "\"\xE6\x97\"",         // truncated sequence
              "\"\xFF\"",
-             "[\xFF]",               // outside a string
-             "{\"\xC0\xAF\":1}",     // in a key
+             "[\xFF]",           // outside a string
+             "{\"\xC0\xAF\":1}", // in a key
          }) {
         SCOPED_TRACE(testing::PrintToString(std::string(text)));
         expectCorrupted(text);
@@ -174,8 +183,7 @@ TEST(JsonParse, RefusesGarbageAfterTheDocument) {
 }
 
 TEST(JsonParse, RefusesNonJsonNumbers) {
-    for (const char* text : {"NaN", "nan", "Infinity", "-Infinity", "inf", "[NaN]", "+1", "01", ".5", "0x10",
-                             "1.e5", "--1"}) {
+    for (const char* text : {"NaN", "nan", "Infinity", "-Infinity", "inf", "[NaN]", "+1", "01", ".5", "0x10", "1.e5", "--1"}) {
         SCOPED_TRACE(text);
         expectCorrupted(text);
     }

@@ -31,8 +31,7 @@ TEST(KeyboardLayout, KeysThatTypeControlCharactersHaveEmptyText) {
     const auto us = layout("us");
     ASSERT_TRUE(us);
     for (const int key : {keycodes::returnKey, keycodes::escape, 48 /* tab */, 51 /* delete */, 117 /* fwd delete */,
-                          76 /* keypad enter */, keycodes::shift, keycodes::command, keycodes::capsLock,
-                          123 /* left arrow */}) {
+                          76 /* keypad enter */, keycodes::shift, keycodes::command, keycodes::capsLock, 123 /* left arrow */}) {
         EXPECT_EQ(us->displayText(key), "") << key;
     }
 }

@@ -23,7 +23,7 @@ TEST(Regex, CompileFailureGivesNothingAndAReason) {
         EXPECT_FALSE(error.empty()) << pattern;
         EXPECT_NE(error.find(pattern), std::string::npos) << error;
     }
-    EXPECT_FALSE(Regex::compile("("));  // no error text wanted
+    EXPECT_FALSE(Regex::compile("(")); // no error text wanted
     std::string untouched = "kept";
     EXPECT_TRUE(Regex::compile("a+", &untouched));
     EXPECT_EQ(compiled("a+").pattern(), "a+");
@@ -61,9 +61,8 @@ TEST(Regex, EscapedPatternMatchesTheTextLiterally) {
     const std::string escaped = Regex::escapedPattern(nasty);
     const Regex regex = compiled(escaped);
     EXPECT_TRUE(regex.firstMatchSpansWholeText(nasty));
-    for (const char* variant : {"/usr/bin/aab (x)[1]{2}^$|.*?\\", "/usr/bin/a+b x[1]{2}^$|.*?\\",
-                                "/usr/bin/a+b (x)1{2}^$|.*?\\", "/usr/bin/a+b (x)[1]22^$|.*?\\",
-                                "/usr/bin/a+b (x)[1]{2}^$|.*?", "/usr/bin/a+b (x)[1]{2}^$|x*?\\",
+    for (const char* variant : {"/usr/bin/aab (x)[1]{2}^$|.*?\\", "/usr/bin/a+b x[1]{2}^$|.*?\\", "/usr/bin/a+b (x)1{2}^$|.*?\\",
+                                "/usr/bin/a+b (x)[1]22^$|.*?\\", "/usr/bin/a+b (x)[1]{2}^$|.*?", "/usr/bin/a+b (x)[1]{2}^$|x*?\\",
                                 "/usr/bin/a+b (x)[1]{2}^$|.\\"}) {
         EXPECT_FALSE(regex.firstMatchSpansWholeText(variant)) << variant;
     }

@@ -82,9 +82,8 @@ TEST(StableSort, ToleratesOrdersThatAreNotStrictWeakOrders) {
 
 TEST(StableSort, WorksWithMoveOnlyAndNonTrivialValues) {
     std::vector<std::string> texts{"pear", "fig", "apple", "kiwi", "date", "plum"};
-    const auto byLength = stableMergeSorted(texts, [](const std::string& a, const std::string& b) {
-        return a.size() < b.size();
-    });
+    const auto byLength = stableMergeSorted(texts,
+                                            [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
     EXPECT_EQ(byLength, (std::vector<std::string>{"fig", "pear", "kiwi", "date", "plum", "apple"}));
 
     std::vector<std::unique_ptr<int>> boxes;

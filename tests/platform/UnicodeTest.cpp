@@ -26,7 +26,9 @@ TEST(Unicode, FirstScalarDecodesOneCodePoint) {
     EXPECT_EQ(firstScalar("abc"), U'a');
     EXPECT_EQ(firstScalar(eComposed + "x"), U'é');
     EXPECT_EQ(firstScalar("😀"), U'\U0001F600');
-    EXPECT_EQ(firstScalar("\xFF" "a"), U'\uFFFD');
+    EXPECT_EQ(firstScalar("\xFF"
+                          "a"),
+              U'\uFFFD');
 }
 
 TEST(Unicode, CharacterCountCountsUserPerceivedCharacters) {
@@ -36,20 +38,20 @@ TEST(Unicode, CharacterCountCountsUserPerceivedCharacters) {
     EXPECT_EQ(characterCount("\r\r\n\n"), 3u);
     EXPECT_EQ(characterCount(eDecomposed), 1u);
     EXPECT_EQ(characterCount(eDecomposed + eComposed + "x"), 3u);
-    EXPECT_EQ(characterCount("e\xCC\x81\xCC\xA3"), 1u);                     // two combining marks
-    EXPECT_EQ(characterCount("👩‍👩‍👧‍👦"), 1u);                                      // ZWJ family
-    EXPECT_EQ(characterCount("👍🏽"), 1u);                                      // skin-tone modifier
-    EXPECT_EQ(characterCount("🇫🇷🇩🇪"), 2u);                                     // two flags
+    EXPECT_EQ(characterCount("e\xCC\x81\xCC\xA3"), 1u);         // two combining marks
+    EXPECT_EQ(characterCount("👩‍👩‍👧‍👦"), 1u); // ZWJ family
+    EXPECT_EQ(characterCount("👍🏽"), 1u);                  // skin-tone modifier
+    EXPECT_EQ(characterCount("🇫🇷🇩🇪"), 2u);                      // two flags
     EXPECT_EQ(characterCount("한국어"), 3u);
 }
 
 TEST(Unicode, SingleLetterIsOneCharacterStartingWithALetter) {
-    for (const std::string& text : {std::string("a"), std::string("Q"), eComposed, eDecomposed, std::string("ß"),
-                                    std::string("日")}) {
+    for (const std::string& text :
+         {std::string("a"), std::string("Q"), eComposed, eDecomposed, std::string("ß"), std::string("日")}) {
         EXPECT_TRUE(isSingleLetter(text)) << text;
     }
-    for (const std::string& text : {std::string(""), std::string("1"), std::string("AB"), std::string(" "),
-                                    std::string("."), eComposed + "e", std::string("😀")}) {
+    for (const std::string& text : {std::string(""), std::string("1"), std::string("AB"), std::string(" "), std::string("."),
+                                    eComposed + "e", std::string("😀")}) {
         EXPECT_FALSE(isSingleLetter(text)) << text;
     }
 }
@@ -79,7 +81,7 @@ TEST(Unicode, CanonicalOrderIsByScalarValues) {
     EXPECT_FALSE(canonicalLess("a", "Z"));
     EXPECT_TRUE(canonicalLess("", "a"));
     EXPECT_TRUE(canonicalLess("a", "ab"));
-    EXPECT_TRUE(canonicalLess("z", eComposed));   // U+007A < U+00E9
+    EXPECT_TRUE(canonicalLess("z", eComposed)); // U+007A < U+00E9
     // Decomposed é starts with "e" but sorts as U+00E9, after "f".
     EXPECT_TRUE(canonicalLess("f", eDecomposed));
     EXPECT_FALSE(canonicalLess(eDecomposed, "f"));
@@ -96,8 +98,8 @@ TEST(Unicode, ValidatesAndRepairsUtf8) {
     EXPECT_TRUE(isValidUtf8("plain"));
     EXPECT_TRUE(isValidUtf8("é日😀\xEF\xBF\xBF")); // U+FFFF is a noncharacter, still valid
     EXPECT_TRUE(isValidUtf8(std::string("a\0b", 3)));
-    for (const char* bad : {"\x80", "\xC0\x80", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80", "\xED\xBF\xBF",
-                            "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xE6\x97", "\xFE", "a\xFF"}) {
+    for (const char* bad : {"\x80", "\xC0\x80", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80",
+                            "\xF5\x80\x80\x80", "\xE6\x97", "\xFE", "a\xFF"}) {
         EXPECT_FALSE(isValidUtf8(bad)) << testing::PrintToString(std::string(bad));
         const std::string repaired = makeValidUtf8(bad);
         EXPECT_TRUE(isValidUtf8(repaired));

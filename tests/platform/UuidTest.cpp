@@ -21,8 +21,7 @@ TEST(Uuid, RandomHasVersionFourAndTheStandardVariant) {
 }
 
 TEST(Uuid, TextIsUpperCaseHexInFiveGroups) {
-    const Uuid uuid(Uuid::Bytes{0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd,
-                                0xee, 0xff});
+    const Uuid uuid(Uuid::Bytes{0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff});
     EXPECT_EQ(uuid.string(), "00112233-4455-6677-8899-AABBCCDDEEFF");
     EXPECT_EQ(Uuid().string(), "00000000-0000-0000-0000-000000000000");
 
@@ -45,8 +44,7 @@ TEST(Uuid, ParsesItsOwnTextInEitherCase) {
         for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         EXPECT_EQ(Uuid::fromString(text), uuid);
     }
-    EXPECT_EQ(Uuid::fromString("aaBBccDD-0000-1111-2222-333344445555")->string(),
-              "AABBCCDD-0000-1111-2222-333344445555");
+    EXPECT_EQ(Uuid::fromString("aaBBccDD-0000-1111-2222-333344445555")->string(), "AABBCCDD-0000-1111-2222-333344445555");
 }
 
 TEST(Uuid, RefusesMalformedTexts) {

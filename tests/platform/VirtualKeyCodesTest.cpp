@@ -34,9 +34,11 @@ TEST(VirtualKeyCodes, TableIsABijection) {
 
 TEST(VirtualKeyCodes, KnownKeys) {
     const std::pair<int, std::uint32_t> known[] = {
-        {0, 38},  {12, 24}, {50, 49}, {space, 65},     {escape, 9},       {returnKey, 36},
-        {command, 133}, {rightCommand, 134}, {shift, 50}, {rightShift, 62}, {control, 37}, {rightControl, 105},
-        {option, 64}, {rightOption, 108}, {capsLock, 66}, {48, 23}, {51, 22}, {123, 113}, {126, 111},
+        {0, 38},      {12, 24},           {50, 49},       {space, 65},
+        {escape, 9},  {returnKey, 36},    {command, 133}, {rightCommand, 134},
+        {shift, 50},  {rightShift, 62},   {control, 37},  {rightControl, 105},
+        {option, 64}, {rightOption, 108}, {capsLock, 66}, {48, 23},
+        {51, 22},     {123, 113},         {126, 111},
     };
     for (const auto& [vk, x] : known) {
         EXPECT_EQ(xKeycode(vk), x) << vk;

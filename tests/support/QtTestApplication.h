@@ -9,9 +9,7 @@
 
 // fontconfig keeps its configuration until exit on purpose, and every widget test loads it.
 // Emitted (weak) wherever this header is included, so each Qt test program has it once.
-extern "C" __attribute__((used)) inline const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
+extern "C" __attribute__((used)) inline const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace tavlin::test {
 

@@ -12,8 +12,7 @@ namespace {
 QString qText(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // The signature is given, so QtDBus hands the slot only (s, s) messages: others are ignored.
-bool subscribe(QDBusConnection& connection, DistributedNotificationReceiver* receiver, const std::string& name,
-               bool on) {
+bool subscribe(QDBusConnection& connection, DistributedNotificationReceiver* receiver, const std::string& name, bool on) {
     const QString service; // any sender
     const QStringList argumentMatch{qText(name)};
     const QString path = QString::fromLatin1(distributedWire::objectPath);
@@ -28,10 +27,8 @@ bool subscribe(QDBusConnection& connection, DistributedNotificationReceiver* rec
 
 } // namespace
 
-DBusDistributedNotificationCenter::DBusDistributedNotificationCenter(QDBusConnection connection,
-                                                                     NotificationInbox::Limits limits)
-    : connection_(std::move(connection)),
-      inbox_(limits),
+DBusDistributedNotificationCenter::DBusDistributedNotificationCenter(QDBusConnection connection, NotificationInbox::Limits limits)
+    : connection_(std::move(connection)), inbox_(limits),
       receiver_(std::make_unique<DistributedNotificationReceiver>(
           [this](const QString& name, const QString& object) { receive(name, object); })) {
     if (!connection_.isConnected()) {
@@ -90,7 +87,7 @@ void DBusDistributedNotificationCenter::post(const Notification& notification) {
 }
 
 DBusDistributedNotificationCenter::Token DBusDistributedNotificationCenter::addObserver(const std::string& name,
-                                                                                       Observer observer) {
+                                                                                        Observer observer) {
     const Token token = nextToken_++;
     observers_.emplace(token, NamedObserver{name, std::move(observer)});
     if (subscriptions_.insert(name).second && !subscribe(connection_, receiver_.get(), name, true)) {
@@ -106,7 +103,8 @@ void DBusDistributedNotificationCenter::subscribeInAdvance(const std::vector<std
     }
     // The bus handles one connection's messages in order: once it answers this, it has them.
     constexpr int timeoutMilliseconds = 2000;
-    connection_.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+    connection_.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                    QStringLiteral("/org/freedesktop/DBus"),
                                                     QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")),
                      QDBus::Block, timeoutMilliseconds);
 }
@@ -130,7 +128,8 @@ void DBusDistributedNotificationCenter::receive(const QString& name, const QStri
 }
 
 void DBusDistributedNotificationCenter::scheduleDelivery() {
-    QMetaObject::invokeMethod(&context_, [this] { deliverNext(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &context_, [this] { deliverNext(); }, Qt::QueuedConnection);
 }
 
 void DBusDistributedNotificationCenter::deliverNext() {

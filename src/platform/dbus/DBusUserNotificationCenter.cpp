@@ -11,8 +11,7 @@ QString qText(const std::string& text) { return QString::fromUtf8(text.data(), s
 
 } // namespace
 
-DBusUserNotificationCenter::DBusUserNotificationCenter(QDBusConnection connection)
-    : connection_(std::move(connection)) {}
+DBusUserNotificationCenter::DBusUserNotificationCenter(QDBusConnection connection) : connection_(std::move(connection)) {}
 
 QDBusConnection DBusUserNotificationCenter::sessionBusConnection() {
     return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("tavlin_user_notifications"));
@@ -23,9 +22,9 @@ void DBusUserNotificationCenter::requestAuthorization(std::function<void(bool gr
 }
 
 void DBusUserNotificationCenter::add(const Request& request) {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
+                                                       QStringLiteral("/org/freedesktop/Notifications"),
+                                                       QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     QVariantMap hints;
     if (request.defaultSound) hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
     // The server's own id for the banner is of no use to us, so the reply is dropped.

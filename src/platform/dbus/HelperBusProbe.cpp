@@ -23,8 +23,7 @@ bool helperRunningOnSessionBus() {
                                                        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
     call << QString::fromLatin1(helperBundleIdentifier.data(), static_cast<qsizetype>(helperBundleIdentifier.size()));
     const QDBusMessage reply = connection.call(call, QDBus::Block, timeoutMilliseconds);
-    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
-           reply.arguments().constFirst().toBool();
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() && reply.arguments().constFirst().toBool();
 }
 
 } // namespace tavlin

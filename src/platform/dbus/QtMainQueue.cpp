@@ -22,7 +22,8 @@ MainQueue::TimerID QtMainQueue::postAfter(double seconds, Task task) {
     // Not positive (or not a number): the next turn, behind what is already queued. A zero
     // timer would not keep that order.
     if (!(seconds > 0)) {
-        QMetaObject::invokeMethod(context_.get(), [this, id] { run(id); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            context_.get(), [this, id] { run(id); }, Qt::QueuedConnection);
         return id;
     }
     // Rounded up, so a task never runs before its time; QTimer counts in int milliseconds.

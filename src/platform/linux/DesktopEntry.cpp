@@ -53,7 +53,10 @@ std::string unescaped(std::string_view value) {
         case 't': result += '\t'; break;
         case 'r': result += '\r'; break;
         case '\\': result += '\\'; break;
-        default: result += value[i]; result += value[i + 1]; break;
+        default:
+            result += value[i];
+            result += value[i + 1];
+            break;
         }
         ++i;
     }
@@ -109,9 +112,8 @@ bool isUrlScheme(std::string_view text) {
     if (colon == std::string_view::npos || colon == 0) return false;
     const auto isAlpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
     if (!isAlpha(text[0])) return false;
-    return std::all_of(text.begin() + 1, text.begin() + static_cast<std::ptrdiff_t>(colon), [&](char c) {
-        return isAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-    });
+    return std::all_of(text.begin() + 1, text.begin() + static_cast<std::ptrdiff_t>(colon),
+                       [&](char c) { return isAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'; });
 }
 
 // An item to open: a local file (with its path) or another URL.
@@ -152,7 +154,12 @@ std::optional<std::string> expandedWord(std::string_view word, const DesktopEntr
         case '%': result += '%'; break;
         case 'c': result += entry.displayName(); break;
         case 'k': result += entry.path.string(); break;
-        case 'd': case 'D': case 'n': case 'N': case 'v': case 'm': break; // deprecated: removed
+        case 'd':
+        case 'D':
+        case 'n':
+        case 'N':
+        case 'v':
+        case 'm': break; // deprecated: removed
         default: return std::nullopt;
         }
     }
@@ -414,9 +421,7 @@ std::optional<std::filesystem::path> executableOfEntry(const DesktopEntry& entry
     return resolveExecutable(*program);
 }
 
-bool isInstalled(const DesktopEntry& entry) {
-    return entry.tryExec.empty() || resolveExecutable(entry.tryExec).has_value();
-}
+bool isInstalled(const DesktopEntry& entry) { return entry.tryExec.empty() || resolveExecutable(entry.tryExec).has_value(); }
 
 std::vector<std::filesystem::path> applicationDirectories() {
     std::vector<fs::path> directories;

@@ -137,10 +137,10 @@ Associations associationsIn(const fs::path& list, std::string_view lowerCaseType
         if (line.empty() || line.front() == '#') continue;
         if (line.front() == '[') {
             const std::string_view name = line.back() == ']' ? line.substr(1, line.size() - 2) : std::string_view{};
-            group = name == "Default Applications"  ? &associations.defaults
+            group = name == "Default Applications"   ? &associations.defaults
                     : name == "Added Associations"   ? &associations.added
                     : name == "Removed Associations" ? &associations.removed
-                                                      : nullptr;
+                                                     : nullptr;
             continue;
         }
         const auto equals = line.find('=');

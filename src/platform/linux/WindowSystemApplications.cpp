@@ -36,8 +36,7 @@ const DesktopEntry* entryForProcess(std::string_view wmClass, const std::optiona
 
 } // namespace
 
-RunningApplication runningApplicationForProcess(std::int64_t pid, std::string_view wmClass,
-                                                const DesktopEntryCatalog& catalog) {
+RunningApplication runningApplicationForProcess(std::int64_t pid, std::string_view wmClass, const DesktopEntryCatalog& catalog) {
     RunningApplication application;
     application.processIdentifier = pid;
     std::optional<std::filesystem::path> executable;

@@ -29,8 +29,7 @@ public:
 // `wmClass`, else the one whose desktop-file id is `wmClass` ignoring ASCII case, else the only
 // one that runs the process's executable (when several do, as with interpreters, none is
 // taken). Without an entry the executable stands in for the bundle.
-RunningApplication runningApplicationForProcess(std::int64_t pid, std::string_view wmClass,
-                                                const DesktopEntryCatalog& catalog);
+RunningApplication runningApplicationForProcess(std::int64_t pid, std::string_view wmClass, const DesktopEntryCatalog& catalog);
 // The same against the installed applications as GIO knows them.
 RunningApplication runningApplicationForProcess(std::int64_t pid, std::string_view wmClass, ApplicationCatalog& catalog);
 

@@ -78,8 +78,7 @@ void XdgWorkspace::activateFileViewerSelecting(const std::string& path) {
     Workspace::activateFileViewerSelecting(path);
 }
 
-void XdgWorkspace::openURLs(const std::vector<std::string>& urls, const std::string& applicationPath,
-                            Completion completion) {
+void XdgWorkspace::openURLs(const std::vector<std::string>& urls, const std::string& applicationPath, Completion completion) {
     launch(prepare(applicationPath, urls), std::move(completion));
 }
 
@@ -161,8 +160,7 @@ std::optional<std::string> XdgWorkspace::runScript(const std::string& path, Comp
     return std::nullopt;
 }
 
-XdgWorkspace::Prepared XdgWorkspace::prepare(const std::string& applicationPath,
-                                             const std::vector<std::string>& items) const {
+XdgWorkspace::Prepared XdgWorkspace::prepare(const std::string& applicationPath, const std::vector<std::string>& items) const {
     Prepared prepared;
     prepared.name = displayNameOfPath(applicationPath);
     const auto application = [&] { return "The application “" + prepared.name + "”"; };
@@ -196,13 +194,12 @@ XdgWorkspace::Prepared XdgWorkspace::prepare(const std::string& applicationPath,
         return prepared;
     }
     if (!isInstalled(*entry)) {
-        prepared.error = application() + " could not be launched because its program “" + entry->tryExec +
-                         "” was not found.";
+        prepared.error = application() + " could not be launched because its program “" + entry->tryExec + "” was not found.";
         return prepared;
     }
     if (!entry->workingDirectory.empty() && !fs::is_directory(entry->workingDirectory, ec)) {
-        prepared.error = application() + " could not be launched because its working folder “" +
-                         entry->workingDirectory + "” does not exist.";
+        prepared.error = application() + " could not be launched because its working folder “" + entry->workingDirectory +
+                         "” does not exist.";
         return prepared;
     }
     CommandLines lines = commandLinesFor(*entry, items);
@@ -213,8 +210,7 @@ XdgWorkspace::Prepared XdgWorkspace::prepare(const std::string& applicationPath,
     for (auto& argv : lines.argvs) {
         const auto program = resolveExecutable(argv.front());
         if (!program) {
-            prepared.error = application() + " could not be launched because its program “" + argv.front() +
-                             "” was not found.";
+            prepared.error = application() + " could not be launched because its program “" + argv.front() + "” was not found.";
             prepared.commands.clear();
             return prepared;
         }

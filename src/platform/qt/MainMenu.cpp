@@ -6,8 +6,7 @@
 namespace tavlin::qt {
 
 namespace {
-QPointer<QMenuBar>& storedMainMenu()
-{
+QPointer<QMenuBar>& storedMainMenu() {
     static QPointer<QMenuBar> menuBar;
     return menuBar;
 }

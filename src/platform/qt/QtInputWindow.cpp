@@ -32,9 +32,9 @@ int baseline() {
 
 bool isModifierKey(int keyCode) {
     using namespace keycodes;
-    return keyCode == command || keyCode == shift || keyCode == option || keyCode == control ||
-           keyCode == rightCommand || keyCode == rightShift || keyCode == rightOption || keyCode == rightControl ||
-           keyCode == capsLock || keyCode == function;
+    return keyCode == command || keyCode == shift || keyCode == option || keyCode == control || keyCode == rightCommand ||
+           keyCode == rightShift || keyCode == rightOption || keyCode == rightControl || keyCode == capsLock ||
+           keyCode == function;
 }
 
 } // namespace

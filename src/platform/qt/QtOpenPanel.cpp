@@ -55,11 +55,10 @@ private:
 
 class QtOpenPanel::Dialog : public QFileDialog {
 public:
-    Dialog(QWidget* parent, const OpenPanel::Configuration& configuration)
-        : QFileDialog(parent), configuration_(configuration) {
+    Dialog(QWidget* parent, const OpenPanel::Configuration& configuration) : QFileDialog(parent), configuration_(configuration) {
         setOption(QFileDialog::DontUseNativeDialog, true);
         setOption(QFileDialog::ReadOnly, !configuration.canCreateDirectories);
-        setFileMode(!configuration.canChooseFiles ? QFileDialog::Directory
+        setFileMode(!configuration.canChooseFiles           ? QFileDialog::Directory
                     : configuration.allowsMultipleSelection ? QFileDialog::ExistingFiles
                                                             : QFileDialog::ExistingFile);
         if (configuration.showsHiddenFiles) setFilter(filter() | QDir::Hidden);
@@ -68,7 +67,8 @@ public:
 
         if (configuration.title) setWindowTitle(QString::fromStdString(*configuration.title));
         if (configuration.prompt) setLabelText(QFileDialog::Accept, QString::fromStdString(*configuration.prompt));
-        if (configuration.nameFieldLabel) setLabelText(QFileDialog::FileName, QString::fromStdString(*configuration.nameFieldLabel));
+        if (configuration.nameFieldLabel)
+            setLabelText(QFileDialog::FileName, QString::fromStdString(*configuration.nameFieldLabel));
 
         messageLabel_ = new QLabel(this);
         messageLabel_->setWordWrap(true);
@@ -221,7 +221,8 @@ void QtOpenPanelProvider::runOnMainThread(std::function<void()> work) {
         work();
         return;
     }
-    QMetaObject::invokeMethod(app, [work = std::move(work)] { work(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [work = std::move(work)] { work(); }, Qt::QueuedConnection);
 }
 
 void installQtOpenPanelProvider() { setOpenPanelProvider(std::make_shared<QtOpenPanelProvider>()); }

@@ -41,8 +41,7 @@ void setShownInTaskbar(QWidget* window, bool shown) {
             event.xclient.data.l[0] = shown ? 0 : 1; // remove : add
             event.xclient.data.l[1] = static_cast<long>(atom);
             event.xclient.data.l[3] = 1; // a normal application
-            XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
-                       &event);
+            XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
         }
         XFlush(display);
         return;
@@ -53,8 +52,8 @@ void setShownInTaskbar(QWidget* window, bool shown) {
     int format;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, id, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) ==
-            Success && data && format == 32) {
+    if (XGetWindowProperty(display, id, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) == Success && data &&
+        format == 32) {
         const auto* found = reinterpret_cast<const Atom*>(data);
         for (unsigned long i = 0; i < count; ++i)
             if (found[i] != skipped[0] && found[i] != skipped[1]) atoms.push_back(found[i]);

@@ -10,9 +10,7 @@ void DisplayCloser::operator()(_XDisplay* display) const {
     if (display) XCloseDisplay(display);
 }
 
-DisplayPtr openDisplay(const char* displayName) {
-    return DisplayPtr(XOpenDisplay(displayName));
-}
+DisplayPtr openDisplay(const char* displayName) { return DisplayPtr(XOpenDisplay(displayName)); }
 
 namespace {
 // The innermost trap; traps nest as a stack (each keeps the one it covered).
@@ -72,8 +70,7 @@ unsigned int numLockMask(Display* display) {
     // Straight from the server: Xlib's cached keymap may lag behind a mapping change.
     int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
     XDisplayKeycodes(display, &minKeycode, &maxKeycode);
-    KeySym* keysyms = XGetKeyboardMapping(display, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1,
-                                          &perKeycode);
+    KeySym* keysyms = XGetKeyboardMapping(display, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &perKeycode);
     XModifierKeymap* map = XGetModifierMapping(display);
     unsigned int mask = 0;
     if (keysyms && map) {

@@ -82,8 +82,8 @@ bool X11HotKeyRegistrar::heldThroughXInput2(unsigned int keycode, unsigned int m
     XISetMask(bits, XI_KeyRelease);
     XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
     x11::ErrorTrap trap(d);
-    const int failed = XIGrabKeycode(d, XIAllMasterDevices, static_cast<int>(keycode), root_, XIGrabModeAsync,
-                                     XIGrabModeAsync, False, &mask, static_cast<int>(inout.size()), inout.data());
+    const int failed = XIGrabKeycode(d, XIAllMasterDevices, static_cast<int>(keycode), root_, XIGrabModeAsync, XIGrabModeAsync,
+                                     False, &mask, static_cast<int>(inout.size()), inout.data());
     // Only this client's own grabs are removed, so asking for every state undoes exactly ours.
     XIUngrabKeycode(d, XIAllMasterDevices, static_cast<int>(keycode), root_, static_cast<int>(requested.size()),
                     requested.data());
@@ -124,13 +124,12 @@ void X11HotKeyRegistrar::ungrab(unsigned int keycode, unsigned int modifiers) {
 
 bool X11HotKeyRegistrar::isShared(const HotKey& hotKey) const {
     return std::any_of(hotKeys_.begin(), hotKeys_.end(), [&](const HotKey& other) {
-        return other.reference != hotKey.reference && other.keycode == hotKey.keycode &&
-               other.modifiers == hotKey.modifiers;
+        return other.reference != hotKey.reference && other.keycode == hotKey.keycode && other.modifiers == hotKey.modifiers;
     });
 }
 
 HotKeyRegistrar::Registration X11HotKeyRegistrar::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
-                                                                  std::uint32_t identifier) {
+                                                                 std::uint32_t identifier) {
     const auto combination = xCombination(keyCode, carbonModifiers);
     if (!combination) return {statusInvalidCombination, 0};
     HotKey hotKey{lastReference_ + 1, identifier, combination->first, combination->second};

@@ -38,8 +38,8 @@ std::vector<std::string> ruleNames(Display* display) {
     int format = 0;
     unsigned long count = 0, remaining = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 4096, False, XA_STRING, &type, &format,
-                           &count, &remaining, &data) != Success) {
+    if (XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 4096, False, XA_STRING, &type, &format, &count,
+                           &remaining, &data) != Success) {
         return {};
     }
     std::vector<std::string> names;
@@ -72,11 +72,11 @@ std::unique_ptr<X11InputSources> X11InputSources::open(const char* displayName) 
         xcb_disconnect(xcb);
         return nullptr;
     }
-    const std::int32_t deviceId =
-        xkb_x11_setup_xkb_extension(xcb, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
-                                    XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr)
-            ? xkb_x11_get_core_keyboard_device_id(xcb)
-            : -1;
+    const std::int32_t deviceId = xkb_x11_setup_xkb_extension(xcb, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                                                              XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr,
+                                                              nullptr)
+                                      ? xkb_x11_get_core_keyboard_device_id(xcb)
+                                      : -1;
     xkb_context* context = deviceId >= 0 ? xkb_context_new(XKB_CONTEXT_NO_FLAGS) : nullptr;
     if (!context) {
         xcb_disconnect(xcb);
@@ -85,12 +85,11 @@ std::unique_ptr<X11InputSources> X11InputSources::open(const char* displayName) 
     return std::unique_ptr<X11InputSources>(new X11InputSources(std::move(display), xcb, context, deviceId, eventBase));
 }
 
-X11InputSources::X11InputSources(x11::DisplayPtr display, xcb_connection_t* xcb, xkb_context* context,
-                                 std::int32_t deviceId, int xkbEventBase)
+X11InputSources::X11InputSources(x11::DisplayPtr display, xcb_connection_t* xcb, xkb_context* context, std::int32_t deviceId,
+                                 int xkbEventBase)
     : display_(std::move(display)), xcb_(xcb), context_(context), deviceId_(deviceId), xkbEventBase_(xkbEventBase) {
     Display* d = display_.get();
-    XkbSelectEvents(d, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
-                    XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+    XkbSelectEvents(d, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask, XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
     XkbSelectEventDetails(d, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask, XkbGroupStateMask);
     XSync(d, False);
 }

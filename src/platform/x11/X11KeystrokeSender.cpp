@@ -68,8 +68,7 @@ unsigned int X11KeystrokeSender::modifierKeycode(unsigned long keysym, unsigned 
         const KeyCode keycode = map->modifiermap[modifier * map->max_keypermod + i];
         if (keycode == 0) continue;
         if (chosen == 0) chosen = keycode;
-        if (keysyms && keycode >= minKeycode && keycode <= maxKeycode &&
-            keysyms[(keycode - minKeycode) * perKeycode] == keysym) {
+        if (keysyms && keycode >= minKeycode && keycode <= maxKeycode && keysyms[(keycode - minKeycode) * perKeycode] == keysym) {
             chosen = keycode;
             break;
         }
@@ -118,9 +117,10 @@ bool X11KeystrokeSender::typeKey(int virtualKeyCode, std::uint32_t carbonModifie
     if (!keycode || !modifiers || static_cast<int>(*keycode) < minKeycode || static_cast<int>(*keycode) > maxKeycode) {
         return false;
     }
-    const std::pair<unsigned int, unsigned long> modifierKeys[] = {
-        {x11::controlMask, XK_Control_L}, {x11::optionMask, XK_Alt_L}, {x11::shiftMask, XK_Shift_L},
-        {x11::commandMask, XK_Super_L}};
+    const std::pair<unsigned int, unsigned long> modifierKeys[] = {{x11::controlMask, XK_Control_L},
+                                                                   {x11::optionMask, XK_Alt_L},
+                                                                   {x11::shiftMask, XK_Shift_L},
+                                                                   {x11::commandMask, XK_Super_L}};
     std::array<KeyCode, 4> toPress{};
     std::size_t count = 0;
     for (const auto& [mask, keysym] : modifierKeys) {

@@ -42,8 +42,8 @@ struct Property {
     // request (a window that is gone) leaves everything empty.
     bool read(Display* display, Window window, Atom property, Atom wantedType, long maximumLength, int wantedFormat) {
         unsigned long remaining = 0;
-        if (XGetWindowProperty(display, window, property, 0, maximumLength, False, wantedType, &type, &format, &count,
-                               &remaining, &data) != Success) {
+        if (XGetWindowProperty(display, window, property, 0, maximumLength, False, wantedType, &type, &format, &count, &remaining,
+                               &data) != Success) {
             data = nullptr;
             return false;
         }
@@ -109,11 +109,8 @@ std::unique_ptr<X11WindowSystem> X11WindowSystem::open(const char* displayName, 
 
 X11WindowSystem::X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher,
                                  std::optional<xdg::DesktopEntryCatalog> catalog)
-    : display_(std::move(display)),
-      watcher_(std::move(watcher)),
-      catalog_(std::move(catalog)),
-      root_(DefaultRootWindow(display_.get())),
-      hostName_(currentHostName()) {
+    : display_(std::move(display)), watcher_(std::move(watcher)), catalog_(std::move(catalog)),
+      root_(DefaultRootWindow(display_.get())), hostName_(currentHostName()) {
     Display* d = display_.get();
     activeWindowAtom_ = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
     clientListAtom_ = XInternAtom(d, "_NET_CLIENT_LIST", False);

@@ -19,15 +19,13 @@ const char* const observerObjectName = "tavlin-shortcut-observer";
 
 const std::map<std::int64_t, int>& keysByCode() {
     static const std::map<std::int64_t, int> keys{
-        {49, Qt::Key_Space},    {36, Qt::Key_Return},   {48, Qt::Key_Tab},       {53, Qt::Key_Escape},
-        {51, Qt::Key_Backspace}, {117, Qt::Key_Delete}, {115, Qt::Key_Home},     {119, Qt::Key_End},
-        {116, Qt::Key_PageUp},  {121, Qt::Key_PageDown}, {114, Qt::Key_Help},    {123, Qt::Key_Left},
-        {124, Qt::Key_Right},   {125, Qt::Key_Down},    {126, Qt::Key_Up},       {122, Qt::Key_F1},
-        {120, Qt::Key_F2},      {99, Qt::Key_F3},       {118, Qt::Key_F4},       {96, Qt::Key_F5},
-        {97, Qt::Key_F6},       {98, Qt::Key_F7},       {100, Qt::Key_F8},       {101, Qt::Key_F9},
-        {109, Qt::Key_F10},     {103, Qt::Key_F11},     {111, Qt::Key_F12},      {105, Qt::Key_F13},
-        {107, Qt::Key_F14},     {113, Qt::Key_F15},     {106, Qt::Key_F16},      {64, Qt::Key_F17},
-        {79, Qt::Key_F18},      {80, Qt::Key_F19},      {90, Qt::Key_F20},
+        {49, Qt::Key_Space},   {36, Qt::Key_Return}, {48, Qt::Key_Tab},    {53, Qt::Key_Escape},  {51, Qt::Key_Backspace},
+        {117, Qt::Key_Delete}, {115, Qt::Key_Home},  {119, Qt::Key_End},   {116, Qt::Key_PageUp}, {121, Qt::Key_PageDown},
+        {114, Qt::Key_Help},   {123, Qt::Key_Left},  {124, Qt::Key_Right}, {125, Qt::Key_Down},   {126, Qt::Key_Up},
+        {122, Qt::Key_F1},     {120, Qt::Key_F2},    {99, Qt::Key_F3},     {118, Qt::Key_F4},     {96, Qt::Key_F5},
+        {97, Qt::Key_F6},      {98, Qt::Key_F7},     {100, Qt::Key_F8},    {101, Qt::Key_F9},     {109, Qt::Key_F10},
+        {103, Qt::Key_F11},    {111, Qt::Key_F12},   {105, Qt::Key_F13},   {107, Qt::Key_F14},    {113, Qt::Key_F15},
+        {106, Qt::Key_F16},    {64, Qt::Key_F17},    {79, Qt::Key_F18},    {80, Qt::Key_F19},     {90, Qt::Key_F20},
     };
     return keys;
 }

@@ -11,8 +11,8 @@
 namespace tavlin::shortcutkit {
 namespace {
 
-constexpr std::int64_t functionKeyCodes[] = {122, 120, 99, 118, 96, 97, 98, 100, 101, 109,
-                                             103, 111, 105, 107, 113, 106, 64, 79, 80, 90};
+constexpr std::int64_t functionKeyCodes[] = {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
+                                             103, 111, 105, 107, 113, 106, 64, 79,  80,  90};
 
 QString plainTitle(QString text) {
     // "&&" is a literal ampersand; a single "&" marks the mnemonic.

@@ -21,8 +21,8 @@ namespace tavlin::shortcutkit {
 namespace {
 
 constexpr std::int64_t tabKey = 48, escapeKey = 53, deleteKey = 51, forwardDeleteKey = 117, f12Key = 111;
-constexpr std::int64_t functionKeyCodes[] = {122, 120, 99, 118, 96, 97, 98, 100, 101, 109,
-                                             103, 111, 105, 107, 113, 106, 64, 79, 80, 90};
+constexpr std::int64_t functionKeyCodes[] = {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
+                                             103, 111, 105, 107, 113, 106, 64, 79,  80,  90};
 
 std::function<void()>& beepSeam() {
     static std::function<void()> beep;
@@ -57,10 +57,8 @@ bool isModifierKey(const QKeyEvent& event) {
     case Qt::Key_Super_L:
     case Qt::Key_Super_R:
     case Qt::Key_Hyper_L:
-    case Qt::Key_Hyper_R:
-        return true;
-    default:
-        break;
+    case Qt::Key_Hyper_R: return true;
+    default: break;
     }
     const auto shortcut = shortcutFromKeyEvent(event);
     return shortcut && shortcut->carbonKeyCode >= 54 && shortcut->carbonKeyCode <= 63;
@@ -201,15 +199,13 @@ bool RecorderControl::eventFilter(QObject* watched, QEvent* event) {
         // menu check instead of firing the item.
         event->accept();
         return true;
-    case QEvent::KeyPress:
-        return handleKeyPress(static_cast<QKeyEvent&>(*event));
+    case QEvent::KeyPress: return handleKeyPress(static_cast<QKeyEvent&>(*event));
     case QEvent::MouseButtonRelease: {
         auto& mouse = static_cast<QMouseEvent&>(*event);
         if (mouse.button() == Qt::LeftButton || mouse.button() == Qt::RightButton) return handleMouseRelease(mouse);
         return false;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 

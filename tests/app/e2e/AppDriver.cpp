@@ -110,8 +110,8 @@ void PrivateBus::start() {
     std::error_code ignored;
     std::filesystem::remove(info, ignored);
     std::filesystem::remove(socket, ignored);
-    pid_ = spawn("dbus-daemon", {"--config-file=" + config.string(), "--nofork", "--print-address=1"}, environment,
-                 info, folder_ / "log");
+    pid_ = spawn("dbus-daemon", {"--config-file=" + config.string(), "--nofork", "--print-address=1"}, environment, info,
+                 folder_ / "log");
     const bool listening = pollUntil([&] {
         const std::string text = readFile(info);
         return text.find('\n') != std::string::npos;
@@ -166,8 +166,10 @@ AppHome::~AppHome() {
 void AppHome::holdOpener() const {
     const auto opener = root_ / "bin" / "xdg-open";
     const auto gate = root_ / "opener-released";
-    writeFile(opener, "#!/bin/sh\ni=0\nwhile [ ! -e '" + gate.string() + "' ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n"
-                      "printf '%s\\n' \"$*\" >> '" + (root_ / "opened.txt").string() + "'\n");
+    writeFile(opener, "#!/bin/sh\ni=0\nwhile [ ! -e '" + gate.string() +
+                          "' ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n"
+                          "printf '%s\\n' \"$*\" >> '" +
+                          (root_ / "opened.txt").string() + "'\n");
     ::chmod(opener.c_str(), 0755);
 }
 
@@ -376,8 +378,8 @@ bool postSignals(const std::string& busAddress, const std::string& name, const s
                                                       "local.tavlin.DistributedNotificationCenter", "Post");
         const char* nameText = name.c_str();
         const char* objectText = object.c_str();
-        sent = signal && dbus_message_append_args(signal, DBUS_TYPE_STRING, &nameText, DBUS_TYPE_STRING, &objectText,
-                                                  DBUS_TYPE_INVALID) &&
+        sent = signal &&
+               dbus_message_append_args(signal, DBUS_TYPE_STRING, &nameText, DBUS_TYPE_STRING, &objectText, DBUS_TYPE_INVALID) &&
                dbus_connection_send(connection, signal, nullptr);
         if (signal) dbus_message_unref(signal);
     }

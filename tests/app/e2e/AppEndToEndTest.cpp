@@ -80,9 +80,7 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    int client(std::vector<std::string> arguments) {
-        return runClient(TAVLIN_EXECUTABLE, arguments, *home_, bus_->address());
-    }
+    int client(std::vector<std::string> arguments) { return runClient(TAVLIN_EXECUTABLE, arguments, *home_, bus_->address()); }
 
     // Leader keys as typed. A key combination is grabbed by the application while it is down,
     // which our window sees as one grab and release of its own before the session's grab.
@@ -114,8 +112,8 @@ protected:
     // Waits for the session's grab after `since`; `before` other grabs come first.
     ::testing::AssertionResult sessionOpened(UserSeat::Counts since, int before = 0) {
         if (seat_->waitForGrabs(since, before + 1) && seat_->keyboardHeld()) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "the input window did not take the keyboard (" << describe(since)
-                                             << ")\n" << app_->outputTail();
+        return ::testing::AssertionFailure() << "the input window did not take the keyboard (" << describe(since) << ")\n"
+                                             << app_->outputTail();
     }
     ::testing::AssertionResult endedByEscape() {
         const auto since = seat_->counts();
@@ -124,8 +122,8 @@ protected:
     }
     ::testing::AssertionResult sessionEnded(UserSeat::Counts since, int count = 1) {
         if (seat_->waitForReleases(since, count) && !seat_->keyboardHeld()) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "the input window still holds the keyboard (" << describe(since)
-                                             << ")\n" << app_->outputTail();
+        return ::testing::AssertionFailure() << "the input window still holds the keyboard (" << describe(since) << ")\n"
+                                             << app_->outputTail();
     }
     // No session opens within a generous multiple of the 10 ms the application waits after a
     // leader key's release: a quick tap afterwards then shows it still listens.
@@ -157,8 +155,8 @@ protected:
         const int across = window.x + window.width / 2 - seat_->screenWidth() / 2;
         const int down = window.y + window.height / 2 - seat_->screenHeight() / 2;
         if (std::abs(across) <= seat_->screenWidth() / 20 && down < 0) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "the hint shows at " << window.x << "," << window.y << " ("
-                                             << window.width << "x" << window.height << ")";
+        return ::testing::AssertionFailure()
+               << "the hint shows at " << window.x << "," << window.y << " (" << window.width << "x" << window.height << ")";
     }
 
     bool waitForOpenedURLs(std::size_t count) {
@@ -645,7 +643,8 @@ protected:
     std::size_t leaderKeysReported() const {
         const std::string output = readFile(app_->standardOutputPath());
         std::size_t count = 0;
-        for (auto at = output.find("\"(55)\" received"); at != std::string::npos; at = output.find("\"(55)\" received", at + 1)) ++count;
+        for (auto at = output.find("\"(55)\" received"); at != std::string::npos; at = output.find("\"(55)\" received", at + 1))
+            ++count;
         return count;
     }
     ::testing::AssertionResult openSessionForTriggerKeys() {
@@ -679,10 +678,11 @@ TEST_F(FlatEditorEndToEndTest, BackspaceInTheListDeletesTheRowAndItsKeysStopWork
     // Home moves (and so selects) whatever row the list starts on.
     seat_->tap(xKey(119)); // End
     seat_->tap(xKey(115)); // Home
-    seat_->tap(xKey(51)); // Backspace
+    seat_->tap(xKey(51));  // Backspace
     ASSERT_TRUE(pollUntil([&] { return storedRows() && storedRows()->size() == 2; }, 20s)) << app_->outputTail();
     EXPECT_EQ(storedRows()->front().id, third.id);
-    ASSERT_TRUE(pollUntil([&] { return readFile(home_->configurationFile()).find("example.org\\/first") == std::string::npos; }, 20s));
+    ASSERT_TRUE(
+        pollUntil([&] { return readFile(home_->configurationFile()).find("example.org\\/first") == std::string::npos; }, 20s));
     EXPECT_NE(readFile(home_->configurationFile()).find("example.org\\/second"), std::string::npos);
 
     ASSERT_TRUE(seat_->takeFocusFrom(app_->pid()));

@@ -131,7 +131,8 @@ TEST_F(SessionPathEndToEndTest, EveryMessageOfABurstOnOneConnectionIsHandled) {
     for (int i = 0; i < 300; ++i) burst.push_back(R"({"message": {"text": "m)" + std::to_string(i) + R"("}})");
     ASSERT_TRUE(postSignals(bus_->address(), outcomeName, burst));
     EXPECT_TRUE(pollUntil([&] { return app_->outputCount(leafLine) >= burst.size(); }, 30s))
-        << app_->outputCount(leafLine) << " of 300 handled\n" << app_->outputTail();
+        << app_->outputCount(leafLine) << " of 300 handled\n"
+        << app_->outputTail();
     ASSERT_EQ(client({"ke", "end"}), 0);
 }
 
@@ -162,7 +163,8 @@ TEST_F(SessionPathEndToEndTest, AFloodOfExternalEventsStaysBoundedAndLeavesTheKe
     std::vector<std::string> flood;
     flood.reserve(150'000);
     for (int i = 0; i < 50'000; ++i) {
-        flood.push_back(R"({"start_key_sequence": {"info": {"hotKeyCode": 17, "hotKeyModifiers": 6144, "endAutomatically": true}}})");
+        flood.push_back(
+            R"({"start_key_sequence": {"info": {"hotKeyCode": 17, "hotKeyModifiers": 6144, "endAutomatically": true}}})");
         flood.push_back(R"({"type_key": {"info": {"keyCode": 11}}})");
         flood.push_back(R"({"end_key_sequence": {}})");
     }
@@ -196,8 +198,9 @@ TEST_F(SessionPathEndToEndTest, AFloodOfExternalEventsStaysBoundedAndLeavesTheKe
 // The helper runs when it owns its bus name, with or without windows: it is not started again.
 TEST_F(SessionPathEndToEndTest, AHelperThatOwnsItsBusNameIsNotStartedAgain) {
     const auto started = recordingProgram("tavlin-e2e-helper");
-    home_->writeDesktopEntry("tavlin-e2e-helper", "[Desktop Entry]\nType=Application\nName=Helper\n"
-                                                  "Exec=tavlin-e2e-helper %u\nMimeType=x-scheme-handler/tavlinhelper;\n");
+    home_->writeDesktopEntry("tavlin-e2e-helper",
+                             "[Desktop Entry]\nType=Application\nName=Helper\n"
+                             "Exec=tavlin-e2e-helper %u\nMimeType=x-scheme-handler/tavlinhelper;\n");
     std::filesystem::create_directories(home_->root() / "config");
     std::ofstream(home_->root() / "config" / "mimeapps.list")
         << "[Default Applications]\nx-scheme-handler/tavlinhelper=tavlin-e2e-helper.desktop\n";
@@ -218,8 +221,9 @@ TEST_F(SessionPathEndToEndTest, AHelperThatOwnsItsBusNameIsNotStartedAgain) {
 // mimeinfo.cache, as update-desktop-database writes it) is found and started.
 TEST_F(SessionPathEndToEndTest, AHelperDeclaredOnlyByItsMimeTypeIsStarted) {
     const auto started = recordingProgram("tavlin-e2e-helper");
-    home_->writeDesktopEntry("tavlin-e2e-helper", "[Desktop Entry]\nType=Application\nName=Helper\n"
-                                                  "Exec=tavlin-e2e-helper %u\nMimeType=x-scheme-handler/tavlinhelper;\n");
+    home_->writeDesktopEntry("tavlin-e2e-helper",
+                             "[Desktop Entry]\nType=Application\nName=Helper\n"
+                             "Exec=tavlin-e2e-helper %u\nMimeType=x-scheme-handler/tavlinhelper;\n");
     std::ofstream(home_->applicationsFolder() / "mimeinfo.cache")
         << "[MIME Cache]\nx-scheme-handler/tavlinhelper=tavlin-e2e-helper.desktop;\n";
     home_->writeConfiguration(leafConfiguration(R"({"openURL": {"url": "https://example.org/h"}})"));
@@ -232,12 +236,13 @@ TEST_F(SessionPathEndToEndTest, ATerminalProgramsEntryStartsItInATerminal) {
     const auto program = recordingProgram("tavlin-e2e-tui");
     // Whichever terminal the desktop would pick, it is ours.
     const auto terminal = home_->root() / "terminal.runs";
-    for (const char* name : {"xdg-terminal-exec", "kgx", "gnome-terminal", "mate-terminal", "xfce4-terminal", "tilix",
-                             "konsole", "nxterm", "color-xterm", "rxvt", "dtterm", "xterm", "x-terminal-emulator"}) {
+    for (const char* name : {"xdg-terminal-exec", "kgx", "gnome-terminal", "mate-terminal", "xfce4-terminal", "tilix", "konsole",
+                             "nxterm", "color-xterm", "rxvt", "dtterm", "xterm", "x-terminal-emulator"}) {
         home_->writeProgram(name, "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + terminal.string() + "'\n");
     }
-    const auto entry = home_->writeDesktopEntry("tavlin-e2e-tui", "[Desktop Entry]\nType=Application\nName=TUI\n"
-                                                                  "Exec=tavlin-e2e-tui --flag\nTerminal=true\n");
+    const auto entry = home_->writeDesktopEntry("tavlin-e2e-tui",
+                                                "[Desktop Entry]\nType=Application\nName=TUI\n"
+                                                "Exec=tavlin-e2e-tui --flag\nTerminal=true\n");
     home_->writeConfiguration(
         leafConfiguration(R"({"openApp": {"path": ")" + entry.string() + R"(", "hideAppIfRunning": false}})"));
     ASSERT_TRUE(start());
@@ -251,9 +256,10 @@ TEST_F(SessionPathEndToEndTest, ATerminalProgramsEntryStartsItInATerminal) {
 // The first run's one binding (a lone Super, then S) opens the desktop's default web browser.
 TEST_F(SessionPathEndToEndTest, TheFirstDefaultBindingOpensTheDefaultWebBrowser) {
     const auto browser = recordingProgram("tavlin-e2e-browser");
-    home_->writeDesktopEntry("org.example.Browser", "[Desktop Entry]\nType=Application\nName=Browser\n"
-                                                    "Exec=tavlin-e2e-browser %u\n"
-                                                    "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n");
+    home_->writeDesktopEntry("org.example.Browser",
+                             "[Desktop Entry]\nType=Application\nName=Browser\n"
+                             "Exec=tavlin-e2e-browser %u\n"
+                             "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n");
     std::filesystem::create_directories(home_->root() / "config");
     std::ofstream(home_->root() / "config" / "mimeapps.list")
         << "[Default Applications]\nx-scheme-handler/https=org.example.Browser.desktop\n";

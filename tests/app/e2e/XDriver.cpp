@@ -25,8 +25,7 @@ std::optional<unsigned long> cardinalProperty(Display* display, Window window, c
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, atom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) !=
-            Success ||
+    if (XGetWindowProperty(display, window, atom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) != Success ||
         !data) {
         return std::nullopt;
     }
@@ -91,9 +90,8 @@ UserSeat::UserSeat(XDisplay* display) : display_(display) {
     XSetWindowAttributes attributes{};
     attributes.event_mask = FocusChangeMask | StructureNotifyMask | KeyPressMask;
     attributes.background_pixel = BlackPixel(display_, DefaultScreen(display_));
-    window_ = XCreateWindow(display_, DefaultRootWindow(display_), screenWidth() - size - 20, screenHeight() - size - 20,
-                            size, size, 0, CopyFromParent, InputOutput, CopyFromParent, CWEventMask | CWBackPixel,
-                            &attributes);
+    window_ = XCreateWindow(display_, DefaultRootWindow(display_), screenWidth() - size - 20, screenHeight() - size - 20, size,
+                            size, 0, CopyFromParent, InputOutput, CopyFromParent, CWEventMask | CWBackPixel, &attributes);
     XStoreName(display_, window_, "tavlin e2e seat");
     focusHolder_ = window_;
     XMapRaised(display_, window_);
@@ -107,14 +105,15 @@ void UserSeat::announceAsActiveWindow() {
     XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&pid), 1);
     const unsigned long window = window_;
-    XChangeProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, "_NET_ACTIVE_WINDOW", False), XA_WINDOW,
-                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(&window), 1);
+    XChangeProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, "_NET_ACTIVE_WINDOW", False), XA_WINDOW, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&window), 1);
     XSync(display_, False);
     announcedActive_ = true;
 }
 
 UserSeat::~UserSeat() {
-    if (announcedActive_) XDeleteProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, "_NET_ACTIVE_WINDOW", False));
+    if (announcedActive_)
+        XDeleteProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, "_NET_ACTIVE_WINDOW", False));
     for (const unsigned int key : heldKeys_) XTestFakeKeyEvent(display_, key, False, CurrentTime);
     for (const unsigned int button : heldButtons_) XTestFakeButtonEvent(display_, button, False, CurrentTime);
     XDestroyWindow(display_, window_);

@@ -14,9 +14,9 @@
 
 #include "engine/ActionStatistics.h"
 #include "engine/EngineHarness.h"
-#include "support/QtTestApplication.h"
 #include "engine/ui/InputWindowContentView.h"
 #include "model/KeyNames.h"
+#include "support/QtTestApplication.h"
 
 namespace tavlin {
 namespace {
@@ -143,7 +143,8 @@ TEST_F(InputWindowContentViewTest, ChanceRowsNameThePatternAndTheActionsItLeadsT
     // An action's own description is markdown; a pattern is shown as it is written.
     bool emphasised = false;
     for (const QLabel* label : view.findChildren<QLabel*>()) {
-        if (label->text().contains("briefly")) emphasised = label->textFormat() == Qt::RichText && label->text().contains("italic");
+        if (label->text().contains("briefly"))
+            emphasised = label->textFormat() == Qt::RichText && label->text().contains("italic");
         if (label->text().contains("a.*")) {
             EXPECT_EQ(label->textFormat(), Qt::PlainText);
         }

@@ -81,7 +81,10 @@ TEST_F(MarkdownTextTest, TextNeitherReadingShowsIsKeptVerbatimAndEscaped) {
 }
 
 TEST_F(MarkdownTextTest, IllFormedUtf8IsShownWithReplacementCharacters) {
-    EXPECT_EQ(plain(markdownHtml("a\xff" "b")), QString::fromUtf8("a\xEF\xBF\xBD" "b"));
+    EXPECT_EQ(plain(markdownHtml("a\xff"
+                                 "b")),
+              QString::fromUtf8("a\xEF\xBF\xBD"
+                                "b"));
 }
 
 // Reading /dev/zero never ends; showing a description must read no file at all.

@@ -29,8 +29,8 @@ protected:
     // Subscriptions go out without waiting for the bus; a round trip on the same connection
     // makes sure they are in force before another program posts.
     static void syncWithBus() {
-        const QDBusMessage reply = DBusDistributedNotificationCenter::sessionBusConnection().call(QDBusMessage::createMethodCall(
-            "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"));
+        const QDBusMessage reply = DBusDistributedNotificationCenter::sessionBusConnection().call(
+            QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"));
         ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage);
     }
 
@@ -48,10 +48,9 @@ TEST_F(DistributedNotificationCenterTest, NotificationPostedWithDbusSendReachesT
     syncWithBus();
 
     const std::string json = "{\n  \"type_key\" : {\"info\" : {\"keyCode\" : 5}}\n}";
-    const auto sent = test::runProcess({"dbus-send", "--session", "--type=signal",
-                                        "/local/tavlin/DistributedNotificationCenter",
-                                        "local.tavlin.DistributedNotificationCenter.Post",
-                                        std::string("string:") + externalEvent, "string:" + json});
+    const auto sent = test::runProcess({"dbus-send", "--session", "--type=signal", "/local/tavlin/DistributedNotificationCenter",
+                                        "local.tavlin.DistributedNotificationCenter.Post", std::string("string:") + externalEvent,
+                                        "string:" + json});
     ASSERT_EQ(sent.exitStatus, 0) << sent.standardError;
 
     ASSERT_TRUE(spinUntil([&] { return !received.empty(); }));
@@ -104,11 +103,16 @@ TEST_F(DistributedNotificationCenterTest, TextsThatAreNotValidOnTheBusAreRepaire
     record("test.alpha", received);
     syncWithBus();
 
-    center_.post({"test.alpha", std::string("a\xFF" "b\0c", 5)});
+    center_.post({"test.alpha", std::string("a\xFF"
+                                            "b\0c",
+                                            5)});
     center_.post({"test.alpha", "after"});
 
     ASSERT_TRUE(spinUntil([&] { return received.size() == 2; }));
-    EXPECT_EQ(received[0].object, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c");
+    EXPECT_EQ(received[0].object,
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD"
+              "c");
     EXPECT_EQ(received[1].object, "after");
     EXPECT_TRUE(center_.isConnected());
 }
@@ -252,8 +256,8 @@ TEST(DistributedNotificationCenterInboxTest, ABacklogBeyondTheLimitLosesItsOldes
                                              {.messages = 10, .bytes = 1 << 20});
     std::vector<std::string> received;
     center.addObserver("test.alpha", [&](const Notification& notification) { received.push_back(*notification.object); });
-    DBusDistributedNotificationCenter::sessionBusConnection().call(QDBusMessage::createMethodCall(
-        "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"));
+    DBusDistributedNotificationCenter::sessionBusConnection().call(
+        QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"));
     RawBusClient sender(test::qtTestBusAddress());
     for (int i = 0; i < 100; ++i) sender.sendPost({"test.alpha", std::to_string(i)});
     // The main thread is busy (its loop does not turn) while the reader thread takes all 100.
@@ -276,8 +280,8 @@ TEST(DistributedNotificationCenterLifetimeTest, NotificationsArrivingAfterTheCen
     {
         DBusDistributedNotificationCenter center;
         center.addObserver("test.alpha", [&](const Notification&) { ++calls; });
-        DBusDistributedNotificationCenter::sessionBusConnection().call(QDBusMessage::createMethodCall(
-            "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"));
+        DBusDistributedNotificationCenter::sessionBusConnection().call(
+            QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"));
         RawBusClient sender(test::qtTestBusAddress());
         sender.sendPost({"test.alpha", "1"});
         // The bus routes it to us while the centre still lives; the loop has not delivered it.

@@ -30,8 +30,10 @@ protected:
         currentLeaderKey().reset();
         ExternalEventObserver::start();
         // The two key chances make a session that waits for a message, then for a key.
-        Configuration(std::nullopt, {},
-                      Decision::make({}, {messageChance("hello", {}, {keyChance(5, {act(K::openURL{"https://five.example", std::nullopt})})})}))
+        Configuration(
+            std::nullopt, {},
+            Decision::make({},
+                           {messageChance("hello", {}, {keyChance(5, {act(K::openURL{"https://five.example", std::nullopt})})})}))
             .write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
     }
 
@@ -77,11 +79,13 @@ TEST_F(EngineOverBusTest, ClientAndDbusSendDriveASession) {
 
     // A message outcome from the client is matched by the message chance.
     ASSERT_EQ(client({"message", "hello"}).exitStatus, 0);
-    ASSERT_TRUE(spinUntil([&] { return InputWindowManager::shared().currentStates() &&
-                                       InputWindowManager::shared().currentStates()->history.size() == 1; }));
+    ASSERT_TRUE(spinUntil([&] {
+        return InputWindowManager::shared().currentStates() && InputWindowManager::shared().currentStates()->history.size() == 1;
+    }));
 
     // A key typed by another program through dbus-send ends the walk at the leaf.
-    ASSERT_EQ(dbusSend("local.tavlin.notification_names.external_event", R"({"type_key": {"info": {"keyCode": 5}}})").exitStatus, 0);
+    ASSERT_EQ(dbusSend("local.tavlin.notification_names.external_event", R"({"type_key": {"info": {"keyCode": 5}}})").exitStatus,
+              0);
     ASSERT_TRUE(spinUntil([&] { return !workspace.openedURLs.empty(); }));
     EXPECT_EQ(workspace.openedURLs, std::vector<std::string>{"https://five.example"});
     EXPECT_FALSE(window.isKeyWindow());
@@ -93,10 +97,12 @@ TEST_F(EngineOverBusTest, GarbageFromOtherProcessesIsDroppedAndTheSessionGoesOn)
     ASSERT_TRUE(spinUntil([&] { return ActionOutcomeListener::shared().isWaiting(); }));
     diag::Capture capture;
     ASSERT_EQ(dbusSend("local.tavlin.notification_names.action_outcome_event", "{not json").exitStatus, 0);
-    ASSERT_EQ(dbusSend("local.tavlin.notification_names.external_event", R"({"type_key": {}, "end_key_sequence": {}})").exitStatus, 0);
+    ASSERT_EQ(
+        dbusSend("local.tavlin.notification_names.external_event", R"({"type_key": {}, "end_key_sequence": {}})").exitStatus, 0);
     ASSERT_EQ(client({"message", "hello"}).exitStatus, 0);
-    ASSERT_TRUE(spinUntil([&] { return InputWindowManager::shared().currentStates() &&
-                                       InputWindowManager::shared().currentStates()->history.size() == 1; }));
+    ASSERT_TRUE(spinUntil([&] {
+        return InputWindowManager::shared().currentStates() && InputWindowManager::shared().currentStates()->history.size() == 1;
+    }));
     EXPECT_TRUE(window.isKeyWindow());
 
     // The end event from the client closes the window for good.

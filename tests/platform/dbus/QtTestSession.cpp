@@ -35,8 +35,8 @@ private:
     std::unique_ptr<QCoreApplication> application_;
 };
 
-QtSessionEnvironment* const environment =
-    static_cast<QtSessionEnvironment*>(::testing::AddGlobalTestEnvironment(new QtSessionEnvironment));
+QtSessionEnvironment* const environment = static_cast<QtSessionEnvironment*>(
+    ::testing::AddGlobalTestEnvironment(new QtSessionEnvironment));
 
 } // namespace
 

@@ -43,8 +43,7 @@ TEST(SessionBusPosterTest, TextsThatAreNotValidOnTheBusAreRepaired) {
 
     const auto posts = watcher.waitForPosts(1);
     ASSERT_EQ(posts.size(), 1u);
-    EXPECT_EQ(posts[0].strings,
-              (std::vector<std::string>{"test.\xEF\xBF\xBD", "x\xEF\xBF\xBDy\xEF\xBF\xBD"}));
+    EXPECT_EQ(posts[0].strings, (std::vector<std::string>{"test.\xEF\xBF\xBD", "x\xEF\xBF\xBDy\xEF\xBF\xBD"}));
     EXPECT_EQ(distributedWire::wireText("plain ä text"), "plain ä text");
 }
 
@@ -53,8 +52,8 @@ TEST(SessionBusPosterTest, OversizedObjectsAreRefused) {
     watcher.watchPosts();
 
     std::string whyNot;
-    EXPECT_FALSE(sessionBus::postNotification(
-        {"test.alpha", std::string(distributedWire::maximumObjectBytes + 1, 'x')}, &whyNot));
+    EXPECT_FALSE(
+        sessionBus::postNotification({"test.alpha", std::string(distributedWire::maximumObjectBytes + 1, 'x')}, &whyNot));
     EXPECT_EQ(whyNot, "the object is larger than 1 MiB");
     EXPECT_TRUE(watcher.postsSoFar().empty());
 }

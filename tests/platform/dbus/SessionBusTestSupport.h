@@ -108,8 +108,8 @@ public:
                                  "    <allow own=\"*\"/>\n"
                                  "  </policy>\n"
                                  "</busconfig>\n";
-        const auto started = runProcess({"dbus-daemon", "--config-file=" + config.string(), "--fork",
-                                         "--print-address=1", "--print-pid=1"});
+        const auto started = runProcess(
+            {"dbus-daemon", "--config-file=" + config.string(), "--fork", "--print-address=1", "--print-pid=1"});
         std::istringstream lines(started.standardOutput);
         std::string pidText;
         if (started.exitStatus != 0 || !std::getline(lines, address_) || !std::getline(lines, pidText)) {
@@ -220,8 +220,7 @@ public:
     }
 
     // Collects Post signals until `count` have come or the time is up.
-    std::vector<ReceivedSignal> waitForPosts(std::size_t count,
-                                             std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    std::vector<ReceivedSignal> waitForPosts(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
         std::vector<ReceivedSignal> posts;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (posts.size() < count && std::chrono::steady_clock::now() < deadline) {
@@ -238,8 +237,8 @@ public:
     // Every Post signal that has reached us so far: a round trip to the bus first, so whatever
     // was routed before it is here.
     std::vector<ReceivedSignal> postsSoFar() {
-        DBusMessage* call = dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                         "org.freedesktop.DBus", "GetId");
+        DBusMessage* call = dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                                         "GetId");
         DBusMessage* reply = dbus_connection_send_with_reply_and_block(connection_, call, 5000, nullptr);
         dbus_message_unref(call);
         if (reply) dbus_message_unref(reply);

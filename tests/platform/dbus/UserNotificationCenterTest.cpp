@@ -2,8 +2,8 @@
 
 #include <QtCore/QStringList>
 #include <QtCore/QVariantMap>
-#include <QtDBus/QDBusConnection>
 #include <QtDBus/QDBusArgument>
+#include <QtDBus/QDBusConnection>
 #include <QtDBus/QDBusMessage>
 #include <QtDBus/QDBusVirtualObject>
 

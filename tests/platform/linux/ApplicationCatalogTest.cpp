@@ -59,21 +59,24 @@ TEST_F(ApplicationCatalogTest, ReadsTheEntriesOnceAndAnswersFromMemory) {
 }
 
 TEST_F(ApplicationCatalogTest, ReadsAgainOnceTheApplicationsOrTheirAssociationsChange) {
-    writeEntry(userApplications(), "org.example.First", "Name=First\nExec=tavlin-test-program %u\n"
-                                                         "MimeType=x-scheme-handler/tavlintest;\n");
+    writeEntry(userApplications(), "org.example.First",
+               "Name=First\nExec=tavlin-test-program %u\n"
+               "MimeType=x-scheme-handler/tavlintest;\n");
     ApplicationCatalog catalog;
     ASSERT_NE(catalog.findById("org.example.First"), nullptr);
     EXPECT_EQ(catalog.findById("org.example.Later"), nullptr);
 
-    writeEntry(userApplications(), "org.example.Later", "Name=Later\nExec=tavlin-test-program %u\n"
-                                                         "MimeType=x-scheme-handler/tavlintest;\n");
+    writeEntry(userApplications(), "org.example.Later",
+               "Name=Later\nExec=tavlin-test-program %u\n"
+               "MimeType=x-scheme-handler/tavlintest;\n");
     EXPECT_TRUE(afterChangeNotice([&] { return catalog.findById("org.example.Later") != nullptr; }));
     EXPECT_EQ(catalog.loadCount(), 2u);
 
     writeFile(tempHome().configHome() / "mimeapps.list",
               "[Default Applications]\nx-scheme-handler/tavlintest=org.example.Later.desktop\n");
     EXPECT_TRUE(afterChangeNotice([&] {
-        return catalog.defaultApplicationPathForScheme("tavlintest") == (userApplications() / "org.example.Later.desktop").string();
+        return catalog.defaultApplicationPathForScheme("tavlintest") ==
+               (userApplications() / "org.example.Later.desktop").string();
     }));
 }
 
@@ -96,14 +99,16 @@ TEST_F(ApplicationCatalogTest, FollowsHiddenLanguagesAndInstalledPrograms) {
 // A handler may be declared only in its own entry (found through the folder's mimeinfo.cache,
 // as the desktop's tools write it) or chosen in a mimeapps list, which comes first.
 TEST_F(ApplicationCatalogTest, FindsSchemeHandlersDeclaredByEntriesOrChosenInTheLists) {
-    writeEntry(userApplications(), "tavlin-helper", "Name=Helper\nExec=tavlin-test-program %u\n"
-                                                    "MimeType=x-scheme-handler/tavlinhelper;\n");
-    writeFile(userApplications() / "mimeinfo.cache",
-              "[MIME Cache]\nx-scheme-handler/tavlinhelper=tavlin-helper.desktop;\n");
-    writeEntry(userApplications(), "org.example.Browser", "Name=Browser\nExec=tavlin-test-program %u\n"
-                                                          "MimeType=x-scheme-handler/https;\n");
-    writeEntry(userApplications(), "org.example.Other", "Name=Other\nExec=tavlin-test-program %u\n"
-                                                        "MimeType=x-scheme-handler/https;\n");
+    writeEntry(userApplications(), "tavlin-helper",
+               "Name=Helper\nExec=tavlin-test-program %u\n"
+               "MimeType=x-scheme-handler/tavlinhelper;\n");
+    writeFile(userApplications() / "mimeinfo.cache", "[MIME Cache]\nx-scheme-handler/tavlinhelper=tavlin-helper.desktop;\n");
+    writeEntry(userApplications(), "org.example.Browser",
+               "Name=Browser\nExec=tavlin-test-program %u\n"
+               "MimeType=x-scheme-handler/https;\n");
+    writeEntry(userApplications(), "org.example.Other",
+               "Name=Other\nExec=tavlin-test-program %u\n"
+               "MimeType=x-scheme-handler/https;\n");
     writeFile(tempHome().configHome() / "mimeapps.list",
               "[Default Applications]\nx-scheme-handler/https=org.example.Other.desktop\n");
     ApplicationCatalog catalog;

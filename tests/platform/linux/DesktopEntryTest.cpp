@@ -35,22 +35,23 @@ std::string errorOf(const DesktopEntry& entry, const std::vector<std::string>& i
 }
 
 TEST(DesktopEntryParsing, ReadsOnlyTheDesktopEntryGroup) {
-    const auto entry = parseDesktopEntry("# written by hand\n"
-                                         "\n"
-                                         "[Desktop Entry]\r\n"
-                                         "Type = Application\n"
-                                         "Name=Text Editor\n"
-                                         "Name[de]=Texteditor\n"
-                                         "Exec=editor %U\n"
-                                         "Icon=editor-icon\n"
-                                         "StartupWMClass=Editor\n"
-                                         "Path=/srv/work\n"
-                                         "TryExec=editor\n"
-                                         "Name=A second name\n"
-                                         "not a key line\n"
-                                         "[Desktop Action new-window]\n"
-                                         "Exec=editor --new-window\n",
-                                         "/apps/editor.desktop");
+    const auto entry = parseDesktopEntry(
+        "# written by hand\n"
+        "\n"
+        "[Desktop Entry]\r\n"
+        "Type = Application\n"
+        "Name=Text Editor\n"
+        "Name[de]=Texteditor\n"
+        "Exec=editor %U\n"
+        "Icon=editor-icon\n"
+        "StartupWMClass=Editor\n"
+        "Path=/srv/work\n"
+        "TryExec=editor\n"
+        "Name=A second name\n"
+        "not a key line\n"
+        "[Desktop Action new-window]\n"
+        "Exec=editor --new-window\n",
+        "/apps/editor.desktop");
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->type, "Application");
     EXPECT_EQ(entry->name, "Text Editor");
@@ -79,9 +80,10 @@ TEST(DesktopEntryParsing, RefusesTextWithoutTheGroup) {
 }
 
 TEST(DesktopEntryParsing, ReadsListVisibilityAndLocalisedNames) {
-    const auto entry = parseDesktopEntry("[Desktop Entry]\nName=Files\nName[de]=Dateien\nName[sr@latin]=Datoteke\n"
-                                         "NoDisplay=true\nHidden=false\n",
-                                         "/x/files.desktop");
+    const auto entry = parseDesktopEntry(
+        "[Desktop Entry]\nName=Files\nName[de]=Dateien\nName[sr@latin]=Datoteke\n"
+        "NoDisplay=true\nHidden=false\n",
+        "/x/files.desktop");
     ASSERT_TRUE(entry);
     EXPECT_TRUE(entry->noDisplay);
     EXPECT_FALSE(entry->hidden);
@@ -119,8 +121,7 @@ TEST(ExecFieldCodes, ExpandsEachCode) {
 
     DesktopEntry withoutIcon = entry;
     withoutIcon.icon.clear();
-    EXPECT_EQ(argvsOf(withoutIcon, {}),
-              (Argvs{{"viewer", "--title=Viewer", "--from", "/apps/viewer.desktop", "100%"}}));
+    EXPECT_EQ(argvsOf(withoutIcon, {}), (Argvs{{"viewer", "--title=Viewer", "--from", "/apps/viewer.desktop", "100%"}}));
 }
 
 TEST(ExecFieldCodes, PassFilesAsPathsAndUrlsAsGiven) {
@@ -163,8 +164,8 @@ TEST(ExecFieldCodes, RefusesItemsThatAreNotUrlsOrLocalFilesWhereFilesAreNeeded) 
               "The application “Viewer” cannot open “-rf” because it is not a URL.");
     EXPECT_EQ(errorOf(entryWithExec("viewer %U"), {"relative/file"}),
               "The application “Viewer” cannot open “relative/file” because it is not a URL.");
-    EXPECT_TRUE(errorOf(entryWithExec("viewer %U"), {std::string("/a\0b", 4)})
-                    .starts_with("The application “Viewer” cannot open"));
+    EXPECT_TRUE(
+        errorOf(entryWithExec("viewer %U"), {std::string("/a\0b", 4)}).starts_with("The application “Viewer” cannot open"));
     EXPECT_EQ(errorOf(entryWithExec("viewer %F"), {"https://example.org"}),
               "The application “Viewer” cannot open “https://example.org” because it opens only local files.");
     EXPECT_EQ(errorOf(entryWithExec("viewer %f"), {"file://server/share/x"}),
@@ -228,11 +229,10 @@ TEST_F(DesktopEntryLookup, LeavesOutEntriesThatAreNotInstalledAndIgnoresRelative
     EXPECT_FALSE(catalog.find("shadowed"));
 
     ::setenv("XDG_DATA_DIRS", ("relative/share::" + systemData_.string()).c_str(), 1);
-    EXPECT_EQ(applicationDirectories(),
-              (std::vector<fs::path>{userApplications(), systemApplications()}));
+    EXPECT_EQ(applicationDirectories(), (std::vector<fs::path>{userApplications(), systemApplications()}));
     ::unsetenv("XDG_DATA_DIRS");
-    EXPECT_EQ(applicationDirectories(), (std::vector<fs::path>{userApplications(), "/usr/local/share/applications",
-                                                               "/usr/share/applications"}));
+    EXPECT_EQ(applicationDirectories(),
+              (std::vector<fs::path>{userApplications(), "/usr/local/share/applications", "/usr/share/applications"}));
 }
 
 TEST_F(DesktopEntryLookup, ResolvesProgramsThroughPathToTheirRealFile) {

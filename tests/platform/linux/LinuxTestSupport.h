@@ -41,12 +41,19 @@ inline std::string shellQuoted(const std::string& text) {
 // with `status`. The arguments file appears whole, last.
 inline std::string recorderScript(const fs::path& folder, int status, const std::string& before = {}) {
     const std::string base = shellQuoted(folder.string()) + "/$$";
-    return "#!/bin/sh\n" + before +
-           "cat /proc/$$/stat > " + base + ".stat\n"
-           "readlink /proc/$$/fd/0 > " + base + ".stdin\n"
-           "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > " + base + ".tmp\n"
-           "mv " + base + ".tmp " + base + "\n"
-           "exit " + std::to_string(status) + "\n";
+    return "#!/bin/sh\n" + before + "cat /proc/$$/stat > " + base +
+           ".stat\n"
+           "readlink /proc/$$/fd/0 > " +
+           base +
+           ".stdin\n"
+           "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > " +
+           base +
+           ".tmp\n"
+           "mv " +
+           base + ".tmp " + base +
+           "\n"
+           "exit " +
+           std::to_string(status) + "\n";
 }
 
 // The process ids of the recorder's finished runs in `folder`, ordered by name.

@@ -122,9 +122,8 @@ TEST_F(SchemeHandlers, RemovalsHideTheAdditionsOfTheirListAndOfTheListsBelow) {
     // App1 is removed by its own list; App2 only by a list below it.
     EXPECT_EQ(handler(), "org.example.App2");
 
-    writeList(tempHome().configHome(),
-              added("org.example.App1.desktop;org.example.App2.desktop") +
-                  removed("org.example.App1.desktop;org.example.App2.desktop;org.example.App3.desktop"));
+    writeList(tempHome().configHome(), added("org.example.App1.desktop;org.example.App2.desktop") +
+                                           removed("org.example.App1.desktop;org.example.App2.desktop;org.example.App3.desktop"));
     // App4 is removed from above; App5 by its own list.
     EXPECT_EQ(handler(), std::nullopt);
 
@@ -133,13 +132,12 @@ TEST_F(SchemeHandlers, RemovalsHideTheAdditionsOfTheirListAndOfTheListsBelow) {
 }
 
 TEST_F(SchemeHandlers, SchemesMatchIgnoringCaseAndMalformedOnesNameNothing) {
-    writeList(tempHome().configHome(),
-              defaults("org.example.App1.desktop") +
-                  "X-Scheme-Handler/Web+Tavlin.Beta-2=org.example.App2.desktop\n"
-                  "x-scheme-handler/=org.example.App3.desktop\n"
-                  "x-scheme-handler/tavlin helper=org.example.App3.desktop\n"
-                  "x-scheme-handler/2fa=org.example.App3.desktop\n"
-                  "x-scheme-handler/a/b=org.example.App3.desktop\n");
+    writeList(tempHome().configHome(), defaults("org.example.App1.desktop") +
+                                           "X-Scheme-Handler/Web+Tavlin.Beta-2=org.example.App2.desktop\n"
+                                           "x-scheme-handler/=org.example.App3.desktop\n"
+                                           "x-scheme-handler/tavlin helper=org.example.App3.desktop\n"
+                                           "x-scheme-handler/2fa=org.example.App3.desktop\n"
+                                           "x-scheme-handler/a/b=org.example.App3.desktop\n");
     EXPECT_EQ(handler("TAVLINHELPER"), "org.example.App1");
     EXPECT_EQ(handler("web+tavlin.beta-2"), "org.example.App2");
     for (const char* scheme : {"", "tavlin helper", "2fa", "a/b", "tavlinhelper:", "caf\xc3\xa9", "-x"}) {

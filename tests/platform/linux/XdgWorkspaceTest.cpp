@@ -113,8 +113,8 @@ TEST_F(XdgWorkspaceOpenURL, RevealingAFileAsksTheFileManagerElseOpensItsFolderNe
 TEST_F(XdgWorkspaceOpenURL, HandsTheUrlOverLiterallyWithNoShell) {
     writeExecutable(bin_ / "xdg-open", recorderScript(records_, 0));
     const fs::path marker = root_ / "marker";
-    const std::string url = "https://example.org/a b'c\"d$(touch " + marker.string() + ");e`touch " +
-                            marker.string() + "`|f&g>h\nnext line \\ %20";
+    const std::string url = "https://example.org/a b'c\"d$(touch " + marker.string() + ");e`touch " + marker.string() +
+                            "`|f&g>h\nnext line \\ %20";
     Completions completions;
     workspace_->openURL(url, completions.handler());
     awaitCompletion(completions);
@@ -178,15 +178,17 @@ TEST_F(XdgWorkspaceLaunch, StartsTheEntryWithItsItemsDetachedFromUs) {
     const fs::path work = root_ / "work folder";
     fs::create_directories(work);
     writeExecutable(bin_ / "fake-app", recorderScript(records_, 0, "pwd > " + shellQuoted(records_.string()) + "/$$.cwd\n"));
-    const fs::path entry = writeEntry("org.example.Fake.desktop", "Name=Fake App\nExec=fake-app --open \"two words\" %F\n"
-                                                                  "Path=" + work.string() + "\n");
+    const fs::path entry = writeEntry("org.example.Fake.desktop",
+                                      "Name=Fake App\nExec=fake-app --open \"two words\" %F\n"
+                                      "Path=" +
+                                          work.string() + "\n");
     const fs::path marker = root_ / "marker";
     const std::string first = (root_ / "docs" / "a b.txt").string();
     const std::string second = (root_ / "docs" / ("$(touch " + marker.string() + ");'x'.txt")).string();
 
     Completions completions;
-    workspace_->openURLs({FileUrl(first, false).absoluteString(), FileUrl(second, false).absoluteString()},
-                         entry.string(), completions.handler());
+    workspace_->openURLs({FileUrl(first, false).absoluteString(), FileUrl(second, false).absoluteString()}, entry.string(),
+                         completions.handler());
     EXPECT_EQ(completions.calls, 0) << "completions come on a later turn of the main queue";
     awaitCompletion(completions);
     EXPECT_EQ(completions.error, std::nullopt);
@@ -268,7 +270,8 @@ TEST_F(XdgWorkspaceLaunch, RefusesWhatIsNotAnApplication) {
     };
     EXPECT_EQ(errorFor(root_ / "Missing.app"), "The application “Missing.app” could not be launched because it was not found.");
     EXPECT_EQ(errorFor(root_ / "Some.app"), "The application “Some.app” could not be launched because it is not an application.");
-    EXPECT_EQ(errorFor(root_ / "notes.txt"), "The application “notes.txt” could not be launched because it is not an application.");
+    EXPECT_EQ(errorFor(root_ / "notes.txt"),
+              "The application “notes.txt” could not be launched because it is not an application.");
 }
 
 TEST_F(XdgWorkspaceLaunch, KnowsTheExecutableOfAnApplication) {

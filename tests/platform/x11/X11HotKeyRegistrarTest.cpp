@@ -156,7 +156,12 @@ TEST_F(X11HotKeyRegistrarTest, aCombinationHeldByAnotherClientIsRefusedUntilRele
     EXPECT_EQ(second.status, 0);
     log.clear();
     chord({xSuperL, xKey(keyK)});
-    ASSERT_TRUE(pumpUntil([&] { pump(); other->processPendingEvents(); }, [&] { return log.size() >= 2; }));
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            pump();
+            other->processPendingEvents();
+        },
+        [&] { return log.size() >= 2; }));
     EXPECT_EQ(log, (std::vector<std::string>{"pressed 2", "released 2"}));
 }
 
@@ -206,8 +211,7 @@ TEST_F(X11HotKeyRegistrarTest, combinationsWithoutAKeyOrWithOtherModifierBitsAre
     EXPECT_EQ(noKey.reference, 0u);
     EXPECT_EQ(registrar->registerHotKey(0xffffffffu, 0, 1).status, X11HotKeyRegistrar::statusInvalidCombination);
     // 0x400 is Caps Lock in the stored masks: not one of the four modifiers.
-    EXPECT_EQ(registrar->registerHotKey(keyK, carbonCommand | 0x400, 1).status,
-              X11HotKeyRegistrar::statusInvalidCombination);
+    EXPECT_EQ(registrar->registerHotKey(keyK, carbonCommand | 0x400, 1).status, X11HotKeyRegistrar::statusInvalidCombination);
     EXPECT_TRUE(canGrab(xKey(keyK), Mod4Mask));
 }
 

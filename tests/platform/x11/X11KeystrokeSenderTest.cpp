@@ -52,8 +52,7 @@ TEST_F(X11KeystrokeSenderTest, typesTheKeyWithItsModifiersAndLeavesNoKeyDown) {
     EXPECT_TRUE(sender->typeKey(keyK, 0x800 | 0x1000));
     EXPECT_TRUE(sender->typeKey(keyK, 0));
     ASSERT_TRUE(waitForLog(6));
-    EXPECT_EQ(log, (std::vector<std::string>{"pressed 1", "released 1", "pressed 2", "released 2", "pressed 3",
-                                             "released 3"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"pressed 1", "released 1", "pressed 2", "released 2", "pressed 3", "released 3"}));
     EXPECT_FALSE(anyKeyDown());
 }
 
@@ -96,7 +95,7 @@ TEST_F(X11KeystrokeSenderTest, typesAnywayAfterTheWaitAndLeavesTheUsersKeyAlone)
 }
 
 TEST_F(X11KeystrokeSenderTest, refusesKeysWithoutAKeyAndUnknownModifiers) {
-    EXPECT_FALSE(sender->typeKey(52, 0));        // no key has code 52
+    EXPECT_FALSE(sender->typeKey(52, 0)); // no key has code 52
     EXPECT_FALSE(sender->typeKey(-1, 0));
     EXPECT_FALSE(sender->typeKey(keyK, 0x400)); // not one of the four modifiers
     settle([this] { registrar->processPendingEvents(); });

@@ -26,8 +26,10 @@ std::vector<std::string> currentRuleNames(Display* display) {
     int format = 0;
     unsigned long count = 0, remaining = 0;
     unsigned char* data = nullptr;
-    if (property != None && XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 4096, False, XA_STRING,
-                                               &type, &format, &count, &remaining, &data) == Success && data) {
+    if (property != None &&
+        XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 4096, False, XA_STRING, &type, &format, &count,
+                           &remaining, &data) == Success &&
+        data) {
         std::size_t field = 0;
         for (unsigned long i = 0; i < count && field < 5; ++i) {
             if (data[i] == 0) {
@@ -137,7 +139,8 @@ bool XServerTest::pumpUntil(const std::function<void()>& pump, const std::functi
 }
 
 void XServerTest::settle(const std::function<void()>& pump, std::chrono::milliseconds time) {
-    pumpUntil(pump, [] { return false; }, time);
+    pumpUntil(
+        pump, [] { return false; }, time);
 }
 
 void XServerTest::setKeymap(std::vector<std::string> arguments) {

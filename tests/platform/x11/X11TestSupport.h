@@ -16,8 +16,8 @@ namespace tavlin::testing {
 
 // X key codes of the keys the tests press, from the fixed table.
 unsigned int xKey(int virtualKeyCode);
-inline constexpr unsigned int xSuperL = 133, xSuperR = 134, xShiftL = 50, xShiftR = 62, xAltL = 64,
-                              xControlL = 37, xCapsLock = 66, xNumLock = 77;
+inline constexpr unsigned int xSuperL = 133, xSuperR = 134, xShiftL = 50, xShiftR = 62, xAltL = 64, xControlL = 37,
+                              xCapsLock = 66, xNumLock = 77;
 
 // A test against the X server of $DISPLAY; skipped when there is none, failed when the run
 // requires one (support/RequiredEnvironment.h). Presses keys through XTest on a connection of its

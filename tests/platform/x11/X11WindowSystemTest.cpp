@@ -46,7 +46,8 @@ public:
         // The close-on-exec pipe ends without a byte once `sleep` runs.
         char byte = 0;
         ssize_t got;
-        while ((got = ::read(pipe[0], &byte, 1)) < 0 && errno == EINTR) {}
+        while ((got = ::read(pipe[0], &byte, 1)) < 0 && errno == EINTR) {
+        }
         ::close(pipe[0]);
         started_ = pid_ > 0 && got == 0;
     }
@@ -140,7 +141,9 @@ protected:
         XSync(d_, False);
         return window;
     }
-    Window ownWindow(bool mapped = false) { return makeWindow(::getpid(), std::string("tavlin-probe\0TavlinProbe\0", 25), mapped); }
+    Window ownWindow(bool mapped = false) {
+        return makeWindow(::getpid(), std::string("tavlin-probe\0TavlinProbe\0", 25), mapped);
+    }
     // Only the instance part, which then stands for the class.
     Window otherWindow(bool mapped = false) { return makeWindow(other_->pid(), std::string("Sleeper\0", 8), mapped); }
 
@@ -157,8 +160,8 @@ protected:
     }
     void setWindows(Window window, Atom property, std::vector<Window> windows) {
         std::vector<long> values(windows.begin(), windows.end());
-        XChangeProperty(d_, window, property, XA_WINDOW, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(values.data()), static_cast<int>(values.size()));
+        XChangeProperty(d_, window, property, XA_WINDOW, 32, PropModeReplace, reinterpret_cast<unsigned char*>(values.data()),
+                        static_cast<int>(values.size()));
         XSync(d_, False);
     }
     void setActive(Window window) { setWindows(root_, activeWindow_, {window}); }
@@ -265,8 +268,8 @@ TEST_F(X11WindowSystemTest, nothingIsFrontmostUnlessTheActiveWindowNamesAProcess
 
     char host[256] = {};
     ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
-    XChangeProperty(d_, remote, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(host), static_cast<int>(std::strlen(host)));
+    XChangeProperty(d_, remote, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace, reinterpret_cast<const unsigned char*>(host),
+                    static_cast<int>(std::strlen(host)));
     XSync(d_, False);
     EXPECT_EQ(system_->frontmostApplication(), probe());
     EXPECT_TRUE(system_->isThisApplicationActive());
@@ -376,8 +379,9 @@ TEST_F(X11WindowSystemTest, theActivationHandlerHearsOfEachNewApplicationOnce) {
         bool isThisProgram;
     };
     std::vector<Report> reports;
-    system_->setActivationHandler(
-        [&](const RunningApplication& application, bool isThisProgram) { reports.push_back({application, isThisProgram}); });
+    system_->setActivationHandler([&](const RunningApplication& application, bool isThisProgram) {
+        reports.push_back({application, isThisProgram});
+    });
     const Window mine = ownWindow(), alsoMine = ownWindow(), other = otherWindow();
 
     setActive(mine);
@@ -425,9 +429,8 @@ TEST_F(X11WindowSystemTest, theApplicationActiveWhenOpenedIsNotReportedAsANewOne
 
 TEST_F(X11WindowSystemTest, aChangeLeavesTheSocketReadableEvenAfterQueries) {
     std::vector<std::int64_t> reported;
-    system_->setActivationHandler([&](const RunningApplication& application, bool) {
-        reported.push_back(application.processIdentifier);
-    });
+    system_->setActivationHandler(
+        [&](const RunningApplication& application, bool) { reported.push_back(application.processIdentifier); });
     setActive(otherWindow());
     // Replies read by these must not swallow the change notice unseen.
     system_->frontmostApplication();

@@ -26,11 +26,9 @@ QString text(const QKeySequence& sequence) { return sequence.toString(QKeySequen
 TEST_F(QtAdaptersTest, keyEventsGiveShortcutsByTheirXKeyCode) {
     const auto xJ = *keycodes::xKeycode(keys::j.rawValue);
     // The Qt key does not matter: the key is where it is on the keyboard.
-    const QKeyEvent press(QEvent::KeyPress, Qt::Key_Z, Qt::MetaModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier,
-                          xJ, 0, 0);
+    const QKeyEvent press(QEvent::KeyPress, Qt::Key_Z, Qt::MetaModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier, xJ, 0, 0);
     EXPECT_EQ(shortcutFromKeyEvent(press), Shortcut(keys::j.rawValue, carbon::command));
-    const QKeyEvent release(QEvent::KeyRelease, Qt::Key_J, Qt::AltModifier | Qt::ControlModifier | Qt::ShiftModifier,
-                            xJ, 0, 0);
+    const QKeyEvent release(QEvent::KeyRelease, Qt::Key_J, Qt::AltModifier | Qt::ControlModifier | Qt::ShiftModifier, xJ, 0, 0);
     EXPECT_EQ(shortcutFromKeyEvent(release), Shortcut(keys::j.rawValue, carbon::option | carbon::control | carbon::shift));
     const QKeyEvent unmapped(QEvent::KeyPress, Qt::Key_J, Qt::NoModifier, 0, 0, 0);
     EXPECT_FALSE(shortcutFromKeyEvent(unmapped));

@@ -38,7 +38,8 @@ protected:
         QObject::connect(quit, &QAction::triggered, [this] { ++quits; });
         layout->setMenuBar(menuBar);
         qt::setMainMenu(menuBar);
-        recorder = new RecorderControl(name, [this](const std::optional<Shortcut>& s) { reported.push_back(s); }, window);
+        recorder = new RecorderControl(
+            name, [this](const std::optional<Shortcut>& s) { reported.push_back(s); }, window);
         other = new QLineEdit(window);
         other->setAccessibleName(QStringLiteral("Other"));
         layout->addWidget(recorder);
@@ -125,8 +126,8 @@ TEST_F(RecorderControlTest, aModifiedCombinationIsStoredShownReportedAndNotGrabb
 
 TEST_F(RecorderControlTest, aKeyReleaseAloneRecordsNothing) {
     startRecording();
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_J, Qt::ControlModifier | Qt::AltModifier,
-                      *keycodes::xKeycode(keys::j.rawValue), 0, 0);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_J, Qt::ControlModifier | Qt::AltModifier, *keycodes::xKeycode(keys::j.rawValue),
+                      0, 0);
     QApplication::sendEvent(recorder, &release);
     EXPECT_FALSE(getShortcut(name));
     EXPECT_TRUE(recorder->isRecording());
@@ -231,8 +232,7 @@ TEST_F(RecorderControlTest, aCombinationAnotherProgramHoldsShowsTheSystemAlertBu
     type(Qt::Key_J, keys::j, Qt::ControlModifier | Qt::AltModifier);
     ASSERT_TRUE(alert);
     EXPECT_EQ(alert->text(), "Another program or the desktop already uses this shortcut.");
-    EXPECT_EQ(alert->informativeText(),
-              "Choose another combination, or free this one in your desktop's keyboard settings.");
+    EXPECT_EQ(alert->informativeText(), "Choose another combination, or free this one in your desktop's keyboard settings.");
     EXPECT_FALSE(getShortcut(name));
     answerAlert();
     ASSERT_TRUE(recorder->isRecording());
