@@ -107,7 +107,9 @@ std::optional<std::pair<unsigned int, unsigned int>> X11HotKeyRegistrar::xCombin
 bool X11HotKeyRegistrar::isHeldByAnotherProgram(std::uint32_t keyCode, std::uint32_t carbonModifiers) {
     const auto combination = xCombination(keyCode, carbonModifiers);
     if (!combination) return false;
-    const auto [keycode, modifiers] = *combination;
+    // Plain variables, not a structured binding: the lambda below captures them.
+    const unsigned int keycode = combination->first;
+    const unsigned int modifiers = combination->second;
     const bool ours = std::any_of(hotKeys_.begin(), hotKeys_.end(),
                                   [&](const HotKey& h) { return h.keycode == keycode && h.modifiers == modifiers; });
     if (ours) return false;
