@@ -277,8 +277,10 @@ void ActionParamsEditor::build() {
             {"Option", &p::simulateKeystroke::option},
             {"Control", &p::simulateKeystroke::control},
         };
-        for (const auto& [title, field] : flags) {
-            auto* toggle = new QCheckBox(QString::fromLatin1(title), this);
+        for (const auto& flag : flags) {
+            // Not a structured binding: the lambda below captures the field.
+            const auto field = flag.second;
+            auto* toggle = new QCheckBox(QString::fromLatin1(flag.first), this);
             toggle->setAccessibleName(toggle->text());
             toggle->setChecked(get(params_, kind, field));
             connect(toggle, &QCheckBox::toggled, this, [this, kind, field](bool on) {
