@@ -186,7 +186,10 @@ TEST_F(SessionPathEndToEndTest, AFloodOfExternalEventsStaysBoundedAndLeavesTheKe
     ASSERT_TRUE(settled) << "still busy with the flood\n" << app_->outputTail();
     const auto after = residentKiB(app_->pid());
     ASSERT_TRUE(after);
+#ifndef __SANITIZE_ADDRESS__
+    // AddressSanitizer keeps freed memory in quarantine on purpose: the bound holds only without it.
     EXPECT_LT(*after, *before + 100 * 1024) << "grew from " << *before << " KiB to " << *after << " KiB";
+#endif
     EXPECT_LT(size, 200'000u) << "a line for every event";
 
     const int typed = seat_->keysReceived();
