@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+
+#include "flateditor/core/RowSheetParams.h"
+#include "model/ActionConfigurability.h"
+
+class QWidget;
+
+namespace tavlin::flateditor {
+
+// What the row sheet hands the editor of one kind's parameters. The editor keeps no state the
+// sheet does not have: every change goes back through `setParams` as a whole new value.
+struct ParamsEditorContext {
+    ActionConfigurationKind kind = ActionConfigurationKind::openApp;
+    RowSheetParams params; // the sheet's entry for `kind`
+    bool complexMode = false;
+    bool helperRunning = false;
+    std::function<void(const RowSheetParams& params, ActionConfigurationKind kind)> setParams;
+    // Called once per control that a failed save may focus.
+    std::function<void(RowSheetField field, QWidget* widget)> registerFocusTarget;
+};
+
+// Builds the editor of the context's entry as a new parentless widget, which the caller owns;
+// nullptr when the kind has no editor.
+QWidget* makeParamsEditor(const ParamsEditorContext& context);
+
+} // namespace tavlin::flateditor
