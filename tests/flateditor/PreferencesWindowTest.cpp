@@ -281,7 +281,7 @@ TEST_F(PreferencesWindowTest, RunningHelpersAreListedInOrderOnlyWhileTheWindowIs
     ASSERT_TRUE(helper.registerService(name));
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     RunningApplication windowed{4242, "/apps/helper.desktop", {}, {}, {}};
-    RunningApplication sameProcess{::getpid(), "/apps/other.desktop", {}, {}, {}};
+    RunningApplication sameProcess{::getpid(), "/apps/<b>other</b>.desktop", {}, {}, {}};
     RunningApplication withoutPath{77, {}, {}, {}, {}};
     workspace_.helpers = {windowed, sameProcess, withoutPath};
 
@@ -319,7 +319,12 @@ TEST_F(PreferencesWindowTest, RunningHelpersAreListedInOrderOnlyWhileTheWindowIs
     EXPECT_TRUE(section->isAsking());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !section->isAsking(); }, 20000));
     EXPECT_EQ(section->helperInfos(),
-              (std::vector<HelperAppInfo>{{4242, "/apps/helper.desktop"}, {::getpid(), "/apps/other.desktop"}}));
+              (std::vector<HelperAppInfo>{{4242, "/apps/helper.desktop"}, {::getpid(), "/apps/<b>other</b>.desktop"}}));
+    // A path is shown as it is, markup and all.
+    const auto labels = section->findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 3);
+    EXPECT_EQ(labels[2]->text(), "/apps/<b>other</b>.desktop");
+    EXPECT_EQ(labels[2]->textFormat(), Qt::PlainText);
 
     window_->hide();
     EXPECT_FALSE(section->timer().isActive());
