@@ -251,8 +251,13 @@ TEST_F(SessionPathEndToEndTest, ATerminalProgramsEntryStartsItInATerminal) {
     ASSERT_TRUE(start());
     ASSERT_TRUE(openSessionWithCombo());
     ASSERT_TRUE(typeInSession(keyO));
-    ASSERT_TRUE(pollUntil([&] { return std::filesystem::exists(terminal); }, 10s)) << app_->outputTail();
-    EXPECT_NE(readFile(terminal).find("tavlin-e2e-tui --flag"), std::string::npos) << readFile(terminal);
+    // The file exists before the fake terminal has written its line: wait for the line itself.
+    EXPECT_TRUE(pollUntil(
+        [&] {
+            return std::filesystem::exists(terminal) && readFile(terminal).find("tavlin-e2e-tui --flag") != std::string::npos;
+        },
+        10s))
+        << (std::filesystem::exists(terminal) ? readFile(terminal) : app_->outputTail());
     EXPECT_FALSE(std::filesystem::exists(program)) << "started without a terminal";
 }
 
