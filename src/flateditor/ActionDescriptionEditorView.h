@@ -22,10 +22,14 @@ public:
     QLineEdit* field() const { return field_; }
     QGroupBox* previewGroup() const { return previewGroup_; }
     QTextEdit* preview() const { return preview_; }
-    // Renders now what a pause in typing would render.
+    // Renders now what a pause in typing, or the preview's showing, would render.
     void renderPreview();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    bool renderPending_ = false;
     std::function<void(const std::string&)> changed_;
     QLineEdit* field_ = nullptr;
     QGroupBox* previewGroup_ = nullptr;

@@ -3,10 +3,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include <QDialog>
 
 #include "flateditor/RowComposeSheet.h"
+#include "flateditor/core/RowComposeSheetState.h"
+#include "platform/UserDefaults.h"
 
 class QCheckBox;
 class QComboBox;
@@ -40,11 +43,11 @@ public:
     void reject() override;
     void save();
 
-    const RowComposeSheet::State& state() const;
-    bool isReadOnly() const;
+    const RowComposeSheetState& state() const { return state_; }
 
     TriggerKeyEditorView* triggerKeys() const { return triggerKeys_; }
     QGroupBox* triggerKeysGroup() const { return triggerKeysGroup_; }
+    QLabel* triggerKeysTitle() const { return triggerKeysTitle_; }
     QGroupBox* scopeGroup() const { return scopeGroup_; }
     ApplicationScopeEditorView* scopeEditor() const { return scopeEditor_; }
     QGroupBox* leaderKeyGroup() const { return leaderKeyGroup_; }
@@ -64,8 +67,6 @@ protected:
     void done(int result) override;
 
 private:
-    struct Parts;
-
     void buildEditable(QVBoxLayout* layout);
     void buildReadOnly(QVBoxLayout* layout);
     void keysChanged();
@@ -74,13 +75,17 @@ private:
     void showScope();
     void showValidation();
     void showComplexMode();
+    void orderTabs();
     void rebuildParamsEditor();
     void focus(RowComposeSheet::Field field);
 
-    std::unique_ptr<Parts> parts_;
+    RowComposeSheetState state_;
+    std::shared_ptr<UserDefaults> store_;
+    UserDefaults::ObserverToken storeObserver_ = 0;
     bool shownOnce_ = false;
     TriggerKeyEditorView* triggerKeys_ = nullptr;
     QGroupBox* triggerKeysGroup_ = nullptr;
+    QLabel* triggerKeysTitle_ = nullptr;
     QGroupBox* scopeGroup_ = nullptr;
     ApplicationScopeEditorView* scopeEditor_ = nullptr;
     QGroupBox* leaderKeyGroup_ = nullptr;

@@ -24,8 +24,8 @@ constexpr int widestKeyRow = 600;
 
 } // namespace
 
-TriggerKeyEditorView::TriggerKeyEditorView(std::vector<int> offered, Handlers handlers, QWidget* parent)
-    : QWidget(parent), handlers_(std::move(handlers)), offered_(std::move(offered)) {
+TriggerKeyEditorView::TriggerKeyEditorView(const std::vector<TriggerKeyPickerItem>& items, Handlers handlers, QWidget* parent)
+    : QWidget(parent), handlers_(std::move(handlers)) {
     setAccessibleName(QStringLiteral("Action trigger keys"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -48,8 +48,8 @@ TriggerKeyEditorView::TriggerKeyEditorView(std::vector<int> offered, Handlers ha
     picker_->setAccessibleName(QStringLiteral("Add a key"));
     picker_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     picker_->setMaxVisibleItems(20);
-    picker_->addItem(QString());
-    for (const int code : offered_) picker_->addItem(qString(keyName(code)), code);
+    for (const auto& item : items)
+        picker_->addItem(qString(item.title), item.keyCode ? QVariant::fromValue<qlonglong>(*item.keyCode) : QVariant());
     picker_->installEventFilter(this);
     connect(picker_, &QComboBox::activated, this, &TriggerKeyEditorView::picked);
     editorRow->addWidget(picker_);
@@ -109,7 +109,8 @@ void TriggerKeyEditorView::setKeys(const std::vector<std::int64_t>& keys) {
                                    content.height() + (overflows ? keyScroller_->horizontalScrollBar()->sizeHint().height() : 0));
     }
     deleteAll_->setVisible(any);
-    picker_->setItemText(0, any ? QStringLiteral("Add More Keys") : QStringLiteral("Click To Add A Key"));
+    picker_->setItemText(0, qString(firstPickerItemTitle(!any)));
+    picker_->setAccessibleDescription(picker_->itemText(0));
 }
 
 void TriggerKeyEditorView::setConflictMessage(const std::optional<std::string>& message) {
@@ -124,9 +125,8 @@ void TriggerKeyEditorView::picked(int index) {
         const QSignalBlocker block(picker_);
         picker_->setCurrentIndex(0);
     }
-    if (index <= 0) return;
     const QVariant code = picker_->itemData(index);
-    if (code.isValid() && handlers_.append) handlers_.append(code.toInt());
+    if (code.isValid() && handlers_.append) handlers_.append(code.toLongLong());
 }
 
 bool TriggerKeyEditorView::eventFilter(QObject* watched, QEvent* event) {

@@ -8,6 +8,8 @@
 
 #include <QWidget>
 
+#include "flateditor/core/TriggerKeyPicker.h"
+
 class QComboBox;
 class QHBoxLayout;
 class QLabel;
@@ -27,8 +29,8 @@ public:
         std::function<void()> deleteAll;
     };
 
-    // `offered` are the codes the picker lists after its first item, in order.
-    TriggerKeyEditorView(std::vector<int> offered, Handlers handlers, QWidget* parent = nullptr);
+    // `items` are the picker's entries; the first, which appends nothing, is retitled with the keys.
+    TriggerKeyEditorView(const std::vector<TriggerKeyPickerItem>& items, Handlers handlers, QWidget* parent = nullptr);
 
     void setKeys(const std::vector<std::int64_t>& keys);
     // The conflict message under the keys; nothing hides it.
@@ -47,7 +49,6 @@ private:
     void picked(int index);
 
     Handlers handlers_;
-    std::vector<int> offered_;
     std::vector<QPushButton*> keyButtons_;
     QScrollArea* keyScroller_ = nullptr;
     QWidget* keyRow_ = nullptr;
