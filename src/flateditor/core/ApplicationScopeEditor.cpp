@@ -53,7 +53,8 @@ void ApplicationScopeEditor::addApplication(const std::string& path) {
 
 void ApplicationScopeEditor::removeSelectedApplication() {
     if (!selectedPath_) return;
-    const auto found = std::find_if(rows_.begin(), rows_.end(), [&](const ApplicationRow& row) { return row.path == *selectedPath_; });
+    const auto found = std::find_if(rows_.begin(), rows_.end(),
+                                    [&](const ApplicationRow& row) { return row.path == *selectedPath_; });
     if (found == rows_.end()) return;
     const auto index = static_cast<std::size_t>(found - rows_.begin());
     rows_.erase(found);

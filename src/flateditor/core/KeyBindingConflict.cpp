@@ -25,8 +25,9 @@ std::optional<KeyBindingConflictKind> keyBindingConflict(const std::vector<FlatK
         if (skippedIndex && *skippedIndex == i) continue;
         if (isConflictCandidate(storedRows[i], scope, leaderKey)) candidates.push_back(&storedRows[i]);
     }
-    std::stable_sort(candidates.begin(), candidates.end(),
-                     [](const FlatKeysAndActionRow* a, const FlatKeysAndActionRow* b) { return a->keys.size() < b->keys.size(); });
+    std::stable_sort(candidates.begin(), candidates.end(), [](const FlatKeysAndActionRow* a, const FlatKeysAndActionRow* b) {
+        return a->keys.size() < b->keys.size();
+    });
     const auto n = keys.size();
     for (const auto* candidate : candidates) {
         const auto& other = candidate->keys;
@@ -49,7 +50,8 @@ std::string conflictMessage(const KeyBindingConflictKind& kind) {
     }
     text += ").\n";
     if (const auto* contained = std::get_if<KeyBindingConflictKind::containedByOtherStrictly>(&kind.value))
-        return text + (contained->onlyLeaderKey ? "Add more keys or set application scope." : "Delete and reselect or add more keys.");
+        return text +
+               (contained->onlyLeaderKey ? "Add more keys or set application scope." : "Delete and reselect or add more keys.");
     return text + "Delete and reselect a key to resolve.";
 }
 

@@ -42,8 +42,7 @@ bool isConflictCandidate(const FlatKeysAndActionRow& row, const FlatKeysAndActio
 std::optional<KeyBindingConflictKind> keyBindingConflict(const std::vector<FlatKeysAndActionRow>& storedRows,
                                                          const std::vector<std::int64_t>& keys,
                                                          const FlatKeysAndActionRow::ApplicationScope& scope,
-                                                         const LeaderKey& leaderKey,
-                                                         std::optional<std::size_t> skippedIndex);
+                                                         const LeaderKey& leaderKey, std::optional<std::size_t> skippedIndex);
 
 // "Conflict with existing key bindings (A, B).\n<how to resolve>"
 std::string conflictMessage(const KeyBindingConflictKind& kind);

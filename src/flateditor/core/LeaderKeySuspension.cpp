@@ -5,13 +5,12 @@
 namespace tavlin::flateditor {
 
 LeaderKeySuspension::LeaderKeySuspension()
-    : LeaderKeySuspension(Switches{
-          [] {
-              if (const auto& unregister = ShellServices::shared().unregisterAllLeaderKeys) unregister();
-          },
-          [] {
-              if (const auto& reload = ShellServices::shared().reloadLeaderKeys) reload(false);
-          }}) {}
+    : LeaderKeySuspension(Switches{[] {
+                                       if (const auto& unregister = ShellServices::shared().unregisterAllLeaderKeys) unregister();
+                                   },
+                                   [] {
+                                       if (const auto& reload = ShellServices::shared().reloadLeaderKeys) reload(false);
+                                   }}) {}
 
 LeaderKeySuspension::LeaderKeySuspension(Switches switches) : switches_(std::move(switches)) {}
 

@@ -64,8 +64,10 @@ std::optional<std::string> RowComposeSheetState::keyBindingConflictText() {
 
 std::string RowComposeSheetState::triggerKeysTitle() const {
     if (complexMode_) return flateditor::triggerKeysTitle(std::nullopt);
-    if (const auto* leaderKey = leaderKeyOf(currentLeaderKeyResult_)) return flateditor::triggerKeysTitle(modifierKeyName(*leaderKey));
-    diag::printLine(ValidationError(ValidationError::invalidLeaderKeySetting{*settingErrorOf(currentLeaderKeyResult_)}).message());
+    if (const auto* leaderKey = leaderKeyOf(currentLeaderKeyResult_))
+        return flateditor::triggerKeysTitle(modifierKeyName(*leaderKey));
+    diag::printLine(
+        ValidationError(ValidationError::invalidLeaderKeySetting{*settingErrorOf(currentLeaderKeyResult_)}).message());
     return flateditor::triggerKeysTitle(std::nullopt);
 }
 

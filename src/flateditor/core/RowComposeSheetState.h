@@ -38,7 +38,7 @@ namespace tavlin::flateditor {
 // What the dialog does after Save.
 struct RowSaveResult {
     bool closes = false;
-    std::optional<RowSheetField> focus; // after a failed validation, when the error names a control
+    std::optional<RowSheetField> focus;      // after a failed validation, when the error names a control
     std::optional<FlatKeysAndActionRow> row; // the row stored
 };
 

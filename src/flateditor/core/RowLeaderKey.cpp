@@ -23,7 +23,8 @@ std::variant<std::int64_t, LeaderKeySettingError> parseCustomKeyCode(std::string
     const bool plus = text.front() == '+';
     const std::string_view digits = plus ? text.substr(1) : text;
     const std::string_view unsignedPart = !plus && digits.front() == '-' ? digits.substr(1) : digits;
-    if (unsignedPart.empty() || !std::all_of(unsignedPart.begin(), unsignedPart.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (unsignedPart.empty() ||
+        !std::all_of(unsignedPart.begin(), unsignedPart.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return LeaderKeySettingError::invalidCustomKeyCode;
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
@@ -32,8 +33,8 @@ std::variant<std::int64_t, LeaderKeySettingError> parseCustomKeyCode(std::string
 }
 
 const std::vector<std::int64_t>& functionKeyCodes() {
-    static const std::vector<std::int64_t> codes{122, 120, 99, 118, 96, 97, 98, 100, 101, 109,
-                                                 103, 111, 105, 107, 113, 106, 64, 79, 80, 90};
+    static const std::vector<std::int64_t> codes{122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
+                                                 103, 111, 105, 107, 113, 106, 64, 79,  80,  90};
     return codes;
 }
 

@@ -29,14 +29,16 @@ std::optional<std::pair<K, RowSheetParams>> ownParams(const Action::Kind& kind) 
         [](const auto& c) -> R {
             using C = std::decay_t<decltype(c)>;
             if constexpr (std::is_same_v<C, A::notification>) return R{{K::notification, rowparams::notification{c.title}}};
-            else if constexpr (std::is_same_v<C, A::openURL>) return R{{K::openURL, rowparams::openURL{c.url, c.applicationPath}}};
+            else if constexpr (std::is_same_v<C, A::openURL>)
+                return R{{K::openURL, rowparams::openURL{c.url, c.applicationPath}}};
             else if constexpr (std::is_same_v<C, A::openApp>)
                 return R{{K::openApp, rowparams::openApp{c.path, actionIfRunning(c), c.launchArgumentsText.value_or("")}}};
             else if constexpr (std::is_same_v<C, A::openFile>)
                 return R{{K::openFile, rowparams::openFile{c.filePath, c.applicationPath}}};
             else if constexpr (std::is_same_v<C, A::openFolder>)
                 return R{{K::openFolder, rowparams::openFolder{c.folderPath, c.applicationPath}}};
-            else if constexpr (std::is_same_v<C, A::runAppleScript>) return R{{K::runAppleScript, rowparams::runAppleScript{c.path}}};
+            else if constexpr (std::is_same_v<C, A::runAppleScript>)
+                return R{{K::runAppleScript, rowparams::runAppleScript{c.path}}};
             else if constexpr (std::is_same_v<C, A::menuCommand>)
                 return R{{K::menuCommand, rowparams::menuCommand{c.info.menuTitle}}};
             else if constexpr (std::is_same_v<C, A::executeFile>)
@@ -51,7 +53,8 @@ std::optional<std::pair<K, RowSheetParams>> ownParams(const Action::Kind& kind) 
                 return R{{K::continueFromInterruption, rowparams::continueFromInterruption{c.delay}}};
             else if constexpr (std::is_same_v<C, A::stopKeySequenceAfterDelay>)
                 return R{{K::stopKeySequenceAfterDelay, rowparams::stopKeySequenceAfterDelay{c.delay}}};
-            else if constexpr (std::is_same_v<C, A::getFrontmostApp>) return R{{K::getFrontmostApp, rowparams::getFrontmostApp{c.kind}}};
+            else if constexpr (std::is_same_v<C, A::getFrontmostApp>)
+                return R{{K::getFrontmostApp, rowparams::getFrontmostApp{c.kind}}};
             else if constexpr (std::is_same_v<C, A::getLeaderKey>)
                 return R{{K::getLeaderKey, rowparams::getLeaderKey{c.kind.value_or(GetLeaderKeyKind::displayName)}}};
             else return std::nullopt;
