@@ -4,6 +4,8 @@
 #include <memory>
 
 #include <QApplication>
+#include <QPixmap>
+#include <QWidget>
 
 #include "engine/InputSources.h"
 #include "flateditor/ActionKindEditors.h"
