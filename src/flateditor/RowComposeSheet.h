@@ -6,6 +6,10 @@
 #include <string>
 #include <variant>
 
+#include "flateditor/core/ApplicationScopeEditor.h"
+#include "flateditor/core/RowChangeKind.h"
+#include "flateditor/core/RowSheetItem.h"
+#include "flateditor/core/RowValidation.h"
 #include "model/FlatKeysAndActionRow.h"
 
 namespace tavlin::flateditor {
@@ -13,23 +17,16 @@ namespace tavlin::flateditor {
 // The sheet in which a row is composed. The list asks for it with a change kind; the sheet
 // itself is installed as a presenter, and until one is, a request only prints an empty line.
 struct RowComposeSheet {
-    // What the sheet was opened for. Indices are positions in the stored list.
-    struct ChangeKind {
-        struct newRow {
-            int insertIndex = 0; // not consulted: a saved new row is appended
-        };
-        struct newWithRow {
-            FlatKeysAndActionRow oldRow;
-        };
-        struct edit {
-            FlatKeysAndActionRow oldRow;
-            int replaceIndex = 0;
-        };
-        std::variant<newRow, newWithRow, edit> value;
-    };
+    using ChangeKind = RowChangeKind;
+    using SheetItem = RowSheetItem;
+    using Field = RowSheetField;
+    using ValidationError = flateditor::ValidationError;
+    using ApplicationScopeKind = flateditor::ApplicationScopeKind;
+    using ApplicationRow = flateditor::ApplicationRow;
+    using SettingError = LeaderKeySettingError;
 
     // Called once the sheet has stored a row, with that row (nothing after a failed save).
-    using RowSaved = std::function<void(const std::optional<FlatKeysAndActionRow>& row)>;
+    using RowSaved = flateditor::RowSaved;
     using Presenter = std::function<void(const ChangeKind& changeKind, RowSaved rowSaved)>;
 
     // Installs the sheet; an empty presenter restores the default. Answers the previous one.

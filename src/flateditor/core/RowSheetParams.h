@@ -85,10 +85,10 @@ struct getLeaderKey {
 } // namespace rowparams
 
 using RowSheetParams =
-    std::variant<rowparams::notification, rowparams::openURL, rowparams::openApp, rowparams::openFile,
-                 rowparams::openFolder, rowparams::runAppleScript, rowparams::menuCommand, rowparams::executeFile,
-                 rowparams::simulateKeystroke, rowparams::switchInputMethod, rowparams::continueFromInterruption,
-                 rowparams::stopKeySequenceAfterDelay, rowparams::getFrontmostApp, rowparams::getLeaderKey>;
+    std::variant<rowparams::notification, rowparams::openURL, rowparams::openApp, rowparams::openFile, rowparams::openFolder,
+                 rowparams::runAppleScript, rowparams::menuCommand, rowparams::executeFile, rowparams::simulateKeystroke,
+                 rowparams::switchInputMethod, rowparams::continueFromInterruption, rowparams::stopKeySequenceAfterDelay,
+                 rowparams::getFrontmostApp, rowparams::getLeaderKey>;
 
 // The controls of the row sheet that keyboard focus can be sent to, e.g. by a failed save.
 enum class RowSheetField {

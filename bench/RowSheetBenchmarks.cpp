@@ -1,0 +1,83 @@
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include "flateditor/core/RowComposeSheetState.h"
+#include "model/Settings.h"
+#include "platform/UserDefaults.h"
+
+namespace tavlin {
+// The rows of CompilationBenchmarks.cpp.
+std::vector<FlatKeysAndActionRow> makeBenchmarkRows(int count);
+
+namespace {
+
+// Settings in a folder of our own, so that the stored rows never reach the user's.
+class SheetBenchmarkHome {
+public:
+    SheetBenchmarkHome() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data())) folder_ = pattern;
+        ::setenv("HOME", folder_.c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (folder_ / "data").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
+        UserDefaults::resetSharedSuites();
+    }
+    ~SheetBenchmarkHome() {
+        UserDefaults::resetSharedSuites();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+
+private:
+    std::filesystem::path folder_;
+};
+
+void reportPercentiles(benchmark::State& state, std::vector<double>& samples) {
+    if (samples.empty()) return;
+    std::sort(samples.begin(), samples.end());
+    const auto at = [&](double fraction) { return samples[static_cast<std::size_t>(fraction * double(samples.size() - 1))]; };
+    state.counters["median_ms"] = at(0.5);
+    state.counters["p95_ms"] = at(0.95);
+}
+
+// One trigger-key change in the edit sheet of a row among 1,000 stored ones: the validation the
+// change runs, then the conflict text and the red line the redraw reads. Adding and deleting
+// alternate, so the keys stay short.
+void BM_RowSheetTriggerKeyChange(benchmark::State& state) {
+    SheetBenchmarkHome home;
+    const auto rows = makeBenchmarkRows(1000);
+    (void)settings::setFlatKeysAndActionRows(rows);
+    const bool afterSuiteChange = state.range(0) != 0;
+    flateditor::RowComposeSheetState sheet(
+        flateditor::RowSheetItem(flateditor::RowChangeKind{flateditor::RowChangeKind::edit{rows[500], 500}}, nullptr),
+        flateditor::LeaderKeySuspension::Switches{});
+    std::vector<double> samples;
+    bool add = true;
+    for (auto _ : state) {
+        if (afterSuiteChange) {
+            // Any write to the suite drops the decoded rows: the next change decodes them again.
+            state.PauseTiming();
+            (void)settings::appGroupStore()->set("benchmarkTouch", static_cast<std::int64_t>(samples.size()));
+            state.ResumeTiming();
+        }
+        const auto start = std::chrono::steady_clock::now();
+        if (add) sheet.appendKey(0);
+        else sheet.deleteKey(sheet.currentKeys().size() - 1);
+        benchmark::DoNotOptimize(sheet.keyBindingConflictText());
+        benchmark::DoNotOptimize(sheet.visibleValidationText());
+        samples.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        add = !add;
+    }
+    reportPercentiles(state, samples);
+}
+BENCHMARK(BM_RowSheetTriggerKeyChange)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+} // namespace tavlin

@@ -1,0 +1,78 @@
+#include "flateditor/core/RowCommit.h"
+
+#include <chrono>
+
+#include "model/Settings.h"
+#include "platform/Diagnostics.h"
+#include "platform/Files.h"
+#include "platform/Result.h"
+
+namespace tavlin::flateditor {
+namespace {
+
+using Status = RowCommitResult::Status;
+
+// Keeps a stored text that does not read as rows beside the suite file before a save replaces
+// it. Answers the failure, or nothing.
+std::optional<std::string> keepUnreadableRowsAside(const UserDefaults& store, const std::string& text) {
+    const auto folder = store.filePath().parent_path();
+    if (folder.empty()) return "The stored key bindings cannot be read and no folder is known to keep them in.";
+    const auto aside = folder / (store.name() + "." + settings::keys::flatKeysAndActionRows + "-unreadable-" +
+                                 files::backupTimestamp(std::chrono::system_clock::now()) + ".json");
+    try {
+        files::createDirectories(folder);
+        files::writeFileAtomically(aside, text);
+    } catch (const std::exception& error) {
+        return "The stored key bindings cannot be read and could not be copied aside: " + localizedDescription(error);
+    }
+    diag::printLine("The stored key bindings could not be read; they were copied to " + aside.string());
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::size_t> replacedRowIndex(const std::vector<FlatKeysAndActionRow>& rows, const RowChangeKind& changeKind) {
+    const auto* edit = changeKind.editChange();
+    if (!edit) return std::nullopt;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].id == edit->oldRow.id) return i;
+    if (edit->replaceIndex >= 0 && static_cast<std::size_t>(edit->replaceIndex) < rows.size())
+        return static_cast<std::size_t>(edit->replaceIndex);
+    return std::nullopt;
+}
+
+RowCommitResult commitRow(const RowChangeKind& changeKind, const FlatKeysAndActionRow& row, const RowSaved& rowSaved) {
+    const auto store = settings::appGroupStore();
+    const auto storedText = store->string(settings::keys::flatKeysAndActionRows);
+    auto rows = settings::flatKeysAndActionRows();
+    if (!rows && storedText) {
+        if (auto failure = keepUnreadableRowsAside(*store, *storedText)) return {Status::refused, failure};
+    }
+    if (!rows) rows.emplace();
+
+    if (const auto index = replacedRowIndex(*rows, changeKind)) {
+        (*rows)[*index] = row;
+    } else {
+        if (changeKind.editChange()) diag::printLine("The edited key binding is no longer stored; the saved one is appended.");
+        rows->push_back(row);
+    }
+
+    // Encoding first tells a list the store cannot take from a file that could not be written.
+    std::string text;
+    try {
+        text = flatRowsRawValue(*rows);
+    } catch (const std::exception& error) {
+        return {Status::refused, localizedDescription(error)};
+    }
+    RowCommitResult result;
+    if (auto failure = store->set(settings::keys::flatKeysAndActionRows, text)) {
+        // The store keeps a value it could not write to disk in memory, where it is in force.
+        if (store->string(settings::keys::flatKeysAndActionRows) != text) return {Status::refused, failure};
+        diag::printLine(*failure);
+        result = {Status::writeFailed, failure};
+    }
+    if (rowSaved) rowSaved(row);
+    return result;
+}
+
+} // namespace tavlin::flateditor

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "flateditor/core/RowChangeKind.h"
+#include "flateditor/core/RowCommit.h"
+#include "flateditor/core/RowSheetParams.h"
+#include "model/ActionConfigurability.h"
+#include "platform/Uuid.h"
+
+namespace tavlin::flateditor {
+
+// The parameters kept for each kind while the sheet is open, so that switching kinds loses nothing.
+using RowParamsByKind = std::map<ActionConfigurationKind, RowSheetParams>;
+
+// The request that presents the row sheet, with everything the sheet starts from.
+struct RowSheetItem {
+    using Params = RowSheetParams;
+    // Stores a finished row (see commitRow); its result tells the sheet whether it may close.
+    using NewRowHandler = std::function<RowCommitResult(const FlatKeysAndActionRow& row)>;
+
+    Uuid id = Uuid::random();
+    RowChangeKind changeKind;
+    LeaderKey initialLeaderKey;
+    std::optional<ActionConfigurationKind> initialConfigurationKind; // nothing: new, or a read-only action
+    std::vector<ActionConfigurationKind> allKinds;
+    RowParamsByKind paramsSByKind;
+    std::string actionDescription;
+    bool endLeaderKeyStatusAfterActionExecution = false;
+    NewRowHandler newRowHandler;
+
+    // Builds the item for a request. `rowSaved` is the list's handler, called with each stored row.
+    // Also gathers the input sources anew, for the input-method editor.
+    RowSheetItem(RowChangeKind changeKind, RowSaved rowSaved);
+};
+
+// The 14 parameter entries a new sheet starts with.
+const RowParamsByKind& defaultParamsByKind();
+// The defaults with the action's own kind filled from its payload.
+RowParamsByKind paramsByKind(const Action& action);
+// Complex Mode at opening: on for a scoped row or one opening an app with arguments, else as last saved.
+bool initialComplexMode(const RowSheetItem& item);
+std::vector<std::int64_t> initialKeys(const RowSheetItem& item);
+
+} // namespace tavlin::flateditor

@@ -1,0 +1,126 @@
+#include "flateditor/core/SheetTestSupport.h"
+#include "platform/Diagnostics.h"
+#include "platform/Files.h"
+
+namespace tavlin::flateditor::test {
+namespace {
+
+constexpr std::int64_t A = 0, S = 1, D = 2, F = 3;
+
+class RowCommitTest : public SheetTest {
+protected:
+    // A row the sheet saves: an Open URL action, so that only the keys matter.
+    RowSaveResult saveEdit(const FlatKeysAndActionRow& old, int index, std::int64_t newKey) {
+        auto state = sheet(edit(old, index));
+        state.deleteAllKeys();
+        state.appendKey(newKey);
+        return state.save();
+    }
+    static std::vector<std::vector<std::int64_t>> storedKeys() {
+        std::vector<std::vector<std::int64_t>> keys;
+        for (const auto& row : stored()) keys.push_back(row.keys);
+        return keys;
+    }
+};
+
+TEST_F(RowCommitTest, NewRowsAreAppendedAndTheFirstSaveStoresAListOfOne) {
+    auto first = sheet(newRow());
+    first.appendKey(A);
+    first.setCurrentKind(ActionConfigurationKind::openFinder);
+    const auto result = first.save();
+    ASSERT_TRUE(result.closes);
+    ASSERT_EQ(stored().size(), 1u);
+    EXPECT_EQ(stored()[0].id, result.row->id);
+    ASSERT_EQ(savedRows.size(), 1u);
+    EXPECT_EQ(savedRows[0]->id, result.row->id);
+
+    auto copied = sheet(copy(stored()[0]));
+    copied.deleteAllKeys();
+    copied.appendKey(S);
+    ASSERT_TRUE(copied.save().closes);
+    EXPECT_EQ(storedKeys(), (std::vector<std::vector<std::int64_t>>{{A}, {S}}));
+}
+
+TEST_F(RowCommitTest, AnEditReplacesItsRowByIdWhereverTheListMovedIt) {
+    const auto r0 = flatRow({A}), r1 = flatRow({S}), r2 = flatRow({D});
+    store({r0, r1, r2});
+    // Another writer put a row in front while the sheet was open.
+    auto state = sheet(edit(r1, 1));
+    store({flatRow({F}), r0, r1, r2});
+    state.deleteAllKeys();
+    state.appendKey(9);
+    ASSERT_TRUE(state.save().closes);
+    EXPECT_EQ(storedKeys(), (std::vector<std::vector<std::int64_t>>{{F}, {A}, {9}, {D}}));
+}
+
+TEST_F(RowCommitTest, AnEditWhoseRowIsGoneUsesItsIndexWhileInRangeElseAppendsWithOneLine) {
+    const auto r0 = flatRow({A}), r1 = flatRow({S});
+    store({r0, r1});
+    auto gone = flatRow({D});
+    ASSERT_TRUE(saveEdit(gone, 1, 9).closes);
+    EXPECT_EQ(storedKeys(), (std::vector<std::vector<std::int64_t>>{{A}, {9}}));
+
+    diag::Capture capture;
+    ASSERT_TRUE(saveEdit(gone, 5, 8).closes);
+    EXPECT_EQ(storedKeys(), (std::vector<std::vector<std::int64_t>>{{A}, {9}, {8}}));
+    EXPECT_EQ(capture.lines().size(), 1u);
+}
+
+TEST_F(RowCommitTest, UnreadableStoredRowsAreCopiedAsideBeforeTheFirstSave) {
+    const std::string unreadable = R"([{"keys": "not a list"}])";
+    ASSERT_EQ(settings::appGroupStore()->set(settings::keys::flatKeysAndActionRows, unreadable), std::nullopt);
+    diag::Capture capture;
+    auto state = sheet(newRow());
+    state.appendKey(A);
+    state.setCurrentKind(ActionConfigurationKind::sleep);
+    ASSERT_TRUE(state.save().closes);
+    EXPECT_EQ(stored().size(), 1u);
+
+    const auto folder = settings::appGroupStore()->filePath().parent_path();
+    std::vector<std::string> copies;
+    for (const auto& name : folderEntries(folder))
+        if (name.rfind("local.tavlin.app.flatKeysAndActionRows-unreadable-", 0) == 0) copies.push_back(name);
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(copies[0].substr(copies[0].size() - 5), ".json");
+    EXPECT_EQ(fileContents(folder / copies[0]), unreadable);
+    const auto lines = capture.lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [&](const std::string& line) { return line.find((folder / copies[0]).string()) != std::string::npos; }));
+}
+
+TEST_F(RowCommitTest, AFailedFileWriteStillClosesTheSheetAndPrintsWhy) {
+    auto state = sheet(newRow());
+    state.appendKey(A);
+    state.setCurrentKind(ActionConfigurationKind::openFinder);
+    diag::Capture capture;
+    RowSaveResult result;
+    {
+        const files::InjectedWriteFailure failure(files::InjectedWriteFailure::Step::rename, EACCES);
+        result = state.save();
+    }
+    EXPECT_TRUE(result.closes);
+    EXPECT_EQ(savedRows.size(), 1u);
+    EXPECT_FALSE(capture.lines().empty());
+    // The list stays in force in memory, where the launcher reads it.
+    EXPECT_EQ(stored().size(), 1u);
+}
+
+TEST_F(RowCommitTest, TheReplacedRowIsTheOnlyOneSkippedByTheConflictCheck) {
+    const auto r1 = flatRow({A}, commandTap(), Scope::only({"/X.desktop"}));
+    const auto r2 = flatRow({A}, commandTap(), Scope::only({"/Y.desktop"}));
+    store({r1, r2});
+    auto state = sheet(edit(r1, 0));
+    state.scopeEditor().select("/X.desktop");
+    state.scopeEditor().removeSelectedApplication();
+    state.scopeEditor().addApplication("/Y.desktop");
+    const auto result = state.save();
+    EXPECT_FALSE(result.closes);
+    EXPECT_EQ(result.focus, RowSheetField::keyBindingConflictMessage);
+    EXPECT_EQ(state.visibleValidationText(), "Conflict with existing key bindings.");
+    EXPECT_EQ(state.keyBindingConflictText(), "Conflict with existing key bindings (A).\nDelete and reselect a key to resolve.");
+    EXPECT_EQ(stored().size(), 2u);
+    EXPECT_EQ(stored()[0].applicationScope, Scope::only({"/X.desktop"}));
+}
+
+} // namespace
+} // namespace tavlin::flateditor::test
