@@ -25,6 +25,7 @@
 #include "flateditor/ActionKindEditors.h"
 #include "flateditor/ApplicationChooserDialog.h"
 #include "flateditor/PathRow.h"
+#include "flateditor/core/RowSheetItem.h"
 #include "model/KeyNames.h"
 #include "platform/FileUrl.h"
 #include "platform/MainQueue.h"
@@ -73,26 +74,6 @@ public:
     bool selectInputSource(const std::string&) override { return true; }
     bool canLoadImage(const std::string& path) override { return loadable.count(path) > 0; }
 };
-
-// The sheet's entries as a new row starts them.
-std::map<Kind, RowSheetParams> newSheetEntries() {
-    return {
-        {Kind::notification, p::notification{}},
-        {Kind::openURL, p::openURL{}},
-        {Kind::openApp, p::openApp{}},
-        {Kind::openFile, p::openFile{}},
-        {Kind::openFolder, p::openFolder{}},
-        {Kind::runAppleScript, p::runAppleScript{}},
-        {Kind::menuCommand, p::menuCommand{}},
-        {Kind::executeFile, p::executeFile{}},
-        {Kind::simulateKeystroke, p::simulateKeystroke{}},
-        {Kind::switchInputMethod, p::switchInputMethod{}},
-        {Kind::continueFromInterruption, p::continueFromInterruption{}},
-        {Kind::stopKeySequenceAfterDelay, p::stopKeySequenceAfterDelay{}},
-        {Kind::getFrontmostApp, p::getFrontmostApp{}},
-        {Kind::getLeaderKey, p::getLeaderKey{}},
-    };
-}
 
 // Plays the row sheet: keeps the entries by kind, and builds the editor of one kind from them
 // as the sheet does on every kind switch.
@@ -188,7 +169,7 @@ protected:
 
     VirtualMainQueue queue_;
     RecordingWorkspace workspace_{queue_};
-    std::map<Kind, RowSheetParams> entries_ = newSheetEntries();
+    RowParamsByKind entries_ = defaultParamsByKind();
     std::vector<std::pair<Kind, RowSheetParams>> writes_;
     std::map<RowSheetField, QWidget*> focusTargets_;
     std::unique_ptr<QWidget> editor_;
@@ -453,7 +434,8 @@ TEST_F(ActionKindEditorsTest, applicationChoosersStartBesideTheChosenOneAndWrite
     const auto other = makeFile("bin/other", "#!/bin/sh\n");
     ::chmod(other.path().c_str(), 0755);
     panels_->chooseNext(other);
-    whenApplicationChooserShows([](ApplicationChooserDialog& dialog) { QTest::mouseClick(dialog.otherButton(), Qt::LeftButton); });
+    whenApplicationChooserShows(
+        [](ApplicationChooserDialog& dialog) { QTest::mouseClick(dialog.otherButton(), Qt::LeftButton); });
     QTest::mouseClick(control<QPushButton>("Choose Application"), Qt::LeftButton);
     ASSERT_EQ(panels_->shown.size(), 1u);
     EXPECT_EQ(panels_->shown[0].directoryURL->path(), "/old/apps");
@@ -476,7 +458,8 @@ TEST_F(ActionKindEditorsTest, applicationChoosersStartBesideTheChosenOneAndWrite
     EXPECT_TRUE(visibleTexts().contains(QString::fromStdString(viewer.string())));
     // Chosen once: the next chooser starts in the folder that holds it.
     panels_->chooseNext(other);
-    whenApplicationChooserShows([](ApplicationChooserDialog& dialog) { QTest::mouseClick(dialog.otherButton(), Qt::LeftButton); });
+    whenApplicationChooserShows(
+        [](ApplicationChooserDialog& dialog) { QTest::mouseClick(dialog.otherButton(), Qt::LeftButton); });
     QTest::mouseClick(control<QPushButton>("Choose App"), Qt::LeftButton);
     EXPECT_EQ(panels_->shown[1].directoryURL->path(), applications_.string());
     EXPECT_EQ(entry<p::openApp>(Kind::openApp).path, other.path());
