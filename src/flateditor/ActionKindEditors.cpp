@@ -1,5 +1,7 @@
 #include "flateditor/ActionKindEditors.h"
 
+#include <type_traits>
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,6 +19,7 @@
 #include "flateditor/RowComposeSheet.h"
 #include "platform/FileUrl.h"
 #include "platform/Workspace.h"
+#include "platform/qt/LocaleDoubleField.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -231,8 +234,37 @@ private:
         focusTarget(RowSheetField::inputMethodsList, list);
         layout_->addWidget(list);
     }
-    void build(p::continueFromInterruption&) {}
-    void build(p::stopKeySequenceAfterDelay&) {}
+    // A title that never wraps or shrinks, and the delay in the user's locale.
+    template <class P>
+    void addDelayRow(const QString& title, const QString& prompt, double delay) {
+        auto* row = new QHBoxLayout();
+        auto* label = new QLabel(title, this);
+        label->setTextFormat(Qt::PlainText);
+        label->setAccessibleName(title);
+        label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        auto* field = new qt::LocaleDoubleField(prompt, this);
+        field->setAccessibleName(title);
+        field->setValue(delay);
+        // Stored as soon as the text reads as a number: a save by its shortcut does not end the
+        // editing first, and must not lose what was typed.
+        field->setCommitsWhileTyping(true);
+        field->setValueHandler([this](double value) { write<P>([&](P& params) { params.delay = value; }); });
+        label->setBuddy(field);
+        row->addWidget(label);
+        row->addWidget(field);
+        row->addStretch();
+        layout_->addLayout(row);
+        if constexpr (std::is_same_v<P, p::continueFromInterruption>) field->setMinimumWidth(50);
+        else field->setMaximumWidth(36);
+    }
+    void build(p::continueFromInterruption& params) {
+        addDelayRow<p::continueFromInterruption>(QStringLiteral("Continue From Interruption After Seconds:"),
+                                                 QStringLiteral("0.05"), params.delay);
+    }
+    void build(p::stopKeySequenceAfterDelay& params) {
+        addDelayRow<p::stopKeySequenceAfterDelay>(QStringLiteral("Stop Key Sequence After Delay (seconds):"),
+                                                  QStringLiteral("0.5"), params.delay);
+    }
     void build(p::getFrontmostApp&) {
         using K = GetFrontmostAppKind;
         addPicker(QStringLiteral("App Information Kind"),

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -332,6 +333,42 @@ TEST_F(ActionKindEditorsTest, pickersOfKeystrokeAndInformationKinds) {
     leader->setFocus();
     QTest::keyClick(leader, Qt::Key_Down);
     EXPECT_EQ(entry<p::getLeaderKey>(Kind::getLeaderKey).leaderKeyInfoKind, GetLeaderKeyKind::keyCodeText);
+}
+
+TEST_F(ActionKindEditorsTest, delaysReadAndShowTheUsersLocaleAndRefuseWhatIsNoFiniteNumber) {
+    struct RestoredLocale {
+        QLocale saved;
+        ~RestoredLocale() { QLocale::setDefault(saved); }
+    } restored;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    open(Kind::continueFromInterruption);
+    auto* delay = control<QLineEdit>("Continue From Interruption After Seconds:");
+    ASSERT_TRUE(delay);
+    EXPECT_TRUE(visibleTexts().contains("Continue From Interruption After Seconds:"));
+    EXPECT_EQ(delay->text(), "0,05");
+    EXPECT_EQ(delay->placeholderText(), "0.05");
+    // Stored while typing, before editing ends: a save by its shortcut must not lose it.
+    delay->selectAll();
+    QTest::keyClicks(delay, "1,5");
+    EXPECT_EQ(entry<p::continueFromInterruption>(Kind::continueFromInterruption).delay, 1.5);
+    for (const char* bad : {"abc", "inf", "nan"}) {
+        delay->selectAll();
+        QTest::keyClicks(delay, bad);
+        QTest::keyClick(delay, Qt::Key_Return);
+        EXPECT_EQ(delay->text(), "1,5") << bad;
+    }
+    EXPECT_EQ(entry<p::continueFromInterruption>(Kind::continueFromInterruption).delay, 1.5);
+
+    entries_[Kind::stopKeySequenceAfterDelay] = p::stopKeySequenceAfterDelay{0.25};
+    open(Kind::stopKeySequenceAfterDelay);
+    auto* stop = control<QLineEdit>("Stop Key Sequence After Delay (seconds):");
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->text(), "0,25");
+    EXPECT_EQ(stop->placeholderText(), "0.5");
+    stop->selectAll();
+    QTest::keyClicks(stop, "-1");
+    QTest::keyClick(stop, Qt::Key_Return);
+    EXPECT_EQ(entry<p::stopKeySequenceAfterDelay>(Kind::stopKeySequenceAfterDelay).delay, -1);
 }
 
 TEST_F(ActionKindEditorsTest, inputMethodListSelectsTheStoredSourceAndShowsNamesPlainly) {
