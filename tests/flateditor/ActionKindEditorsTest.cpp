@@ -26,6 +26,7 @@
 #include "flateditor/ActionKindEditors.h"
 #include "flateditor/ApplicationChooserDialog.h"
 #include "flateditor/PathRow.h"
+#include "flateditor/core/RowComposeSheetState.h"
 #include "flateditor/core/RowSheetItem.h"
 #include "model/KeyNames.h"
 #include "platform/FileUrl.h"
@@ -411,6 +412,49 @@ TEST_F(ActionKindEditorsTest, inputMethodListSelectsTheStoredSourceAndShowsNames
     open(Kind::switchInputMethod);
     EXPECT_TRUE(control<QListWidget>("Input Methods")->selectedItems().isEmpty());
     EXPECT_EQ(entry<p::switchInputMethod>(Kind::switchInputMethod).inputSourceID, std::optional<std::string>("gone"));
+}
+
+// The editors over the sheet's own state: what they write, kept across kind switches and behind
+// hidden controls, is what the saved row holds.
+TEST_F(ActionKindEditorsTest, theRowBuiltFromTheSheetHoldsWhatTheEditorsWrote) {
+    RowComposeSheetState sheet(RowSheetItem({RowChangeKind::newRow{0}}, [](const auto&) {}), {[] {}, [] {}});
+    const auto edit = [&](Kind kind, bool helperRunning, bool complexMode) {
+        sheet.setCurrentKind(kind);
+        ParamsEditorContext context;
+        context.kind = kind;
+        context.params = *sheet.params(kind);
+        context.helperRunning = helperRunning;
+        context.complexMode = complexMode;
+        context.setParams = [&](const RowSheetParams& params, Kind written) { sheet.setParams(params, written); };
+        editor_.reset(makeParamsEditor(context));
+        editor_->show();
+    };
+    const auto builtAction = [&] {
+        const auto built = sheet.buildRow();
+        return std::holds_alternative<FlatKeysAndActionRow>(built)
+                   ? std::get<FlatKeysAndActionRow>(built).action.kind.toJson().dump()
+                   : std::get<ValidationError>(built).message();
+    };
+
+    sheet.setParams(p::openURL{"", "/apps/browser.desktop"}, Kind::openURL);
+    edit(Kind::openURL, false, false);
+    QTest::keyClicks(control<QLineEdit>("URL"), "https://example.org");
+    edit(Kind::notification, false, false);
+    QTest::keyClicks(control<QLineEdit>("Title"), "t");
+    edit(Kind::openURL, false, false);
+    EXPECT_EQ(builtAction(), R"({"openURL":{"url":"https://example.org","applicationPath":"/apps/browser.desktop"}})");
+
+    sheet.setParams(p::openApp{"/apps/a.desktop", p::ActionIfRunning::none, ""}, Kind::openApp);
+    edit(Kind::openApp, true, true);
+    QTest::keyClicks(control<QLineEdit>("Launch Arguments"), "-n");
+    // Complex Mode off: the arguments are hidden, and still saved.
+    edit(Kind::openApp, true, false);
+    auto* running = control<QComboBox>("Action If Already Running");
+    running->setFocus();
+    QTest::keyClick(running, Qt::Key_End);
+    EXPECT_EQ(
+        builtAction(),
+        R"({"openApp":{"path":"/apps/a.desktop","hideAppIfRunning":false,"launchArgumentsText":"-n","switchToPreviousApp":true}})");
 }
 
 TEST_F(ActionKindEditorsTest, fileChoosersGetTheirKindAndStartFolderAndWriteOnlyTheirField) {
