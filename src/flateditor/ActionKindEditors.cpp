@@ -116,7 +116,7 @@ private:
     template <class P>
     PathRow* addPathRow(const QString& buttonTitle, std::string P::*field, ChooserKind kind, RowSheetField focus,
                         std::optional<std::string> (*startFolder)(const std::string&)) {
-        auto* row = new PathRow(QString(), buttonTitle, value<P>().*field, nullptr, this);
+        auto* row = new PathRow(QString(), buttonTitle, value<P>().*field, this);
         connect(row->button(), &QPushButton::clicked, this,
                 [this, row, field, kind, startFolder] { choose<P>(kind, startFolder(value<P>().*field), field, row); });
         focusTarget(focus, row->button());
@@ -128,7 +128,7 @@ private:
     template <class P>
     void addOpenWithRow() {
         const std::string shown = value<P>().applicationPath.value_or(std::string());
-        auto* row = new PathRow(QStringLiteral("Open with: "), QStringLiteral("Choose Application"), shown, nullptr, this);
+        auto* row = new PathRow(QStringLiteral("Open with: "), QStringLiteral("Choose Application"), shown, this);
         connect(row->button(), &QPushButton::clicked, this, [this, row] {
             const auto start = containingFolderURL(value<P>().applicationPath.value_or(std::string()));
             choose<P>(ChooserKind::application, start, &P::applicationPath, row);

@@ -33,9 +33,7 @@ void PathLabel::mouseDoubleClickEvent(QMouseEvent* event) {
     QLabel::mouseDoubleClickEvent(event);
 }
 
-PathRow::PathRow(const QString& title, const QString& buttonTitle, const std::string& path, std::function<void()> choose,
-                 QWidget* parent)
-    : QWidget(parent) {
+PathRow::PathRow(const QString& title, const QString& buttonTitle, const std::string& path, QWidget* parent) : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     if (!title.isEmpty()) {
@@ -49,9 +47,6 @@ PathRow::PathRow(const QString& title, const QString& buttonTitle, const std::st
     button_ = new QPushButton(buttonTitle, this);
     button_->setAutoDefault(false);
     button_->setAccessibleName(buttonTitle);
-    connect(button_, &QPushButton::clicked, this, [choose = std::move(choose)] {
-        if (choose) choose();
-    });
     layout->addWidget(label_);
     layout->addWidget(button_);
     layout->addStretch();

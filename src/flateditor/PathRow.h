@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include <QLabel>
@@ -28,11 +27,10 @@ private:
 };
 
 // One path parameter: an optional leading title ("Open with: "), the path, and the button that
-// chooses it. The button's action belongs to the caller.
+// chooses it. What the button does belongs to the caller.
 class PathRow final : public QWidget {
 public:
-    PathRow(const QString& title, const QString& buttonTitle, const std::string& path, std::function<void()> choose,
-            QWidget* parent = nullptr);
+    PathRow(const QString& title, const QString& buttonTitle, const std::string& path, QWidget* parent = nullptr);
 
     void setPath(const std::string& path) { label_->setPath(path); }
     PathLabel* pathLabel() const { return label_; }
