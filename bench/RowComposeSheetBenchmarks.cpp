@@ -120,7 +120,11 @@ void BM_SaveToConfigurationAndLeaderKeys(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_SaveToConfigurationAndLeaderKeys)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_SaveToConfigurationAndLeaderKeys)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 
 } // namespace
 } // namespace tavlin

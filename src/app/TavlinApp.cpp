@@ -248,7 +248,8 @@ void TavlinApp::Parts::installServices() {
     shell.reloadLeaderKeys = [](bool skipHotKeys) { reloadLeaderKeys(skipHotKeys); };
     app::setShowConfigurationWindowURLHandler([this] { handleURL(showConfigurationWindowURL); });
     // The list's requests open the row sheet over the configuration window.
-    flateditor::RowComposeSheet::setPresenter(flateditor::RowComposeSheetDialog::presenter([] { return app::configurationWindow(); }));
+    flateditor::RowComposeSheet::setPresenter(
+        flateditor::RowComposeSheetDialog::presenter([] { return app::configurationWindow(); }));
     flateditor::ListenEventAccess::shared().request = [this] {
         if (keyboardMonitor) return keyboardMonitor->preflightListenEventAccess();
         if (!openKeyboardMonitor()) return false;

@@ -83,7 +83,7 @@ QIcon ApplicationScopeEditorView::iconFor(const std::string& path) {
 }
 
 void ApplicationScopeEditorView::setScope(int kindIndex, const std::vector<std::string>& paths,
-                                      const std::optional<std::string>& selectedPath) {
+                                          const std::optional<std::string>& selectedPath) {
     {
         const QSignalBlocker block(kindPicker_);
         kindPicker_->setCurrentIndex(kindIndex);

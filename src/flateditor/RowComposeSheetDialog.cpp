@@ -5,8 +5,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeySequence>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -62,7 +62,8 @@ QPointer<RowComposeSheetDialog>& openSheet() {
 RowComposeSheet::Presenter RowComposeSheetDialog::presenter(std::function<QWidget*()> parent) {
     return [parent = std::move(parent)](const RowComposeSheet::ChangeKind& changeKind, RowComposeSheet::RowSaved rowSaved) {
         if (auto& open = openSheet()) open->reject();
-        auto* sheet = new RowComposeSheetDialog(RowComposeSheet::SheetItem(changeKind, std::move(rowSaved)), parent ? parent() : nullptr);
+        auto* sheet = new RowComposeSheetDialog(RowComposeSheet::SheetItem(changeKind, std::move(rowSaved)),
+                                                parent ? parent() : nullptr);
         openSheet() = sheet;
         sheet->open();
     };
@@ -82,38 +83,39 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
     auto* scopeLayout = new QVBoxLayout(scopeGroup_);
     std::vector<std::string> scopeTitles;
     for (const auto kind : allApplicationScopeKinds) scopeTitles.emplace_back(title(kind));
-    scopeEditor_ = new ApplicationScopeEditorView(
-        scopeTitles,
-        {[this](int index) {
-             state_.scopeEditor().setKind(allApplicationScopeKinds[index]);
-             showScope();
-             showConflict();
-         },
-         [this] {
-             const auto path =
-                 RowComposeSheet::configureOpenPanel(RowComposeSheet::PathChooserKind::application, state_.scopeEditor().chooserFolder());
-             if (!path) return;
-             state_.scopeEditor().addApplication(*path);
-             showScope();
-             showConflict();
-         },
-         [this] {
-             state_.scopeEditor().removeSelectedApplication();
-             showScope();
-             showConflict();
-         },
-         [this](const std::optional<std::string>& path) {
-             state_.scopeEditor().select(path);
-             showScope();
-         }},
-        scopeGroup_);
+    scopeEditor_ = new ApplicationScopeEditorView(scopeTitles,
+                                                  {[this](int index) {
+                                                       state_.scopeEditor().setKind(allApplicationScopeKinds[index]);
+                                                       showScope();
+                                                       showConflict();
+                                                   },
+                                                   [this] {
+                                                       const auto path = RowComposeSheet::configureOpenPanel(
+                                                           RowComposeSheet::PathChooserKind::application,
+                                                           state_.scopeEditor().chooserFolder());
+                                                       if (!path) return;
+                                                       state_.scopeEditor().addApplication(*path);
+                                                       showScope();
+                                                       showConflict();
+                                                   },
+                                                   [this] {
+                                                       state_.scopeEditor().removeSelectedApplication();
+                                                       showScope();
+                                                       showConflict();
+                                                   },
+                                                   [this](const std::optional<std::string>& path) {
+                                                       state_.scopeEditor().select(path);
+                                                       showScope();
+                                                   }},
+                                                  scopeGroup_);
     scopeLayout->addWidget(scopeEditor_);
     layout->addWidget(scopeGroup_);
 
     leaderKeyGroup_ = new QGroupBox(this);
     leaderKeyGroup_->setAccessibleName(QStringLiteral("Leader key:"));
     auto* leaderLayout = new QVBoxLayout(leaderKeyGroup_);
-    leaderLayout->addWidget(plainLabel(QStringLiteral("Leader key:\n(the first key / key combination you press)"), leaderKeyGroup_));
+    leaderLayout->addWidget(
+        plainLabel(QStringLiteral("Leader key:\n(the first key / key combination you press)"), leaderKeyGroup_));
     // Made once and kept while hidden: made again it would show the initial key, not the one
     // that will be saved, and store that key under its name.
     leaderKeyEditor_ = new ConfigurationLeaderKeyView(
@@ -290,7 +292,8 @@ void RowComposeSheetDialog::showComplexMode() {
     leaderKeyGroup_->setVisible(on);
     if (descriptionEditor_) descriptionEditor_->setVisible(on);
     if (complexModeToggle_) {
-        complexModeToggle_->setToolTip(on ? QStringLiteral("Click to show less settings") : QStringLiteral("Click to show more settings"));
+        complexModeToggle_->setToolTip(on ? QStringLiteral("Click to show less settings")
+                                          : QStringLiteral("Click to show more settings"));
         complexModeToggle_->setAccessibleDescription(complexModeToggle_->toolTip());
     }
     triggerKeysTitle_->setText(qString(state_.triggerKeysTitle()));
@@ -312,7 +315,9 @@ void RowComposeSheetDialog::rebuildParamsEditor() {
         context.setParams = [this](const RowSheetParams& changed, ActionConfigurationKind changedKind) {
             state_.setParams(changed, changedKind);
         };
-        context.registerFocusTarget = [this](RowComposeSheet::Field field, QWidget* widget) { paramsFocusTargets_[field] = widget; };
+        context.registerFocusTarget = [this](RowComposeSheet::Field field, QWidget* widget) {
+            paramsFocusTargets_[field] = widget;
+        };
         paramsEditor_ = makeParamsEditor(context);
     }
     if (paramsEditor_) {
@@ -328,7 +333,7 @@ QWidget* RowComposeSheetDialog::focusTarget(RowComposeSheet::Field field) const 
     case Field::leaderKeySetting:
         // The kind selector: focusing the recorder would switch every leader key off.
         return leaderKeyEditor_->comboButton()->isChecked() ? static_cast<QWidget*>(leaderKeyEditor_->comboButton())
-                                                             : leaderKeyEditor_->singleModifierButton();
+                                                            : leaderKeyEditor_->singleModifierButton();
     case Field::newKeyToAppendPicker: return triggerKeys_->picker();
     case Field::keyBindingConflictMessage: return triggerKeys_->conflictLabel();
     default: {

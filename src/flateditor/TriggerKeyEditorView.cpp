@@ -146,8 +146,7 @@ bool TriggerKeyEditorView::eventFilter(QObject* watched, QEvent* event) {
                 if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) break;
                 picker_->showPopup();
                 return true;
-            default:
-                break;
+            default: break;
             }
         }
     }

@@ -149,7 +149,9 @@ protected:
         for (auto* button : dialog.triggerKeys()->keyButtons()) texts.push_back(button->text());
         return texts;
     }
-    std::vector<FlatKeysAndActionRow> stored() { return settings::flatKeysAndActionRows().value_or(std::vector<FlatKeysAndActionRow>{}); }
+    std::vector<FlatKeysAndActionRow> stored() {
+        return settings::flatKeysAndActionRows().value_or(std::vector<FlatKeysAndActionRow>{});
+    }
 
     std::filesystem::path entry(const std::string& id, const std::string& name) {
         const auto path = applications_ / (id + ".desktop");
@@ -199,7 +201,10 @@ TEST_F(RowComposeSheetDialogTest, newRowIsComposedByKeyboardAppendedAndSelected)
     chooseKind(*dialog, "Open Finder");
     EXPECT_FALSE(dialog->paramsEditor());
     save(*dialog);
-    ASSERT_TRUE(closed(dialog)) << redLine(*dialog).toStdString() << " kind " << dialog->kindPicker()->currentText().toStdString() << " keys " << keyButtonTexts(*dialog).size() << " focus " << QApplication::focusWidget()->metaObject()->className() << " active " << (QApplication::activeWindow() == dialog);
+    ASSERT_TRUE(closed(dialog)) << redLine(*dialog).toStdString() << " kind " << dialog->kindPicker()->currentText().toStdString()
+                                << " keys " << keyButtonTexts(*dialog).size() << " focus "
+                                << QApplication::focusWidget()->metaObject()->className() << " active "
+                                << (QApplication::activeWindow() == dialog);
 
     const auto rows = stored();
     ASSERT_EQ(rows.size(), 2u);
@@ -248,8 +253,8 @@ TEST_F(RowComposeSheetDialogTest, editReplacesInPlaceAndACopyConflictsUntilItsKe
     save(*dialog);
     ASSERT_FALSE(closed(dialog));
     EXPECT_EQ(redLine(*dialog), "Conflict with existing key bindings.");
-    EXPECT_EQ(conflictText(*dialog),
-              QString::fromStdString("Conflict with existing key bindings (" + keyName(C) + ").\nDelete and reselect a key to resolve."));
+    EXPECT_EQ(conflictText(*dialog), QString::fromStdString("Conflict with existing key bindings (" + keyName(C) +
+                                                            ").\nDelete and reselect a key to resolve."));
     EXPECT_EQ(QApplication::focusWidget(), dialog->triggerKeys()->conflictLabel());
     EXPECT_EQ(storedText(), before);
     // No keys: every stored row begins with them, the first stored is named.
@@ -312,6 +317,9 @@ TEST_F(RowComposeSheetDialogTest, thePickerAppendsOnlyWhatIsChosen) {
     EXPECT_TRUE(redLine(*dialog).isEmpty());
     save(*dialog);
     EXPECT_EQ(redLine(*dialog), "Invalid path.");
+    // The failed save sends the focus to the path's control.
+    ASSERT_TRUE(dialog->focusTarget(RowComposeSheet::Field::openAppPathField));
+    EXPECT_EQ(QApplication::focusWidget(), dialog->focusTarget(RowComposeSheet::Field::openAppPathField));
     QTest::mouseClick(dialog->triggerKeys()->deleteAllButton(), Qt::LeftButton);
     EXPECT_TRUE(dialog->triggerKeys()->keyButtons().empty());
     EXPECT_EQ(picker->currentText(), "Click To Add A Key");
