@@ -36,7 +36,8 @@ TEST_F(BuildRowTest, EachKindBuildsItsStoredForm) {
               R"({"openApp":{"path":"/a","hideAppIfRunning":true,"launchArgumentsText":"-n","switchToPreviousApp":false}})");
     EXPECT_EQ(builtKind(K::openFinder), R"({"openFinder":{}})");
     EXPECT_EQ(builtKind(K::openFile, rp::openFile{"/f", std::nullopt}), R"({"openFile":{"filePath":"/f"}})");
-    EXPECT_EQ(builtKind(K::openFolder, rp::openFolder{"/d", "/b"}), R"({"openFolder":{"folderPath":"/d","applicationPath":"/b"}})");
+    EXPECT_EQ(builtKind(K::openFolder, rp::openFolder{"/d", "/b"}),
+              R"({"openFolder":{"folderPath":"/d","applicationPath":"/b"}})");
     EXPECT_EQ(builtKind(K::runAppleScript, rp::runAppleScript{"/s"}), R"({"runAppleScript":{"path":"/s"}})");
     EXPECT_EQ(builtKind(K::toggleConfigurationWindow), R"({"toggleConfigurationWindow":{}})");
     EXPECT_EQ(builtKind(K::menuCommand, rp::menuCommand{"File->Save"}), R"({"menuCommand":{"info":{"menuTitle":"File->Save"}}})");
@@ -46,7 +47,8 @@ TEST_F(BuildRowTest, EachKindBuildsItsStoredForm) {
     EXPECT_EQ(builtKind(K::simulateKeystroke, rp::simulateKeystroke{5, true, false, false, true}),
               R"({"simulateKeystroke":{"keystroke":{"mainKeyCode":5,"cmd":true,"shift":false,"option":false,"control":true}}})");
     EXPECT_EQ(builtKind(K::switchInputMethod, rp::switchInputMethod{""}), R"({"switchInputMethod":{"inputSourceID":""}})");
-    EXPECT_EQ(builtKind(K::continueFromInterruption, rp::continueFromInterruption{-1.5}), R"({"continueFromInterruption":{"delay":-1.5}})");
+    EXPECT_EQ(builtKind(K::continueFromInterruption, rp::continueFromInterruption{-1.5}),
+              R"({"continueFromInterruption":{"delay":-1.5}})");
     EXPECT_EQ(builtKind(K::stopKeySequenceAfterDelay), R"({"stopKeySequenceAfterDelay":{"delay":0.5}})");
     EXPECT_EQ(builtKind(K::getFrontmostApp), R"({"getFrontmostApp":{"kind":"localizedName"}})");
     EXPECT_EQ(builtKind(K::getLeaderKey), R"({"getLeaderKey":{"kind":"displayName"}})");
@@ -57,10 +59,10 @@ TEST_F(BuildRowTest, EmptyRequiredTextsFailButNothingIsTrimmed) {
     EXPECT_EQ(failure(K::notification, rp::notification{" "}), std::nullopt);
     EXPECT_EQ(failure(K::openURL, rp::openURL{}), "Invalid URL.");
     for (const auto& [kind, params] : std::vector<std::pair<K, RowSheetParams>>{{K::openApp, rp::openApp{}},
-                                                                               {K::openFile, rp::openFile{}},
-                                                                               {K::openFolder, rp::openFolder{}},
-                                                                               {K::runAppleScript, rp::runAppleScript{}},
-                                                                               {K::executeFile, rp::executeFile{}}})
+                                                                                {K::openFile, rp::openFile{}},
+                                                                                {K::openFolder, rp::openFolder{}},
+                                                                                {K::runAppleScript, rp::runAppleScript{}},
+                                                                                {K::executeFile, rp::executeFile{}}})
         EXPECT_EQ(failure(kind, params), "Invalid path.");
     EXPECT_EQ(failure(K::menuCommand, rp::menuCommand{}), "Invalid menu title.");
     EXPECT_EQ(failure(K::switchInputMethod, rp::switchInputMethod{}), "Input method not selected.");

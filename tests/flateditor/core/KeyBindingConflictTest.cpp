@@ -27,7 +27,8 @@ TEST(KeyBindingConflictTest, MessagesNameTheStoredKeysAndEndByKind) {
               "Conflict with existing key bindings (A, B).\nDelete and reselect or add more keys.");
     EXPECT_EQ(conflictMessage(Kind{Kind::containedByOtherStrictly{{A}, true}}),
               "Conflict with existing key bindings (A).\nAdd more keys or set application scope.");
-    EXPECT_EQ(conflictMessage(Kind{Kind::equalOther{{}}}), "Conflict with existing key bindings ().\nDelete and reselect a key to resolve.");
+    EXPECT_EQ(conflictMessage(Kind{Kind::equalOther{{}}}),
+              "Conflict with existing key bindings ().\nDelete and reselect a key to resolve.");
     EXPECT_EQ(conflictMessage(Kind{Kind::containsOtherStrictly{{A}}}),
               "Conflict with existing key bindings (A).\nDelete and reselect a key to resolve.");
     // Keys without a name keep their fallback text.

@@ -84,8 +84,9 @@ TEST_F(RowCommitTest, UnreadableStoredRowsAreCopiedAsideBeforeTheFirstSave) {
     EXPECT_EQ(copies[0].substr(copies[0].size() - 5), ".json");
     EXPECT_EQ(fileContents(folder / copies[0]), unreadable);
     const auto lines = capture.lines();
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                            [&](const std::string& line) { return line.find((folder / copies[0]).string()) != std::string::npos; }));
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find((folder / copies[0]).string()) != std::string::npos;
+    }));
 }
 
 TEST_F(RowCommitTest, AFailedFileWriteStillClosesTheSheetAndPrintsWhy) {

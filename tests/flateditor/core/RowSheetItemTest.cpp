@@ -1,3 +1,4 @@
+#include "engine/InputSources.h"
 #include "flateditor/core/SheetTestSupport.h"
 
 namespace tavlin::flateditor::test {
@@ -13,8 +14,8 @@ FlatKeysAndActionRow rowWith(Action::Kind kind, Scope scope = Scope::allBut()) {
 class RowSheetItemTest : public SheetTest {};
 
 TEST_F(RowSheetItemTest, NewRowStartsFromTheRememberedSettings) {
-    ASSERT_EQ(settings::appGroupStore()->set({{settings::keys::previousSetLeaderKeySingleModier, "⌥"},
-                                              {settings::keys::previousCheckedComplexMode, true}}),
+    ASSERT_EQ(settings::appGroupStore()->set(
+                  {{settings::keys::previousSetLeaderKeySingleModier, "⌥"}, {settings::keys::previousCheckedComplexMode, true}}),
               std::nullopt);
     auto state = sheet(newRow());
     EXPECT_EQ(state.sheetItem().initialLeaderKey, LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::option)));
@@ -48,7 +49,8 @@ TEST_F(RowSheetItemTest, OfferedKindsFollowTheHelperAndExperimentalSettingButNev
 TEST_F(RowSheetItemTest, ActionPayloadsBecomeTheirKindsParameters) {
     using A = Action::Kind;
     const auto openApp = [](bool hide, std::optional<bool> previous) {
-        return *std::get_if<rowparams::openApp>(&paramsByKind(Action(A::openApp{"/a", hide, std::nullopt, previous})).at(K::openApp));
+        return *std::get_if<rowparams::openApp>(
+            &paramsByKind(Action(A::openApp{"/a", hide, std::nullopt, previous})).at(K::openApp));
     };
     EXPECT_EQ(openApp(true, true).actionIfRunning, rowparams::ActionIfRunning::switchToPreviousApp);
     EXPECT_EQ(openApp(true, std::nullopt).actionIfRunning, rowparams::ActionIfRunning::hideApp);
@@ -60,7 +62,8 @@ TEST_F(RowSheetItemTest, ActionPayloadsBecomeTheirKindsParameters) {
     EXPECT_EQ(stop.at(K::stopKeySequenceAfterDelay), RowSheetParams(rowparams::stopKeySequenceAfterDelay{2.5}));
     EXPECT_EQ(paramsByKind(Action(A::switchInputMethod{""})).at(K::switchInputMethod),
               RowSheetParams(rowparams::switchInputMethod{std::string()}));
-    EXPECT_EQ(paramsByKind(Action(A::menuCommand{{"File->Save"}})).at(K::menuCommand), RowSheetParams(rowparams::menuCommand{"File->Save"}));
+    EXPECT_EQ(paramsByKind(Action(A::menuCommand{{"File->Save"}})).at(K::menuCommand),
+              RowSheetParams(rowparams::menuCommand{"File->Save"}));
     EXPECT_EQ(paramsByKind(Action(A::simulateKeystroke{{5, true, false, true, false}})).at(K::simulateKeystroke),
               RowSheetParams(rowparams::simulateKeystroke{5, true, false, true, false}));
     // The older menu form and the kinds without parameters keep every default.
@@ -96,6 +99,38 @@ TEST_F(RowSheetItemTest, HelperKindsAreReadOnlyWhileTheHelperIsOff) {
     EXPECT_FALSE(sheet(copy(sleeper)).isReadOnly());
     helperRunning = true;
     EXPECT_FALSE(sheet(edit(sleeper, 0)).isReadOnly());
+}
+
+// The input-method editor shows the list as gathered when the item was built.
+class ListedSources final : public InputSourceProvider {
+public:
+    std::vector<PlatformInputSource> sources;
+    std::vector<PlatformInputSource> enabledInputSources() override { return sources; }
+    std::optional<std::string> currentInputSourceID() override { return std::nullopt; }
+    bool selectInputSource(const std::string&) override { return false; }
+    bool canLoadImage(const std::string&) override { return false; }
+};
+
+PlatformInputSource source(const std::string& id) {
+    PlatformInputSource source;
+    source.id = id;
+    source.localizedName = id;
+    return source;
+}
+
+TEST_F(RowSheetItemTest, BuildingTheItemGathersTheInputSourcesAnew) {
+    ListedSources provider;
+    InputSourceManager::setProvider(&provider);
+    provider.sources = {source("us")};
+    RowSheetItem first(newRow(), nullptr);
+    EXPECT_EQ(InputSourceManager::selectableInputSources().size(), 1u);
+    provider.sources.push_back(source("de"));
+    RowSheetItem second(newRow(), nullptr);
+    EXPECT_EQ(InputSourceManager::selectableInputSources().size(), 2u);
+    provider.sources.clear();
+    RowSheetItem third(newRow(), nullptr);
+    InputSourceManager::setProvider(nullptr);
+    EXPECT_TRUE(InputSourceManager::selectableInputSources().empty());
 }
 
 } // namespace

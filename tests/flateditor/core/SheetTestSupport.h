@@ -28,14 +28,17 @@ protected:
     }
 
     RowComposeSheetState sheet(RowChangeKind change) {
-        RowSheetItem item(std::move(change), [this](const std::optional<FlatKeysAndActionRow>& row) { savedRows.push_back(row); });
+        RowSheetItem item(std::move(change),
+                          [this](const std::optional<FlatKeysAndActionRow>& row) { savedRows.push_back(row); });
         return RowComposeSheetState(std::move(item), {[this] { ++unregistered; }, [this] { ++reloaded; }});
     }
     static RowChangeKind newRow() { return {RowChangeKind::newRow{0}}; }
     static RowChangeKind edit(const FlatKeysAndActionRow& row, int index) { return {RowChangeKind::edit{row, index}}; }
     static RowChangeKind copy(const FlatKeysAndActionRow& row) { return {RowChangeKind::newWithRow{row}}; }
 
-    static void store(const std::vector<FlatKeysAndActionRow>& rows) { ASSERT_EQ(settings::setFlatKeysAndActionRows(rows), std::nullopt); }
+    static void store(const std::vector<FlatKeysAndActionRow>& rows) {
+        ASSERT_EQ(settings::setFlatKeysAndActionRows(rows), std::nullopt);
+    }
     static std::vector<FlatKeysAndActionRow> stored() {
         return settings::flatKeysAndActionRows().value_or(std::vector<FlatKeysAndActionRow>{});
     }
