@@ -104,8 +104,9 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
                                                        showConflict();
                                                    },
                                                    [this](const std::optional<std::string>& path) {
+                                                       // Not built again within its own selection change.
                                                        state_.scopeEditor().select(path);
-                                                       showScope();
+                                                       scopeEditor_->removeButton()->setEnabled(state_.scopeEditor().canRemove());
                                                    }},
                                                   scopeGroup_);
     scopeLayout->addWidget(scopeEditor_);

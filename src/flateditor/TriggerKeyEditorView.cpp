@@ -76,10 +76,13 @@ TriggerKeyEditorView::TriggerKeyEditorView(const std::vector<TriggerKeyPickerIte
 }
 
 void TriggerKeyEditorView::setKeys(const std::vector<std::int64_t>& keys) {
-    for (QPushButton* button : keyButtons_) delete button;
+    // Later: the button clicked may be one of them, still in its own click.
     keyButtons_.clear();
     while (QLayoutItem* item = keyLayout_->takeAt(0)) {
-        delete item->widget();
+        if (QWidget* widget = item->widget()) {
+            widget->hide();
+            widget->deleteLater();
+        }
         delete item;
     }
     const QIcon deleteIcon = symbolIcon("xmark.circle.fill");

@@ -733,10 +733,19 @@ TEST_F(FlatEditorEndToEndTest, ARowComposedByKeyboardRunsAndTheLeaderKeyRecorder
     const auto sheetShown = [&](bool shown) {
         return seat_->waitUntil([&] { return seat_->shownDialog(app_->pid()).has_value() == shown; }, 20s);
     };
+    // Keys typed before the sheet has the focus would go to the list.
+    const auto sheetFocused = [&] {
+        return seat_->waitUntil(
+            [&] {
+                const auto sheet = seat_->shownDialog(app_->pid());
+                return sheet && seat_->focusIsIn(sheet->window);
+            },
+            20s);
+    };
 
     // Ctrl+N; the picker has the focus: Space opens its list, the arrows walk it, Return picks.
     seat_->chord({xControlKey(), xKey(keyN)});
-    ASSERT_TRUE(sheetShown(true)) << app_->outputTail();
+    ASSERT_TRUE(sheetFocused()) << app_->outputTail();
     const auto pick = [&](int keyCode) {
         const auto& offered = sortedAvailableKeyCodes();
         const auto at = std::find(offered.begin(), offered.end(), keyCode);
@@ -776,8 +785,8 @@ TEST_F(FlatEditorEndToEndTest, ARowComposedByKeyboardRunsAndTheLeaderKeyRecorder
     std::this_thread::sleep_for(focusHandOver);
     seat_->tap(xKey(home));
     seat_->tap(xKey(keycodes::returnKey));
-    ASSERT_TRUE(sheetShown(true)) << app_->outputTail();
-    std::this_thread::sleep_for(focusHandOver);
+    ASSERT_TRUE(sheetFocused()) << app_->outputTail();
+    std::this_thread::sleep_for(focusHandOver); // the recorder takes focus from its second turn
     seat_->chord({xKey(keycodes::shift), xKey(tab)});
     seat_->chord({xKey(keycodes::shift), xKey(tab)});
     const auto comboHeld = [&] { return !seat_->canGrabKey(xKey(keyT), UserSeat::controlMask() | UserSeat::altMask()); };
