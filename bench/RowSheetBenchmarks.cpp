@@ -79,5 +79,27 @@ void BM_RowSheetTriggerKeyChange(benchmark::State& state) {
 }
 BENCHMARK(BM_RowSheetTriggerKeyChange)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
+// Save in the edit sheet of a row among 1,000 stored ones, up to the moment the sheet may close:
+// validation, the list encoded and the suite file written, the two remembered settings stored.
+// The shell's regeneration of the configuration is not part of it (no observer here).
+void BM_RowSheetSave(benchmark::State& state) {
+    SheetBenchmarkHome home;
+    const auto rows = makeBenchmarkRows(1000);
+    (void)settings::setFlatKeysAndActionRows(rows);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        state.PauseTiming();
+        flateditor::RowComposeSheetState sheet(
+            flateditor::RowSheetItem(flateditor::RowChangeKind{flateditor::RowChangeKind::edit{rows[500], 500}}, nullptr),
+            flateditor::LeaderKeySuspension::Switches{});
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(sheet.save());
+        samples.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    reportPercentiles(state, samples);
+}
+BENCHMARK(BM_RowSheetSave)->Unit(benchmark::kMillisecond);
+
 } // namespace
 } // namespace tavlin
