@@ -1,9 +1,9 @@
 #include "app/SettingsWindow.h"
 
-#include <QtWidgets/QLabel>
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/WindowOperations.h"
+#include "flateditor/PreferencesContentView.h"
 
 namespace tavlin::app {
 
@@ -12,12 +12,8 @@ SettingsWindow::SettingsWindow() {
     setAccessibleName(QString::fromLatin1(title));
     setAttribute(Qt::WA_QuitOnClose, false);
     auto* layout = new QVBoxLayout(this);
-    auto* placeholder = new QLabel(QStringLiteral("There are no settings to change yet."));
-    placeholder->setAlignment(Qt::AlignCenter);
-    placeholder->setAccessibleName(QStringLiteral("Settings"));
-    placeholder->setAccessibleDescription(placeholder->text());
-    setContent(placeholder);
-    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setContentsMargins(0, 0, 0, 0);
+    setContent(new flateditor::PreferencesContentView());
 }
 
 void SettingsWindow::setContent(QWidget* content) {

@@ -7,8 +7,8 @@
 
 namespace tavlin::app {
 
-// The window titled "tavlin Settings". Closing it hides it. Its content is replaceable; until
-// the settings' own view arrives it holds a placeholder.
+// The window titled "tavlin Settings": the preferences. Closing it hides it. Its content is
+// replaceable.
 class SettingsWindow final : public QWidget {
 public:
     static constexpr const char* title = "tavlin Settings";

@@ -470,6 +470,7 @@ TavlinApp::TavlinApp(QApplication& application) : parts_(std::make_unique<Parts>
 TavlinApp::~TavlinApp() {
     parts_->terminate();
     // Windows show the window model, which goes next.
+    flateditor::SettingsContentView::setOpenSettingsHandler(nullptr);
     parts_->scenes.reset();
     if (parts_->windowModel) parts_->windowModel->removeObserver(parts_->windowModelObserver);
     parts_->executor.reset();
@@ -523,6 +524,8 @@ int TavlinApp::run(const std::string& url) {
     parts.scenes = std::make_unique<app::ApplicationScenes>([&parts] { parts.endApplication(); });
     parts.scenes->setConfiguration(parts.loadedConfiguration);
     parts.fillConfigurationWindow(parts.scenes->configurationWindow());
+    // The list's "Open Settings" shows the same window as "Settings…".
+    flateditor::SettingsContentView::setOpenSettingsHandler([&parts] { parts.scenes->showSettings(); });
     // A reload can turn a tree into a generated configuration or back: the menu bar follows.
     parts.windowModelObserver = parts.windowModel->addObserver(
         {nullptr, [&parts] { parts.scenes->setConfiguration(parts.windowModel->configurationOrError()); }});

@@ -1,6 +1,5 @@
 #include "configwindow/ActionParamsEditor.h"
 
-#include <QtCore/QLocale>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QHBoxLayout>
@@ -16,6 +15,7 @@
 #include "platform/FileUrl.h"
 #include "platform/HelperApplication.h"
 #include "platform/Workspace.h"
+#include "platform/qt/LocaleDoubleField.h"
 
 namespace tavlin {
 
@@ -36,8 +36,6 @@ const QStringList& keyPickerNames() {
     }();
     return names;
 }
-
-QString delayText(double value) { return QLocale().toString(value, 'g', QLocale::FloatingPointShortest); }
 
 template <class Params, class Field>
 Field get(const ActionParamsByKind& params, K kind, Field Params::*field) {
@@ -120,23 +118,19 @@ void ActionParamsEditor::addApplicationRow() {
 void ActionParamsEditor::addDelayField(const QString& label, const QString& prompt, bool narrow) {
     auto* row = new QHBoxLayout();
     auto* title = new QLabel(label, this);
-    auto* field = new QLineEdit(this);
-    field->setPlaceholderText(prompt);
+    auto* field = new qt::LocaleDoubleField(prompt, this);
     field->setAccessibleName(label);
     title->setBuddy(field);
     if (narrow) field->setMaximumWidth(36);
     else field->setMinimumWidth(50);
     const K kind = kind_;
-    const double current = kind == K::continueFromInterruption ? get(params_, kind, &p::continueFromInterruption::delay)
-                                                               : get(params_, kind, &p::stopKeySequenceAfterDelay::delay);
-    field->setText(delayText(current));
-    connect(field, &QLineEdit::textEdited, this, [this, kind](const QString& text) {
-        bool ok = false;
-        const double value = QLocale().toDouble(text, &ok);
-        const auto accepted = acceptedDelay(ok ? std::optional<double>(value) : std::nullopt);
-        if (!accepted) return;
-        if (kind == K::continueFromInterruption) setParamField(params_, kind, &p::continueFromInterruption::delay, *accepted);
-        else setParamField(params_, kind, &p::stopKeySequenceAfterDelay::delay, *accepted);
+    field->setValue(kind == K::continueFromInterruption ? get(params_, kind, &p::continueFromInterruption::delay)
+                                                        : get(params_, kind, &p::stopKeySequenceAfterDelay::delay));
+    // Every keystroke that reads as a finite number is kept, as the other fields keep theirs.
+    field->setCommitsWhileTyping(true);
+    field->setValueHandler([this, kind](double value) {
+        if (kind == K::continueFromInterruption) setParamField(params_, kind, &p::continueFromInterruption::delay, value);
+        else setParamField(params_, kind, &p::stopKeySequenceAfterDelay::delay, value);
         edited();
     });
     row->addWidget(title);

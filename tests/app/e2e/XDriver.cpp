@@ -279,6 +279,20 @@ std::optional<UserSeat::Geometry> UserSeat::shownInputWindow(pid_t pid) {
     return std::nullopt;
 }
 
+std::optional<UserSeat::Geometry> UserSeat::shownIndicatorWindow(pid_t pid) {
+    for (const Window window : topLevelWindows(display_)) {
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display_, window, &attributes)) continue;
+        if (attributes.map_state != IsViewable || !attributes.override_redirect) continue;
+        if (cardinalProperty(display_, window, "_NET_WM_PID") != static_cast<unsigned long>(pid)) continue;
+        char* name = nullptr;
+        const bool isIndicator = XFetchName(display_, window, &name) && name && std::strcmp(name, "tavlin indicator") == 0;
+        if (name) XFree(name);
+        if (isIndicator) return Geometry{attributes.x, attributes.y, attributes.width, attributes.height};
+    }
+    return std::nullopt;
+}
+
 std::optional<UserSeat::Geometry> UserSeat::giveFocusTo(pid_t application, const std::string& title) {
     for (const Window window : topLevelWindows(display_)) {
         XWindowAttributes attributes{};

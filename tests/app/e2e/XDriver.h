@@ -102,6 +102,8 @@ public:
         int x = 0, y = 0, width = 0, height = 0;
     };
     std::optional<Geometry> shownInputWindow(pid_t pid);
+    // The application's leader-key indicator when it is mapped.
+    std::optional<Geometry> shownIndicatorWindow(pid_t pid);
 
     // Gives the input focus to the application's mapped top-level window of that title, and
     // stops taking it back until takeFocusFrom. Answers the window's geometry when found.

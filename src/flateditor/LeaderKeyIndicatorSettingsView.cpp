@@ -1,0 +1,68 @@
+#include "flateditor/LeaderKeyIndicatorSettingsView.h"
+
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QVBoxLayout>
+
+#include "model/Settings.h"
+#include "platform/qt/LocaleDoubleField.h"
+
+namespace tavlin::flateditor {
+
+LeaderKeyIndicatorSettingsView::LeaderKeyIndicatorSettingsView(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    const QString hideTitle = QStringLiteral("Hide Leader Key Indicator");
+    hideToggle_ = new QCheckBox(hideTitle, this);
+    hideToggle_->setAccessibleName(hideTitle);
+    hideToggle_->setAccessibleDescription(hideTitle);
+    layout->addWidget(hideToggle_);
+
+    heightRow_ = new QWidget(this);
+    auto* rowLayout = new QVBoxLayout(heightRow_);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+    auto* fieldRow = new QHBoxLayout();
+    const QString heightTitle = QStringLiteral("Custom Indicator Height (Screen Height Percent):");
+    auto* label = new QLabel(heightTitle, heightRow_);
+    label->setTextFormat(Qt::PlainText);
+    label->setAccessibleName(heightTitle);
+    heightField_ = new qt::LocaleDoubleField(QStringLiteral("0"), heightRow_);
+    heightField_->setFixedWidth(36);
+    heightField_->setAccessibleName(heightTitle);
+    heightField_->setAccessibleDescription(heightTitle);
+    label->setBuddy(heightField_);
+    fieldRow->addWidget(label);
+    fieldRow->addStretch();
+    fieldRow->addWidget(heightField_);
+    rowLayout->addLayout(fieldRow);
+    const QString noteText = QStringLiteral("Set 0 for system menu bar's height");
+    auto* note = new QLabel(noteText, heightRow_);
+    note->setTextFormat(Qt::PlainText);
+    note->setAccessibleName(noteText);
+    QFont small = note->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    note->setFont(small);
+    rowLayout->addWidget(note);
+    layout->addWidget(heightRow_);
+
+    connect(hideToggle_, &QCheckBox::clicked, this, [this](bool hidden) {
+        settings::appGroupStore()->set(settings::keys::hideLeaderKeyIndicator, hidden);
+        showHeightRow(!hidden);
+    });
+    heightField_->setValueHandler(
+        [](double percent) { settings::appGroupStore()->set(settings::keys::leaderKeyIndicatorHeightPercent, percent); });
+    reload();
+}
+
+void LeaderKeyIndicatorSettingsView::reload() {
+    const bool hidden = settings::hideLeaderKeyIndicator();
+    hideToggle_->setChecked(hidden);
+    heightField_->setValue(settings::leaderKeyIndicatorHeightPercent());
+    showHeightRow(!hidden);
+}
+
+void LeaderKeyIndicatorSettingsView::showHeightRow(bool shown) { heightRow_->setVisible(shown); }
+
+} // namespace tavlin::flateditor
