@@ -33,6 +33,7 @@
 #include "engine/ShellServices.h"
 #include "engine/ui/InputWindowContentView.h"
 #include "flateditor/ListenEventAccess.h"
+#include "flateditor/RowComposeSheetDialog.h"
 #include "flateditor/SettingsContentView.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
@@ -246,6 +247,9 @@ void TavlinApp::Parts::installServices() {
     shell.unregisterAllLeaderKeys = [] { unregisterAllLeaderKeys(); };
     shell.reloadLeaderKeys = [](bool skipHotKeys) { reloadLeaderKeys(skipHotKeys); };
     app::setShowConfigurationWindowURLHandler([this] { handleURL(showConfigurationWindowURL); });
+    // The list's requests open the row sheet over the configuration window.
+    flateditor::RowComposeSheet::setPresenter(
+        flateditor::RowComposeSheetDialog::presenter([] { return app::configurationWindow(); }));
     flateditor::ListenEventAccess::shared().request = [this] {
         if (keyboardMonitor) return keyboardMonitor->preflightListenEventAccess();
         if (!openKeyboardMonitor()) return false;
@@ -449,6 +453,7 @@ void TavlinApp::Parts::terminate() {
     InputSourceManager::setKeystrokePoster(nullptr);
     ShellServices::shared() = ShellServices{};
     flateditor::ListenEventAccess::shared().request = nullptr;
+    flateditor::RowComposeSheet::setPresenter(nullptr);
     app::setShowConfigurationWindowURLHandler(nullptr);
     if (settingsStore) settingsStore->removeObserver(policyObserver);
     notifiers.clear();

@@ -1,7 +1,301 @@
 #include "flateditor/ActionKindEditors.h"
 
-namespace tavlin::flateditor {
+#include <type_traits>
 
-QWidget* makeParamsEditor(const ParamsEditorContext&) { return nullptr; }
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "configwindow/ActionParamsEditor.h"
+#include "engine/InputSources.h"
+#include "flateditor/InputMethodList.h"
+#include "flateditor/KeystrokeEditor.h"
+#include "flateditor/PathRow.h"
+#include "flateditor/RowComposeSheet.h"
+#include "platform/FileUrl.h"
+#include "platform/Workspace.h"
+#include "platform/qt/LocaleDoubleField.h"
+
+namespace tavlin::flateditor {
+namespace {
+
+using ChooserKind = RowComposeSheet::PathChooserKind;
+namespace p = rowparams;
+
+QString qString(const std::string& text) { return QString::fromStdString(text); }
+
+// Where a chooser opens for a path already chosen: the folder that holds it, or the item itself.
+std::optional<std::string> containingFolderURL(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    return FileUrl(path, false).deletingLastPathComponent().absoluteString();
+}
+std::optional<std::string> itemURL(const std::string& path, bool isDirectory) {
+    if (path.empty()) return std::nullopt;
+    return FileUrl(path, isDirectory).absoluteString();
+}
+
+// The editor of one kind. It starts from the sheet's entry and keeps its own copy up to date, so
+// that each control writes the entry with every earlier change of the others in it: the sheet
+// does not rebuild the editor while the user types.
+class KindEditor final : public QWidget {
+public:
+    explicit KindEditor(const ParamsEditorContext& context) : context_(context), current_(context.params) {
+        layout_ = new QVBoxLayout(this);
+        layout_->setContentsMargins(0, 0, 0, 0);
+        layout_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        std::visit([this](auto& params) { build(params); }, current_);
+    }
+
+private:
+    // Applies `change` to the current value of case P and hands the whole value to the sheet.
+    template <class P, class Change>
+    void write(Change&& change) {
+        std::forward<Change>(change)(std::get<P>(current_));
+        if (context_.setParams) context_.setParams(current_, context_.kind);
+    }
+    template <class P>
+    P& value() {
+        return std::get<P>(current_);
+    }
+
+    void focusTarget(RowSheetField field, QWidget* widget) {
+        if (context_.registerFocusTarget) context_.registerFocusTarget(field, widget);
+    }
+
+    // A single-line field whose title is its placeholder; every keystroke is a change.
+    template <class P>
+    QLineEdit* addTextField(const QString& title, const std::string& text, std::string P::*field) {
+        auto* edit = new QLineEdit(qString(text), this);
+        edit->setPlaceholderText(title);
+        edit->setAccessibleName(title);
+        connect(edit, &QLineEdit::textEdited, this,
+                [this, field](const QString& typed) { write<P>([&](P& params) { params.*field = typed.toStdString(); }); });
+        layout_->addWidget(edit);
+        return edit;
+    }
+
+    // A picker with a title, whose options carry their values.
+    template <class P, class Value>
+    QComboBox* addPicker(const QString& title, const std::vector<std::pair<QString, Value>>& options, Value P::*field) {
+        auto* row = new QHBoxLayout();
+        auto* label = new QLabel(title, this);
+        label->setAccessibleName(title.trimmed());
+        auto* picker = new QComboBox(this);
+        picker->setAccessibleName(title.trimmed());
+        label->setBuddy(picker);
+        for (const auto& [text, option] : options) picker->addItem(text, static_cast<int>(option));
+        picker->setCurrentIndex(picker->findData(static_cast<int>(value<P>().*field)));
+        connect(picker, &QComboBox::activated, this, [this, picker, field](int index) {
+            if (index < 0) return;
+            const auto chosen = static_cast<Value>(picker->itemData(index).toInt());
+            write<P>([&](P& params) { params.*field = chosen; });
+        });
+        row->addWidget(label);
+        row->addWidget(picker);
+        row->addStretch();
+        layout_->addLayout(row);
+        return picker;
+    }
+
+    // Runs the chooser; a choice is written into `field` and shown in `row`, a cancel changes nothing.
+    template <class P, class Field>
+    void choose(ChooserKind kind, const std::optional<std::string>& folderURL, Field P::*field, PathRow* row) {
+        const QPointer<KindEditor> alive(this);
+        const auto chosen = RowComposeSheet::configureOpenPanel(kind, folderURL);
+        // The chooser runs its own event loop, in which the sheet may have gone.
+        if (!chosen || !alive) return;
+        write<P>([&](P& params) { params.*field = *chosen; });
+        row->setPath(*chosen);
+    }
+
+    template <class P>
+    PathRow* addPathRow(const QString& buttonTitle, std::string P::*field, ChooserKind kind, RowSheetField focus,
+                        std::optional<std::string> (*startFolder)(const std::string&)) {
+        auto* row = new PathRow(QString(), buttonTitle, value<P>().*field, this);
+        connect(row->button(), &QPushButton::clicked, this,
+                [this, row, field, kind, startFolder] { choose<P>(kind, startFolder(value<P>().*field), field, row); });
+        focusTarget(focus, row->button());
+        layout_->addWidget(row);
+        return row;
+    }
+
+    // "Open with:" of the kinds that open an item with a chosen application. Nothing clears it.
+    template <class P>
+    void addOpenWithRow() {
+        const std::string shown = value<P>().applicationPath.value_or(std::string());
+        auto* row = new PathRow(QStringLiteral("Open with: "), QStringLiteral("Choose Application"), shown, this);
+        connect(row->button(), &QPushButton::clicked, this, [this, row] {
+            const auto start = containingFolderURL(value<P>().applicationPath.value_or(std::string()));
+            choose<P>(ChooserKind::application, start, &P::applicationPath, row);
+        });
+        layout_->addWidget(row);
+    }
+
+    void build(p::notification&) {
+        focusTarget(RowSheetField::notificationTitle,
+                    addTextField(QStringLiteral("Title"), value<p::notification>().title, &p::notification::title));
+    }
+    void build(p::openURL& params) {
+        focusTarget(RowSheetField::openURLURLField, addTextField(QStringLiteral("URL"), params.url, &p::openURL::url));
+        // The stored application stays in the entry while the row is hidden.
+        if (context_.helperRunning) addOpenWithRow<p::openURL>();
+    }
+    void build(p::openApp& params) {
+        addPathRow(QStringLiteral("Choose App"), &p::openApp::path, ChooserKind::application, RowSheetField::openAppPathField,
+                   containingFolderURL);
+        using A = p::ActionIfRunning;
+        addPicker(QStringLiteral("Action If Already Running"),
+                  std::vector<std::pair<QString, A>>{{QStringLiteral("None"), A::none},
+                                                     {QStringLiteral("Hide"), A::hideApp},
+                                                     {QStringLiteral("Switch to Previous App"), A::switchToPreviousApp}},
+                  &p::openApp::actionIfRunning);
+        if (context_.helperRunning && context_.complexMode)
+            addTextField(QStringLiteral("Launch Arguments"), params.launchArgumentsText, &p::openApp::launchArgumentsText);
+    }
+    void build(p::openFile&) {
+        addPathRow(QStringLiteral("Choose File Path"), &p::openFile::filePath, ChooserKind::file,
+                   RowSheetField::openFilePathField, [](const std::string& path) { return itemURL(path, false); });
+        addOpenWithRow<p::openFile>();
+    }
+    void build(p::openFolder&) {
+        addPathRow(QStringLiteral("Choose Folder Path"), &p::openFolder::folderPath, ChooserKind::folder,
+                   RowSheetField::openFolderPathField, [](const std::string& path) { return itemURL(path, true); });
+        addOpenWithRow<p::openFolder>();
+    }
+    void build(p::runAppleScript&) {
+        addPathRow(QStringLiteral("Choose"), &p::runAppleScript::path, ChooserKind::appleScript,
+                   RowSheetField::runApplieScriptPathField, [](const std::string& path) { return itemURL(path, false); });
+    }
+    void build(p::menuCommand& params) {
+        auto* row = new QHBoxLayout();
+        auto* title = new QLabel(QStringLiteral("Menu Title"), this);
+        title->setAccessibleName(title->text());
+        auto* edit = new QLineEdit(qString(params.menuTitle), this);
+        edit->setPlaceholderText(QStringLiteral("Enter the exact name of the menu command you want to add."));
+        edit->setAccessibleName(QStringLiteral("Menu Title"));
+        title->setBuddy(edit);
+        connect(edit, &QLineEdit::textEdited, this, [this](const QString& typed) {
+            write<p::menuCommand>([&](p::menuCommand& command) { command.menuTitle = typed.toStdString(); });
+        });
+        focusTarget(RowSheetField::menuTitleFields, edit);
+        auto* help = new QToolButton(this);
+        help->setIcon(QIcon::fromTheme(QStringLiteral("help-contents")));
+        help->setText(QStringLiteral("Help"));
+        help->setToolTip(QStringLiteral("Keyboard shortcuts for menu commands"));
+        help->setAccessibleName(QStringLiteral("Help on keyboard shortcuts for menu commands"));
+        help->setToolButtonStyle(help->icon().isNull() ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
+        connect(help, &QToolButton::clicked, this,
+                [] { Workspace::shared().openURL(std::string(menuCommandShortcutsHelpURL), nullptr); });
+        row->addWidget(title);
+        row->addWidget(edit, 1);
+        row->addWidget(help);
+        layout_->addLayout(row);
+    }
+    void build(p::executeFile& params) {
+        addPathRow(QStringLiteral("Choose"), &p::executeFile::path, ChooserKind::executableFile,
+                   RowSheetField::executeFilePathField, [](const std::string& path) { return itemURL(path, false); });
+        if (!context_.helperRunning) return;
+        auto* edit = new QLineEdit(qString(params.argumentsText.value_or(std::string())), this);
+        edit->setPlaceholderText(QStringLiteral("Arguments"));
+        edit->setAccessibleName(QStringLiteral("Arguments"));
+        // Once typed, even an emptied field stores the empty text; untouched, none stays none.
+        connect(edit, &QLineEdit::textEdited, this, [this](const QString& typed) {
+            write<p::executeFile>([&](p::executeFile& file) { file.argumentsText = typed.toStdString(); });
+        });
+        layout_->addWidget(edit);
+        auto* note = new QLabel(ActionParamsEditor::executeFileNote(), this);
+        note->setTextFormat(Qt::PlainText);
+        note->setAccessibleName(note->text());
+        QFont font = note->font();
+        font.setPointSizeF(font.pointSizeF() * 0.85);
+        note->setFont(font);
+        layout_->addWidget(note);
+    }
+    void build(p::simulateKeystroke& params) {
+        layout_->addWidget(new KeystrokeEditor(
+            params,
+            [this](const p::simulateKeystroke& keystroke) {
+                write<p::simulateKeystroke>([&](p::simulateKeystroke& stored) { stored = keystroke; });
+            },
+            this));
+    }
+    void build(p::switchInputMethod& params) {
+        auto* list = new InputMethodList(
+            InputSourceManager::selectableInputSources(), params.inputSourceID,
+            [this](const std::optional<std::string>& id) {
+                write<p::switchInputMethod>([&](p::switchInputMethod& method) { method.inputSourceID = id; });
+            },
+            this);
+        focusTarget(RowSheetField::inputMethodsList, list);
+        layout_->addWidget(list);
+    }
+    // A title that never wraps or shrinks, and the delay in the user's locale.
+    template <class P>
+    void addDelayRow(const QString& title, const QString& prompt, double delay) {
+        auto* row = new QHBoxLayout();
+        auto* label = new QLabel(title, this);
+        label->setTextFormat(Qt::PlainText);
+        label->setAccessibleName(title);
+        label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        auto* field = new qt::LocaleDoubleField(prompt, this);
+        field->setAccessibleName(title);
+        field->setValue(delay);
+        // Stored as soon as the text reads as a number: a save by its shortcut does not end the
+        // editing first, and must not lose what was typed.
+        field->setCommitsWhileTyping(true);
+        field->setValueHandler([this](double value) { write<P>([&](P& params) { params.delay = value; }); });
+        label->setBuddy(field);
+        row->addWidget(label);
+        row->addWidget(field);
+        row->addStretch();
+        layout_->addLayout(row);
+        if constexpr (std::is_same_v<P, p::continueFromInterruption>) field->setMinimumWidth(50);
+        else field->setMaximumWidth(36);
+    }
+    void build(p::continueFromInterruption& params) {
+        addDelayRow<p::continueFromInterruption>(QStringLiteral("Continue From Interruption After Seconds:"),
+                                                 QStringLiteral("0.05"), params.delay);
+    }
+    void build(p::stopKeySequenceAfterDelay& params) {
+        addDelayRow<p::stopKeySequenceAfterDelay>(QStringLiteral("Stop Key Sequence After Delay (seconds):"),
+                                                  QStringLiteral("0.5"), params.delay);
+    }
+    void build(p::getFrontmostApp&) {
+        using K = GetFrontmostAppKind;
+        addPicker(QStringLiteral("App Information Kind"),
+                  std::vector<std::pair<QString, K>>{{QStringLiteral("Bundle URL"), K::bundleURL},
+                                                     {QStringLiteral("Localized Name"), K::localizedName},
+                                                     {QStringLiteral("Bundle Identifier"), K::bundleIdentifier}},
+                  &p::getFrontmostApp::appInfoKind);
+    }
+    void build(p::getLeaderKey&) {
+        using K = GetLeaderKeyKind;
+        addPicker(QStringLiteral("Leader Key Information Kind"),
+                  std::vector<std::pair<QString, K>>{{QStringLiteral("Display Name"), K::displayName},
+                                                     {QStringLiteral("Key Code Text"), K::keyCodeText}},
+                  &p::getLeaderKey::leaderKeyInfoKind);
+    }
+
+    ParamsEditorContext context_;
+    RowSheetParams current_;
+    QVBoxLayout* layout_ = nullptr;
+};
+
+} // namespace
+
+QWidget* makeParamsEditor(const ParamsEditorContext& context) {
+    switch (context.kind) {
+    case ActionConfigurationKind::openFinder:
+    case ActionConfigurationKind::toggleConfigurationWindow:
+    case ActionConfigurationKind::switchWindow:
+    case ActionConfigurationKind::sleep: return nullptr;
+    default: return new KindEditor(context);
+    }
+}
 
 } // namespace tavlin::flateditor

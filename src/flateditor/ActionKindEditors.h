@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string_view>
 
 #include "flateditor/core/RowSheetParams.h"
 #include "model/ActionConfigurability.h"
@@ -20,6 +21,11 @@ struct ParamsEditorContext {
     // Called once per control that a failed save may focus.
     std::function<void(RowSheetField field, QWidget* widget)> registerFocusTarget;
 };
+
+// What the help button beside a menu title opens: how menu commands of applications get
+// keyboard shortcuts on the desktop.
+inline constexpr std::string_view menuCommandShortcutsHelpURL =
+    "https://docs.kde.org/stable5/en/khelpcenter/fundamentals/shortcuts.html";
 
 // Builds the editor of the context's entry as a new parentless widget, which the caller owns;
 // nullptr when the kind has no editor.

@@ -15,6 +15,7 @@ const char* themeName(const std::string& name) {
     if (name == "minus") return "list-remove";
     if (name == "square.and.pencil") return "document-edit";
     if (name == "doc.on.doc") return "edit-copy";
+    if (name == "xmark.circle.fill") return "edit-delete";
     return nullptr;
 }
 

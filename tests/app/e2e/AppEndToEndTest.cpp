@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -14,6 +15,7 @@
 
 #include "e2e/AppDriver.h"
 #include "e2e/XDriver.h"
+#include "model/KeyNames.h"
 #include "model/Settings.h"
 #include "platform/VirtualKeyCodes.h"
 #include "support/RequiredEnvironment.h"
@@ -703,6 +705,106 @@ TEST_F(FlatEditorEndToEndTest, BackspaceInTheListDeletesTheRowAndItsKeysStopWork
     seat_->tap(xKey(keyB));
     ASSERT_TRUE(waitForOpenedURLs(1)) << app_->outputTail();
     EXPECT_EQ(home_->openedURLs(), std::vector<std::string>{"https://example.org/second"});
+    EXPECT_TRUE(app_->stop()) << app_->outputTail();
+}
+
+} // namespace
+} // namespace tavlin::e2e
+
+namespace tavlin::e2e {
+namespace {
+
+// The row compose sheet typed through: a row made with the keyboard alone, its keys live once
+// saved; a focused leader-key recorder keeps every leader key off until it lets go.
+TEST_F(FlatEditorEndToEndTest, ARowComposedByKeyboardRunsAndTheLeaderKeyRecorderHoldsLeaderKeysOff) {
+    constexpr int keyC = 8, keyN = 45, keyS = 1, tab = 48, down = 125, home = 115;
+    // Ctrl+Alt+T leads to C; Complex Mode is the remembered choice, so the sheet shows the recorder.
+    auto combo = row(keyC, "https://example.org/combo");
+    combo.leaderKey = LeaderKey::press(HotKey::combo(keyT, 0x1000 | 0x800));
+    std::optional<std::string> failure;
+    home_->withStores([&] {
+        failure = settings::setFlatKeysAndActionRows({combo});
+        if (!failure) failure = settings::appGroupStore()->set(settings::keys::previousCheckedComplexMode, true);
+    });
+    ASSERT_FALSE(failure) << *failure;
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    ASSERT_TRUE(seat_->waitForFocusOn(app_->pid())) << "the configuration window got no focus";
+    const auto sheetShown = [&](bool shown) {
+        return seat_->waitUntil([&] { return seat_->shownDialog(app_->pid()).has_value() == shown; }, 20s);
+    };
+    // Keys typed before the sheet has the focus would go to the list.
+    const auto sheetFocused = [&] {
+        return seat_->waitUntil(
+            [&] {
+                const auto sheet = seat_->shownDialog(app_->pid());
+                return sheet && seat_->focusIsIn(sheet->window);
+            },
+            20s);
+    };
+
+    // Ctrl+N; the picker has the focus: Space opens its list, the arrows walk it, Return picks.
+    seat_->chord({xControlKey(), xKey(keyN)});
+    ASSERT_TRUE(sheetFocused()) << app_->outputTail();
+    const auto pick = [&](int keyCode) {
+        const auto& offered = sortedAvailableKeyCodes();
+        const auto at = std::find(offered.begin(), offered.end(), keyCode);
+        ASSERT_NE(at, offered.end());
+        seat_->tap(xKey(keycodes::space));
+        std::this_thread::sleep_for(focusHandOver);
+        for (auto steps = at - offered.begin() + 1; steps > 0; --steps) seat_->tap(xKey(down));
+        seat_->tap(xKey(keycodes::returnKey));
+        std::this_thread::sleep_for(focusHandOver);
+    };
+    pick(keyA);
+    pick(keyB);
+    // Past "Delete All Keys" to the kind; Down steps from "Open App" to "Open Finder".
+    seat_->tap(xKey(tab));
+    seat_->tap(xKey(tab));
+    seat_->tap(xKey(down));
+    seat_->chord({xControlKey(), xKey(keyS)});
+    ASSERT_TRUE(sheetShown(false)) << app_->outputTail();
+    ASSERT_TRUE(pollUntil([&] { return storedRows() && storedRows()->size() == 2; }, 20s)) << app_->outputTail();
+    const auto composed = storedRows()->back();
+    EXPECT_EQ(composed.keys, (std::vector<std::int64_t>{keyA, keyB}));
+    EXPECT_TRUE(std::holds_alternative<Action::Kind::openFinder>(composed.action.kind.value()));
+    ASSERT_TRUE(pollUntil([&] { return readFile(home_->configurationFile()).find("openFinder") != std::string::npos; }, 20s));
+
+    // Super, A, B: the file manager opens on the home folder.
+    ASSERT_TRUE(seat_->takeFocusFrom(app_->pid()));
+    std::this_thread::sleep_for(focusHandOver);
+    ASSERT_TRUE(openSessionForTriggerKeys());
+    seat_->tap(xKey(keyA));
+    seat_->tap(xKey(keyB));
+    ASSERT_TRUE(waitForOpenedURLs(1)) << app_->outputTail();
+    EXPECT_EQ(home_->openedURLs().front().rfind("file://", 0), 0u) << home_->openedURLs().front();
+
+    // The combination's row, first in the list, in its sheet; two steps back from the picker,
+    // past the key C, is the recorder. While it records, no leader key is held.
+    ASSERT_TRUE(seat_->giveFocusTo(app_->pid(), "Configuration"));
+    std::this_thread::sleep_for(focusHandOver);
+    seat_->tap(xKey(home));
+    seat_->tap(xKey(keycodes::returnKey));
+    ASSERT_TRUE(sheetFocused()) << app_->outputTail();
+    std::this_thread::sleep_for(focusHandOver); // the recorder takes focus from its second turn
+    // The leader keys' switches show in the output: the handler removed, and installed again.
+    // (Probing the combination's grab from here would race with its registration.)
+    const std::string removed = "]] removeKeyEventHanlder()", installed = "key press event handler install result";
+    const auto removals = app_->outputCount(removed), installs = app_->outputCount(installed);
+    seat_->chord({xKey(keycodes::shift), xKey(tab)});
+    seat_->chord({xKey(keycodes::shift), xKey(tab)});
+    ASSERT_TRUE(pollUntil([&] { return app_->outputCount(removed) > removals; }, 20s)) << "the leader keys stayed on\n"
+                                                                                       << app_->outputTail();
+    EXPECT_EQ(app_->outputCount(installed), installs);
+    tapSuper();
+    EXPECT_FALSE(seat_->waitUntil([&] { return seat_->shownInputWindow(app_->pid()).has_value(); }, 300ms));
+
+    // Escape ends the recording: the leader keys are back, and Super opens a session.
+    seat_->tap(xKey(keycodes::escape));
+    ASSERT_TRUE(pollUntil([&] { return app_->outputCount(installed) > installs; }, 20s)) << "the leader keys stayed off\n"
+                                                                                         << app_->outputTail();
+    tapSuper();
+    EXPECT_TRUE(seat_->waitUntil([&] { return seat_->shownInputWindow(app_->pid()).has_value(); }, 20s)) << app_->outputTail();
     EXPECT_TRUE(app_->stop()) << app_->outputTail();
 }
 

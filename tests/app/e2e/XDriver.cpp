@@ -132,6 +132,14 @@ bool UserSeat::focusIsOnWindowOf(pid_t pid) {
     return cardinalProperty(display_, topLevelOf(display_, focus), "_NET_WM_PID") == static_cast<unsigned long>(pid);
 }
 
+bool UserSeat::focusIsIn(unsigned long window) {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(display_)) return false;
+    return topLevelOf(display_, focus) == window;
+}
+
 bool UserSeat::takeFocusFrom(pid_t application, std::chrono::milliseconds limit) {
     keepsFocus_ = true;
     waitUntil([&] { return focusIsOnWindowOf(application); }, limit);

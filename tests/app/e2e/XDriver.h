@@ -114,6 +114,8 @@ public:
         std::string title;
     };
     std::optional<Dialog> shownDialog(pid_t pid);
+    // Whether the input focus is in that top-level window now.
+    bool focusIsIn(unsigned long window);
     // Whether no other client holds the keyboard: tries a grab of its own and lets go at once
     // (seen in `counts` as one grab and one release).
     bool keyboardFree();

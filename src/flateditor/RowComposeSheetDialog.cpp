@@ -1,0 +1,414 @@
+#include "flateditor/RowComposeSheetDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "configwindow/ConfigurationLeaderKeyView.h"
+#include "engine/ShellServices.h"
+#include "flateditor/ActionDescriptionEditorView.h"
+#include "flateditor/ActionKindEditors.h"
+#include "flateditor/ApplicationScopeEditorView.h"
+#include "flateditor/TriggerKeyEditorView.h"
+#include "model/Settings.h"
+#include "platform/HelperApplication.h"
+#include "shortcutkit/qt/RecorderControl.h"
+
+namespace tavlin::flateditor {
+namespace {
+
+QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QLabel* plainLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAccessibleName(text);
+    return label;
+}
+
+// Return saves nothing: no button of the sheet is ever the default one.
+QPushButton* sheetButton(const QString& title, QWidget* parent) {
+    auto* button = new QPushButton(title, parent);
+    button->setAccessibleName(title);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+int scopeKindIndex(ApplicationScopeKind kind) {
+    for (int i = 0; i < 3; ++i)
+        if (allApplicationScopeKinds[i] == kind) return i;
+    return 0;
+}
+
+// The sheet open now, closed when the list asks for another.
+QPointer<RowComposeSheetDialog>& openSheet() {
+    static QPointer<RowComposeSheetDialog> sheet;
+    return sheet;
+}
+
+} // namespace
+
+RowComposeSheet::Presenter RowComposeSheetDialog::presenter(std::function<QWidget*()> parent) {
+    return [parent = std::move(parent)](const RowComposeSheet::ChangeKind& changeKind, RowComposeSheet::RowSaved rowSaved) {
+        if (auto& open = openSheet()) open->reject();
+        auto* sheet = new RowComposeSheetDialog(RowComposeSheet::SheetItem(changeKind, std::move(rowSaved)),
+                                                parent ? parent() : nullptr);
+        openSheet() = sheet;
+        sheet->open();
+    };
+}
+
+RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QWidget* parent)
+    : QDialog(parent), state_(std::move(item)), store_(settings::appGroupStore()) {
+    setWindowTitle(QStringLiteral("Key Binding"));
+    setAccessibleName(QStringLiteral("Key Binding"));
+    setWindowModality(Qt::WindowModal);
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    scopeGroup_ = new QGroupBox(QStringLiteral("Available in the applications:"), this);
+    scopeGroup_->setAccessibleName(scopeGroup_->title());
+    auto* scopeLayout = new QVBoxLayout(scopeGroup_);
+    std::vector<std::string> scopeTitles;
+    for (const auto kind : allApplicationScopeKinds) scopeTitles.emplace_back(title(kind));
+    scopeEditor_ = new ApplicationScopeEditorView(scopeTitles,
+                                                  {[this](int index) {
+                                                       state_.scopeEditor().setKind(allApplicationScopeKinds[index]);
+                                                       showScope();
+                                                       showConflict();
+                                                   },
+                                                   [this] {
+                                                       const auto path = RowComposeSheet::configureOpenPanel(
+                                                           RowComposeSheet::PathChooserKind::application,
+                                                           state_.scopeEditor().chooserFolder());
+                                                       if (!path) return;
+                                                       state_.scopeEditor().addApplication(*path);
+                                                       showScope();
+                                                       showConflict();
+                                                   },
+                                                   [this] {
+                                                       state_.scopeEditor().removeSelectedApplication();
+                                                       showScope();
+                                                       showConflict();
+                                                   },
+                                                   [this](const std::optional<std::string>& path) {
+                                                       // Not built again within its own selection change.
+                                                       state_.scopeEditor().select(path);
+                                                       scopeEditor_->removeButton()->setEnabled(state_.scopeEditor().canRemove());
+                                                   }},
+                                                  scopeGroup_);
+    scopeLayout->addWidget(scopeEditor_);
+    layout->addWidget(scopeGroup_);
+
+    leaderKeyGroup_ = new QGroupBox(this);
+    leaderKeyGroup_->setAccessibleName(QStringLiteral("Leader key:"));
+    auto* leaderLayout = new QVBoxLayout(leaderKeyGroup_);
+    leaderLayout->addWidget(
+        plainLabel(QStringLiteral("Leader key:\n(the first key / key combination you press)"), leaderKeyGroup_));
+    // Made once and kept while hidden: made again it would show the initial key, not the one
+    // that will be saved, and store that key under its name.
+    leaderKeyEditor_ = new ConfigurationLeaderKeyView(
+        shortcutkit::Name("sl-prefs-flat-row"), state_.leaderKeyView().optionForPress(),
+        [this](const std::optional<HotKey>& hotKey) {
+            state_.leaderKeyHotKeyChanged(hotKey);
+            triggerKeysTitle_->setText(qString(state_.triggerKeysTitle()));
+            showConflict();
+        },
+        [this](bool focused) { state_.recorderFocusChanged(focused); }, leaderKeyGroup_);
+    leaderLayout->addWidget(leaderKeyEditor_);
+    layout->addWidget(leaderKeyGroup_);
+
+    triggerKeysGroup_ = new QGroupBox(this);
+    triggerKeysGroup_->setAccessibleName(QStringLiteral("Action trigger keys:"));
+    auto* triggerLayout = new QVBoxLayout(triggerKeysGroup_);
+    triggerKeysTitle_ = plainLabel(QString(), triggerKeysGroup_);
+    triggerLayout->addWidget(triggerKeysTitle_);
+    triggerKeys_ = new TriggerKeyEditorView(triggerKeyPickerItems(state_.currentKeys().empty()),
+                                            {[this](std::int64_t keyCode) {
+                                                 state_.appendKey(keyCode);
+                                                 keysChanged();
+                                             },
+                                             [this](std::size_t position) {
+                                                 state_.deleteKey(position);
+                                                 keysChanged();
+                                                 triggerKeys_->picker()->setFocus(Qt::OtherFocusReason);
+                                             },
+                                             [this] {
+                                                 state_.deleteAllKeys();
+                                                 keysChanged();
+                                                 triggerKeys_->picker()->setFocus(Qt::OtherFocusReason);
+                                             }},
+                                            triggerKeysGroup_);
+    triggerLayout->addWidget(triggerKeys_);
+    layout->addWidget(triggerKeysGroup_);
+
+    if (state_.isReadOnly()) buildReadOnly(layout);
+    else buildEditable(layout);
+
+    showScope();
+    showKeys();
+    showConflict();
+    showValidation();
+    showComplexMode();
+
+    // The conflict text reads the stored rows, which another process may change meanwhile.
+    const QPointer<RowComposeSheetDialog> self(this);
+    storeObserver_ = store_->addObserver([self] {
+        if (self) self->showConflict();
+    });
+}
+
+RowComposeSheetDialog::~RowComposeSheetDialog() {
+    store_->removeObserver(storeObserver_);
+    state_.closed();
+    // The controls report to the state, which goes before QWidget deletes them.
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+}
+
+void RowComposeSheetDialog::buildReadOnly(QVBoxLayout* layout) {
+    auto* block = new QWidget(this);
+    auto* blockLayout = new QVBoxLayout(block);
+    blockLayout->setContentsMargins(0, 0, 0, 0);
+    for (const QString& text : {QStringLiteral("Readonly Action:"), qString(state_.readOnlyActionDescription())}) {
+        QLabel* label = plainLabel(text, block);
+        label->setForegroundRole(QPalette::PlaceholderText);
+        blockLayout->addWidget(label);
+    }
+    auto* bar = new QHBoxLayout();
+    bar->addStretch(1);
+    cancelButton_ = sheetButton(QStringLiteral("Cancel"), block);
+    connect(cancelButton_, &QPushButton::clicked, this, &RowComposeSheetDialog::reject);
+    bar->addWidget(cancelButton_);
+    blockLayout->addLayout(bar);
+    layout->addWidget(block);
+}
+
+void RowComposeSheetDialog::buildEditable(QVBoxLayout* layout) {
+    auto* actionGroup = new QGroupBox(QStringLiteral("Action:"), this);
+    actionGroup->setAccessibleName(actionGroup->title());
+    auto* actionLayout = new QVBoxLayout(actionGroup);
+    auto* kindRow = new QHBoxLayout();
+    auto* kindLabel = plainLabel(QStringLiteral("Kind: "), actionGroup);
+    kindPicker_ = new QComboBox(actionGroup);
+    kindPicker_->setAccessibleName(QStringLiteral("Kind"));
+    kindLabel->setBuddy(kindPicker_);
+    for (const auto kind : state_.sheetItem().allKinds) kindPicker_->addItem(qString(title(kind)), static_cast<int>(kind));
+    // A kind the picker does not offer (one being edited) shows as a blank choice and still works.
+    kindPicker_->setCurrentIndex(kindPicker_->findData(static_cast<int>(state_.currentKind())));
+    connect(kindPicker_, &QComboBox::activated, this, [this](int index) {
+        if (index < 0) return;
+        const auto kind = static_cast<ActionConfigurationKind>(kindPicker_->itemData(index).toInt());
+        if (kind == state_.currentKind()) return;
+        state_.setCurrentKind(kind);
+        rebuildParamsEditor();
+    });
+    kindRow->addWidget(kindLabel);
+    kindRow->addWidget(kindPicker_);
+    kindRow->addStretch(1);
+    actionLayout->addLayout(kindRow);
+    paramsSlot_ = new QVBoxLayout();
+    actionLayout->addLayout(paramsSlot_);
+    descriptionEditor_ = new ActionDescriptionEditorView(
+        state_.actionDescription(), [this](const std::string& text) { state_.setActionDescription(text); }, actionGroup);
+    actionLayout->addWidget(descriptionEditor_);
+    layout->addWidget(actionGroup);
+
+    validationLabel_ = new QLabel(this);
+    validationLabel_->setTextFormat(Qt::PlainText);
+    QPalette red = validationLabel_->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    validationLabel_->setPalette(red);
+    QFont small = validationLabel_->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    validationLabel_->setFont(small);
+    layout->addWidget(validationLabel_);
+
+    auto* bar = new QHBoxLayout();
+    complexModeToggle_ = new QCheckBox(QStringLiteral("Complex Mode"), this);
+    complexModeToggle_->setAccessibleName(complexModeToggle_->text());
+    complexModeToggle_->setChecked(state_.complexMode());
+    connect(complexModeToggle_, &QCheckBox::toggled, this, [this](bool on) {
+        state_.setComplexMode(on);
+        showComplexMode();
+        rebuildParamsEditor();
+    });
+    bar->addWidget(complexModeToggle_);
+    bar->addStretch(1);
+    saveButton_ = sheetButton(QStringLiteral("Save"), this);
+    saveButton_->setToolTip(QKeySequence(Qt::CTRL | Qt::Key_S).toString(QKeySequence::NativeText));
+    saveButton_->setAccessibleDescription(saveButton_->toolTip());
+    connect(saveButton_, &QPushButton::clicked, this, &RowComposeSheetDialog::save);
+    auto* saveShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    connect(saveShortcut, &QShortcut::activated, this, &RowComposeSheetDialog::save);
+    bar->addWidget(saveButton_);
+    cancelButton_ = sheetButton(QStringLiteral("Cancel"), this);
+    connect(cancelButton_, &QPushButton::clicked, this, &RowComposeSheetDialog::reject);
+    bar->addWidget(cancelButton_);
+    layout->addLayout(bar);
+
+    rebuildParamsEditor();
+}
+
+void RowComposeSheetDialog::keysChanged() {
+    showKeys();
+    showConflict();
+    showValidation();
+}
+
+void RowComposeSheetDialog::showKeys() {
+    triggerKeys_->setKeys(state_.currentKeys());
+    orderTabs();
+}
+
+void RowComposeSheetDialog::showConflict() { triggerKeys_->setConflictMessage(state_.keyBindingConflictText()); }
+
+void RowComposeSheetDialog::showScope() {
+    const auto& scope = state_.scopeEditor();
+    scopeEditor_->setScope(scopeKindIndex(scope.kind()), scope.paths(), scope.selectedPath());
+}
+
+void RowComposeSheetDialog::showValidation() {
+    if (!validationLabel_) return;
+    const auto text = state_.visibleValidationText();
+    validationLabel_->setVisible(text.has_value());
+    validationLabel_->setText(text ? qString(*text) : QString());
+    validationLabel_->setAccessibleName(validationLabel_->text());
+}
+
+void RowComposeSheetDialog::showComplexMode() {
+    const bool on = state_.complexMode();
+    scopeGroup_->setVisible(on);
+    leaderKeyGroup_->setVisible(on);
+    if (descriptionEditor_) descriptionEditor_->setVisible(on);
+    if (complexModeToggle_) {
+        complexModeToggle_->setToolTip(on ? QStringLiteral("Click to show less settings")
+                                          : QStringLiteral("Click to show more settings"));
+        complexModeToggle_->setAccessibleDescription(complexModeToggle_->toolTip());
+    }
+    triggerKeysTitle_->setText(qString(state_.triggerKeysTitle()));
+    triggerKeysGroup_->setAccessibleDescription(triggerKeysTitle_->text());
+}
+
+void RowComposeSheetDialog::rebuildParamsEditor() {
+    if (!paramsSlot_) return;
+    paramsFocusTargets_.clear();
+    delete paramsEditor_;
+    paramsEditor_ = nullptr;
+    const auto kind = state_.currentKind();
+    if (const RowSheetParams* params = state_.params(kind)) {
+        ParamsEditorContext context;
+        context.kind = kind;
+        context.params = *params;
+        context.complexMode = state_.complexMode();
+        context.helperRunning = isHelperRunning();
+        context.setParams = [this](const RowSheetParams& changed, ActionConfigurationKind changedKind) {
+            state_.setParams(changed, changedKind);
+        };
+        context.registerFocusTarget = [this](RowComposeSheet::Field field, QWidget* widget) {
+            paramsFocusTargets_[field] = widget;
+        };
+        paramsEditor_ = makeParamsEditor(context);
+    }
+    if (paramsEditor_) {
+        paramsSlot_->addWidget(paramsEditor_);
+        for (auto* button : paramsEditor_->findChildren<QPushButton*>()) button->setAutoDefault(false);
+    }
+    orderTabs();
+}
+
+QWidget* RowComposeSheetDialog::focusTarget(RowComposeSheet::Field field) const {
+    using Field = RowComposeSheet::Field;
+    switch (field) {
+    case Field::leaderKeySetting:
+        // The kind selector: focusing the recorder would switch every leader key off.
+        return leaderKeyEditor_->comboButton()->isChecked() ? static_cast<QWidget*>(leaderKeyEditor_->comboButton())
+                                                            : leaderKeyEditor_->singleModifierButton();
+    case Field::newKeyToAppendPicker: return triggerKeys_->picker();
+    case Field::keyBindingConflictMessage: return triggerKeys_->conflictLabel();
+    default: {
+        const auto found = paramsFocusTargets_.find(field);
+        return found == paramsFocusTargets_.end() ? nullptr : found->second;
+    }
+    }
+}
+
+void RowComposeSheetDialog::focus(RowComposeSheet::Field field) {
+    if (QWidget* target = focusTarget(field)) target->setFocus(Qt::OtherFocusReason);
+}
+
+// Top to bottom, as the sheet reads; key buttons are made anew at each change and would
+// otherwise come last.
+void RowComposeSheetDialog::orderTabs() {
+    std::vector<QWidget*> chain;
+    const auto add = [&chain](QWidget* widget) {
+        if (widget) chain.push_back(widget);
+    };
+    const auto addFocusable = [&chain](QWidget* parent) {
+        if (!parent) return;
+        for (QWidget* child : parent->findChildren<QWidget*>())
+            if (child->focusPolicy() & Qt::TabFocus) chain.push_back(child);
+    };
+    addFocusable(scopeEditor_);
+    // The recorder takes focus only from its second turn on screen; its place is fixed now.
+    add(leaderKeyEditor_->comboButton());
+    add(leaderKeyEditor_->singleModifierButton());
+    add(leaderKeyEditor_->recorder());
+    for (const auto modifier : allSingleTapModifiers) add(leaderKeyEditor_->modifierButton(modifier));
+    for (QPushButton* button : triggerKeys_->keyButtons()) add(button);
+    add(triggerKeys_->picker());
+    add(triggerKeys_->deleteAllButton());
+    add(triggerKeys_->conflictLabel());
+    add(kindPicker_);
+    addFocusable(paramsEditor_);
+    if (descriptionEditor_) add(descriptionEditor_->field());
+    add(complexModeToggle_);
+    add(saveButton_);
+    add(cancelButton_);
+    for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void RowComposeSheetDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    if (const auto& openHelper = ShellServices::shared().openHelperApplication) openHelper();
+    focus(RowComposeSheet::Field::newKeyToAppendPicker);
+}
+
+void RowComposeSheetDialog::save() {
+    if (state_.isReadOnly()) return;
+    const RowSaveResult result = state_.save();
+    if (result.closes) {
+        accept();
+        return;
+    }
+    showValidation();
+    showConflict();
+    if (result.focus) focus(*result.focus);
+}
+
+void RowComposeSheetDialog::reject() {
+    // Before the recorder can lose its focus with the window: the reload is made once.
+    if (state_.isReadOnly()) state_.closed();
+    else state_.cancel();
+    QDialog::reject();
+}
+
+void RowComposeSheetDialog::done(int result) {
+    state_.closed();
+    QDialog::done(result);
+}
+
+} // namespace tavlin::flateditor
