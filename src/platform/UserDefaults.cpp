@@ -346,6 +346,8 @@ std::optional<std::string> UserDefaults::set(std::map<std::string, DefaultsValue
     if (values.empty()) return std::nullopt;
     {
         std::lock_guard lock(mutex_);
+        for (const auto& entry : values)
+            if (auto refused = keepUnreadableValueAside(entry.first)) return refused;
         for (auto& [key, value] : values) values_.insert_or_assign(key, std::move(value));
     }
     return persistAndAnnounce();

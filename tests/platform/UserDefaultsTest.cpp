@@ -353,6 +353,16 @@ TEST_F(UserDefaultsTest, UnreadableValuesStayInTheFileAndAreCopiedAsideBeforeThe
     names = folderEntries(folder());
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(fileContents(folder() / names[1]), R"({"rows" : 5})");
+
+    // So does a write of several values at once.
+    fs::remove(folder() / names[1]);
+    writeFile(file(), R"({"rows" : 6})");
+    suite = reloaded();
+    EXPECT_EQ(suite->set(std::map<std::string, DefaultsValue>{{"rows", "[]"}, {"other", 1}}), std::nullopt);
+    EXPECT_EQ(reloaded()->string("rows"), "[]");
+    names = folderEntries(folder());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(fileContents(folder() / names[1]), R"({"rows" : 6})");
 }
 
 TEST_F(UserDefaultsTest, FailedWritesAreReportedAndTheValueIsKeptInMemory) {
