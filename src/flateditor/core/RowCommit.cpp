@@ -41,7 +41,8 @@ std::optional<std::size_t> replacedRowIndex(const std::vector<FlatKeysAndActionR
     return std::nullopt;
 }
 
-RowCommitResult commitRow(const RowChangeKind& changeKind, const FlatKeysAndActionRow& row, const RowSaved& rowSaved) {
+RowCommitResult commitRow(const RowChangeKind& changeKind, const FlatKeysAndActionRow& row, const RowSaved& rowSaved,
+                          std::map<std::string, DefaultsValue> alsoStored) {
     const auto store = settings::appGroupStore();
     const auto storedText = store->string(settings::keys::flatKeysAndActionRows);
     auto rows = settings::flatKeysAndActionRows();
@@ -65,7 +66,8 @@ RowCommitResult commitRow(const RowChangeKind& changeKind, const FlatKeysAndActi
         return {Status::refused, localizedDescription(error)};
     }
     RowCommitResult result;
-    if (auto failure = store->set(settings::keys::flatKeysAndActionRows, text)) {
+    alsoStored.insert_or_assign(settings::keys::flatKeysAndActionRows, DefaultsValue(text));
+    if (auto failure = store->set(std::move(alsoStored))) {
         // The store keeps a value it could not write to disk in memory, where it is in force.
         if (store->string(settings::keys::flatKeysAndActionRows) != text) return {Status::refused, failure};
         diag::printLine(*failure);

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "flateditor/core/RowChangeKind.h"
+#include "platform/UserDefaults.h"
 
 namespace tavlin::flateditor {
 
@@ -34,7 +36,9 @@ std::optional<std::size_t> replacedRowIndex(const std::vector<FlatKeysAndActionR
 
 // Stores the row into the stored list: new rows at the end, an edit in place of the row it
 // replaces (appended, with one line printed, when that row is gone). Rows stored in a form that
-// cannot be read are first copied beside the suite file. Calls `rowSaved` unless refused.
-RowCommitResult commitRow(const RowChangeKind& changeKind, const FlatKeysAndActionRow& row, const RowSaved& rowSaved);
+// cannot be read are first copied beside the suite file. `alsoStored` goes into the same write, so
+// a save is one write of the file and one announcement. Calls `rowSaved` unless refused.
+RowCommitResult commitRow(const RowChangeKind& changeKind, const FlatKeysAndActionRow& row, const RowSaved& rowSaved,
+                          std::map<std::string, DefaultsValue> alsoStored = {});
 
 } // namespace tavlin::flateditor

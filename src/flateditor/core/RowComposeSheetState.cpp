@@ -115,18 +115,18 @@ RowSaveResult RowComposeSheetState::save() {
         return {false, field(*error), std::nullopt};
     }
     auto& row = std::get<FlatKeysAndActionRow>(built);
-    const auto committed = item_.newRowHandler ? item_.newRowHandler(row) : RowCommitResult{};
-    if (!committed.closesSheet()) {
-        validationText_ = committed.message;
-        return {false, std::nullopt, std::nullopt};
-    }
+    // The choices the next sheet starts from go into the row's own write.
     std::map<std::string, DefaultsValue> remembered{{settings::keys::previousCheckedComplexMode, DefaultsValue(complexMode_)}};
     if (const auto* press = row.leaderKey.pressInfo()) {
         if (const auto* single = press->hotKey.singleModifierInfo())
             remembered.emplace(settings::keys::previousSetLeaderKeySingleModier,
                                DefaultsValue(std::string(rawValue(single->singleTapModifier))));
     }
-    if (auto failure = settings::appGroupStore()->set(std::move(remembered))) diag::printLine(*failure);
+    const auto committed = item_.newRowHandler ? item_.newRowHandler(row, std::move(remembered)) : RowCommitResult{};
+    if (!committed.closesSheet()) {
+        validationText_ = committed.message;
+        return {false, std::nullopt, std::nullopt};
+    }
     suspension_.sheetClosed();
     return {true, std::nullopt, std::move(row)};
 }

@@ -104,8 +104,9 @@ RowSheetItem::RowSheetItem(RowChangeKind change, RowSaved rowSaved)
     }
     allKinds = sheetKinds();
     InputSourceManager::reloadSelectableInputSources();
-    newRowHandler = [changeKind = changeKind, rowSaved = std::move(rowSaved)](const FlatKeysAndActionRow& row) {
-        return commitRow(changeKind, row, rowSaved);
+    newRowHandler = [changeKind = changeKind, rowSaved = std::move(rowSaved)](const FlatKeysAndActionRow& row,
+                                                                              std::map<std::string, DefaultsValue> alsoStored) {
+        return commitRow(changeKind, row, rowSaved, std::move(alsoStored));
     };
 }
 

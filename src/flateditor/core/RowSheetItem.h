@@ -20,8 +20,10 @@ using RowParamsByKind = std::map<ActionConfigurationKind, RowSheetParams>;
 // The request that presents the row sheet, with everything the sheet starts from.
 struct RowSheetItem {
     using Params = RowSheetParams;
-    // Stores a finished row (see commitRow); its result tells the sheet whether it may close.
-    using NewRowHandler = std::function<RowCommitResult(const FlatKeysAndActionRow& row)>;
+    // Stores a finished row, and `alsoStored` in the same write (see commitRow); its result tells
+    // the sheet whether it may close.
+    using NewRowHandler =
+        std::function<RowCommitResult(const FlatKeysAndActionRow& row, std::map<std::string, DefaultsValue> alsoStored)>;
 
     Uuid id = Uuid::random();
     RowChangeKind changeKind;
