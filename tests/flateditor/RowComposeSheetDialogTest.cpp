@@ -534,6 +534,22 @@ TEST_F(RowComposeSheetDialogTest, anEditFindsItsRowAfterTheListChangedUnderIt) {
     EXPECT_EQ(rows[2].id, other.id);
 }
 
+TEST_F(RowComposeSheetDialogTest, theConflictTextFollowsRowsStoredByAnotherWriter) {
+    const auto original = flatRow({C});
+    store({original});
+    show();
+    select(original);
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_D, Qt::ControlModifier);
+    ASSERT_TRUE(dialog);
+    QTest::mouseClick(dialog->triggerKeys()->keyButtons().at(0), Qt::LeftButton);
+    pick(*dialog, B);
+    EXPECT_TRUE(conflictText(*dialog).isEmpty());
+    // The rows read for that text are dropped before the sheet redraws it.
+    store({original, flatRow({B})});
+    EXPECT_EQ(conflictText(*dialog), QString::fromStdString("Conflict with existing key bindings (" + keyName(B) +
+                                                            ").\nDelete and reselect a key to resolve."));
+}
+
 TEST_F(RowComposeSheetDialogTest, storeFailuresAndUnreadableRows) {
     // Rows that do not read are copied aside before the first save replaces them.
     ASSERT_FALSE(store_->set(settings::keys::flatKeysAndActionRows, std::string("[{\"unreadable\": true}]")));

@@ -4,7 +4,9 @@
 
 namespace tavlin::flateditor {
 
-StoredFlatRows::StoredFlatRows() = default;
+// Observing from the start puts this observer before those of the views that read the rows
+// when the suite changes, so they never read a dropped copy.
+StoredFlatRows::StoredFlatRows() { observe(settings::appGroupStore()); }
 
 StoredFlatRows::~StoredFlatRows() { stopObserving(); }
 

@@ -20,7 +20,6 @@ public:
 
     // Nothing when none are stored or the stored text does not read as rows.
     const std::optional<std::vector<FlatKeysAndActionRow>>& rows();
-    void invalidate() { cached_.reset(); }
 
 private:
     void observe(const std::shared_ptr<UserDefaults>& store);
