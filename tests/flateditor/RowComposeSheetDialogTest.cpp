@@ -160,6 +160,9 @@ protected:
     }
     // The scope editor's "plus", answered in the application chooser with the entry named so.
     static void addApplication(RowComposeSheetDialog& dialog, const QString& name) {
+        chooseApplication(dialog.scopeEditor()->addButton(), name);
+    }
+    static void chooseApplication(QAbstractButton* opener, const QString& name) {
         QTimer::singleShot(0, [name] {
             ApplicationChooserDialog* chooser = nullptr;
             for (QWidget* widget : QApplication::topLevelWidgets())
@@ -171,7 +174,17 @@ protected:
             QTest::mouseClick(chooser->chooseButton(), Qt::LeftButton);
             if (chooser->isVisible()) chooser->reject();
         });
-        QTest::mouseClick(dialog.scopeEditor()->addButton(), Qt::LeftButton);
+        QTest::mouseClick(opener, Qt::LeftButton);
+    }
+    // The shown control of the parameter editor with this accessible name. A rebuilt editor is
+    // shown on the next turn of the event loop.
+    template <class W>
+    static W* editorControl(RowComposeSheetDialog& dialog, const QString& name) {
+        QCoreApplication::processEvents();
+        if (!dialog.paramsEditor()) return nullptr;
+        for (W* widget : dialog.paramsEditor()->findChildren<W*>())
+            if (widget->accessibleName() == name && widget->isVisibleTo(&dialog)) return widget;
+        return nullptr;
     }
 
     std::unique_ptr<SettingsContentView> view_;
@@ -548,6 +561,41 @@ TEST_F(RowComposeSheetDialogTest, theConflictTextFollowsRowsStoredByAnotherWrite
     store({original, flatRow({B})});
     EXPECT_EQ(conflictText(*dialog), QString::fromStdString("Conflict with existing key bindings (" + keyName(B) +
                                                             ").\nDelete and reselect a key to resolve."));
+}
+
+// Whether the helper runs is asked again whenever the editor is built, and what the editors
+// wrote, hidden or not, is what the saved row holds.
+TEST_F(RowComposeSheetDialogTest, theEditorsFollowTheHelperAtEachRebuildAndTheSavedRowHoldsWhatTheyWrote) {
+    const auto viewer = entry("viewer", "Viewer");
+    show();
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(dialog);
+    pick(*dialog, A);
+    chooseKind(*dialog, "Open URL");
+    EXPECT_FALSE(editorControl<QPushButton>(*dialog, "Choose Application"));
+    helperRunning_ = true;
+    chooseKind(*dialog, "Open App");
+    chooseKind(*dialog, "Open URL");
+    EXPECT_TRUE(editorControl<QPushButton>(*dialog, "Choose Application"));
+
+    chooseKind(*dialog, "Open App");
+    EXPECT_FALSE(editorControl<QLineEdit>(*dialog, "Launch Arguments"));
+    QTest::mouseClick(dialog->complexModeToggle(), Qt::LeftButton);
+    QLineEdit* arguments = editorControl<QLineEdit>(*dialog, "Launch Arguments");
+    ASSERT_TRUE(arguments);
+    QTest::keyClicks(arguments, "--new");
+    chooseApplication(editorControl<QPushButton>(*dialog, "Choose App"), "Viewer");
+    // The helper gone, the arguments are hidden but kept.
+    helperRunning_ = false;
+    QTest::mouseClick(dialog->complexModeToggle(), Qt::LeftButton);
+    QTest::mouseClick(dialog->complexModeToggle(), Qt::LeftButton);
+    EXPECT_FALSE(editorControl<QLineEdit>(*dialog, "Launch Arguments"));
+    save(*dialog);
+    ASSERT_TRUE(closed(dialog)) << redLine(*dialog).toStdString();
+    ASSERT_EQ(stored().size(), 1u);
+    EXPECT_EQ(stored().front().action.kind.toJson().dump(),
+              R"({"openApp":{"path":")" + viewer.string() +
+                  R"(","hideAppIfRunning":false,"launchArgumentsText":"--new","switchToPreviousApp":false}})");
 }
 
 TEST_F(RowComposeSheetDialogTest, storeFailuresAndUnreadableRows) {

@@ -43,6 +43,8 @@ TEST_F(BuildRowTest, EachKindBuildsItsStoredForm) {
     EXPECT_EQ(builtKind(K::menuCommand, rp::menuCommand{"File->Save"}), R"({"menuCommand":{"info":{"menuTitle":"File->Save"}}})");
     EXPECT_EQ(builtKind(K::switchWindow), R"({"switchWindow":{}})");
     EXPECT_EQ(builtKind(K::executeFile, rp::executeFile{"/e", ""}), R"({"executeFile":{"path":"/e","argumentsText":""}})");
+    EXPECT_EQ(builtKind(K::executeFile, rp::executeFile{"/e", std::nullopt}), R"({"executeFile":{"path":"/e"}})");
+    EXPECT_EQ(builtKind(K::openFile, rp::openFile{"/f", ""}), R"({"openFile":{"filePath":"/f"}})");
     EXPECT_EQ(builtKind(K::sleep), R"({"sleep":{}})");
     EXPECT_EQ(builtKind(K::simulateKeystroke, rp::simulateKeystroke{5, true, false, false, true}),
               R"({"simulateKeystroke":{"keystroke":{"mainKeyCode":5,"cmd":true,"shift":false,"option":false,"control":true}}})");
