@@ -19,7 +19,6 @@ public:
     explicit LeaderKeySuspension(Switches switches);
 
     bool isSuspended() const { return suspended_; }
-    bool isClosed() const { return closed_; }
 
     // The recorder gained (true) or lost (false) focus.
     void recorderFocusChanged(bool focused);

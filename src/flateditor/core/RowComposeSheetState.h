@@ -56,8 +56,6 @@ public:
     ApplicationScopeEditor& scopeEditor() { return scope_; }
     const ApplicationScopeEditor& scopeEditor() const { return scope_; }
     ApplicationScopeKind currentApplicationScopeKind() const { return scope_.kind(); }
-    const std::vector<ApplicationRow>& applicationRows() const { return scope_.rows(); }
-    const std::optional<std::string>& selectedApplicationRowPath() const { return scope_.selectedPath(); }
     std::vector<std::string> applicationPaths() const { return scope_.paths(); }
     FlatKeysAndActionRow::ApplicationScope applicationScope() const { return scope_.scope(); }
 
@@ -66,7 +64,6 @@ public:
     const LeaderKeyResult& currentLeaderKeyResult() const { return currentLeaderKeyResult_; }
     void leaderKeyHotKeyChanged(const std::optional<HotKey>& hotKey);
     void recorderFocusChanged(bool focused) { suspension_.recorderFocusChanged(focused); }
-    const LeaderKeySuspension& leaderKeySuspension() const { return suspension_; }
 
     // Trigger keys.
     const std::vector<std::int64_t>& currentKeys() const { return currentKeys_; }
