@@ -19,44 +19,13 @@
 #include "model/Settings.h"
 #include "platform/UserDefaults.h"
 
-namespace tavlin {
-// The rows of CompilationBenchmarks.cpp.
-std::vector<FlatKeysAndActionRow> makeBenchmarkRows(int count);
+#include "BenchmarkSupport.h"
 
+namespace tavlin {
 namespace {
 
-// A home of our own for the settings and the generated file, and one offscreen application.
-class BenchmarkHome {
-public:
-    BenchmarkHome() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) folder_ = pattern;
-        ::setenv("HOME", folder_.c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (folder_ / "data").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-        UserDefaults::resetSharedSuites();
-    }
-    ~BenchmarkHome() {
-        UserDefaults::resetSharedSuites();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    const std::filesystem::path& folder() const { return folder_; }
-
-private:
-    std::filesystem::path folder_;
-};
-
-QApplication& application() {
-    static QApplication* app = [] {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "tavlin-bench";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+using bench::BenchmarkHome;
+QApplication& application() { return bench::offscreenApplication(); }
 
 void BM_GroupRows(benchmark::State& state) {
     const auto rows = makeBenchmarkRows(static_cast<int>(state.range(0)));

@@ -10,22 +10,14 @@
 #include "engine/InputSources.h"
 #include "flateditor/ActionKindEditors.h"
 
+#include "BenchmarkSupport.h"
+
 // The row sheet's parameter editor rebuilt as on a kind switch: made from the entry, laid out
 // and painted once, offscreen. The target is one frame, 16 ms.
 namespace tavlin {
 namespace {
 
-QApplication& editorApplication() {
-    static QApplication* app = [] {
-        if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return existing;
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "tavlin-bench";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+QApplication& editorApplication() { return bench::offscreenApplication(); }
 
 // Twelve keyboard layouts, as a multilingual desktop may have.
 class ManyLayouts final : public InputSourceProvider {

@@ -18,38 +18,23 @@
 #include "model/Settings.h"
 #include "platform/UserDefaults.h"
 
-namespace tavlin {
-// The rows of CompilationBenchmarks.cpp.
-std::vector<FlatKeysAndActionRow> makeBenchmarkRows(int count);
+#include "BenchmarkSupport.h"
 
+namespace tavlin {
 namespace {
 
 using flateditor::RowComposeSheet;
 using flateditor::RowComposeSheetDialog;
 
-class SheetBenchmarkHome {
+// A home holding 1,000 rows and the configuration generated from them.
+class SheetBenchmarkHome : public bench::BenchmarkHome {
 public:
     SheetBenchmarkHome() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) folder_ = pattern;
-        ::setenv("HOME", folder_.c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (folder_ / "data").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-        UserDefaults::resetSharedSuites();
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "tavlin-bench";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) new QApplication(argc, argv);
+        bench::offscreenApplication();
         settings::setFlatKeysAndActionRows(makeBenchmarkRows(1000));
         AppDelegate::reloadConfigurationIfGeneratedFromRows();
     }
-    ~SheetBenchmarkHome() {
-        ShellServices::shared() = ShellServices{};
-        UserDefaults::resetSharedSuites();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    ~SheetBenchmarkHome() { ShellServices::shared() = ShellServices{}; }
 
     // An edit sheet for the row in the middle of the stored list, with keys no other row has, so
     // that it saves.
@@ -63,9 +48,6 @@ public:
         QCoreApplication::processEvents();
         return sheet;
     }
-
-private:
-    std::filesystem::path folder_;
 };
 
 void BM_EditSheetOnScreen(benchmark::State& state) {

@@ -12,32 +12,12 @@
 #include "model/Settings.h"
 #include "platform/UserDefaults.h"
 
-namespace tavlin {
-// The rows of CompilationBenchmarks.cpp.
-std::vector<FlatKeysAndActionRow> makeBenchmarkRows(int count);
+#include "BenchmarkSupport.h"
 
+namespace tavlin {
 namespace {
 
-// Settings in a folder of our own, so that the stored rows never reach the user's.
-class SheetBenchmarkHome {
-public:
-    SheetBenchmarkHome() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) folder_ = pattern;
-        ::setenv("HOME", folder_.c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (folder_ / "data").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-        UserDefaults::resetSharedSuites();
-    }
-    ~SheetBenchmarkHome() {
-        UserDefaults::resetSharedSuites();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-
-private:
-    std::filesystem::path folder_;
-};
+using SheetBenchmarkHome = bench::BenchmarkHome;
 
 void reportPercentiles(benchmark::State& state, std::vector<double>& samples) {
     if (samples.empty()) return;

@@ -1,7 +1,7 @@
 // The task-bar state of a window of the xcb platform, read back from the X server of $DISPLAY.
 // Qt before Xlib: Xlib's macros (Status, Bool...) break Qt's headers.
-#include <QtTest/QTest>
 #include <QtGui/qguiapplication_platform.h>
+#include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
 
@@ -108,17 +108,18 @@ TEST_F(TaskbarPresenceX11Test, AWindowOnScreenAsksTheWindowManager) {
     const auto requests = [&](bool shown) {
         setShownInTaskbar(&window, shown);
         std::vector<std::pair<long, Atom>> seen;
-        pumpUntil([] {}, [&] {
-            while (XPending(manager.get())) {
-                XEvent event;
-                XNextEvent(manager.get(), &event);
-                if (event.type == ClientMessage && event.xclient.window == id && event.xclient.message_type == state_) {
-                    EXPECT_EQ(event.xclient.data.l[3], 1);
-                    seen.emplace_back(event.xclient.data.l[0], static_cast<Atom>(event.xclient.data.l[1]));
-                }
-            }
-            return seen.size() >= 2;
-        });
+        pumpUntil([] {},
+                  [&] {
+                      while (XPending(manager.get())) {
+                          XEvent event;
+                          XNextEvent(manager.get(), &event);
+                          if (event.type == ClientMessage && event.xclient.window == id && event.xclient.message_type == state_) {
+                              EXPECT_EQ(event.xclient.data.l[3], 1);
+                              seen.emplace_back(event.xclient.data.l[0], static_cast<Atom>(event.xclient.data.l[1]));
+                          }
+                      }
+                      return seen.size() >= 2;
+                  });
         std::sort(seen.begin(), seen.end());
         return seen;
     };
