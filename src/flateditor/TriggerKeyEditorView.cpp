@@ -87,7 +87,13 @@ void TriggerKeyEditorView::setKeys(const std::vector<std::int64_t>& keys) {
     }
     const QIcon deleteIcon = symbolIcon("xmark.circle.fill");
     for (std::size_t position = 0; position < keys.size(); ++position) {
-        if (position > 0) keyLayout_->addWidget(new QLabel(QStringLiteral(" "), keyRow_));
+        // Children of a row already on screen count as hidden until shown, and the row's size,
+        // fixed below, would leave them out.
+        if (position > 0) {
+            auto* gap = new QLabel(QStringLiteral(" "), keyRow_);
+            gap->show();
+            keyLayout_->addWidget(gap);
+        }
         const QString name = qString(keyName(keys[position]));
         auto* button = new QPushButton(deleteIcon, name, keyRow_);
         button->setLayoutDirection(Qt::RightToLeft); // the name first, then the mark
@@ -98,6 +104,7 @@ void TriggerKeyEditorView::setKeys(const std::vector<std::int64_t>& keys) {
         connect(button, &QPushButton::clicked, this, [this, position] {
             if (handlers_.deleteKey) handlers_.deleteKey(position);
         });
+        button->show();
         keyLayout_->addWidget(button);
         keyButtons_.push_back(button);
     }

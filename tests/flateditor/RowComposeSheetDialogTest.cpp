@@ -144,6 +144,15 @@ protected:
     static QString redLine(RowComposeSheetDialog& dialog) {
         return dialog.validationLabel()->isVisibleTo(&dialog) ? dialog.validationLabel()->text() : QString();
     }
+    // Whether every key button is on screen within the sheet, as a user sees and clicks it.
+    static bool keyButtonsShown(RowComposeSheetDialog& dialog) {
+        for (QPushButton* button : dialog.triggerKeys()->keyButtons()) {
+            const QRect inSheet(button->mapTo(&dialog, QPoint(0, 0)), button->size());
+            if (!button->isVisibleTo(&dialog) || button->visibleRegion().isEmpty() || !dialog.rect().contains(inSheet))
+                return false;
+        }
+        return true;
+    }
     static std::vector<QString> keyButtonTexts(RowComposeSheetDialog& dialog) {
         std::vector<QString> texts;
         for (auto* button : dialog.triggerKeys()->keyButtons()) texts.push_back(button->text());
@@ -210,7 +219,10 @@ TEST_F(RowComposeSheetDialogTest, newRowIsComposedByKeyboardAppendedAndSelected)
     EXPECT_FALSE(dialog->scopeGroup()->isVisibleTo(dialog));
     EXPECT_EQ(dialog->saveButton()->toolTip(), QKeySequence(Qt::CTRL | Qt::Key_S).toString(QKeySequence::NativeText));
     pick(*dialog, A);
+    EXPECT_TRUE(keyButtonsShown(*dialog));
     pick(*dialog, B);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(keyButtonsShown(*dialog));
     chooseKind(*dialog, "Open Finder");
     EXPECT_FALSE(dialog->paramsEditor());
     save(*dialog);
@@ -283,6 +295,8 @@ TEST_F(RowComposeSheetDialogTest, editReplacesInPlaceAndACopyConflictsUntilItsKe
     QTest::mouseClick(dialog->triggerKeys()->keyButtons().at(0), Qt::LeftButton);
     pick(*dialog, B);
     pick(*dialog, B);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(keyButtonsShown(*dialog));
     EXPECT_EQ(conflictText(*dialog), QString::fromStdString("Conflict with existing key bindings (" + keyName(B) +
                                                             ").\nDelete and reselect a key to resolve."));
     QTest::mouseClick(dialog->triggerKeys()->deleteAllButton(), Qt::LeftButton);
