@@ -372,5 +372,19 @@ TEST(SymbolIcons, grayscaleKeepsTransparency) {
     EXPECT_FALSE(symbolIcon("a.square").isNull());
 }
 
+// The bundled symbols are drawings: without the SVG plugin they would be buttons without marks.
+TEST(SymbolIcons, everyBundledSymbolDraws) {
+    test::offscreenApplication();
+    for (const char* name :
+         {"a.square.fill", "a.square", "doc.on.doc", "minus", "plus", "square.and.pencil", "square", "xmark.circle.fill"}) {
+        const QImage drawn = symbolIcon(name).pixmap(16, 16).toImage();
+        ASSERT_FALSE(drawn.isNull()) << name;
+        bool marked = false;
+        for (int y = 0; y < drawn.height() && !marked; ++y)
+            for (int x = 0; x < drawn.width() && !marked; ++x) marked = drawn.pixelColor(x, y).alpha() > 0;
+        EXPECT_TRUE(marked) << name;
+    }
+}
+
 } // namespace
 } // namespace tavlin::flateditor
