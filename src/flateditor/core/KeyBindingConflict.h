@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -27,6 +28,13 @@ struct KeyBindingConflictKind {
         friend bool operator==(const containedByOtherStrictly&, const containedByOtherStrictly&) = default;
     };
     std::variant<containsOtherStrictly, equalOther, containedByOtherStrictly> value;
+
+    KeyBindingConflictKind() = default;
+    // Constructors, not an aggregate: std::optional builds one in place only through a constructor
+    // on every compiler.
+    KeyBindingConflictKind(containsOtherStrictly kind) : value(std::move(kind)) {}
+    KeyBindingConflictKind(equalOther kind) : value(std::move(kind)) {}
+    KeyBindingConflictKind(containedByOtherStrictly kind) : value(std::move(kind)) {}
 
     const std::vector<std::int64_t>& conflictKeys() const;
     friend bool operator==(const KeyBindingConflictKind&, const KeyBindingConflictKind&) = default;
