@@ -74,7 +74,7 @@ PreferencesContentView::PreferencesContentView(QWidget* parent) : QScrollArea(pa
     // "%.2f" whatever the locale: the stored value is in seconds with a point.
     for (const double value : intervals())
         intervalPicker_->addItem(QString::number(value, 'f', 2) + QStringLiteral(" seconds"), value);
-    connect(intervalPicker_, &QComboBox::activated, this, [this](int index) {
+    connect(intervalPicker_, &QComboBox::activated, this, [](int index) {
         const auto values = intervals();
         if (index < 0 || index >= static_cast<int>(values.size())) return;
         settings::appGroupStore()->set(settings::keys::maximumSingleModifierPressAndReleaseInterval,
