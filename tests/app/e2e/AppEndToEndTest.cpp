@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "e2e/AppDriver.h"
+#include "e2e/DesktopTest.h"
 #include "e2e/XDriver.h"
 #include "model/KeyNames.h"
 #include "model/Settings.h"
@@ -51,25 +52,8 @@ std::string readFile(const std::filesystem::path& path) {
     return bytes.str();
 }
 
-class AppEndToEndTest : public ::testing::Test {
+class AppEndToEndTest : public DesktopTest {
 protected:
-    void SetUp() override {
-        if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
-            TAVLIN_SKIP_WITHOUT_DESKTOP("needs an X display and a session bus (scripts/test.sh provides both)");
-        seat_ = UserSeat::open();
-        ASSERT_TRUE(seat_) << "cannot open $DISPLAY with XTest";
-        bus_.emplace();
-        home_.emplace();
-    }
-
-    void TearDown() override {
-        // The application first: it must not outlive the test, whatever failed.
-        app_.reset();
-        home_.reset();
-        bus_.reset();
-        seat_.reset();
-    }
-
     // Starts the application and waits until it is ready and our window has the focus back.
     ::testing::AssertionResult start() {
         app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
@@ -164,11 +148,6 @@ protected:
     bool waitForOpenedURLs(std::size_t count) {
         return pollUntil([&] { return home_->openedURLs().size() >= count; });
     }
-
-    std::unique_ptr<UserSeat> seat_;
-    std::optional<PrivateBus> bus_;
-    std::optional<AppHome> home_;
-    std::optional<AppProcess> app_;
 };
 
 TEST_F(AppEndToEndTest, FirstLaunchStoresDefaultRowsAndGeneratesTheConfigurationFromThem) {

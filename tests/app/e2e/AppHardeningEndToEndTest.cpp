@@ -22,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include "e2e/AppDriver.h"
+#include "e2e/DesktopTest.h"
 #include "e2e/XDriver.h"
 #include "model/Action.h"
 #include "model/FlatKeysAndActionRow.h"
@@ -116,24 +117,8 @@ std::string treeWithHint(const std::string& description) {
 
 const std::string plainTree = treeWithHint("Open it");
 
-class AppHardeningTest : public ::testing::Test {
+class AppHardeningTest : public DesktopTest {
 protected:
-    void SetUp() override {
-        if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
-            TAVLIN_SKIP_WITHOUT_DESKTOP("needs an X display and a session bus (scripts/test.sh provides both)");
-        seat_ = UserSeat::open();
-        ASSERT_TRUE(seat_) << "cannot open $DISPLAY with XTest";
-        bus_.emplace();
-        home_.emplace();
-    }
-
-    void TearDown() override {
-        app_.reset();
-        home_.reset();
-        bus_.reset();
-        seat_.reset();
-    }
-
     ::testing::AssertionResult start(std::optional<int> standardOutput = std::nullopt) {
         app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address(), standardOutput);
         if (!standardOutput && !app_->waitUntilReady())
@@ -193,11 +178,6 @@ protected:
                                   name + " 2>/dev/null");
         return reply && reply->find("boolean true") != std::string::npos;
     }
-
-    std::unique_ptr<UserSeat> seat_;
-    std::optional<PrivateBus> bus_;
-    std::optional<AppHome> home_;
-    std::optional<AppProcess> app_;
 };
 
 // Key names and the order of keys come from the server's layout, though the configuration is

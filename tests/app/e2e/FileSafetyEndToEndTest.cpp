@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "e2e/AppDriver.h"
+#include "e2e/DesktopTest.h"
 #include "e2e/XDriver.h"
 #include "model/Settings.h"
 
@@ -48,24 +49,8 @@ void write(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-class FileSafetyEndToEndTest : public ::testing::Test {
+class FileSafetyEndToEndTest : public DesktopTest {
 protected:
-    void SetUp() override {
-        if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
-            GTEST_SKIP() << "needs an X display and a session bus (scripts/test.sh provides both)";
-        seat_ = UserSeat::open();
-        ASSERT_TRUE(seat_) << "cannot open $DISPLAY with XTest";
-        bus_.emplace();
-        home_.emplace();
-    }
-
-    void TearDown() override {
-        app_.reset();
-        home_.reset();
-        bus_.reset();
-        seat_.reset();
-    }
-
     ::testing::AssertionResult startedAndReady() {
         app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
         // Generous: a hang is what these tests look for, not speed.
@@ -74,11 +59,6 @@ protected:
     }
 
     fs::path settingsFile() const { return home_->root() / "config" / "local.tavlin" / "local.tavlin.app.json"; }
-
-    std::unique_ptr<UserSeat> seat_;
-    std::optional<PrivateBus> bus_;
-    std::optional<AppHome> home_;
-    std::optional<AppProcess> app_;
 };
 
 TEST_F(FileSafetyEndToEndTest, AFifoOrADeviceAsTheConfigurationNeitherHangsStartUpNorIsReplaced) {

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "e2e/AppDriver.h"
+#include "e2e/DesktopTest.h"
 #include "e2e/XDriver.h"
 #include "model/Settings.h"
 #include "platform/VirtualKeyCodes.h"
@@ -28,23 +29,8 @@ const std::string configuration = R"({
   ]}
 })";
 
-class PreferencesEndToEndTest : public ::testing::Test {
+class PreferencesEndToEndTest : public DesktopTest {
 protected:
-    void SetUp() override {
-        if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
-            TAVLIN_SKIP_WITHOUT_DESKTOP("needs an X display and a session bus (scripts/test.sh provides both)");
-        seat_ = UserSeat::open();
-        ASSERT_TRUE(seat_) << "cannot open $DISPLAY with XTest";
-        bus_.emplace();
-        home_.emplace();
-    }
-    void TearDown() override {
-        app_.reset();
-        home_.reset();
-        bus_.reset();
-        seat_.reset();
-    }
-
     // The stored interval as the program's own store reads the file now.
     std::optional<double> storedInterval() const {
         std::optional<double> value;
@@ -79,11 +65,6 @@ protected:
         seat_->tap(xKey(keycodes::escape));
         return seat_->waitForReleases(since, 1) && !seat_->keyboardHeld();
     }
-
-    std::unique_ptr<UserSeat> seat_;
-    std::optional<PrivateBus> bus_;
-    std::optional<AppHome> home_;
-    std::optional<AppProcess> app_;
 };
 
 TEST_F(PreferencesEndToEndTest, TheChosenIntervalDecidesTheTapsAndAHiddenIndicatorNeverMaps) {

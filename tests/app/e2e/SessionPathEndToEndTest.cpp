@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "e2e/AppDriver.h"
+#include "e2e/DesktopTest.h"
 #include "e2e/XDriver.h"
 #include "platform/VirtualKeyCodes.h"
 
@@ -42,24 +43,8 @@ std::string leafConfiguration(const std::string& leafActions) {
 })";
 }
 
-class SessionPathEndToEndTest : public ::testing::Test {
+class SessionPathEndToEndTest : public DesktopTest {
 protected:
-    void SetUp() override {
-        if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
-            GTEST_SKIP() << "needs an X display and a session bus (scripts/test.sh provides both)";
-        seat_ = UserSeat::open();
-        ASSERT_TRUE(seat_) << "cannot open $DISPLAY with XTest";
-        bus_.emplace();
-        home_.emplace();
-    }
-
-    void TearDown() override {
-        app_.reset();
-        home_.reset();
-        bus_.reset();
-        seat_.reset();
-    }
-
     ::testing::AssertionResult start() {
         app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
         if (!app_->waitUntilReady()) return ::testing::AssertionFailure() << "not ready\n" << app_->outputTail();
@@ -106,11 +91,6 @@ protected:
         home_->writeProgram(name, "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + record.string() + "'\n");
         return record;
     }
-
-    std::unique_ptr<UserSeat> seat_;
-    std::optional<PrivateBus> bus_;
-    std::optional<AppHome> home_;
-    std::optional<AppProcess> app_;
 };
 
 // Each message reaches a leaf that waits again, so the session waits anew for every one of
