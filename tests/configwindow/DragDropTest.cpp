@@ -6,6 +6,7 @@
 
 #include "configwindow/ContentViewHarness.h"
 #include "configwindow/core/DragPayload.h"
+#include "platform/qt/DropData.h"
 
 namespace tavlin {
 namespace {
@@ -36,6 +37,31 @@ const char* treeText() {
 }
 
 QString format(std::string_view type) { return QString::fromLatin1(type.data(), static_cast<qsizetype>(type.size())); }
+
+// 100 MB another program offers, handed over on demand: counts the bytes taken from it.
+class HugeForeignPayload final : public SizedMimeData {
+public:
+    HugeForeignPayload(QString type, std::optional<qint64> announced) : type_(std::move(type)), announced_(announced) {}
+    mutable qint64 handedOver = 0;
+
+    QStringList formats() const override { return {type_}; }
+    std::optional<qint64> announcedSize(const QString&) const override { return announced_; }
+    std::optional<QByteArray> read(const QString&, qint64 limit) const override {
+        handedOver += limit + 1; // a transfer stops once past the limit
+        return std::nullopt;
+    }
+
+protected:
+    QVariant retrieveData(const QString&, QMetaType) const override {
+        handedOver += size;
+        return QByteArray();
+    }
+
+private:
+    static constexpr qint64 size = qint64{100} << 20;
+    QString type_;
+    std::optional<qint64> announced_;
+};
 
 class DragDropTest : public ContentViewTest {
 protected:
@@ -137,6 +163,21 @@ TEST_F(DragDropTest, ForeignDataIsNotTaken) {
     QApplication::sendEvent(tree().viewport(), &enter);
     EXPECT_FALSE(enter.isAccepted());
     EXPECT_FALSE(tree().dropTarget());
+}
+
+TEST_F(DragDropTest, AnOversizedPayloadOfAnotherProgramIsRefusedUnread) {
+    const auto limit = static_cast<qint64>(DragPayload::maximumSize);
+    const QString type = format(DragPayload::actionType);
+    diag::Capture printed;
+    HugeForeignPayload announced(type, qint64{100} << 20);
+    EXPECT_FALSE(drop(announced, at(rowAt({2}), 40, 5)));
+    EXPECT_EQ(announced.handedOver, 0);
+    HugeForeignPayload unannounced(type, std::nullopt);
+    EXPECT_FALSE(drop(unannounced, at(rowAt({2}), 40, 5)));
+    EXPECT_LE(unannounced.handedOver, limit + 1);
+    EXPECT_EQ(printed.lines(), std::vector<std::string>(2, "The dragged data is too large."));
+    settle();
+    EXPECT_EQ(titles(root()), (std::vector<std::string>{"a", "b", "c"}));
 }
 
 TEST_F(DragDropTest, DroppedActionMovesAndTheSelectionFollowsIt) {
