@@ -20,8 +20,7 @@ constexpr auto transferTime = std::chrono::seconds(5);
 
 // The names a format may go by on X, in the order they are asked for.
 QList<QByteArray> targetsFor(const QString& format) {
-    if (format == QLatin1String("text/plain"))
-        return {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING", "TEXT"};
+    if (format == QLatin1String("text/plain")) return {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING", "TEXT"};
     return {format.toUtf8()};
 }
 
@@ -121,8 +120,8 @@ private:
         int format = 0;
         unsigned long items = 0, after = 0;
         unsigned char* value = nullptr;
-        if (XGetWindowProperty(display_, window_, property_, 0, static_cast<long>((size + 3) / 4), True, AnyPropertyType,
-                               &type, &format, &items, &after, &value) != Success)
+        if (XGetWindowProperty(display_, window_, property_, 0, static_cast<long>((size + 3) / 4), True, AnyPropertyType, &type,
+                               &format, &items, &after, &value) != Success)
             return;
         if (!value) return;
         if (format == 32) { // items arrive as longs

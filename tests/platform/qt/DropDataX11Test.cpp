@@ -59,8 +59,8 @@ private:
                     property = request.property;
                     if (announced_) {
                         XSelectInput(display, requestor, PropertyChangeMask);
-                        XChangeProperty(display, requestor, property, XInternAtom(display, "INCR", False), 32,
-                                        PropModeReplace, reinterpret_cast<const unsigned char*>(&*announced_), 1);
+                        XChangeProperty(display, requestor, property, XInternAtom(display, "INCR", False), 32, PropModeReplace,
+                                        reinterpret_cast<const unsigned char*>(&*announced_), 1);
                     } else {
                         const std::string all(static_cast<std::size_t>(size_), 'p');
                         XChangeProperty(display, requestor, property, request.target, 8, PropModeReplace,
@@ -68,8 +68,8 @@ private:
                         sent += size_;
                     }
                     XEvent notify{};
-                    notify.xselection = {SelectionNotify, 0, True, display, requestor, request.selection, request.target,
-                                         property, request.time};
+                    notify.xselection = {SelectionNotify, 0,        True,        display, requestor, request.selection,
+                                         request.target,  property, request.time};
                     XSendEvent(display, requestor, False, 0, &notify);
                 } else if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete &&
                            event.xproperty.window == requestor && event.xproperty.atom == property && !finished) {
