@@ -162,9 +162,6 @@ DropPayload readDropPayload(const QMimeData& data, const QString& format, qint64
     return {std::move(bytes), false};
 }
 
-X11DropData::X11DropData(QStringList formats, QByteArray selection)
-    : formats_(std::move(formats)), selection_(std::move(selection)) {}
-
 std::optional<QByteArray> X11DropData::read(const QString& format, qint64 limit) const {
     if (auto found = read_.constFind(format); found != read_.constEnd()) {
         if (found->size() > limit) return std::nullopt;
@@ -172,7 +169,7 @@ std::optional<QByteArray> X11DropData::read(const QString& format, qint64 limit)
     }
     std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
     if (!display) return QByteArray();
-    Transfer transfer(display.get(), XInternAtom(display.get(), selection_.constData(), False));
+    Transfer transfer(display.get(), XInternAtom(display.get(), "XdndSelection", False));
     for (const QByteArray& target : targetsFor(format)) {
         QByteArray bytes;
         switch (transfer.read(target, limit, bytes)) {

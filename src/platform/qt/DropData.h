@@ -38,7 +38,7 @@ DropPayload readDropPayload(const QMimeData& data, const QString& format, qint64
 // seconds, so a stalled program cannot hold the main thread.
 class X11DropData final : public SizedMimeData {
 public:
-    explicit X11DropData(QStringList formats, QByteArray selection = "XdndSelection");
+    explicit X11DropData(QStringList formats) : formats_(std::move(formats)) {}
 
     QStringList formats() const override { return formats_; }
     bool hasFormat(const QString& format) const override { return formats_.contains(format); }
@@ -51,7 +51,6 @@ protected:
 
 private:
     QStringList formats_;
-    QByteArray selection_;
     mutable QHash<QString, QByteArray> read_;
 };
 
