@@ -102,12 +102,12 @@ TEST_F(DropDataX11Test, AnotherProgramsPayloadReachesAWidgetOnlyWithinTheLimit) 
     static char* argv[] = {name, nullptr};
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     if (!qApp) new QApplication(argc, argv);
-    const auto previous = XSetErrorHandler(ignoreErrors);
-    ForeignDropGuard guard;
-    qApp->installEventFilter(&guard);
     QLineEdit field;
     field.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&field));
+    const auto previous = XSetErrorHandler(ignoreErrors);
+    ForeignDropGuard guard;
+    qApp->installEventFilter(&guard);
     QMimeData offered; // all Qt knows of another program's drag before reading: its formats
     offered.setText(QStringLiteral("never read"));
     // As the platform delivers a drag: to the window, which hands it to the widget under it.
