@@ -48,6 +48,7 @@
 #include "platform/dbus/QtMainQueue.h"
 #include "platform/linux/ApplicationCatalog.h"
 #include "platform/linux/XdgWorkspace.h"
+#include "platform/qt/DropData.h"
 #include "platform/qt/ImageFile.h"
 #include "platform/qt/QtAlertPresenter.h"
 #include "platform/qt/QtIndicatorWindow.h"
@@ -158,6 +159,8 @@ struct TavlinApp::Parts {
     // The context of every connection made here: they go with the parts, not the application.
     QObject context;
     ActivationPolicyFilter activationPolicy;
+    // Drops from other programs reach every widget bounded in size.
+    ForeignDropGuard dropGuard;
     QtMainQueue queue;
     DBusDistributedNotificationCenter distributedCenter;
     DBusUserNotificationCenter userNotifications;
@@ -459,6 +462,7 @@ void TavlinApp::Parts::terminate() {
     notifiers.clear();
     busWatch.stop();
     application.removeEventFilter(&activationPolicy);
+    application.removeEventFilter(&dropGuard);
 }
 
 TavlinApp::TavlinApp(QApplication& application) : parts_(std::make_unique<Parts>(application)) {
@@ -530,6 +534,7 @@ int TavlinApp::run(const std::string& url) {
     parts.windowModelObserver = parts.windowModel->addObserver(
         {nullptr, [&parts] { parts.scenes->setConfiguration(parts.windowModel->configurationOrError()); }});
     parts.application.installEventFilter(&parts.activationPolicy);
+    parts.application.installEventFilter(&parts.dropGuard);
     parts.scenes->configurationWindow().show();
     parts.settingsStore = settings::appGroupStore();
     parts.policyObserver = parts.settingsStore->addObserver([&parts] { parts.applyActivationPolicy(); });

@@ -10,7 +10,7 @@ namespace tavlin {
 namespace {
 constexpr qsizetype documentCacheLimit = 4096;
 
-QString qString(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 } // namespace
 
 DecisionTreeModel::DecisionTreeModel(ConfigurationWindowModel& model, QObject* parent)
@@ -28,6 +28,7 @@ DecisionTreeModel::~DecisionTreeModel() { model_.removeObserver(token_); }
 void DecisionTreeModel::rebuild() {
     root_ = model_.rootDecision();
     rows_ = std::make_unique<DecisionTreeRows>(root_);
+    texts_.clear();
 }
 
 const DecisionTreeRows::Row* DecisionTreeModel::row(const QModelIndex& index) const {
@@ -71,13 +72,13 @@ const QTextDocument* DecisionTreeModel::descriptionDocument(const QModelIndex& i
     if (!row || row->kind != DecisionTreeRows::Row::Kind::action) return nullptr;
     const auto& description = row->action().actionDescription;
     if (!description) return nullptr;
-    const QString key = qString(*description);
+    const QString key = qString(DecisionTreeRows::shownPart(*description));
     if (auto found = documents_.constFind(key); found != documents_.constEnd()) return found->get();
     if (documents_.size() >= documentCacheLimit) documents_.clear();
     auto document = std::make_shared<SafeTextDocument>();
     document->setUndoRedoEnabled(false);
     document->setDocumentMargin(0);
-    document->setHtml(markdownHtml(*description));
+    document->setHtml(markdownHtml(std::string(DecisionTreeRows::shownPart(*description))));
     documents_.insert(key, document);
     return document.get();
 }
@@ -90,14 +91,19 @@ QVariant DecisionTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
     case Qt::ToolTipRole: {
-        if (isChance) return qString(DecisionTreeRows::chanceText(*row->chance));
-        if (const auto* document = descriptionDocument(index)) {
+        if (auto found = texts_.find(row); found != texts_.end()) return found->second;
+        QString text;
+        if (isChance) {
+            text = qString(DecisionTreeRows::chanceText(*row->chance));
+        } else if (const auto* document = descriptionDocument(index)) {
             // A row shows one line; the reader gets the text without its markup.
             QString plain = document->toPlainText();
             plain.replace(QChar::ParagraphSeparator, QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-            return QStringLiteral("- ") + plain;
+            text = QStringLiteral("- ") + plain;
+        } else {
+            text = qString(DecisionTreeRows::actionText(row->action()));
         }
-        return qString(DecisionTreeRows::actionText(row->action()));
+        return texts_.emplace(row, std::move(text)).first->second;
     }
     case IsChanceRole: return isChance;
     case ItemIDRole: return qString(isChance ? row->chance->id.string() : row->action().id.string());

@@ -40,8 +40,8 @@ public:
     QModelIndex actionIndex(const Uuid& id) const;
     QModelIndex chanceIndex(const Uuid& id) const;
 
-    // The rendered description of an action row that has one, else null. Kept until the text
-    // changes, so painting and reading never render it twice.
+    // The rendered shown part of the description of an action row that has one, else null. Kept
+    // until the text changes, so painting and reading never render it twice.
     const QTextDocument* descriptionDocument(const QModelIndex& index) const;
 
 private:
@@ -52,6 +52,7 @@ private:
     std::unique_ptr<DecisionTreeRows> rows_;
     DecisionPtr root_; // keeps the tree the rows point into alive
     mutable QHash<QString, std::shared_ptr<QTextDocument>> documents_;
+    mutable std::unordered_map<const DecisionTreeRows::Row*, QString> texts_; // display texts, until the next change
 };
 
 } // namespace tavlin

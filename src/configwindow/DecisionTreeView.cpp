@@ -14,6 +14,7 @@
 #include "configwindow/core/DragPayload.h"
 #include "configwindow/core/DropHandler.h"
 #include "platform/Diagnostics.h"
+#include "platform/qt/DropData.h"
 
 namespace tavlin {
 
@@ -30,7 +31,10 @@ bool copies(Qt::KeyboardModifiers modifiers) { return modifiers & (Qt::AltModifi
 DragPayload::DataForType dataOf(const QMimeData* data) {
     return [data](std::string_view type) -> std::optional<std::string> {
         if (!data || !data->hasFormat(format(type))) return std::nullopt;
-        return data->data(format(type)).toStdString();
+        // Another program's payload is refused by its announced size before any of it is read.
+        const auto payload = readDropPayload(*data, format(type), static_cast<qint64>(DragPayload::maximumSize));
+        if (payload.tooLarge) throw DragPayload::TooLargeError();
+        return payload.bytes.toStdString();
     };
 }
 } // namespace

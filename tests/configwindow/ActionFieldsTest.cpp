@@ -236,6 +236,8 @@ TEST_F(ActionFieldsTest, DelaysReadTheLocaleAndKeepTheLastFiniteValue) {
 
 TEST_F(ActionFieldsTest, ChoosersUseTheirPanelsAndBookmarks) {
     AlertRecorder alerts;
+    // The shared manager outlives the homes of earlier tests in this program, with their bookmarks.
+    sandbox::BookmarksManager::shared()->removeAllBookmarks();
     addAction("Open File");
     panels_->answerNext(modalResponse::cancel);
     clickButton("Choose File Path");

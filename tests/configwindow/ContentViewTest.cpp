@@ -3,6 +3,7 @@
 #include <QtCore/QEventLoop>
 #include <QtCore/QTimer>
 #include <QtGui/QImage>
+#include <QtGui/QTextDocument>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
@@ -206,6 +207,22 @@ TEST_F(TreeViewTest, DescriptionsLoadNothingAndStayOneLine) {
     click(rowAt({0}));
     QTest::keyClick(&tree(), Qt::Key_Return);
     ASSERT_TRUE(view_->openSheet());
+}
+
+TEST_F(TreeViewTest, ALongTextIsLaidOutOnlyAsFarAsARowShows) {
+    // Two-byte letters: a cut inside one would show as a replacement character.
+    std::string letters;
+    for (int i = 0; i < 500000; ++i) letters += "é";
+    open(R"({"hotKeys": [], "decision": {"actions": [{"sleep": {}, "description": "**)" + letters + R"(**"}],
+      "chances": [{"pattern": {"message": {"regex": ")" +
+         letters + R"("}}, "decision": {"actions": [], "chances": []}}]}})");
+    const auto limit = static_cast<qsizetype>(DecisionTreeRows::shownTextLimit);
+    EXPECT_LE(rows().descriptionDocument(rowAt({0}))->characterCount(), limit);
+    for (int row : {0, 1}) {
+        EXPECT_LE(textAt({row}).size(), limit + 2);
+        EXPECT_TRUE(textAt({row}).contains(QStringLiteral("éé")));
+        EXPECT_FALSE(textAt({row}).contains(QChar::ReplacementCharacter));
+    }
 }
 
 TEST_F(TreeViewTest, TheQuitLinkShowsWithTheDockIconHiddenAndEndsTheLoopWithZero) {

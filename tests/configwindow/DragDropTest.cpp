@@ -6,6 +6,7 @@
 
 #include "configwindow/ContentViewHarness.h"
 #include "configwindow/core/DragPayload.h"
+#include "platform/qt/DropData.h"
 
 namespace tavlin {
 namespace {
@@ -36,6 +37,27 @@ const char* treeText() {
 }
 
 QString format(std::string_view type) { return QString::fromLatin1(type.data(), static_cast<qsizetype>(type.size())); }
+
+// 100 MB another program offers, announced as such; counts the bytes taken from it.
+class HugeForeignPayload final : public SizedMimeData {
+public:
+    mutable qint64 handedOver = 0;
+    QStringList formats() const override { return {format(DragPayload::actionType)}; }
+    std::optional<qint64> announcedSize(const QString&) const override { return size; }
+    std::optional<QByteArray> read(const QString&, qint64 limit) const override {
+        handedOver += std::min(size, limit + 1);
+        return std::nullopt;
+    }
+
+protected:
+    QVariant retrieveData(const QString&, QMetaType) const override {
+        handedOver += size;
+        return QByteArray();
+    }
+
+private:
+    static constexpr qint64 size = qint64{100} << 20;
+};
 
 class DragDropTest : public ContentViewTest {
 protected:
@@ -137,6 +159,16 @@ TEST_F(DragDropTest, ForeignDataIsNotTaken) {
     QApplication::sendEvent(tree().viewport(), &enter);
     EXPECT_FALSE(enter.isAccepted());
     EXPECT_FALSE(tree().dropTarget());
+}
+
+TEST_F(DragDropTest, AnOversizedPayloadOfAnotherProgramIsRefusedUnread) {
+    HugeForeignPayload payload;
+    diag::Capture printed;
+    EXPECT_FALSE(drop(payload, at(rowAt({2}), 40, 5)));
+    EXPECT_EQ(payload.handedOver, 0);
+    EXPECT_EQ(printed.lines(), std::vector<std::string>{"The dragged data is too large."});
+    settle();
+    EXPECT_EQ(titles(root()), (std::vector<std::string>{"a", "b", "c"}));
 }
 
 TEST_F(DragDropTest, DroppedActionMovesAndTheSelectionFollowsIt) {

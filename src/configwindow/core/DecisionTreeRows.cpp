@@ -75,10 +75,20 @@ const DecisionTreeRows::Row* DecisionTreeRows::chanceRow(const Uuid& id) const {
     return found == chances_.end() ? nullptr : found->second;
 }
 
-std::string DecisionTreeRows::actionText(const Action& action) {
-    return "- " + (action.actionDescription ? *action.actionDescription : action.kind.description());
+std::string_view DecisionTreeRows::shownPart(std::string_view text) {
+    if (text.size() <= shownTextLimit) return text;
+    std::size_t end = shownTextLimit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end; // a continuation byte
+    return text.substr(0, end);
 }
 
-std::string DecisionTreeRows::chanceText(const Chance& chance) { return "• " + chance.pattern.kind.description(); }
+std::string DecisionTreeRows::actionText(const Action& action) {
+    if (action.actionDescription) return "- " + std::string(shownPart(*action.actionDescription));
+    return "- " + std::string(shownPart(action.kind.description()));
+}
+
+std::string DecisionTreeRows::chanceText(const Chance& chance) {
+    return "• " + std::string(shownPart(chance.pattern.kind.description()));
+}
 
 } // namespace tavlin

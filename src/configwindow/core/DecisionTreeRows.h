@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -41,9 +42,16 @@ public:
     const Row* actionRow(const Uuid& id) const;
     const Row* chanceRow(const Uuid& id) const;
 
-    // "- " and the action's description when it has one (Markdown), else its one-line text.
+    // A row shows one line, so no more than this much of an item's text is ever shown or
+    // rendered: a description of many megabytes costs what a short one does.
+    static constexpr std::size_t shownTextLimit = 4096;
+    // The start of `text`, at most shownTextLimit bytes, cut before a character.
+    static std::string_view shownPart(std::string_view text);
+
+    // "- " and the shown part of the action's description when it has one (Markdown), else of
+    // its one-line text.
     static std::string actionText(const Action& action);
-    // "• " and the pattern's one-line text.
+    // "• " and the shown part of the pattern's one-line text.
     static std::string chanceText(const Chance& chance);
 
 private:

@@ -50,7 +50,13 @@ std::string reasonOf(const std::exception& error) {
 template <typename Item>
 bool load(const DataForType& dataForType, std::string_view type, Item (*reader)(std::string_view, std::string_view),
           const std::function<void(Item)>& handler) {
-    const auto data = dataForType ? dataForType(type) : std::nullopt;
+    std::optional<std::string> data;
+    try {
+        if (dataForType) data = dataForType(type);
+    } catch (const TooLargeError& error) {
+        diag::printLine(error.what());
+        return true;
+    }
     if (!data) {
         diag::printLine("");
         return false;

@@ -46,12 +46,12 @@ std::string writeChance(const Chance& chance, std::string_view typeIdentifier);
 Action readAction(std::string_view data, std::string_view typeIdentifier);
 ChancePtr readChance(std::string_view data, std::string_view typeIdentifier);
 
-// The data a drop holds under a format, or nothing.
+// The data a drop holds under a format, or nothing; throws TooLargeError for data it refused.
 using DataForType = std::function<std::optional<std::string>(std::string_view typeIdentifier)>;
 
 // The drop loaders. Without data of the format: one empty line, false. Otherwise true, and the
-// item read is handed to `handler`; when it cannot be read, the reason is printed as one line
-// and `handler` is not called.
+// item read is handed to `handler`; when it cannot be read or was refused, the reason is printed
+// as one line and `handler` is not called.
 bool loadAction(const DataForType& dataForType, const std::function<void(Action)>& handler);
 bool loadChance(const DataForType& dataForType, const std::function<void(ChancePtr)>& handler);
 

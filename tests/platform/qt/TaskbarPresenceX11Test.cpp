@@ -26,6 +26,7 @@ namespace {
 
 QApplication& xcbApplication() {
     static QApplication* application = [] {
+        if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return existing;
         static int argc = 1;
         static char name[] = "tavlin-taskbar-tests";
         static char* argv[] = {name, nullptr};
