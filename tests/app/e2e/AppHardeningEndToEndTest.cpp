@@ -364,5 +364,18 @@ TEST_F(AppHardeningTest, ARestartedSessionBusIsJoinedAgain) {
     EXPECT_TRUE(nameOwned("local.tavlin"));
 }
 
+// A session's address may name its bus's guid, which the restarted bus does not have.
+TEST_F(AppHardeningTest, ARestartedSessionBusIsJoinedAgainThoughTheAddressNamedTheOldGuid) {
+    home_->writeConfiguration(plainTree);
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->addressWithGuid());
+    ASSERT_NE(bus_->addressWithGuid().find(",guid="), std::string::npos) << bus_->addressWithGuid();
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    ASSERT_TRUE(nameOwned("local.tavlin"));
+
+    bus_->restart();
+    EXPECT_TRUE(eventuallyOwned("local.tavlin")) << "the name was not claimed again\n" << app_->outputTail();
+    EXPECT_TRUE(app_->running());
+}
+
 } // namespace
 } // namespace tavlin::e2e
