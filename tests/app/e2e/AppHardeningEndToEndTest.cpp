@@ -364,6 +364,24 @@ TEST_F(AppHardeningTest, ARestartedSessionBusIsJoinedAgain) {
     EXPECT_TRUE(nameOwned("local.tavlin"));
 }
 
+// Without a session bus, the lock in the runtime folder keeps a second start from running
+// beside the first (both would write the same files); so it does when only the second has a bus.
+TEST_F(AppHardeningTest, ASecondStartEndsWhileAnInstanceRunsWithoutTheSessionBus) {
+    home_->writeConfiguration(plainTree);
+    const std::string noBus = "unix:path=" + (home_->root() / "no-bus").string();
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, noBus);
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+
+    for (const std::string& address : {noBus, bus_->address()}) {
+        AppProcess second(TAVLIN_EXECUTABLE, {}, *home_, address);
+        EXPECT_TRUE(second.waitForExit(10s).has_value()) << "the second start kept running\n" << second.outputTail();
+        EXPECT_FALSE(second.printedReady());
+        EXPECT_EQ(second.outputCount("another instance runs"), 1u) << second.outputTail();
+    }
+    EXPECT_TRUE(app_->running());
+    EXPECT_FALSE(nameOwned("local.tavlin")) << "the second start kept the name";
+}
+
 // A session's address may name its bus's guid, which the restarted bus does not have.
 TEST_F(AppHardeningTest, ARestartedSessionBusIsJoinedAgainThoughTheAddressNamedTheOldGuid) {
     home_->writeConfiguration(plainTree);
