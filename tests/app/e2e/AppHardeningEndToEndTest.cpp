@@ -364,6 +364,29 @@ TEST_F(AppHardeningTest, ARestartedSessionBusIsJoinedAgain) {
     EXPECT_TRUE(nameOwned("local.tavlin"));
 }
 
+// A row too long to become a tree: the first start reports it once and keeps the file one
+// generated from the rows, so that they are used again once the row is short enough.
+TEST_F(AppHardeningTest, AFirstStartThatCannotGenerateTheTreeKeepsTheRowsInCharge) {
+    const auto storeRowOf = [&](std::size_t keys) {
+        const auto leader = LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command));
+        const FlatKeysAndActionRow row(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut({}),
+                                       std::vector<std::int64_t>(keys, keyA),
+                                       Action(Action::Kind::openURL{"https://example.org/short", std::nullopt}), false, leader);
+        home_->withStores([&] { ASSERT_FALSE(settings::setFlatKeysAndActionRows({row})); });
+    };
+    storeRowOf(200);
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    EXPECT_EQ(app_->outputCount("nested deeper than"), 1u) << app_->outputTail();
+    ASSERT_TRUE(app_->stop());
+
+    storeRowOf(1);
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    EXPECT_NE(readFile(home_->configurationFile()).find("example.org\\/short"), std::string::npos)
+        << readFile(home_->configurationFile());
+}
+
 // Without a session bus, the lock in the runtime folder keeps a second start from running
 // beside the first (both would write the same files); so it does when only the second has a bus.
 TEST_F(AppHardeningTest, ASecondStartEndsWhileAnInstanceRunsWithoutTheSessionBus) {
