@@ -1,8 +1,8 @@
 #include "e2e/ManagedDisplay.h"
 
 #include <cstdlib>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -44,8 +44,9 @@ std::unique_ptr<ManagedDisplay> ManagedDisplay::start(const AppHome& home) {
     // Xvfb writes its display number once it accepts connections.
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return nullptr;
-    result->server_.emplace("Xvfb", std::vector<std::string>{"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x800x24"},
-                            home, "", ends[1]);
+    result->server_.emplace("Xvfb",
+                            std::vector<std::string>{"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x800x24"}, home,
+                            "", ends[1]);
     ::close(ends[1]);
     std::string number;
     pollfd readable{ends[0], POLLIN, 0};
@@ -114,8 +115,8 @@ bool ManagedDisplay::activeWindowIsOnTop() {
     int format = 0;
     unsigned long count = 0, remaining = 0;
     unsigned char* data = nullptr;
-    if (!active || XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False), 0, 4096,
-                                      False, XA_WINDOW, &actual, &format, &count, &remaining, &data) != Success)
+    if (!active || XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False), 0, 4096, False,
+                                      XA_WINDOW, &actual, &format, &count, &remaining, &data) != Success)
         return false;
     const bool onTop = data && format == 32 && count > 0 && reinterpret_cast<unsigned long*>(data)[count - 1] == *active;
     if (data) XFree(data);
