@@ -76,8 +76,10 @@ void AppDelegate::observeSettingsChanges() {
     });
 }
 
+// A window already shown may lie under other programs' windows: it comes forward.
 void AppDelegate::applicationDidBecomeActive() {
     if (!app::hasVisibleWindow()) app::showConfigurationWindow();
+    else app::bringShownWindowForward();
 }
 
 void AppDelegate::applicationWillTerminate() {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QtDBus/QDBusConnection>
@@ -34,13 +37,37 @@ public:
     bool isConnected() const { return connection_.isConnected(); }
 
     // Hands the start over to the running application: the URL when there is one, else an
-    // activation. False when it does not answer.
-    bool forward(const std::string& url);
+    // activation. False when it does not answer; while the bus is there, a name without owner
+    // is asked again until `waitForOwner` has passed (an instance that is claiming it).
+    bool forward(const std::string& url, std::chrono::milliseconds waitForOwner = {});
 
 private:
+    bool forwardOnce(const std::string& url);
+
     QDBusConnection connection_;
     Handlers handlers_;
     std::unique_ptr<ApplicationBusObject> object_;
+};
+
+// One running application per user and display, with or without a session bus: the holder of
+// an exclusive lock on a file in $XDG_RUNTIME_DIR (else the settings folder). The lock goes
+// with the process, however it ends; programs it starts do not inherit it.
+class InstanceLock {
+public:
+    InstanceLock() = default;
+    ~InstanceLock();
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+
+    enum class State { held, heldByAnother, unavailable };
+    // Never waits. `unavailable` when the file cannot be opened or locked (one line says why).
+    State acquire();
+
+    // The lock file of $DISPLAY; none without a folder for it.
+    static std::optional<std::filesystem::path> file();
+
+private:
+    int descriptor_ = -1;
 };
 
 } // namespace tavlin::app

@@ -14,7 +14,9 @@ const std::string_view homePageURL = TAVLIN_HOMEPAGE_URL;
 
 std::optional<std::string> percentEncodedForQuery(std::string_view text) {
     if (!utf8::isValid(text)) return std::nullopt;
-    constexpr std::string_view kept = "-._~!$&'()*+,;=:@/?";
+    // Only the unreserved characters: a mail program splits the query at "&", reads "+" as a
+    // space and ends the link at "#", and a device's name may hold any of them.
+    constexpr std::string_view kept = "-._~";
     constexpr char hex[] = "0123456789ABCDEF";
     std::string result;
     result.reserve(text.size());

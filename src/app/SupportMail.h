@@ -10,7 +10,7 @@ namespace tavlin {
 extern const std::string_view supportAddress;
 extern const std::string_view homePageURL;
 
-// The text percent-encoded for a URL's query: ASCII letters, digits and -._~!$&'()*+,;=:@/?
+// The text percent-encoded as one field of a mail link's query: ASCII letters, digits and -._~
 // stay, every other byte becomes %XX (upper-case hex). Nothing when the text is not UTF-8.
 std::optional<std::string> percentEncodedForQuery(std::string_view text);
 

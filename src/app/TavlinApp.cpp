@@ -181,6 +181,7 @@ struct TavlinApp::Parts {
     std::unique_ptr<NodeEditCommandExecutor> executor;
     ConfigurationWindowModel::ObserverToken windowModelObserver = 0;
     std::unique_ptr<app::ApplicationScenes> scenes;
+    app::InstanceLock instanceLock;
     std::unique_ptr<app::SingleInstance> singleInstance;
     std::vector<std::unique_ptr<QSocketNotifier>> notifiers;
     QTimer busWatch;
@@ -490,6 +491,16 @@ TavlinApp::~TavlinApp() {
 
 int TavlinApp::run(const std::string& url) {
     Parts& parts = *parts_;
+    // The lock first: of two starts at once, the one that holds it is the one that claims the
+    // name, and the other can only hand over.
+    if (parts.instanceLock.acquire() == app::InstanceLock::State::heldByAnother) {
+        // The holder may be claiming the name just now (starting, or back from a bus restart).
+        if (parts.singleInstance->forward(url, std::chrono::seconds(5))) return 0;
+        diag::printLine(
+            "tavlin: another instance runs for this user and display, out of reach of the session bus; "
+            "this one ends");
+        return 1;
+    }
     const auto claim = parts.singleInstance->claim(
         {[&parts] { parts.queue.post([&parts] { parts.delegate.applicationDidBecomeActive(); }); },
          [&parts](const std::string& opened) { parts.queue.post([&parts, opened] { parts.handleURL(opened); }); }});

@@ -47,6 +47,18 @@ void activateAndOrderFront(QWidget* window) {
     window->activateWindow();
 }
 
+void bringShownWindowForward() {
+    QWidget* window = configurationWindow();
+    if (window && window->isVisible()) return activateAndOrderFront(window);
+    // Not the input panel or the indicator (they bypass the window manager), menus or tool tips.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = widget->windowType();
+        if (widget->isVisible() && (type == Qt::Window || type == Qt::Dialog) &&
+            !(widget->windowFlags() & Qt::X11BypassWindowManagerHint))
+            return activateAndOrderFront(widget);
+    }
+}
+
 void showConfigurationWindow() {
     QWidget* window = configurationWindow();
     if (!window) return openShowConfigurationWindowURL();

@@ -22,6 +22,9 @@ bool hasVisibleWindow();
 void hideApplication();
 // Raises the window and gives it the focus.
 void activateAndOrderFront(QWidget* window);
+// Raises and activates (through the window manager) the window shown, over other programs'
+// windows: the configuration window when it is shown, else another ordinary window of ours.
+void bringShownWindowForward();
 
 // Opens the URL "tavlin://show-configuration-window" in this application: the configuration
 // window group makes its window when none exists. Installed by the application at start.

@@ -6,6 +6,7 @@
 #include "model/Settings.h"
 #include "platform/Alerts.h"
 #include "platform/Diagnostics.h"
+#include "platform/Files.h"
 #include "platform/Regex.h"
 
 namespace tavlin {
@@ -170,16 +171,37 @@ std::shared_ptr<Configuration> Configuration::WritingFlatRowsPreferencesToTavlin
 }
 
 void Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate() {
+    // The failure last reported, with the file and the rows it was for: the start and every
+    // change of the settings generate again, and the same rows failing the same way are
+    // reported only once.
+    static std::string reportedFailure;
     const auto rows = settings::flatKeysAndActionRows().value_or(std::vector<FlatKeysAndActionRow>{});
     const auto generated = configuration(rows);
+    const auto url = fileURL();
     try {
         generated->write(SearchPathDirectory::applicationSupport, relativePath());
     } catch (const std::exception& error) {
         const std::string description = localizedDescription(error);
-        diag::printLine(description);
-        showAlert("Unrecoverable error, please report", description);
+        const std::string failure = (url ? url->string() : std::string()) + '\n' + description + '\n' +
+                                    settings::appGroupStore()->string(settings::keys::flatKeysAndActionRows).value_or("");
+        if (failure != reportedFailure) {
+            reportedFailure = failure;
+            diag::printLine(description);
+            showAlert("Unrecoverable error, please report", description);
+        }
+        // A missing file would get the hand-made sample tree at the next load of the leader
+        // keys, and the rows would never be used again: the tree of no rows keeps the file
+        // generated, so that it is made again from the rows once they can be written.
+        if (url && !files::exists(*url)) {
+            try {
+                configuration({})->write(SearchPathDirectory::applicationSupport, relativePath());
+                cachedLeaderKeys().reset();
+            } catch (const std::exception&) {
+            }
+        }
         return;
     }
+    reportedFailure.clear();
     cachedLeaderKeys().reset();
 }
 

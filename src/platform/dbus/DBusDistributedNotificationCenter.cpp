@@ -49,6 +49,20 @@ bool DBusDistributedNotificationCenter::isConnected() const { return connection_
 
 namespace {
 const QString connectionName = QStringLiteral("tavlin_distributed_notifications");
+
+// A restarted bus has a new guid: an address that names the old one would be refused for good.
+// Each of the address's entries ("transport:key=value,…", separated by ";") loses its guid.
+QString withoutGuid(const QString& address) {
+    QStringList entries = address.split(QLatin1Char(';'));
+    for (QString& entry : entries) {
+        const auto colon = entry.indexOf(QLatin1Char(':'));
+        if (colon < 0) continue;
+        QStringList keys = entry.mid(colon + 1).split(QLatin1Char(','));
+        keys.removeIf([](const QString& key) { return key.startsWith(QLatin1String("guid=")); });
+        entry = entry.left(colon + 1) + keys.join(QLatin1Char(','));
+    }
+    return entries.join(QLatin1Char(';'));
+}
 } // namespace
 
 QDBusConnection DBusDistributedNotificationCenter::sessionBusConnection() {
@@ -58,7 +72,9 @@ QDBusConnection DBusDistributedNotificationCenter::sessionBusConnection() {
 // A connection once made is kept under its name, even after its bus has gone.
 QDBusConnection DBusDistributedNotificationCenter::newSessionBusConnection() {
     QDBusConnection::disconnectFromBus(connectionName);
-    return sessionBusConnection();
+    const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    if (address.isEmpty()) return sessionBusConnection();
+    return QDBusConnection::connectToBus(withoutGuid(address), connectionName);
 }
 
 void DBusDistributedNotificationCenter::reconnect(QDBusConnection connection) {

@@ -125,6 +125,11 @@ void PrivateBus::start() {
     }
 }
 
+std::string PrivateBus::addressWithGuid() const {
+    const std::string printed = readFile(folder_ / "info");
+    return printed.substr(0, printed.find('\n'));
+}
+
 void PrivateBus::restart() {
     stop();
     start();

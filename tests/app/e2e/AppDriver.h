@@ -33,6 +33,8 @@ public:
     PrivateBus& operator=(const PrivateBus&) = delete;
 
     const std::string& address() const { return address_; }
+    // The address as the daemon prints it, with its guid (which a restart does not keep).
+    std::string addressWithGuid() const;
     // Stops the daemon and starts a new one at the same address, as when a session's bus is
     // restarted: everything connected to the old one is cut off.
     void restart();

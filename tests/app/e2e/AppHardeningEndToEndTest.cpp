@@ -364,5 +364,59 @@ TEST_F(AppHardeningTest, ARestartedSessionBusIsJoinedAgain) {
     EXPECT_TRUE(nameOwned("local.tavlin"));
 }
 
+// A row too long to become a tree: the first start reports it once and keeps the file one
+// generated from the rows, so that they are used again once the row is short enough.
+TEST_F(AppHardeningTest, AFirstStartThatCannotGenerateTheTreeKeepsTheRowsInCharge) {
+    const auto storeRowOf = [&](std::size_t keys) {
+        const auto leader = LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command));
+        const FlatKeysAndActionRow row(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut({}),
+                                       std::vector<std::int64_t>(keys, keyA),
+                                       Action(Action::Kind::openURL{"https://example.org/short", std::nullopt}), false, leader);
+        home_->withStores([&] { ASSERT_FALSE(settings::setFlatKeysAndActionRows({row})); });
+    };
+    storeRowOf(200);
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    EXPECT_EQ(app_->outputCount("nested deeper than"), 1u) << app_->outputTail();
+    ASSERT_TRUE(app_->stop());
+
+    storeRowOf(1);
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    EXPECT_NE(readFile(home_->configurationFile()).find("example.org\\/short"), std::string::npos)
+        << readFile(home_->configurationFile());
+}
+
+// Without a session bus, the lock in the runtime folder keeps a second start from running
+// beside the first (both would write the same files); so it does when only the second has a bus.
+TEST_F(AppHardeningTest, ASecondStartEndsWhileAnInstanceRunsWithoutTheSessionBus) {
+    home_->writeConfiguration(plainTree);
+    const std::string noBus = "unix:path=" + (home_->root() / "no-bus").string();
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, noBus);
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+
+    for (const std::string& address : {noBus, bus_->address()}) {
+        AppProcess second(TAVLIN_EXECUTABLE, {}, *home_, address);
+        EXPECT_TRUE(second.waitForExit(10s).has_value()) << "the second start kept running\n" << second.outputTail();
+        EXPECT_FALSE(second.printedReady());
+        EXPECT_EQ(second.outputCount("another instance runs"), 1u) << second.outputTail();
+    }
+    EXPECT_TRUE(app_->running());
+    EXPECT_FALSE(nameOwned("local.tavlin")) << "the second start kept the name";
+}
+
+// A session's address may name its bus's guid, which the restarted bus does not have.
+TEST_F(AppHardeningTest, ARestartedSessionBusIsJoinedAgainThoughTheAddressNamedTheOldGuid) {
+    home_->writeConfiguration(plainTree);
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->addressWithGuid());
+    ASSERT_NE(bus_->addressWithGuid().find(",guid="), std::string::npos) << bus_->addressWithGuid();
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    ASSERT_TRUE(nameOwned("local.tavlin"));
+
+    bus_->restart();
+    EXPECT_TRUE(eventuallyOwned("local.tavlin")) << "the name was not claimed again\n" << app_->outputTail();
+    EXPECT_TRUE(app_->running());
+}
+
 } // namespace
 } // namespace tavlin::e2e

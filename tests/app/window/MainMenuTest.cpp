@@ -196,7 +196,7 @@ TEST_F(MainMenuTest, SupportOpensTheMailLink) {
     item(bar(), "Help", "Support")->trigger();
     ASSERT_EQ(workspace.openedURLs.size(), 1u);
     EXPECT_EQ(workspace.openedURLs[0].rfind(
-                  "mailto:support@tavlin.example?subject=tavlin%20Support&body=%0A%0A%0A%0Atavlin%201.2%20(34)", 0),
+                  "mailto:support@tavlin.example?subject=tavlin%20Support&body=%0A%0A%0A%0Atavlin%201.2%20%2834%29", 0),
               0u)
         << workspace.openedURLs[0];
 }

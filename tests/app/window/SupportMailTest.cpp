@@ -13,8 +13,8 @@ namespace tavlin::test {
 namespace {
 
 constexpr const char* expectedFacts =
-    "%0A%0A%0A%0Atavlin%201.2%20(34)%0ADebian%20GNU/Linux%2012%20(bookworm),%20Linux%206.1.0"
-    "%0AStandard%20PC%20(Q35%20+%20ICH9,%202009)";
+    "%0A%0A%0A%0Atavlin%201.2%20%2834%29%0ADebian%20GNU%2FLinux%2012%20%28bookworm%29%2C%20Linux%206.1.0"
+    "%0AStandard%20PC%20%28Q35%20%2B%20ICH9%2C%202009%29";
 
 class SupportMailTest : public DeviceFactsTest {};
 
@@ -25,9 +25,12 @@ TEST_F(SupportMailTest, TheLinkHoldsTheSubjectFourLineFeedsAndTheFactLines) {
     EXPECT_TRUE(QUrl(QString::fromStdString(supportMailURL()), QUrl::StrictMode).isValid());
 }
 
-TEST(PercentEncodingTest, KeepsTheQuerySetAndEncodesEveryOtherByte) {
-    EXPECT_EQ(percentEncodedForQuery("a&b=c d\n"), "a&b=c%20d%0A");
-    EXPECT_EQ(percentEncodedForQuery("AZaz09-._~!$&'()*+,;=:@/?"), "AZaz09-._~!$&'()*+,;=:@/?");
+// A mail program splits the body at "&" or "#" and reads "+" as a space: only the unreserved
+// characters stay.
+TEST(PercentEncodingTest, KeepsOnlyTheUnreservedCharacters) {
+    EXPECT_EQ(percentEncodedForQuery("a&b=c+d #1\n"), "a%26b%3Dc%2Bd%20%231%0A");
+    EXPECT_EQ(percentEncodedForQuery("AZaz09-._~"), "AZaz09-._~");
+    EXPECT_EQ(percentEncodedForQuery("!$'()*,;:@/?"), "%21%24%27%28%29%2A%2C%3B%3A%40%2F%3F");
     EXPECT_EQ(percentEncodedForQuery("%#[]\"<>\\^`{|}"), "%25%23%5B%5D%22%3C%3E%5C%5E%60%7B%7C%7D");
     EXPECT_EQ(percentEncodedForQuery("é€"), "%C3%A9%E2%82%AC");
     EXPECT_EQ(percentEncodedForQuery(std::string("\0\x7f", 2)), "%00%7F");
@@ -40,8 +43,8 @@ TEST_F(SupportMailTest, AMissingBuildDropsTheVersionLineAndPrintsOneEmptyLine) {
     diag::Capture capture;
     EXPECT_EQ(supportMailURL("a@b.c"),
               "mailto:a@b.c?subject=tavlin%20Support&body=%0A%0A%0A%0A"
-              "Debian%20GNU/Linux%2012%20(bookworm),%20Linux%206.1.0"
-              "%0AStandard%20PC%20(Q35%20+%20ICH9,%202009)");
+              "Debian%20GNU%2FLinux%2012%20%28bookworm%29%2C%20Linux%206.1.0"
+              "%0AStandard%20PC%20%28Q35%20%2B%20ICH9%2C%202009%29");
     EXPECT_EQ(capture.lines(), std::vector<std::string>{""});
 
     capture.clear();

@@ -1,0 +1,53 @@
+#pragma once
+
+// An X server of its own with a window manager (openbox) on it: what a desktop does with
+// activation requests shows only under a window manager, and one on the shared server would
+// change what every other test sees. Xlib stays out of this header (see XDriver.h).
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "e2e/AppDriver.h"
+
+using XDisplay = struct _XDisplay;
+
+namespace tavlin::e2e {
+
+// Processes started while it lives run on that display.
+class DisplayForChildren {
+public:
+    explicit DisplayForChildren(const std::string& name);
+    ~DisplayForChildren();
+
+private:
+    std::string previous_;
+};
+
+class ManagedDisplay {
+public:
+    // Null when Xvfb or openbox cannot be started.
+    static std::unique_ptr<ManagedDisplay> start(const AppHome& home);
+    ~ManagedDisplay();
+
+    // ":N", for $DISPLAY.
+    const std::string& name() const { return name_; }
+    // Maps a window of another program and has the window manager activate it, over every
+    // other window; answers whether it became the active one.
+    bool coverWithWindow();
+    // The process of the active window, and whether that window is the topmost one.
+    std::optional<pid_t> activeProcess();
+    bool activeWindowIsOnTop();
+
+private:
+    ManagedDisplay() = default;
+    std::optional<unsigned long> activeWindow();
+
+    std::string name_;
+    std::optional<AppProcess> server_;
+    std::optional<AppProcess> windowManager_;
+    XDisplay* display_ = nullptr;
+    unsigned long window_ = 0;
+};
+
+} // namespace tavlin::e2e
