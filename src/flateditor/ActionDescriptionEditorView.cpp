@@ -1,7 +1,10 @@
 #include "flateditor/ActionDescriptionEditorView.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
+#include <QAbstractTextDocumentLayout>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -44,6 +47,12 @@ ActionDescriptionEditorView::ActionDescriptionEditorView(const std::string& desc
     preview_->setReadOnly(true);
     preview_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     preview_->setAccessibleName(QStringLiteral("Description Preview"));
+    // As tall as the rendered description, up to four lines; a longer one scrolls.
+    connect(preview_->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            [this](const QSizeF& size) {
+                const int line = preview_->fontMetrics().height(), frame = 2 * preview_->frameWidth();
+                preview_->setFixedHeight(std::clamp(static_cast<int>(std::ceil(size.height())) + frame, line + frame, 4 * line));
+            });
     preview_->setFixedHeight(preview_->fontMetrics().height() * 4);
     // Broken anywhere, one long word of a long description would be laid out a letter a line.
     preview_->setWordWrapMode(QTextOption::WordWrap);

@@ -1,5 +1,7 @@
 #include "flateditor/ApplicationScopeEditorView.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -14,6 +16,7 @@ namespace tavlin::flateditor {
 namespace {
 
 constexpr int pathRole = Qt::UserRole + 1;
+constexpr int maximumListHeight = 150;
 
 QToolButton* symbolButton(QWidget* parent, const std::string& symbol, const QString& name) {
     auto* button = new QToolButton(parent);
@@ -50,7 +53,6 @@ ApplicationScopeEditorView::ApplicationScopeEditorView(const std::vector<std::st
     list_->setIconSize(QSize(16, 16));
     list_->setTextElideMode(Qt::ElideMiddle);
     list_->setMinimumSize(300, 71);
-    list_->setMaximumHeight(150);
     listLayout->addWidget(list_);
     connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!handlers_.select) return;
@@ -105,6 +107,10 @@ void ApplicationScopeEditorView::setScope(int kindIndex, const std::vector<std::
     }
     list_->setCurrentRow(selected);
     remove_->setEnabled(selectedPath.has_value());
+    // As tall as its rows within its bounds, so that a short list leaves the sheet short.
+    int rows = 2 * list_->frameWidth();
+    for (int row = 0; row < list_->count(); ++row) rows += list_->sizeHintForRow(row);
+    list_->setMaximumHeight(std::clamp(rows, list_->minimumHeight(), maximumListHeight));
 }
 
 } // namespace tavlin::flateditor

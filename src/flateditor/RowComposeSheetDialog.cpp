@@ -1,5 +1,7 @@
 #include "flateditor/RowComposeSheetDialog.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -10,9 +12,14 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "configwindow/ConfigurationLeaderKeyView.h"
 #include "engine/ShellServices.h"
@@ -51,6 +58,17 @@ int scopeKindIndex(ApplicationScopeKind kind) {
     return 0;
 }
 
+// The sheet's content, scrolled when the screen is too small for it: its hint is the whole
+// content (not the scroll area's bounded one), which the sheet then bounds by its screen.
+class ContentScroller final : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        const int frame = 2 * frameWidth();
+        return widget() ? widget()->sizeHint() + QSize(frame, frame) : QScrollArea::sizeHint();
+    }
+};
+
 // The sheet open now, closed when the list asks for another.
 QPointer<RowComposeSheetDialog>& openSheet() {
     static QPointer<RowComposeSheetDialog> sheet;
@@ -75,8 +93,20 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
     setAccessibleName(QStringLiteral("Key Binding"));
     setWindowModality(Qt::WindowModal);
     setAttribute(Qt::WA_DeleteOnClose);
-    auto* layout = new QVBoxLayout(this);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    // The content scrolls and the buttons below it stay: a sheet taller than the screen would
+    // put Save out of reach.
+    auto* outer = new QVBoxLayout(this);
+    scroller_ = new ContentScroller(this);
+    scroller_->setAccessibleName(QStringLiteral("Key Binding"));
+    scroller_->setFocusPolicy(Qt::NoFocus);
+    scroller_->setFrameShape(QFrame::NoFrame);
+    scroller_->setWidgetResizable(true);
+    content_ = new QWidget(scroller_);
+    auto* layout = new QVBoxLayout(content_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    scroller_->setWidget(content_);
+    content_->installEventFilter(this);
+    outer->addWidget(scroller_, 1);
 
     scopeGroup_ = new QGroupBox(QStringLiteral("Available in the applications:"), this);
     scopeGroup_->setAccessibleName(scopeGroup_->title());
@@ -154,8 +184,8 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
     triggerLayout->addWidget(triggerKeys_);
     layout->addWidget(triggerKeysGroup_);
 
-    if (state_.isReadOnly()) buildReadOnly(layout);
-    else buildEditable(layout);
+    if (state_.isReadOnly()) buildReadOnly(layout, outer);
+    else buildEditable(layout, outer);
 
     showScope();
     showKeys();
@@ -173,29 +203,26 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
 RowComposeSheetDialog::~RowComposeSheetDialog() {
     store_->removeObserver(storeObserver_);
     state_.closed();
+    content_->removeEventFilter(this);
     // The controls report to the state, which goes before QWidget deletes them.
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
-void RowComposeSheetDialog::buildReadOnly(QVBoxLayout* layout) {
-    auto* block = new QWidget(this);
-    auto* blockLayout = new QVBoxLayout(block);
-    blockLayout->setContentsMargins(0, 0, 0, 0);
+void RowComposeSheetDialog::buildReadOnly(QVBoxLayout* layout, QVBoxLayout* outer) {
     for (const QString& text : {QStringLiteral("Readonly Action:"), qString(state_.readOnlyActionDescription())}) {
-        QLabel* label = plainLabel(text, block);
+        QLabel* label = plainLabel(text, this);
         label->setForegroundRole(QPalette::PlaceholderText);
-        blockLayout->addWidget(label);
+        layout->addWidget(label);
     }
     auto* bar = new QHBoxLayout();
     bar->addStretch(1);
-    cancelButton_ = sheetButton(QStringLiteral("Cancel"), block);
+    cancelButton_ = sheetButton(QStringLiteral("Cancel"), this);
     connect(cancelButton_, &QPushButton::clicked, this, &RowComposeSheetDialog::reject);
     bar->addWidget(cancelButton_);
-    blockLayout->addLayout(bar);
-    layout->addWidget(block);
+    outer->addLayout(bar);
 }
 
-void RowComposeSheetDialog::buildEditable(QVBoxLayout* layout) {
+void RowComposeSheetDialog::buildEditable(QVBoxLayout* layout, QVBoxLayout* outer) {
     auto* actionGroup = new QGroupBox(QStringLiteral("Action:"), this);
     actionGroup->setAccessibleName(actionGroup->title());
     auto* actionLayout = new QVBoxLayout(actionGroup);
@@ -233,7 +260,8 @@ void RowComposeSheetDialog::buildEditable(QVBoxLayout* layout) {
     QFont small = validationLabel_->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     validationLabel_->setFont(small);
-    layout->addWidget(validationLabel_);
+    // Below the content, so that a failed save shows why however the content is scrolled.
+    outer->addWidget(validationLabel_);
 
     auto* bar = new QHBoxLayout();
     complexModeToggle_ = new QCheckBox(QStringLiteral("Complex Mode"), this);
@@ -256,7 +284,7 @@ void RowComposeSheetDialog::buildEditable(QVBoxLayout* layout) {
     cancelButton_ = sheetButton(QStringLiteral("Cancel"), this);
     connect(cancelButton_, &QPushButton::clicked, this, &RowComposeSheetDialog::reject);
     bar->addWidget(cancelButton_);
-    layout->addLayout(bar);
+    outer->addLayout(bar);
 
     rebuildParamsEditor();
 }
@@ -270,13 +298,18 @@ void RowComposeSheetDialog::keysChanged() {
 void RowComposeSheetDialog::showKeys() {
     triggerKeys_->setKeys(state_.currentKeys());
     orderTabs();
+    relayout();
 }
 
-void RowComposeSheetDialog::showConflict() { triggerKeys_->setConflictMessage(state_.keyBindingConflictText()); }
+void RowComposeSheetDialog::showConflict() {
+    triggerKeys_->setConflictMessage(state_.keyBindingConflictText());
+    relayout();
+}
 
 void RowComposeSheetDialog::showScope() {
     const auto& scope = state_.scopeEditor();
     scopeEditor_->setScope(scopeKindIndex(scope.kind()), scope.paths(), scope.selectedPath());
+    relayout();
 }
 
 void RowComposeSheetDialog::showValidation() {
@@ -285,6 +318,7 @@ void RowComposeSheetDialog::showValidation() {
     validationLabel_->setVisible(text.has_value());
     validationLabel_->setText(text ? qString(*text) : QString());
     validationLabel_->setAccessibleName(validationLabel_->text());
+    relayout();
 }
 
 void RowComposeSheetDialog::showComplexMode() {
@@ -299,6 +333,7 @@ void RowComposeSheetDialog::showComplexMode() {
     }
     triggerKeysTitle_->setText(qString(state_.triggerKeysTitle()));
     triggerKeysGroup_->setAccessibleDescription(triggerKeysTitle_->text());
+    relayout();
 }
 
 void RowComposeSheetDialog::rebuildParamsEditor() {
@@ -345,7 +380,64 @@ QWidget* RowComposeSheetDialog::focusTarget(RowComposeSheet::Field field) const 
 }
 
 void RowComposeSheetDialog::focus(RowComposeSheet::Field field) {
-    if (QWidget* target = focusTarget(field)) target->setFocus(Qt::OtherFocusReason);
+    QWidget* target = focusTarget(field);
+    if (!target) return;
+    target->setFocus(Qt::OtherFocusReason);
+    scroller_->ensureWidgetVisible(target);
+}
+
+void RowComposeSheetDialog::fitToScreen(bool force) {
+    const QSize wanted = sizeHint();
+    // A size the user chose stays until the content changes.
+    if (!force && wanted == fittedHint_) return;
+    fittedHint_ = wanted;
+    const QRect available = screen()->availableGeometry();
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    QSize size = wanted;
+    const int room = available.height() - frame.top() - frame.bottom();
+    if (size.height() > room) {
+        size.setHeight(room);
+        size.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroller_->verticalScrollBar());
+    }
+    size.setWidth(std::min(size.width(), available.width() - frame.left() - frame.right()));
+    resize(size);
+    if (!isVisible()) return;
+    const QRect placed = frameGeometry();
+    const int x = std::clamp(placed.x(), available.left(), std::max(available.left(), available.right() + 1 - placed.width()));
+    const int y = std::clamp(placed.y(), available.top(), std::max(available.top(), available.bottom() + 1 - placed.height()));
+    if (QPoint(x, y) != placed.topLeft()) move(x, y);
+}
+
+void RowComposeSheetDialog::relayout() {
+    if (!isVisible()) return;
+    content_->layout()->activate();
+    scroller_->updateGeometry();
+    layout()->activate();
+    fitToScreen(false);
+}
+
+bool RowComposeSheetDialog::event(QEvent* event) {
+    const bool handled = QDialog::event(event);
+    switch (event->type()) {
+    case QEvent::LayoutRequest:
+        if (isVisible()) fitToScreen(false);
+        break;
+    case QEvent::WindowActivate:
+        // The window manager's frame is known once the window is on screen.
+        if (!framedOnce_ && windowHandle() && !windowHandle()->frameMargins().isNull()) {
+            framedOnce_ = true;
+            fitToScreen(true);
+        }
+        break;
+    default: break;
+    }
+    return handled;
+}
+
+bool RowComposeSheetDialog::eventFilter(QObject* watched, QEvent* event) {
+    // The content changed its size: the sheet takes the new size at its next layout.
+    if (watched == content_ && event->type() == QEvent::LayoutRequest) scroller_->updateGeometry();
+    return QDialog::eventFilter(watched, event);
 }
 
 // Top to bottom, as the sheet reads; key buttons are made anew at each change and would
@@ -380,6 +472,8 @@ void RowComposeSheetDialog::orderTabs() {
 }
 
 void RowComposeSheetDialog::showEvent(QShowEvent* event) {
+    // Sized before the dialog places itself over its parent, which keeps it on the screen.
+    if (!shownOnce_) fitToScreen(true);
     QDialog::showEvent(event);
     if (shownOnce_) return;
     shownOnce_ = true;

@@ -16,6 +16,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace tavlin {
@@ -63,12 +64,21 @@ public:
     QWidget* focusTarget(RowComposeSheet::Field field) const;
 
 protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void done(int result) override;
 
 private:
-    void buildEditable(QVBoxLayout* layout);
-    void buildReadOnly(QVBoxLayout* layout);
+    // `layout` is the scrolled content's, `outer` holds the content and what stays below it.
+    void buildEditable(QVBoxLayout* layout, QVBoxLayout* outer);
+    void buildReadOnly(QVBoxLayout* layout, QVBoxLayout* outer);
+    // The size the content wants, within the screen's free area (the content scrolls beyond
+    // it), and the sheet moved into that area.
+    void fitToScreen(bool force);
+    // What a shown or hidden control changed, laid out and fitted in the same turn, so that the
+    // next click lands where the sheet shows its target.
+    void relayout();
     void keysChanged();
     void showKeys();
     void showConflict();
@@ -83,6 +93,10 @@ private:
     std::shared_ptr<UserDefaults> store_;
     UserDefaults::ObserverToken storeObserver_ = 0;
     bool shownOnce_ = false;
+    bool framedOnce_ = false;
+    QSize fittedHint_;
+    QScrollArea* scroller_ = nullptr;
+    QWidget* content_ = nullptr;
     TriggerKeyEditorView* triggerKeys_ = nullptr;
     QGroupBox* triggerKeysGroup_ = nullptr;
     QLabel* triggerKeysTitle_ = nullptr;

@@ -683,6 +683,26 @@ TEST_F(RowComposeSheetDialogTest, oddStoredValuesShowAndAreKept) {
     EXPECT_EQ(row.action.actionDescription, "**bold**");
 }
 
+TEST_F(RowComposeSheetDialogTest, theFullestSheetFitsASmallScreenWithItsButtonsOnIt) {
+    const auto viewer = entry("viewer", "Viewer");
+    auto row = flatRow({A}, test::commandTap(), Scope::only({viewer.string()}));
+    row.action = Action(Action::Kind::openApp{viewer.string(), false, "", false}, "Opens **the viewer**");
+    store({row});
+    show();
+    select(row);
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_Return);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(dialog->descriptionEditor()->previewGroup()->isVisibleTo(dialog));
+    const QRect screen = dialog->screen()->availableGeometry();
+    ASSERT_LE(screen.height(), 720) << "a screen as small as the one this guards";
+    EXPECT_TRUE(screen.contains(dialog->frameGeometry())) << dialog->frameGeometry().height();
+    for (QPushButton* button : {dialog->saveButton(), dialog->cancelButton()})
+        EXPECT_TRUE(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
+    QTest::mouseClick(dialog->saveButton(), Qt::LeftButton);
+    ASSERT_TRUE(closed(dialog)) << redLine(*dialog).toStdString();
+    EXPECT_EQ(stored().front().action.actionDescription, "Opens **the viewer**");
+}
+
 TEST_F(RowComposeSheetDialogTest, everyControlHasAnAccessibleName) {
     store({flatRow({A})});
     ASSERT_FALSE(store_->set(settings::keys::previousCheckedComplexMode, true));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 
 #include <QtWidgets/QApplication>
@@ -13,14 +14,18 @@ extern "C" __attribute__((used)) inline const char* __lsan_default_suppressions(
 
 namespace tavlin::test {
 
-// One offscreen application for the whole test program, made on first use. It gets a home of
-// its own, kept to the end of the program: Qt holds on to the folders it found first.
+// One offscreen application for the whole test program, made on first use, on a 1280×720
+// screen. It gets a home of its own, kept to the end of the program: Qt holds on to the
+// folders it found first.
 inline QApplication& offscreenApplication() {
     static QApplication* application = [] {
         if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return existing;
         static std::optional<TempHome> home;
         home.emplace();
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // The smallest screen our windows must fit, so that every widget test runs on it.
+        const auto screens = home->root() / "offscreen-screens.json";
+        std::ofstream(screens) << R"({"screens": [{"name": "Small", "x": 0, "y": 0, "width": 1280, "height": 720}]})";
+        ::setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens.string()).c_str(), 1);
         static int argc = 1;
         static char name[] = "tavlin-tests";
         static char* argv[] = {name, nullptr};

@@ -1,5 +1,6 @@
 #include "flateditor/core/RowActionKind.h"
 
+#include "engine/Opening.h"
 #include "platform/Diagnostics.h"
 
 namespace tavlin::flateditor {
@@ -42,7 +43,9 @@ Result makeActionKind(ActionConfigurationKind kind, const RowParamsByKind& param
     case K::openURL: {
         const auto* p = entry<rowparams::openURL>(params, kind);
         if (!p) return unknown();
-        if (p->url.empty()) return ValidationError(Plain::openURLInvalidURL);
+        // The test the action runs with: a URL it would refuse each time is refused here, and
+        // the scheme it needs keeps a text such as "--version" from ever reading as an option.
+        if (!isValidURL(p->url)) return ValidationError(Plain::openURLInvalidURL);
         return Action::Kind(Action::Kind::openURL{p->url, presentPath(p->applicationPath)});
     }
     case K::openApp: {

@@ -34,10 +34,10 @@ std::optional<std::string> keepUnreadableRowsAside(const UserDefaults& store, co
 std::optional<std::size_t> replacedRowIndex(const std::vector<FlatKeysAndActionRow>& rows, const RowChangeKind& changeKind) {
     const auto* edit = changeKind.editChange();
     if (!edit) return std::nullopt;
+    // Every stored row has an id: without it the row is gone, and whatever stands at its old
+    // position now is another row, which must neither be replaced nor skipped by the conflict check.
     for (std::size_t i = 0; i < rows.size(); ++i)
         if (rows[i].id == edit->oldRow.id) return i;
-    if (edit->replaceIndex >= 0 && static_cast<std::size_t>(edit->replaceIndex) < rows.size())
-        return static_cast<std::size_t>(edit->replaceIndex);
     return std::nullopt;
 }
 

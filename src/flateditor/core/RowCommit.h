@@ -30,8 +30,8 @@ struct RowCommitResult {
     bool closesSheet() const { return status != Status::refused; }
 };
 
-// The position in `rows` that saving `changeKind` replaces: the edited row by its id, else the
-// original position while it still exists. Nothing for new rows, or when the edit must append.
+// The position in `rows` that saving `changeKind` replaces: the edited row, found by its id.
+// Nothing for new rows, or when the edited row is gone and the edit must append.
 std::optional<std::size_t> replacedRowIndex(const std::vector<FlatKeysAndActionRow>& rows, const RowChangeKind& changeKind);
 
 // Stores the row into the stored list: new rows at the end, an edit in place of the row it

@@ -109,6 +109,11 @@ TEST(LeaderKeyEditorStateTest, SyncShowsAReloadedHotKeyWithoutReporting) {
     EXPECT_FALSE(store.stored);
     EXPECT_EQ(state.kind(), Kind::combo);
     EXPECT_EQ(reports.values.size(), 2u);
+    // A leader key the configuration no longer has does not come back with the kind.
+    state.kindChanged(Kind::singleModifier);
+    state.kindChanged(Kind::combo);
+    ASSERT_EQ(reports.values.size(), 4u);
+    EXPECT_FALSE(reports.values.back());
 }
 
 TEST(LeaderKeyEditorStateTest, HotKeyTextsAreSymbolsThenKeyOrTheModifierLabel) {

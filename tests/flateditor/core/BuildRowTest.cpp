@@ -28,8 +28,8 @@ protected:
 
 TEST_F(BuildRowTest, EachKindBuildsItsStoredForm) {
     EXPECT_EQ(builtKind(K::notification, rp::notification{"Hi"}), R"({"notification":{"title":"Hi"}})");
-    EXPECT_EQ(builtKind(K::openURL, rp::openURL{"x", ""}), R"({"openURL":{"url":"x"}})");
-    EXPECT_EQ(builtKind(K::openURL, rp::openURL{"x", "/b"}), R"({"openURL":{"url":"x","applicationPath":"/b"}})");
+    EXPECT_EQ(builtKind(K::openURL, rp::openURL{"x:y", ""}), R"({"openURL":{"url":"x:y"}})");
+    EXPECT_EQ(builtKind(K::openURL, rp::openURL{"x:y", "/b"}), R"({"openURL":{"url":"x:y","applicationPath":"/b"}})");
     EXPECT_EQ(builtKind(K::openApp, rp::openApp{"/a", rp::ActionIfRunning::none, ""}),
               R"({"openApp":{"path":"/a","hideAppIfRunning":false,"launchArgumentsText":"","switchToPreviousApp":false}})");
     EXPECT_EQ(builtKind(K::openApp, rp::openApp{"/a", rp::ActionIfRunning::hideApp, "-n"}),
@@ -56,10 +56,13 @@ TEST_F(BuildRowTest, EachKindBuildsItsStoredForm) {
     EXPECT_EQ(builtKind(K::getLeaderKey), R"({"getLeaderKey":{"kind":"displayName"}})");
 }
 
-TEST_F(BuildRowTest, EmptyRequiredTextsFailButNothingIsTrimmed) {
+TEST_F(BuildRowTest, EmptyTextsAndURLsTheActionRefusesFailButNothingIsTrimmed) {
     EXPECT_EQ(failure(K::notification, rp::notification{""}), "Empty notification title.");
     EXPECT_EQ(failure(K::notification, rp::notification{" "}), std::nullopt);
     EXPECT_EQ(failure(K::openURL, rp::openURL{}), "Invalid URL.");
+    // What the action would refuse each time it runs, and what xdg-open would read as an option.
+    for (const char* url : {"https://sp.example/a b", "https://sp.example/\t", "--version", "-x", "example.org"})
+        EXPECT_EQ(failure(K::openURL, rp::openURL{url, std::nullopt}), "Invalid URL.") << url;
     for (const auto& [kind, params] : std::vector<std::pair<K, RowSheetParams>>{{K::openApp, rp::openApp{}},
                                                                                 {K::openFile, rp::openFile{}},
                                                                                 {K::openFolder, rp::openFolder{}},

@@ -9,13 +9,6 @@ constexpr std::int64_t A = 0, S = 1, D = 2, F = 3;
 
 class RowCommitTest : public SheetTest {
 protected:
-    // A row the sheet saves: an Open URL action, so that only the keys matter.
-    RowSaveResult saveEdit(const FlatKeysAndActionRow& old, int index, std::int64_t newKey) {
-        auto state = sheet(edit(old, index));
-        state.deleteAllKeys();
-        state.appendKey(newKey);
-        return state.save();
-    }
     static std::vector<std::vector<std::int64_t>> storedKeys() {
         std::vector<std::vector<std::int64_t>> keys;
         for (const auto& row : stored()) keys.push_back(row.keys);
@@ -53,16 +46,20 @@ TEST_F(RowCommitTest, AnEditReplacesItsRowByIdWhereverTheListMovedIt) {
     EXPECT_EQ(storedKeys(), (std::vector<std::vector<std::int64_t>>{{F}, {A}, {9}, {D}}));
 }
 
-TEST_F(RowCommitTest, AnEditWhoseRowIsGoneUsesItsIndexWhileInRangeElseAppendsWithOneLine) {
-    const auto r0 = flatRow({A}), r1 = flatRow({S});
+TEST_F(RowCommitTest, AnEditWhoseRowIsGoneIsAppendedAndTheRowNowInItsPlaceIsLeftAlone) {
+    const auto r0 = flatRow({A}), r1 = flatRow({S}), other = flatRow({D});
     store({r0, r1});
-    auto gone = flatRow({D});
-    ASSERT_TRUE(saveEdit(gone, 1, 9).closes);
-    EXPECT_EQ(storedKeys(), (std::vector<std::vector<std::int64_t>>{{A}, {9}}));
-
+    auto state = sheet(edit(r1, 1));
+    // Another program deleted the edited row; another row now stands at its position.
+    store({r0, other});
+    state.deleteAllKeys();
+    state.appendKey(D);
+    EXPECT_FALSE(state.save().closes) << "that row still takes part in the conflict check";
+    state.deleteAllKeys();
+    state.appendKey(F);
     diag::Capture capture;
-    ASSERT_TRUE(saveEdit(gone, 5, 8).closes);
-    EXPECT_EQ(storedKeys(), (std::vector<std::vector<std::int64_t>>{{A}, {9}, {8}}));
+    ASSERT_TRUE(state.save().closes);
+    EXPECT_EQ(storedKeys(), (std::vector<std::vector<std::int64_t>>{{A}, {D}, {F}}));
     EXPECT_EQ(capture.lines().size(), 1u);
 }
 
