@@ -72,6 +72,29 @@ TEST_F(ConfigurationWindowModelTest, ReloadTakesTheFileAsItIsNowOrItsError) {
     EXPECT_EQ(fileContents(configurationFile()), "{}");
 }
 
+// Another program wrote the file while the window showed it: the edit is refused, their version
+// is kept (in the file and in a backup) and shown, and the next edit applies to it.
+TEST_F(ConfigurationWindowModelTest, AnEditAfterAnotherWriterChangedTheFileIsRefusedAndTheirVersionKept) {
+    AlertRecorder recorder;
+    ConfigurationWindowModel model(writeAndLoad(smallTreeText()));
+    const std::string theirs = R"({"hotKeys": [], "decision": {"actions": [{"sleep": {}}], "chances": []}})";
+    writeFile(configurationFile(), theirs);
+
+    EXPECT_FALSE(model.applyChange([&] { model.rootDecision()->actions.clear(); }));
+    EXPECT_EQ(fileContents(configurationFile()), theirs);
+    ASSERT_EQ(backupCount(), 1u);
+    EXPECT_EQ(fileContents(backupFolder() / folderEntries(backupFolder())[0]), theirs);
+    ASSERT_EQ(recorder.alerts.size(), 1u);
+    EXPECT_EQ(recorder.alerts[0].first, "Failed to save configuration");
+    EXPECT_EQ(titles(*model.rootDecision()), (std::vector<std::string>{"sleep"}));
+
+    EXPECT_TRUE(model.applyChange([&] { model.rootDecision()->chances.push_back(Decision::example()->chances[0]); }));
+    const auto saved = loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+    EXPECT_EQ(titles(*saved->decision), (std::vector<std::string>{"sleep"}));
+    EXPECT_EQ(saved->decision->chances.size(), 1u);
+    EXPECT_EQ(recorder.alerts.size(), 1u);
+}
+
 TEST_F(ConfigurationWindowModelTest, TheSampleTreeFillsAnEmptyTreeAndCanBeLoadedAgain) {
     ConfigurationWindowModel model(writeAndLoad(R"({"hotKeys": [], "decision": {"actions": [], "chances": []}})"));
     model.loadSampleDecision();
