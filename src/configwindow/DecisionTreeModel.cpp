@@ -4,6 +4,7 @@
 
 #include "configwindow/SafeTextDocument.h"
 #include "engine/ui/MarkdownText.h"
+#include "platform/qt/PlainText.h"
 
 namespace tavlin {
 
@@ -87,9 +88,9 @@ QVariant DecisionTreeModel::data(const QModelIndex& index, int role) const {
     if (!row) return {};
     const bool isChance = row->kind == DecisionTreeRows::Row::Kind::chance;
     switch (role) {
+    case Qt::ToolTipRole: return qt::toolTipText(data(index, Qt::DisplayRole).toString());
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole:
-    case Qt::ToolTipRole: {
+    case Qt::AccessibleTextRole: {
         if (isChance) return qString(DecisionTreeRows::chanceText(*row->chance));
         if (const auto* document = descriptionDocument(index)) {
             // A row shows one line; the reader gets the text without its markup.
