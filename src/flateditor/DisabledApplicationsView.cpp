@@ -130,8 +130,8 @@ void DisabledApplicationsView::addSuggestion(const std::string& path) {
 }
 
 void DisabledApplicationsView::saveAndDismiss() {
-    settings::setStringList(settings::keys::disabledApplications, state_.pathsToStore());
-    accept();
+    // A list that could not be saved stays in the sheet, beside the alert that says why.
+    if (settings::storeStringListPreference(settings::keys::disabledApplications, state_.pathsToStore())) accept();
 }
 
 } // namespace tavlin::flateditor
