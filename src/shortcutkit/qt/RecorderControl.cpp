@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include "platform/qt/PlainText.h"
 #include "shortcutkit/CarbonShortcutTable.h"
 #include "shortcutkit/ShortcutStore.h"
 #include "shortcutkit/qt/KeyEventShortcut.h"
@@ -280,6 +281,7 @@ void RecorderControl::showAlert(const QString& message, const QString& informati
     // Opened, never run: the event filter must return before the alert is answered.
     auto* box = new QMessageBox(QMessageBox::Warning, QString(), message, QMessageBox::Ok, this);
     box->setInformativeText(informativeText);
+    qt::showPlainText(*box);
     box->setWindowModality(Qt::WindowModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setAccessibleName(QStringLiteral("Shortcut not recorded"));
