@@ -536,7 +536,9 @@ int TavlinApp::run(const std::string& url) {
 
     parts.delegate.applicationDidFinishLaunching();
     if (!url.empty()) parts.handleURL(url);
-    diag::printLine("tavlin: ready");
+    // Ready once the installed applications are read (off this thread) and what the launch
+    // stored from them (the first run's rows) has been handled on the main queue.
+    xdg::ApplicationCatalog::shared().whenCurrent([] { MainQueue::shared().post([] { diag::printLine("tavlin: ready"); }); });
 
     QObject::connect(&parts.application, &QCoreApplication::aboutToQuit, &parts.context, [&parts] { parts.terminate(); });
     const int status = parts.application.exec();

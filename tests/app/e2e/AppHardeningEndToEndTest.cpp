@@ -269,6 +269,28 @@ TEST_F(AppHardeningTest, AnAlertInASessionEndsItAndIsAnsweredByKeyboard) {
     EXPECT_TRUE(aSessionOpensAndEnds());
 }
 
+// GIO reads desktop entries and mimeapps lists with a blocking open(): a FIFO there before the
+// start or made during a run holds neither the start nor a session.
+TEST_F(AppHardeningTest, AFifoAmongTheDesktopEntriesHoldsNeitherTheStartNorASession) {
+    const auto lists = home_->root() / "config";
+    std::filesystem::create_directories(lists);
+    std::filesystem::create_directories(home_->applicationsFolder());
+    ASSERT_EQ(::mkfifo((lists / "mimeapps.list").c_str(), 0600), 0);
+    home_->writeConfiguration(plainTree);
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(aSessionOpensAndEnds());
+
+    std::filesystem::remove(lists / "mimeapps.list");
+    ASSERT_TRUE(aSessionOpensAndEnds());
+    ASSERT_EQ(::mkfifo((home_->applicationsFolder() / "new.desktop").c_str(), 0600), 0);
+    EXPECT_TRUE(aSessionOpensAndEnds());
+    const auto mark = seat_->counts();
+    ASSERT_EQ(client({"ke", "start"}), 0);
+    ASSERT_TRUE(sessionOpened(mark));
+    EXPECT_TRUE(endedByEscape());
+    EXPECT_TRUE(seat_->keyboardFree());
+}
+
 // Keys typed into another program may be a password; standard output ends up in the journal.
 TEST_F(AppHardeningTest, KeysTypedIntoAnotherWindowAreNotWrittenOut) {
     home_->writeConfiguration(plainTree);
