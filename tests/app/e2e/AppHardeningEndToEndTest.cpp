@@ -269,6 +269,36 @@ TEST_F(AppHardeningTest, AnAlertInASessionEndsItAndIsAnsweredByKeyboard) {
     EXPECT_TRUE(aSessionOpensAndEnds());
 }
 
+// A leader key while an alert is up opens no session behind it: the alert keeps the keyboard
+// and Escape answers it.
+TEST_F(AppHardeningTest, ALeaderKeyWhileAnAlertIsUpLeavesTheKeyboardToTheAlert) {
+    std::string tree = plainTree;
+    const std::string url = "https://example.org/b";
+    tree.replace(tree.find(url), url.size(), "https://example.org/a b");
+    home_->writeConfiguration(tree);
+    ASSERT_TRUE(start());
+    const auto mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    seat_->tap(xKey(keyA));
+    seat_->tap(xKey(11));
+    const auto alert = dialogShown();
+    ASSERT_TRUE(alert) << "no alert\n" << app_->outputTail();
+    ASSERT_TRUE(seat_->waitUntil([&] { return seat_->keyboardFree(); }));
+
+    // A session behind the alert would take the keyboard a moment after the tap: give it that
+    // moment, then answer the alert.
+    const auto beforeTap = seat_->counts();
+    tapSuper();
+    seat_->waitForGrabs(beforeTap, 1, 3s);
+    ASSERT_TRUE(seat_->focusOn(alert->window));
+    seat_->tap(xKey(keycodes::escape));
+    EXPECT_TRUE(seat_->waitUntil([&] { return !seat_->shownDialog(app_->pid()); })) << "the alert stayed";
+    ASSERT_TRUE(seat_->takeFocusBack());
+    EXPECT_TRUE(seat_->keyboardFree());
+    EXPECT_TRUE(aSessionOpensAndEnds());
+}
+
 // GIO reads desktop entries and mimeapps lists with a blocking open(): a FIFO there before the
 // start or made during a run holds neither the start nor a session.
 TEST_F(AppHardeningTest, AFifoAmongTheDesktopEntriesHoldsNeitherTheStartNorASession) {
