@@ -15,6 +15,7 @@
 #include <QtCore/QTimer>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
+#include <QtGui/QWindow>
 #include <QtWidgets/QApplication>
 
 #include "app/AppDelegate.h"
@@ -314,8 +315,14 @@ bool TavlinApp::Parts::openKeyboardMonitor() {
     if (keyboardMonitor) return true;
     keyboardMonitor = X11KeyboardEventMonitor::open();
     if (!keyboardMonitor) return false;
-    keyboardMonitor->setHasKeyboardFocus(
-        [this] { return (inputWindow && inputWindow->isKeyWindow()) || QGuiApplication::focusWindow() != nullptr; });
+    keyboardMonitor->setHasKeyboardFocus([this] { return inputWindow && inputWindow->isKeyWindow(); });
+    keyboardMonitor->setOwnWindows([] {
+        std::vector<unsigned long> windows;
+        for (const QWindow* window : QGuiApplication::allWindows()) {
+            if (window->handle() && window->isTopLevel()) windows.push_back(window->winId());
+        }
+        return windows;
+    });
     // A click anywhere but in the input window ends the session.
     keyboardMonitor->setButtonPressHandler([this] {
         if (inputWindow) inputWindow->pointerPressedAt(QCursor::pos());

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -319,6 +320,36 @@ TEST_F(AppHardeningTest, AFifoAmongTheDesktopEntriesHoldsNeitherTheStartNorASess
     ASSERT_TRUE(sessionOpened(mark));
     EXPECT_TRUE(endedByEscape());
     EXPECT_TRUE(seat_->keyboardFree());
+}
+
+// Whether a key is ours follows the focus events that come in order with the keys, not the
+// toolkit's idea of the focus, which lags behind: keys typed into another program while ours
+// had not yet heard that the focus left (here: stopped meanwhile) are never written out.
+TEST_F(AppHardeningTest, KeysTypedRightAfterTheFocusLeftOurWindowAreNotWrittenOut) {
+    home_->writeConfiguration(plainTree);
+    ASSERT_TRUE(start());
+    const std::vector<int> keys{keyQ, 13, 14, 15, 16, 17, 32, keyJ};
+    for (int round = 0; round < 2; ++round) {
+        const auto window = seat_->giveFocusTo(app_->pid(), "Configuration");
+        ASSERT_TRUE(window);
+        seat_->movePointer(window->x + 4, window->y + 4);
+        seat_->click();
+        std::this_thread::sleep_for(focusHandOver);
+        ASSERT_EQ(::kill(app_->pid(), SIGSTOP), 0);
+        const bool away = seat_->takeFocusFrom(app_->pid());
+        const int received = seat_->keysReceived();
+        for (const int key : keys) seat_->tap(xKey(key));
+        const bool typed = seat_->waitUntil([&] { return seat_->keysReceived() == received + int(keys.size()); });
+        ASSERT_EQ(::kill(app_->pid(), SIGCONT), 0);
+        ASSERT_TRUE(away && typed);
+    }
+    ASSERT_TRUE(aSessionOpensAndEnds());
+    ASSERT_TRUE(app_->stop());
+    const std::string printed = app_->standardOutput();
+    for (const int key : keys) {
+        for (const char* end : {"\n", ";"})
+            EXPECT_EQ(printed.find("keyCode: " + std::to_string(key) + end), std::string::npos) << key;
+    }
 }
 
 // Keys typed into another program may be a password; standard output ends up in the journal.
