@@ -19,6 +19,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include "platform/linux/ApplicationCatalog.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "support/TempHome.h"
 
@@ -464,10 +465,11 @@ TEST_F(X11WindowSystemTest, rescanningFindsEntriesInstalledSinceOpening) {
     writeFile(home_.dataHome() / "applications" / "org.example.Late.desktop",
               "[Desktop Entry]\nType=Application\nName=Late\nExec=late\nStartupWMClass=LateArrival\n");
     EXPECT_EQ(identifier(), std::nullopt);
-    // The desktop's own notice of the new file comes in its own time.
+    // The desktop's own notice of the new file, and the reading it starts, come in their own time.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     do {
         system_->rescanDesktopEntries();
+        xdg::ApplicationCatalog::dispatchPendingChanges();
         if (identifier() == "org.example.Late") break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     } while (std::chrono::steady_clock::now() < deadline);
