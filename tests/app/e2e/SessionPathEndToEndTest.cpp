@@ -155,7 +155,7 @@ TEST_F(SessionPathEndToEndTest, AFloodOfExternalEventsStaysBoundedAndLeavesTheKe
     auto still = Clock::now();
     const bool settled = pollUntil(
         [&] {
-            const auto now = std::filesystem::file_size(home_->root() / "app-1.out");
+            const auto now = std::filesystem::file_size(app_->standardOutputPath());
             if (now != size) {
                 size = now;
                 still = Clock::now();
