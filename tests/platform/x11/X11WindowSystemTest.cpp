@@ -21,6 +21,7 @@
 
 #include "platform/linux/ApplicationCatalog.h"
 #include "platform/x11/X11WindowSystem.h"
+#include "support/SharedState.h"
 #include "support/TempHome.h"
 
 namespace tavlin {
@@ -28,6 +29,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using tavlin::test::writeFile;
+
+// The window system asks the shared catalog, which keeps the entries of the folders it read
+// until GIO reports a change: each test reads those of its own home.
+const bool catalogForgottenAfterEachTest =
+    (tavlin::test::resetAfterEachTest([] { xdg::ApplicationCatalog::shared().invalidate(); }), true);
 
 // A process other than this one, for windows that belong to someone else: `sleep`, started
 // directly and ended with the test.
@@ -447,6 +453,7 @@ TEST_F(X11WindowSystemTest, aChangeLeavesTheSocketReadableEvenAfterQueries) {
 TEST_F(X11WindowSystemTest, rescanningFindsEntriesInstalledSinceOpening) {
     tavlin::test::SavedEnvironment saved{"XDG_DATA_DIRS", "PATH"};
     ::setenv("XDG_DATA_DIRS", (home_.root() / "no-system-entries").c_str(), 1);
+    tavlin::test::followEnvironmentInGLib();
     // An entry whose program is not installed is no application.
     const auto bin = home_.root() / "bin";
     writeFile(bin / "late", "#!/bin/sh\n");
