@@ -42,7 +42,7 @@ public:
     static RowComposeSheetDialog* editSheet() {
         auto row = (*settings::flatKeysAndActionRows())[500];
         row.keys = {997, 998, 999};
-        RowComposeSheet::ChangeKind change{RowComposeSheet::ChangeKind::edit{row, 500}};
+        RowComposeSheet::ChangeKind change{RowComposeSheet::ChangeKind::edit{row}};
         auto* sheet = new RowComposeSheetDialog(RowComposeSheet::SheetItem(change, {}), nullptr);
         sheet->show();
         sheet->repaint();

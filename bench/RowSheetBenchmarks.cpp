@@ -36,7 +36,7 @@ void BM_RowSheetTriggerKeyChange(benchmark::State& state) {
     (void)settings::setFlatKeysAndActionRows(rows);
     const bool afterSuiteChange = state.range(0) != 0;
     flateditor::RowComposeSheetState sheet(
-        flateditor::RowSheetItem(flateditor::RowChangeKind{flateditor::RowChangeKind::edit{rows[500], 500}}, nullptr),
+        flateditor::RowSheetItem(flateditor::RowChangeKind{flateditor::RowChangeKind::edit{rows[500]}}, nullptr),
         flateditor::LeaderKeySuspension::Switches{});
     std::vector<double> samples;
     bool add = true;
@@ -70,7 +70,7 @@ void BM_RowSheetSave(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         flateditor::RowComposeSheetState sheet(
-            flateditor::RowSheetItem(flateditor::RowChangeKind{flateditor::RowChangeKind::edit{rows[500], 500}}, nullptr),
+            flateditor::RowSheetItem(flateditor::RowChangeKind{flateditor::RowChangeKind::edit{rows[500]}}, nullptr),
             flateditor::LeaderKeySuspension::Switches{});
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();

@@ -84,7 +84,7 @@ std::optional<RowComposeSheet::ChangeKind> editRowChange(const std::optional<Uui
         diag::printLine("");
         return std::nullopt;
     }
-    return RowComposeSheet::ChangeKind{RowComposeSheet::ChangeKind::edit{(*rows)[*index], static_cast<int>(*index)}};
+    return RowComposeSheet::ChangeKind{RowComposeSheet::ChangeKind::edit{(*rows)[*index]}};
 }
 
 std::optional<RowComposeSheet::ChangeKind> newRowWithSelectedChange(const std::optional<Uuid>& selectedRowID) {

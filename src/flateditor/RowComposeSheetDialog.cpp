@@ -29,19 +29,13 @@
 #include "flateditor/TriggerKeyEditorView.h"
 #include "model/Settings.h"
 #include "platform/HelperApplication.h"
+#include "platform/qt/PlainText.h"
 #include "shortcutkit/qt/RecorderControl.h"
 
 namespace tavlin::flateditor {
 namespace {
 
 QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-QLabel* plainLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setAccessibleName(text);
-    return label;
-}
 
 // Return saves nothing: no button of the sheet is ever the default one.
 QPushButton* sheetButton(const QString& title, QWidget* parent) {
@@ -146,7 +140,7 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
     leaderKeyGroup_->setAccessibleName(QStringLiteral("Leader key:"));
     auto* leaderLayout = new QVBoxLayout(leaderKeyGroup_);
     leaderLayout->addWidget(
-        plainLabel(QStringLiteral("Leader key:\n(the first key / key combination you press)"), leaderKeyGroup_));
+        qt::plainLabel(QStringLiteral("Leader key:\n(the first key / key combination you press)"), leaderKeyGroup_));
     // Made once and kept while hidden: made again it would show the initial key, not the one
     // that will be saved, and store that key under its name.
     leaderKeyEditor_ = new ConfigurationLeaderKeyView(
@@ -163,7 +157,7 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
     triggerKeysGroup_ = new QGroupBox(this);
     triggerKeysGroup_->setAccessibleName(QStringLiteral("Action trigger keys:"));
     auto* triggerLayout = new QVBoxLayout(triggerKeysGroup_);
-    triggerKeysTitle_ = plainLabel(QString(), triggerKeysGroup_);
+    triggerKeysTitle_ = qt::plainLabel(QString(), triggerKeysGroup_);
     triggerLayout->addWidget(triggerKeysTitle_);
     triggerKeys_ = new TriggerKeyEditorView(triggerKeyPickerItems(state_.currentKeys().empty()),
                                             {[this](std::int64_t keyCode) {
@@ -210,7 +204,7 @@ RowComposeSheetDialog::~RowComposeSheetDialog() {
 
 void RowComposeSheetDialog::buildReadOnly(QVBoxLayout* layout, QVBoxLayout* outer) {
     for (const QString& text : {QStringLiteral("Readonly Action:"), qString(state_.readOnlyActionDescription())}) {
-        QLabel* label = plainLabel(text, this);
+        QLabel* label = qt::plainLabel(text, this);
         label->setForegroundRole(QPalette::PlaceholderText);
         layout->addWidget(label);
     }
@@ -227,7 +221,7 @@ void RowComposeSheetDialog::buildEditable(QVBoxLayout* layout, QVBoxLayout* oute
     actionGroup->setAccessibleName(actionGroup->title());
     auto* actionLayout = new QVBoxLayout(actionGroup);
     auto* kindRow = new QHBoxLayout();
-    auto* kindLabel = plainLabel(QStringLiteral("Kind: "), actionGroup);
+    auto* kindLabel = qt::plainLabel(QStringLiteral("Kind: "), actionGroup);
     kindPicker_ = new QComboBox(actionGroup);
     kindPicker_->setAccessibleName(QStringLiteral("Kind"));
     kindLabel->setBuddy(kindPicker_);

@@ -1,3 +1,5 @@
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
@@ -9,6 +11,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QTreeView>
@@ -685,9 +688,16 @@ TEST_F(RowComposeSheetDialogTest, oddStoredValuesShowAndAreKept) {
 }
 
 TEST_F(RowComposeSheetDialogTest, theFullestSheetFitsASmallScreenWithItsButtonsOnIt) {
-    const auto viewer = entry("viewer", "Viewer");
-    auto row = flatRow({A}, test::commandTap(), Scope::only({viewer.string()}));
-    row.action = Action(Action::Kind::openApp{viewer.string(), false, "", false}, "Opens **the viewer**");
+    // As many applications as the scope list shows unscrolled, and a description that fills the
+    // preview's four lines.
+    std::set<std::string> applications;
+    for (const char* name : {"viewer", "editor", "player", "reader", "mailer", "pager"})
+        applications.insert(entry(name, name).string());
+    auto row = flatRow({A}, test::commandTap(), Scope::only(applications));
+    const std::string description =
+        "Opens **the viewer** and then the editor, the player, the reader, the mailer and "
+        "the pager, one after another, each in a window of its own on the same desktop";
+    row.action = Action(Action::Kind::openApp{*applications.begin(), false, "", false}, description);
     store({row});
     show();
     select(row);
@@ -696,12 +706,14 @@ TEST_F(RowComposeSheetDialogTest, theFullestSheetFitsASmallScreenWithItsButtonsO
     ASSERT_TRUE(dialog->descriptionEditor()->previewGroup()->isVisibleTo(dialog));
     const QRect screen = dialog->screen()->availableGeometry();
     ASSERT_LE(screen.height(), 720) << "a screen as small as the one this guards";
+    ASSERT_GT(dialog->findChild<QScrollArea*>()->widget()->sizeHint().height(), screen.height())
+        << "content that needs no scrolling guards nothing";
     EXPECT_TRUE(screen.contains(dialog->frameGeometry())) << dialog->frameGeometry().height();
     for (QPushButton* button : {dialog->saveButton(), dialog->cancelButton()})
         EXPECT_TRUE(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
     QTest::mouseClick(dialog->saveButton(), Qt::LeftButton);
     ASSERT_TRUE(closed(dialog)) << redLine(*dialog).toStdString();
-    EXPECT_EQ(stored().front().action.actionDescription, "Opens **the viewer**");
+    EXPECT_EQ(stored().front().action.actionDescription, description);
 }
 
 TEST_F(RowComposeSheetDialogTest, everyControlHasAnAccessibleName) {

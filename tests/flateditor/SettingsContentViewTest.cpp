@@ -251,7 +251,7 @@ TEST_F(SettingsContentViewTest, editRequestsCarryTheStorageIndexAndAreMadeOnce) 
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, centreOf(indexOf(shownThird)));
     ASSERT_EQ(presented_.size(), 1u);
     EXPECT_EQ(view_->selectedRowID(), shownThird.id);
-    EXPECT_EQ(std::get<RowComposeSheet::ChangeKind::edit>(presented_[0].value).replaceIndex, 0);
+    EXPECT_EQ(std::get<RowComposeSheet::ChangeKind::edit>(presented_[0].value).oldRow.id, shownThird.id);
     QTest::keyClick(list(), Qt::Key_Return);
     QTest::keyClick(list(), Qt::Key_Enter);
     ASSERT_EQ(presented_.size(), 3u);

@@ -3,10 +3,17 @@
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTextDocument>
 #include <QToolButton>
 
 #include "FlatEditorHarness.h"
+#include "app/ConfigurationWindow.h"
+#include "app/SettingsWindow.h"
+#include "configwindow/ActionComposeSheet.h"
+#include "configwindow/ConfigurationAddHotKeySheet.h"
+#include "configwindow/PatternComposeSheet.h"
 #include "flateditor/ApplicationScopeEditorView.h"
 #include "flateditor/DisabledApplicationsView.h"
 #include "flateditor/InputMonitoringGrantView.h"
@@ -179,6 +186,63 @@ TEST_F(DisabledApplicationsViewTest, storedPathsHoldingMarkupAreToolTipsAsWritte
     scope.setScope(1, {path}, std::nullopt);
     EXPECT_EQ(shown(sheet.applicationList()->item(0)->toolTip()).toStdString(), path);
     EXPECT_EQ(shown(scope.applicationList()->item(0)->toolTip()).toStdString(), path);
+}
+
+// Every sheet and window but the row sheet (tested on its own), as full as it gets, lies on the
+// smallest screen we support with every button outside its scrolled content.
+class WindowFitTest : public test::FlatEditorTest {};
+
+TEST_F(WindowFitTest, everySheetAndWindowFitsTheSmallScreen) {
+    const std::string description(400, 'w');
+    std::vector<std::string> paths;
+    for (int i = 0; i < 40; ++i) paths.push_back("/usr/share/applications/app" + std::to_string(i) + ".desktop");
+    std::vector<std::pair<std::string, std::function<QWidget*()>>> factories;
+    for (const auto kind : allActionConfigurationKinds())
+        factories.emplace_back(std::string(title(kind)), [kind, &description] {
+            ActionSheetItem item{.changeKind = ActionSheetItem::New{0},
+                                 .initialConfigurationKind = kind,
+                                 .allKinds = allActionConfigurationKinds(),
+                                 .paramsByKind = defaultActionParamsByKind(),
+                                 .actionDescription = description};
+            return new ActionComposeSheet(std::move(item), nullptr);
+        });
+    for (const auto kind : {Pattern::ConfigurationKind::key, Pattern::ConfigurationKind::message})
+        factories.emplace_back("pattern", [kind] {
+            auto params = defaultPatternParams();
+            params[Pattern::ConfigurationKind::key] = {PatternParams::key{std::vector<std::int64_t>(40, 0)}};
+            return new PatternComposeSheet({.changeKind = PatternSheetItem::NewChance{0},
+                                            .initialConfigurationKind = kind,
+                                            .allPatternKinds = {kind},
+                                            .paramsByKind = params},
+                                           nullptr);
+        });
+    factories.emplace_back("add hot key", [] {
+        return new ConfigurationAddHotKeySheet([](const HotKey&) {}, std::nullopt, shortcutkit::Name("fit-test"));
+    });
+    factories.emplace_back("disabled applications", [&paths] { return new DisabledApplicationsView(paths, paths); });
+    factories.emplace_back("input monitoring", [] { return new InputMonitoringGrantView(); });
+    factories.emplace_back("settings", [] { return new app::SettingsWindow(); });
+    factories.emplace_back("configuration", [] {
+        auto* window = new app::ConfigurationWindow();
+        window->setContent(new SettingsContentView());
+        return window;
+    });
+    for (const auto& [name, make] : factories) {
+        const std::unique_ptr<QWidget> window(make());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get(), 20000)) << name;
+        const QRect screen = window->screen()->availableGeometry();
+        ASSERT_LE(screen.height(), 720);
+        EXPECT_TRUE(screen.contains(window->frameGeometry())) << name << " " << window->frameGeometry().height();
+        for (QPushButton* button : window->findChildren<QPushButton*>()) {
+            bool scrolled = false;
+            for (QWidget* up = button->parentWidget(); up && !scrolled; up = up->parentWidget())
+                scrolled = qobject_cast<QAbstractScrollArea*>(up);
+            if (button->isVisibleTo(window.get()) && !scrolled)
+                EXPECT_TRUE(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())))
+                    << name << " " << button->text().toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include "model/Settings.h"
 #include "platform/HelperApplication.h"
 #include "platform/MainQueue.h"
+#include "platform/qt/PlainText.h"
 
 namespace tavlin {
 namespace {
@@ -34,14 +35,6 @@ bool isShown(const Action& action) {
 }
 
 QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-// Plain labels never guess at rich text: descriptions hold whatever the user typed.
-QLabel* plainLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setText(text);
-    return label;
-}
 
 QLabel* richLabel(const QString& html, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -156,7 +149,7 @@ void InputWindowContentView::rebuild() {
         for (const auto& entry : states->history) {
             auto* row = new QWidget(this);
             auto* layout = rowLayout(row);
-            auto* marker = plainLabel(QStringLiteral("> "), row);
+            auto* marker = qt::plainLabel(QStringLiteral("> "), row);
             QPalette palette = marker->palette();
             palette.setColor(QPalette::WindowText, Qt::gray);
             marker->setPalette(palette);
@@ -170,7 +163,7 @@ void InputWindowContentView::rebuild() {
     const Decision& decision = *states->decision;
     for (const auto& action : decision.actions) {
         if (!isShown(action)) continue;
-        addRow(plainLabel(QStringLiteral("- ") + fromUtf8(action.kind.description()) + QStringLiteral(" done."), this));
+        addRow(qt::plainLabel(QStringLiteral("- ") + fromUtf8(action.kind.description()) + QStringLiteral(" done."), this));
     }
 
     chancesDivider_ = addDivider();
@@ -185,8 +178,8 @@ void InputWindowContentView::rebuild() {
         if (!chance) continue;
         auto* row = new QWidget(this);
         auto* layout = rowLayout(row);
-        addToRow(layout, plainLabel(QStringLiteral("• "), row));
-        addToRow(layout, plainLabel(fromUtf8(chance->pattern.kind.description()) + QLatin1Char(':'), row));
+        addToRow(layout, qt::plainLabel(QStringLiteral("• "), row));
+        addToRow(layout, qt::plainLabel(fromUtf8(chance->pattern.kind.description()) + QLatin1Char(':'), row));
         const Decision* next = chance->decision.get();
         if (next) {
             for (const auto& action : next->actions) {

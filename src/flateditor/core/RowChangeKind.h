@@ -16,7 +16,6 @@ struct RowChangeKind {
     };
     struct edit {
         FlatKeysAndActionRow oldRow;
-        int replaceIndex = 0;
     };
     std::variant<newRow, newWithRow, edit> value;
 

@@ -109,7 +109,7 @@ TEST_F(BuildRowTest, LeaderKeyFailsBeforeConflictAndConflictBeforeParameters) {
 TEST_F(BuildRowTest, TheRowIsNewEnabledAndTakesEveryValueEvenBehindHiddenViews) {
     auto old = flatRow({0}, commandTap(), Scope::allBut(), "https://a/", "old", false);
     store({old});
-    auto state = sheet(edit(old, 0));
+    auto state = sheet(edit(old));
     state.setComplexMode(false);
     state.scopeEditor().setKind(ApplicationScopeKind::only);
     state.scopeEditor().addApplication("/x.desktop");

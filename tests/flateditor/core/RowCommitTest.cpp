@@ -38,7 +38,7 @@ TEST_F(RowCommitTest, AnEditReplacesItsRowByIdWhereverTheListMovedIt) {
     const auto r0 = flatRow({A}), r1 = flatRow({S}), r2 = flatRow({D});
     store({r0, r1, r2});
     // Another writer put a row in front while the sheet was open.
-    auto state = sheet(edit(r1, 1));
+    auto state = sheet(edit(r1));
     store({flatRow({F}), r0, r1, r2});
     state.deleteAllKeys();
     state.appendKey(9);
@@ -49,7 +49,7 @@ TEST_F(RowCommitTest, AnEditReplacesItsRowByIdWhereverTheListMovedIt) {
 TEST_F(RowCommitTest, AnEditWhoseRowIsGoneIsAppendedAndTheRowNowInItsPlaceIsLeftAlone) {
     const auto r0 = flatRow({A}), r1 = flatRow({S}), other = flatRow({D});
     store({r0, r1});
-    auto state = sheet(edit(r1, 1));
+    auto state = sheet(edit(r1));
     // Another program deleted the edited row; another row now stands at its position.
     store({r0, other});
     state.deleteAllKeys();
@@ -107,7 +107,7 @@ TEST_F(RowCommitTest, TheReplacedRowIsTheOnlyOneSkippedByTheConflictCheck) {
     const auto r1 = flatRow({A}, commandTap(), Scope::only({"/X.desktop"}));
     const auto r2 = flatRow({A}, commandTap(), Scope::only({"/Y.desktop"}));
     store({r1, r2});
-    auto state = sheet(edit(r1, 0));
+    auto state = sheet(edit(r1));
     state.scopeEditor().select("/X.desktop");
     state.scopeEditor().removeSelectedApplication();
     state.scopeEditor().addApplication("/Y.desktop");

@@ -41,7 +41,7 @@ TEST_F(RowSheetItemTest, OfferedKindsFollowTheHelperAndExperimentalSettingButNev
     EXPECT_EQ(kinds.back(), K::stopKeySequenceAfterDelay);
 
     // A stored get-kind row still opens on its kind.
-    const auto state = sheet(edit(rowWith(Action::Kind::getLeaderKey{std::nullopt}), 0));
+    const auto state = sheet(edit(rowWith(Action::Kind::getLeaderKey{std::nullopt})));
     EXPECT_EQ(state.currentKind(), K::getLeaderKey);
     EXPECT_EQ(*state.params(K::getLeaderKey), RowSheetParams(rowparams::getLeaderKey{GetLeaderKeyKind::displayName}));
 }
@@ -74,7 +74,7 @@ TEST_F(RowSheetItemTest, ActionPayloadsBecomeTheirKindsParameters) {
 
 TEST_F(RowSheetItemTest, EditsStartFromTheOldRowAndScopedRowsOpenInComplexMode) {
     const auto scoped = rowWith(Action::Kind::notification{"hi"}, Scope::only({"/b.desktop", "/a.desktop"}));
-    auto state = sheet(edit(scoped, 0));
+    auto state = sheet(edit(scoped));
     EXPECT_TRUE(state.complexMode());
     EXPECT_EQ(state.currentKind(), K::notification);
     EXPECT_EQ(state.currentKeys(), std::vector<std::int64_t>{0});
@@ -90,7 +90,7 @@ TEST_F(RowSheetItemTest, EditsStartFromTheOldRowAndScopedRowsOpenInComplexMode) 
 
 TEST_F(RowSheetItemTest, HelperKindsAreReadOnlyWhileTheHelperIsOff) {
     const auto sleeper = rowWith(Action::Kind::sleep{});
-    auto state = sheet(edit(sleeper, 0));
+    auto state = sheet(edit(sleeper));
     EXPECT_TRUE(state.isReadOnly());
     EXPECT_FALSE(state.sheetItem().initialConfigurationKind);
     EXPECT_EQ(state.currentKind(), K::openApp);
@@ -98,7 +98,7 @@ TEST_F(RowSheetItemTest, HelperKindsAreReadOnlyWhileTheHelperIsOff) {
     // A copy is a new row: it is composed, not shown read-only.
     EXPECT_FALSE(sheet(copy(sleeper)).isReadOnly());
     helperRunning = true;
-    EXPECT_FALSE(sheet(edit(sleeper, 0)).isReadOnly());
+    EXPECT_FALSE(sheet(edit(sleeper)).isReadOnly());
 }
 
 // The input-method editor shows the list as gathered when the item was built.

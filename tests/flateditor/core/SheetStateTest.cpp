@@ -43,7 +43,7 @@ TEST_F(SheetStateTest, StoredOddKeysAreShownAndKept) {
     odd.resize(1000, A);
     auto row = flatRow(odd);
     store({row});
-    auto state = sheet(edit(row, 0));
+    auto state = sheet(edit(row));
     EXPECT_EQ(state.currentKeys(), odd);
     EXPECT_EQ(keyName(-5), "Unknow(-5)");
     const auto result = state.save();
@@ -54,7 +54,7 @@ TEST_F(SheetStateTest, StoredOddKeysAreShownAndKept) {
 TEST_F(SheetStateTest, ConflictTextAppearsOnlyAfterAKeyChangeOrASave) {
     const auto mine = flatRow({A, S});
     store({flatRow({A}), mine});
-    auto state = sheet(edit(mine, 1));
+    auto state = sheet(edit(mine));
     EXPECT_FALSE(state.showsKeyValidation());
     EXPECT_EQ(state.keyBindingConflictText(), std::nullopt);
     state.appendKey(D);
@@ -77,7 +77,7 @@ TEST_F(SheetStateTest, EditUnchangedSavesAndACopyUnchangedConflictsWithItsOrigin
     auto copied = sheet(copy(row));
     EXPECT_FALSE(copied.save().closes);
     EXPECT_EQ(copied.keyBindingConflictText(), "Conflict with existing key bindings (A).\nDelete and reselect a key to resolve.");
-    auto edited = sheet(edit(row, 0));
+    auto edited = sheet(edit(row));
     EXPECT_TRUE(edited.save().closes);
     EXPECT_EQ(stored().size(), 1u);
 }
@@ -154,7 +154,7 @@ TEST_F(SheetStateTest, LeaderKeysComeBackOnceOnEveryClose) {
         reloaded = 0;
         auto sleeper = flatRow({A});
         sleeper.action = Action(Action::Kind::sleep{});
-        auto readOnly = sheet(edit(sleeper, 0));
+        auto readOnly = sheet(edit(sleeper));
         ASSERT_TRUE(readOnly.isReadOnly());
         readOnly.closed();
         EXPECT_EQ(reloaded, 0);

@@ -33,7 +33,7 @@ protected:
         return RowComposeSheetState(std::move(item), {[this] { ++unregistered; }, [this] { ++reloaded; }});
     }
     static RowChangeKind newRow() { return {RowChangeKind::newRow{0}}; }
-    static RowChangeKind edit(const FlatKeysAndActionRow& row, int index) { return {RowChangeKind::edit{row, index}}; }
+    static RowChangeKind edit(const FlatKeysAndActionRow& row) { return {RowChangeKind::edit{row}}; }
     static RowChangeKind copy(const FlatKeysAndActionRow& row) { return {RowChangeKind::newWithRow{row}}; }
 
     static void store(const std::vector<FlatKeysAndActionRow>& rows) {
