@@ -48,6 +48,7 @@
 #include "platform/dbus/HelperBusProbe.h"
 #include "platform/dbus/QtMainQueue.h"
 #include "platform/linux/ApplicationCatalog.h"
+#include "platform/linux/FolderWatch.h"
 #include "platform/linux/XdgWorkspace.h"
 #include "platform/qt/DropData.h"
 #include "platform/qt/ImageFile.h"
@@ -192,6 +193,9 @@ struct TavlinApp::Parts {
     bool terminated = false;
     std::shared_ptr<UserDefaults> settingsStore;
     UserDefaults::ObserverToken policyObserver = 0;
+    // Edits of the settings files by other programs, taken in once they settle.
+    std::unique_ptr<xdg::FolderWatch> settingsWatch;
+    QTimer settingsSettle;
 
     explicit Parts(QApplication& app) : application(app) {}
 
@@ -206,6 +210,7 @@ struct TavlinApp::Parts {
     void applyActivationPolicy();
     void handleURL(const std::string& url);
     void watchSessionBus();
+    void watchSettingsFolder();
     void terminate();
     void endApplication();
 };
@@ -419,6 +424,25 @@ void TavlinApp::Parts::handleURL(const std::string& url) {
     app::activateAndOrderFront(window);
 }
 
+// The suites take in another program's edit on a turn of their own, never in the midst of a
+// read; the events of one save (a temporary file, a rename) come as one.
+void TavlinApp::Parts::watchSettingsFolder() {
+    const auto folder = UserDefaults::folderPath();
+    if (!folder) return;
+    settingsWatch = std::make_unique<xdg::FolderWatch>(*folder);
+    if (settingsWatch->fileDescriptor() < 0) return;
+    settingsSettle.setSingleShot(true);
+    settingsSettle.setInterval(100);
+    QObject::connect(&settingsSettle, &QTimer::timeout, &context, [this] {
+        if (!terminated) UserDefaults::refreshSharedSuites();
+    });
+    auto notifier = std::make_unique<QSocketNotifier>(settingsWatch->fileDescriptor(), QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, &context, [this] {
+        if (settingsWatch->processPendingEvents() && !settingsSettle.isActive()) settingsSettle.start();
+    });
+    notifiers.push_back(std::move(notifier));
+}
+
 // Termination signals and the Quit command end here. exit, not quit: quitting asks every window
 // to close, and the configuration window refuses (it only hides), which would cancel the quit.
 void TavlinApp::Parts::endApplication() { QCoreApplication::exit(0); }
@@ -469,6 +493,7 @@ void TavlinApp::Parts::terminate() {
     if (settingsStore) settingsStore->removeObserver(policyObserver);
     notifiers.clear();
     busWatch.stop();
+    settingsSettle.stop();
     application.removeEventFilter(&activationPolicy);
     application.removeEventFilter(&dropGuard);
 }
@@ -523,6 +548,7 @@ int TavlinApp::run(const std::string& url) {
         parts.busWatch.start();
     }
     removeStaleTemporaryFiles();
+    parts.watchSettingsFolder();
     // The configuration the window shows, generated on first launch; only the running
     // application writes it.
     parts.loadedConfiguration = loadConfigurationForWindow();

@@ -210,7 +210,23 @@ void UserDefaults::resetSharedSuites() {
 }
 
 UserDefaults::UserDefaults(std::string name) : name_(std::move(name)) {
-    if (auto folder = files::configDirectory()) path_ = *folder / std::string(bundleIdentifier) / (name_ + ".json");
+    if (auto folder = folderPath()) path_ = *folder / (name_ + ".json");
+}
+
+void UserDefaults::refreshSharedSuites() {
+    std::vector<std::shared_ptr<UserDefaults>> suites;
+    {
+        auto& shared = sharedSuites();
+        std::lock_guard lock(shared.mutex);
+        for (const auto& entry : shared.suites) suites.push_back(entry.second);
+    }
+    // Observers run without the list's lock: they may use (or make) suites.
+    for (const auto& suite : suites) suite->refresh();
+}
+
+std::optional<std::filesystem::path> UserDefaults::folderPath() {
+    if (auto folder = files::configDirectory()) return *folder / std::string(bundleIdentifier);
+    return std::nullopt;
 }
 
 std::filesystem::path UserDefaults::filePath() const { return path_; }
@@ -312,7 +328,6 @@ void UserDefaults::refresh() const {
 }
 
 std::optional<DefaultsValue> UserDefaults::object(const std::string& key) const {
-    refresh();
     std::lock_guard lock(mutex_);
     const auto found = values_.find(key);
     if (found == values_.end()) return std::nullopt;
@@ -345,13 +360,11 @@ std::optional<DefaultsValue::Dictionary> UserDefaults::dictionary(const std::str
 }
 
 std::map<std::string, DefaultsValue> UserDefaults::dictionaryRepresentation() const {
-    refresh();
     std::lock_guard lock(mutex_);
     return values_;
 }
 
 bool UserDefaults::contains(const std::string& key) const {
-    refresh();
     std::lock_guard lock(mutex_);
     return values_.count(key) > 0 || unreadable_.count(key) > 0;
 }

@@ -49,10 +49,12 @@ private:
 // A user-defaults suite: a named store of preferences kept in one JSON file under
 // $XDG_CONFIG_HOME/local.tavlin/<suite name>.json. Every write replaces the file atomically;
 // every change is announced to the suite's observers in this process, synchronously, after the
-// value is stored. Another program may edit the file meanwhile: each read and write first
-// compares the file's identity with the version read or written here (one stat) and reads it
-// again when it differs, announcing it when a value changed, so no write loses such an edit.
-// One object per suite name and process.
+// value is stored. Another program may edit the file meanwhile: each write first compares the
+// file's identity with the version read or written here (one stat) and reads it again when it
+// differs, announcing it when a value changed, so no write loses such an edit. Reads never look
+// at the file (they sit on the key-press path, and must not run observers in their caller's
+// midst); the application has refreshSharedSuites() called on a turn of its own when the
+// folder changes. One object per suite name and process.
 class UserDefaults {
 public:
     using Observer = std::function<void()>;
@@ -65,6 +67,11 @@ public:
     // Forgets every suite object, so that the next use reads the files again (tests that change
     // XDG_CONFIG_HOME call it).
     static void resetSharedSuites();
+    // Has every suite made so far take in what another program changed in its file (see
+    // refresh). For a turn of the main queue of its own, never from inside a read or a change.
+    static void refreshSharedSuites();
+    // The folder of the suites' files, when a configuration folder is known.
+    static std::optional<std::filesystem::path> folderPath();
 
     const std::string& name() const { return name_; }
     std::filesystem::path filePath() const;
@@ -94,6 +101,11 @@ public:
     std::optional<std::string> set(std::map<std::string, DefaultsValue> values);
     std::optional<std::string> remove(const std::string& key);
 
+    // Reads the file again when another program changed it since it was read or written here,
+    // and announces it when a value changed; a file that no longer reads is set aside and the
+    // values in use are kept.
+    void refresh() const;
+
     ObserverToken addObserver(Observer observer);
     void removeObserver(ObserverToken token);
 
@@ -106,8 +118,6 @@ private:
     void setAsideCorruptFile(const std::string& problem, bool firstRead) const;
     // Takes in the file when another program changed it; answers whether a value changed.
     bool takeInChangesOfOthers() const;
-    // The same, announcing a change to the observers (called without the lock).
-    void refresh() const;
     void announce() const;
     // Before an unreadable value is replaced: answers why it cannot be, or nothing.
     std::optional<std::string> keepUnreadableValueAside(const std::string& key);
@@ -115,7 +125,7 @@ private:
 
     std::string name_;
     std::filesystem::path path_; // empty when no configuration folder is known
-    // Mutable: the suite mirrors its file, and a read may take in what another program wrote.
+    // Mutable: the suite mirrors its file, and a refresh takes in what another program wrote.
     // Set when the file exists but could not be read or moved aside: writing would destroy it.
     mutable std::optional<std::string> unsavable_;
     // The version of the file the values were read from or last written as; none without a file.

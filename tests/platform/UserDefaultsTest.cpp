@@ -366,8 +366,8 @@ TEST_F(UserDefaultsTest, UnreadableValuesStayInTheFileAndAreCopiedAsideBeforeThe
 }
 
 // Another program edits the file while the suite is in use: our next write keeps what it added,
-// readable or not; only a rewrite that changes a value is announced; a damaged file is set aside
-// and the values in use stay.
+// readable or not; a refresh, never a read, takes a change in, announced only when a value
+// changed; a damaged file is set aside and the values in use stay.
 TEST_F(UserDefaultsTest, ChangesOfAnotherWriterAreTakenInAnnouncedAndKept) {
     const auto suite = UserDefaults::suite("test");
     suite->set("ours", 1);
@@ -380,13 +380,17 @@ TEST_F(UserDefaultsTest, ChangesOfAnotherWriterAreTakenInAnnouncedAndKept) {
 
     calls = 0;
     writeFile(file(), " " + theirs);
-    EXPECT_EQ(suite->integer("ours"), 2);
+    UserDefaults::refreshSharedSuites();
     EXPECT_EQ(calls, 0);
     writeFile(file(), R"({"ours": {"integer": 3}})");
+    EXPECT_EQ(suite->integer("ours"), 2); // a read never looks, nor announces
+    EXPECT_EQ(calls, 0);
+    UserDefaults::refreshSharedSuites();
     EXPECT_EQ(suite->integer("ours"), 3);
     EXPECT_EQ(calls, 1);
 
     writeFile(file(), "{");
+    suite->refresh();
     EXPECT_EQ(suite->integer("ours"), 3);
     EXPECT_EQ(folderEntries(folder()).size(), 1u); // test.json.corrupt-…
 }
