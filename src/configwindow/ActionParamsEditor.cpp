@@ -8,6 +8,7 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
 
+#include "actionediting/core/ActionKinds.h"
 #include "configwindow/ActionPathChooser.h"
 #include "configwindow/core/ActionParamFields.h"
 #include "model/FileHelper.h"
@@ -52,11 +53,7 @@ ActionParamsEditor::ActionParamsEditor(ActionParamsByKind& params, ActionConfigu
     build();
 }
 
-QString ActionParamsEditor::executeFileNote() {
-    return QStringLiteral(
-        "Note: \n\"The strings in arguments do not undergo shell expansion, \nso you do not need to do "
-        "special quoting, \nand shell variables, such as $PWD, are not resolved.\"\n--Apple Documentation");
-}
+QString ActionParamsEditor::executeFileNote() { return qString(std::string(tavlin::executeFileNote)); }
 
 void ActionParamsEditor::edited() {
     if (changed_) changed_();

@@ -4,7 +4,7 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
 
-#include "configwindow/ConfigurationLeaderKeyView.h"
+#include "actionediting/ConfigurationLeaderKeyView.h"
 
 namespace tavlin {
 

@@ -11,7 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "configwindow/ActionParamsEditor.h"
+#include "actionediting/core/ActionKinds.h"
 #include "engine/InputSources.h"
 #include "flateditor/InputMethodList.h"
 #include "flateditor/KeystrokeEditor.h"
@@ -208,7 +208,7 @@ private:
             write<p::executeFile>([&](p::executeFile& file) { file.argumentsText = typed.toStdString(); });
         });
         layout_->addWidget(edit);
-        auto* note = new QLabel(ActionParamsEditor::executeFileNote(), this);
+        auto* note = new QLabel(QString::fromUtf8(executeFileNote.data(), static_cast<qsizetype>(executeFileNote.size())), this);
         note->setTextFormat(Qt::PlainText);
         note->setAccessibleName(note->text());
         QFont font = note->font();

@@ -21,7 +21,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "configwindow/ConfigurationLeaderKeyView.h"
+#include "actionediting/ConfigurationLeaderKeyView.h"
 #include "engine/ShellServices.h"
 #include "flateditor/ActionDescriptionEditorView.h"
 #include "flateditor/ActionKindEditors.h"

@@ -15,7 +15,7 @@
 
 #include "FlatEditorHarness.h"
 #include "FlatRows.h"
-#include "configwindow/ConfigurationLeaderKeyView.h"
+#include "actionediting/ConfigurationLeaderKeyView.h"
 #include "engine/ShellServices.h"
 #include "flateditor/ActionDescriptionEditorView.h"
 #include "flateditor/ApplicationChooserDialog.h"
