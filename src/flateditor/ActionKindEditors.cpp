@@ -25,7 +25,7 @@ namespace tavlin::flateditor {
 namespace {
 
 using ChooserKind = RowComposeSheet::PathChooserKind;
-namespace p = rowparams;
+namespace p = actionparams;
 
 QString qString(const std::string& text) { return QString::fromStdString(text); }
 
@@ -82,6 +82,12 @@ private:
     // A picker with a title, whose options carry their values.
     template <class P, class Value>
     QComboBox* addPicker(const QString& title, const std::vector<std::pair<QString, Value>>& options, Value P::*field) {
+        return addPicker<P, Value>(
+            title, options, [field](const P& params) { return params.*field; },
+            [field](P& params, Value chosen) { params.*field = chosen; });
+    }
+    template <class P, class Value, class Get, class Set>
+    QComboBox* addPicker(const QString& title, const std::vector<std::pair<QString, Value>>& options, Get get, Set set) {
         auto* row = new QHBoxLayout();
         auto* label = new QLabel(title, this);
         label->setAccessibleName(title.trimmed());
@@ -89,11 +95,11 @@ private:
         picker->setAccessibleName(title.trimmed());
         label->setBuddy(picker);
         for (const auto& [text, option] : options) picker->addItem(text, static_cast<int>(option));
-        picker->setCurrentIndex(picker->findData(static_cast<int>(value<P>().*field)));
-        connect(picker, &QComboBox::activated, this, [this, picker, field](int index) {
+        picker->setCurrentIndex(picker->findData(static_cast<int>(get(value<P>()))));
+        connect(picker, &QComboBox::activated, this, [this, picker, set](int index) {
             if (index < 0) return;
             const auto chosen = static_cast<Value>(picker->itemData(index).toInt());
-            write<P>([&](P& params) { params.*field = chosen; });
+            write<P>([&](P& params) { set(params, chosen); });
         });
         row->addWidget(label);
         row->addWidget(picker);
@@ -149,11 +155,12 @@ private:
         addPathRow(QStringLiteral("Choose App"), &p::openApp::path, ChooserKind::application, RowSheetField::openAppPathField,
                    containingFolderURL);
         using A = p::ActionIfRunning;
-        addPicker(QStringLiteral("Action If Already Running"),
-                  std::vector<std::pair<QString, A>>{{QStringLiteral("None"), A::none},
-                                                     {QStringLiteral("Hide"), A::hideApp},
-                                                     {QStringLiteral("Switch to Previous App"), A::switchToPreviousApp}},
-                  &p::openApp::actionIfRunning);
+        addPicker<p::openApp, A>(
+            QStringLiteral("Action If Already Running"),
+            std::vector<std::pair<QString, A>>{{QStringLiteral("None"), A::none},
+                                               {QStringLiteral("Hide"), A::hideApp},
+                                               {QStringLiteral("Switch to Previous App"), A::switchToPreviousApp}},
+            p::actionIfRunning, p::setActionIfRunning);
         if (context_.helperRunning && context_.complexMode)
             addTextField(QStringLiteral("Launch Arguments"), params.launchArgumentsText, &p::openApp::launchArgumentsText);
     }
@@ -282,7 +289,7 @@ private:
     }
 
     ParamsEditorContext context_;
-    RowSheetParams current_;
+    ActionParams current_;
     QVBoxLayout* layout_ = nullptr;
 };
 

@@ -3,7 +3,8 @@
 #include <functional>
 #include <string_view>
 
-#include "flateditor/core/RowSheetParams.h"
+#include "actionediting/core/ActionKinds.h"
+#include "flateditor/core/RowValidation.h"
 #include "model/ActionConfigurability.h"
 
 class QWidget;
@@ -14,10 +15,10 @@ namespace tavlin::flateditor {
 // sheet does not have: every change goes back through `setParams` as a whole new value.
 struct ParamsEditorContext {
     ActionConfigurationKind kind = ActionConfigurationKind::openApp;
-    RowSheetParams params; // the sheet's entry for `kind`
+    ActionParams params; // the sheet's entry for `kind`
     bool complexMode = false;
     bool helperRunning = false;
-    std::function<void(const RowSheetParams& params, ActionConfigurationKind kind)> setParams;
+    std::function<void(const ActionParams& params, ActionConfigurationKind kind)> setParams;
     // Called once per control that a failed save may focus.
     std::function<void(RowSheetField field, QWidget* widget)> registerFocusTarget;
 };

@@ -342,13 +342,13 @@ void RowComposeSheetDialog::rebuildParamsEditor() {
     delete paramsEditor_;
     paramsEditor_ = nullptr;
     const auto kind = state_.currentKind();
-    if (const RowSheetParams* params = state_.params(kind)) {
+    if (const ActionParams* params = state_.params(kind)) {
         ParamsEditorContext context;
         context.kind = kind;
         context.params = *params;
         context.complexMode = state_.complexMode();
         context.helperRunning = isHelperRunning();
-        context.setParams = [this](const RowSheetParams& changed, ActionConfigurationKind changedKind) {
+        context.setParams = [this](const ActionParams& changed, ActionConfigurationKind changedKind) {
             state_.setParams(changed, changedKind);
         };
         context.registerFocusTarget = [this](RowComposeSheet::Field field, QWidget* widget) {

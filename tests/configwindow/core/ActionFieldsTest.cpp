@@ -21,7 +21,7 @@ TEST(ActionParamFieldsTest, EachWriteChangesOneFieldOfTheLiveEntry) {
     auto params = defaultActionParamsByKind();
     setParamField(params, K::openApp, &actionparams::openApp::path, std::string("/usr/bin/xterm"));
     setParamField(params, K::openApp, &actionparams::openApp::hideAppIfRunning, true);
-    EXPECT_EQ(std::get<actionparams::openApp>(params.at(K::openApp)), (actionparams::openApp{"/usr/bin/xterm", true, ""}));
+    EXPECT_EQ(std::get<actionparams::openApp>(params.at(K::openApp)), (actionparams::openApp{"/usr/bin/xterm", true, false, ""}));
     setApplicationPath(params, K::openFile, "/usr/bin/gedit");
     setParamField(params, K::openFile, &actionparams::openFile::filePath, std::string("/tmp/a"));
     EXPECT_EQ(std::get<actionparams::openFile>(params.at(K::openFile)),
