@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/ActionOutcomeListener.h"
+#include "engine/ActionStatistics.h"
 #include "engine/InputWindowManager.h"
 #include "engine/Notifications.h"
 #include "engine/ShellServices.h"
@@ -199,6 +200,8 @@ protected:
     }
 
     void TearDown() override {
+        // Counts left pending would be added to the next test's, with no write on its queue.
+        ActionStatistics::writePending();
         ExternalEventObserver::stop();
         ActionOutcomeListener::shared().cancel();
         auto& manager = InputWindowManager::shared();
