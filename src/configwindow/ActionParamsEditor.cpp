@@ -8,8 +8,8 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
 
+#include "actionediting/PathChooser.h"
 #include "actionediting/core/ActionKinds.h"
-#include "configwindow/ActionPathChooser.h"
 #include "configwindow/core/ActionParamFields.h"
 #include "model/FileHelper.h"
 #include "model/KeyNames.h"
@@ -92,7 +92,7 @@ void ActionParamsEditor::addPathRow(const QString& buttonTitle, int chooserKind,
     };
     show();
     connect(button, &QPushButton::clicked, this, [this, chooserKind, write, show] {
-        const auto chosen = choosePath(static_cast<PathChooserKind>(chooserKind));
+        const auto chosen = choosePath(static_cast<PathChooserKind>(chooserKind), std::nullopt, treeEditorRules);
         if (!chosen) return;
         write(*chosen);
         show();

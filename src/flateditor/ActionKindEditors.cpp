@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "actionediting/PathChooser.h"
 #include "actionediting/core/ActionKinds.h"
 #include "engine/InputSources.h"
 #include "flateditor/InputMethodList.h"
@@ -24,7 +25,7 @@
 namespace tavlin::flateditor {
 namespace {
 
-using ChooserKind = RowComposeSheet::PathChooserKind;
+using ChooserKind = PathChooserKind;
 namespace p = actionparams;
 
 QString qString(const std::string& text) { return QString::fromStdString(text); }
@@ -112,7 +113,7 @@ private:
     template <class P, class Field>
     void choose(ChooserKind kind, const std::optional<std::string>& folderURL, Field P::*field, PathRow* row) {
         const QPointer<KindEditor> alive(this);
-        const auto chosen = RowComposeSheet::configureOpenPanel(kind, folderURL);
+        const auto chosen = choosePath(kind, folderURL, rowEditorRules);
         // The chooser runs its own event loop, in which the sheet may have gone.
         if (!chosen || !alive) return;
         write<P>([&](P& params) { params.*field = *chosen; });
@@ -204,8 +205,8 @@ private:
         layout_->addLayout(row);
     }
     void build(p::executeFile& params) {
-        addPathRow(QStringLiteral("Choose"), &p::executeFile::path, ChooserKind::executableFile,
-                   RowSheetField::executeFilePathField, [](const std::string& path) { return itemURL(path, false); });
+        addPathRow(QStringLiteral("Choose"), &p::executeFile::path, ChooserKind::executable, RowSheetField::executeFilePathField,
+                   [](const std::string& path) { return itemURL(path, false); });
         if (!context_.helperRunning) return;
         auto* edit = new QLineEdit(qString(params.argumentsText.value_or(std::string())), this);
         edit->setPlaceholderText(QStringLiteral("Arguments"));

@@ -22,6 +22,7 @@
 #include <QWindow>
 
 #include "actionediting/ConfigurationLeaderKeyView.h"
+#include "actionediting/PathChooser.h"
 #include "engine/ShellServices.h"
 #include "flateditor/ActionDescriptionEditorView.h"
 #include "flateditor/ActionKindEditors.h"
@@ -113,32 +114,31 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
     auto* scopeLayout = new QVBoxLayout(scopeGroup_);
     std::vector<std::string> scopeTitles;
     for (const auto kind : allApplicationScopeKinds) scopeTitles.emplace_back(title(kind));
-    scopeEditor_ = new ApplicationScopeEditorView(scopeTitles,
-                                                  {[this](int index) {
-                                                       state_.scopeEditor().setKind(allApplicationScopeKinds[index]);
-                                                       showScope();
-                                                       showConflict();
-                                                   },
-                                                   [this] {
-                                                       const auto path = RowComposeSheet::configureOpenPanel(
-                                                           RowComposeSheet::PathChooserKind::application,
-                                                           state_.scopeEditor().chooserFolder());
-                                                       if (!path) return;
-                                                       state_.scopeEditor().addApplication(*path);
-                                                       showScope();
-                                                       showConflict();
-                                                   },
-                                                   [this] {
-                                                       state_.scopeEditor().removeSelectedApplication();
-                                                       showScope();
-                                                       showConflict();
-                                                   },
-                                                   [this](const std::optional<std::string>& path) {
-                                                       // Not built again within its own selection change.
-                                                       state_.scopeEditor().select(path);
-                                                       scopeEditor_->removeButton()->setEnabled(state_.scopeEditor().canRemove());
-                                                   }},
-                                                  scopeGroup_);
+    scopeEditor_ = new ApplicationScopeEditorView(
+        scopeTitles,
+        {[this](int index) {
+             state_.scopeEditor().setKind(allApplicationScopeKinds[index]);
+             showScope();
+             showConflict();
+         },
+         [this] {
+             const auto path = choosePath(PathChooserKind::application, state_.scopeEditor().chooserFolder(), rowEditorRules);
+             if (!path) return;
+             state_.scopeEditor().addApplication(*path);
+             showScope();
+             showConflict();
+         },
+         [this] {
+             state_.scopeEditor().removeSelectedApplication();
+             showScope();
+             showConflict();
+         },
+         [this](const std::optional<std::string>& path) {
+             // Not built again within its own selection change.
+             state_.scopeEditor().select(path);
+             scopeEditor_->removeButton()->setEnabled(state_.scopeEditor().canRemove());
+         }},
+        scopeGroup_);
     scopeLayout->addWidget(scopeEditor_);
     layout->addWidget(scopeGroup_);
 

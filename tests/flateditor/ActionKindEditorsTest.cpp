@@ -22,9 +22,9 @@
 #include <QtDBus/QDBusMessage>
 #include <QtDBus/QDBusVirtualObject>
 
+#include "actionediting/ApplicationChooserDialog.h"
 #include "engine/InputSources.h"
 #include "flateditor/ActionKindEditors.h"
-#include "flateditor/ApplicationChooserDialog.h"
 #include "flateditor/PathRow.h"
 #include "flateditor/core/RowComposeSheetState.h"
 #include "flateditor/core/RowSheetItem.h"

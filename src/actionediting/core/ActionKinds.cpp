@@ -57,7 +57,8 @@ ActionParamsByKind actionParamsByKind(const Action& action) {
     else if (const auto* c = k.get<A::simulateKeystroke>()) {
         const auto& s = c->keystroke;
         params[K::simulateKeystroke] = p::simulateKeystroke{s.mainKeyCode, s.cmd, s.shift, s.option, s.control};
-    } else if (const auto* c = k.get<A::switchInputMethod>()) params[K::switchInputMethod] = p::switchInputMethod{c->inputSourceID};
+    } else if (const auto* c = k.get<A::switchInputMethod>())
+        params[K::switchInputMethod] = p::switchInputMethod{c->inputSourceID};
     else if (const auto* c = k.get<A::continueFromInterruption>())
         params[K::continueFromInterruption] = p::continueFromInterruption{c->delay};
     else if (const auto* c = k.get<A::stopKeySequenceAfterDelay>())

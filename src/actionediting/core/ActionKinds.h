@@ -105,8 +105,13 @@ struct ActionEditingRules {
     bool checksURL = true;
     // The input method can be chosen (else that kind is never made).
     bool choosesInputMethod = true;
+    // The open panels label their name field "Choose:" (else the toolkit's label).
+    bool labelsNameField = false;
+    // A choice is bookmarked in the bookmarks manager, and one that cannot be is told and not
+    // taken (else it is bookmarked for scoped access, whatever the outcome).
+    bool bookmarksInManager = false;
 };
-inline constexpr ActionEditingRules treeEditorRules{false, false, false};
+inline constexpr ActionEditingRules treeEditorRules{false, false, false, true, true};
 inline constexpr ActionEditingRules rowEditorRules{};
 
 // Why values make no action.

@@ -6,8 +6,8 @@
 
 #include <sys/stat.h>
 
+#include "actionediting/core/PathChooserSettings.h"
 #include "configwindow/core/ActionParamFields.h"
-#include "configwindow/core/PathChooserSettings.h"
 #include "model/FileHelper.h"
 #include "support/TempHome.h"
 
