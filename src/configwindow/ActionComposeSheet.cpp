@@ -22,9 +22,8 @@ constexpr int previewDelayMilliseconds = 150;
 } // namespace
 
 ActionComposeSheet::ActionComposeSheet(ActionSheetItem item, QWidget* parent)
-    : QDialog(parent), item_(std::move(item)), currentKind_(item_.startKind()), params_(item_.paramsByKind) {
-    setWindowTitle(QStringLiteral("Action"));
-    setAccessibleName(QStringLiteral("Action"));
+    : SheetFrame(QStringLiteral("Action"), {}, parent), item_(std::move(item)), currentKind_(item_.startKind()),
+      params_(item_.paramsByKind) {
     if (item_.isReadOnly()) buildReadOnly();
     else buildEditor();
 }
@@ -40,15 +39,7 @@ void ActionComposeSheet::buildReadOnly() {
         label->setAccessibleName(label->text());
         layout->addWidget(label);
     }
-    auto* row = new QHBoxLayout();
-    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
-    cancelButton_->setAccessibleName(QStringLiteral("Cancel"));
-    cancelButton_->setAutoDefault(false);
-    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
-    row->addStretch();
-    row->addWidget(cancelButton_);
-    row->addStretch();
-    layout->addLayout(row);
+    layout->addLayout(makeButtons(false, true));
 }
 
 void ActionComposeSheet::buildEditor() {
@@ -102,19 +93,7 @@ void ActionComposeSheet::buildEditor() {
     });
     updatePreview();
 
-    auto* buttons = new QHBoxLayout();
-    saveButton_ = new QPushButton(QStringLiteral("Save"), this);
-    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
-    saveButton_->setAccessibleName(QStringLiteral("Save"));
-    cancelButton_->setAccessibleName(QStringLiteral("Cancel"));
-    saveButton_->setDefault(true);
-    cancelButton_->setAutoDefault(false);
-    connect(saveButton_, &QPushButton::clicked, this, &ActionComposeSheet::confirm);
-    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
-    buttons->addStretch();
-    buttons->addWidget(saveButton_);
-    buttons->addWidget(cancelButton_);
-    layout->addLayout(buttons);
+    layout->addLayout(makeButtons(true, false));
     paramsChanged();
 }
 
@@ -126,8 +105,8 @@ void ActionComposeSheet::rebuildFields() {
 }
 
 void ActionComposeSheet::paramsChanged() {
-    if (!saveButton_) return;
-    saveButton_->setEnabled(makeAction(descriptionField_->text().toStdString(), currentKind_, params_).has_value());
+    if (!saveButton()) return;
+    saveButton()->setEnabled(makeAction(descriptionField_->text().toStdString(), currentKind_, params_).has_value());
 }
 
 void ActionComposeSheet::updatePreview() {
@@ -135,7 +114,7 @@ void ActionComposeSheet::updatePreview() {
     preview_->setHtml(markdownHtml(descriptionField_->text().toStdString()));
 }
 
-void ActionComposeSheet::confirm() {
+void ActionComposeSheet::save() {
     const auto action = makeAction(descriptionField_->text().toStdString(), currentKind_, params_);
     if (!action) return;
     if (item_.newActionHandler) item_.newActionHandler(*action);
