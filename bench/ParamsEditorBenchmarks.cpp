@@ -7,8 +7,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include "actionediting/ActionKindEditors.h"
 #include "engine/InputSources.h"
-#include "flateditor/ActionKindEditors.h"
 
 #include "BenchmarkSupport.h"
 
@@ -68,15 +68,15 @@ void BM_ParamsEditorRebuild(benchmark::State& state) {
     InputSourceManager::setProvider(&layouts);
     InputSourceManager::reloadSelectableInputSources();
     const Case& chosen = cases()[static_cast<std::size_t>(state.range(0))];
-    flateditor::ParamsEditorContext context;
+    ParamsEditorContext context;
     context.kind = chosen.kind;
     context.params = chosen.params;
     context.helperRunning = true;
     context.complexMode = true;
     context.setParams = [](const ActionParams&, Kind) {};
-    context.registerFocusTarget = [](flateditor::RowSheetField, QWidget*) {};
+    context.registerFocusTarget = [](ActionFieldError, QWidget*) {};
     for (auto _ : state) {
-        std::unique_ptr<QWidget> editor(flateditor::makeParamsEditor(context));
+        std::unique_ptr<QWidget> editor(makeParamsEditor(context));
         editor->show();
         benchmark::DoNotOptimize(editor->grab());
     }

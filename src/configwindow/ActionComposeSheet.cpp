@@ -9,9 +9,10 @@
 #include <QtWidgets/QTextEdit>
 #include <QtWidgets/QVBoxLayout>
 
-#include "configwindow/ActionParamsEditor.h"
+#include "actionediting/ActionKindEditors.h"
 #include "configwindow/SafeTextDocument.h"
 #include "engine/ui/MarkdownText.h"
+#include "platform/HelperApplication.h"
 
 namespace tavlin {
 
@@ -99,8 +100,22 @@ void ActionComposeSheet::buildEditor() {
 
 void ActionComposeSheet::rebuildFields() {
     delete fieldsEditor_;
-    fieldsEditor_ = new ActionParamsEditor(
-        params_, currentKind_, [this] { paramsChanged(); }, this);
+    fieldsEditor_ = nullptr;
+    if (const auto found = params_.find(currentKind_); found != params_.end()) {
+        ParamsEditorContext context;
+        context.kind = currentKind_;
+        context.params = found->second;
+        context.helperRunning = isHelperRunning();
+        context.rules = treeEditorRules;
+        context.setParams = [this](const ActionParams& changed, ActionConfigurationKind kind) {
+            params_.insert_or_assign(kind, changed);
+            paramsChanged();
+        };
+        fieldsEditor_ = makeParamsEditor(context);
+    }
+    // A kind without fields shows nothing.
+    if (!fieldsEditor_) fieldsEditor_ = new QWidget();
+    fieldsEditor_->setParent(this);
     fieldsSlot_->addWidget(fieldsEditor_);
 }
 

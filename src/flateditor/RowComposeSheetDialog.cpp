@@ -19,11 +19,11 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "actionediting/ActionKindEditors.h"
 #include "actionediting/ConfigurationLeaderKeyView.h"
 #include "actionediting/PathChooser.h"
 #include "engine/ShellServices.h"
 #include "flateditor/ActionDescriptionEditorView.h"
-#include "flateditor/ActionKindEditors.h"
 #include "flateditor/ApplicationScopeEditorView.h"
 #include "flateditor/TriggerKeyEditorView.h"
 #include "model/Settings.h"
@@ -321,8 +321,8 @@ void RowComposeSheetDialog::rebuildParamsEditor() {
         context.setParams = [this](const ActionParams& changed, ActionConfigurationKind changedKind) {
             state_.setParams(changed, changedKind);
         };
-        context.registerFocusTarget = [this](RowComposeSheet::Field field, QWidget* widget) {
-            paramsFocusTargets_[field] = widget;
+        context.registerFocusTarget = [this](ActionFieldError error, QWidget* widget) {
+            if (const auto target = field(ValidationError(error))) paramsFocusTargets_[*target] = widget;
         };
         paramsEditor_ = makeParamsEditor(context);
     }

@@ -17,8 +17,8 @@
 #include <sys/stat.h>
 
 #include "actionediting/ApplicationChooserDialog.h"
+#include "actionediting/core/ActionKinds.h"
 #include "configwindow/ActionComposeSheet.h"
-#include "configwindow/ActionParamsEditor.h"
 #include "configwindow/ContentViewHarness.h"
 #include "model/KeyNames.h"
 #include "model/Settings.h"
@@ -227,7 +227,8 @@ TEST_F(ActionFieldsTest, FieldsFollowTheHelperAndKeepWhatIsHidden) {
 
     addAction("Execute File");
     ASSERT_TRUE(named<QLineEdit>(fields(), "Arguments"));
-    EXPECT_TRUE(named<QLabel>(fields(), ActionParamsEditor::executeFileNote()));
+    EXPECT_TRUE(
+        named<QLabel>(fields(), QString::fromUtf8(executeFileNote.data(), static_cast<qsizetype>(executeFileNote.size()))));
     // The path label shows only once there is a path; untouched arguments store nothing.
     EXPECT_EQ(fields()->findChildren<QLabel*>().size(), 2);
     panels_->chooseNext(FileUrl::fromPath(makeFile("run me", true)));

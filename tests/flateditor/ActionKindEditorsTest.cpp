@@ -22,10 +22,10 @@
 #include <QtDBus/QDBusMessage>
 #include <QtDBus/QDBusVirtualObject>
 
+#include "actionediting/ActionKindEditors.h"
 #include "actionediting/ApplicationChooserDialog.h"
+#include "actionediting/PathRow.h"
 #include "engine/InputSources.h"
-#include "flateditor/ActionKindEditors.h"
-#include "flateditor/PathRow.h"
 #include "flateditor/core/RowComposeSheetState.h"
 #include "flateditor/core/RowSheetItem.h"
 #include "model/KeyNames.h"
@@ -112,7 +112,9 @@ protected:
             entries_.insert_or_assign(written, params);
             writes_.emplace_back(written, params);
         };
-        context.registerFocusTarget = [this](RowSheetField field, QWidget* widget) { focusTargets_[field] = widget; };
+        context.registerFocusTarget = [this](ActionFieldError error, QWidget* widget) {
+            focusTargets_[*field(ValidationError(error))] = widget;
+        };
         editor_.reset(makeParamsEditor(context));
         if (editor_) {
             editor_->show();

@@ -110,8 +110,27 @@ struct ActionEditingRules {
     // A choice is bookmarked in the bookmarks manager, and one that cannot be is told and not
     // taken (else it is bookmarked for scoped access, whatever the outcome).
     bool bookmarksInManager = false;
+
+    // How the fields look.
+    // Each field keeps its own width, lined up on the left (else fields fill the sheet's width).
+    bool fieldsKeepTheirWidth = true;
+    // Launch arguments are offered only in Complex Mode (and, in both windows, with the helper).
+    bool launchArgumentsNeedComplexMode = true;
+    // What an open-app action does when the app runs is a picker of three (else the hide checkbox).
+    bool actionIfRunningPicker = true;
+    const char* openAppButton = "Choose App";
+    // The title before the chosen application of the kinds that open an item with one.
+    const char* openWithTitle = "Open with: ";
+    // The script chooser is preceded by where the scripts must be, with a link to open it.
+    bool showsScriptsFolder = false;
+    // The menu title is one row with a help button (else the title above the field).
+    bool menuTitleRow = true;
+    // A chooser opens where the path chosen before is (else at the kind's own folder).
+    bool choosersStartAtCurrentPath = true;
 };
-inline constexpr ActionEditingRules treeEditorRules{false, false, false, true, true};
+inline constexpr ActionEditingRules treeEditorRules{
+    false, false, false, true, true, false, false, false, "Choose", "", true, false, false,
+};
 inline constexpr ActionEditingRules rowEditorRules{};
 
 // Why values make no action.

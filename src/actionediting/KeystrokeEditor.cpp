@@ -1,4 +1,4 @@
-#include "flateditor/KeystrokeEditor.h"
+#include "actionediting/KeystrokeEditor.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,7 +8,7 @@
 
 #include "model/KeyNames.h"
 
-namespace tavlin::flateditor {
+namespace tavlin {
 namespace {
 
 // Named once per process, as the key-name table is: the editor is rebuilt on every kind switch.
@@ -76,4 +76,4 @@ KeystrokeEditor::KeystrokeEditor(const actionparams::simulateKeystroke& keystrok
     layout->addLayout(toggleRow);
 }
 
-} // namespace tavlin::flateditor
+} // namespace tavlin

@@ -10,7 +10,7 @@
 class QCheckBox;
 class QComboBox;
 
-namespace tavlin::flateditor {
+namespace tavlin {
 
 // The key of a simulated keystroke, picked among the keys key pickers offer, and its four
 // modifiers. Every change hands over the whole keystroke.
@@ -30,4 +30,4 @@ private:
     std::array<QCheckBox*, 4> toggles_{};
 };
 
-} // namespace tavlin::flateditor
+} // namespace tavlin
