@@ -200,7 +200,8 @@ protected:
     }
 
     void TearDown() override {
-        // Counts left pending would be added to the next test's, with no write on its queue.
+        // The counts not written yet are bound to this test's queue and home: written now, as
+        // at the end of the application, they cannot reach the next test.
         ActionStatistics::writePending();
         ExternalEventObserver::stop();
         ActionOutcomeListener::shared().cancel();
