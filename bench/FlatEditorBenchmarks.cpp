@@ -11,8 +11,8 @@
 #include <QStandardItemModel>
 #include <QTreeView>
 
+#include "actionediting/ApplicationChooserDialog.h"
 #include "app/AppDelegate.h"
-#include "flateditor/ApplicationChooserDialog.h"
 #include "flateditor/RowSections.h"
 #include "flateditor/SettingsContentView.h"
 #include "model/Configuration.h"
@@ -103,7 +103,7 @@ void BM_ApplicationDialogOpens(benchmark::State& state) {
     application();
     const auto entries = makeEntries(1000);
     for (auto _ : state) {
-        flateditor::ApplicationChooserDialog dialog(entries, std::nullopt);
+        ApplicationChooserDialog dialog(entries, nullptr);
         dialog.show();
         QCoreApplication::processEvents();
         dialog.hide();
@@ -113,7 +113,7 @@ BENCHMARK(BM_ApplicationDialogOpens)->Unit(benchmark::kMillisecond);
 
 void BM_ApplicationDialogFilterKeystroke(benchmark::State& state) {
     application();
-    flateditor::ApplicationChooserDialog dialog(makeEntries(1000), std::nullopt);
+    ApplicationChooserDialog dialog(makeEntries(1000), nullptr);
     dialog.show();
     QCoreApplication::processEvents();
     bool longer = false;

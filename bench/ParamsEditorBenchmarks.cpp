@@ -7,8 +7,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include "actionediting/ActionKindEditors.h"
 #include "engine/InputSources.h"
-#include "flateditor/ActionKindEditors.h"
 
 #include "BenchmarkSupport.h"
 
@@ -35,18 +35,18 @@ public:
 };
 
 using Kind = ActionConfigurationKind;
-namespace p = flateditor::rowparams;
+namespace p = actionparams;
 
 struct Case {
     Kind kind;
-    flateditor::RowSheetParams params;
+    ActionParams params;
 };
 
 const std::vector<Case>& cases() {
     static const std::vector<Case> all = {
         {Kind::notification, p::notification{"Hello"}},
         {Kind::openURL, p::openURL{"https://example.org", "/usr/share/applications/browser.desktop"}},
-        {Kind::openApp, p::openApp{"/usr/share/applications/editor.desktop", p::ActionIfRunning::hideApp, "--new"}},
+        {Kind::openApp, p::openApp{"/usr/share/applications/editor.desktop", true, false, "--new"}},
         {Kind::openFile, p::openFile{"/home/user/report.txt", "/usr/share/applications/viewer.desktop"}},
         {Kind::openFolder, p::openFolder{"/home/user", std::nullopt}},
         {Kind::runAppleScript, p::runAppleScript{"/home/user/script.sh"}},
@@ -68,15 +68,15 @@ void BM_ParamsEditorRebuild(benchmark::State& state) {
     InputSourceManager::setProvider(&layouts);
     InputSourceManager::reloadSelectableInputSources();
     const Case& chosen = cases()[static_cast<std::size_t>(state.range(0))];
-    flateditor::ParamsEditorContext context;
+    ParamsEditorContext context;
     context.kind = chosen.kind;
     context.params = chosen.params;
     context.helperRunning = true;
     context.complexMode = true;
-    context.setParams = [](const flateditor::RowSheetParams&, Kind) {};
-    context.registerFocusTarget = [](flateditor::RowSheetField, QWidget*) {};
+    context.setParams = [](const ActionParams&, Kind) {};
+    context.registerFocusTarget = [](ActionFieldError, QWidget*) {};
     for (auto _ : state) {
-        std::unique_ptr<QWidget> editor(flateditor::makeParamsEditor(context));
+        std::unique_ptr<QWidget> editor(makeParamsEditor(context));
         editor->show();
         benchmark::DoNotOptimize(editor->grab());
     }

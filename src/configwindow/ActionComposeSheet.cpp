@@ -9,9 +9,10 @@
 #include <QtWidgets/QTextEdit>
 #include <QtWidgets/QVBoxLayout>
 
-#include "configwindow/ActionParamsEditor.h"
+#include "actionediting/ActionKindEditors.h"
 #include "configwindow/SafeTextDocument.h"
 #include "engine/ui/MarkdownText.h"
+#include "platform/HelperApplication.h"
 
 namespace tavlin {
 
@@ -22,9 +23,8 @@ constexpr int previewDelayMilliseconds = 150;
 } // namespace
 
 ActionComposeSheet::ActionComposeSheet(ActionSheetItem item, QWidget* parent)
-    : QDialog(parent), item_(std::move(item)), currentKind_(item_.startKind()), params_(item_.paramsByKind) {
-    setWindowTitle(QStringLiteral("Action"));
-    setAccessibleName(QStringLiteral("Action"));
+    : SheetFrame(QStringLiteral("Action"), {}, parent), item_(std::move(item)), currentKind_(item_.startKind()),
+      params_(item_.paramsByKind) {
     if (item_.isReadOnly()) buildReadOnly();
     else buildEditor();
 }
@@ -40,15 +40,7 @@ void ActionComposeSheet::buildReadOnly() {
         label->setAccessibleName(label->text());
         layout->addWidget(label);
     }
-    auto* row = new QHBoxLayout();
-    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
-    cancelButton_->setAccessibleName(QStringLiteral("Cancel"));
-    cancelButton_->setAutoDefault(false);
-    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
-    row->addStretch();
-    row->addWidget(cancelButton_);
-    row->addStretch();
-    layout->addLayout(row);
+    layout->addLayout(makeButtons(false, true));
 }
 
 void ActionComposeSheet::buildEditor() {
@@ -102,32 +94,34 @@ void ActionComposeSheet::buildEditor() {
     });
     updatePreview();
 
-    auto* buttons = new QHBoxLayout();
-    saveButton_ = new QPushButton(QStringLiteral("Save"), this);
-    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
-    saveButton_->setAccessibleName(QStringLiteral("Save"));
-    cancelButton_->setAccessibleName(QStringLiteral("Cancel"));
-    saveButton_->setDefault(true);
-    cancelButton_->setAutoDefault(false);
-    connect(saveButton_, &QPushButton::clicked, this, &ActionComposeSheet::confirm);
-    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
-    buttons->addStretch();
-    buttons->addWidget(saveButton_);
-    buttons->addWidget(cancelButton_);
-    layout->addLayout(buttons);
+    layout->addLayout(makeButtons(true, false));
     paramsChanged();
 }
 
 void ActionComposeSheet::rebuildFields() {
     delete fieldsEditor_;
-    fieldsEditor_ = new ActionParamsEditor(
-        params_, currentKind_, [this] { paramsChanged(); }, this);
+    fieldsEditor_ = nullptr;
+    if (const auto found = params_.find(currentKind_); found != params_.end()) {
+        ParamsEditorContext context;
+        context.kind = currentKind_;
+        context.params = found->second;
+        context.helperRunning = isHelperRunning();
+        context.rules = treeEditorRules;
+        context.setParams = [this](const ActionParams& changed, ActionConfigurationKind kind) {
+            params_.insert_or_assign(kind, changed);
+            paramsChanged();
+        };
+        fieldsEditor_ = makeParamsEditor(context);
+    }
+    // A kind without fields shows nothing.
+    if (!fieldsEditor_) fieldsEditor_ = new QWidget();
+    fieldsEditor_->setParent(this);
     fieldsSlot_->addWidget(fieldsEditor_);
 }
 
 void ActionComposeSheet::paramsChanged() {
-    if (!saveButton_) return;
-    saveButton_->setEnabled(makeAction(descriptionField_->text().toStdString(), currentKind_, params_).has_value());
+    if (!saveButton()) return;
+    saveButton()->setEnabled(makeAction(descriptionField_->text().toStdString(), currentKind_, params_).has_value());
 }
 
 void ActionComposeSheet::updatePreview() {
@@ -135,7 +129,7 @@ void ActionComposeSheet::updatePreview() {
     preview_->setHtml(markdownHtml(descriptionField_->text().toStdString()));
 }
 
-void ActionComposeSheet::confirm() {
+void ActionComposeSheet::save() {
     const auto action = makeAction(descriptionField_->text().toStdString(), currentKind_, params_);
     if (!action) return;
     if (item_.newActionHandler) item_.newActionHandler(*action);

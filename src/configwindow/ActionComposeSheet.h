@@ -1,12 +1,10 @@
 #pragma once
 
-#include <QtWidgets/QDialog>
-
+#include "actionediting/SheetFrame.h"
 #include "configwindow/core/ActionSheetItem.h"
 
 class QComboBox;
 class QLineEdit;
-class QPushButton;
 class QTextEdit;
 class QTimer;
 class QVBoxLayout;
@@ -15,7 +13,7 @@ namespace tavlin {
 
 // The sheet that composes a new action or edits one: the kind, the kind's fields, the description
 // with a preview, then "Save" and "Cancel". An action that cannot be edited now is only shown.
-class ActionComposeSheet final : public QDialog {
+class ActionComposeSheet final : public SheetFrame {
 public:
     ActionComposeSheet(ActionSheetItem item, QWidget* parent);
 
@@ -30,13 +28,11 @@ public:
     QComboBox* kindPicker() const { return kindPicker_; }
     QLineEdit* descriptionField() const { return descriptionField_; }
     QTextEdit* descriptionPreview() const { return preview_; }
-    QPushButton* saveButton() const { return saveButton_; }
-    QPushButton* cancelButton() const { return cancelButton_; }
 
 private:
     void buildReadOnly();
     void buildEditor();
-    void confirm();
+    void save() override;
     void updatePreview();
     void rebuildFields();
 
@@ -49,8 +45,6 @@ private:
     QLineEdit* descriptionField_ = nullptr;
     QTextEdit* preview_ = nullptr;
     QTimer* previewTimer_ = nullptr;
-    QPushButton* saveButton_ = nullptr;
-    QPushButton* cancelButton_ = nullptr;
 };
 
 } // namespace tavlin

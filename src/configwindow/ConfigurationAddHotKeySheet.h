@@ -3,12 +3,9 @@
 #include <functional>
 #include <optional>
 
-#include <QtWidgets/QDialog>
-
+#include "actionediting/SheetFrame.h"
 #include "model/HotKey.h"
 #include "shortcutkit/Name.h"
-
-class QPushButton;
 
 namespace tavlin {
 
@@ -16,7 +13,7 @@ class ConfigurationLeaderKeyView;
 
 // The sheet in which one more leader key is composed. Nothing reaches the configuration before
 // "Save", which hands the key over once and closes the sheet.
-class ConfigurationAddHotKeySheet final : public QDialog {
+class ConfigurationAddHotKeySheet final : public SheetFrame {
 public:
     using SaveTapped = std::function<void(const HotKey&)>;
 
@@ -26,16 +23,14 @@ public:
 
     const std::optional<HotKey>& hotKey() const { return hotKey_; }
     ConfigurationLeaderKeyView* editor() const { return editor_; }
-    QPushButton* saveButton() const { return saveButton_; }
-    QPushButton* cancelButton() const { return cancelButton_; }
 
 private:
+    void save() override;
+
     SaveTapped saveTapped_;
     std::optional<HotKey> hotKey_;
     shortcutkit::Name shortcutName_;
     ConfigurationLeaderKeyView* editor_ = nullptr;
-    QPushButton* saveButton_ = nullptr;
-    QPushButton* cancelButton_ = nullptr;
 };
 
 } // namespace tavlin

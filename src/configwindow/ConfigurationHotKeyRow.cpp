@@ -8,7 +8,7 @@
 #include <QtWidgets/QStyle>
 #include <QtWidgets/QToolButton>
 
-#include "configwindow/core/LeaderKeyEditorState.h"
+#include "actionediting/core/LeaderKeyEditorState.h"
 
 namespace tavlin {
 

@@ -5,9 +5,9 @@
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QVBoxLayout>
 
+#include "actionediting/ConfigurationLeaderKeyView.h"
 #include "configwindow/ConfigurationAddHotKeySheet.h"
 #include "configwindow/ConfigurationHotKeyRow.h"
-#include "configwindow/ConfigurationLeaderKeyView.h"
 #include "configwindow/core/LeaderKeyOperations.h"
 #include "engine/HotKeyManager.h"
 

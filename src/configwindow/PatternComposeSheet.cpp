@@ -19,9 +19,8 @@ QString qString(std::string_view text) { return QString::fromUtf8(text.data(), s
 } // namespace
 
 PatternComposeSheet::PatternComposeSheet(PatternSheetItem item, QWidget* parent)
-    : QDialog(parent), item_(std::move(item)), currentKind_(item_.startKind()), params_(item_.paramsByKind) {
-    setWindowTitle(QStringLiteral("Pattern"));
-    setAccessibleName(QStringLiteral("Pattern"));
+    : SheetFrame(QStringLiteral("Pattern"), {}, parent), item_(std::move(item)), currentKind_(item_.startKind()),
+      params_(item_.paramsByKind) {
     auto* layout = new QVBoxLayout(this);
 
     auto* kindRow = new QHBoxLayout();
@@ -85,20 +84,7 @@ PatternComposeSheet::PatternComposeSheet(PatternSheetItem item, QWidget* parent)
     editors_->addWidget(noEditor_);
     layout->addWidget(editors_);
 
-    auto* buttons = new QHBoxLayout();
-    saveButton_ = new QPushButton(QStringLiteral("Save"), this);
-    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
-    saveButton_->setAccessibleName(QStringLiteral("Save"));
-    cancelButton_->setAccessibleName(QStringLiteral("Cancel"));
-    saveButton_->setDefault(true);
-    cancelButton_->setAutoDefault(false);
-    connect(saveButton_, &QPushButton::clicked, this, &PatternComposeSheet::confirm);
-    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
-    buttons->addStretch();
-    buttons->addWidget(saveButton_);
-    buttons->addWidget(cancelButton_);
-    buttons->addStretch();
-    layout->addLayout(buttons);
+    layout->addLayout(makeButtons(true, true));
     showEditor();
 }
 
@@ -135,10 +121,10 @@ void PatternComposeSheet::update() {
         if (!message->regex.empty()) Regex::compile(message->regex, &problem);
     regexProblem_->setText(qString(problem));
     regexProblem_->setVisible(!problem.empty());
-    saveButton_->setEnabled(params_.count(currentKind_) || currentKind_ == PK::alwaysMatch);
+    saveButton()->setEnabled(params_.count(currentKind_) || currentKind_ == PK::alwaysMatch);
 }
 
-void PatternComposeSheet::confirm() {
+void PatternComposeSheet::save() {
     const auto pattern = makePattern(currentKind_, params_);
     if (!pattern) return;
     if (item_.newPatternHandler) item_.newPatternHandler(*pattern);

@@ -1,20 +1,18 @@
 #pragma once
 
-#include <QtWidgets/QDialog>
-
+#include "actionediting/SheetFrame.h"
 #include "configwindow/core/PatternSheetItem.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QStackedWidget;
 
 namespace tavlin {
 
 // The sheet that composes the pattern of a new chance or a new pattern for a chance: the kind,
 // then a key, a regular expression or nothing, then "Save" and "Cancel".
-class PatternComposeSheet final : public QDialog {
+class PatternComposeSheet final : public SheetFrame {
 public:
     PatternComposeSheet(PatternSheetItem item, QWidget* parent);
 
@@ -24,13 +22,11 @@ public:
     QLabel* keyList() const { return keyList_; }
     QLineEdit* regexField() const { return regexField_; }
     QLabel* regexProblem() const { return regexProblem_; }
-    QPushButton* saveButton() const { return saveButton_; }
-    QPushButton* cancelButton() const { return cancelButton_; }
 
 private:
     void showEditor();
     void update();
-    void confirm();
+    void save() override;
 
     PatternSheetItem item_;
     Pattern::ConfigurationKind currentKind_;
@@ -44,8 +40,6 @@ private:
     QLineEdit* regexField_ = nullptr;
     QLabel* regexProblem_ = nullptr;
     QWidget* noEditor_ = nullptr;
-    QPushButton* saveButton_ = nullptr;
-    QPushButton* cancelButton_ = nullptr;
 };
 
 } // namespace tavlin

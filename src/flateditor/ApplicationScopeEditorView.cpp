@@ -9,7 +9,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "flateditor/ApplicationInfo.h"
+#include "actionediting/ApplicationInfo.h"
 #include "flateditor/SymbolIcons.h"
 #include "platform/qt/PlainText.h"
 

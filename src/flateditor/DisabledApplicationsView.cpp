@@ -8,7 +8,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "flateditor/ApplicationInfo.h"
+#include "actionediting/ApplicationInfo.h"
+#include "actionediting/PathChooser.h"
 #include "flateditor/RowComposeSheet.h"
 #include "flateditor/SymbolIcons.h"
 #include "model/Settings.h"
@@ -112,8 +113,7 @@ void DisabledApplicationsView::rebuildList() {
 void DisabledApplicationsView::updateButtons() { removeButton_->setEnabled(state_.selectedPath.has_value()); }
 
 void DisabledApplicationsView::addApplication() {
-    const auto path = RowComposeSheet::configureOpenPanel(RowComposeSheet::PathChooserKind::application,
-                                                          state_.chooserDirectory());
+    const auto path = choosePath(PathChooserKind::application, state_.chooserDirectory(), rowEditorRules);
     if (!path) return;
     state_.addChosen(*path);
     rebuildList();

@@ -11,8 +11,8 @@
 #include <QTextDocument>
 #include <QToolTip>
 
+#include "actionediting/ApplicationInfo.h"
 #include "engine/ui/MarkdownText.h"
-#include "flateditor/ApplicationInfo.h"
 #include "flateditor/RowTexts.h"
 #include "flateditor/SectionHeader.h"
 #include "flateditor/SymbolIcons.h"

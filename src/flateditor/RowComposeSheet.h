@@ -32,13 +32,6 @@ struct RowComposeSheet {
     // Installs the sheet; an empty presenter restores the default. Answers the previous one.
     static Presenter setPresenter(Presenter presenter);
     static void present(const ChangeKind& changeKind, RowSaved rowSaved);
-
-    // The kinds of item the one open panel of the editor chooses.
-    enum class PathChooserKind : std::uint8_t { file, folder, application, appleScript, executableFile };
-
-    // Runs the chooser for the kind, opening in `folderURL` when that is a file URL, and keeps a
-    // bookmark of the choice. The chosen path, or nothing when cancelled or nothing was chosen.
-    static std::optional<std::string> configureOpenPanel(PathChooserKind kind, const std::optional<std::string>& folderURL);
 };
 
 } // namespace tavlin::flateditor

@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -15,16 +14,16 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "configwindow/ConfigurationLeaderKeyView.h"
+#include "actionediting/ActionKindEditors.h"
+#include "actionediting/ConfigurationLeaderKeyView.h"
+#include "actionediting/PathChooser.h"
 #include "engine/ShellServices.h"
 #include "flateditor/ActionDescriptionEditorView.h"
-#include "flateditor/ActionKindEditors.h"
 #include "flateditor/ApplicationScopeEditorView.h"
 #include "flateditor/TriggerKeyEditorView.h"
 #include "model/Settings.h"
@@ -36,15 +35,6 @@ namespace tavlin::flateditor {
 namespace {
 
 QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-// Return saves nothing: no button of the sheet is ever the default one.
-QPushButton* sheetButton(const QString& title, QWidget* parent) {
-    auto* button = new QPushButton(title, parent);
-    button->setAccessibleName(title);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
 
 int scopeKindIndex(ApplicationScopeKind kind) {
     for (int i = 0; i < 3; ++i)
@@ -82,10 +72,9 @@ RowComposeSheet::Presenter RowComposeSheetDialog::presenter(std::function<QWidge
 }
 
 RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QWidget* parent)
-    : QDialog(parent), state_(std::move(item)), store_(settings::appGroupStore()) {
-    setWindowTitle(QStringLiteral("Key Binding"));
-    setAccessibleName(QStringLiteral("Key Binding"));
-    setWindowModality(Qt::WindowModal);
+    // Return saves nothing: no button of the sheet is ever the default one.
+    : SheetFrame(QStringLiteral("Key Binding"), {.returnSaves = false, .controlSSaves = true}, parent), state_(std::move(item)),
+      store_(settings::appGroupStore()) {
     setAttribute(Qt::WA_DeleteOnClose);
     // The content scrolls and the buttons below it stay: a sheet taller than the screen would
     // put Save out of reach.
@@ -107,32 +96,31 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
     auto* scopeLayout = new QVBoxLayout(scopeGroup_);
     std::vector<std::string> scopeTitles;
     for (const auto kind : allApplicationScopeKinds) scopeTitles.emplace_back(title(kind));
-    scopeEditor_ = new ApplicationScopeEditorView(scopeTitles,
-                                                  {[this](int index) {
-                                                       state_.scopeEditor().setKind(allApplicationScopeKinds[index]);
-                                                       showScope();
-                                                       showConflict();
-                                                   },
-                                                   [this] {
-                                                       const auto path = RowComposeSheet::configureOpenPanel(
-                                                           RowComposeSheet::PathChooserKind::application,
-                                                           state_.scopeEditor().chooserFolder());
-                                                       if (!path) return;
-                                                       state_.scopeEditor().addApplication(*path);
-                                                       showScope();
-                                                       showConflict();
-                                                   },
-                                                   [this] {
-                                                       state_.scopeEditor().removeSelectedApplication();
-                                                       showScope();
-                                                       showConflict();
-                                                   },
-                                                   [this](const std::optional<std::string>& path) {
-                                                       // Not built again within its own selection change.
-                                                       state_.scopeEditor().select(path);
-                                                       scopeEditor_->removeButton()->setEnabled(state_.scopeEditor().canRemove());
-                                                   }},
-                                                  scopeGroup_);
+    scopeEditor_ = new ApplicationScopeEditorView(
+        scopeTitles,
+        {[this](int index) {
+             state_.scopeEditor().setKind(allApplicationScopeKinds[index]);
+             showScope();
+             showConflict();
+         },
+         [this] {
+             const auto path = choosePath(PathChooserKind::application, state_.scopeEditor().chooserFolder(), rowEditorRules);
+             if (!path) return;
+             state_.scopeEditor().addApplication(*path);
+             showScope();
+             showConflict();
+         },
+         [this] {
+             state_.scopeEditor().removeSelectedApplication();
+             showScope();
+             showConflict();
+         },
+         [this](const std::optional<std::string>& path) {
+             // Not built again within its own selection change.
+             state_.scopeEditor().select(path);
+             scopeEditor_->removeButton()->setEnabled(state_.scopeEditor().canRemove());
+         }},
+        scopeGroup_);
     scopeLayout->addWidget(scopeEditor_);
     layout->addWidget(scopeGroup_);
 
@@ -208,12 +196,7 @@ void RowComposeSheetDialog::buildReadOnly(QVBoxLayout* layout, QVBoxLayout* oute
         label->setForegroundRole(QPalette::PlaceholderText);
         layout->addWidget(label);
     }
-    auto* bar = new QHBoxLayout();
-    bar->addStretch(1);
-    cancelButton_ = sheetButton(QStringLiteral("Cancel"), this);
-    connect(cancelButton_, &QPushButton::clicked, this, &RowComposeSheetDialog::reject);
-    bar->addWidget(cancelButton_);
-    outer->addLayout(bar);
+    outer->addLayout(makeButtons(false, false));
 }
 
 void RowComposeSheetDialog::buildEditable(QVBoxLayout* layout, QVBoxLayout* outer) {
@@ -257,7 +240,6 @@ void RowComposeSheetDialog::buildEditable(QVBoxLayout* layout, QVBoxLayout* oute
     // Below the content, so that a failed save shows why however the content is scrolled.
     outer->addWidget(validationLabel_);
 
-    auto* bar = new QHBoxLayout();
     complexModeToggle_ = new QCheckBox(QStringLiteral("Complex Mode"), this);
     complexModeToggle_->setAccessibleName(complexModeToggle_->text());
     complexModeToggle_->setChecked(state_.complexMode());
@@ -266,19 +248,7 @@ void RowComposeSheetDialog::buildEditable(QVBoxLayout* layout, QVBoxLayout* oute
         showComplexMode();
         rebuildParamsEditor();
     });
-    bar->addWidget(complexModeToggle_);
-    bar->addStretch(1);
-    saveButton_ = sheetButton(QStringLiteral("Save"), this);
-    saveButton_->setToolTip(QKeySequence(Qt::CTRL | Qt::Key_S).toString(QKeySequence::NativeText));
-    saveButton_->setAccessibleDescription(saveButton_->toolTip());
-    connect(saveButton_, &QPushButton::clicked, this, &RowComposeSheetDialog::save);
-    auto* saveShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
-    connect(saveShortcut, &QShortcut::activated, this, &RowComposeSheetDialog::save);
-    bar->addWidget(saveButton_);
-    cancelButton_ = sheetButton(QStringLiteral("Cancel"), this);
-    connect(cancelButton_, &QPushButton::clicked, this, &RowComposeSheetDialog::reject);
-    bar->addWidget(cancelButton_);
-    outer->addLayout(bar);
+    outer->addLayout(makeButtons(true, false, complexModeToggle_));
 
     rebuildParamsEditor();
 }
@@ -336,17 +306,17 @@ void RowComposeSheetDialog::rebuildParamsEditor() {
     delete paramsEditor_;
     paramsEditor_ = nullptr;
     const auto kind = state_.currentKind();
-    if (const RowSheetParams* params = state_.params(kind)) {
+    if (const ActionParams* params = state_.params(kind)) {
         ParamsEditorContext context;
         context.kind = kind;
         context.params = *params;
         context.complexMode = state_.complexMode();
         context.helperRunning = isHelperRunning();
-        context.setParams = [this](const RowSheetParams& changed, ActionConfigurationKind changedKind) {
+        context.setParams = [this](const ActionParams& changed, ActionConfigurationKind changedKind) {
             state_.setParams(changed, changedKind);
         };
-        context.registerFocusTarget = [this](RowComposeSheet::Field field, QWidget* widget) {
-            paramsFocusTargets_[field] = widget;
+        context.registerFocusTarget = [this](ActionFieldError error, QWidget* widget) {
+            if (const auto target = field(ValidationError(error))) paramsFocusTargets_[*target] = widget;
         };
         paramsEditor_ = makeParamsEditor(context);
     }
@@ -411,7 +381,7 @@ void RowComposeSheetDialog::relayout() {
 }
 
 bool RowComposeSheetDialog::event(QEvent* event) {
-    const bool handled = QDialog::event(event);
+    const bool handled = SheetFrame::event(event);
     switch (event->type()) {
     case QEvent::LayoutRequest:
         if (isVisible()) fitToScreen(false);
@@ -431,7 +401,7 @@ bool RowComposeSheetDialog::event(QEvent* event) {
 bool RowComposeSheetDialog::eventFilter(QObject* watched, QEvent* event) {
     // The content changed its size: the sheet takes the new size at its next layout.
     if (watched == content_ && event->type() == QEvent::LayoutRequest) scroller_->updateGeometry();
-    return QDialog::eventFilter(watched, event);
+    return SheetFrame::eventFilter(watched, event);
 }
 
 // Top to bottom, as the sheet reads; key buttons are made anew at each change and would
@@ -460,15 +430,15 @@ void RowComposeSheetDialog::orderTabs() {
     addFocusable(paramsEditor_);
     if (descriptionEditor_) add(descriptionEditor_->field());
     add(complexModeToggle_);
-    add(saveButton_);
-    add(cancelButton_);
+    add(saveButton());
+    add(cancelButton());
     for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void RowComposeSheetDialog::showEvent(QShowEvent* event) {
     // Sized before the dialog places itself over its parent, which keeps it on the screen.
     if (!shownOnce_) fitToScreen(true);
-    QDialog::showEvent(event);
+    SheetFrame::showEvent(event);
     if (shownOnce_) return;
     shownOnce_ = true;
     if (const auto& openHelper = ShellServices::shared().openHelperApplication) openHelper();
@@ -491,12 +461,12 @@ void RowComposeSheetDialog::reject() {
     // Before the recorder can lose its focus with the window: the reload is made once.
     if (state_.isReadOnly()) state_.closed();
     else state_.cancel();
-    QDialog::reject();
+    SheetFrame::reject();
 }
 
 void RowComposeSheetDialog::done(int result) {
     state_.closed();
-    QDialog::done(result);
+    SheetFrame::done(result);
 }
 
 } // namespace tavlin::flateditor

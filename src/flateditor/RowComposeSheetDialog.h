@@ -5,8 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include <QDialog>
-
+#include "actionediting/SheetFrame.h"
 #include "flateditor/RowComposeSheet.h"
 #include "flateditor/core/RowComposeSheetState.h"
 #include "platform/UserDefaults.h"
@@ -15,7 +14,6 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
-class QPushButton;
 class QScrollArea;
 class QVBoxLayout;
 
@@ -32,7 +30,7 @@ class TriggerKeyEditorView;
 // The row compose sheet on screen: a window-modal dialog over the sheet's state, which holds
 // every value; each control changes the state and the dialog shows it again. It is opened with
 // open() and deletes itself when it closes.
-class RowComposeSheetDialog final : public QDialog {
+class RowComposeSheetDialog final : public SheetFrame {
 public:
     RowComposeSheetDialog(RowComposeSheet::SheetItem item, QWidget* parent);
     ~RowComposeSheetDialog() override;
@@ -42,7 +40,7 @@ public:
 
     // Esc and the close box: the Cancel of the editable sheet, a plain close of the read-only one.
     void reject() override;
-    void save();
+    void save() override;
 
     const RowComposeSheetState& state() const { return state_; }
 
@@ -58,8 +56,6 @@ public:
     ActionDescriptionEditorView* descriptionEditor() const { return descriptionEditor_; }
     QLabel* validationLabel() const { return validationLabel_; }
     QCheckBox* complexModeToggle() const { return complexModeToggle_; }
-    QPushButton* saveButton() const { return saveButton_; }
-    QPushButton* cancelButton() const { return cancelButton_; }
     // The control a focus target stands for, if it is on screen now.
     QWidget* focusTarget(RowComposeSheet::Field field) const;
 
@@ -110,8 +106,6 @@ private:
     ActionDescriptionEditorView* descriptionEditor_ = nullptr;
     QLabel* validationLabel_ = nullptr;
     QCheckBox* complexModeToggle_ = nullptr;
-    QPushButton* saveButton_ = nullptr;
-    QPushButton* cancelButton_ = nullptr;
     std::map<RowComposeSheet::Field, QWidget*> paramsFocusTargets_;
 };
 

@@ -4,7 +4,9 @@
 
 #include <QtCore/QLocale>
 #include <QtCore/QSortFilterProxyModel>
+#include <QtCore/QTimer>
 #include <QtGui/QFileSystemModel>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QFileDialog>
@@ -14,8 +16,9 @@
 
 #include <sys/stat.h>
 
+#include "actionediting/ApplicationChooserDialog.h"
+#include "actionediting/core/ActionKinds.h"
 #include "configwindow/ActionComposeSheet.h"
-#include "configwindow/ActionParamsEditor.h"
 #include "configwindow/ContentViewHarness.h"
 #include "model/KeyNames.h"
 #include "model/Settings.h"
@@ -85,6 +88,21 @@ protected:
         QTest::mouseClick(sheet()->saveButton(), Qt::LeftButton);
         return nlohmann::json::parse(fileText())["decision"]["actions"].back();
     }
+    // Answers the list of applications, once it is up, with `drive`.
+    template <class Drive>
+    static void whenApplicationsShow(Drive drive) {
+        QTimer::singleShot(0, [drive] {
+            ApplicationChooserDialog* dialog = nullptr;
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* found = qobject_cast<ApplicationChooserDialog*>(widget); found && found->isVisible()) dialog = found;
+            ASSERT_TRUE(dialog);
+            drive(*dialog);
+            if (dialog->isVisible()) {
+                ADD_FAILURE() << "the list of applications is still open";
+                dialog->reject();
+            }
+        });
+    }
     std::vector<QString> visibleNames() {
         std::vector<QString> names;
         for (QWidget* widget : fields()->findChildren<QWidget*>()) {
@@ -100,7 +118,11 @@ protected:
 };
 
 TEST_F(ActionFieldsTest, EveryKindIsComposedThroughItsFieldsAndSavedExactly) {
-    const auto app = makeFile("my app.desktop", false);
+    // The machine's own applications stay out of the list.
+    const test::SavedEnvironment dataDirs{"XDG_DATA_DIRS"};
+    ::setenv("XDG_DATA_DIRS", (home_ / "none").c_str(), 1);
+    const auto app = (tempHome().dataHome() / "applications" / "my app.desktop").string();
+    writeFile(app, "[Desktop Entry]\nType=Application\nName=My App\nExec=my-app\n");
     const auto tool = makeFile("tool", true);
     const auto folder = (home_ / "a folder\nwith newline").string();
     std::filesystem::create_directories(folder);
@@ -114,16 +136,21 @@ TEST_F(ActionFieldsTest, EveryKindIsComposedThroughItsFieldsAndSavedExactly) {
         {"Open URL",
          [&] {
              type("URL", "https://e.org");
-             panels_->chooseNext(FileUrl::fromPath(app));
+             whenApplicationsShow([](ApplicationChooserDialog& dialog) {
+                 QTest::keyClicks(dialog.filterField(), "my app");
+                 QTest::mouseClick(dialog.chooseButton(), Qt::LeftButton);
+             });
              clickButton("Choose Application");
          },
          nullptr},
         {"Open App",
          [&] {
-             panels_->chooseNext(FileUrl::fromPath(tool));
-             clickButton("Choose");
              QTest::mouseClick(named<QCheckBox>(fields(), "Hide App If Running"), Qt::LeftButton);
              type("Launch Arguments", "-x");
+             panels_->chooseNext(FileUrl::fromPath(tool));
+             whenApplicationsShow(
+                 [](ApplicationChooserDialog& dialog) { QTest::mouseClick(dialog.otherButton(), Qt::LeftButton); });
+             clickButton("Choose");
          },
          nullptr},
         {"Open Folder",
@@ -200,7 +227,8 @@ TEST_F(ActionFieldsTest, FieldsFollowTheHelperAndKeepWhatIsHidden) {
 
     addAction("Execute File");
     ASSERT_TRUE(named<QLineEdit>(fields(), "Arguments"));
-    EXPECT_TRUE(named<QLabel>(fields(), ActionParamsEditor::executeFileNote()));
+    EXPECT_TRUE(
+        named<QLabel>(fields(), QString::fromUtf8(executeFileNote.data(), static_cast<qsizetype>(executeFileNote.size()))));
     // The path label shows only once there is a path; untouched arguments store nothing.
     EXPECT_EQ(fields()->findChildren<QLabel*>().size(), 2);
     panels_->chooseNext(FileUrl::fromPath(makeFile("run me", true)));

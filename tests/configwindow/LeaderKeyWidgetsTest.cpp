@@ -6,9 +6,9 @@
 #include <QtWidgets/QRadioButton>
 #include <QtWidgets/QToolButton>
 
+#include "actionediting/ConfigurationLeaderKeyView.h"
 #include "configwindow/ConfigurationAddHotKeySheet.h"
 #include "configwindow/ConfigurationHotKeyRow.h"
-#include "configwindow/ConfigurationLeaderKeyView.h"
 #include "configwindow/ContentViewHarness.h"
 #include "configwindow/LeaderKeyColumn.h"
 #include "engine/HotKeyManager.h"

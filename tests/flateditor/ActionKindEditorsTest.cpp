@@ -22,10 +22,10 @@
 #include <QtDBus/QDBusMessage>
 #include <QtDBus/QDBusVirtualObject>
 
+#include "actionediting/ActionKindEditors.h"
+#include "actionediting/ApplicationChooserDialog.h"
+#include "actionediting/PathRow.h"
 #include "engine/InputSources.h"
-#include "flateditor/ActionKindEditors.h"
-#include "flateditor/ApplicationChooserDialog.h"
-#include "flateditor/PathRow.h"
 #include "flateditor/core/RowComposeSheetState.h"
 #include "flateditor/core/RowSheetItem.h"
 #include "model/KeyNames.h"
@@ -41,7 +41,7 @@ namespace tavlin::flateditor {
 namespace {
 
 using Kind = ActionConfigurationKind;
-namespace p = rowparams;
+namespace p = actionparams;
 
 // The desktop as the application has it, except that URLs are recorded instead of opened.
 class RecordingWorkspace final : public xdg::XdgWorkspace {
@@ -109,11 +109,13 @@ protected:
         context.params = entries_.at(kind);
         context.helperRunning = helperRunning;
         context.complexMode = complexMode;
-        context.setParams = [this](const RowSheetParams& params, Kind written) {
+        context.setParams = [this](const ActionParams& params, Kind written) {
             entries_.insert_or_assign(written, params);
             writes_.emplace_back(written, params);
         };
-        context.registerFocusTarget = [this](RowSheetField field, QWidget* widget) { focusTargets_[field] = widget; };
+        context.registerFocusTarget = [this](ActionFieldError error, QWidget* widget) {
+            focusTargets_[*field(ValidationError(error))] = widget;
+        };
         editor_.reset(makeParamsEditor(context));
         if (editor_) {
             editor_->show();
@@ -172,8 +174,8 @@ protected:
 
     VirtualMainQueue queue_;
     RecordingWorkspace workspace_{queue_};
-    RowParamsByKind entries_ = defaultParamsByKind();
-    std::vector<std::pair<Kind, RowSheetParams>> writes_;
+    ActionParamsByKind entries_ = defaultActionParamsByKind();
+    std::vector<std::pair<Kind, ActionParams>> writes_;
     std::map<RowSheetField, QWidget*> focusTargets_;
     std::unique_ptr<QWidget> editor_;
     std::filesystem::path applications_;
@@ -256,7 +258,7 @@ TEST_F(ActionKindEditorsTest, openAppOffersItsPickerAndLaunchArgumentsOnlyWithHe
     open(Kind::openApp, false, true);
     EXPECT_FALSE(control<QLineEdit>("Launch Arguments"));
 
-    entries_[Kind::openApp] = p::openApp{"/apps/a.desktop", p::ActionIfRunning::switchToPreviousApp, "--new"};
+    entries_[Kind::openApp] = p::openApp{"/apps/a.desktop", false, true, "--new"};
     open(Kind::openApp, true, true);
     EXPECT_EQ(control<QComboBox>("Action If Already Running")->currentText(), "Switch to Previous App");
     auto* arguments = control<QLineEdit>("Launch Arguments");
@@ -266,7 +268,7 @@ TEST_F(ActionKindEditorsTest, openAppOffersItsPickerAndLaunchArgumentsOnlyWithHe
     control<QComboBox>("Action If Already Running")->setFocus();
     QTest::keyClick(control<QComboBox>("Action If Already Running"), Qt::Key_Up);
     QTest::keyClicks(arguments, " -x");
-    EXPECT_EQ(entry<p::openApp>(Kind::openApp), (p::openApp{"/apps/a.desktop", p::ActionIfRunning::hideApp, "--new -x"}));
+    EXPECT_EQ(entry<p::openApp>(Kind::openApp), (p::openApp{"/apps/a.desktop", true, false, "--new -x"}));
 }
 
 TEST_F(ActionKindEditorsTest, executeFileArgumentsAndNoteOnlyWithTheHelper) {
@@ -426,7 +428,7 @@ TEST_F(ActionKindEditorsTest, theRowBuiltFromTheSheetHoldsWhatTheEditorsWrote) {
         context.params = *sheet.params(kind);
         context.helperRunning = helperRunning;
         context.complexMode = complexMode;
-        context.setParams = [&](const RowSheetParams& params, Kind written) { sheet.setParams(params, written); };
+        context.setParams = [&](const ActionParams& params, Kind written) { sheet.setParams(params, written); };
         editor_.reset(makeParamsEditor(context));
         editor_->show();
     };
@@ -445,7 +447,7 @@ TEST_F(ActionKindEditorsTest, theRowBuiltFromTheSheetHoldsWhatTheEditorsWrote) {
     edit(Kind::openURL, false, false);
     EXPECT_EQ(builtAction(), R"({"openURL":{"url":"https://example.org","applicationPath":"/apps/browser.desktop"}})");
 
-    sheet.setParams(p::openApp{"/apps/a.desktop", p::ActionIfRunning::none, ""}, Kind::openApp);
+    sheet.setParams(p::openApp{"/apps/a.desktop", false, false, ""}, Kind::openApp);
     edit(Kind::openApp, true, true);
     QTest::keyClicks(control<QLineEdit>("Launch Arguments"), "-n");
     // Complex Mode off: the arguments are hidden, and still saved.
@@ -529,14 +531,14 @@ TEST_F(ActionKindEditorsTest, applicationChoosersStartBesideTheChosenOneAndWrite
     QTest::mouseClick(control<QPushButton>("Choose Application"), Qt::LeftButton);
     EXPECT_EQ(entry<p::openFolder>(Kind::openFolder).applicationPath, other.path());
 
-    entries_[Kind::openApp] = p::openApp{"", p::ActionIfRunning::hideApp, "--x"};
+    entries_[Kind::openApp] = p::openApp{"", true, false, "--x"};
     open(Kind::openApp);
     whenApplicationChooserShows([](ApplicationChooserDialog& dialog) {
         dialog.list()->setCurrentRow(0);
         QTest::mouseClick(dialog.chooseButton(), Qt::LeftButton);
     });
     QTest::mouseClick(control<QPushButton>("Choose App"), Qt::LeftButton);
-    EXPECT_EQ(entry<p::openApp>(Kind::openApp), (p::openApp{viewer.string(), p::ActionIfRunning::hideApp, "--x"}));
+    EXPECT_EQ(entry<p::openApp>(Kind::openApp), (p::openApp{viewer.string(), true, false, "--x"}));
     EXPECT_TRUE(visibleTexts().contains(QString::fromStdString(viewer.string())));
     // Chosen once: the next chooser starts in the folder that holds it.
     panels_->chooseNext(other);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "flateditor/ChooserPanels.h"
+#include "actionediting/core/PathChooserSettings.h"
 #include "flateditor/DisabledApplicationsList.h"
 #include "model/FileHelper.h"
 #include "support/TempHome.h"
@@ -8,49 +8,41 @@
 namespace tavlin::flateditor {
 namespace {
 
-using Kind = RowComposeSheet::PathChooserKind;
+using Kind = PathChooserKind;
 
 class ChooserSettingsTest : public test::TempHomeTest {};
 
 TEST_F(ChooserSettingsTest, eachKindHasItsTextsAndFolder) {
-    const auto file = chooserSettings(Kind::file);
-    ASSERT_TRUE(file);
-    EXPECT_EQ(file->title, "Choose File");
-    EXPECT_TRUE(file->canChooseFiles);
-    EXPECT_FALSE(file->canChooseDirectories);
-    EXPECT_EQ(file->defaultFolder, tempHome().home());
-    EXPECT_EQ(file->prompt, "Choose");
-    EXPECT_TRUE(file->showsHiddenFiles && file->extensionHidden && file->canCreateDirectories);
+    const auto file = pathChooserSettings(Kind::file);
+    EXPECT_EQ(file.title, "Choose File");
+    EXPECT_TRUE(file.canChooseFiles);
+    EXPECT_FALSE(file.canChooseDirectories);
+    EXPECT_EQ(file.startFolder, tempHome().home());
+    EXPECT_EQ(file.prompt, "Choose");
+    EXPECT_TRUE(file.showsHiddenFiles && file.extensionHidden && file.canCreateDirectories);
 
-    const auto folder = chooserSettings(Kind::folder);
-    EXPECT_EQ(folder->title, "Choose Folder");
-    EXPECT_FALSE(folder->canChooseFiles);
-    EXPECT_TRUE(folder->canChooseDirectories);
+    const auto folder = pathChooserSettings(Kind::folder);
+    EXPECT_EQ(folder.title, "Choose Folder");
+    EXPECT_FALSE(folder.canChooseFiles);
+    EXPECT_TRUE(folder.canChooseDirectories);
 
-    const auto executable = chooserSettings(Kind::executableFile);
-    EXPECT_EQ(executable->title, "Choose Executable File");
-    EXPECT_EQ(executable->defaultFolder, "/");
-    EXPECT_FALSE(executable->message);
+    const auto executable = pathChooserSettings(Kind::executable);
+    EXPECT_EQ(executable.title, "Choose Executable File");
+    EXPECT_EQ(executable.startFolder, "/");
+    EXPECT_FALSE(executable.message);
 
-    const auto script = chooserSettings(Kind::appleScript);
-    ASSERT_TRUE(script);
+    const auto script = pathChooserSettings(Kind::appleScript);
     const auto scripts = FileHelper::applicationScriptsDirectory();
     ASSERT_TRUE(scripts);
-    EXPECT_EQ(script->title, "Choose AppleScript");
-    EXPECT_EQ(script->defaultFolder, *scripts);
-    EXPECT_EQ(script->message, "AppleScript files must be in " + scripts->string());
-    EXPECT_EQ(script->offered, ChooserSettings::Offered::executables);
-
-    EXPECT_EQ(chooserSettings(Kind::application)->offered, ChooserSettings::Offered::desktopEntriesAndExecutables);
+    EXPECT_EQ(script.title, "Choose AppleScript");
+    EXPECT_EQ(script.startFolder, *scripts);
+    EXPECT_EQ(script.message, "AppleScript files must be in " + scripts->string());
 }
 
 TEST_F(ChooserSettingsTest, onlyFileUrlsChooseTheStartingFolder) {
     EXPECT_EQ(chooserFolder(std::string("file:///tmp/some%20folder/")), std::filesystem::path("/tmp/some folder"));
     EXPECT_FALSE(chooserFolder(std::string("https://example.com/folder/")));
     EXPECT_FALSE(chooserFolder(std::nullopt));
-    const auto settings = chooserSettings(Kind::file);
-    EXPECT_EQ(openPanelConfiguration(*settings, chooserFolder(std::string("https://example.com/"))).directoryURL->path(),
-              tempHome().home().string());
 }
 
 TEST_F(ChooserSettingsTest, theDelegateOffersWhatTheKindChooses) {
@@ -60,13 +52,11 @@ TEST_F(ChooserSettingsTest, theDelegateOffersWhatTheKindChooses) {
     std::filesystem::permissions(folder / "tool", std::filesystem::perms::owner_all);
     test::writeFile(folder / "notes.txt", "x");
     test::writeFile(folder / "app.desktop", "[Desktop Entry]\n");
-    ChooserPanelDelegate executables(ChooserSettings::Offered::executables);
-    EXPECT_TRUE(executables.shouldEnable(FileUrl((folder / "tool").string(), false)));
-    EXPECT_FALSE(executables.shouldEnable(FileUrl((folder / "notes.txt").string(), false)));
-    EXPECT_TRUE(executables.shouldEnable(FileUrl(folder.string(), true)));
-    ChooserPanelDelegate applications(ChooserSettings::Offered::desktopEntriesAndExecutables);
-    EXPECT_TRUE(applications.shouldEnable(FileUrl((folder / "app.desktop").string(), false)));
-    EXPECT_FALSE(applications.shouldEnable(FileUrl((folder / "notes.txt").string(), false)));
+    EXPECT_TRUE(pathChooserOffers(Kind::appleScript, folder / "tool"));
+    EXPECT_FALSE(pathChooserOffers(Kind::appleScript, folder / "notes.txt"));
+    EXPECT_TRUE(pathChooserOffers(Kind::appleScript, folder));
+    EXPECT_TRUE(pathChooserOffers(Kind::application, folder / "app.desktop"));
+    EXPECT_FALSE(pathChooserOffers(Kind::application, folder / "notes.txt"));
 }
 
 TEST(DisabledApplicationsList, selectionFollowsEdits) {

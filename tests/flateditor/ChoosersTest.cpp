@@ -9,8 +9,9 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "flateditor/ApplicationChooserDialog.h"
-#include "flateditor/ApplicationInfo.h"
+#include "actionediting/ApplicationChooserDialog.h"
+#include "actionediting/ApplicationInfo.h"
+#include "actionediting/PathChooser.h"
 #include "flateditor/DisabledApplicationsView.h"
 #include "flateditor/RowComposeSheet.h"
 #include "model/FileHelper.h"
@@ -22,7 +23,11 @@
 namespace tavlin::flateditor {
 namespace {
 
-using Kind = RowComposeSheet::PathChooserKind;
+using Kind = PathChooserKind;
+
+std::optional<std::string> choose(Kind kind, const std::optional<std::string>& folderURL) {
+    return choosePath(kind, folderURL, rowEditorRules);
+}
 
 class ChoosersTest : public test::SandboxTest {
 protected:
@@ -79,7 +84,7 @@ protected:
 TEST_F(ChoosersTest, filePanelsGetTheirKindsSettingsAndKeepABookmark) {
     const auto chosen = makeFile("docs/report.txt");
     panels_->chooseNext(chosen);
-    EXPECT_EQ(RowComposeSheet::configureOpenPanel(Kind::file, std::nullopt), chosen.path());
+    EXPECT_EQ(choose(Kind::file, std::nullopt), chosen.path());
     ASSERT_EQ(panels_->shown.size(), 1u);
     const auto& file = panels_->shown[0];
     EXPECT_EQ(file.title, "Choose File");
@@ -90,17 +95,17 @@ TEST_F(ChoosersTest, filePanelsGetTheirKindsSettingsAndKeepABookmark) {
 
     const auto folder = makeFolder("docs");
     panels_->chooseNext(folder);
-    EXPECT_EQ(RowComposeSheet::configureOpenPanel(Kind::folder, folder.absoluteString()), folder.path());
+    EXPECT_EQ(choose(Kind::folder, folder.absoluteString()), folder.path());
     EXPECT_EQ(panels_->shown[1].title, "Choose Folder");
     EXPECT_TRUE(panels_->shown[1].canChooseDirectories && !panels_->shown[1].canChooseFiles);
     EXPECT_EQ(panels_->shown[1].directoryURL->path(), folder.path());
     EXPECT_TRUE(hasBookmark(folder.absoluteString()));
 
-    EXPECT_FALSE(RowComposeSheet::configureOpenPanel(Kind::executableFile, std::string("https://example.com/x/")));
+    EXPECT_FALSE(choose(Kind::executable, std::string("https://example.com/x/")));
     EXPECT_EQ(panels_->shown[2].title, "Choose Executable File");
     EXPECT_EQ(panels_->shown[2].directoryURL->path(), "/");
 
-    EXPECT_FALSE(RowComposeSheet::configureOpenPanel(Kind::appleScript, std::nullopt));
+    EXPECT_FALSE(choose(Kind::appleScript, std::nullopt));
     const auto scripts = FileHelper::applicationScriptsDirectory();
     ASSERT_TRUE(scripts);
     EXPECT_EQ(panels_->shown[3].message, "AppleScript files must be in " + scripts->string());
@@ -113,7 +118,7 @@ TEST_F(ChoosersTest, withoutAScriptsFolderNoPanelShows) {
     const test::SavedEnvironment data{"XDG_DATA_HOME"};
     ::setenv("XDG_DATA_HOME", (root_ / "not-a-folder").c_str(), 1);
     diag::Capture capture;
-    EXPECT_FALSE(RowComposeSheet::configureOpenPanel(Kind::appleScript, std::nullopt));
+    EXPECT_FALSE(choose(Kind::appleScript, std::nullopt));
     EXPECT_TRUE(panels_->shown.empty());
     EXPECT_EQ(capture.lines().size(), 1u);
 }
@@ -121,10 +126,10 @@ TEST_F(ChoosersTest, withoutAScriptsFolderNoPanelShows) {
 TEST_F(ChoosersTest, cancelAndOkWithoutAUrlChooseNothing) {
     diag::Capture capture;
     panels_->answerNext(modalResponse::cancel);
-    EXPECT_FALSE(RowComposeSheet::configureOpenPanel(Kind::file, std::nullopt));
+    EXPECT_FALSE(choose(Kind::file, std::nullopt));
     EXPECT_TRUE(capture.lines().empty());
     panels_->answerNext(modalResponse::ok);
-    EXPECT_FALSE(RowComposeSheet::configureOpenPanel(Kind::file, std::nullopt));
+    EXPECT_FALSE(choose(Kind::file, std::nullopt));
     EXPECT_EQ(capture.lines(), std::vector<std::string>{"failed to get the url chosen by users"});
 }
 
@@ -150,7 +155,7 @@ TEST_F(ChoosersTest, applicationDialogListsFiltersAndAnswersTheEntry) {
         answered = dialog.list()->currentItem()->text();
         QTest::mouseClick(dialog.chooseButton(), Qt::LeftButton);
     });
-    const auto chosen = RowComposeSheet::configureOpenPanel(Kind::application, std::nullopt);
+    const auto chosen = choose(Kind::application, std::nullopt);
     EXPECT_EQ(chosen, alpha.string());
     EXPECT_EQ(names, (std::vector<QString>{"Alpha", "Markup <b>Bold</b>", "Zeta"}));
     EXPECT_EQ(answered, "Alpha");
@@ -160,13 +165,13 @@ TEST_F(ChoosersTest, applicationDialogListsFiltersAndAnswersTheEntry) {
 TEST_F(ChoosersTest, applicationDialogCancelAndOther) {
     entry("one", "Name=One\nExec=one\n");
     whenDialogShows([](ApplicationChooserDialog& dialog) { dialog.reject(); });
-    EXPECT_FALSE(RowComposeSheet::configureOpenPanel(Kind::application, std::nullopt));
+    EXPECT_FALSE(choose(Kind::application, std::nullopt));
 
     const auto tool = makeFile("bin/tool", "#!/bin/sh\n");
     panels_->chooseNext(tool);
     whenDialogShows([](ApplicationChooserDialog& dialog) { QTest::mouseClick(dialog.otherButton(), Qt::LeftButton); });
     const auto folder = makeFolder("bin");
-    EXPECT_EQ(RowComposeSheet::configureOpenPanel(Kind::application, folder.absoluteString()), tool.path());
+    EXPECT_EQ(choose(Kind::application, folder.absoluteString()), tool.path());
     ASSERT_EQ(panels_->shown.size(), 1u);
     EXPECT_EQ(panels_->shown[0].title, "Choose Application");
     EXPECT_EQ(panels_->shown[0].directoryURL->path(), folder.path());
@@ -214,7 +219,7 @@ TEST_F(ChoosersTest, oddEntriesShowPlainlyWithoutBlocking) {
         dialog.grab();
         dialog.reject();
     });
-    EXPECT_FALSE(RowComposeSheet::configureOpenPanel(Kind::application, std::nullopt));
+    EXPECT_FALSE(choose(Kind::application, std::nullopt));
 }
 
 } // namespace

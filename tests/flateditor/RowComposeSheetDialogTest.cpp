@@ -18,10 +18,10 @@
 
 #include "FlatEditorHarness.h"
 #include "FlatRows.h"
-#include "configwindow/ConfigurationLeaderKeyView.h"
+#include "actionediting/ApplicationChooserDialog.h"
+#include "actionediting/ConfigurationLeaderKeyView.h"
 #include "engine/ShellServices.h"
 #include "flateditor/ActionDescriptionEditorView.h"
-#include "flateditor/ApplicationChooserDialog.h"
 #include "flateditor/ApplicationScopeEditorView.h"
 #include "flateditor/RowComposeSheetDialog.h"
 #include "flateditor/SettingsContentView.h"

@@ -1,6 +1,5 @@
 #include "flateditor/core/RowComposeSheetState.h"
 
-#include "flateditor/core/RowActionKind.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
 
@@ -71,7 +70,7 @@ std::string RowComposeSheetState::triggerKeysTitle() const {
     return flateditor::triggerKeysTitle(std::nullopt);
 }
 
-const RowSheetParams* RowComposeSheetState::params(ActionConfigurationKind kind) const {
+const ActionParams* RowComposeSheetState::params(ActionConfigurationKind kind) const {
     const auto found = params_.find(kind);
     return found == params_.end() ? nullptr : &found->second;
 }
@@ -100,8 +99,8 @@ std::variant<FlatKeysAndActionRow, ValidationError> RowComposeSheetState::buildR
     }
     std::optional<std::string> description;
     if (!actionDescription_.empty()) description = actionDescription_;
-    auto kind = makeActionKind(currentKind_, params_);
-    if (auto* error = std::get_if<ValidationError>(&kind)) return std::move(*error);
+    auto kind = makeActionKind(currentKind_, params_, rowEditorRules);
+    if (auto* error = std::get_if<ActionFieldError>(&kind)) return ValidationError(*error);
     const bool endStatus = currentKind_ == ActionConfigurationKind::switchInputMethod || endLeaderKeyStatus_;
     return FlatKeysAndActionRow(Uuid::random(), true, std::move(scope), currentKeys_,
                                 Action(std::get<Action::Kind>(std::move(kind)), std::move(description)), endStatus, *leaderKey);

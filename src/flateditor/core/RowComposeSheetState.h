@@ -80,9 +80,9 @@ public:
     // Action.
     ActionConfigurationKind currentKind() const { return currentKind_; }
     void setCurrentKind(ActionConfigurationKind kind) { currentKind_ = kind; }
-    const RowParamsByKind& paramsSByKind() const { return params_; }
-    const RowSheetParams* params(ActionConfigurationKind kind) const;
-    void setParams(const RowSheetParams& params, ActionConfigurationKind kind) { params_.insert_or_assign(kind, params); }
+    const ActionParamsByKind& paramsSByKind() const { return params_; }
+    const ActionParams* params(ActionConfigurationKind kind) const;
+    void setParams(const ActionParams& params, ActionConfigurationKind kind) { params_.insert_or_assign(kind, params); }
     const std::string& actionDescription() const { return actionDescription_; }
     void setActionDescription(std::string text) { actionDescription_ = std::move(text); }
     bool endLeaderKeyStatusAfterActionExecution() const { return endLeaderKeyStatus_; }
@@ -121,7 +121,7 @@ private:
     std::vector<std::int64_t> currentKeys_;
     bool currentKeysChanged_ = false;
     ActionConfigurationKind currentKind_ = ActionConfigurationKind::openApp;
-    RowParamsByKind params_;
+    ActionParamsByKind params_;
     std::optional<std::string> validationText_;
     std::string actionDescription_;
     bool endLeaderKeyStatus_ = false;

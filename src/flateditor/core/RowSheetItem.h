@@ -6,20 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "actionediting/core/ActionKinds.h"
 #include "flateditor/core/RowChangeKind.h"
 #include "flateditor/core/RowCommit.h"
-#include "flateditor/core/RowSheetParams.h"
 #include "model/ActionConfigurability.h"
 #include "platform/Uuid.h"
 
 namespace tavlin::flateditor {
 
-// The parameters kept for each kind while the sheet is open, so that switching kinds loses nothing.
-using RowParamsByKind = std::map<ActionConfigurationKind, RowSheetParams>;
-
 // The request that presents the row sheet, with everything the sheet starts from.
 struct RowSheetItem {
-    using Params = RowSheetParams;
+    using Params = ActionParams;
     // Stores a finished row, and `alsoStored` in the same write (see commitRow); its result tells
     // the sheet whether it may close.
     using NewRowHandler =
@@ -30,7 +27,7 @@ struct RowSheetItem {
     LeaderKey initialLeaderKey;
     std::optional<ActionConfigurationKind> initialConfigurationKind; // nothing: new, or a read-only action
     std::vector<ActionConfigurationKind> allKinds;
-    RowParamsByKind paramsSByKind;
+    ActionParamsByKind paramsSByKind;
     std::string actionDescription;
     bool endLeaderKeyStatusAfterActionExecution = false;
     NewRowHandler newRowHandler;
@@ -40,10 +37,6 @@ struct RowSheetItem {
     RowSheetItem(RowChangeKind changeKind, RowSaved rowSaved);
 };
 
-// The 14 parameter entries a new sheet starts with.
-const RowParamsByKind& defaultParamsByKind();
-// The defaults with the action's own kind filled from its payload.
-RowParamsByKind paramsByKind(const Action& action);
 // Complex Mode at opening: on for a scoped row or one opening an app with arguments, else as last saved.
 bool initialComplexMode(const RowSheetItem& item);
 std::vector<std::int64_t> initialKeys(const RowSheetItem& item);

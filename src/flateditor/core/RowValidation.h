@@ -4,11 +4,28 @@
 #include <string>
 #include <variant>
 
+#include "actionediting/core/ActionKinds.h"
 #include "flateditor/core/KeyBindingConflict.h"
 #include "flateditor/core/RowLeaderKey.h"
-#include "flateditor/core/RowSheetParams.h"
 
 namespace tavlin::flateditor {
+
+// The controls of the row sheet that keyboard focus can be sent to, e.g. by a failed save.
+enum class RowSheetField {
+    leaderKeySetting,
+    newKeyToAppendPicker,
+    addNewKeyButton,
+    keyBindingConflictMessage,
+    notificationTitle,
+    openURLURLField,
+    openAppPathField,
+    openFilePathField,
+    openFolderPathField,
+    runApplieScriptPathField,
+    menuTitleFields,
+    executeFilePathField,
+    inputMethodsList,
+};
 
 // Why the row sheet refuses to save, in the order the checks run.
 struct ValidationError {
@@ -20,19 +37,8 @@ struct ValidationError {
         KeyBindingConflictKind kind;
         friend bool operator==(const keyBindingConflict&, const keyBindingConflict&) = default;
     };
-    // The cases without payload.
-    enum class Plain {
-        emptyNotificationTitle,
-        openURLInvalidURL,
-        openAppInvalidPath,
-        openFileInvalidPath,
-        openFolderInvalidPath,
-        runAppleScriptInvalidPath,
-        invalidMenuTitle,
-        executeFileInvalidPath,
-        inputMethodNotSelected,
-        unknown,
-    };
+    // The cases without payload: those of the action's fields.
+    using Plain = ActionFieldError;
     std::variant<invalidLeaderKeySetting, keyBindingConflict, Plain> value;
 
     ValidationError(invalidLeaderKeySetting error) : value(error) {}

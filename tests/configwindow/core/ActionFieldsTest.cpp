@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
-#include <limits>
 
 #include <sys/stat.h>
 
-#include "configwindow/core/ActionParamFields.h"
-#include "configwindow/core/PathChooserSettings.h"
+#include "actionediting/core/PathChooserSettings.h"
 #include "model/FileHelper.h"
 #include "support/TempHome.h"
 
@@ -15,32 +12,6 @@ namespace tavlin {
 namespace {
 
 using namespace test;
-using K = ActionConfigurationKind;
-
-TEST(ActionParamFieldsTest, EachWriteChangesOneFieldOfTheLiveEntry) {
-    auto params = defaultActionParamsByKind();
-    setParamField(params, K::openApp, &actionparams::openApp::path, std::string("/usr/bin/xterm"));
-    setParamField(params, K::openApp, &actionparams::openApp::hideAppIfRunning, true);
-    EXPECT_EQ(std::get<actionparams::openApp>(params.at(K::openApp)), (actionparams::openApp{"/usr/bin/xterm", true, ""}));
-    setApplicationPath(params, K::openFile, "/usr/bin/gedit");
-    setParamField(params, K::openFile, &actionparams::openFile::filePath, std::string("/tmp/a"));
-    EXPECT_EQ(std::get<actionparams::openFile>(params.at(K::openFile)),
-              (actionparams::openFile{"/tmp/a", std::string("/usr/bin/gedit")}));
-    EXPECT_EQ(applicationPathOf(params, K::openFile), std::optional<std::string>("/usr/bin/gedit"));
-    EXPECT_FALSE(applicationPathOf(params, K::openURL));
-    // A kind without an entry (an edited action of another kind) gets one.
-    params.erase(K::notification);
-    setParamField(params, K::notification, &actionparams::notification::title, std::string("t"));
-    EXPECT_EQ(std::get<actionparams::notification>(params.at(K::notification)).title, "t");
-}
-
-TEST(ActionParamFieldsTest, OnlyFiniteDelaysAreAccepted) {
-    EXPECT_EQ(acceptedDelay(-1.0), std::optional<double>(-1.0));
-    EXPECT_EQ(acceptedDelay(0.25), std::optional<double>(0.25));
-    EXPECT_FALSE(acceptedDelay(std::nullopt));
-    EXPECT_FALSE(acceptedDelay(std::numeric_limits<double>::infinity()));
-    EXPECT_FALSE(acceptedDelay(std::nan("")));
-}
 
 class PathChooserSettingsTest : public TempHomeTest {};
 

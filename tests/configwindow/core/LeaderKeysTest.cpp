@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "actionediting/core/LeaderKeyEditorState.h"
 #include "configwindow/WindowTestSupport.h"
-#include "configwindow/core/LeaderKeyEditorState.h"
 #include "configwindow/core/LeaderKeyOperations.h"
 #include "model/KeyNames.h"
 #include "support/RecordingHotKeyRegistrar.h"

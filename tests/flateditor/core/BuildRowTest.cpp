@@ -8,17 +8,17 @@ namespace {
 
 using K = ActionConfigurationKind;
 using P = ValidationError::Plain;
-namespace rp = rowparams;
+namespace rp = actionparams;
 
 class BuildRowTest : public SheetTest {
 protected:
-    std::string builtKind(K kind, std::optional<RowSheetParams> params = std::nullopt) {
+    std::string builtKind(K kind, std::optional<ActionParams> params = std::nullopt) {
         auto state = sheet(newRow());
         state.setCurrentKind(kind);
         if (params) state.setParams(*params, kind);
         return builtRow(state.buildRow()).action.kind.toJson().dump();
     }
-    std::optional<std::string> failure(K kind, std::optional<RowSheetParams> params) {
+    std::optional<std::string> failure(K kind, std::optional<ActionParams> params) {
         auto state = sheet(newRow());
         state.setCurrentKind(kind);
         if (params) state.setParams(*params, kind);
@@ -30,9 +30,9 @@ TEST_F(BuildRowTest, EachKindBuildsItsStoredForm) {
     EXPECT_EQ(builtKind(K::notification, rp::notification{"Hi"}), R"({"notification":{"title":"Hi"}})");
     EXPECT_EQ(builtKind(K::openURL, rp::openURL{"x:y", ""}), R"({"openURL":{"url":"x:y"}})");
     EXPECT_EQ(builtKind(K::openURL, rp::openURL{"x:y", "/b"}), R"({"openURL":{"url":"x:y","applicationPath":"/b"}})");
-    EXPECT_EQ(builtKind(K::openApp, rp::openApp{"/a", rp::ActionIfRunning::none, ""}),
+    EXPECT_EQ(builtKind(K::openApp, rp::openApp{"/a", false, false, ""}),
               R"({"openApp":{"path":"/a","hideAppIfRunning":false,"launchArgumentsText":"","switchToPreviousApp":false}})");
-    EXPECT_EQ(builtKind(K::openApp, rp::openApp{"/a", rp::ActionIfRunning::hideApp, "-n"}),
+    EXPECT_EQ(builtKind(K::openApp, rp::openApp{"/a", true, false, "-n"}),
               R"({"openApp":{"path":"/a","hideAppIfRunning":true,"launchArgumentsText":"-n","switchToPreviousApp":false}})");
     EXPECT_EQ(builtKind(K::openFinder), R"({"openFinder":{}})");
     EXPECT_EQ(builtKind(K::openFile, rp::openFile{"/f", std::nullopt}), R"({"openFile":{"filePath":"/f"}})");
@@ -63,11 +63,11 @@ TEST_F(BuildRowTest, EmptyTextsAndURLsTheActionRefusesFailButNothingIsTrimmed) {
     // What the action would refuse each time it runs, and what xdg-open would read as an option.
     for (const char* url : {"https://sp.example/a b", "https://sp.example/\t", "--version", "-x", "example.org"})
         EXPECT_EQ(failure(K::openURL, rp::openURL{url, std::nullopt}), "Invalid URL.") << url;
-    for (const auto& [kind, params] : std::vector<std::pair<K, RowSheetParams>>{{K::openApp, rp::openApp{}},
-                                                                                {K::openFile, rp::openFile{}},
-                                                                                {K::openFolder, rp::openFolder{}},
-                                                                                {K::runAppleScript, rp::runAppleScript{}},
-                                                                                {K::executeFile, rp::executeFile{}}})
+    for (const auto& [kind, params] : std::vector<std::pair<K, ActionParams>>{{K::openApp, rp::openApp{}},
+                                                                              {K::openFile, rp::openFile{}},
+                                                                              {K::openFolder, rp::openFolder{}},
+                                                                              {K::runAppleScript, rp::runAppleScript{}},
+                                                                              {K::executeFile, rp::executeFile{}}})
         EXPECT_EQ(failure(kind, params), "Invalid path.");
     EXPECT_EQ(failure(K::menuCommand, rp::menuCommand{}), "Invalid menu title.");
     EXPECT_EQ(failure(K::switchInputMethod, rp::switchInputMethod{}), "Input method not selected.");

@@ -21,7 +21,7 @@ TEST_F(RowSheetItemTest, NewRowStartsFromTheRememberedSettings) {
     EXPECT_EQ(state.sheetItem().initialLeaderKey, LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::option)));
     EXPECT_FALSE(state.sheetItem().initialConfigurationKind);
     EXPECT_EQ(state.currentKind(), K::openApp);
-    EXPECT_EQ(state.paramsSByKind(), defaultParamsByKind());
+    EXPECT_EQ(state.paramsSByKind(), defaultActionParamsByKind());
     EXPECT_TRUE(state.currentKeys().empty());
     EXPECT_EQ(state.currentApplicationScopeKind(), ApplicationScopeKind::all);
     EXPECT_EQ(state.actionDescription(), "");
@@ -43,33 +43,33 @@ TEST_F(RowSheetItemTest, OfferedKindsFollowTheHelperAndExperimentalSettingButNev
     // A stored get-kind row still opens on its kind.
     const auto state = sheet(edit(rowWith(Action::Kind::getLeaderKey{std::nullopt})));
     EXPECT_EQ(state.currentKind(), K::getLeaderKey);
-    EXPECT_EQ(*state.params(K::getLeaderKey), RowSheetParams(rowparams::getLeaderKey{GetLeaderKeyKind::displayName}));
+    EXPECT_EQ(*state.params(K::getLeaderKey), ActionParams(actionparams::getLeaderKey{GetLeaderKeyKind::displayName}));
 }
 
 TEST_F(RowSheetItemTest, ActionPayloadsBecomeTheirKindsParameters) {
     using A = Action::Kind;
     const auto openApp = [](bool hide, std::optional<bool> previous) {
-        return *std::get_if<rowparams::openApp>(
-            &paramsByKind(Action(A::openApp{"/a", hide, std::nullopt, previous})).at(K::openApp));
+        return *std::get_if<actionparams::openApp>(
+            &actionParamsByKind(Action(A::openApp{"/a", hide, std::nullopt, previous})).at(K::openApp));
     };
-    EXPECT_EQ(openApp(true, true).actionIfRunning, rowparams::ActionIfRunning::switchToPreviousApp);
-    EXPECT_EQ(openApp(true, std::nullopt).actionIfRunning, rowparams::ActionIfRunning::hideApp);
-    EXPECT_EQ(openApp(true, false).actionIfRunning, rowparams::ActionIfRunning::hideApp);
-    EXPECT_EQ(openApp(false, false).actionIfRunning, rowparams::ActionIfRunning::none);
+    EXPECT_EQ(actionparams::actionIfRunning(openApp(true, true)), actionparams::ActionIfRunning::switchToPreviousApp);
+    EXPECT_EQ(actionparams::actionIfRunning(openApp(true, std::nullopt)), actionparams::ActionIfRunning::hideApp);
+    EXPECT_EQ(actionparams::actionIfRunning(openApp(true, false)), actionparams::ActionIfRunning::hideApp);
+    EXPECT_EQ(actionparams::actionIfRunning(openApp(false, false)), actionparams::ActionIfRunning::none);
     EXPECT_EQ(openApp(false, false).launchArgumentsText, "");
 
-    const auto stop = paramsByKind(Action(A::stopKeySequenceAfterDelay{2.5, true}));
-    EXPECT_EQ(stop.at(K::stopKeySequenceAfterDelay), RowSheetParams(rowparams::stopKeySequenceAfterDelay{2.5}));
-    EXPECT_EQ(paramsByKind(Action(A::switchInputMethod{""})).at(K::switchInputMethod),
-              RowSheetParams(rowparams::switchInputMethod{std::string()}));
-    EXPECT_EQ(paramsByKind(Action(A::menuCommand{{"File->Save"}})).at(K::menuCommand),
-              RowSheetParams(rowparams::menuCommand{"File->Save"}));
-    EXPECT_EQ(paramsByKind(Action(A::simulateKeystroke{{5, true, false, true, false}})).at(K::simulateKeystroke),
-              RowSheetParams(rowparams::simulateKeystroke{5, true, false, true, false}));
+    const auto stop = actionParamsByKind(Action(A::stopKeySequenceAfterDelay{2.5, true}));
+    EXPECT_EQ(stop.at(K::stopKeySequenceAfterDelay), ActionParams(actionparams::stopKeySequenceAfterDelay{2.5}));
+    EXPECT_EQ(actionParamsByKind(Action(A::switchInputMethod{""})).at(K::switchInputMethod),
+              ActionParams(actionparams::switchInputMethod{std::string()}));
+    EXPECT_EQ(actionParamsByKind(Action(A::menuCommand{{"File->Save"}})).at(K::menuCommand),
+              ActionParams(actionparams::menuCommand{"File->Save"}));
+    EXPECT_EQ(actionParamsByKind(Action(A::simulateKeystroke{{5, true, false, true, false}})).at(K::simulateKeystroke),
+              ActionParams(actionparams::simulateKeystroke{5, true, false, true, false}));
     // The older menu form and the kinds without parameters keep every default.
-    EXPECT_EQ(paramsByKind(Action(A::menu{{"File", "Save"}})), defaultParamsByKind());
-    EXPECT_EQ(paramsByKind(Action(A::sleep{})), defaultParamsByKind());
-    EXPECT_EQ(defaultParamsByKind().size(), 14u);
+    EXPECT_EQ(actionParamsByKind(Action(A::menu{{"File", "Save"}})), defaultActionParamsByKind());
+    EXPECT_EQ(actionParamsByKind(Action(A::sleep{})), defaultActionParamsByKind());
+    EXPECT_EQ(defaultActionParamsByKind().size(), 14u);
 }
 
 TEST_F(RowSheetItemTest, EditsStartFromTheOldRowAndScopedRowsOpenInComplexMode) {

@@ -93,14 +93,14 @@ TEST_F(SheetStateTest, TheRedLineShowsOnlyAfterSaveAndKeepsItsTextUntilTheNextKe
     EXPECT_FALSE(result.closes);
     EXPECT_EQ(result.focus, RowSheetField::notificationTitle);
     EXPECT_EQ(state.visibleValidationText(), "Empty notification title.");
-    state.setParams(rowparams::notification{"Hi"}, K::notification);
+    state.setParams(actionparams::notification{"Hi"}, K::notification);
     EXPECT_EQ(state.visibleValidationText(), "Empty notification title.");
     state.appendKey(S);
     EXPECT_EQ(state.visibleValidationText(), std::nullopt);
     EXPECT_TRUE(stored().empty());
 
     // An unknown error moves no focus.
-    state.setParams(rowparams::openURL{"x", std::nullopt}, K::notification);
+    state.setParams(actionparams::openURL{"x", std::nullopt}, K::notification);
     result = state.save();
     EXPECT_EQ(state.visibleValidationText(), "Unknown error.");
     EXPECT_EQ(result.focus, std::nullopt);

@@ -6,7 +6,7 @@
 
 namespace tavlin {
 
-// What a path row of the action sheet asks the user to choose.
+// What a path row of an action sheet asks the user to choose.
 enum class PathChooserKind { file, folder, application, appleScript, executable };
 
 // The panel a path row opens.
@@ -24,10 +24,15 @@ struct PathChooserSettings {
     bool extensionHidden = true;
 };
 
+// The start folder of the script kind is nothing when the application-scripts folder cannot be
+// had; the application kind's settings are those of the list's "Other…" panel.
 PathChooserSettings pathChooserSettings(PathChooserKind kind);
 
+// The folder a caller asks the panel to open in: only a file URL counts.
+std::optional<std::filesystem::path> chooserFolder(const std::optional<std::string>& folderURL);
+
 // The folder applications are chosen from: the first "applications" folder of the data folders
-// ($XDG_DATA_DIRS, by default /usr/local/share and /usr/share) that exists.
+// ($XDG_DATA_DIRS, by default /usr/local/share and /usr/share) that exists, else the user's own.
 std::optional<std::filesystem::path> applicationsFolder();
 
 // Whether the panel offers the item: folders always (to open them); files by the kind's content

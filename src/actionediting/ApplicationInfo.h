@@ -10,7 +10,7 @@
 // Names and icons of applications and other files, as lists of applications show them. An
 // application is its desktop entry. Only regular files and folders are ever opened: reading a
 // FIFO or a device would block.
-namespace tavlin::flateditor::ApplicationInfo {
+namespace tavlin::ApplicationInfo {
 
 // A desktop entry's Name (in the user's language when it has one), else the file name.
 QString name(const std::string& path);
@@ -22,4 +22,4 @@ QIcon icon(const std::string& path);
 QString nameForEntry(const xdg::DesktopEntry& entry);
 QIcon iconForEntry(const xdg::DesktopEntry& entry);
 
-} // namespace tavlin::flateditor::ApplicationInfo
+} // namespace tavlin::ApplicationInfo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
-namespace tavlin::flateditor {
+namespace tavlin {
 
 // "Choose Application": the installed desktop entries, sorted by name, with a filter. "Other…"
 // chooses any desktop entry or executable in the open panel. The answer is a path.
@@ -21,11 +22,12 @@ class ApplicationChooserDialog final : public QDialog {
 
 public:
     // Entries that are not applications, or that ask to stay out of lists, are left out.
-    ApplicationChooserDialog(const std::vector<xdg::DesktopEntry>& entries, std::optional<std::string> otherFolderURL,
-                             QWidget* parent = nullptr);
+    // `other` runs the open panel of "Other…": the path chosen there, or nothing.
+    using OtherChooser = std::function<std::optional<std::string>()>;
+    ApplicationChooserDialog(const std::vector<xdg::DesktopEntry>& entries, OtherChooser other, QWidget* parent = nullptr);
 
     // The whole chooser: the dialog over the installed entries; nothing when cancelled.
-    static std::optional<std::string> choose(const std::optional<std::string>& folderURL);
+    static std::optional<std::string> choose(OtherChooser other);
 
     QLineEdit* filterField() const { return filter_; }
     QListWidget* list() const { return list_; }
@@ -49,7 +51,7 @@ private:
     void updateButtons();
 
     std::vector<Candidate> candidates_;
-    std::optional<std::string> otherFolderURL_;
+    OtherChooser otherChooser_;
     std::optional<std::string> chosen_;
     QLineEdit* filter_ = nullptr;
     QListWidget* list_ = nullptr;
@@ -57,4 +59,4 @@ private:
     QPushButton* other_ = nullptr;
 };
 
-} // namespace tavlin::flateditor
+} // namespace tavlin

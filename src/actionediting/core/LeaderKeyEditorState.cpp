@@ -1,4 +1,4 @@
-#include "configwindow/core/LeaderKeyEditorState.h"
+#include "actionediting/core/LeaderKeyEditorState.h"
 
 #include "model/KeyNames.h"
 

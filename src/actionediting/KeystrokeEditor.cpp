@@ -1,4 +1,4 @@
-#include "flateditor/KeystrokeEditor.h"
+#include "actionediting/KeystrokeEditor.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,7 +8,7 @@
 
 #include "model/KeyNames.h"
 
-namespace tavlin::flateditor {
+namespace tavlin {
 namespace {
 
 // Named once per process, as the key-name table is: the editor is rebuilt on every kind switch.
@@ -23,7 +23,7 @@ const QStringList& keyPickerNames() {
 
 } // namespace
 
-KeystrokeEditor::KeystrokeEditor(const rowparams::simulateKeystroke& keystroke, Changed changed, QWidget* parent)
+KeystrokeEditor::KeystrokeEditor(const actionparams::simulateKeystroke& keystroke, Changed changed, QWidget* parent)
     : QWidget(parent), keystroke_(keystroke), changed_(std::move(changed)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -53,11 +53,11 @@ KeystrokeEditor::KeystrokeEditor(const rowparams::simulateKeystroke& keystroke, 
     layout->addLayout(keyRow);
 
     auto* toggleRow = new QHBoxLayout();
-    const std::array<std::pair<const char*, bool rowparams::simulateKeystroke::*>, 4> flags = {{
-        {"Command", &rowparams::simulateKeystroke::cmd},
-        {"Shift", &rowparams::simulateKeystroke::shift},
-        {"Option", &rowparams::simulateKeystroke::option},
-        {"Control", &rowparams::simulateKeystroke::control},
+    const std::array<std::pair<const char*, bool actionparams::simulateKeystroke::*>, 4> flags = {{
+        {"Command", &actionparams::simulateKeystroke::cmd},
+        {"Shift", &actionparams::simulateKeystroke::shift},
+        {"Option", &actionparams::simulateKeystroke::option},
+        {"Control", &actionparams::simulateKeystroke::control},
     }};
     for (std::size_t i = 0; i < flags.size(); ++i) {
         // A plain variable, not a structured binding: the lambda captures it.
@@ -76,4 +76,4 @@ KeystrokeEditor::KeystrokeEditor(const rowparams::simulateKeystroke& keystroke, 
     layout->addLayout(toggleRow);
 }
 
-} // namespace tavlin::flateditor
+} // namespace tavlin

@@ -1,4 +1,4 @@
-#include "configwindow/ConfigurationLeaderKeyView.h"
+#include "actionediting/ConfigurationLeaderKeyView.h"
 
 #include <QtCore/QSignalBlocker>
 #include <QtWidgets/QButtonGroup>

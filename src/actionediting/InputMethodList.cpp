@@ -1,10 +1,10 @@
-#include "flateditor/InputMethodList.h"
+#include "actionediting/InputMethodList.h"
 
 #include <QPixmap>
 
 #include "platform/qt/ImageFile.h"
 
-namespace tavlin::flateditor {
+namespace tavlin {
 namespace {
 
 constexpr int iconSide = 16;
@@ -47,4 +47,4 @@ InputMethodList::InputMethodList(const std::vector<InputSource>& sources, const 
     });
 }
 
-} // namespace tavlin::flateditor
+} // namespace tavlin

@@ -1,13 +1,15 @@
-#include "configwindow/core/PathChooserSettings.h"
+#include "actionediting/core/PathChooserSettings.h"
 
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include "model/FileHelper.h"
 #include "platform/Utf8.h"
+#include "platform/linux/DesktopEntry.h"
 
 namespace tavlin {
 
@@ -15,10 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::optional<fs::path> homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) return std::nullopt;
-    return fs::path(home);
+fs::path homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir) return entry->pw_dir;
+    return "/";
 }
 
 bool isDirectory(const fs::path& path) {
@@ -60,7 +62,18 @@ std::optional<fs::path> applicationsFolder() {
         const auto candidate = fs::path(folder) / "applications";
         if (isDirectory(candidate)) return candidate;
     }
+    const auto& own = xdg::applicationDirectories();
+    if (!own.empty()) return own.front();
     return std::nullopt;
+}
+
+std::optional<fs::path> chooserFolder(const std::optional<std::string>& folderURL) {
+    if (!folderURL) return std::nullopt;
+    const auto path = xdg::localPathOfFileUrl(*folderURL);
+    if (!path || path->empty()) return std::nullopt;
+    std::string folder = *path;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return fs::path(folder);
 }
 
 PathChooserSettings pathChooserSettings(PathChooserKind kind) {
@@ -83,8 +96,7 @@ PathChooserSettings pathChooserSettings(PathChooserKind kind) {
     case PathChooserKind::appleScript: {
         settings.title = "Choose AppleScript";
         settings.startFolder = FileHelper::applicationScriptsDirectory();
-        settings.message = "AppleScript files must be in " +
-                           (settings.startFolder ? settings.startFolder->string() : std::string());
+        if (settings.startFolder) settings.message = "AppleScript files must be in " + settings.startFolder->string();
         break;
     }
     case PathChooserKind::executable:

@@ -5,7 +5,7 @@
 
 #include <QtWidgets/QGroupBox>
 
-#include "configwindow/core/LeaderKeyEditorState.h"
+#include "actionediting/core/LeaderKeyEditorState.h"
 #include "shortcutkit/Name.h"
 
 class QButtonGroup;

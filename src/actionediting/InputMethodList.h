@@ -9,7 +9,7 @@
 
 #include "engine/InputSources.h"
 
-namespace tavlin::flateditor {
+namespace tavlin {
 
 // The input sources a switch action can name, one row each with its icon and name. The stored
 // identifier is selected when the list holds it; choosing a row hands over its identifier, and
@@ -28,4 +28,4 @@ private:
     Changed changed_;
 };
 
-} // namespace tavlin::flateditor
+} // namespace tavlin

@@ -3,23 +3,24 @@
 #include <functional>
 #include <string_view>
 
-#include "flateditor/core/RowSheetParams.h"
+#include "actionediting/core/ActionKinds.h"
 #include "model/ActionConfigurability.h"
 
 class QWidget;
 
-namespace tavlin::flateditor {
+namespace tavlin {
 
 // What the row sheet hands the editor of one kind's parameters. The editor keeps no state the
 // sheet does not have: every change goes back through `setParams` as a whole new value.
 struct ParamsEditorContext {
     ActionConfigurationKind kind = ActionConfigurationKind::openApp;
-    RowSheetParams params; // the sheet's entry for `kind`
+    ActionParams params; // the sheet's entry for `kind`
     bool complexMode = false;
     bool helperRunning = false;
-    std::function<void(const RowSheetParams& params, ActionConfigurationKind kind)> setParams;
-    // Called once per control that a failed save may focus.
-    std::function<void(RowSheetField field, QWidget* widget)> registerFocusTarget;
+    ActionEditingRules rules = rowEditorRules;
+    std::function<void(const ActionParams& params, ActionConfigurationKind kind)> setParams;
+    // Called once per control that a failed save may focus, with the error it is focused for.
+    std::function<void(ActionFieldError error, QWidget* widget)> registerFocusTarget;
 };
 
 // What the help button beside a menu title opens: how menu commands of applications get
@@ -31,4 +32,4 @@ inline constexpr std::string_view menuCommandShortcutsHelpURL =
 // nullptr when the kind has no editor.
 QWidget* makeParamsEditor(const ParamsEditorContext& context);
 
-} // namespace tavlin::flateditor
+} // namespace tavlin

@@ -7,7 +7,7 @@
 
 class QPushButton;
 
-namespace tavlin::flateditor {
+namespace tavlin {
 
 // A chosen path shown as plain text. A double click reveals it in the file manager; a single
 // click does nothing, so the path can be selected without opening anything.
@@ -41,4 +41,4 @@ private:
     QPushButton* button_ = nullptr;
 };
 
-} // namespace tavlin::flateditor
+} // namespace tavlin

@@ -1,7 +1,8 @@
-#include "flateditor/ActionKindEditors.h"
+#include "actionediting/ActionKindEditors.h"
 
 #include <type_traits>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,21 +12,22 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "configwindow/ActionParamsEditor.h"
+#include "actionediting/InputMethodList.h"
+#include "actionediting/KeystrokeEditor.h"
+#include "actionediting/PathChooser.h"
+#include "actionediting/PathRow.h"
+#include "actionediting/core/ActionKinds.h"
 #include "engine/InputSources.h"
-#include "flateditor/InputMethodList.h"
-#include "flateditor/KeystrokeEditor.h"
-#include "flateditor/PathRow.h"
-#include "flateditor/RowComposeSheet.h"
+#include "model/FileHelper.h"
 #include "platform/FileUrl.h"
 #include "platform/Workspace.h"
 #include "platform/qt/LocaleDoubleField.h"
 
-namespace tavlin::flateditor {
+namespace tavlin {
 namespace {
 
-using ChooserKind = RowComposeSheet::PathChooserKind;
-namespace p = rowparams;
+using ChooserKind = PathChooserKind;
+namespace p = actionparams;
 
 QString qString(const std::string& text) { return QString::fromStdString(text); }
 
@@ -47,7 +49,7 @@ public:
     explicit KindEditor(const ParamsEditorContext& context) : context_(context), current_(context.params) {
         layout_ = new QVBoxLayout(this);
         layout_->setContentsMargins(0, 0, 0, 0);
-        layout_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        if (context_.rules.fieldsKeepTheirWidth) layout_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         std::visit([this](auto& params) { build(params); }, current_);
     }
 
@@ -63,8 +65,8 @@ private:
         return std::get<P>(current_);
     }
 
-    void focusTarget(RowSheetField field, QWidget* widget) {
-        if (context_.registerFocusTarget) context_.registerFocusTarget(field, widget);
+    void focusTarget(ActionFieldError error, QWidget* widget) {
+        if (context_.registerFocusTarget) context_.registerFocusTarget(error, widget);
     }
 
     // A single-line field whose title is its placeholder; every keystroke is a change.
@@ -82,6 +84,12 @@ private:
     // A picker with a title, whose options carry their values.
     template <class P, class Value>
     QComboBox* addPicker(const QString& title, const std::vector<std::pair<QString, Value>>& options, Value P::*field) {
+        return addPicker<P, Value>(
+            title, options, [field](const P& params) { return params.*field; },
+            [field](P& params, Value chosen) { params.*field = chosen; });
+    }
+    template <class P, class Value, class Get, class Set>
+    QComboBox* addPicker(const QString& title, const std::vector<std::pair<QString, Value>>& options, Get get, Set set) {
         auto* row = new QHBoxLayout();
         auto* label = new QLabel(title, this);
         label->setAccessibleName(title.trimmed());
@@ -89,11 +97,11 @@ private:
         picker->setAccessibleName(title.trimmed());
         label->setBuddy(picker);
         for (const auto& [text, option] : options) picker->addItem(text, static_cast<int>(option));
-        picker->setCurrentIndex(picker->findData(static_cast<int>(value<P>().*field)));
-        connect(picker, &QComboBox::activated, this, [this, picker, field](int index) {
+        picker->setCurrentIndex(picker->findData(static_cast<int>(get(value<P>()))));
+        connect(picker, &QComboBox::activated, this, [this, picker, set](int index) {
             if (index < 0) return;
             const auto chosen = static_cast<Value>(picker->itemData(index).toInt());
-            write<P>([&](P& params) { params.*field = chosen; });
+            write<P>([&](P& params) { set(params, chosen); });
         });
         row->addWidget(label);
         row->addWidget(picker);
@@ -106,7 +114,8 @@ private:
     template <class P, class Field>
     void choose(ChooserKind kind, const std::optional<std::string>& folderURL, Field P::*field, PathRow* row) {
         const QPointer<KindEditor> alive(this);
-        const auto chosen = RowComposeSheet::configureOpenPanel(kind, folderURL);
+        const auto& rules = context_.rules;
+        const auto chosen = choosePath(kind, rules.choosersStartAtCurrentPath ? folderURL : std::nullopt, rules);
         // The chooser runs its own event loop, in which the sheet may have gone.
         if (!chosen || !alive) return;
         write<P>([&](P& params) { params.*field = *chosen; });
@@ -114,7 +123,7 @@ private:
     }
 
     template <class P>
-    PathRow* addPathRow(const QString& buttonTitle, std::string P::*field, ChooserKind kind, RowSheetField focus,
+    PathRow* addPathRow(const QString& buttonTitle, std::string P::*field, ChooserKind kind, ActionFieldError focus,
                         std::optional<std::string> (*startFolder)(const std::string&)) {
         auto* row = new PathRow(QString(), buttonTitle, value<P>().*field, this);
         connect(row->button(), &QPushButton::clicked, this,
@@ -128,7 +137,8 @@ private:
     template <class P>
     void addOpenWithRow() {
         const std::string shown = value<P>().applicationPath.value_or(std::string());
-        auto* row = new PathRow(QStringLiteral("Open with: "), QStringLiteral("Choose Application"), shown, this);
+        auto* row = new PathRow(QString::fromUtf8(context_.rules.openWithTitle), QStringLiteral("Choose Application"), shown,
+                                this);
         connect(row->button(), &QPushButton::clicked, this, [this, row] {
             const auto start = containingFolderURL(value<P>().applicationPath.value_or(std::string()));
             choose<P>(ChooserKind::application, start, &P::applicationPath, row);
@@ -137,43 +147,70 @@ private:
     }
 
     void build(p::notification&) {
-        focusTarget(RowSheetField::notificationTitle,
+        focusTarget(ActionFieldError::emptyNotificationTitle,
                     addTextField(QStringLiteral("Title"), value<p::notification>().title, &p::notification::title));
     }
     void build(p::openURL& params) {
-        focusTarget(RowSheetField::openURLURLField, addTextField(QStringLiteral("URL"), params.url, &p::openURL::url));
+        focusTarget(ActionFieldError::openURLInvalidURL, addTextField(QStringLiteral("URL"), params.url, &p::openURL::url));
         // The stored application stays in the entry while the row is hidden.
         if (context_.helperRunning) addOpenWithRow<p::openURL>();
     }
     void build(p::openApp& params) {
-        addPathRow(QStringLiteral("Choose App"), &p::openApp::path, ChooserKind::application, RowSheetField::openAppPathField,
-                   containingFolderURL);
+        addPathRow(QString::fromUtf8(context_.rules.openAppButton), &p::openApp::path, ChooserKind::application,
+                   ActionFieldError::openAppInvalidPath, containingFolderURL);
+        if (!context_.rules.actionIfRunningPicker) {
+            auto* hide = new QCheckBox(QStringLiteral("Hide App If Running"), this);
+            hide->setAccessibleName(hide->text());
+            hide->setChecked(params.hideAppIfRunning);
+            connect(hide, &QCheckBox::toggled, this,
+                    [this](bool on) { write<p::openApp>([&](p::openApp& open) { open.hideAppIfRunning = on; }); });
+            layout_->addWidget(hide);
+        }
         using A = p::ActionIfRunning;
-        addPicker(QStringLiteral("Action If Already Running"),
-                  std::vector<std::pair<QString, A>>{{QStringLiteral("None"), A::none},
-                                                     {QStringLiteral("Hide"), A::hideApp},
-                                                     {QStringLiteral("Switch to Previous App"), A::switchToPreviousApp}},
-                  &p::openApp::actionIfRunning);
-        if (context_.helperRunning && context_.complexMode)
+        if (context_.rules.actionIfRunningPicker)
+            addPicker<p::openApp, A>(
+                QStringLiteral("Action If Already Running"),
+                std::vector<std::pair<QString, A>>{{QStringLiteral("None"), A::none},
+                                                   {QStringLiteral("Hide"), A::hideApp},
+                                                   {QStringLiteral("Switch to Previous App"), A::switchToPreviousApp}},
+                p::actionIfRunning, p::setActionIfRunning);
+        if (context_.helperRunning && (context_.complexMode || !context_.rules.launchArgumentsNeedComplexMode))
             addTextField(QStringLiteral("Launch Arguments"), params.launchArgumentsText, &p::openApp::launchArgumentsText);
     }
     void build(p::openFile&) {
         addPathRow(QStringLiteral("Choose File Path"), &p::openFile::filePath, ChooserKind::file,
-                   RowSheetField::openFilePathField, [](const std::string& path) { return itemURL(path, false); });
+                   ActionFieldError::openFileInvalidPath, [](const std::string& path) { return itemURL(path, false); });
         addOpenWithRow<p::openFile>();
     }
     void build(p::openFolder&) {
         addPathRow(QStringLiteral("Choose Folder Path"), &p::openFolder::folderPath, ChooserKind::folder,
-                   RowSheetField::openFolderPathField, [](const std::string& path) { return itemURL(path, true); });
+                   ActionFieldError::openFolderInvalidPath, [](const std::string& path) { return itemURL(path, true); });
         addOpenWithRow<p::openFolder>();
     }
     void build(p::runAppleScript&) {
+        if (context_.rules.showsScriptsFolder) addScriptsFolder();
         addPathRow(QStringLiteral("Choose"), &p::runAppleScript::path, ChooserKind::appleScript,
-                   RowSheetField::runApplieScriptPathField, [](const std::string& path) { return itemURL(path, false); });
+                   ActionFieldError::runAppleScriptInvalidPath, [](const std::string& path) { return itemURL(path, false); });
+    }
+    void addScriptsFolder() {
+        auto* note = new QLabel(QStringLiteral("Because of sandboxing, the AppleScript files must be in:"), this);
+        note->setTextFormat(Qt::PlainText);
+        note->setAccessibleName(note->text());
+        layout_->addWidget(note);
+        const auto folder = FileHelper::applicationScriptsDirectory();
+        auto* link = new QPushButton(qString(folder ? folder->string() : std::string()), this);
+        link->setFlat(true);
+        link->setAutoDefault(false);
+        link->setCursor(Qt::PointingHandCursor);
+        link->setAccessibleName(link->text());
+        connect(link, &QPushButton::clicked, this, [folder] {
+            if (folder) Workspace::shared().openURL(FileUrl::fromPath(folder->string()).absoluteString(), nullptr);
+        });
+        layout_->addWidget(link, 0, Qt::AlignLeft);
     }
     void build(p::menuCommand& params) {
-        auto* row = new QHBoxLayout();
         auto* title = new QLabel(QStringLiteral("Menu Title"), this);
+        title->setTextFormat(Qt::PlainText);
         title->setAccessibleName(title->text());
         auto* edit = new QLineEdit(qString(params.menuTitle), this);
         edit->setPlaceholderText(QStringLiteral("Enter the exact name of the menu command you want to add."));
@@ -182,7 +219,13 @@ private:
         connect(edit, &QLineEdit::textEdited, this, [this](const QString& typed) {
             write<p::menuCommand>([&](p::menuCommand& command) { command.menuTitle = typed.toStdString(); });
         });
-        focusTarget(RowSheetField::menuTitleFields, edit);
+        focusTarget(ActionFieldError::invalidMenuTitle, edit);
+        if (!context_.rules.menuTitleRow) {
+            layout_->addWidget(title);
+            layout_->addWidget(edit);
+            return;
+        }
+        auto* row = new QHBoxLayout();
         auto* help = new QToolButton(this);
         help->setIcon(QIcon::fromTheme(QStringLiteral("help-contents")));
         help->setText(QStringLiteral("Help"));
@@ -197,8 +240,8 @@ private:
         layout_->addLayout(row);
     }
     void build(p::executeFile& params) {
-        addPathRow(QStringLiteral("Choose"), &p::executeFile::path, ChooserKind::executableFile,
-                   RowSheetField::executeFilePathField, [](const std::string& path) { return itemURL(path, false); });
+        addPathRow(QStringLiteral("Choose"), &p::executeFile::path, ChooserKind::executable,
+                   ActionFieldError::executeFileInvalidPath, [](const std::string& path) { return itemURL(path, false); });
         if (!context_.helperRunning) return;
         auto* edit = new QLineEdit(qString(params.argumentsText.value_or(std::string())), this);
         edit->setPlaceholderText(QStringLiteral("Arguments"));
@@ -208,7 +251,7 @@ private:
             write<p::executeFile>([&](p::executeFile& file) { file.argumentsText = typed.toStdString(); });
         });
         layout_->addWidget(edit);
-        auto* note = new QLabel(ActionParamsEditor::executeFileNote(), this);
+        auto* note = new QLabel(QString::fromUtf8(executeFileNote.data(), static_cast<qsizetype>(executeFileNote.size())), this);
         note->setTextFormat(Qt::PlainText);
         note->setAccessibleName(note->text());
         QFont font = note->font();
@@ -231,7 +274,7 @@ private:
                 write<p::switchInputMethod>([&](p::switchInputMethod& method) { method.inputSourceID = id; });
             },
             this);
-        focusTarget(RowSheetField::inputMethodsList, list);
+        focusTarget(ActionFieldError::inputMethodNotSelected, list);
         layout_->addWidget(list);
     }
     // A title that never wraps or shrinks, and the delay in the user's locale.
@@ -282,7 +325,7 @@ private:
     }
 
     ParamsEditorContext context_;
-    RowSheetParams current_;
+    ActionParams current_;
     QVBoxLayout* layout_ = nullptr;
 };
 
@@ -298,4 +341,4 @@ QWidget* makeParamsEditor(const ParamsEditorContext& context) {
     }
 }
 
-} // namespace tavlin::flateditor
+} // namespace tavlin

@@ -1,4 +1,4 @@
-#include "flateditor/PathRow.h"
+#include "actionediting/PathRow.h"
 
 #include <QHBoxLayout>
 #include <QMouseEvent>
@@ -6,7 +6,7 @@
 
 #include "platform/Workspace.h"
 
-namespace tavlin::flateditor {
+namespace tavlin {
 
 PathLabel::PathLabel(QWidget* parent) : QLabel(parent) {
     // A path may hold anything, markup included: it is shown as it is.
@@ -52,4 +52,4 @@ PathRow::PathRow(const QString& title, const QString& buttonTitle, const std::st
     layout->addStretch();
 }
 
-} // namespace tavlin::flateditor
+} // namespace tavlin

@@ -1,4 +1,4 @@
-#include "flateditor/ApplicationChooserDialog.h"
+#include "actionediting/ApplicationChooserDialog.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -11,12 +11,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "flateditor/ApplicationInfo.h"
-#include "flateditor/ChooserPanels.h"
-#include "flateditor/RowComposeSheet.h"
+#include "actionediting/ApplicationInfo.h"
 #include "platform/qt/PlainText.h"
 
-namespace tavlin::flateditor {
+namespace tavlin {
 namespace {
 
 constexpr int pathRole = Qt::UserRole + 1;
@@ -52,9 +50,9 @@ private:
 
 } // namespace
 
-ApplicationChooserDialog::ApplicationChooserDialog(const std::vector<xdg::DesktopEntry>& entries,
-                                                   std::optional<std::string> otherFolderURL, QWidget* parent)
-    : QDialog(parent), otherFolderURL_(std::move(otherFolderURL)) {
+ApplicationChooserDialog::ApplicationChooserDialog(const std::vector<xdg::DesktopEntry>& entries, OtherChooser other,
+                                                   QWidget* parent)
+    : QDialog(parent), otherChooser_(std::move(other)) {
     setWindowTitle(QStringLiteral("Choose Application"));
     setAccessibleName(QStringLiteral("Choose Application"));
     for (const auto& entry : entries) {
@@ -144,23 +142,16 @@ void ApplicationChooserDialog::chooseCurrent() {
 }
 
 void ApplicationChooserDialog::chooseOther() {
-    auto settings = chooserSettings(RowComposeSheet::PathChooserKind::application);
-    if (!settings) return;
-    auto panel = openPanelProvider()->makePanel();
-    auto delegate = std::make_shared<ChooserPanelDelegate>(settings->offered);
-    panel->configuration = openPanelConfiguration(*settings, chooserFolder(otherFolderURL_));
-    panel->configuration.delegate = delegate;
-    if (panel->runModal() != modalResponse::ok) return;
-    const auto urls = panel->urls();
-    if (urls.empty()) return;
-    chosen_ = urls.front().path();
+    auto path = otherChooser_ ? otherChooser_() : std::nullopt;
+    if (!path) return;
+    chosen_ = std::move(path);
     accept();
 }
 
-std::optional<std::string> ApplicationChooserDialog::choose(const std::optional<std::string>& folderURL) {
-    ApplicationChooserDialog dialog(xdg::DesktopEntryCatalog::scan().entries(), folderURL);
+std::optional<std::string> ApplicationChooserDialog::choose(OtherChooser other) {
+    ApplicationChooserDialog dialog(xdg::DesktopEntryCatalog::scan().entries(), std::move(other));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.chosenPath();
 }
 
-} // namespace tavlin::flateditor
+} // namespace tavlin

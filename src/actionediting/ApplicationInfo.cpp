@@ -1,4 +1,4 @@
-#include "flateditor/ApplicationInfo.h"
+#include "actionediting/ApplicationInfo.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,7 +10,7 @@
 
 #include "platform/linux/DesktopEntry.h"
 
-namespace tavlin::flateditor::ApplicationInfo {
+namespace tavlin::ApplicationInfo {
 namespace {
 
 enum class FileKind { missing, regular, folder, other };
@@ -103,4 +103,4 @@ QIcon icon(const std::string& path) {
     return generic();
 }
 
-} // namespace tavlin::flateditor::ApplicationInfo
+} // namespace tavlin::ApplicationInfo
