@@ -14,8 +14,8 @@ namespace {
 
 // No IN_CREATE or IN_MODIFY for the folder's files: a file is reported once written and closed,
 // or moved in whole (an atomic replace makes a new file there).
-constexpr std::uint32_t folderEvents =
-    IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
+constexpr std::uint32_t folderEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ATTRIB | IN_DELETE_SELF |
+                                       IN_MOVE_SELF;
 // An ancestor only matters for the folders on the way being made.
 constexpr std::uint32_t ancestorEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
