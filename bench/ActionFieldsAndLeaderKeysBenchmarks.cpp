@@ -45,7 +45,7 @@ BENCHMARK(BM_ActionSheetThroughAllKinds)->Unit(benchmark::kMillisecond)->Iterati
 // The column made for 100 leader keys: one row each, then painted.
 void BM_LeaderKeyColumnWith100HotKeys(benchmark::State& state) {
     std::vector<HotKey> hotKeys;
-    for (std::uint32_t index = 0; index < 100; ++index) hotKeys.push_back(HotKey::combo(index, carbon::cmdKey));
+    for (std::uint32_t index = 0; index < 100; ++index) hotKeys.push_back(HotKey::combo(index, carbon::command));
     ConfigurationWindowModel model(std::make_shared<Configuration>(std::nullopt, hotKeys, Decision::make()));
     HotKeyManager manager;
     for (auto _ : state) {
