@@ -8,7 +8,10 @@
 #   SANITIZE=1    build with AddressSanitizer and UndefinedBehaviorSanitizer
 #   SKIP_INSTALL=1  do not install packages
 #   JOBS          parallel build and test jobs (default: the number of cores)
-# Arguments are passed on to ctest, e.g. ./scripts/test.sh -R Pattern
+#   WHOLE=1       instead of ctest, run each test program whole and shuffled in one process
+#                 (scripts/lib/whole-programs.sh)
+# Arguments are passed on to ctest, e.g. ./scripts/test.sh -R Pattern; with WHOLE=1 to every
+# test program, e.g. WHOLE=1 ./scripts/test.sh --gtest_shuffle --gtest_random_seed=7
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -173,11 +176,15 @@ unset XAUTHORITY WAYLAND_DISPLAY SESSION_MANAGER QT_QPA_PLATFORM \
   XDG_CURRENT_DESKTOP XDG_SESSION_TYPE XDG_SESSION_DESKTOP DESKTOP_SESSION \
   DBUS_STARTER_ADDRESS DBUS_STARTER_BUS_TYPE
 
-# ctest runs in its own process group, in the background: bash runs traps only once a
+# The tests run in their own process group, in the background: bash runs traps only once a
 # foreground command returns, and the EXIT trap stops the whole group, so neither an
 # interrupted run nor a test that leaves a child behind keeps anything running.
-setsid ctest --test-dir "$build_dir" --output-on-failure --no-tests=error -j "$jobs" "$@" \
-  </dev/null &
+if [[ ${WHOLE:-0} == 1 ]]; then
+  setsid "$root/scripts/lib/whole-programs.sh" "$build_dir" "$jobs" "$@" </dev/null &
+else
+  setsid ctest --test-dir "$build_dir" --output-on-failure --no-tests=error -j "$jobs" "$@" \
+    </dev/null &
+fi
 ctest_pid=$!
 status=0
 wait "$ctest_pid" || status=$?

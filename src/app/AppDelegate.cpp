@@ -45,8 +45,10 @@ void AppDelegate::reloadConfigurationIfGeneratedFromRows() {
 void AppDelegate::applicationDidFinishLaunching() {
     HelperApp::open();
     // On this desktop an application is a desktop entry: the first binding opens the user's
-    // default web browser.
-    settings::storeDefaultFlatRowsIfNeverStored(HelperApp::registeredApplicationFor("https"));
+    // default web browser. Stored once the associations are read; the settings' observer then
+    // generates the configuration from the rows.
+    HelperApp::whenRegistered(
+        "https", [](const std::optional<std::string>& browser) { settings::storeDefaultFlatRowsIfNeverStored(browser); });
     reloadConfigurationIfGeneratedFromRows();
     observeSettingsChanges();
     registerLeaderKeys();

@@ -6,6 +6,8 @@
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QVBoxLayout>
 
+#include "platform/qt/PlainText.h"
+
 namespace tavlin::app {
 namespace {
 
@@ -23,7 +25,7 @@ public:
 QWidget* locationLabel() {
     const auto file = Configuration::fileURL();
     const QString location = file ? QString::fromStdString(file->string()) : QString();
-    auto* label = new QLabel(location);
+    auto* label = qt::plainLabel(location);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setAlignment(Qt::AlignCenter);
     label->setAccessibleName(QStringLiteral("Configuration file"));

@@ -19,13 +19,29 @@ DefaultApplicationLookup& lookup() {
     return lookup;
 }
 
+bool& lookupReplaced() {
+    static bool replaced = false;
+    return replaced;
+}
+
 } // namespace
 
 void setDefaultApplicationLookup(DefaultApplicationLookup replacement) {
+    lookupReplaced() = static_cast<bool>(replacement);
     lookup() = replacement ? std::move(replacement) : DefaultApplicationLookup(registeredApplication);
 }
 
 std::optional<std::string> registeredApplicationFor(const std::string& scheme) { return lookup()(scheme); }
+
+void whenRegistered(const std::string& scheme, std::function<void(std::optional<std::string>)> answer) {
+    if (lookupReplaced()) {
+        answer(lookup()(scheme));
+        return;
+    }
+    auto& catalog = xdg::ApplicationCatalog::shared();
+    catalog.defaultApplicationPathForScheme(scheme); // read from now on
+    catalog.whenCurrent([scheme, answer = std::move(answer)] { answer(lookup()(scheme)); });
+}
 
 bool isRunning() {
     // The helper owns its bus name while it runs, with or without windows; a window of its
@@ -35,14 +51,19 @@ bool isRunning() {
 
 void open() {
     // Cheapest first: the bus, then what is registered (kept in memory); the windows of the
-    // desktop only when there is a helper to start.
-    if (isHelperRunning()) return;
-    const auto application = registeredApplicationFor("tavlinhelper");
-    if (!application || isRunning()) return;
-    Workspace::shared().openApplication(*application, [](std::optional<std::string> error) {
-        if (!error) return;
-        UserNotificationCenter::current().requestAuthorization(
-            [error](bool) { postUserNotification("Failed to open tavlin helper", *error); });
+    // desktop only when there is a helper to start. Sessions that start while the associations
+    // are being read wait for them together: one start at most.
+    static bool waiting = false;
+    if (isHelperRunning() || waiting) return;
+    waiting = true;
+    whenRegistered("tavlinhelper", [](std::optional<std::string> application) {
+        waiting = false;
+        if (!application || isRunning()) return;
+        Workspace::shared().openApplication(*application, [](std::optional<std::string> error) {
+            if (!error) return;
+            UserNotificationCenter::current().requestAuthorization(
+                [error](bool) { postUserNotification("Failed to open tavlin helper", *error); });
+        });
     });
 }
 

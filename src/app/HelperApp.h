@@ -18,7 +18,12 @@ void open();
 // tests. The default reads the desktop's URL-scheme associations.
 using DefaultApplicationLookup = std::function<std::optional<std::string>(const std::string& scheme)>;
 void setDefaultApplicationLookup(DefaultApplicationLookup lookup);
-// The application registered for `scheme`, through that lookup.
+// The application registered for `scheme`, through that lookup. The desktop's associations are
+// read off the main thread: until they are, the default lookup answers nothing.
 std::optional<std::string> registeredApplicationFor(const std::string& scheme);
+// Calls `answer` on the main thread with the application registered for `scheme` once the
+// associations are read (at once when they are, or the lookup is replaced); never when they
+// cannot be read.
+void whenRegistered(const std::string& scheme, std::function<void(std::optional<std::string>)> answer);
 
 } // namespace tavlin::HelperApp

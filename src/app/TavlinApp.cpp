@@ -15,6 +15,7 @@
 #include <QtCore/QTimer>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
+#include <QtGui/QWindow>
 #include <QtWidgets/QApplication>
 
 #include "app/AppDelegate.h"
@@ -318,8 +319,14 @@ bool TavlinApp::Parts::openKeyboardMonitor() {
     if (keyboardMonitor) return true;
     keyboardMonitor = X11KeyboardEventMonitor::open();
     if (!keyboardMonitor) return false;
-    keyboardMonitor->setHasKeyboardFocus(
-        [this] { return (inputWindow && inputWindow->isKeyWindow()) || QGuiApplication::focusWindow() != nullptr; });
+    keyboardMonitor->setHasKeyboardFocus([this] { return inputWindow && inputWindow->isKeyWindow(); });
+    keyboardMonitor->setOwnWindows([] {
+        std::vector<unsigned long> windows;
+        for (const QWindow* window : QGuiApplication::allWindows()) {
+            if (window->handle() && window->isTopLevel()) windows.push_back(window->winId());
+        }
+        return windows;
+    });
     // A click anywhere but in the input window ends the session.
     keyboardMonitor->setButtonPressHandler([this] {
         if (inputWindow) inputWindow->pointerPressedAt(QCursor::pos());
@@ -552,7 +559,9 @@ int TavlinApp::run(const std::string& url) {
 
     parts.delegate.applicationDidFinishLaunching();
     if (!url.empty()) parts.handleURL(url);
-    diag::printLine("tavlin: ready");
+    // Ready once the installed applications are read (off this thread) and what the launch
+    // stored from them (the first run's rows) has been handled on the main queue.
+    xdg::ApplicationCatalog::shared().whenCurrent([] { MainQueue::shared().post([] { diag::printLine("tavlin: ready"); }); });
 
     QObject::connect(&parts.application, &QCoreApplication::aboutToQuit, &parts.context, [&parts] { parts.terminate(); });
     const int status = parts.application.exec();

@@ -44,8 +44,10 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
     }
     kinds->addStretch();
     layout->addLayout(kinds);
-    // Clicks only: setting the buttons from code reports nothing.
-    connect(kindGroup_, &QButtonGroup::idClicked, this, [this](int id) {
+    // Every way of choosing (a click, the keyboard, an accessible Toggle) checks a button; refresh()
+    // sets them with the groups' signals blocked, so what the code shows reports nothing.
+    connect(kindGroup_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (!checked) return;
         state_.kindChanged(static_cast<Kind>(id));
         refresh();
     });
@@ -87,7 +89,8 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
     }
     modifierRow->addStretch();
     editors_->addWidget(modifierPage);
-    connect(modifierGroup_, &QButtonGroup::idClicked, this, [this](int id) {
+    connect(modifierGroup_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (!checked) return;
         state_.modifierChanged(static_cast<HotKey::SingleTapModifier>(id));
         refresh();
     });

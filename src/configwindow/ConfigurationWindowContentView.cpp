@@ -128,8 +128,10 @@ void ConfigurationWindowContentView::build() {
     auto* leaderKey = new LeaderKeyColumn(model_, HotKeyManager::shared(), treePage_);
     borderToggle_ = new QCheckBox(QStringLiteral("Show Decision Border"), treePage_);
     borderToggle_->setAccessibleName(borderToggle_->text());
-    connect(borderToggle_, &QCheckBox::toggled, this, [](bool on) {
-        if (settings::showDecisionBorder() != on) settings::appGroupStore()->set(settings::keys::showDecisionBorder, on);
+    connect(borderToggle_, &QCheckBox::toggled, this, [this](bool on) {
+        if (settings::showDecisionBorder() == on || settings::storePreference(settings::keys::showDecisionBorder, on)) return;
+        const QSignalBlocker blocker(borderToggle_);
+        borderToggle_->setChecked(settings::showDecisionBorder());
     });
     topRow->addWidget(leaderKey, 0, Qt::AlignTop);
     topRow->addStretch();

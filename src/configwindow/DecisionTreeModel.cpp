@@ -4,6 +4,7 @@
 
 #include "configwindow/SafeTextDocument.h"
 #include "engine/ui/MarkdownText.h"
+#include "platform/qt/PlainText.h"
 
 namespace tavlin {
 
@@ -88,9 +89,9 @@ QVariant DecisionTreeModel::data(const QModelIndex& index, int role) const {
     if (!row) return {};
     const bool isChance = row->kind == DecisionTreeRows::Row::Kind::chance;
     switch (role) {
+    case Qt::ToolTipRole: return qt::toolTipText(data(index, Qt::DisplayRole).toString());
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole:
-    case Qt::ToolTipRole: {
+    case Qt::AccessibleTextRole: {
         if (auto found = texts_.find(row); found != texts_.end()) return found->second;
         QString text;
         if (isChance) {

@@ -87,6 +87,7 @@ void KeyEventHandlerManager::setMonitor(KeyboardEventMonitor* monitor) {
 void KeyEventHandlerManager::addKeyEventHandler(bool skipHotKeys, KeyHandler keyHandler) {
     // Sources installed twice would report every event twice.
     removeSources();
+    forgetTap();
     keyHandler_ = std::move(keyHandler);
 
     if (monitor_) {
@@ -122,6 +123,7 @@ void KeyEventHandlerManager::removeKeyEventHanlder() {
     diag::printLine("[[ removeKeyEventHanlder()");
     removeSources();
     setLatestModifierEvent(std::nullopt);
+    forgetTap();
     // A release still pending would toggle the window with the leader keys off.
     cancelDelayedKeyUp();
     diag::printLine("]] removeKeyEventHanlder()");
@@ -254,8 +256,14 @@ void KeyEventHandlerManager::observedInput(const ObservedInputEvent& event) {
 void KeyEventHandlerManager::reset() {
     removeSources();
     cancelDelayedKeyUp();
-    latestModifierEvent_.reset();
     keyHandler_ = nullptr;
+    forgetTap();
+}
+
+void KeyEventHandlerManager::forgetTap() {
+    // A combination typed before the leader keys were registered again (Ctrl+S of a save) ends
+    // unseen, and must not give up the user's next tap.
+    latestModifierEvent_.reset();
     giveUpOnce = false;
     tapSawModifiedInput() = false;
 }

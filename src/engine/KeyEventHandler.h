@@ -33,8 +33,9 @@ public:
     // observer of all input (when input may be observed). Sources still installed are removed
     // first, so that no event is reported twice.
     void addKeyEventHandler(bool skipHotKeys, KeyHandler keyHandler);
-    // Removes every source and cancels a pending release, so that nothing reaches the callback
-    // while the leader keys are off. The callback itself stays.
+    // Removes every source, cancels a pending release and forgets any tap under way, so that
+    // nothing reaches the callback while the leader keys are off and the next registration
+    // starts as a fresh one. The callback itself stays.
     void removeKeyEventHanlder();
 
     // Single-modifier recognition; the answer is what the local monitor passes on (nothing
@@ -68,6 +69,7 @@ public:
 
 private:
     void removeSources();
+    void forgetTap();
     void setLatestModifierEvent(std::optional<KeyboardEvent> event, Origin origin = Origin::thisProgram);
     void cancelDelayedKeyUp();
     void scheduleDelayedKeyUp(std::uint32_t keyCode, std::uint32_t modifiers);

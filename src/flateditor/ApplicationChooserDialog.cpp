@@ -14,6 +14,7 @@
 #include "flateditor/ApplicationInfo.h"
 #include "flateditor/ChooserPanels.h"
 #include "flateditor/RowComposeSheet.h"
+#include "platform/qt/PlainText.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -84,7 +85,7 @@ ApplicationChooserDialog::ApplicationChooserDialog(const std::vector<xdg::Deskto
         // Icons are looked up only when an item is first drawn.
         auto* item = new ApplicationItem(candidate.name, candidate.icon, list_);
         item->setData(pathRole, QString::fromStdString(candidate.path));
-        item->setToolTip(QString::fromStdString(candidate.path));
+        item->setToolTip(qt::toolTipText(QString::fromStdString(candidate.path)));
         item->setData(Qt::AccessibleTextRole, candidate.name);
     }
     layout->addWidget(list_, 1);

@@ -11,6 +11,7 @@
 
 #include "flateditor/ApplicationInfo.h"
 #include "flateditor/SymbolIcons.h"
+#include "platform/qt/PlainText.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -99,7 +100,7 @@ void ApplicationScopeEditorView::setScope(int kindIndex, const std::vector<std::
         const QString path = QString::fromStdString(paths[i]);
         auto* item = new QListWidgetItem(iconFor(paths[i]), ApplicationInfo::name(paths[i]));
         item->setData(pathRole, path);
-        item->setToolTip(path);
+        item->setToolTip(qt::toolTipText(path));
         item->setData(Qt::AccessibleTextRole, item->text());
         item->setData(Qt::AccessibleDescriptionRole, path);
         list_->addItem(item);

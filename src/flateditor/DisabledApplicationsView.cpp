@@ -12,6 +12,7 @@
 #include "flateditor/RowComposeSheet.h"
 #include "flateditor/SymbolIcons.h"
 #include "model/Settings.h"
+#include "platform/qt/PlainText.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -24,7 +25,7 @@ QListWidgetItem* applicationItem(const std::string& path, bool withTooltip) {
     auto* item = new QListWidgetItem(ApplicationInfo::icon(path), ApplicationInfo::name(path) + QStringLiteral("\n") + qpath);
     item->setData(pathRole, qpath);
     item->setData(Qt::AccessibleTextRole, item->text());
-    if (withTooltip) item->setToolTip(qpath);
+    if (withTooltip) item->setToolTip(qt::toolTipText(qpath));
     return item;
 }
 
@@ -129,8 +130,8 @@ void DisabledApplicationsView::addSuggestion(const std::string& path) {
 }
 
 void DisabledApplicationsView::saveAndDismiss() {
-    settings::setStringList(settings::keys::disabledApplications, state_.pathsToStore());
-    accept();
+    // A list that could not be saved stays in the sheet, beside the alert that says why.
+    if (settings::storeStringListPreference(settings::keys::disabledApplications, state_.pathsToStore())) accept();
 }
 
 } // namespace tavlin::flateditor

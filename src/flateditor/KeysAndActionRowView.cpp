@@ -16,6 +16,7 @@
 #include "flateditor/RowTexts.h"
 #include "flateditor/SectionHeader.h"
 #include "flateditor/SymbolIcons.h"
+#include "platform/qt/PlainText.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -216,7 +217,7 @@ bool KeysAndActionRowView::helpEvent(QHelpEvent* event, QAbstractItemView* view,
                                      const QModelIndex& index) {
     if (event->type() != QEvent::ToolTip) return QStyledItemDelegate::helpEvent(event, view, option, index);
     const auto tip = tooltipAt(index, option, event->pos());
-    if (tip) QToolTip::showText(event->globalPos(), *tip, view->viewport(), option.rect);
+    if (tip) QToolTip::showText(event->globalPos(), qt::toolTipText(*tip), view->viewport(), option.rect);
     else QToolTip::hideText();
     return true;
 }

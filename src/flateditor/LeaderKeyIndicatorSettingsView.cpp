@@ -47,12 +47,15 @@ LeaderKeyIndicatorSettingsView::LeaderKeyIndicatorSettingsView(QWidget* parent) 
     rowLayout->addWidget(note);
     layout->addWidget(heightRow_);
 
-    connect(hideToggle_, &QCheckBox::clicked, this, [this](bool hidden) {
-        settings::appGroupStore()->set(settings::keys::hideLeaderKeyIndicator, hidden);
+    // Any way of toggling counts; showing the stored value stores nothing.
+    connect(hideToggle_, &QCheckBox::toggled, this, [this](bool hidden) {
+        if (hidden == settings::hideLeaderKeyIndicator()) return;
+        if (!settings::storePreference(settings::keys::hideLeaderKeyIndicator, hidden)) return reload();
         showHeightRow(!hidden);
     });
-    heightField_->setValueHandler(
-        [](double percent) { settings::appGroupStore()->set(settings::keys::leaderKeyIndicatorHeightPercent, percent); });
+    heightField_->setValueHandler([this](double percent) {
+        if (!settings::storePreference(settings::keys::leaderKeyIndicatorHeightPercent, percent)) reload();
+    });
     reload();
 }
 

@@ -74,11 +74,12 @@ PreferencesContentView::PreferencesContentView(QWidget* parent) : QScrollArea(pa
     // "%.2f" whatever the locale: the stored value is in seconds with a point.
     for (const double value : intervals())
         intervalPicker_->addItem(QString::number(value, 'f', 2) + QStringLiteral(" seconds"), value);
-    connect(intervalPicker_, &QComboBox::activated, this, [](int index) {
+    connect(intervalPicker_, &QComboBox::activated, this, [this](int index) {
         const auto values = intervals();
         if (index < 0 || index >= static_cast<int>(values.size())) return;
-        settings::appGroupStore()->set(settings::keys::maximumSingleModifierPressAndReleaseInterval,
-                                       values[static_cast<std::size_t>(index)]);
+        if (!settings::storePreference(settings::keys::maximumSingleModifierPressAndReleaseInterval,
+                                       values[static_cast<std::size_t>(index)]))
+            reload();
     });
     leaderKeyRow->addWidget(intervalPicker_);
     column->addWidget(leaderKey);
@@ -99,8 +100,9 @@ PreferencesContentView::PreferencesContentView(QWidget* parent) : QScrollArea(pa
     hintField_->setMaximumWidth(36);
     hintField_->setAccessibleName(hintTitle);
     hintField_->setAccessibleDescription(hintTitle);
-    hintField_->setValueHandler(
-        [](double seconds) { settings::appGroupStore()->set(settings::keys::showHintAfterSeconds, seconds); });
+    hintField_->setValueHandler([this](double seconds) {
+        if (!settings::storePreference(settings::keys::showHintAfterSeconds, seconds)) reload();
+    });
     hintLabel->setBuddy(hintField_);
     hintRow->addWidget(hintField_);
     column->addWidget(hint);
@@ -111,9 +113,12 @@ PreferencesContentView::PreferencesContentView(QWidget* parent) : QScrollArea(pa
     dockIconToggle_->setAccessibleName(dockIconToggle_->text());
     dockIconToggle_->setAccessibleDescription(dockIconToggle_->text());
     // Writing the setting re-applies the task-bar state to every window (the shell observes
-    // the suite); the windows come forward once the window manager has taken it.
-    connect(dockIconToggle_, &QCheckBox::clicked, this, [this](bool hidden) {
-        settings::appGroupStore()->set(settings::keys::hideDockIcon, hidden);
+    // the suite); the windows come forward once the window manager has taken it. Any way of
+    // toggling counts (a click, the keyboard, an accessible Toggle); showing the stored value
+    // stores nothing.
+    connect(dockIconToggle_, &QCheckBox::toggled, this, [this](bool hidden) {
+        if (hidden == settings::hideDockIcon()) return;
+        if (!settings::storePreference(settings::keys::hideDockIcon, hidden)) return reload();
         QTimer::singleShot(100, this, [this] { bringWindowsToFront(); });
     });
     appRow->addWidget(dockIconToggle_);

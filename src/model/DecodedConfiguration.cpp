@@ -60,6 +60,13 @@ std::shared_ptr<Configuration> load(const std::filesystem::path& url) {
     return decode(url, files::readRegularFile(url, files::maximumConfigurationFileSize));
 }
 
+std::optional<files::FileIdentity> keptIdentity(const std::shared_ptr<Configuration>& configuration) {
+    auto& shared = state();
+    std::lock_guard lock(shared.mutex);
+    if (!configuration || !shared.kept || shared.kept->configuration != configuration) return std::nullopt;
+    return shared.kept->identity;
+}
+
 void forget() {
     auto& shared = state();
     std::lock_guard lock(shared.mutex);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "platform/Files.h"
 
@@ -21,6 +22,8 @@ namespace decodedConfiguration {
 std::shared_ptr<Configuration> load(const std::filesystem::path& url);
 // The same for bytes already read from it, which are decoded unless the kept copy is theirs.
 std::shared_ptr<Configuration> decode(const std::filesystem::path& url, const files::FileContents& contents);
+// The identity of the file `configuration` was decoded from, while it is the kept copy.
+std::optional<files::FileIdentity> keptIdentity(const std::shared_ptr<Configuration>& configuration);
 // Drops the kept copy. Writes of the file call it, so that a file replaced within one tick of
 // the clock by one of the same size, and given a reused inode, is never mistaken for the old.
 void forget();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/ListText.h"
+#include "platform/Alerts.h"
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
 #include "platform/Result.h"
@@ -76,6 +77,20 @@ bool storeDefaultFlatRowsIfNeverStored(const std::optional<std::string>& browser
     return true;
 }
 
+bool storePreference(const std::string& key, DefaultsValue value) {
+    const auto store = appGroupStore();
+    const std::optional<DefaultsValue> previous = store->object(key);
+    const auto failure = store->set(key, value);
+    if (!failure) return true;
+    // A value that could not be read reads as the default, as it does once removed.
+    if (store->object(key) == value) {
+        if (previous) store->set(key, *previous);
+        else store->remove(key);
+    }
+    showAlert("Failed to save settings", *failure);
+    return false;
+}
+
 std::vector<std::string> stringList(const char* key) {
     const auto text = appGroupStore()->string(key);
     if (!text) return {};
@@ -83,10 +98,18 @@ std::vector<std::string> stringList(const char* key) {
         .value_or(std::vector<std::string>{});
 }
 
+namespace {
+std::string stringListText(const std::vector<std::string>& list) {
+    return listRawValue(list, [](const std::string& s) { return json::Value(s); });
+}
+} // namespace
+
 void setStringList(const char* key, const std::vector<std::string>& list) {
-    if (auto error = appGroupStore()->set(key, listRawValue(list, [](const std::string& s) { return json::Value(s); }))) {
-        diag::printLine(*error);
-    }
+    if (auto error = appGroupStore()->set(key, stringListText(list))) diag::printLine(*error);
+}
+
+bool storeStringListPreference(const char* key, const std::vector<std::string>& list) {
+    return storePreference(key, stringListText(list));
 }
 
 std::vector<std::string> disabledApplications() { return stringList(keys::disabledApplications); }

@@ -168,6 +168,25 @@ FileDescriptor openForReading(const fs::path& path, struct stat& info) {
     return fd;
 }
 
+// Creates the folder and its missing parents as the user's own (0700), whatever the umask: with
+// 0777 minus a umask of 000 anyone could replace the configuration or a script. Answers an errno
+// value, 0 on success.
+int makeFolders(const fs::path& path) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return 0;
+    const fs::path parent = path.parent_path();
+    if (!parent.empty() && parent != path) {
+        if (const int error = makeFolders(parent)) return error;
+    }
+    if (::mkdir(path.c_str(), 0700) == 0) {
+        // The umask may have taken the owner's own bits too.
+        return ::chmod(path.c_str(), 0700) == 0 ? 0 : errno;
+    }
+    const int error = errno;
+    if (error != EEXIST) return error;
+    return fs::is_directory(path, ec) ? 0 : ENOTDIR; // a file in the way
+}
+
 struct InjectedFailure {
     files::InjectedWriteFailure::Step step;
     int error;
@@ -280,9 +299,7 @@ std::optional<std::filesystem::path> applicationScriptsDirectory() {
     const auto support = applicationSupportDirectory();
     if (!support) return std::nullopt;
     const fs::path scripts = *support / std::string(bundleIdentifier) / "scripts";
-    std::error_code ec;
-    fs::create_directories(scripts, ec);
-    if (ec || !fs::is_directory(scripts, ec)) return std::nullopt;
+    if (makeFolders(scripts) != 0) return std::nullopt;
     return scripts;
 }
 
@@ -357,13 +374,7 @@ void writeFileAtomically(const std::filesystem::path& path, const std::function<
 }
 
 void createDirectories(const std::filesystem::path& path) {
-    std::error_code ec;
-    fs::create_directories(path, ec);
-    if (!ec && fs::is_directory(path, ec)) return;
-    // create_directories answers "file exists" when a regular file is in the way.
-    int error = ec ? ec.value() : ENOTDIR;
-    if (error == EEXIST) error = ENOTDIR;
-    throw FileError::fromErrno(error, path, "create");
+    if (const int error = makeFolders(path)) throw FileError::fromErrno(error, path, "create");
 }
 
 void copyReplacing(const std::filesystem::path& source, const std::filesystem::path& destination) {

@@ -94,7 +94,8 @@ using AppendBytes = std::function<void(std::string_view)>;
 // The same for bytes made as they are written: `produce` is called once, with the function that
 // appends them to the file.
 void writeFileAtomically(const std::filesystem::path& path, const std::function<void(const AppendBytes&)>& produce);
-// Creates the folder and its missing parents. Throws FileError.
+// Creates the folder and its missing parents, each readable only by the user (0700) whatever the
+// umask. Throws FileError.
 void createDirectories(const std::filesystem::path& path);
 // Copies `source`, which must be a regular file, over `destination`, replacing it. Throws FileError.
 void copyReplacing(const std::filesystem::path& source, const std::filesystem::path& destination);

@@ -44,6 +44,8 @@ struct CurrentLayout {
     bool set = false;
     std::function<std::shared_ptr<const KeyboardLayout>()> source;
     std::shared_ptr<const KeyboardLayout> layout;
+    std::weak_ptr<const KeyboardLayout> asciiCapableOf;
+    std::shared_ptr<const KeyboardLayout> asciiCapable;
 };
 
 CurrentLayout& current() {
@@ -112,6 +114,27 @@ std::string KeyboardLayout::name() const {
     return name ? name : "";
 }
 
+std::shared_ptr<const KeyboardLayout> KeyboardLayout::asciiCapable(std::shared_ptr<const KeyboardLayout> layout) {
+    // The keys of A to Z on a US keyboard.
+    static constexpr int letterKeys[] = {0,  11, 8,  2,  14, 3, 5,  4,  34, 38, 40, 37, 46,
+                                         45, 31, 35, 12, 15, 1, 17, 32, 9,  13, 7,  16, 6};
+    const auto typesAscii = [](const KeyboardLayout& layout) {
+        for (const int key : letterKeys) {
+            const auto text = layout.displayText(key);
+            if (!text || text->size() != 1 || static_cast<unsigned char>((*text)[0]) >= 0x7F) return false;
+        }
+        return true;
+    };
+    if (!layout || typesAscii(*layout)) return layout;
+    xkb_keymap* keymap = layout->impl_->keymap;
+    for (xkb_layout_index_t group = 0; group < xkb_keymap_num_layouts(keymap); ++group) {
+        if (group == layout->impl_->group) continue;
+        auto other = adopt(xkb_keymap_ref(keymap), group);
+        if (other && typesAscii(*other)) return other;
+    }
+    return layout;
+}
+
 std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() {
     std::lock_guard lock(currentMutex());
     auto& value = current();
@@ -121,6 +144,19 @@ std::shared_ptr<const KeyboardLayout> currentKeyboardLayout() {
         value.set = true;
     }
     return value.layout;
+}
+
+std::shared_ptr<const KeyboardLayout> currentAsciiCapableKeyboardLayout() {
+    const auto layout = currentKeyboardLayout();
+    if (!layout) return nullptr;
+    std::lock_guard lock(currentMutex());
+    // Worked out once per current layout.
+    auto& value = current();
+    if (value.asciiCapableOf.lock() != layout || !value.asciiCapable) {
+        value.asciiCapable = KeyboardLayout::asciiCapable(layout);
+        value.asciiCapableOf = layout;
+    }
+    return value.asciiCapable;
 }
 
 void setCurrentKeyboardLayoutSource(std::function<std::shared_ptr<const KeyboardLayout>()> source) {

@@ -40,6 +40,10 @@ public:
     // The layout's short name from the keymap ("English (US)", "French"...).
     std::string name() const;
 
+    // The layout when its letter keys type ASCII, else the first group of its keymap whose
+    // letter keys do, else the layout itself: where shortcut texts come from, as menus match them.
+    static std::shared_ptr<const KeyboardLayout> asciiCapable(std::shared_ptr<const KeyboardLayout> layout);
+
 private:
     struct Impl;
     static std::shared_ptr<const KeyboardLayout> adopt(::xkb_keymap* keymap, std::uint32_t group);
@@ -52,6 +56,8 @@ private:
 // can be had at all.
 std::shared_ptr<const KeyboardLayout> currentKeyboardLayout();
 void setCurrentKeyboardLayout(std::shared_ptr<const KeyboardLayout> layout);
+// The ASCII-capable layout of the current one's keymap (see `asciiCapable`).
+std::shared_ptr<const KeyboardLayout> currentAsciiCapableKeyboardLayout();
 // Where the layout comes from when none has been set by the time it is first needed: the
 // desktop's layout, read then and not before. A source that gives nothing leaves the default.
 void setCurrentKeyboardLayoutSource(std::function<std::shared_ptr<const KeyboardLayout>()> source);

@@ -218,11 +218,15 @@ std::filesystem::path UserDefaults::filePath() const { return path_; }
 void UserDefaults::load() {
     std::lock_guard lock(mutex_);
     if (path_.empty() || !files::exists(path_)) return;
+    readFile(true);
+}
 
-    std::string bytes;
+void UserDefaults::readFile(bool firstRead) const {
+    files::FileContents contents;
     try {
-        bytes = files::readFile(path_, files::maximumDefaultsFileSize);
+        contents = files::readRegularFile(path_, files::maximumDefaultsFileSize);
     } catch (const FileError& error) {
+        fileIdentity_ = files::identity(path_);
         if (error.kind() == FileError::Kind::noSuchFile) return;
         // What could not be read must not be replaced by what little this process knows.
         diag::printLine("User defaults " + path_.string() +
@@ -231,32 +235,38 @@ void UserDefaults::load() {
                      error.localizedDescription();
         return;
     }
+    fileIdentity_ = contents.identity;
+    unsavable_.reset();
 
     json::Value document;
     std::string problem;
     try {
-        document = json::parse(bytes);
+        document = json::parse(contents.bytes);
         if (!document.is_object()) problem = "the document is not a JSON object";
     } catch (const DecodingError& error) {
         problem = error.debugDescription();
     }
     if (!problem.empty()) {
-        setAsideCorruptFile(problem);
+        setAsideCorruptFile(problem, firstRead);
         return;
     }
 
+    std::map<std::string, DefaultsValue> values;
+    std::map<std::string, std::string> unreadable;
     for (const auto& [key, tagged] : document.items()) {
         try {
-            values_.insert_or_assign(key, decodeTagged(tagged));
+            values.insert_or_assign(key, decodeTagged(tagged));
         } catch (const MalformedValue& error) {
-            unreadable_.insert_or_assign(key, json::encode(tagged, json::Style::compact));
+            unreadable.insert_or_assign(key, json::encode(tagged, json::Style::compact));
             diag::printLine("User defaults " + path_.string() + ": cannot read the value for key \"" + key + "\" (" +
                             error.what() + "); it is kept as it is in the file.");
         }
     }
+    values_ = std::move(values);
+    unreadable_ = std::move(unreadable);
 }
 
-void UserDefaults::setAsideCorruptFile(const std::string& problem) {
+void UserDefaults::setAsideCorruptFile(const std::string& problem, bool firstRead) const {
     std::filesystem::path aside = path_;
     aside += ".corrupt-" + files::backupTimestamp(std::chrono::system_clock::now());
     std::error_code ec;
@@ -268,11 +278,41 @@ void UserDefaults::setAsideCorruptFile(const std::string& problem) {
                      "” couldn’t be saved because it is damaged and could not be moved aside.";
         return;
     }
+    fileIdentity_.reset();
+    // Damaged by another program while in use: the values read before are still the best known.
     diag::printLine("User defaults " + path_.string() + " is damaged (" + problem + "); moved it to " + aside.string() +
-                    " and started empty.");
+                    (firstRead ? " and started empty." : " and kept the values in use."));
+}
+
+bool UserDefaults::takeInChangesOfOthers() const {
+    std::lock_guard lock(mutex_);
+    if (path_.empty()) return false;
+    const auto current = files::identity(path_);
+    if (current == fileIdentity_) return false;
+    if (!current) {
+        // Gone (or being replaced): nothing of another program's is left to lose.
+        fileIdentity_.reset();
+        unsavable_.reset();
+        return false;
+    }
+    std::error_code ec;
+    if (std::filesystem::is_directory(path_, ec)) {
+        // No write can replace a folder, and each says so.
+        fileIdentity_ = current;
+        return false;
+    }
+    const auto values = values_;
+    const auto unreadable = unreadable_;
+    readFile(false);
+    return values != values_ || unreadable != unreadable_;
+}
+
+void UserDefaults::refresh() const {
+    if (takeInChangesOfOthers()) announce();
 }
 
 std::optional<DefaultsValue> UserDefaults::object(const std::string& key) const {
+    refresh();
     std::lock_guard lock(mutex_);
     const auto found = values_.find(key);
     if (found == values_.end()) return std::nullopt;
@@ -305,11 +345,13 @@ std::optional<DefaultsValue::Dictionary> UserDefaults::dictionary(const std::str
 }
 
 std::map<std::string, DefaultsValue> UserDefaults::dictionaryRepresentation() const {
+    refresh();
     std::lock_guard lock(mutex_);
     return values_;
 }
 
 bool UserDefaults::contains(const std::string& key) const {
+    refresh();
     std::lock_guard lock(mutex_);
     return values_.count(key) > 0 || unreadable_.count(key) > 0;
 }
@@ -334,6 +376,7 @@ std::optional<std::string> UserDefaults::keepUnreadableValueAside(const std::str
 }
 
 std::optional<std::string> UserDefaults::set(const std::string& key, DefaultsValue value) {
+    refresh();
     {
         std::lock_guard lock(mutex_);
         if (auto refused = keepUnreadableValueAside(key)) return refused;
@@ -344,6 +387,7 @@ std::optional<std::string> UserDefaults::set(const std::string& key, DefaultsVal
 
 std::optional<std::string> UserDefaults::set(std::map<std::string, DefaultsValue> values) {
     if (values.empty()) return std::nullopt;
+    refresh();
     {
         std::lock_guard lock(mutex_);
         for (const auto& entry : values)
@@ -354,6 +398,7 @@ std::optional<std::string> UserDefaults::set(std::map<std::string, DefaultsValue
 }
 
 std::optional<std::string> UserDefaults::remove(const std::string& key) {
+    refresh();
     {
         std::lock_guard lock(mutex_);
         if (values_.count(key) == 0 && unreadable_.count(key) == 0) return std::nullopt;
@@ -377,7 +422,6 @@ void UserDefaults::removeObserver(ObserverToken token) {
 
 std::optional<std::string> UserDefaults::persistAndAnnounce() {
     std::optional<std::string> failure;
-    std::vector<ObserverToken> tokens;
     {
         // Encoding and writing under the lock keep concurrent writers from landing out of order.
         std::lock_guard lock(mutex_);
@@ -398,16 +442,25 @@ std::optional<std::string> UserDefaults::persistAndAnnounce() {
                 if (text.size() > files::maximumDefaultsFileSize)
                     throw FileError::tooLarge(path_, files::maximumDefaultsFileSize, "save");
                 files::writeFileAtomically(path_, text);
+                fileIdentity_ = files::identity(path_);
             } catch (const FileError& error) {
                 failure = error.localizedDescription();
             } catch (const EncodingError& error) {
                 failure = error.localizedDescription();
             }
         }
+    }
+    announce();
+    return failure;
+}
+
+void UserDefaults::announce() const {
+    std::vector<ObserverToken> tokens;
+    {
+        std::lock_guard lock(mutex_);
         tokens.reserve(observers_.size());
         for (const auto& entry : observers_) tokens.push_back(entry.first);
     }
-
     // Observers run without the lock and may add or remove observers, or change the suite: each
     // is looked up again right before its call, so one removed meanwhile is not called.
     for (const ObserverToken token : tokens) {
@@ -420,7 +473,6 @@ std::optional<std::string> UserDefaults::persistAndAnnounce() {
         }
         observer();
     }
-    return failure;
 }
 
 } // namespace tavlin

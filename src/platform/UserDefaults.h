@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "platform/Files.h"
+
 namespace tavlin {
 
 // One stored preference value. The kinds stay apart: a Bool is not a number, an integer is
@@ -47,7 +49,10 @@ private:
 // A user-defaults suite: a named store of preferences kept in one JSON file under
 // $XDG_CONFIG_HOME/local.tavlin/<suite name>.json. Every write replaces the file atomically;
 // every change is announced to the suite's observers in this process, synchronously, after the
-// value is stored. One object per suite name and process.
+// value is stored. Another program may edit the file meanwhile: each read and write first
+// compares the file's identity with the version read or written here (one stat) and reads it
+// again when it differs, announcing it when a value changed, so no write loses such an edit.
+// One object per suite name and process.
 class UserDefaults {
 public:
     using Observer = std::function<void()>;
@@ -96,19 +101,29 @@ public:
 
 private:
     void load();
-    void setAsideCorruptFile(const std::string& problem);
+    // Reads the file into the values; what cannot be read is kept aside and the values held stay.
+    void readFile(bool firstRead) const;
+    void setAsideCorruptFile(const std::string& problem, bool firstRead) const;
+    // Takes in the file when another program changed it; answers whether a value changed.
+    bool takeInChangesOfOthers() const;
+    // The same, announcing a change to the observers (called without the lock).
+    void refresh() const;
+    void announce() const;
     // Before an unreadable value is replaced: answers why it cannot be, or nothing.
     std::optional<std::string> keepUnreadableValueAside(const std::string& key);
     std::optional<std::string> persistAndAnnounce();
 
     std::string name_;
     std::filesystem::path path_; // empty when no configuration folder is known
+    // Mutable: the suite mirrors its file, and a read may take in what another program wrote.
     // Set when the file exists but could not be read or moved aside: writing would destroy it.
-    std::optional<std::string> unsavable_;
+    mutable std::optional<std::string> unsavable_;
+    // The version of the file the values were read from or last written as; none without a file.
+    mutable std::optional<files::FileIdentity> fileIdentity_;
     mutable std::recursive_mutex mutex_;
-    std::map<std::string, DefaultsValue> values_;
+    mutable std::map<std::string, DefaultsValue> values_;
     // Values in the file that could not be read, kept as they were and written back unchanged.
-    std::map<std::string, std::string> unreadable_; // key to the value's compact JSON text
+    mutable std::map<std::string, std::string> unreadable_; // key to the value's compact JSON text
     std::map<ObserverToken, Observer> observers_;
     ObserverToken nextToken_ = 1;
 };

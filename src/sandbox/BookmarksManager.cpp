@@ -2,7 +2,7 @@
 
 namespace tavlin::sandbox {
 
-BookmarksManager::BookmarksManager() : BookmarksManager(UserDefaults::standard()) {}
+BookmarksManager::BookmarksManager() = default;
 
 BookmarksManager::BookmarksManager(std::shared_ptr<UserDefaults> userDefaults) : userDefaults_(std::move(userDefaults)) {}
 
@@ -11,8 +11,10 @@ const std::shared_ptr<BookmarksManager>& BookmarksManager::shared() {
     return instance;
 }
 
+std::shared_ptr<UserDefaults> BookmarksManager::store() const { return userDefaults_ ? userDefaults_ : UserDefaults::standard(); }
+
 DefaultsValue::Dictionary BookmarksManager::storedDictionary() const {
-    return userDefaults_->dictionary(storeKey).value_or(DefaultsValue::Dictionary{});
+    return store()->dictionary(storeKey).value_or(DefaultsValue::Dictionary{});
 }
 
 std::map<std::string, bookmark::Data> BookmarksManager::bookmarks() const {
@@ -29,7 +31,7 @@ std::set<FileUrl> BookmarksManager::bookmarkedURLs() const {
     return urls;
 }
 
-void BookmarksManager::removeAllBookmarks() { userDefaults_->set(storeKey, DefaultsValue::Dictionary{}); }
+void BookmarksManager::removeAllBookmarks() { store()->set(storeKey, DefaultsValue::Dictionary{}); }
 
 bookmark::Data BookmarksManager::createBookmark(const FileUrl& url) { return bookmark::create(url, bookmark::creationNone); }
 
@@ -66,13 +68,13 @@ void BookmarksManager::storeBookmark(const bookmark::Data& data) {
     if (resolution.isStale) return;
     auto stored = storedDictionary();
     stored.insert_or_assign(resolution.url.path(), DefaultsValue(data));
-    userDefaults_->set(storeKey, std::move(stored));
+    store()->set(storeKey, std::move(stored));
 }
 
 void BookmarksManager::removeBookmark(const FileUrl& url) {
     auto stored = storedDictionary();
     stored.erase(url.path());
-    userDefaults_->set(storeKey, std::move(stored));
+    store()->set(storeKey, std::move(stored));
 }
 
 } // namespace tavlin::sandbox

@@ -33,7 +33,8 @@ class BookmarksManager : public BookmarksManagerProtocol {
 public:
     static constexpr const char* storeKey = "Sandbox.BookmarksManager.Bookmarks";
 
-    // Over the standard user defaults.
+    // Over the standard user defaults, looked up at each use: a process-wide manager then never
+    // keeps a suite object that was forgotten (resetSharedSuites).
     BookmarksManager();
     explicit BookmarksManager(std::shared_ptr<UserDefaults> userDefaults);
 
@@ -61,8 +62,9 @@ private:
     // The stored dictionary as it is, entries of other kinds included, so that writing one entry
     // back never drops the others.
     DefaultsValue::Dictionary storedDictionary() const;
+    std::shared_ptr<UserDefaults> store() const;
 
-    std::shared_ptr<UserDefaults> userDefaults_;
+    std::shared_ptr<UserDefaults> userDefaults_; // nothing: the standard suite
 };
 
 } // namespace tavlin::sandbox

@@ -18,7 +18,7 @@ PermissionManager::PermissionManager(std::shared_ptr<OpenPanelManagerProtocol> o
 
 const std::shared_ptr<PermissionManager>& PermissionManager::shared() {
     static const std::shared_ptr<PermissionManager> instance = std::make_shared<PermissionManager>(
-        std::make_shared<OpenPanelManager>(), std::make_shared<BookmarksManager>(UserDefaults::standard()));
+        std::make_shared<OpenPanelManager>(), std::make_shared<BookmarksManager>());
     return instance;
 }
 

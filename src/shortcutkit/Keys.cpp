@@ -81,7 +81,8 @@ std::uint64_t Shortcut::modifiers() const { return modifierFlags(carbonModifiers
 std::optional<std::string> Shortcut::keyToCharacter() const {
     const auto& special = specialKeyTexts();
     if (const auto found = special.find(carbonKeyCode); found != special.end()) return found->second;
-    const auto layout = currentKeyboardLayout();
+    // Menus match a shortcut by its letter in a layout that types ASCII, whichever group is active.
+    const auto layout = currentAsciiCapableKeyboardLayout();
     if (!layout) return std::nullopt;
     if (carbonKeyCode < 0 || carbonKeyCode > 0xFFFF) return std::nullopt;
     return layout->displayText(static_cast<int>(carbonKeyCode));

@@ -31,8 +31,9 @@ void forget(const Shortcut& shortcut) {
 Name::Name(std::string raw) : rawValue(std::move(raw)) {}
 
 Name::Name(std::string raw, std::optional<Shortcut> fallback) : rawValue(std::move(raw)), defaultShortcut(fallback) {
-    // A stored false (or anything else) means the user decided: the default is not written.
-    if (defaultShortcut && !UserDefaults::standard()->object(storageKey(*this))) userDefaultsStore(*defaultShortcut, *this);
+    // A stored false (or anything else, even a value the store cannot read) means the user
+    // decided: the default is not written.
+    if (defaultShortcut && !UserDefaults::standard()->contains(storageKey(*this))) userDefaultsStore(*defaultShortcut, *this);
 }
 
 std::optional<Shortcut> Name::shortcut() const { return getShortcut(*this); }

@@ -235,6 +235,8 @@ TEST_F(ActionFieldsTest, DelaysReadTheLocaleAndKeepTheLastFiniteValue) {
 }
 
 TEST_F(ActionFieldsTest, ChoosersUseTheirPanelsAndBookmarks) {
+    // The shared manager outlives each test's home: forget what earlier tests of the program chose.
+    sandbox::BookmarksManager::shared()->removeAllBookmarks();
     AlertRecorder alerts;
     // The shared manager outlives the homes of earlier tests in this program, with their bookmarks.
     sandbox::BookmarksManager::shared()->removeAllBookmarks();

@@ -16,15 +16,16 @@ using DropTargeting::InsertPosition;
 
 QString format(std::string_view type) { return QString::fromLatin1(type.data(), static_cast<qsizetype>(type.size())); }
 
-// 100 MB another program offers, announced as such; counts the bytes taken from it.
+// 100 MB another program offers, announced as such: refused before any of it is handed over, as
+// the reader of drops does. Counts the bytes taken from it.
 class HugeForeignPayload final : public SizedMimeData {
 public:
     mutable qint64 handedOver = 0;
     QStringList formats() const override { return {format(DragPayload::actionType)}; }
-    std::optional<qint64> announcedSize(const QString&) const override { return size; }
     std::optional<QByteArray> read(const QString&, qint64 limit) const override {
-        handedOver += std::min(size, limit + 1);
-        return std::nullopt;
+        if (size > limit) return std::nullopt;
+        handedOver += size;
+        return QByteArray(size, 'p');
     }
 
 protected:

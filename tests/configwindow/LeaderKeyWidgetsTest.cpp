@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QtGui/QAccessible>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
@@ -75,6 +76,25 @@ TEST_F(LeaderKeyWidgetsTest, TheEditorStartsFromTheHotKeyAndReportsOncePerClick)
     EXPECT_TRUE(editor.recorder()->isVisible());
     EXPECT_FALSE(editor.recorder()->isRecording());
     for (QWidget* widget : editor.findChildren<QAbstractButton*>()) EXPECT_FALSE(widget->accessibleName().isEmpty());
+}
+
+TEST_F(LeaderKeyWidgetsTest, AnAccessibleToggleChoosesAsAClickDoes) {
+    using M = HotKey::SingleTapModifier;
+    std::vector<std::optional<HotKey>> reports;
+    ConfigurationLeaderKeyView editor(
+        shortcutkit::Name("t"), HotKey::singleModifier(M::command),
+        [&](const std::optional<HotKey>& hotKey) { reports.push_back(hotKey); }, nullptr);
+    editor.show();
+    const auto toggle = [](QAbstractButton* button) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        ASSERT_TRUE(accessible && accessible->actionInterface());
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    };
+    toggle(editor.modifierButton(M::option));
+    toggle(editor.comboButton());
+    toggle(editor.singleModifierButton());
+    EXPECT_EQ(reports, (std::vector<std::optional<HotKey>>{HotKey::singleModifier(M::option), std::nullopt,
+                                                           HotKey::singleModifier(M::option)}));
 }
 
 TEST_F(LeaderKeyWidgetsTest, TheColumnFollowsTheCountAndTheManager) {

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/ActionOutcomeListener.h"
+#include "engine/ActionStatistics.h"
 #include "engine/InputWindowManager.h"
 #include "engine/Notifications.h"
 #include "engine/ShellServices.h"
@@ -199,6 +200,9 @@ protected:
     }
 
     void TearDown() override {
+        // The counts not written yet are bound to this test's queue and home: written now, as
+        // at the end of the application, they cannot reach the next test.
+        ActionStatistics::writePending();
         ExternalEventObserver::stop();
         ActionOutcomeListener::shared().cancel();
         auto& manager = InputWindowManager::shared();

@@ -310,6 +310,19 @@ TEST_F(KeyEventHandlerTest, RemovingTheHandlerCancelsAPendingRelease) {
     EXPECT_EQ(queue.pendingTimerCount(), 0u);
 }
 
+// Ctrl+S saves, and the save registers the leader keys again while Control is still down.
+TEST_F(KeyEventHandlerTest, ACombinationHeldAcrossARegistrationLeavesTheNextTapWorking) {
+    monitor.sendLocal(flagsChanged(eventFlags::control, 59));
+    monitor.sendLocal(keyDown(1, eventFlags::control));
+    queue.advance(0.1);
+    armRecording(); // as reloadLeaderKeys does: removed, then installed
+    queue.advance(0.2);
+    monitor.sendLocal(flagsChanged(0, 59));
+    tapLocally(command, 55, 0.05);
+    queue.advance(0.02);
+    EXPECT_EQ(calls, (std::vector<Call>{commandDown, commandUp}));
+}
+
 TEST_F(KeyEventHandlerTest, ArmingInstallsEverySourceOnceAndRemovingTakesThemAway) {
     EXPECT_EQ(monitor.locals.size(), 1u);
     EXPECT_EQ(monitor.globals.size(), 1u);

@@ -91,6 +91,7 @@ protected:
         std::filesystem::create_directories(applications_);
         std::filesystem::create_directories(root_ / "system");
         ::setenv("XDG_DATA_DIRS", (root_ / "system").c_str(), 1);
+        test::followEnvironmentInGLib();
     }
     void TearDown() override {
         editor_.reset();

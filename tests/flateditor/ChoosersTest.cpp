@@ -35,6 +35,7 @@ protected:
         // The machine's own applications stay out of the lists.
         std::filesystem::create_directories(root_ / "system");
         ::setenv("XDG_DATA_DIRS", (root_ / "system").c_str(), 1);
+        test::followEnvironmentInGLib();
     }
 
     std::filesystem::path entry(const std::string& id, const std::string& body) {

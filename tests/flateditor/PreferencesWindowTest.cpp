@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,7 @@
 
 #include "FlatEditorHarness.h"
 #include "app/SettingsWindow.h"
+#include "configwindow/WindowTestSupport.h"
 #include "engine/EngineHarness.h"
 #include "flateditor/HelperStatusSection.h"
 #include "flateditor/LeaderKeyIndicatorSettingsView.h"
@@ -222,6 +224,22 @@ TEST_F(PreferencesWindowTest, TheTaskBarToggleStoresAndLaterRaisesOnlyVisibleOrd
     EXPECT_FALSE(settings::hideDockIcon());
     const int before = shownRaises.raises;
     EXPECT_TRUE(QTest::qWaitFor([&] { return shownRaises.raises > before; }, 20000));
+}
+
+TEST_F(PreferencesWindowTest, AToggleThatCannotBeSavedSaysSoAndShowsTheStoredValueAgain) {
+    auto& view = open();
+    test::AlertRecorder alerts;
+    {
+        const files::InjectedWriteFailure full(files::InjectedWriteFailure::Step::flush, ENOSPC);
+        press(view.dockIconToggle());
+        press(view.indicatorSettings()->hideToggle());
+    }
+    EXPECT_FALSE(view.dockIconToggle()->isChecked());
+    EXPECT_FALSE(view.indicatorSettings()->hideToggle()->isChecked());
+    EXPECT_FALSE(settings::hideDockIcon());
+    EXPECT_FALSE(settings::hideLeaderKeyIndicator());
+    ASSERT_EQ(alerts.alerts.size(), 2u);
+    EXPECT_EQ(alerts.alerts[1].first, "Failed to save settings");
 }
 
 TEST_F(PreferencesWindowTest, NoControlHasTheFocusOnceTheWindowIsUp) {

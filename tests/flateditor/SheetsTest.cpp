@@ -3,9 +3,11 @@
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include "FlatEditorHarness.h"
+#include "flateditor/ApplicationScopeEditorView.h"
 #include "flateditor/DisabledApplicationsView.h"
 #include "flateditor/InputMonitoringGrantView.h"
 #include "flateditor/SettingsContentView.h"
@@ -154,6 +156,29 @@ TEST_F(DisabledApplicationsViewTest, removingSelectsTheFollowingRow) {
     QTest::mouseClick(sheet.removeButton(), Qt::LeftButton);
     EXPECT_EQ(sheet.state().selectedPath, "/c");
     EXPECT_EQ(sheet.applicationList()->currentRow(), 1);
+}
+
+TEST_F(DisabledApplicationsViewTest, storedPathsHoldingMarkupAreToolTipsAsWrittenThatLoadNothing) {
+    // What a tool tip shows: it guesses the format; here rich text may ask for no resource.
+    struct NoResources : QTextDocument {
+        QVariant loadResource(int, const QUrl& url) override {
+            ADD_FAILURE() << url.toString().toStdString();
+            return {};
+        }
+    };
+    const auto shown = [](const QString& tip) {
+        if (!Qt::mightBeRichText(tip)) return tip;
+        NoResources document;
+        document.setHtml(tip);
+        document.size(); // lays it out, as showing it would
+        return document.toPlainText();
+    };
+    const std::string path = R"(<img src="/dev/zero">)";
+    DisabledApplicationsView sheet({path}, {});
+    ApplicationScopeEditorView scope({"All", "Only"}, {});
+    scope.setScope(1, {path}, std::nullopt);
+    EXPECT_EQ(shown(sheet.applicationList()->item(0)->toolTip()).toStdString(), path);
+    EXPECT_EQ(shown(scope.applicationList()->item(0)->toolTip()).toStdString(), path);
 }
 
 } // namespace

@@ -204,6 +204,15 @@ TEST_F(FilesTest, CreateDirectoriesMakesParentsAndRefusesAFileInTheWay) {
     EXPECT_THROW(files::createDirectories(root_ / "p" / "file" / "below"), FileError);
 }
 
+TEST_F(FilesTest, FoldersAreTheUsersOwnWhateverTheUmask) {
+    const mode_t previous = ::umask(0);
+    files::writeFileAtomically(root_ / "data" / "local.tavlin" / "configuration.json", "{}");
+    ::umask(previous);
+    for (const fs::path folder : {root_ / "data", root_ / "data" / "local.tavlin"}) {
+        EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all) << folder;
+    }
+}
+
 TEST_F(FilesTest, ExistsNeverThrows) {
     writeFile(root_ / "file", "");
     EXPECT_TRUE(files::exists(root_ / "file"));

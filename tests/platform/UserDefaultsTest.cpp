@@ -365,6 +365,32 @@ TEST_F(UserDefaultsTest, UnreadableValuesStayInTheFileAndAreCopiedAsideBeforeThe
     EXPECT_EQ(fileContents(folder() / names[1]), R"({"rows" : 6})");
 }
 
+// Another program edits the file while the suite is in use: our next write keeps what it added,
+// readable or not; only a rewrite that changes a value is announced; a damaged file is set aside
+// and the values in use stay.
+TEST_F(UserDefaultsTest, ChangesOfAnotherWriterAreTakenInAnnouncedAndKept) {
+    const auto suite = UserDefaults::suite("test");
+    suite->set("ours", 1);
+    int calls = 0;
+    suite->addObserver([&] { ++calls; });
+    const std::string theirs = R"({"bare": 5, "ours": {"integer": 2}, "theirs": {"string": "row"}})";
+    writeFile(file(), R"({"ours": {"integer": 1}, "theirs": {"string": "row"}, "bare": 5})");
+    suite->set("ours", 2);
+    EXPECT_EQ(json::parse(fileContents(file())), json::Value::parse(theirs));
+
+    calls = 0;
+    writeFile(file(), " " + theirs);
+    EXPECT_EQ(suite->integer("ours"), 2);
+    EXPECT_EQ(calls, 0);
+    writeFile(file(), R"({"ours": {"integer": 3}})");
+    EXPECT_EQ(suite->integer("ours"), 3);
+    EXPECT_EQ(calls, 1);
+
+    writeFile(file(), "{");
+    EXPECT_EQ(suite->integer("ours"), 3);
+    EXPECT_EQ(folderEntries(folder()).size(), 1u); // test.json.corrupt-…
+}
+
 TEST_F(UserDefaultsTest, FailedWritesAreReportedAndTheValueIsKeptInMemory) {
     const auto suite = UserDefaults::suite("test");
     int calls = 0;

@@ -121,6 +121,17 @@ TEST_F(ShortcutStoreTest, valuesThatAreNoShortcutReadAsNoneAndStayUntouched) {
     EXPECT_TRUE(registrar.grabs.empty());
 }
 
+TEST_F(ShortcutStoreTest, aValueTheStoreCannotReadKeepsTheDefaultFromBeingWritten) {
+    // A hand edit without its kind: the store keeps it but cannot read it.
+    const std::string edited = R"({"ShortcutKit_bad" : "{\"carbonKeyCode\":0,\"carbonModifiers\":256}"})";
+    std::filesystem::create_directories(root_ / "config" / "local.tavlin");
+    std::ofstream(root_ / "config" / "local.tavlin" / "local.tavlin.json") << edited;
+    UserDefaults::resetSharedSuites();
+    const Name name("bad", controlOptionJ);
+    EXPECT_EQ(suiteFile(), edited);
+    EXPECT_TRUE(changes.empty());
+}
+
 TEST_F(ShortcutStoreTest, readsTakeAnyOrderAndSpacingAndNormaliseTheMask) {
     UserDefaults::standard()->set("ShortcutKit_n", " { \"carbonModifiers\" : 7936 ,\n\"carbonKeyCode\":38, \"other\": 1 } ");
     EXPECT_EQ(getShortcut(Name("n")), Shortcut(38, 0x1B00));

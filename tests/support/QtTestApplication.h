@@ -4,8 +4,11 @@
 #include <fstream>
 #include <optional>
 
+#include <QtCore/QEventLoop>
+#include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
 
+#include "support/SharedState.h"
 #include "support/TempHome.h"
 
 // fontconfig keeps its configuration until exit on purpose, and every widget test loads it.
@@ -13,6 +16,16 @@
 extern "C" __attribute__((used)) inline const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace tavlin::test {
+
+// QCoreApplication::exit() leaves every later event loop of the thread returning at once, until
+// the application's own loop has run: a test that quits would end the loops of all that follow.
+inline void forgetRequestToQuit() {
+    QEventLoop probe;
+    QTimer::singleShot(0, &probe, [&probe] { probe.exit(0); });
+    if (probe.exec() != -1) return;
+    QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+}
 
 // One offscreen application for the whole test program, made on first use, on a 1280×720
 // screen. It gets a home of its own, kept to the end of the program: Qt holds on to the
@@ -29,7 +42,9 @@ inline QApplication& offscreenApplication() {
         static int argc = 1;
         static char name[] = "tavlin-tests";
         static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
+        auto* made = new QApplication(argc, argv);
+        resetAfterEachTest(forgetRequestToQuit);
+        return made;
     }();
     return *application;
 }

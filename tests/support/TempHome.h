@@ -15,13 +15,55 @@
 #include <utility>
 #include <vector>
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "platform/UserDefaults.h"
 
+// GLib's own way (used by its tests) to move the folders it read once per process. Weak: programs
+// without GLib have none.
+extern "C" void g_set_user_dirs(const char* firstDirType, ...) __attribute__((weak));
+
 namespace tavlin::test {
+
+// GLib reads HOME and the XDG variables once per process, and GIO's lists of applications and
+// default handlers follow what it read: a test that moves them tells GLib, else it would see
+// the folders of the first test that asked. Unset or empty variables mean GLib's defaults.
+// GLib leaks the folders it replaces; the sanitizer build runs one test per process (CTest),
+// where GLib reads them only once the test has set them, so it is left alone there.
+inline void followEnvironmentInGLib() {
+#ifndef __SANITIZE_ADDRESS__
+    if (g_set_user_dirs == nullptr) return;
+    const auto variable = [](const char* name, const std::string& fallback) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0' ? std::string(value) : fallback;
+    };
+    const passwd* user = ::getpwuid(::getuid());
+    const std::string home = variable("HOME", user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "/");
+    // Split as GLib splits them, empty entries included.
+    const auto list = [](const std::string& text) {
+        std::vector<std::string> parts;
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find(':', start)) != std::string::npos; start = end + 1)
+            parts.push_back(text.substr(start, end - start));
+        parts.push_back(text.substr(start));
+        return parts;
+    };
+    const auto dataDirs = list(variable("XDG_DATA_DIRS", "/usr/local/share/:/usr/share/"));
+    const auto configDirs = list(variable("XDG_CONFIG_DIRS", "/etc/xdg"));
+    std::vector<const char*> dataPointers, configPointers;
+    for (const auto& dir : dataDirs) dataPointers.push_back(dir.c_str());
+    for (const auto& dir : configDirs) configPointers.push_back(dir.c_str());
+    dataPointers.push_back(nullptr);
+    configPointers.push_back(nullptr);
+    g_set_user_dirs("HOME", home.c_str(), "XDG_DATA_HOME", variable("XDG_DATA_HOME", home + "/.local/share").c_str(),
+                    "XDG_CONFIG_HOME", variable("XDG_CONFIG_HOME", home + "/.config").c_str(), "XDG_CACHE_HOME",
+                    variable("XDG_CACHE_HOME", home + "/.cache").c_str(), "XDG_DATA_DIRS", dataPointers.data(), "XDG_CONFIG_DIRS",
+                    configPointers.data(), nullptr);
+#endif
+}
 
 // Remembers environment variables and puts their values back (unset ones are unset again).
 class SavedEnvironment {
@@ -48,7 +90,7 @@ private:
 };
 
 // While it lives: HOME is <root>/home (created), XDG_DATA_HOME <root>/data and XDG_CONFIG_HOME
-// <root>/config (not created), and the user-defaults suites are read afresh from there. On
+// <root>/config (not created), and the user-defaults suites and GLib read afresh from there. On
 // destruction the suites are forgotten, the variables restored and the folder removed.
 class TempHome {
 public:
@@ -60,11 +102,13 @@ public:
         ::setenv("HOME", home().c_str(), 1);
         ::setenv("XDG_DATA_HOME", dataHome().c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", configHome().c_str(), 1);
+        followEnvironmentInGLib();
         UserDefaults::resetSharedSuites();
     }
     ~TempHome() {
         UserDefaults::resetSharedSuites();
         saved_.restore();
+        followEnvironmentInGLib();
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);
     }

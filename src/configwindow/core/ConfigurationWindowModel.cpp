@@ -1,6 +1,8 @@
 #include "configwindow/core/ConfigurationWindowModel.h"
 
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "engine/ShellServices.h"
@@ -12,8 +14,24 @@
 
 namespace tavlin {
 
+namespace {
+
+std::optional<files::FileIdentity> currentFileIdentity() {
+    const auto url = Configuration::fileURL();
+    return url ? files::identity(*url) : std::nullopt;
+}
+
+// The version of the file a configuration just loaded came from.
+std::optional<files::FileIdentity> identityOfLoaded(const std::shared_ptr<Configuration>& configuration) {
+    if (auto identity = decodedConfiguration::keptIdentity(configuration)) return identity;
+    return currentFileIdentity();
+}
+
+} // namespace
+
 ConfigurationWindowModel::ConfigurationWindowModel(ConfigurationOrError configurationOrError)
     : configurationOrError_(std::move(configurationOrError)) {
+    fileIdentity_ = identityOfLoaded(configuration());
     // The tree is edited in place: the decoded copy sessions share must be another one.
     decodedConfiguration::forget();
 }
@@ -51,19 +69,30 @@ void ConfigurationWindowModel::announceChanged() {
         if (observer.changed) observer.changed();
 }
 
-void ConfigurationWindowModel::applyChange(const Edit& edit) {
+bool ConfigurationWindowModel::applyChange(const Edit& edit) {
+    // An edit made on our copy and saved would erase what the other program wrote.
+    if (changing_ == 0 && fileChangedByAnotherWriter()) {
+        takeAnotherWritersVersion();
+        return false;
+    }
+    change([&] {
+        edit();
+        save();
+    });
+    return true;
+}
+
+void ConfigurationWindowModel::change(const Edit& step) {
     // A change started by an observer of another change would reset the views in the middle of
     // theirs: it runs inside the outer one.
     if (changing_ > 0) {
-        edit();
-        save();
+        step();
         return;
     }
     ++changing_;
     announceAboutToChange();
     try {
-        edit();
-        save();
+        step();
     } catch (...) {
         --changing_;
         announceChanged();
@@ -73,6 +102,38 @@ void ConfigurationWindowModel::applyChange(const Edit& edit) {
     announceChanged();
 }
 
+bool ConfigurationWindowModel::fileChangedByAnotherWriter() const {
+    const auto url = Configuration::fileURL();
+    std::error_code error;
+    // Only a file holds a version to lose; without one a save just writes ours.
+    if (!url || !std::filesystem::is_regular_file(*url, error)) return false;
+    return files::identity(*url) != fileIdentity_;
+}
+
+void ConfigurationWindowModel::takeAnotherWritersVersion() {
+    // Kept whatever is saved over it later.
+    Configuration::backUpConfigurationFile();
+    if (const auto& reload = ShellServices::shared().reloadLeaderKeys) reload(false);
+    change([this] { load(); });
+    showAlert("Failed to save configuration",
+              "The configuration file was changed by another program. The window now shows it as it is (a copy is in "
+              "the backup folder); make your change again.");
+}
+
+void ConfigurationWindowModel::load() {
+    cachedLeaderKeys() = std::nullopt;
+    try {
+        const auto configuration = loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+        fileIdentity_ = identityOfLoaded(configuration);
+        configurationOrError_ = configuration;
+    } catch (const std::exception& error) {
+        configurationOrError_ = localizedDescription(error);
+        fileIdentity_ = currentFileIdentity();
+    }
+    // This tree is edited in place: sessions must not share it.
+    decodedConfiguration::forget();
+}
+
 void ConfigurationWindowModel::save() {
     std::string failure;
     if (const auto* error = this->error()) {
@@ -80,6 +141,7 @@ void ConfigurationWindowModel::save() {
     } else {
         try {
             configuration()->write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+            fileIdentity_ = currentFileIdentity();
             cachedLeaderKeys() = std::nullopt;
             Configuration::backUpConfigurationFile();
             return;
@@ -92,15 +154,9 @@ void ConfigurationWindowModel::save() {
 
 void ConfigurationWindowModel::reloadConfigurationFile() {
     if (const auto& reload = ShellServices::shared().reloadLeaderKeys) reload(false);
-    applyChange([this] {
-        cachedLeaderKeys() = std::nullopt;
-        try {
-            configurationOrError_ = loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
-            // This tree is edited in place: sessions must not share it.
-            decodedConfiguration::forget();
-        } catch (const std::exception& error) {
-            configurationOrError_ = localizedDescription(error);
-        }
+    change([this] {
+        load();
+        save();
     });
 }
 

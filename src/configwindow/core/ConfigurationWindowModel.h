@@ -3,10 +3,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
 #include "model/Configuration.h"
+#include "platform/Files.h"
 
 namespace tavlin {
 
@@ -40,8 +42,10 @@ public:
     ObserverToken addObserver(Observer observer);
     void removeObserver(ObserverToken token);
 
-    // The change wrapper every tree edit runs through: announce, edit, save, announce.
-    void applyChange(const Edit& edit);
+    // The change wrapper every tree edit runs through: announce, edit, save, announce. When
+    // another program changed the file since the window read or saved it, the edit is refused
+    // instead: their version is backed up and shown, with an alert. Answers whether it ran.
+    bool applyChange(const Edit& edit);
 
     // Writes the file, clears the cached leader keys and makes a backup; a failure (or a model
     // holding a load error) is an alert "Failed to save configuration", and then nothing is
@@ -56,8 +60,16 @@ public:
 private:
     void announceAboutToChange();
     void announceChanged();
+    // Runs a step of a change between the announcements.
+    void change(const Edit& step);
+    // Reads the file into the model.
+    void load();
+    bool fileChangedByAnotherWriter() const;
+    void takeAnotherWritersVersion();
 
     ConfigurationOrError configurationOrError_;
+    // The version of the file the tree was read from or last saved as.
+    std::optional<files::FileIdentity> fileIdentity_;
     std::map<ObserverToken, Observer> observers_;
     ObserverToken nextToken_ = 1;
     int changing_ = 0;

@@ -19,7 +19,8 @@ void replaceLeaderHotKey(ConfigurationWindowModel& model, HotKeyManager& manager
 void addHotKey(ConfigurationWindowModel& model, HotKeyManager& manager, const HotKey& hotKey) {
     const auto configuration = model.configuration();
     if (!configuration) return;
-    model.applyChange([&] { configuration->hotKeys.push_back(hotKey); });
+    // A refused change registered the file's leader keys instead.
+    if (!model.applyChange([&] { configuration->hotKeys.push_back(hotKey); })) return;
     if (const auto* combo = hotKey.comboInfo()) manager.registerHotKey(combo->keyCode, combo->modifiersCode);
 }
 
@@ -30,7 +31,9 @@ void removeHotKey(ConfigurationWindowModel& model, HotKeyManager& manager, std::
         diag::printLine("");
         return;
     }
-    model.applyChange([&] { configuration->hotKeys.erase(configuration->hotKeys.begin() + static_cast<std::ptrdiff_t>(index)); });
+    if (!model.applyChange(
+            [&] { configuration->hotKeys.erase(configuration->hotKeys.begin() + static_cast<std::ptrdiff_t>(index)); }))
+        return;
     const auto* combo = hotKey.comboInfo();
     if (combo && !manager.unregisterHotKey(combo->keyCode, combo->modifiersCode)) diag::printLine("");
 }

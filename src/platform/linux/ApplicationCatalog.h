@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,10 +16,18 @@ namespace tavlin::xdg {
 // the applications folders in order of precedence, Hidden and TryExec, localized names, the
 // mimeapps lists and the MimeType keys of the entries themselves.
 //
-// What it read is kept until GIO reports a change of the applications folders or of the
-// mimeapps lists (GAppInfoMonitor, delivered by the main thread's GLib main context, which Qt's
-// event loop runs); then it is read again at the next use. Asking costs no file access, so it
-// may be asked at every session and every change of the active window. Main thread only.
+// GIO opens these files with a blocking open(): a FIFO among them would hold the reader for good.
+// So they are read on a thread of their own, never by the thread that asks: asking answers from
+// what was read last (nothing before the first reading is done) and never touches a file, so it
+// may be asked at every session and every change of the active window, also while the keyboard
+// is grabbed. A reading is refused at once when one of the files GIO would open is no regular
+// file. At most one reading runs at a time; one held in an open() for good only stops later
+// readings, and is left behind at exit.
+//
+// What was read is kept until GIO reports a change of the applications folders or of the
+// mimeapps lists (GAppInfoMonitor); then it is read again. Both the change notices and the
+// finished readings are delivered by the GLib main context of the thread that made the catalog
+// (the main thread, whose context Qt's event loop runs). Main thread only.
 class ApplicationCatalog {
 public:
     struct Entry {
@@ -43,29 +52,42 @@ public:
     // several do, as with interpreters, none).
     const Entry* entryForWindow(std::string_view wmClass, const std::optional<std::filesystem::path>& executable);
     // The desktop entry (its path) of the default application for URLs of `scheme`: the
-    // mimeapps lists' default, else the first installed entry that declares the scheme.
+    // mimeapps lists' default, else the first installed entry that declares the scheme. A
+    // scheme no entry declares is looked up from the next reading on.
     std::optional<std::string> defaultApplicationPathForScheme(const std::string& scheme);
+    // Calls `done` on this thread once what was asked so far has been read since the last
+    // change: at once when it has, never when the reading cannot end.
+    void whenCurrent(std::function<void()> done);
+    // Whether what was asked so far has been read since the last change.
+    bool isCurrent() const;
 
-    // Drops what was read: the next use reads again. Called on GIO's change notices.
+    // Reads again. Called on GIO's change notices.
     void invalidate();
-    // How often the entries were read so far.
+    // How many readings were taken in so far.
     std::size_t loadCount() const { return loads_; }
     // Runs the GLib main context of this thread until nothing is pending, so change notices
     // arrive where no GLib-based event loop runs (command-line tools, tests).
     static void dispatchPendingChanges();
 
+    struct Reading;
+
 private:
     void load();
-    void resolveExecutables();
+    void adopt(Reading& reading);
 
     struct Monitor;
+    struct Worker;
     std::unique_ptr<Monitor> monitor_;
-    bool loaded_ = false;
-    bool executablesResolved_ = false;
+    std::shared_ptr<Worker> worker_;
+    bool loaded_ = false;  // the last reading is taken in and no change came since it began
+    bool refused_ = false; // the last reading met a file that is no regular one
+    std::string lastRefusal_;
     std::size_t loads_ = 0;
     std::vector<Entry> entries_;
     std::map<std::filesystem::path, std::vector<std::size_t>> byExecutable_;
     std::map<std::string, std::optional<std::string>> schemeHandlers_;
+    std::vector<std::string> schemesAsked_;
+    std::vector<std::function<void()>> whenCurrent_;
 };
 
 } // namespace tavlin::xdg

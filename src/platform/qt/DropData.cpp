@@ -2,13 +2,16 @@
 
 #include <chrono>
 #include <cstdint>
+#include <utility>
 
 #include <poll.h>
 
 #include <QtGui/QDropEvent>
 #include <QtGui/QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
 
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
 namespace tavlin {
 
@@ -18,10 +21,20 @@ using Clock = std::chrono::steady_clock;
 // Qt waits as long for each step of a transfer; here it bounds the whole of it.
 constexpr auto transferTime = std::chrono::seconds(5);
 
-// The names a format may go by on X, in the order they are asked for.
+// The names a format our drop targets read may go by on X, in the order they are asked for; none
+// for the formats left to Qt. Text comes as UTF-8, or as Latin-1 under STRING.
 QList<QByteArray> targetsFor(const QString& format) {
-    if (format == QLatin1String("text/plain")) return {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING", "TEXT"};
-    return {format.toUtf8()};
+    if (format == QLatin1String("text/plain")) return {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING"};
+    if (format == QLatin1String("text/uri-list") || format.startsWith(QLatin1String("local.tavlin.uttypes.")))
+        return {format.toUtf8()};
+    return {};
+}
+
+// The display Qt itself is connected to, which a -display argument may have chosen.
+QByteArray displayName() {
+    if (const auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr; x11 && x11->display())
+        return DisplayString(x11->display());
+    return {};
 }
 
 struct DisplayCloser {
@@ -31,9 +44,11 @@ struct DisplayCloser {
 // One transfer of a selection into a property of a window of our own.
 class Transfer {
 public:
-    Transfer(Display* display, Atom selection)
-        : display_(display), selection_(selection), deadline_(Clock::now() + transferTime) {
-        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), -10, -10, 1, 1, 0, 0, 0);
+    Transfer(Display* display, XdndDrop drop)
+        : display_(display), selection_(XInternAtom(display, "XdndSelection", False)), time_(drop.time),
+          deadline_(Clock::now() + transferTime) {
+        // Asked from within the window the drop went to, as the dragging program expects.
+        window_ = XCreateWindow(display_, drop.window, 0, 0, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
         XSelectInput(display_, window_, PropertyChangeMask);
         property_ = XInternAtom(display_, "TAVLIN_DROP", False);
         incremental_ = XInternAtom(display_, "INCR", False);
@@ -44,8 +59,7 @@ public:
 
     enum class Outcome { read, notOffered, tooLarge, failed };
     Outcome read(const QByteArray& target, qint64 limit, QByteArray& bytes) {
-        XConvertSelection(display_, selection_, XInternAtom(display_, target.constData(), False), property_, window_,
-                          CurrentTime);
+        XConvertSelection(display_, selection_, XInternAtom(display_, target.constData(), False), property_, window_, time_);
         XEvent event;
         if (!waitFor(event, [this](const XEvent& e) { return e.type == SelectionNotify && e.xselection.requestor == window_; }))
             return Outcome::failed;
@@ -137,6 +151,7 @@ private:
 
     Display* display_;
     Atom selection_;
+    Time time_;
     Clock::time_point deadline_;
     Window window_ = 0;
     Atom property_ = None;
@@ -148,11 +163,15 @@ struct DropEventData : QDropEvent {
     static constexpr const QMimeData* QDropEvent::*member = &DropEventData::m_data;
 };
 
+// Reads Qt's data of a drop as a widget would, with Qt's conversions.
+struct QtMimeData : QMimeData {
+    static constexpr auto retrieve = &QtMimeData::retrieveData;
+};
+
 } // namespace
 
 DropPayload readDropPayload(const QMimeData& data, const QString& format, qint64 limit) {
     if (const auto* sized = dynamic_cast<const SizedMimeData*>(&data)) {
-        if (const auto size = sized->announcedSize(format); size && *size > limit) return {{}, true};
         auto bytes = sized->read(format, limit);
         if (!bytes) return {{}, true};
         return {std::move(*bytes), false};
@@ -162,43 +181,85 @@ DropPayload readDropPayload(const QMimeData& data, const QString& format, qint64
     return {std::move(bytes), false};
 }
 
-std::optional<QByteArray> X11DropData::read(const QString& format, qint64 limit) const {
+X11DropData::Fetched X11DropData::fetch(const QString& format, qint64 limit, QByteArray& bytes) const {
     if (auto found = read_.constFind(format); found != read_.constEnd()) {
-        if (found->size() > limit) return std::nullopt;
-        return *found;
+        bytes = *found;
+        return bytes.size() > limit ? Fetched::refused : Fetched::read;
     }
-    std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
-    if (!display) return QByteArray();
-    Transfer transfer(display.get(), XInternAtom(display.get(), "XdndSelection", False));
-    for (const QByteArray& target : targetsFor(format)) {
-        QByteArray bytes;
+    const auto targets = targetsFor(format);
+    if (targets.isEmpty() || !hasFormat(format)) return Fetched::qtData;
+    const QByteArray name = displayName();
+    std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(name.isEmpty() ? nullptr : name.constData()));
+    if (!display) return Fetched::qtData;
+    Transfer transfer(display.get(), drop_);
+    for (const QByteArray& target : targets) {
+        bytes.clear();
         switch (transfer.read(target, limit, bytes)) {
-        case Transfer::Outcome::read: read_.insert(format, bytes); return bytes;
+        case Transfer::Outcome::read:
+            if (target == "STRING") bytes = QString::fromLatin1(bytes).toUtf8();
+            if (bytes.size() > limit) return Fetched::refused;
+            read_.insert(format, bytes);
+            return Fetched::read;
         case Transfer::Outcome::notOffered: continue;
-        case Transfer::Outcome::tooLarge: return std::nullopt;
-        case Transfer::Outcome::failed: return QByteArray();
+        case Transfer::Outcome::tooLarge:
+        case Transfer::Outcome::failed: return Fetched::refused;
         }
     }
-    return QByteArray();
+    // Under another name only, which Qt knows how to convert; never an empty drop in its place.
+    return Fetched::qtData;
 }
 
-QVariant X11DropData::retrieveData(const QString& format, QMetaType) const {
-    if (!hasFormat(format)) return {};
-    const auto bytes = read(format, foreignDropLimit);
-    return bytes ? QVariant(*bytes) : QVariant();
+std::optional<QByteArray> X11DropData::read(const QString& format, qint64 limit) const {
+    QByteArray bytes;
+    switch (fetch(format, limit, bytes)) {
+    case Fetched::read: return bytes;
+    case Fetched::refused: return std::nullopt;
+    case Fetched::qtData: break;
+    }
+    bytes = qtData_.data(format);
+    if (bytes.size() > limit) return std::nullopt;
+    return bytes;
 }
 
-ForeignDropGuard::~ForeignDropGuard() = default;
+QVariant X11DropData::retrieveData(const QString& format, QMetaType type) const {
+    QByteArray bytes;
+    switch (fetch(format, foreignDropLimit, bytes)) {
+    case Fetched::read: return bytes;
+    case Fetched::refused: return {};
+    case Fetched::qtData: break;
+    }
+    return (qtData_.*QtMimeData::retrieve)(format, type);
+}
+
+ForeignDropGuard::ForeignDropGuard(QObject* parent) : QObject(parent) {
+    const auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->display()) return;
+    xdndDropAtom_ = XInternAtom(x11->display(), "XdndDrop", False);
+    qApp->installNativeEventFilter(this);
+}
+
+ForeignDropGuard::~ForeignDropGuard() {
+    if (xdndDropAtom_ && qApp) qApp->removeNativeEventFilter(this);
+}
+
+bool ForeignDropGuard::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    // The top bit marks an event another client sent, as XDND messages are.
+    if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE) return false;
+    const auto* client = reinterpret_cast<const xcb_client_message_event_t*>(event);
+    if (client->type == xdndDropAtom_ && client->format == 32) drop_ = XdndDrop{client->window, client->data.data32[2]};
+    return false;
+}
 
 bool ForeignDropGuard::eventFilter(QObject* receiver, QEvent* event) {
     if (event->type() != QEvent::Drop) return QObject::eventFilter(receiver, event);
     auto* drop = static_cast<QDropEvent*>(event);
     const QMimeData* data = drop->mimeData();
-    // A drag of this process has its data in memory; one already bounded is left as it is.
-    if (!data || drop->source() || dynamic_cast<const SizedMimeData*>(data) ||
-        QGuiApplication::platformName() != QLatin1String("xcb"))
-        return false;
-    current_ = std::make_unique<X11DropData>(data->formats());
+    // A drag of this process has its data in memory; one already bounded is left as it is, and so
+    // is one that did not come through XDND.
+    if (!data || drop->source() || dynamic_cast<const SizedMimeData*>(data) || !drop_) return false;
+    current_ = std::make_unique<X11DropData>(*data, *std::exchange(drop_, std::nullopt));
     drop->*DropEventData::member = current_.get();
     return false;
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include <QtCore/QAbstractNativeEventFilter>
 #include <QtCore/QHash>
 #include <QtCore/QMimeData>
 #include <QtCore/QObject>
@@ -13,13 +14,11 @@ namespace tavlin {
 // The most any drop target of ours takes from another program.
 inline constexpr qint64 foreignDropLimit = qint64{64} << 20;
 
-// Drop data read on demand from another program: it can tell a payload's size before handing
-// any of it over, and hands over no more than the caller takes.
+// Drop data read on demand from another program, handing over no more than the caller takes.
 class SizedMimeData : public QMimeData {
 public:
-    // The size the other program announced for `format`, if it did; it may still send more.
-    virtual std::optional<qint64> announcedSize(const QString& format) const = 0;
-    // The payload of `format`; none, once it shows to be larger than `limit`.
+    // The payload of `format`; none, when refused: announced or shown to be larger than `limit`, or
+    // not handed over in time.
     virtual std::optional<QByteArray> read(const QString& format, qint64 limit) const = 0;
 };
 
@@ -32,38 +31,56 @@ struct DropPayload {
 };
 DropPayload readDropPayload(const QMimeData& data, const QString& format, qint64 limit);
 
-// What another program offers in a drag on X, read from its selection on a connection of our
-// own: a payload announced larger than the limit is refused before any of it is transferred,
-// and a transfer stops at the limit, whatever was announced. Every read ends within a few
-// seconds, so a stalled program cannot hold the main thread.
+// A drop another program made on X: the window of ours it went to and the time it carried. The
+// dragging program hands its data only to requests naming both.
+struct XdndDrop {
+    unsigned long window = 0;
+    unsigned long time = 0;
+};
+
+// What another program offers in a drop on X, read from its selection on a connection of our own:
+// a payload announced larger than the limit is refused before any of it is transferred, and a
+// transfer stops at the limit, whatever was announced. Every read ends within a few seconds, so a
+// stalled program cannot hold the main thread.
+// Only the formats our drop targets read are served so (text, URIs, our own types); for the others,
+// and whenever the program offers a format under none of the names asked for, Qt's own data
+// answers with its conversions (images, other URI forms, other text encodings). No widget of ours
+// takes those from another program, so they need no bound.
 class X11DropData final : public SizedMimeData {
 public:
-    explicit X11DropData(QStringList formats) : formats_(std::move(formats)) {}
+    // `qtData` is Qt's data of the same drop; it must outlive this.
+    X11DropData(const QMimeData& qtData, XdndDrop drop) : qtData_(qtData), drop_(drop) {}
 
-    QStringList formats() const override { return formats_; }
-    bool hasFormat(const QString& format) const override { return formats_.contains(format); }
-    std::optional<qint64> announcedSize(const QString&) const override { return std::nullopt; }
+    QStringList formats() const override { return qtData_.formats(); }
+    bool hasFormat(const QString& format) const override { return qtData_.hasFormat(format); }
     std::optional<QByteArray> read(const QString& format, qint64 limit) const override;
 
 protected:
-    // What widgets read through QMimeData: bounded by foreignDropLimit, empty beyond it.
+    // What widgets read through QMimeData: bounded by foreignDropLimit, nothing beyond it.
     QVariant retrieveData(const QString& format, QMetaType type) const override;
 
 private:
-    QStringList formats_;
+    enum class Fetched { read, refused, qtData };
+    Fetched fetch(const QString& format, qint64 limit, QByteArray& bytes) const;
+
+    const QMimeData& qtData_;
+    const XdndDrop drop_;
     mutable QHash<QString, QByteArray> read_;
 };
 
 // Installed on the application: a drop from another program on X reaches every widget with an
 // X11DropData in place of Qt's own data, which reads a payload whole, however large, before
-// anyone can refuse it.
-class ForeignDropGuard final : public QObject {
+// anyone can refuse it. It learns each drop's window and time from the X events Qt receives.
+class ForeignDropGuard final : public QObject, public QAbstractNativeEventFilter {
 public:
-    using QObject::QObject;
+    explicit ForeignDropGuard(QObject* parent = nullptr);
     ~ForeignDropGuard() override;
     bool eventFilter(QObject* receiver, QEvent* event) override;
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
+    unsigned long xdndDropAtom_ = 0;       // none off X
+    std::optional<XdndDrop> drop_;         // the last one, until a drop event takes it
     std::unique_ptr<X11DropData> current_; // kept until the next drop: the event points to it
 };
 

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "platform/MainQueue.h"
+#include "platform/qt/PlainText.h"
 
 namespace tavlin::qt {
 namespace {
@@ -17,6 +18,8 @@ std::unique_ptr<QMessageBox> makeAlertBox(const std::string& messageText, const 
     box->setIcon(QMessageBox::Critical);
     box->setText(qText(messageText));
     box->setInformativeText(qText(informativeText));
+    // Alerts carry paths, URLs and names from files and messages.
+    showPlainText(*box);
     // Our own text, not the standard button's, which follows the user's language.
     QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box->setDefaultButton(cancel);

@@ -8,6 +8,7 @@
 #include <QtGui/QMouseEvent>
 #include <QtGui/QScreen>
 #include <QtGui/QWindow>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QVBoxLayout>
 
 #include "platform/Diagnostics.h"
@@ -35,6 +36,14 @@ bool isModifierKey(int keyCode) {
     return keyCode == command || keyCode == shift || keyCode == option || keyCode == control || keyCode == rightCommand ||
            keyCode == rightShift || keyCode == rightOption || keyCode == rightControl || keyCode == capsLock ||
            keyCode == function;
+}
+
+// An application-modal window (an alert) blocks the input of every other window of ours.
+QWidget* shownApplicationModalWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && widget->windowModality() == Qt::ApplicationModal) return widget;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -69,6 +78,13 @@ void QtInputWindow::setContent(QWidget* content) {
 void QtInputWindow::makeKeyAndOrderFront() {
     if (key_) {
         raise();
+        return;
+    }
+    // A session behind an alert would hold the keyboard and get no key, not even Escape: the
+    // alert keeps the keyboard, brought forward, and no session opens.
+    if (QWidget* modal = shownApplicationModalWindow()) {
+        modal->raise();
+        modal->activateWindow();
         return;
     }
     fitHeightToContent();

@@ -14,6 +14,8 @@
 #include <QSortFilterProxyModel>
 #include <QThread>
 
+#include "platform/qt/PlainText.h"
+
 namespace tavlin::qt {
 
 namespace {
@@ -70,11 +72,12 @@ public:
         if (configuration.nameFieldLabel)
             setLabelText(QFileDialog::FileName, QString::fromStdString(*configuration.nameFieldLabel));
 
-        messageLabel_ = new QLabel(this);
+        // Messages and refusals name paths.
+        messageLabel_ = plainLabel(QString(), this);
         messageLabel_->setWordWrap(true);
         messageLabel_->setText(QString::fromStdString(configuration.message.value_or(std::string())));
         messageLabel_->setVisible(configuration.message.has_value());
-        errorLabel_ = new QLabel(this);
+        errorLabel_ = plainLabel(QString(), this);
         errorLabel_->setWordWrap(true);
         errorLabel_->setStyleSheet(QStringLiteral("font-weight: bold"));
         errorLabel_->hide();

@@ -152,7 +152,7 @@ void X11KeyboardEventMonitor::handleButton(unsigned int button, bool down) {
 }
 
 void X11KeyboardEventMonitor::deliver(const KeyboardEvent& event) {
-    const bool local = hasKeyboardFocus_ && hasKeyboardFocus_();
+    const bool local = focusedOwnWindow_ != 0 || (hasKeyboardFocus_ && hasKeyboardFocus_());
     // A copy: a monitor may add or remove monitors; a removed one is not called any more.
     const std::vector<Monitor> monitors = monitors_;
     for (const Monitor& monitor : monitors) {
@@ -196,12 +196,52 @@ void X11KeyboardEventMonitor::setHasKeyboardFocus(std::function<bool()> hasKeybo
     hasKeyboardFocus_ = std::move(hasKeyboardFocus);
 }
 
+void X11KeyboardEventMonitor::setOwnWindows(std::function<std::vector<unsigned long>()> ownWindows) {
+    ownWindows_ = std::move(ownWindows);
+    watchOwnWindows();
+}
+
+void X11KeyboardEventMonitor::watchOwnWindows() {
+    if (!ownWindows_) return;
+    std::vector<unsigned long> windows = ownWindows_();
+    std::sort(windows.begin(), windows.end());
+    if (windows == watched_) return;
+    Display* d = display_.get();
+    x11::ErrorTrap trap(d); // a window may be gone already
+    bool added = false;
+    for (const unsigned long window : windows) {
+        if (std::binary_search(watched_.begin(), watched_.end(), window)) continue;
+        XSelectInput(d, window, FocusChangeMask);
+        added = true;
+    }
+    if (!std::binary_search(windows.begin(), windows.end(), focusedOwnWindow_)) focusedOwnWindow_ = 0;
+    watched_ = std::move(windows);
+    trap.sync();
+    if (!added) return;
+    // A window new to us may have the focus already; from now on its events tell.
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(d, &focus, &revertTo);
+    if (std::binary_search(watched_.begin(), watched_.end(), focus)) focusedOwnWindow_ = focus;
+}
+
+// Focus moving into a window of its own (Inferior) stays with it; a grab by another client takes
+// it away (mode Grab) until it ends (Ungrab). Pointer details name the window under the
+// pointer, not the focus.
+void X11KeyboardEventMonitor::handleFocus(bool in, int detail, unsigned long window) {
+    if (detail == NotifyPointer || detail == NotifyInferior) return;
+    if (!std::binary_search(watched_.begin(), watched_.end(), window)) return;
+    if (in) focusedOwnWindow_ = window;
+    else if (focusedOwnWindow_ == window) focusedOwnWindow_ = 0;
+}
+
 int X11KeyboardEventMonitor::fileDescriptor() const { return ConnectionNumber(display_.get()); }
 
 void X11KeyboardEventMonitor::processPendingEvents() {
     Display* d = display_.get();
     // One mapping change comes as several events; read the keymap once, before the next key.
     bool mappingChanged = false;
+    watchOwnWindows();
     while (XPending(d) > 0) {
         XEvent event;
         XNextEvent(d, &event);
@@ -222,6 +262,8 @@ void X11KeyboardEventMonitor::processPendingEvents() {
             case XI_RawButtonRelease: handleButton(detail, false); break;
             default: break;
             }
+        } else if (event.type == FocusIn || event.type == FocusOut) {
+            handleFocus(event.type == FocusIn, event.xfocus.detail, event.xfocus.window);
         } else if (x11::noteKeymapChange(event, xkbEventBase_)) {
             mappingChanged = true;
         }

@@ -38,8 +38,13 @@ public:
     bool startObserver(ObserverHandler handler) override;
     void stopObserver() override;
 
-    // Whether a window of this program has the keyboard now; without it, never.
+    // Whether this program holds the keyboard now (a grab of its own); without it, never.
     void setHasKeyboardFocus(std::function<bool()> hasKeyboardFocus);
+    // The top-level windows of this program, asked again before each reading of events. The
+    // input focus in one of them also makes the keyboard this program's. It is followed through
+    // the focus events of these windows, which come in order with the key events: a toolkit's
+    // idea of the focus, or the server's answer when the event is read, lags behind it.
+    void setOwnWindows(std::function<std::vector<unsigned long>()> ownWindows);
     // Called on every press of a pointer button (not the wheel), wherever the pointer is.
     void setButtonPressHandler(std::function<void()> handler) { buttonPressHandler_ = std::move(handler); }
     // The modifier flags as the events so far leave them.
@@ -70,6 +75,8 @@ private:
     void handleButton(unsigned int button, bool down);
     void deliver(const KeyboardEvent& event);
     void observe(ObservedInputEvent::Type type);
+    void watchOwnWindows();
+    void handleFocus(bool in, int detail, unsigned long window);
 
     x11::DisplayPtr display_;
     int xiOpcode_;
@@ -83,6 +90,9 @@ private:
     Token lastToken_ = 0;
     ObserverHandler observer_;
     std::function<bool()> hasKeyboardFocus_;
+    std::function<std::vector<unsigned long>()> ownWindows_;
+    std::vector<unsigned long> watched_;
+    unsigned long focusedOwnWindow_ = 0; // none
     std::function<void()> buttonPressHandler_;
 };
 

@@ -32,7 +32,7 @@ const std::map<std::int64_t, int>& keysByCode() {
 
 // The key a layout character stands for: Qt names character keys by their upper-case code.
 std::optional<int> characterKey(const Shortcut& shortcut) {
-    const auto layout = currentKeyboardLayout();
+    const auto layout = currentAsciiCapableKeyboardLayout();
     if (!layout || shortcut.carbonKeyCode < 0 || shortcut.carbonKeyCode > 0xFFFF) return std::nullopt;
     const auto text = layout->displayText(static_cast<int>(shortcut.carbonKeyCode));
     if (!text || unicode::characterCount(*text) != 1) return std::nullopt;

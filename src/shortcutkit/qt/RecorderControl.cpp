@@ -1,5 +1,7 @@
 #include "shortcutkit/qt/RecorderControl.h"
 
+#include <utility>
+
 #include <QAction>
 #include <QApplication>
 #include <QGuiApplication>
@@ -11,6 +13,7 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include "platform/qt/PlainText.h"
 #include "shortcutkit/CarbonShortcutTable.h"
 #include "shortcutkit/ShortcutStore.h"
 #include "shortcutkit/qt/KeyEventShortcut.h"
@@ -136,8 +139,12 @@ void RecorderControl::showEvent(QShowEvent* event) {
 }
 
 void RecorderControl::focusInEvent(QFocusEvent* event) {
-    // setFocus ignores the focus policy: refuse it here until the control may take focus.
-    if (focusPolicy() == Qt::NoFocus) {
+    // setFocus ignores the focus policy: refuse it here until the control may take focus. Nor
+    // is focus taken because the window came up or back: the keyboard would be grabbed without
+    // the user having asked for it; only the answer to our own alert gives it back that way.
+    const Qt::FocusReason reason = event->reason();
+    const bool byWindow = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+    if (focusPolicy() == Qt::NoFocus || (byWindow && !recording_ && !std::exchange(resumeAfterAlert_, false))) {
         clearFocus();
         return;
     }
@@ -147,6 +154,8 @@ void RecorderControl::focusInEvent(QFocusEvent* event) {
 }
 
 void RecorderControl::focusOutEvent(QFocusEvent* event) {
+    // Focus moved on within the window: the alert's answer no longer brings it back.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason) resumeAfterAlert_ = false;
     QLineEdit::focusOutEvent(event);
     endRecording();
     emit focusChanged(false);
@@ -193,6 +202,8 @@ void RecorderControl::clearShortcut() {
 
 bool RecorderControl::eventFilter(QObject* watched, QEvent* event) {
     if (!recording_) return QLineEdit::eventFilter(watched, event);
+    // The user is at it again: from now on only a click or a focus move starts a recording.
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonRelease) resumeAfterAlert_ = false;
     switch (event->type()) {
     case QEvent::ShortcutOverride:
         // Every key comes to the recorder as a key press: a menu item's combination reaches the
@@ -270,6 +281,7 @@ void RecorderControl::showAlert(const QString& message, const QString& informati
     // Opened, never run: the event filter must return before the alert is answered.
     auto* box = new QMessageBox(QMessageBox::Warning, QString(), message, QMessageBox::Ok, this);
     box->setInformativeText(informativeText);
+    qt::showPlainText(*box);
     box->setWindowModality(Qt::WindowModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setAccessibleName(QStringLiteral("Shortcut not recorded"));
@@ -277,6 +289,7 @@ void RecorderControl::showAlert(const QString& message, const QString& informati
     connect(box, &QMessageBox::finished, this, [this] {
         // A recorder whose window went away meanwhile does not record again.
         if (!isVisible()) return;
+        resumeAfterAlert_ = true;
         window()->activateWindow();
         setFocus(Qt::OtherFocusReason);
     });

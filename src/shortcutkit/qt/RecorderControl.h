@@ -75,6 +75,7 @@ private:
     NotificationCenter::Token observer_ = 0;
     bool shownOnce_ = false;
     bool recording_ = false;
+    bool resumeAfterAlert_ = false; // the window's activation may give focus back once
     QPointer<QWindow> grabbedWindow_;
 };
 

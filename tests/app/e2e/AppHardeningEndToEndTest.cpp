@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -267,6 +268,88 @@ TEST_F(AppHardeningTest, AnAlertInASessionEndsItAndIsAnsweredByKeyboard) {
     // With the configuration mended the next session is an ordinary one.
     home_->writeConfiguration(plainTree);
     EXPECT_TRUE(aSessionOpensAndEnds());
+}
+
+// A leader key while an alert is up opens no session behind it: the alert keeps the keyboard
+// and Escape answers it.
+TEST_F(AppHardeningTest, ALeaderKeyWhileAnAlertIsUpLeavesTheKeyboardToTheAlert) {
+    std::string tree = plainTree;
+    const std::string url = "https://example.org/b";
+    tree.replace(tree.find(url), url.size(), "https://example.org/a b");
+    home_->writeConfiguration(tree);
+    ASSERT_TRUE(start());
+    const auto mark = seat_->counts();
+    tapSuper();
+    ASSERT_TRUE(sessionOpened(mark));
+    seat_->tap(xKey(keyA));
+    seat_->tap(xKey(11));
+    const auto alert = dialogShown();
+    ASSERT_TRUE(alert) << "no alert\n" << app_->outputTail();
+    ASSERT_TRUE(seat_->waitUntil([&] { return seat_->keyboardFree(); }));
+
+    // A session behind the alert would take the keyboard a moment after the tap: give it that
+    // moment, then answer the alert.
+    const auto beforeTap = seat_->counts();
+    tapSuper();
+    seat_->waitForGrabs(beforeTap, 1, 3s);
+    ASSERT_TRUE(seat_->focusOn(alert->window));
+    seat_->tap(xKey(keycodes::escape));
+    EXPECT_TRUE(seat_->waitUntil([&] { return !seat_->shownDialog(app_->pid()); })) << "the alert stayed";
+    ASSERT_TRUE(seat_->takeFocusBack());
+    EXPECT_TRUE(seat_->keyboardFree());
+    EXPECT_TRUE(aSessionOpensAndEnds());
+}
+
+// GIO reads desktop entries and mimeapps lists with a blocking open(): a FIFO there before the
+// start or made during a run holds neither the start nor a session.
+TEST_F(AppHardeningTest, AFifoAmongTheDesktopEntriesHoldsNeitherTheStartNorASession) {
+    const auto lists = home_->root() / "config";
+    std::filesystem::create_directories(lists);
+    std::filesystem::create_directories(home_->applicationsFolder());
+    ASSERT_EQ(::mkfifo((lists / "mimeapps.list").c_str(), 0600), 0);
+    home_->writeConfiguration(plainTree);
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(aSessionOpensAndEnds());
+
+    std::filesystem::remove(lists / "mimeapps.list");
+    ASSERT_TRUE(aSessionOpensAndEnds());
+    ASSERT_EQ(::mkfifo((home_->applicationsFolder() / "new.desktop").c_str(), 0600), 0);
+    EXPECT_TRUE(aSessionOpensAndEnds());
+    const auto mark = seat_->counts();
+    ASSERT_EQ(client({"ke", "start"}), 0);
+    ASSERT_TRUE(sessionOpened(mark));
+    EXPECT_TRUE(endedByEscape());
+    EXPECT_TRUE(seat_->keyboardFree());
+}
+
+// Whether a key is ours follows the focus events that come in order with the keys, not the
+// toolkit's idea of the focus, which lags behind: keys typed into another program while ours
+// had not yet heard that the focus left (here: stopped meanwhile) are never written out.
+TEST_F(AppHardeningTest, KeysTypedRightAfterTheFocusLeftOurWindowAreNotWrittenOut) {
+    home_->writeConfiguration(plainTree);
+    ASSERT_TRUE(start());
+    const std::vector<int> keys{keyQ, 13, 14, 15, 16, 17, 32, keyJ};
+    for (int round = 0; round < 2; ++round) {
+        const auto window = seat_->giveFocusTo(app_->pid(), "Configuration");
+        ASSERT_TRUE(window);
+        seat_->movePointer(window->x + 4, window->y + 4);
+        seat_->click();
+        std::this_thread::sleep_for(focusHandOver);
+        ASSERT_EQ(::kill(app_->pid(), SIGSTOP), 0);
+        const bool away = seat_->takeFocusFrom(app_->pid());
+        const int received = seat_->keysReceived();
+        for (const int key : keys) seat_->tap(xKey(key));
+        const bool typed = seat_->waitUntil([&] { return seat_->keysReceived() == received + int(keys.size()); });
+        ASSERT_EQ(::kill(app_->pid(), SIGCONT), 0);
+        ASSERT_TRUE(away && typed);
+    }
+    ASSERT_TRUE(aSessionOpensAndEnds());
+    ASSERT_TRUE(app_->stop());
+    const std::string printed = app_->standardOutput();
+    for (const int key : keys) {
+        for (const char* end : {"\n", ";"})
+            EXPECT_EQ(printed.find("keyCode: " + std::to_string(key) + end), std::string::npos) << key;
+    }
 }
 
 // Keys typed into another program may be a password; standard output ends up in the journal.

@@ -19,6 +19,7 @@
 #include "e2e/DesktopTest.h"
 #include "e2e/XDriver.h"
 #include "model/Settings.h"
+#include "platform/VirtualKeyCodes.h"
 
 namespace tavlin::e2e {
 namespace {
@@ -140,6 +141,29 @@ TEST_F(FileSafetyEndToEndTest, ARowsValueTheStoreCannotReadIsKeptInTheFile) {
     const auto stored = nlohmann::json::parse(contents(settingsFile()), nullptr, false);
     ASSERT_TRUE(stored.is_object()) << contents(settingsFile());
     EXPECT_EQ(stored[settings::keys::flatKeysAndActionRows], rows) << contents(settingsFile());
+}
+
+// Another program edits the settings while the program runs; the session's window saves its
+// place there when it closes, and that write must keep both edits.
+TEST_F(FileSafetyEndToEndTest, HandEditsToTheSettingsDuringARunSurviveTheProgramsNextWrite) {
+    home_->writeConfiguration(comboConfiguration);
+    ASSERT_TRUE(startedAndReady());
+    ASSERT_TRUE(seat_->takeFocusFrom(app_->pid()));
+    auto edited = nlohmann::json::parse(contents(settingsFile()));
+    edited[settings::keys::showDecisionBorder] = {{"bool", true}};
+    edited["handEdited"] = 5; // without its kind: unreadable, still the user's
+    write(settingsFile(), edited.dump());
+
+    const auto mark = seat_->counts();
+    seat_->chord({xControlKey(), xAltKey(), xKey(keyT)});
+    ASSERT_TRUE(seat_->waitUntil([&] { return seat_->shownInputWindow(app_->pid()).has_value(); })) << app_->outputTail();
+    seat_->tap(xKey(keycodes::escape));
+    const auto stored = [&] { return nlohmann::json::parse(contents(settingsFile()), nullptr, false); };
+    ASSERT_TRUE(pollUntil([&] { return stored().contains(settings::keys::inputWindowTopLeftPositionString); }))
+        << contents(settingsFile()) << app_->outputTail();
+    EXPECT_EQ(stored()[settings::keys::showDecisionBorder], nlohmann::json({{"bool", true}}));
+    EXPECT_EQ(stored()["handEdited"], 5);
+    EXPECT_TRUE(seat_->waitForReleases(mark, 1) && app_->stop()) << app_->outputTail();
 }
 
 // Writes replace files through ".<name>.XXXXXX" beside them; a kill in between leaves one.

@@ -72,6 +72,25 @@ TEST_F(ConfigurationWindowModelTest, ReloadTakesTheFileAsItIsNowOrItsError) {
     EXPECT_EQ(fileContents(configurationFile()), "{}");
 }
 
+// Another program wrote the file while the window showed it: the edit is refused, their version
+// is kept (in the file and a backup) and shown, and the next edit applies to it.
+TEST_F(ConfigurationWindowModelTest, AnEditAfterAnotherWriterChangedTheFileIsRefusedAndTheirVersionKept) {
+    AlertRecorder recorder;
+    ConfigurationWindowModel model(writeAndLoad(smallTreeText()));
+    const std::string theirs = R"({"hotKeys": [], "decision": {"actions": [{"sleep": {}}], "chances": []}})";
+    writeFile(configurationFile(), theirs);
+
+    EXPECT_FALSE(model.applyChange([&] { model.rootDecision()->actions.clear(); }));
+    EXPECT_EQ(fileContents(configurationFile()), theirs);
+    EXPECT_EQ(fileContents(backupFolder() / folderEntries(backupFolder()).at(0)), theirs);
+    EXPECT_EQ(recorder.alerts.at(0).first, "Failed to save configuration");
+    EXPECT_EQ(titles(*model.rootDecision()), (std::vector<std::string>{"sleep"}));
+
+    EXPECT_TRUE(model.applyChange([&] { model.rootDecision()->chances.push_back(Decision::example()->chances[0]); }));
+    EXPECT_EQ(loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath())->decision->chances.size(),
+              1u);
+}
+
 TEST_F(ConfigurationWindowModelTest, TheSampleTreeFillsAnEmptyTreeAndCanBeLoadedAgain) {
     ConfigurationWindowModel model(writeAndLoad(R"({"hotKeys": [], "decision": {"actions": [], "chances": []}})"));
     model.loadSampleDecision();

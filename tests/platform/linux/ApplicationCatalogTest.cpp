@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/Diagnostics.h"
 
 #include "LinuxTestSupport.h"
 #include "platform/linux/ApplicationCatalog.h"
@@ -36,6 +40,15 @@ protected:
             20);
     }
 
+    // Until the reading begun by the questions asked so far has been taken in.
+    static bool current(ApplicationCatalog& catalog) {
+        catalog.entries();
+        return eventually([&] {
+            ApplicationCatalog::dispatchPendingChanges();
+            return catalog.isCurrent();
+        });
+    }
+
     tavlin::test::SavedEnvironment savedLanguage_{"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
 };
 
@@ -48,6 +61,8 @@ TEST_F(ApplicationCatalogTest, ReadsTheEntriesOnceAndAnswersFromMemory) {
     }
     ApplicationCatalog catalog;
     EXPECT_EQ(catalog.loadCount(), 0u) << "read only when first asked";
+    catalog.defaultApplicationPathForScheme("tavlinhelper");
+    ASSERT_TRUE(current(catalog));
     ASSERT_NE(catalog.findById("org.example.App7.desktop"), nullptr);
     EXPECT_EQ(catalog.findById("org.example.App7")->name, "App 7");
     const auto self = fs::canonical("/proc/self/exe");
@@ -63,6 +78,7 @@ TEST_F(ApplicationCatalogTest, ReadsAgainOnceTheApplicationsOrTheirAssociationsC
                "Name=First\nExec=tavlin-test-program %u\n"
                "MimeType=x-scheme-handler/tavlintest;\n");
     ApplicationCatalog catalog;
+    ASSERT_TRUE(current(catalog));
     ASSERT_NE(catalog.findById("org.example.First"), nullptr);
     EXPECT_EQ(catalog.findById("org.example.Later"), nullptr);
 
@@ -70,7 +86,7 @@ TEST_F(ApplicationCatalogTest, ReadsAgainOnceTheApplicationsOrTheirAssociationsC
                "Name=Later\nExec=tavlin-test-program %u\n"
                "MimeType=x-scheme-handler/tavlintest;\n");
     EXPECT_TRUE(afterChangeNotice([&] { return catalog.findById("org.example.Later") != nullptr; }));
-    EXPECT_EQ(catalog.loadCount(), 2u);
+    EXPECT_GE(catalog.loadCount(), 2u);
 
     writeFile(tempHome().configHome() / "mimeapps.list",
               "[Default Applications]\nx-scheme-handler/tavlintest=org.example.Later.desktop\n");
@@ -90,6 +106,7 @@ TEST_F(ApplicationCatalogTest, FollowsHiddenLanguagesAndInstalledPrograms) {
     writeEntry(userApplications(), "org.example.Local", "Name=Files\nName[fr]=Fichiers\nExec=tavlin-test-program\n");
     writeEntry(userApplications(), "org.example.Missing", "Name=Missing\nExec=tavlin-no-such-program\n");
     ApplicationCatalog catalog;
+    ASSERT_TRUE(current(catalog));
     EXPECT_EQ(catalog.findById("org.example.Gone"), nullptr);
     ASSERT_NE(catalog.findById("org.example.Local"), nullptr);
     EXPECT_EQ(catalog.findById("org.example.Local")->name, "Fichiers");
@@ -112,6 +129,7 @@ TEST_F(ApplicationCatalogTest, FindsSchemeHandlersDeclaredByEntriesOrChosenInThe
     writeFile(tempHome().configHome() / "mimeapps.list",
               "[Default Applications]\nx-scheme-handler/https=org.example.Other.desktop\n");
     ApplicationCatalog catalog;
+    ASSERT_TRUE(current(catalog));
     EXPECT_EQ(catalog.defaultApplicationPathForScheme("tavlinhelper"), (userApplications() / "tavlin-helper.desktop").string());
     EXPECT_EQ(catalog.defaultApplicationPathForScheme("https"), (userApplications() / "org.example.Other.desktop").string());
     EXPECT_EQ(catalog.defaultApplicationPathForScheme("tavlin-nothing"), std::nullopt);
@@ -123,6 +141,7 @@ TEST_F(ApplicationCatalogTest, MatchesWindowsByClassThenIdThenTheOnlyEntryOfThei
     writeEntry(userApplications(), "tavlinprobe", "Name=Probe By Id\nExec=tavlin-test-program\n");
     writeEntry(userApplications(), "org.example.Self", "Name=The Tests\nExec=" + self.string() + " %U\n");
     ApplicationCatalog catalog;
+    ASSERT_TRUE(current(catalog));
     EXPECT_EQ(catalog.entryForWindow("TavlinProbe", self)->id, "org.example.Classy");
     EXPECT_EQ(catalog.entryForWindow("TAVLINPROBE", self)->id, "tavlinprobe");
     EXPECT_EQ(catalog.entryForWindow("Unknown", self)->id, "org.example.Self");
@@ -131,6 +150,27 @@ TEST_F(ApplicationCatalogTest, MatchesWindowsByClassThenIdThenTheOnlyEntryOfThei
     // Two entries of one program (as with interpreters): the program alone decides nothing.
     writeEntry(userApplications(), "org.example.Again", "Name=Again\nExec=" + self.string() + "\n");
     EXPECT_TRUE(afterChangeNotice([&] { return catalog.entryForWindow("Unknown", self) == nullptr; }));
+}
+
+// GIO would wait in open() for a FIFO's writer: asking never waits, the reading is refused at
+// once with a line, what was known stays, and the next change reads again.
+TEST_F(ApplicationCatalogTest, AFifoAmongTheEntriesOrAsAListNeitherBlocksNorLosesWhatWasRead) {
+    writeEntry(userApplications(), "org.example.Known", "Name=Known\nExec=tavlin-test-program\n");
+    ApplicationCatalog catalog;
+    ASSERT_TRUE(current(catalog));
+    for (const auto& fifo : {userApplications() / "new.desktop", tempHome().configHome() / "mimeapps.list"}) {
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        diag::Capture lines;
+        catalog.invalidate();
+        ASSERT_TRUE(current(catalog)) << fifo;
+        EXPECT_NE(catalog.findById("org.example.Known"), nullptr);
+        const auto said = lines.lines();
+        EXPECT_TRUE(std::any_of(said.begin(), said.end(), [](const auto& line) { return line.ends_with("not a regular file."); }))
+            << fifo;
+        fs::remove(fifo);
+    }
+    writeEntry(userApplications(), "org.example.Later", "Name=Later\nExec=tavlin-test-program\n");
+    EXPECT_TRUE(afterChangeNotice([&] { return catalog.findById("org.example.Later") != nullptr; }));
 }
 
 } // namespace

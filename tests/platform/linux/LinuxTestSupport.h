@@ -146,6 +146,7 @@ protected:
         systemData_ = root_ / "system-data";
         vendorData_ = root_ / "vendor-data";
         ::setenv("XDG_DATA_DIRS", (systemData_.string() + ":" + vendorData_.string()).c_str(), 1);
+        tavlin::test::followEnvironmentInGLib();
         ::setenv("PATH", (bin_.string() + ":/usr/local/bin:/usr/bin:/bin").c_str(), 1);
     }
 

@@ -19,7 +19,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include "platform/linux/ApplicationCatalog.h"
 #include "platform/x11/X11WindowSystem.h"
+#include "support/SharedState.h"
 #include "support/TempHome.h"
 
 namespace tavlin {
@@ -27,6 +29,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using tavlin::test::writeFile;
+
+// The window system asks the shared catalog, which keeps the entries of the folders it read
+// until GIO reports a change: each test reads those of its own home.
+const bool catalogForgottenAfterEachTest =
+    (tavlin::test::resetAfterEachTest([] { xdg::ApplicationCatalog::shared().invalidate(); }), true);
 
 // A process other than this one, for windows that belong to someone else: `sleep`, started
 // directly and ended with the test.
@@ -446,6 +453,7 @@ TEST_F(X11WindowSystemTest, aChangeLeavesTheSocketReadableEvenAfterQueries) {
 TEST_F(X11WindowSystemTest, rescanningFindsEntriesInstalledSinceOpening) {
     tavlin::test::SavedEnvironment saved{"XDG_DATA_DIRS", "PATH"};
     ::setenv("XDG_DATA_DIRS", (home_.root() / "no-system-entries").c_str(), 1);
+    tavlin::test::followEnvironmentInGLib();
     // An entry whose program is not installed is no application.
     const auto bin = home_.root() / "bin";
     writeFile(bin / "late", "#!/bin/sh\n");
@@ -464,10 +472,11 @@ TEST_F(X11WindowSystemTest, rescanningFindsEntriesInstalledSinceOpening) {
     writeFile(home_.dataHome() / "applications" / "org.example.Late.desktop",
               "[Desktop Entry]\nType=Application\nName=Late\nExec=late\nStartupWMClass=LateArrival\n");
     EXPECT_EQ(identifier(), std::nullopt);
-    // The desktop's own notice of the new file comes in its own time.
+    // The desktop's own notice of the new file, and the reading it starts, come in their own time.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     do {
         system_->rescanDesktopEntries();
+        xdg::ApplicationCatalog::dispatchPendingChanges();
         if (identifier() == "org.example.Late") break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     } while (std::chrono::steady_clock::now() < deadline);

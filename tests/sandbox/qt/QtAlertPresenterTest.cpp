@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -51,6 +52,18 @@ TEST_F(QtAlertPresenterTest, BoxIsCriticalWithBothTextsAndOnlyACancelButton) {
     ASSERT_EQ(box->buttons().size(), 1);
     EXPECT_EQ(box->buttons()[0]->text(), "Cancel");
     EXPECT_EQ(box->buttonRole(box->buttons()[0]), QMessageBox::RejectRole);
+}
+
+TEST_F(QtAlertPresenterTest, MarkupFromAFileIsShownAsWrittenAndLoadsNothing) {
+    const std::string markup = R"(<img src="/dev/zero">)";
+    const auto box = makeAlertBox("Failed to open app " + markup, markup);
+    int texts = 0;
+    for (const QLabel* label : box->findChildren<QLabel*>()) {
+        if (label->text().isEmpty()) continue;
+        ++texts;
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+    }
+    EXPECT_EQ(texts, 2);
 }
 
 TEST_F(QtAlertPresenterTest, AlertIsShownModallyOnlyAfterTheCallerReturned) {

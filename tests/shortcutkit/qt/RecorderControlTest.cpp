@@ -106,6 +106,25 @@ TEST_F(RecorderControlTest, takesFocusOnlyATurnAfterItIsFirstShownAndThenRecords
     EXPECT_EQ(focus, (std::vector<bool>{true, false}));
 }
 
+TEST_F(RecorderControlTest, aWindowComingUpOrBackNeverStartsRecording) {
+    // The recorder is the window's only control: activation offers it the focus.
+    QWidget sheet;
+    auto* first = new RecorderControl(Name("first"), {}, &sheet);
+    (new QVBoxLayout(&sheet))->addWidget(first);
+    const auto activate = [](QWidget* target) {
+        target->show();
+        target->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(target));
+        QCoreApplication::processEvents();
+    };
+    activate(&sheet);
+    activate(window);
+    activate(&sheet);
+    EXPECT_FALSE(first->isRecording());
+    first->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(first->isRecording());
+}
+
 TEST_F(RecorderControlTest, aModifiedCombinationIsStoredShownReportedAndNotGrabbed) {
     startRecording();
     EXPECT_FALSE(recorder->clearAction()->isVisible());

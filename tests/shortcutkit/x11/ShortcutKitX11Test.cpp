@@ -21,9 +21,11 @@
 #include "platform/KeyboardLayout.h"
 #include "platform/MainQueue.h"
 #include "platform/x11/X11HotKeyRegistrar.h"
+#include "platform/x11/X11InputSources.h"
 #include "shortcutkit/CarbonShortcutTable.h"
 #include "shortcutkit/EventStream.h"
 #include "shortcutkit/Handlers.h"
+#include "shortcutkit/MenuMatching.h"
 #include "shortcutkit/ShortcutStore.h"
 #include "shortcutkit/qt/RecorderControl.h"
 #include "support/TempHome.h"
@@ -152,6 +154,29 @@ TEST_F(ShortcutKitX11Test, aHandlerHearsEachPressAndReleaseBesideALeaderKeyOfThe
 
     removeAllHandlers();
     EXPECT_TRUE(canGrab(xKey(keys::j.rawValue), ControlMask | Mod1Mask));
+}
+
+// A Cyrillic group, first or second, active or not: Ctrl+Q is named and matched as the menus
+// know it. A group that types ASCII itself keeps its own letters.
+TEST_F(ShortcutKitX11Test, keyTextsComeFromAGroupWhoseLettersTypeAscii) {
+    if (!testing::run({"setxkbmap", "-version"})) GTEST_SKIP() << "setxkbmap is missing";
+    const auto sources = X11InputSources::open();
+    ASSERT_TRUE(sources);
+    const Menu menu{{MenuItem{"Quit", "q", eventFlags::control, nullptr}}};
+    const Shortcut controlQ(keys::q.rawValue, carbon::control);
+    const auto textIn = [&](const std::string& layouts, std::size_t group) {
+        setKeymap({"-layout", layouts});
+        EXPECT_TRUE(sources->selectGroup(group));
+        EXPECT_TRUE(sources->updateCurrentKeyboardLayout());
+        return controlQ.description();
+    };
+    for (const std::string layouts : {"ru,us", "us,ru"}) {
+        for (const std::size_t group : {0u, 1u}) {
+            EXPECT_EQ(textIn(layouts, group), "\u2303Q") << layouts << " group " << group;
+            EXPECT_TRUE(itemMatching(menu, controlQ)) << layouts << " group " << group;
+        }
+    }
+    EXPECT_EQ(textIn("us,fr", 1), "\u2303A");
 }
 
 TEST_F(ShortcutKitX11Test, theLastLiveStreamEndingFreesTheCombination) {
