@@ -1,21 +1,16 @@
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 
-#include <unistd.h>
-
-#include <QtWidgets/QApplication>
 #include <QtWidgets/QComboBox>
 
+#include "BenchmarkSupport.h"
 #include "configwindow/ActionComposeSheet.h"
 #include "configwindow/LeaderKeyColumn.h"
 #include "engine/HotKeyManager.h"
 #include "model/Configuration.h"
 #include "model/KeyNames.h"
 #include "model/Settings.h"
-#include "platform/Alerts.h"
 #include "platform/HelperApplication.h"
 
 // The action sheet's fields and the leader-key column, offscreen.
@@ -45,7 +40,7 @@ BENCHMARK(BM_ActionSheetThroughAllKinds)->Unit(benchmark::kMillisecond)->Iterati
 // The column made for 100 leader keys: one row each, then painted.
 void BM_LeaderKeyColumnWith100HotKeys(benchmark::State& state) {
     std::vector<HotKey> hotKeys;
-    for (std::uint32_t index = 0; index < 100; ++index) hotKeys.push_back(HotKey::combo(index, carbon::cmdKey));
+    for (std::uint32_t index = 0; index < 100; ++index) hotKeys.push_back(HotKey::combo(index, carbon::command));
     ConfigurationWindowModel model(std::make_shared<Configuration>(std::nullopt, hotKeys, Decision::make()));
     HotKeyManager manager;
     for (auto _ : state) {
@@ -59,21 +54,4 @@ BENCHMARK(BM_LeaderKeyColumnWith100HotKeys)->Unit(benchmark::kMillisecond)->Iter
 } // namespace
 } // namespace tavlin::bench
 
-int main(int argc, char** argv) {
-    // Settings and files go to a folder of its own, never to the user's.
-    std::string folder = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
-    if (::mkdtemp(folder.data()) == nullptr) return 1;
-    ::setenv("HOME", folder.c_str(), 1);
-    ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    tavlin::setAlertPresenter([](const std::string& message, const std::string& informative) {
-        std::fprintf(stderr, "%s: %s\n", message.c_str(), informative.c_str());
-    });
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::remove_all(folder);
-    return 0;
-}
+int main(int argc, char** argv) { return tavlin::bench::runBenchmarks(argc, argv); }

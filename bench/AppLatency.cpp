@@ -68,31 +68,8 @@ void print(const char* what, const std::vector<double>& samples) {
     std::printf("%-52s median %7.2f ms   p99 %7.2f ms   max %7.2f ms\n", what, s.median, s.p99, s.max);
 }
 
-// Types the combination with its key released last, so that nothing follows the release the
-// application reacts to. Input that reaches the application together with the hot key's
-// release is handled after it and cancels it, so the key is held until the server has grabbed
-// it for the application and a moment longer, and the modifiers go up a moment before it.
-// Answers the times of the key's release and of the window's grab, or nothing when no session
-// opened.
-struct Opened {
-    Clock::time_point released, grabbed;
-};
-std::optional<Opened> openSession(UserSeat& seat) {
-    const auto mark = seat.counts();
-    seat.press(xControlKey());
-    seat.press(xAltKey());
-    seat.press(xKey(keyT));
-    if (!seat.waitForGrabs(mark, 1, 2s)) return std::nullopt;
-    std::this_thread::sleep_for(20ms);
-    seat.release(xAltKey());
-    seat.release(xControlKey());
-    std::this_thread::sleep_for(10ms);
-    const auto released = Clock::now();
-    seat.release(xKey(keyT));
-    // The key's own grab comes first, then the input window's.
-    if (!seat.waitForGrabs(mark, 2, 2s)) return std::nullopt;
-    return Opened{released, Clock::now()};
-}
+// Control+option+T, the tree's leader key, typed so that nothing follows its release.
+std::optional<UserSeat::OpenedSession> openSession(UserSeat& seat) { return seat.openSessionWithControlOption(xKey(keyT)); }
 
 bool saveScreenshot(UserSeat& seat, AppProcess& app, const std::string& path) {
     if (!openSession(seat)) return false;

@@ -1,10 +1,12 @@
 #pragma once
 
-// What the benchmarks of tavlin_benchmarks share: a home of their own and one offscreen
-// application.
+// What the benchmark programs share: a home of their own, one offscreen application, and the
+// main() of a program that runs them.
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -12,8 +14,10 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <benchmark/benchmark.h>
 
 #include "model/FlatKeysAndActionRow.h"
+#include "platform/Alerts.h"
 #include "platform/UserDefaults.h"
 
 namespace tavlin {
@@ -59,6 +63,25 @@ inline QApplication& offscreenApplication() {
         return new QApplication(argc, argv);
     }();
     return *application;
+}
+
+// The main() of a benchmark program: the benchmarks the command line names, run in a home of
+// their own on the offscreen platform, alerts printed instead of waiting for a click. `around`,
+// when given, sets up what the benchmarks need once the application exists and calls `run`.
+using BenchmarkRun = std::function<void()>;
+inline int runBenchmarks(int argc, char** argv, const std::function<void(const BenchmarkRun& run)>& around = {}) {
+    BenchmarkHome home;
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setAlertPresenter([](const std::string& message, const std::string& informative) {
+        std::fprintf(stderr, "%s: %s\n", message.c_str(), informative.c_str());
+    });
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    const BenchmarkRun run = [] { benchmark::RunSpecifiedBenchmarks(); };
+    if (around) around(run);
+    else run();
+    benchmark::Shutdown();
+    return 0;
 }
 
 } // namespace bench

@@ -1,10 +1,8 @@
-#include <cstdlib>
 #include <filesystem>
-
-#include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
+#include "BenchmarkSupport.h"
 #include "model/Configuration.h"
 #include "model/DecodedConfiguration.h"
 
@@ -38,25 +36,11 @@ std::vector<FlatKeysAndActionRow> makeBenchmarkRows(int count) { return makeRows
 
 namespace {
 
-// The generated file is written where the application keeps it, in a folder of our own.
-class TemporaryDataHome {
-public:
-    TemporaryDataHome() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) folder_ = pattern;
-        ::setenv("XDG_DATA_HOME", folder_.c_str(), 1);
-    }
-    ~TemporaryDataHome() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-
-private:
-    std::filesystem::path folder_;
-};
+// The generated file is written where the application keeps it, in a home of our own.
+using bench::BenchmarkHome;
 
 void BM_CompileAndWriteRows(benchmark::State& state) {
-    TemporaryDataHome home;
+    BenchmarkHome home;
     const auto rows = makeRows(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         const auto configuration = Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(rows);
@@ -68,7 +52,7 @@ BENCHMARK(BM_CompileAndWriteRows)->Arg(1000)->Arg(10000)->Unit(benchmark::kMilli
 
 // Reading and decoding the file, as after each change of it (the decoded copy is dropped).
 void BM_LoadGeneratedFile(benchmark::State& state) {
-    TemporaryDataHome home;
+    BenchmarkHome home;
     const auto configuration = Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(
         makeRows(static_cast<int>(state.range(0))));
     configuration->write(SearchPathDirectory::applicationSupport, Configuration::relativePath());

@@ -1,22 +1,18 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include <time.h>
-#include <unistd.h>
 
-#include <QtWidgets/QApplication>
 #include <QtWidgets/QScrollBar>
 
+#include "BenchmarkSupport.h"
 #include "SampleTree.h"
 #include "configwindow/ConfigurationWindowContentView.h"
 #include "configwindow/DecisionTreeView.h"
 #include "model/Configuration.h"
-#include "platform/Alerts.h"
 
 // The configuration window on the 10,000-chance sample tree, offscreen: opening it, editing it
 // (the view rebuilt with expansion, selection and scroll restored), saving, and collapsing.
@@ -167,20 +163,4 @@ BENCHMARK(BM_RepaintLongDescriptions)->Unit(benchmark::kMillisecond)->Iterations
 } // namespace
 } // namespace tavlin::bench
 
-int main(int argc, char** argv) {
-    // Saves go to a folder of its own, never to the user's configuration.
-    std::string folder = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
-    if (::mkdtemp(folder.data()) == nullptr) return 1;
-    ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    tavlin::setAlertPresenter([](const std::string& message, const std::string& informative) {
-        std::fprintf(stderr, "%s: %s\n", message.c_str(), informative.c_str());
-    });
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::remove_all(folder);
-    return 0;
-}
+int main(int argc, char** argv) { return tavlin::bench::runBenchmarks(argc, argv); }

@@ -1,23 +1,17 @@
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
-
-#include <unistd.h>
 
 #include <QtCore/QMimeData>
 #include <QtGui/QDropEvent>
-#include <QtWidgets/QApplication>
 
+#include "BenchmarkSupport.h"
 #include "SampleTree.h"
 #include "configwindow/ConfigurationWindowContentView.h"
 #include "configwindow/DecisionTreeView.h"
 #include "configwindow/core/DragPayload.h"
 #include "configwindow/core/DropEdits.h"
 #include "model/Configuration.h"
-#include "platform/Alerts.h"
 
 // Dragging in the configuration window on the 10,000-chance sample tree, offscreen: a drag
 // moving over a large block, the payload of a large subtree, and the edit of a drop.
@@ -99,20 +93,4 @@ BENCHMARK(BM_DropMoveChance)->Unit(benchmark::kMillisecond)->Iterations(10);
 } // namespace
 } // namespace tavlin::bench
 
-int main(int argc, char** argv) {
-    // Saves go to a folder of its own, never to the user's configuration.
-    std::string folder = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
-    if (::mkdtemp(folder.data()) == nullptr) return 1;
-    ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    tavlin::setAlertPresenter([](const std::string& message, const std::string& informative) {
-        std::fprintf(stderr, "%s: %s\n", message.c_str(), informative.c_str());
-    });
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::remove_all(folder);
-    return 0;
-}
+int main(int argc, char** argv) { return tavlin::bench::runBenchmarks(argc, argv); }

@@ -1,13 +1,11 @@
 // The node-edit menu is rebuilt on every selection change in the configuration window; the
 // largest layout has 17 entries. Target: under 1 ms per rebuild. Runs on the offscreen platform.
 
-#include <cstdlib>
-
 #include <benchmark/benchmark.h>
 
-#include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
 
+#include "BenchmarkSupport.h"
 #include "app/NodeEditMenu.h"
 
 namespace tavlin::bench {
@@ -64,11 +62,4 @@ BENCHMARK(BM_NodeEditMenuRebuildBetweenLayouts)->Unit(benchmark::kMicrosecond);
 } // namespace
 } // namespace tavlin::bench
 
-int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return tavlin::bench::runBenchmarks(argc, argv); }

@@ -2,8 +2,6 @@
 // tick of its helper list on the main thread, the bus's answer excluded (target under 2 ms).
 // Runs on the offscreen platform in a throwaway home.
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -12,8 +10,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QtGui/QWindow>
-#include <QtWidgets/QApplication>
 
+#include "BenchmarkSupport.h"
 #include "app/SettingsWindow.h"
 #include "flateditor/HelperStatusSection.h"
 #include "flateditor/PreferencesContentView.h"
@@ -63,26 +61,13 @@ BENCHMARK(BM_HelperTick)->Unit(benchmark::kMicrosecond);
 } // namespace
 } // namespace tavlin::bench
 
+// The window asks the workspace for applications and turns the Qt event loop's main queue.
 int main(int argc, char** argv) {
-    char folder[] = "/tmp/tavlin-bench-XXXXXX";
-    if (!::mkdtemp(folder)) return 1;
-    const std::filesystem::path root(folder);
-    ::setenv("HOME", (root / "home").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    std::filesystem::create_directories(root / "home");
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int status = 0;
-    {
-        QApplication application(argc, argv);
+    return tavlin::bench::runBenchmarks(argc, argv, [](const tavlin::bench::BenchmarkRun& run) {
         tavlin::QtMainQueue queue;
         tavlin::xdg::XdgWorkspace workspace(queue);
         tavlin::Workspace::setShared(&workspace);
-        benchmark::Initialize(&argc, argv);
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
+        run();
         tavlin::Workspace::setShared(nullptr);
-    }
-    std::filesystem::remove_all(root);
-    return status;
+    });
 }

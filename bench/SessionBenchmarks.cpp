@@ -3,21 +3,17 @@
 // configuration decoded once (as every session after a change of the file finds it) and, for
 // comparison, decoded at every start as the file was before.
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
+#include "BenchmarkSupport.h"
 #include "engine/InputWindowManager.h"
 #include "model/Configuration.h"
 #include "model/DecodedConfiguration.h"
 #include "platform/InputWindow.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
 
 namespace tavlin {
 namespace {
@@ -62,11 +58,6 @@ public:
 class SessionBench {
 public:
     explicit SessionBench(int chances) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) folder_ = pattern;
-        ::setenv("XDG_DATA_HOME", (folder_ / "data").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-        UserDefaults::resetSharedSuites();
         MainQueue::setShared(&queue_);
         DistributedNotificationCenter::setShared(&center_);
         auto& manager = InputWindowManager::shared();
@@ -89,9 +80,6 @@ public:
         InputWindowManager::shared().reset();
         DistributedNotificationCenter::setShared(nullptr);
         MainQueue::setShared(nullptr);
-        UserDefaults::resetSharedSuites();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
 
     // The window becomes key and the root decision waits: what a leader key costs before the
@@ -104,7 +92,7 @@ public:
     }
 
 private:
-    std::filesystem::path folder_;
+    bench::BenchmarkHome home_; // first: the others may write there until they go
     VirtualMainQueue queue_;
     LoopbackDistributedNotificationCenter center_;
     BenchInputWindow window_;

@@ -124,22 +124,12 @@ void writeDesktopEntries(const AppHome& home, int count) {
     }
 }
 
-// Types control+option+T as a person does and waits for the window's grab. Answers the
-// release time of the key, or nothing when no session opened.
+// Control+option+T typed as a person does; the release time of the key, or nothing when no
+// session opened.
 std::optional<Clock::time_point> openSession(UserSeat& seat) {
-    const auto mark = seat.counts();
-    seat.press(xControlKey());
-    seat.press(xAltKey());
-    seat.press(xKey(keyT));
-    if (!seat.waitForGrabs(mark, 1, 2s)) return std::nullopt;
-    std::this_thread::sleep_for(20ms);
-    seat.release(xAltKey());
-    seat.release(xControlKey());
-    std::this_thread::sleep_for(10ms);
-    const auto released = Clock::now();
-    seat.release(xKey(keyT));
-    if (!seat.waitForGrabs(mark, 2, 2s)) return std::nullopt;
-    return released;
+    const auto opened = seat.openSessionWithControlOption(xKey(keyT));
+    if (!opened) return std::nullopt;
+    return opened->released;
 }
 
 struct Timings {

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,8 +14,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
+#include "BenchmarkSupport.h"
 #include "platform/KeyboardLayout.h"
 #include "platform/UserDefaults.h"
 #include "platform/VirtualKeyCodes.h"
@@ -108,20 +107,8 @@ BENCHMARK(BM_KeyPressToStoredShortcut)->Unit(benchmark::kMicrosecond);
 } // namespace
 } // namespace tavlin::bench
 
+// The probe reaches the X server only through XVFB_DISPLAY; widgets stay offscreen.
 int main(int argc, char** argv) {
-    // Settings in a throwaway home, never the user's.
-    char folder[] = "/tmp/tavlin-bench-XXXXXX";
-    if (!::mkdtemp(folder)) return 1;
-    ::setenv("HOME", folder, 1);
-    ::setenv("XDG_CONFIG_HOME", (std::string(folder) + "/config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (std::string(folder) + "/data").c_str(), 1);
-    // The probe reaches the X server only through XVFB_DISPLAY; widgets stay offscreen.
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     tavlin::setCurrentKeyboardLayout(tavlin::KeyboardLayout::fromNames({.layout = "us"}));
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::remove_all(folder);
-    return 0;
+    return tavlin::bench::runBenchmarks(argc, argv);
 }

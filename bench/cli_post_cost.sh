@@ -16,32 +16,16 @@ command -v dbus-daemon >/dev/null && command -v dbus-send >/dev/null || {
   echo "dbus-daemon and dbus-send are needed" >&2; exit 1; }
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tavlin-bench.XXXXXX")
-dbus_pid=""
+# shellcheck source=../scripts/lib/private-desktop.sh
+source "$root/scripts/lib/private-desktop.sh"
 cleanup() {
-  if [[ -n $dbus_pid ]]; then kill "$dbus_pid" 2>/dev/null || true; fi
+  stop_private_desktop
   rm -rf -- "$tmp"
 }
 trap cleanup EXIT
 
-# A bus of our own without service directories, so nothing on the user's bus is disturbed.
-cat >"$tmp/session.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=$tmp/bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONF
-dbus-daemon --config-file="$tmp/session.conf" --fork --print-address=1 --print-pid=1 \
-  </dev/null >"$tmp/info" 2>"$tmp/log" || { cat "$tmp/log" >&2; exit 1; }
-{ read -r address && read -r dbus_pid; } <"$tmp/info"
-export DBUS_SESSION_BUS_ADDRESS=$address
+# A bus of our own, so nothing on the user's bus is disturbed.
+start_private_bus "$tmp/dbus" "$tmp/bus" || exit 1
 
 # The signal tavlin sends for `message x`, byte for byte.
 name=local.tavlin.notification_names.action_outcome_event

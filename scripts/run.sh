@@ -60,24 +60,14 @@ fi
 # No display: a private X server that only this user's cookie opens, and a private bus (the
 # launcher must not take the name of the desktop's own on the real session bus).
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tavlin-run.XXXXXX")
-xvfb_pid=""
+# shellcheck source=lib/private-desktop.sh
+source "$root/scripts/lib/private-desktop.sh"
 cleanup() {
-  if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  stop_private_desktop
   rm -rf -- "$tmp"
 }
 trap cleanup EXIT
-number=90
-while [[ -e /tmp/.X$number-lock || -e /tmp/.X11-unix/X$number ]]; do number=$((number + 1)); done
-export XAUTHORITY="$tmp/Xauthority"
-xauth -q -f "$XAUTHORITY" add ":$number" . "$(mcookie)"
-Xvfb ":$number" -auth "$XAUTHORITY" -nolisten tcp -noreset </dev/null >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for ((i = 0; i < 100; i++)); do
-  [[ -S /tmp/.X11-unix/X$number ]] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || die "Xvfb did not start: $(cat "$tmp/xvfb.log")"
-  sleep 0.1
-done
-export DISPLAY=":$number"
+start_private_x "$tmp" cookie || exit 1
 log "no display: started Xvfb on $DISPLAY; tavlin runs there (stop it with Ctrl-C)"
-unset DBUS_SESSION_BUS_ADDRESS
-dbus-run-session -- "$tavlin" "$@"
+start_private_bus "$tmp/dbus" "$tmp/bus" || exit 1
+"$tavlin" "$@"

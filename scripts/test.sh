@@ -53,46 +53,10 @@ cmake --build "$build_dir" --parallel "$jobs"
 
 # --- Private session ---------------------------------------------------------------------
 tmp=""
-xvfb_pid=""
-dbus_pid=""
 ctest_pid=""
 
-# Whether a process (or, given -PGID, any member of a process group) is still running. A
-# daemon that forked away is reaped by init, so it can linger as a zombie for a while.
-# shellcheck disable=SC2317  # only called from the EXIT trap
-running() {
-  local target=$1 stat f
-  local -a fields
-  if [[ $target != -* ]]; then
-    { read -r stat <"/proc/$target/stat"; } 2>/dev/null || return 1
-    read -r -a fields <<<"${stat##*) }"
-    # A bare "return" in a trap handler returns the status from before the trap.
-    [[ ${fields[0]} != Z ]] && return 0
-    return 1
-  fi
-  for f in /proc/[0-9]*/stat; do
-    # The process may be gone by now.
-    { read -r stat <"$f"; } 2>/dev/null || continue
-    read -r -a fields <<<"${stat##*) }"
-    [[ ${fields[2]} == "${target#-}" && ${fields[0]} != Z ]] && return 0
-  done
-  return 1
-}
-
-# Asks a process (or, given -PGID, a process group) to stop, then kills it if it has not
-# gone after a few seconds.
-# shellcheck disable=SC2317  # only called from the EXIT trap
-stop_pid() {
-  local target=$1 name=$2 i
-  running "$target" || return 0
-  kill -TERM -- "$target" 2>/dev/null || return 0
-  for ((i = 0; i < 50; i++)); do
-    running "$target" || return 0
-    sleep 0.1
-  done
-  log "$name ($target) ignored SIGTERM, killing it"
-  kill -KILL -- "$target" 2>/dev/null || true
-}
+# shellcheck source=lib/private-desktop.sh
+source "$root/scripts/lib/private-desktop.sh"
 
 # shellcheck disable=SC2317  # the EXIT trap
 cleanup() {
@@ -104,11 +68,7 @@ cleanup() {
     stop_pid "-$ctest_pid" "ctest and its tests"
     wait "$ctest_pid" 2>/dev/null || true
   fi
-  if [[ -n $dbus_pid ]]; then stop_pid "$dbus_pid" dbus-daemon; fi
-  if [[ -n $xvfb_pid ]]; then
-    stop_pid "$xvfb_pid" Xvfb
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
+  stop_private_desktop
   if [[ -n $tmp ]]; then rm -rf -- "$tmp"; fi
   exit "$status"
 }
@@ -118,51 +78,13 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tavlin-test.XXXXXX")
-# The path ends up unescaped in a D-Bus address and in XML.
-[[ $tmp =~ ^[A-Za-z0-9_./-]+$ ]] || die "temporary directory has unusual characters: $tmp"
-
-mkdir -p "$tmp/home" "$tmp/config" "$tmp/data" "$tmp/cache" "$tmp/runtime" "$tmp/dbus"
+mkdir -p "$tmp/home" "$tmp/config" "$tmp/data" "$tmp/cache" "$tmp/runtime"
 chmod 700 "$tmp/runtime"
 
-# Xvfb writes its display number to the fd once it accepts connections; a FIFO lets us
-# block on that instead of polling. Without -noreset the server resets whenever its last
-# client disconnects, which drops keymap changes made by tests.
-mkfifo "$tmp/displayfd"
-Xvfb -displayfd 3 -nolisten tcp -noreset 3>"$tmp/displayfd" </dev/null >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display=""
-if ! read -r -t 60 display <"$tmp/displayfd" || [[ ! $display =~ ^[0-9]+$ ]]; then
-  cat "$tmp/xvfb.log" >&2 || true
-  die "Xvfb did not report a display number"
-fi
-export DISPLAY=":$display"
-log "Xvfb ($xvfb_pid) on $DISPLAY"
-
-# No <servicedir>, so nothing on the bus gets auto-activated: the tests see only the
-# services they start themselves.
-cat >"$tmp/dbus/session.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=$tmp/runtime/bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-EOF
-dbus-daemon --config-file="$tmp/dbus/session.conf" --fork --print-address=1 --print-pid=1 \
-  </dev/null >"$tmp/dbus/info" 2>"$tmp/dbus/log" || {
-  cat "$tmp/dbus/log" >&2 || true
-  die "dbus-daemon failed to start"
-}
-{ read -r bus_address && read -r dbus_pid; } <"$tmp/dbus/info" || die "dbus-daemon printed no address and pid"
-[[ $dbus_pid =~ ^[0-9]+$ && -n $bus_address ]] || die "unexpected dbus-daemon output: $(cat "$tmp/dbus/info")"
-export DBUS_SESSION_BUS_ADDRESS=$bus_address
-log "dbus-daemon ($dbus_pid) at $DBUS_SESSION_BUS_ADDRESS"
+start_private_x "$tmp" || exit 1
+log "Xvfb ($private_xvfb_pid) on $DISPLAY"
+start_private_bus "$tmp/dbus" "$tmp/runtime/bus" || exit 1
+log "dbus-daemon ($private_dbus_pid) at $DBUS_SESSION_BUS_ADDRESS"
 
 export HOME="$tmp/home"
 export XDG_CONFIG_HOME="$tmp/config"

@@ -86,7 +86,7 @@ void InputSourceManager::reloadSelectableInputSources() {
 
 void InputSourceManager::selectPrevious() {
     // Command is Super on X11: Super+Shift+Space is the desktops' "previous input source".
-    if (const auto& poster = keystrokePoster()) poster(keycodes::space, carbon::cmdKey | carbon::shiftKey);
+    if (const auto& poster = keystrokePoster()) poster(keycodes::space, carbon::command | carbon::shift);
 }
 
 } // namespace tavlin

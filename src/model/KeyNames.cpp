@@ -170,10 +170,10 @@ std::optional<std::size_t> indexOfKeyCode(int keyCode, const std::vector<int>& k
 
 std::string modifierSymbols(std::uint32_t carbonModifiers) {
     std::string symbols;
-    if (carbonModifiers & carbon::controlKey) symbols += "⌃";
-    if (carbonModifiers & carbon::optionKey) symbols += "⌥";
-    if (carbonModifiers & carbon::shiftKey) symbols += "⇧";
-    if (carbonModifiers & carbon::cmdKey) symbols += "⌘";
+    if (carbonModifiers & carbon::control) symbols += "⌃";
+    if (carbonModifiers & carbon::option) symbols += "⌥";
+    if (carbonModifiers & carbon::shift) symbols += "⇧";
+    if (carbonModifiers & carbon::command) symbols += "⌘";
     return symbols;
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/KeyboardEvents.h"
+
 namespace tavlin {
 
 class KeyboardLayout;
@@ -63,14 +65,6 @@ const std::vector<int>& sortedAvailableKeyCodes();
 // The key's index in sortedAvailableKeyCodes(); nothing for a key that is not among them.
 std::optional<std::size_t> sortedKeyCodeIndex(std::int64_t keyCode);
 std::optional<std::size_t> indexOfKeyCode(int keyCode, const std::vector<int>& keyCodes);
-
-// Carbon modifier masks.
-namespace carbon {
-inline constexpr std::uint32_t cmdKey = 0x100;
-inline constexpr std::uint32_t shiftKey = 0x200;
-inline constexpr std::uint32_t optionKey = 0x800;
-inline constexpr std::uint32_t controlKey = 0x1000;
-} // namespace carbon
 
 // "⌃⌥⇧⌘" for the modifiers present in a Carbon mask, in that order, without separators.
 std::string modifierSymbols(std::uint32_t carbonModifiers);

@@ -21,6 +21,15 @@ inline constexpr std::uint64_t function = 0x800000;
 inline constexpr std::uint64_t leaderModifiers = shift | control | option | command;
 } // namespace eventFlags
 
+// Carbon modifier masks, as hot keys and recorded shortcuts store them.
+namespace carbon {
+inline constexpr std::uint32_t command = 0x100;
+inline constexpr std::uint32_t shift = 0x200;
+inline constexpr std::uint32_t option = 0x800;
+inline constexpr std::uint32_t control = 0x1000;
+inline constexpr std::uint32_t all = command | shift | option | control;
+} // namespace carbon
+
 // A keyboard event as the event monitors report it.
 struct KeyboardEvent {
     enum class Type { keyDown, flagsChanged };

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/KeyboardEvents.h"
+
 // Keys and modifiers of recordable shortcuts as a user reads them. Key codes are the stored
 // format's virtual key codes, modifier masks the stored format's hot-key masks (command 0x100,
 // shift 0x200, option 0x800, control 0x1000) or event flags.
@@ -39,14 +41,6 @@ inline constexpr Key keypad0{82}, keypad1{83}, keypad2{84}, keypad3{85}, keypad4
     keypad8{91}, keypad9{92}, keypadClear{71}, keypadDecimal{65}, keypadDivide{75}, keypadEnter{76}, keypadEquals{81},
     keypadMinus{78}, keypadMultiply{67}, keypadPlus{69};
 } // namespace keys
-
-// Modifier bits of hot-key masks.
-namespace carbon {
-inline constexpr std::int64_t command = 0x100;
-inline constexpr std::int64_t shift = 0x200;
-inline constexpr std::int64_t option = 0x800;
-inline constexpr std::int64_t control = 0x1000;
-} // namespace carbon
 
 // Event flags to a hot-key mask and back; only the four modifiers survive either way.
 std::int64_t carbonModifiers(std::uint64_t modifierFlags);

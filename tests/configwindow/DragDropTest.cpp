@@ -14,28 +14,6 @@ namespace {
 using namespace test;
 using DropTargeting::InsertPosition;
 
-// Root actions a, b, c; chances X (action d, chance Y with action e) and W.
-const char* treeText() {
-    return R"({
-  "hotKeys" : [],
-  "decision" : {
-    "actions" : [
-      {"notification" : {"title" : "a"}},
-      {"notification" : {"title" : "b"}},
-      {"notification" : {"title" : "c"}}
-    ],
-    "chances" : [
-      {"pattern" : {"message" : {"regex" : "X"}}, "decision" : {
-        "actions" : [{"notification" : {"title" : "d"}}],
-        "chances" : [{"pattern" : {"message" : {"regex" : "Y"}}, "decision" : {
-          "actions" : [{"notification" : {"title" : "e"}}], "chances" : []}}]
-      }},
-      {"pattern" : {"message" : {"regex" : "W"}}, "decision" : {"actions" : [], "chances" : []}}
-    ]
-  }
-})";
-}
-
 QString format(std::string_view type) { return QString::fromLatin1(type.data(), static_cast<qsizetype>(type.size())); }
 
 // 100 MB another program offers, announced as such: refused before any of it is handed over, as
@@ -64,7 +42,7 @@ class DragDropTest : public ContentViewTest {
 protected:
     void SetUp() override {
         ContentViewTest::SetUp();
-        open(treeText());
+        open(dropTreeText());
         // The zones lie 10 and 30 into a row: rows must be taller than that whatever the fonts.
         QFont font = tree().font();
         font.setPixelSize(24);
@@ -142,12 +120,13 @@ TEST_F(DragDropTest, ChanceZonesFollowTheInnermostBlock) {
     EXPECT_FALSE(tree().dropTarget()->indicatorBand);
     hover(*data, at(y, 30, 10));
     EXPECT_EQ(tree().dropTarget()->position, InsertPosition::above);
-    // Over e, the action row in Y's block, near the block's left edge: Y's block, below.
+    // Over e, the action row in Y's block, near the block's left edge: below Y's block, which
+    // ends with its chance Z.
     const QModelIndex e = rowAt({3, 1, 0});
     hover(*data, at(e, 0, 5));
     const int yRow = tree().visualRect(y).top();
     EXPECT_EQ(tree().dropTarget()->position, InsertPosition::below);
-    EXPECT_EQ(tree().dropTarget()->indicatorBand->bottom(), tree().visualRect(e).bottom() + 1);
+    EXPECT_EQ(tree().dropTarget()->indicatorBand->bottom(), tree().visualRect(rowAt({3, 1, 1})).bottom() + 1);
     EXPECT_LT(yRow, tree().visualRect(e).top());
     // A chance is not taken by a top-level action row.
     EXPECT_FALSE(hover(*data, at(rowAt({0}), 30, 5)));

@@ -23,7 +23,7 @@ namespace {
 
 using namespace test;
 using shortcutkit::Shortcut;
-constexpr std::uint32_t cmd = carbon::cmdKey, shift = carbon::shiftKey;
+constexpr std::uint32_t cmd = carbon::command, shift = carbon::shift;
 
 class LeaderKeyWidgetsTest : public ContentViewTest {
 protected:

@@ -10,6 +10,7 @@
 #include "model/Configuration.h"
 #include "platform/Alerts.h"
 #include "platform/Diagnostics.h"
+#include "support/SampleTrees.h"
 #include "support/TempHome.h"
 
 namespace tavlin::test {
@@ -36,28 +37,6 @@ inline std::size_t backupCount() { return folderEntries(backupFolder()).size(); 
 inline std::shared_ptr<Configuration> writeAndLoad(const std::string& text) {
     writeFile(configurationFile(), text);
     return loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
-}
-
-// Root actions a, b, c (notifications titled so), then chances on keys A (with one action and a
-// child chance on B) and on the message "m".
-inline const char* smallTreeText() {
-    return R"({
-  "hotKeys" : [],
-  "decision" : {
-    "actions" : [
-      {"notification" : {"title" : "a"}},
-      {"notification" : {"title" : "b"}},
-      {"notification" : {"title" : "c"}}
-    ],
-    "chances" : [
-      {"pattern" : {"message" : {"regex" : "m"}}, "decision" : {"actions" : [], "chances" : []}},
-      {"pattern" : {"key" : {"allowedKeyCodes" : [0]}}, "decision" : {
-        "actions" : [{"openFinder" : {}}],
-        "chances" : [{"pattern" : {"key" : {"allowedKeyCodes" : [11]}}, "decision" : {"actions" : [], "chances" : []}}]
-      }}
-    ]
-  }
-})";
 }
 
 inline std::string titleOf(const Action& action) {

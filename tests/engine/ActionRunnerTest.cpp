@@ -365,7 +365,7 @@ TEST_F(ActionRunnerTest, LeaderKeyTexts) {
     currentLeaderKey() = HotKey::singleModifier(HotKey::SingleTapModifier::control);
     EXPECT_EQ(textOf(GetLeaderKeyKind::displayName), "⌃ Control");
 
-    currentLeaderKey() = HotKey::combo(0, carbon::cmdKey | carbon::controlKey);
+    currentLeaderKey() = HotKey::combo(0, carbon::command | carbon::control);
     EXPECT_EQ(textOf(GetLeaderKeyKind::keyCodeText), "0(4352)");
     EXPECT_EQ(textOf(GetLeaderKeyKind::displayName), "⌃⌘A");
     currentLeaderKey() = HotKey::combo(49, 0);

@@ -77,7 +77,7 @@ TEST_F(InputWindowManagerTest, BareLeaderKeyGivesNoOutcome) {
     EXPECT_EQ(recorder.outcomes, std::vector<ActionOutcome>{keyOutcome(1)});
 
     // With modifiers the leader key's own key is an ordinary key.
-    currentLeaderKey() = HotKey::combo(49, carbon::cmdKey);
+    currentLeaderKey() = HotKey::combo(49, carbon::command);
     startSession();
     recorder.outcomes.clear();
     window.type(49);
@@ -107,7 +107,7 @@ TEST_F(InputWindowManagerTest, EveryStartOpensTheHelperAndShowsTheIndicator) {
     int helperOpens = 0;
     ShellServices::shared().openHelperApplication = [&helperOpens] { ++helperOpens; };
     writeWaitingRoot();
-    currentLeaderKey() = HotKey::combo(49, carbon::cmdKey | carbon::shiftKey);
+    currentLeaderKey() = HotKey::combo(49, carbon::command | carbon::shift);
     startSession();
     EXPECT_TRUE(indicator.visible);
     EXPECT_EQ(indicator.shownTexts, std::vector<std::string>{"⇧⌘Space"});

@@ -15,8 +15,8 @@ using test::hasKind;
 using M = HotKey::SingleTapModifier;
 
 TEST(HotKey, KeyCodeText) {
-    EXPECT_EQ(HotKey::combo(0, carbon::cmdKey).keyCodeText(), "0(256)");
-    EXPECT_EQ(HotKey::combo(122, carbon::controlKey | carbon::shiftKey).keyCodeText(), "122(4608)");
+    EXPECT_EQ(HotKey::combo(0, carbon::command).keyCodeText(), "0(256)");
+    EXPECT_EQ(HotKey::combo(122, carbon::control | carbon::shift).keyCodeText(), "122(4608)");
     EXPECT_EQ(HotKey::combo(4294967295u, 4294967295u).keyCodeText(), "4294967295(4294967295)");
     EXPECT_EQ(HotKey::singleModifier(M::command).keyCodeText(), "(55)");
     EXPECT_EQ(HotKey::singleModifier(M::shift).keyCodeText(), "(56)");

@@ -152,10 +152,10 @@ TEST(KeyNames, ModifierSymbols) {
     EXPECT_EQ(modifierSymbols(0x1300), "⌃⇧⌘"); // control, shift, command
     EXPECT_EQ(modifierSymbols(0x1900), "⌃⌥⌘"); // control, option, command
     EXPECT_EQ(modifierSymbols(0x1B00), "⌃⌥⇧⌘");
-    EXPECT_EQ(modifierSymbols(carbon::optionKey), "⌥");
+    EXPECT_EQ(modifierSymbols(carbon::option), "⌥");
     EXPECT_EQ(modifierSymbols(0), "");
     // Bits other than the four modifiers are ignored.
-    EXPECT_EQ(modifierSymbols(0x0400 | 0x00FF | 0x2000 | carbon::cmdKey), "⌘");
+    EXPECT_EQ(modifierSymbols(0x0400 | 0x00FF | 0x2000 | carbon::command), "⌘");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <X11/Xlib.h>
 
+#include "platform/KeyboardEvents.h"
 #include "platform/x11/X11Display.h"
 
 // What the X11 pieces share inside: a synchronous error trap, and the modifier masks of the
@@ -40,15 +41,6 @@ inline constexpr unsigned int commandMask = Mod4Mask;
 inline constexpr unsigned int optionMask = Mod1Mask;
 inline constexpr unsigned int controlMask = ControlMask;
 inline constexpr unsigned int shiftMask = ShiftMask;
-
-// Carbon modifier masks as stored in hot keys and keystrokes.
-namespace carbon {
-inline constexpr std::uint32_t command = 0x100;
-inline constexpr std::uint32_t shift = 0x200;
-inline constexpr std::uint32_t option = 0x800;
-inline constexpr std::uint32_t control = 0x1000;
-inline constexpr std::uint32_t all = command | shift | option | control;
-} // namespace carbon
 
 // The X modifier mask of a Carbon mask; nothing when the mask has bits outside the four.
 std::optional<unsigned int> xModifiersOfCarbonMask(std::uint32_t carbonMask);

@@ -29,13 +29,6 @@ std::filesystem::path makeTemporaryFolder(const char* prefix) {
     return pattern;
 }
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -81,6 +74,13 @@ pid_t spawn(const std::string& executable, const std::vector<std::string>& argum
 
 } // namespace
 
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
 // --- PrivateBus -------------------------------------------------------------------------------
 
 PrivateBus::PrivateBus() : folder_(makeTemporaryFolder("tavlin-e2e-bus")) { start(); }
@@ -113,7 +113,7 @@ void PrivateBus::start() {
     pid_ = spawn("dbus-daemon", {"--config-file=" + config.string(), "--nofork", "--print-address=1"}, environment, info,
                  folder_ / "log");
     const bool listening = pollUntil([&] {
-        const std::string text = readFile(info);
+        const std::string text = fileText(info);
         return text.find('\n') != std::string::npos;
     });
     // The address as a session's own: without the daemon's guid, which a restarted daemon
@@ -121,12 +121,12 @@ void PrivateBus::start() {
     address_ = "unix:path=" + socket.string();
     if (!listening) {
         stop();
-        throw std::runtime_error("dbus-daemon did not start: " + readFile(folder_ / "log"));
+        throw std::runtime_error("dbus-daemon did not start: " + fileText(folder_ / "log"));
     }
 }
 
 std::string PrivateBus::addressWithGuid() const {
-    const std::string printed = readFile(folder_ / "info");
+    const std::string printed = fileText(folder_ / "info");
     return printed.substr(0, printed.find('\n'));
 }
 
@@ -249,7 +249,7 @@ std::optional<std::string> AppHome::stringSetting(const std::string& key) const 
 
 std::vector<std::string> AppHome::openedURLs() const {
     std::vector<std::string> urls;
-    std::istringstream lines(readFile(root_ / "opened.txt"));
+    std::istringstream lines(fileText(root_ / "opened.txt"));
     for (std::string line; std::getline(lines, line);) urls.push_back(line);
     return urls;
 }
@@ -304,7 +304,7 @@ bool AppProcess::reap(bool block) {
 bool AppProcess::running() { return !reap(false); }
 
 bool AppProcess::printedReady() const {
-    const std::string output = readFile(out_);
+    const std::string output = fileText(out_);
     return output.find("tavlin: ready\n") != std::string::npos;
 }
 
@@ -339,19 +339,19 @@ bool AppProcess::stop(std::chrono::milliseconds grace) {
     return WIFEXITED(*status_) && WEXITSTATUS(*status_) == 0;
 }
 
-std::string AppProcess::standardOutput() const { return readFile(out_); }
+std::string AppProcess::standardOutput() const { return fileText(out_); }
 
 std::string AppProcess::outputTail() const {
     const auto tail = [](const std::string& text) {
         constexpr std::size_t keep = 3000;
         return text.size() <= keep ? text : "…" + text.substr(text.size() - keep);
     };
-    return "--- standard output of " + std::to_string(pid_) + ":\n" + tail(readFile(out_)) + "\n--- standard error:\n" +
-           tail(readFile(err_));
+    return "--- standard output of " + std::to_string(pid_) + ":\n" + tail(fileText(out_)) + "\n--- standard error:\n" +
+           tail(fileText(err_));
 }
 
 std::size_t AppProcess::outputCount(const std::string& text) const {
-    const std::string output = readFile(out_);
+    const std::string output = fileText(out_);
     std::size_t count = 0;
     for (auto at = output.find(text); at != std::string::npos; at = output.find(text, at + text.size())) ++count;
     return count;
@@ -417,7 +417,7 @@ BusNameOwner::~BusNameOwner() {
 }
 
 std::optional<long> residentKiB(pid_t pid) {
-    std::istringstream lines(readFile("/proc/" + std::to_string(pid) + "/status"));
+    std::istringstream lines(fileText("/proc/" + std::to_string(pid) + "/status"));
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
     }

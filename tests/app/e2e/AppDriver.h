@@ -19,6 +19,9 @@ namespace tavlin::e2e {
 
 using Clock = std::chrono::steady_clock;
 
+// The bytes of a file; empty when it cannot be read.
+std::string fileText(const std::filesystem::path& path);
+
 // Calls `done` every couple of milliseconds until it answers true or the time is up; answers
 // its last answer.
 template <typename Done>

@@ -6,9 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -26,7 +24,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int keyA = 0, keyB = 11, keyT = 17;
+constexpr int keyA = 0, keyB = 11, keyT = 17, keyDown = 125;
 constexpr auto focusHandOver = std::chrono::milliseconds(300);
 constexpr const char* leafURL = "https://example.org/after-a-then-b";
 
@@ -45,19 +43,31 @@ const std::string treeConfiguration = R"({
   ]}
 })";
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 class AppEndToEndTest : public DesktopTest {
 protected:
-    // Starts the application and waits until it is ready and our window has the focus back.
-    ::testing::AssertionResult start() {
+    // Starts the application and waits until it says it is ready.
+    ::testing::AssertionResult launch() {
         app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
         if (!app_->waitUntilReady()) return ::testing::AssertionFailure() << "not ready\n" << app_->outputTail();
+        return ::testing::AssertionSuccess();
+    }
+    // ... and until its configuration window has the focus, as it takes it after that.
+    ::testing::AssertionResult launchWithWindowFocused() {
+        if (auto ready = launch(); !ready) return ready;
+        if (!seat_->waitForFocusOn(app_->pid())) return ::testing::AssertionFailure() << "the configuration window got no focus";
+        return ::testing::AssertionSuccess();
+    }
+    // Starts the application and waits until it is ready and our window has the focus back.
+    ::testing::AssertionResult start() {
+        if (auto ready = launch(); !ready) return ready;
+        return takeFocusBack();
+    }
+    ::testing::AssertionResult startOnTree() {
+        home_->writeConfiguration(treeConfiguration);
+        return start();
+    }
+    // Our window takes the focus from the application's, so that keys reach its leader keys.
+    ::testing::AssertionResult takeFocusBack() {
         if (!seat_->takeFocusFrom(app_->pid())) return ::testing::AssertionFailure() << "our window got no focus";
         // Qt keeps a window that lost the focus active for about 0.1 s, in case the focus comes
         // back; until then the application takes keys as typed into itself. Nothing on the
@@ -65,20 +75,34 @@ protected:
         std::this_thread::sleep_for(focusHandOver);
         return ::testing::AssertionSuccess();
     }
+    // The configuration window with the focus, once Qt has taken it in; nothing when not found.
+    std::optional<UserSeat::Geometry> focusConfigurationWindow() {
+        const auto window = seat_->giveFocusTo(app_->pid(), "Configuration");
+        if (window) std::this_thread::sleep_for(focusHandOver);
+        return window;
+    }
 
     int client(std::vector<std::string> arguments) { return runClient(TAVLIN_EXECUTABLE, arguments, *home_, bus_->address()); }
 
-    // Leader keys as typed. A key combination is grabbed by the application while it is down,
-    // which our window sees as one grab and release of its own before the session's grab.
-    static constexpr int comboGrabs = 1;
+    // Leader keys as typed.
     void tapSuper(std::chrono::milliseconds held = 0ms) {
         seat_->press(xSuperKey());
         if (held > 0ms) std::this_thread::sleep_for(held);
         seat_->release(xSuperKey());
     }
-    // Typed as a person types it: the key held for a moment, the modifiers let go a little
-    // after it (the last tests type it faster).
-    void typeCombo(std::chrono::milliseconds held = 100ms, std::chrono::milliseconds modifiersAfter = 40ms) {
+    // Taps Super alone and waits for the session's grab.
+    ::testing::AssertionResult openedByTap() {
+        const auto since = seat_->counts();
+        tapSuper();
+        return sessionOpened(since);
+    }
+    // Control+option+T typed as a person types it: the key held for a moment, the modifiers let
+    // go a little after it (the last tests type it faster). The application grabs the
+    // combination while it is down, which our window sees as one grab and release of its own
+    // before the session's grab.
+    ::testing::AssertionResult openedByCombo(std::chrono::milliseconds held = 100ms,
+                                             std::chrono::milliseconds modifiersAfter = 40ms) {
+        const auto since = seat_->counts();
         seat_->press(xControlKey());
         seat_->press(xAltKey());
         seat_->press(xKey(keyT));
@@ -87,6 +111,14 @@ protected:
         std::this_thread::sleep_for(modifiersAfter);
         seat_->release(xAltKey());
         seat_->release(xControlKey());
+        return sessionOpened(since, 1);
+    }
+    // A then B, the tree's way to its leaf, which ends the session.
+    ::testing::AssertionResult walkedToTheLeaf() {
+        const auto since = seat_->counts();
+        seat_->tap(xKey(keyA));
+        seat_->tap(xKey(keyB));
+        return sessionEnded(since);
     }
 
     std::string describe(UserSeat::Counts since) const {
@@ -115,8 +147,7 @@ protected:
     // leader key's release: a quick tap afterwards then shows it still listens.
     ::testing::AssertionResult noSessionOpensThenATapDoes(UserSeat::Counts since) {
         if (seat_->waitForGrabs(since, 1, 300ms)) return ::testing::AssertionFailure() << "a session opened";
-        tapSuper();
-        if (!sessionOpened(since)) return ::testing::AssertionFailure() << "a quick tap afterwards opened no session";
+        if (!openedByTap()) return ::testing::AssertionFailure() << "a quick tap afterwards opened no session";
         if (!endedByEscape()) return ::testing::AssertionFailure() << "escape did not end the session";
         return ::testing::AssertionSuccess();
     }
@@ -148,47 +179,50 @@ protected:
     bool waitForOpenedURLs(std::size_t count) {
         return pollUntil([&] { return home_->openedURLs().size() >= count; });
     }
+    // Waits until the configuration file holds `text`, or no longer holds it.
+    bool waitForConfiguration(const std::string& text, bool held = true) {
+        return pollUntil([&] { return (fileText(home_->configurationFile()).find(text) != std::string::npos) == held; }, 20s);
+    }
+    // Opens the context menu at the pointer and picks its fifth entry, Delete.
+    void deleteByContextMenu() {
+        seat_->click(3);
+        std::this_thread::sleep_for(focusHandOver);
+        for (int step = 0; step < 4; ++step) seat_->tap(xKey(keyDown));
+        seat_->tap(xKey(keycodes::returnKey));
+    }
 };
 
 TEST_F(AppEndToEndTest, FirstLaunchStoresDefaultRowsAndGeneratesTheConfigurationFromThem) {
     ASSERT_FALSE(std::filesystem::exists(home_->configurationFile()));
     ASSERT_TRUE(start());
 
-    const auto configuration = nlohmann::json::parse(readFile(home_->configurationFile()), nullptr, false);
-    ASSERT_TRUE(configuration.is_object()) << readFile(home_->configurationFile());
+    const auto configuration = nlohmann::json::parse(fileText(home_->configurationFile()), nullptr, false);
+    ASSERT_TRUE(configuration.is_object()) << fileText(home_->configurationFile());
     ASSERT_TRUE(configuration.contains("authorInfo"));
     EXPECT_NE(configuration["authorInfo"].get<std::string>().find("flat_rows"), std::string::npos);
     const auto settingsFile = home_->root() / "config" / "local.tavlin" / "local.tavlin.app.json";
-    const auto stored = nlohmann::json::parse(readFile(settingsFile), nullptr, false);
-    EXPECT_TRUE(stored.is_object() && stored.contains(settings::keys::flatKeysAndActionRows)) << readFile(settingsFile);
+    const auto stored = nlohmann::json::parse(fileText(settingsFile), nullptr, false);
+    EXPECT_TRUE(stored.is_object() && stored.contains(settings::keys::flatKeysAndActionRows)) << fileText(settingsFile);
 
     // The generated leader key is live: Super alone opens a session.
-    auto mark = seat_->counts();
-    tapSuper();
-    ASSERT_TRUE(sessionOpened(mark));
+    ASSERT_TRUE(openedByTap());
     ASSERT_TRUE(endedByEscape());
     EXPECT_TRUE(app_->stop()) << "SIGTERM should end the application with status 0\n" << app_->outputTail();
 }
 
 TEST_F(AppEndToEndTest, TheConfigurationWindowDeletesARowChosenByKeyboardAndBacksTheFileUp) {
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
-    const auto window = seat_->giveFocusTo(app_->pid(), "Configuration");
+    ASSERT_TRUE(startOnTree());
+    const auto window = focusConfigurationWindow();
     ASSERT_TRUE(window);
-    std::this_thread::sleep_for(focusHandOver);
-    constexpr int down = 125;
     const auto backups = home_->configurationFile().parent_path() / "backup";
     // A click on the tree's blank space (low in its middle) gives it the keyboard; Down selects
     // its first row, the chance on A; the context menu there deletes it.
     seat_->movePointer(window->x + window->width / 2, window->y + window->height / 2);
     seat_->click();
-    seat_->tap(xKey(down));
-    seat_->click(3);
-    std::this_thread::sleep_for(focusHandOver);
-    for (int step = 0; step < 4; ++step) seat_->tap(xKey(down));
-    seat_->tap(xKey(keycodes::returnKey));
+    seat_->tap(xKey(keyDown));
+    deleteByContextMenu();
     ASSERT_TRUE(pollUntil([&] { return std::filesystem::exists(backups); })) << app_->outputTail();
-    const auto stored = nlohmann::json::parse(readFile(home_->configurationFile()), nullptr, false);
+    const auto stored = nlohmann::json::parse(fileText(home_->configurationFile()), nullptr, false);
     ASSERT_TRUE(stored.is_object());
     EXPECT_TRUE(stored["decision"]["chances"].empty()) << stored.dump();
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(backups), std::filesystem::directory_iterator()), 1);
@@ -196,71 +230,49 @@ TEST_F(AppEndToEndTest, TheConfigurationWindowDeletesARowChosenByKeyboardAndBack
 }
 
 TEST_F(AppEndToEndTest, ALoneSuperTapAndAKeyCombinationEachOpenTheInputWindow) {
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startOnTree());
 
-    auto mark = seat_->counts();
-    tapSuper();
-    ASSERT_TRUE(sessionOpened(mark));
+    ASSERT_TRUE(openedByTap());
     ASSERT_TRUE(endedByEscape());
 
-    mark = seat_->counts();
-    typeCombo();
-    ASSERT_TRUE(sessionOpened(mark, comboGrabs));
+    ASSERT_TRUE(openedByCombo());
     EXPECT_TRUE(endedByEscape());
     EXPECT_TRUE(home_->openedURLs().empty());
 }
 
 TEST_F(AppEndToEndTest, KeysTypedInASessionWalkTheTreeAndTheLeafRunsItsAction) {
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startOnTree());
 
-    auto mark = seat_->counts();
-    typeCombo();
-    ASSERT_TRUE(sessionOpened(mark, comboGrabs));
-    mark = seat_->counts();
-    seat_->tap(xKey(keyA));
-    seat_->tap(xKey(keyB));
-    EXPECT_TRUE(sessionEnded(mark));
+    ASSERT_TRUE(openedByCombo());
+    EXPECT_TRUE(walkedToTheLeaf());
     ASSERT_TRUE(waitForOpenedURLs(1)) << app_->outputTail();
     EXPECT_EQ(home_->openedURLs(), std::vector<std::string>{leafURL});
     // A tree written by hand is used as it is, never regenerated.
-    EXPECT_EQ(readFile(home_->configurationFile()), treeConfiguration);
+    EXPECT_EQ(fileText(home_->configurationFile()), treeConfiguration);
 
     // The next session starts again at the root.
-    mark = seat_->counts();
-    tapSuper();
-    ASSERT_TRUE(sessionOpened(mark));
-    mark = seat_->counts();
-    seat_->tap(xKey(keyA));
-    seat_->tap(xKey(keyB));
-    EXPECT_TRUE(sessionEnded(mark));
+    ASSERT_TRUE(openedByTap());
+    EXPECT_TRUE(walkedToTheLeaf());
     ASSERT_TRUE(waitForOpenedURLs(2));
 }
 
 TEST_F(AppEndToEndTest, EscapeOrAClickOutsideTheWindowEndsTheSession) {
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startOnTree());
 
-    auto mark = seat_->counts();
-    tapSuper();
-    ASSERT_TRUE(sessionOpened(mark));
+    ASSERT_TRUE(openedByTap());
     seat_->tap(xKey(keyA)); // half-way down the tree
     ASSERT_TRUE(endedByEscape());
 
-    mark = seat_->counts();
-    tapSuper();
-    ASSERT_TRUE(sessionOpened(mark));
+    ASSERT_TRUE(openedByTap());
     seat_->tap(xKey(keyA));
-    mark = seat_->counts();
+    const auto mark = seat_->counts();
     seat_->movePointer(seat_->screenWidth() - 60, seat_->screenHeight() - 60); // on our own window
     seat_->click();
     EXPECT_TRUE(sessionEnded(mark));
 }
 
 TEST_F(AppEndToEndTest, ClientCommandsStartAWalkAndEndASession) {
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startOnTree());
 
     auto mark = seat_->counts();
     ASSERT_EQ(client({"ke", "start"}), 0);
@@ -283,8 +295,7 @@ TEST_F(AppEndToEndTest, ClientCommandsStartAWalkAndEndASession) {
 }
 
 TEST_F(AppEndToEndTest, ASecondStartHandsOverToTheRunningInstanceAndExits) {
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startOnTree());
 
     AppProcess second(TAVLIN_EXECUTABLE, {}, *home_, bus_->address());
     const auto status = second.waitForExit(5s);
@@ -294,27 +305,17 @@ TEST_F(AppEndToEndTest, ASecondStartHandsOverToTheRunningInstanceAndExits) {
     ASSERT_TRUE(app_->running());
 
     // The first still owns both leader keys.
-    auto mark = seat_->counts();
-    typeCombo();
-    ASSERT_TRUE(sessionOpened(mark, comboGrabs));
-    mark = seat_->counts();
-    seat_->tap(xKey(keyA));
-    seat_->tap(xKey(keyB));
-    EXPECT_TRUE(sessionEnded(mark));
+    ASSERT_TRUE(openedByCombo());
+    EXPECT_TRUE(walkedToTheLeaf());
     EXPECT_TRUE(waitForOpenedURLs(1));
-    mark = seat_->counts();
-    tapSuper();
-    ASSERT_TRUE(sessionOpened(mark));
+    ASSERT_TRUE(openedByTap());
     EXPECT_TRUE(endedByEscape());
 }
 
 TEST_F(AppEndToEndTest, AWaitingDecisionShowsItsHintAboveTheMiddleOfTheScreen) {
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startOnTree());
 
-    auto mark = seat_->counts();
-    tapSuper();
-    ASSERT_TRUE(sessionOpened(mark));
+    ASSERT_TRUE(openedByTap());
     seat_->tap(xKey(keyA));
     const auto hint = shownHint();
     ASSERT_TRUE(hint) << "no hint appeared\n" << app_->outputTail();
@@ -324,8 +325,7 @@ TEST_F(AppEndToEndTest, AWaitingDecisionShowsItsHintAboveTheMiddleOfTheScreen) {
 }
 
 TEST_F(AppEndToEndTest, ALoneSuperOpensOnlyWhenReleasedQuicklyWithNothingElseBetween) {
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startOnTree());
 
     // The default limit is 0.2 s.
     auto mark = seat_->counts();
@@ -341,8 +341,7 @@ TEST_F(AppEndToEndTest, ALoneSuperOpensOnlyWhenReleasedQuicklyWithNothingElseBet
 TEST_F(AppEndToEndTest, ALoneSuperFollowsTheStoredLimitAndIgnoresTapsWithOtherInput) {
     // A whole second, so that only what happens between press and release can spoil a tap.
     home_->setSetting(settings::keys::maximumSingleModifierPressAndReleaseInterval, 1.0);
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startOnTree());
 
     auto mark = seat_->counts();
     tapSuper(500ms);
@@ -366,28 +365,20 @@ TEST_F(AppEndToEndTest, ALoneSuperFollowsTheStoredLimitAndIgnoresTapsWithOtherIn
 // A quit that asks the windows to close is cancelled by the configuration window, which only
 // hides: a termination signal must end the application whatever is on screen.
 TEST_F(AppEndToEndTest, SigtermDuringASessionEndsTheApplication) {
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
-    const auto mark = seat_->counts();
-    tapSuper();
-    ASSERT_TRUE(sessionOpened(mark));
+    ASSERT_TRUE(startOnTree());
+    ASSERT_TRUE(openedByTap());
     EXPECT_TRUE(app_->stop()) << "SIGTERM should end the application with status 0\n" << app_->outputTail();
 }
 
 // A session that ends before its hint has shown has no window position worth keeping: the
 // hints of later sessions must not open at the corner of the screen.
 TEST_F(AppEndToEndTest, ASessionEndedBeforeItsHintLeavesLaterHintsWhereTheyWere) {
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startOnTree());
 
-    auto mark = seat_->counts();
-    tapSuper();
-    ASSERT_TRUE(sessionOpened(mark));
+    ASSERT_TRUE(openedByTap());
     ASSERT_TRUE(endedByEscape());
 
-    mark = seat_->counts();
-    tapSuper();
-    ASSERT_TRUE(sessionOpened(mark));
+    ASSERT_TRUE(openedByTap());
     seat_->tap(xKey(keyA));
     const auto hint = shownHint();
     ASSERT_TRUE(hint);
@@ -399,30 +390,24 @@ TEST_F(AppEndToEndTest, ASessionEndedBeforeItsHintLeavesLaterHintsWhereTheyWere)
 // observer in the same batch as the hot key's release, and the modifiers let go within the
 // release delay, are part of the combination, not typing elsewhere.
 TEST_F(AppEndToEndTest, AQuickTapOfTheCombinationOpensTheInputWindow) {
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
-    auto mark = seat_->counts();
-    typeCombo(0ms, 40ms);
-    ASSERT_TRUE(sessionOpened(mark, comboGrabs));
+    ASSERT_TRUE(startOnTree());
+    ASSERT_TRUE(openedByCombo(0ms, 40ms));
     EXPECT_TRUE(endedByEscape());
 }
 
 TEST_F(AppEndToEndTest, ModifiersLetGoTogetherWithTheKeyStillOpenTheInputWindow) {
-    home_->writeConfiguration(treeConfiguration);
-    ASSERT_TRUE(start());
-    auto mark = seat_->counts();
-    typeCombo(100ms, 0ms);
-    ASSERT_TRUE(sessionOpened(mark, comboGrabs));
+    ASSERT_TRUE(startOnTree());
+    ASSERT_TRUE(openedByCombo(100ms, 0ms));
     EXPECT_TRUE(endedByEscape());
 }
 
 // The main menu in the configuration window, typed as a user types it.
 class MainMenuEndToEndTest : public AppEndToEndTest {
 protected:
-    // Starts the application and leaves it the focus: its configuration window is active.
+    // Starts the application on the tree and leaves it the focus: its configuration window is active.
     ::testing::AssertionResult startInFront() {
-        app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
-        if (!app_->waitUntilReady()) return ::testing::AssertionFailure() << "not ready\n" << app_->outputTail();
+        home_->writeConfiguration(treeConfiguration);
+        if (auto ready = launch(); !ready) return ready;
         if (!seat_->followFocusOf(app_->pid()))
             return ::testing::AssertionFailure() << "the configuration window got no focus\n" << app_->outputTail();
         return ::testing::AssertionSuccess();
@@ -436,7 +421,7 @@ protected:
     }
     bool leaderKeyFree() { return seat_->canGrabKey(xKey(keyT), UserSeat::controlMask() | UserSeat::altMask()); }
 
-    static constexpr int keyQ = 12, keyRight = 124, keyDown = 125;
+    static constexpr int keyQ = 12, keyRight = 124;
 };
 
 // The percent-decoded text.
@@ -454,7 +439,6 @@ std::string percentDecoded(const std::string& text) {
 }
 
 TEST_F(MainMenuEndToEndTest, HelpSupportHandsOneMailLinkToTheDesktop) {
-    home_->writeConfiguration(treeConfiguration);
     ASSERT_TRUE(startInFront());
     // Alt alone moves into the menu bar; the bar reads tavlin, Tree, Help.
     seat_->tap(xAltKey());
@@ -477,7 +461,6 @@ TEST_F(MainMenuEndToEndTest, HelpSupportHandsOneMailLinkToTheDesktop) {
 }
 
 TEST_F(MainMenuEndToEndTest, ControlShiftQInTheConfigurationWindowQuitsAndFreesTheLeaderKeys) {
-    home_->writeConfiguration(treeConfiguration);
     ASSERT_TRUE(startInFront());
     ASSERT_FALSE(leaderKeyFree()) << "the application holds its leader key";
     typeQuit();
@@ -488,18 +471,13 @@ TEST_F(MainMenuEndToEndTest, ControlShiftQInTheConfigurationWindowQuitsAndFreesT
 }
 
 TEST_F(MainMenuEndToEndTest, ControlShiftQTypedInASessionBelongsToTheSession) {
-    home_->writeConfiguration(treeConfiguration);
     ASSERT_TRUE(startInFront());
-    auto mark = seat_->counts();
-    tapSuper();
-    ASSERT_TRUE(sessionOpened(mark));
+    ASSERT_TRUE(openedByTap());
     // Q leads nowhere in the tree: the session ends on it, the application stays.
-    mark = seat_->counts();
+    auto mark = seat_->counts();
     typeQuit();
     ASSERT_TRUE(sessionEnded(mark));
-    mark = seat_->counts();
-    tapSuper();
-    ASSERT_TRUE(sessionOpened(mark)) << "the application still listens";
+    ASSERT_TRUE(openedByTap()) << "the application still listens";
     EXPECT_TRUE(endedByEscape());
     EXPECT_TRUE(app_->running());
     EXPECT_TRUE(app_->stop()) << app_->outputTail();
@@ -515,10 +493,9 @@ TEST_F(AppEndToEndTest, TheConfigurationWindowMovesAndAltCopiesActionsByDragging
   ], "chances": []}
 })");
     ASSERT_TRUE(start());
-    const auto window = seat_->giveFocusTo(app_->pid(), "Configuration");
+    const auto window = focusConfigurationWindow();
     ASSERT_TRUE(window);
-    std::this_thread::sleep_for(focusHandOver);
-    constexpr int down = 125, up = 126;
+    constexpr int keyUp = 126;
     const int x = window->x + window->width / 2;
     const int blankY = window->y + window->height / 2;
     const auto column = [&] { return seat_->pixelColumn(x, window->y, window->y + window->height); };
@@ -536,7 +513,7 @@ TEST_F(AppEndToEndTest, TheConfigurationWindowMovesAndAltCopiesActionsByDragging
     };
     const auto titles = [&] {
         std::vector<std::string> result;
-        const auto stored = nlohmann::json::parse(readFile(home_->configurationFile()), nullptr, false);
+        const auto stored = nlohmann::json::parse(fileText(home_->configurationFile()), nullptr, false);
         if (!stored.is_object()) return result;
         for (const auto& action : stored["decision"]["actions"]) result.push_back(action["notification"]["title"]);
         return result;
@@ -547,11 +524,11 @@ TEST_F(AppEndToEndTest, TheConfigurationWindowMovesAndAltCopiesActionsByDragging
     seat_->movePointer(x, blankY);
     seat_->click();
     const auto unselected = changedFrom({});
-    seat_->tap(xKey(down));
+    seat_->tap(xKey(keyDown));
     const auto first = changedFrom(unselected);
-    seat_->tap(xKey(down));
+    seat_->tap(xKey(keyDown));
     const auto second = changedFrom(first);
-    seat_->tap(xKey(up));
+    seat_->tap(xKey(keyUp));
     changedFrom(second);
     int top = -1, bottom = -1;
     for (std::size_t y = 0; y < first.size(); ++y) {
@@ -596,10 +573,7 @@ TEST_F(AppEndToEndTest, TheConfigurationWindowMovesAndAltCopiesActionsByDragging
     EXPECT_EQ(titles(), (std::vector<std::string>{"c", "b", "c", "a"}));
     // The selection went with a: deleting it from the context menu removes a.
     seat_->movePointer(x, blankY);
-    seat_->click(3);
-    std::this_thread::sleep_for(focusHandOver);
-    for (int step = 0; step < 4; ++step) seat_->tap(xKey(down));
-    seat_->tap(xKey(keycodes::returnKey));
+    deleteByContextMenu();
     EXPECT_TRUE(pollUntil([&] { return titles().size() == 3; })) << app_->outputTail();
     EXPECT_EQ(titles(), (std::vector<std::string>{"c", "b", "c"}));
     EXPECT_TRUE(app_->stop());
@@ -622,17 +596,15 @@ protected:
     // began the session; trigger keys count only once the application has the leader key's
     // text, which it prints.
     std::size_t leaderKeysReported() const {
-        const std::string output = readFile(app_->standardOutputPath());
+        const std::string output = app_->standardOutput();
         std::size_t count = 0;
         for (auto at = output.find("\"(55)\" received"); at != std::string::npos; at = output.find("\"(55)\" received", at + 1))
             ++count;
         return count;
     }
     ::testing::AssertionResult openSessionForTriggerKeys() {
-        const auto mark = seat_->counts();
         const std::size_t reported = leaderKeysReported();
-        tapSuper();
-        if (!sessionOpened(mark)) return ::testing::AssertionFailure() << "no session";
+        if (!openedByTap()) return ::testing::AssertionFailure() << "no session";
         if (!pollUntil([&] { return leaderKeysReported() > reported; }, 20s))
             return ::testing::AssertionFailure() << "the leader key was never reported\n" << app_->outputTail();
         return ::testing::AssertionSuccess();
@@ -648,13 +620,12 @@ protected:
     }
     // With the sheet's key picker focused: Space opens its list, the arrows walk it, Return picks.
     void pickTriggerKey(int keyCode) {
-        constexpr int down = 125;
         const auto& offered = sortedAvailableKeyCodes();
         const auto at = std::find(offered.begin(), offered.end(), keyCode);
         ASSERT_NE(at, offered.end());
         seat_->tap(xKey(keycodes::space));
         std::this_thread::sleep_for(focusHandOver);
-        for (auto steps = at - offered.begin() + 1; steps > 0; --steps) seat_->tap(xKey(down));
+        for (auto steps = at - offered.begin() + 1; steps > 0; --steps) seat_->tap(xKey(keyDown));
         seat_->tap(xKey(keycodes::returnKey));
         std::this_thread::sleep_for(focusHandOver);
     }
@@ -673,9 +644,7 @@ TEST_F(FlatEditorEndToEndTest, BackspaceInTheListDeletesTheRowAndItsKeysStopWork
     const auto third = row(keyC, "https://example.org/third");
     home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({third, first, second}));
 
-    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
-    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
-    ASSERT_TRUE(seat_->waitForFocusOn(app_->pid())) << "the configuration window got no focus";
+    ASSERT_TRUE(launchWithWindowFocused());
     // The list shows A, B, C under one header, which the keys pass over. End first, so that
     // Home moves (and so selects) whatever row the list starts on.
     seat_->tap(xKey(119)); // End
@@ -683,12 +652,10 @@ TEST_F(FlatEditorEndToEndTest, BackspaceInTheListDeletesTheRowAndItsKeysStopWork
     seat_->tap(xKey(51));  // Backspace
     ASSERT_TRUE(pollUntil([&] { return storedRows() && storedRows()->size() == 2; }, 20s)) << app_->outputTail();
     EXPECT_EQ(storedRows()->front().id, third.id);
-    ASSERT_TRUE(
-        pollUntil([&] { return readFile(home_->configurationFile()).find("example.org\\/first") == std::string::npos; }, 20s));
-    EXPECT_NE(readFile(home_->configurationFile()).find("example.org\\/second"), std::string::npos);
+    ASSERT_TRUE(waitForConfiguration("example.org\\/first", false));
+    EXPECT_NE(fileText(home_->configurationFile()).find("example.org\\/second"), std::string::npos);
 
-    ASSERT_TRUE(seat_->takeFocusFrom(app_->pid()));
-    std::this_thread::sleep_for(focusHandOver);
+    ASSERT_TRUE(takeFocusBack());
     const auto mark = seat_->counts();
     ASSERT_TRUE(openSessionForTriggerKeys());
     seat_->tap(xKey(keyA));
@@ -717,7 +684,7 @@ namespace {
 // The row compose sheet typed through: a row made with the keyboard alone, its keys live once
 // saved; a focused leader-key recorder keeps every leader key off until it lets go.
 TEST_F(FlatEditorEndToEndTest, ARowComposedByKeyboardRunsAndTheLeaderKeyRecorderHoldsLeaderKeysOff) {
-    constexpr int keyC = 8, keyN = 45, keyS = 1, tab = 48, down = 125, home = 115;
+    constexpr int keyC = 8, keyN = 45, keyS = 1, tab = 48, home = 115;
     // Ctrl+Alt+T leads to C; Complex Mode is the remembered choice, so the sheet shows the recorder.
     auto combo = row(keyC, "https://example.org/combo");
     combo.leaderKey = LeaderKey::press(HotKey::combo(keyT, 0x1000 | 0x800));
@@ -727,9 +694,7 @@ TEST_F(FlatEditorEndToEndTest, ARowComposedByKeyboardRunsAndTheLeaderKeyRecorder
         if (!failure) failure = settings::appGroupStore()->set(settings::keys::previousCheckedComplexMode, true);
     });
     ASSERT_FALSE(failure) << *failure;
-    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
-    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
-    ASSERT_TRUE(seat_->waitForFocusOn(app_->pid())) << "the configuration window got no focus";
+    ASSERT_TRUE(launchWithWindowFocused());
     const auto sheetShown = [&](bool shown) {
         return seat_->waitUntil([&] { return seat_->shownDialog(app_->pid()).has_value() == shown; }, 20s);
     };
@@ -742,7 +707,7 @@ TEST_F(FlatEditorEndToEndTest, ARowComposedByKeyboardRunsAndTheLeaderKeyRecorder
     // Past "Delete All Keys" to the kind; Down steps from "Open App" to "Open Finder".
     seat_->tap(xKey(tab));
     seat_->tap(xKey(tab));
-    seat_->tap(xKey(down));
+    seat_->tap(xKey(keyDown));
     // Held as people hold it: the save registers the leader keys again while Control is down.
     seat_->press(xControlKey());
     seat_->press(xKey(keyS));
@@ -754,11 +719,10 @@ TEST_F(FlatEditorEndToEndTest, ARowComposedByKeyboardRunsAndTheLeaderKeyRecorder
     const auto composed = storedRows()->back();
     EXPECT_EQ(composed.keys, (std::vector<std::int64_t>{keyA, keyB}));
     EXPECT_TRUE(std::holds_alternative<Action::Kind::openFinder>(composed.action.kind.value()));
-    ASSERT_TRUE(pollUntil([&] { return readFile(home_->configurationFile()).find("openFinder") != std::string::npos; }, 20s));
+    ASSERT_TRUE(waitForConfiguration("openFinder"));
 
     // Super, A, B: the file manager opens on the home folder.
-    ASSERT_TRUE(seat_->takeFocusFrom(app_->pid()));
-    std::this_thread::sleep_for(focusHandOver);
+    ASSERT_TRUE(takeFocusBack());
     ASSERT_TRUE(openSessionForTriggerKeys());
     seat_->tap(xKey(keyA));
     seat_->tap(xKey(keyB));
@@ -767,8 +731,7 @@ TEST_F(FlatEditorEndToEndTest, ARowComposedByKeyboardRunsAndTheLeaderKeyRecorder
 
     // The combination's row, first in the list, in its sheet; two steps back from the picker,
     // past the key C, is the recorder. While it records, no leader key is held.
-    ASSERT_TRUE(seat_->giveFocusTo(app_->pid(), "Configuration"));
-    std::this_thread::sleep_for(focusHandOver);
+    ASSERT_TRUE(focusConfigurationWindow());
     seat_->tap(xKey(home));
     seat_->tap(xKey(keycodes::returnKey));
     ASSERT_TRUE(sheetFocused()) << app_->outputTail();
@@ -809,9 +772,7 @@ TEST_F(FlatEditorEndToEndTest, ARowComposedAsOpenAppWithAnEntryChosenInTheApplic
                                                 "[Desktop Entry]\nType=Application\nName=Quokka\n"
                                                 "Exec=tavlin-e2e-app\n");
     home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({row(keyC, "https://example.org/c")}));
-    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
-    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
-    ASSERT_TRUE(seat_->waitForFocusOn(app_->pid())) << "the configuration window got no focus";
+    ASSERT_TRUE(launchWithWindowFocused());
 
     seat_->chord({xControlKey(), xKey(keyN)});
     ASSERT_TRUE(sheetFocused()) << app_->outputTail();
@@ -838,10 +799,9 @@ TEST_F(FlatEditorEndToEndTest, ARowComposedAsOpenAppWithAnEntryChosenInTheApplic
     const auto* openApp = std::get_if<Action::Kind::openApp>(&composed.action.kind.value());
     ASSERT_TRUE(openApp);
     EXPECT_EQ(openApp->path, entry.string());
-    ASSERT_TRUE(pollUntil([&] { return readFile(home_->configurationFile()).find("openApp") != std::string::npos; }, 20s));
+    ASSERT_TRUE(waitForConfiguration("openApp"));
 
-    ASSERT_TRUE(seat_->takeFocusFrom(app_->pid()));
-    std::this_thread::sleep_for(focusHandOver);
+    ASSERT_TRUE(takeFocusBack());
     ASSERT_TRUE(openSessionForTriggerKeys());
     seat_->tap(xKey(keyA));
     seat_->tap(xKey(keyB));

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 #include <poll.h>
@@ -45,6 +46,14 @@ std::vector<Window> topLevelWindows(Display* display) {
         XFree(children);
     }
     return windows;
+}
+
+// The window that has the input focus now (None or PointerRoot when no window has it).
+Window inputFocus(Display* display) {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    return focus;
 }
 
 // The child of the root that holds `window`.
@@ -125,17 +134,13 @@ int UserSeat::screenWidth() const { return DisplayWidth(display_, DefaultScreen(
 int UserSeat::screenHeight() const { return DisplayHeight(display_, DefaultScreen(display_)); }
 
 bool UserSeat::focusIsOnWindowOf(pid_t pid) {
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(display_, &focus, &revert);
+    const Window focus = inputFocus(display_);
     if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(display_) || focus == window_) return false;
     return cardinalProperty(display_, topLevelOf(display_, focus), "_NET_WM_PID") == static_cast<unsigned long>(pid);
 }
 
 bool UserSeat::focusIsIn(unsigned long window) {
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(display_, &focus, &revert);
+    const Window focus = inputFocus(display_);
     if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(display_)) return false;
     return topLevelOf(display_, focus) == window;
 }
@@ -144,19 +149,12 @@ bool UserSeat::takeFocusFrom(pid_t application, std::chrono::milliseconds limit)
     keepsFocus_ = true;
     waitUntil([&] { return focusIsOnWindowOf(application); }, limit);
     XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
-    return waitUntil([&] {
-        Window focus = 0;
-        int revert = 0;
-        XGetInputFocus(display_, &focus, &revert);
-        return focus == window_;
-    });
+    return waitUntil([&] { return inputFocus(display_) == window_; });
 }
 
 bool UserSeat::followFocusOf(pid_t application, std::chrono::milliseconds limit) {
     if (!waitUntil([&] { return focusIsOnWindowOf(application); }, limit)) return false;
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(display_, &focus, &revert);
+    const Window focus = inputFocus(display_);
     followed_ = focus;
     XSelectInput(display_, focus, FocusChangeMask);
     XSync(display_, False);
@@ -248,6 +246,23 @@ void UserSeat::tap(unsigned int xKeycode) {
 void UserSeat::chord(std::initializer_list<unsigned int> xKeycodes) {
     for (const unsigned int key : xKeycodes) press(key);
     for (auto key = std::rbegin(xKeycodes); key != std::rend(xKeycodes); ++key) release(*key);
+}
+
+std::optional<UserSeat::OpenedSession> UserSeat::openSessionWithControlOption(unsigned int xKeycode) {
+    using namespace std::chrono_literals;
+    const auto mark = counts();
+    press(xControlKey());
+    press(xAltKey());
+    press(xKeycode);
+    if (!waitForGrabs(mark, 1, 2s)) return std::nullopt;
+    std::this_thread::sleep_for(20ms);
+    release(xAltKey());
+    release(xControlKey());
+    std::this_thread::sleep_for(10ms);
+    const auto released = Clock::now();
+    release(xKeycode);
+    if (!waitForGrabs(mark, 2, 2s)) return std::nullopt;
+    return OpenedSession{released, Clock::now()};
 }
 
 void UserSeat::movePointer(int x, int y) {
@@ -356,9 +371,7 @@ bool UserSeat::focusOn(unsigned long window, std::chrono::milliseconds limit) {
     XFlush(display_);
     return waitUntil(
         [&] {
-            Window focus = 0;
-            int revert = 0;
-            XGetInputFocus(display_, &focus, &revert);
+            const Window focus = inputFocus(display_);
             return focus != None && focus != PointerRoot && topLevelOf(display_, focus) == window;
         },
         limit);
@@ -368,14 +381,7 @@ bool UserSeat::takeFocusBack(std::chrono::milliseconds limit) {
     focusHolder_ = window_;
     XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
     XFlush(display_);
-    return waitUntil(
-        [&] {
-            Window focus = 0;
-            int revert = 0;
-            XGetInputFocus(display_, &focus, &revert);
-            return focus == window_;
-        },
-        limit);
+    return waitUntil([&] { return inputFocus(display_) == window_; }, limit);
 }
 
 void UserSeat::pressButton(unsigned int button) {

@@ -85,6 +85,16 @@ public:
     void tap(unsigned int xKeycode);
     // Presses the keys in order, releases them in reverse order.
     void chord(std::initializer_list<unsigned int> xKeycodes);
+    // Control+option and the key, typed with the key released last, so that nothing follows the
+    // release the application reacts to: input that reaches it together with the hot key's
+    // release is handled after it and cancels it, so the key is held until the server has
+    // grabbed it for the application and a moment longer, and the modifiers go up a moment
+    // before it. The times of the key's release and of the session's grab (the key's own grab
+    // comes first); nothing when no session opened.
+    struct OpenedSession {
+        Clock::time_point released, grabbed;
+    };
+    std::optional<OpenedSession> openSessionWithControlOption(unsigned int xKeycode);
     void movePointer(int x, int y);
     void click(unsigned int button = 1);
     // A button held down, then let go: a drag in between.

@@ -113,7 +113,6 @@ TEST_F(MainMenuTest, TheMenusTheirItemsShortcutsAndOrder) {
 // Recording a shortcut warns about the menu's own bindings.
 TEST_F(MainMenuTest, TheShortcutRecordersMenuCheckSeesTheBindings) {
     using shortcutkit::Shortcut;
-    namespace carbon = shortcutkit::carbon;
     setCurrentKeyboardLayout(KeyboardLayout::fromNames({.layout = "us"}));
     EXPECT_EQ(shortcutkit::mainMenuItemUsing(Shortcut(shortcutkit::keys::q.rawValue, carbon::control | carbon::shift)), "Quit");
     constexpr int comma = 43;

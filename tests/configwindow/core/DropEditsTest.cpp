@@ -13,30 +13,6 @@ namespace {
 using namespace test;
 using DropTargeting::InsertPosition;
 
-// Root actions a, b, c; chances X (its actions d and a chance Y holding e and a chance Z) and W.
-const char* treeText() {
-    return R"({
-  "hotKeys" : [],
-  "decision" : {
-    "actions" : [
-      {"notification" : {"title" : "a"}},
-      {"notification" : {"title" : "b"}},
-      {"notification" : {"title" : "c"}}
-    ],
-    "chances" : [
-      {"pattern" : {"message" : {"regex" : "X"}}, "decision" : {
-        "actions" : [{"notification" : {"title" : "d"}}],
-        "chances" : [{"pattern" : {"message" : {"regex" : "Y"}}, "decision" : {
-          "actions" : [{"notification" : {"title" : "e"}}],
-          "chances" : [{"pattern" : {"message" : {"regex" : "Z"}}, "decision" : {"actions" : [], "chances" : []}}]
-        }}]
-      }},
-      {"pattern" : {"message" : {"regex" : "W"}}, "decision" : {"actions" : [], "chances" : []}}
-    ]
-  }
-})";
-}
-
 std::vector<std::string> names(const Decision& decision) {
     std::vector<std::string> result;
     for (const auto& chance : decision.chances) {
@@ -51,7 +27,7 @@ protected:
     void SetUp() override {
         TempHomeTest::SetUp();
         MainQueue::setShared(&queue_);
-        model_.emplace(writeAndLoad(treeText()));
+        model_.emplace(writeAndLoad(dropTreeText()));
     }
     void TearDown() override {
         model_.reset();

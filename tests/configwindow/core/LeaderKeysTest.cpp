@@ -14,7 +14,7 @@ using shortcutkit::Shortcut;
 using Kind = LeaderKeyEditorState::Kind;
 using Modifier = HotKey::SingleTapModifier;
 
-constexpr std::uint32_t cmd = carbon::cmdKey, shift = carbon::shiftKey;
+constexpr std::uint32_t cmd = carbon::command, shift = carbon::shift;
 
 // The stored shortcut of a name, counting writes.
 struct FakeStore {
