@@ -45,8 +45,8 @@ struct FreeKeyFile {
 using AppInfo = std::unique_ptr<GDesktopAppInfo, Unref>;
 using KeyFile = std::unique_ptr<GKeyFile, FreeKeyFile>;
 
-// The entries installed here are at most some 30 KB (most of it translated names); a file far
-// larger is no entry, and GIO would hold all of it in memory.
+// The largest desktop entry we found installed is 5.6 KB (vim.desktop, most of it
+// translated names); a file of 1 MB is no entry, and GIO would hold all of it in memory.
 constexpr std::uint64_t maximumEntrySize = 1 << 20;
 
 std::string_view withoutDesktopSuffix(std::string_view id) {

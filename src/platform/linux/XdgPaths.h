@@ -6,8 +6,12 @@
 #include <string_view>
 #include <vector>
 
-// Paths on the Linux desktop that GIO does not answer for us: programs as exec finds them,
-// file URLs and the applications folders. Desktop entries themselves are GIO's (ApplicationCatalog).
+// Paths on the Linux desktop that GIO does not answer as we need them. Desktop entries
+// themselves are GIO's (ApplicationCatalog). g_find_program_in_path neither resolves links
+// (a window's process is known by /proc/<pid>/exe, the real file) nor skips the empty PATH
+// entries that mean the current folder; the actions store file URLs that the Qt-free core
+// turns into paths; and the choosers start in the applications folders, which GIO does not
+// name.
 namespace tavlin::xdg {
 
 // Whether the text starts with a URL scheme and a colon (a letter, then letters, digits, "+",
