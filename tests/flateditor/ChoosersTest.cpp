@@ -161,6 +161,9 @@ TEST_F(ChoosersTest, applicationDialogListsFiltersAndAnswersTheEntry) {
     EXPECT_EQ(names, (std::vector<QString>{"Alpha", "Markup <b>Bold</b>", "Zeta"}));
     EXPECT_EQ(answered, "Alpha");
     EXPECT_TRUE(hasBookmark(FileUrl(alpha.string(), false).absoluteString()));
+    // A stored path shows in the user's language.
+    ::setenv("LC_ALL", "de_AT.UTF-8", 1);
+    EXPECT_EQ(ApplicationInfo::name(alpha.string()), "Alfa");
 }
 
 TEST_F(ChoosersTest, applicationDialogCancelAndOther) {
