@@ -84,16 +84,15 @@ void BM_ToggleToConfiguration(benchmark::State& state) {
 }
 BENCHMARK(BM_ToggleToConfiguration)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-std::vector<xdg::DesktopEntry> makeEntries(int count) {
-    std::vector<xdg::DesktopEntry> entries;
+std::vector<xdg::ApplicationCatalog::Entry> makeEntries(int count) {
+    std::vector<xdg::ApplicationCatalog::Entry> entries;
     for (int i = 0; i < count; ++i) {
-        xdg::DesktopEntry entry;
+        xdg::ApplicationCatalog::Entry entry;
         entry.path = "/usr/share/applications/app" + std::to_string(i) + ".desktop";
         entry.id = "org.example.App" + std::to_string(i);
-        entry.type = "Application";
         entry.name = "Application " + std::to_string((i * 7919) % count);
         entry.icon = "application-x-executable";
-        entry.exec = "/usr/bin/app" + std::to_string(i) + " %U";
+        entry.executable = "/usr/bin/app" + std::to_string(i);
         entries.push_back(std::move(entry));
     }
     return entries;

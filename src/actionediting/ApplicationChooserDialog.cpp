@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include <QCollator>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,10 +21,8 @@ namespace {
 
 constexpr int pathRole = Qt::UserRole + 1;
 
-QString programOf(const xdg::DesktopEntry& entry) {
-    const auto words = xdg::splitExec(entry.exec);
-    if (!words || words->empty()) return {};
-    return QString::fromStdString(std::filesystem::path(words->front()).filename().string());
+QString programOf(const xdg::ApplicationCatalog::Entry& entry) {
+    return QString::fromStdString(std::filesystem::path(entry.executable).filename().string());
 }
 
 // Looks its icon up only when it is first drawn: most entries never come on screen.
@@ -33,7 +33,7 @@ public:
 
     QVariant data(int role) const override {
         if (role == Qt::DecorationRole && !iconLoaded_) {
-            xdg::DesktopEntry entry;
+            xdg::ApplicationCatalog::Entry entry;
             entry.icon = iconName_;
             icon_ = ApplicationInfo::iconForEntry(entry);
             iconLoaded_ = true;
@@ -50,13 +50,13 @@ private:
 
 } // namespace
 
-ApplicationChooserDialog::ApplicationChooserDialog(const std::vector<xdg::DesktopEntry>& entries, OtherChooser other,
+ApplicationChooserDialog::ApplicationChooserDialog(const std::vector<xdg::ApplicationCatalog::Entry>& entries, OtherChooser other,
                                                    QWidget* parent)
     : QDialog(parent), otherChooser_(std::move(other)) {
     setWindowTitle(QStringLiteral("Choose Application"));
     setAccessibleName(QStringLiteral("Choose Application"));
     for (const auto& entry : entries) {
-        if (entry.type != "Application" || entry.noDisplay || entry.hidden) continue;
+        if (!entry.listed) continue;
         QString name = ApplicationInfo::nameForEntry(entry);
         const QString search =
             (name + QLatin1Char('\n') + QString::fromStdString(entry.id) + QLatin1Char('\n') + programOf(entry)).toCaseFolded();
@@ -149,7 +149,17 @@ void ApplicationChooserDialog::chooseOther() {
 }
 
 std::optional<std::string> ApplicationChooserDialog::choose(OtherChooser other) {
-    ApplicationChooserDialog dialog(xdg::DesktopEntryCatalog::scan().entries(), std::move(other));
+    auto& catalog = xdg::ApplicationCatalog::shared();
+    catalog.invalidate();
+    // The reading runs on a thread of its own; events go on meanwhile.
+    auto reading = std::make_shared<QEventLoop>();
+    auto read = std::make_shared<bool>(false);
+    catalog.whenCurrent([reading, read] {
+        *read = true;
+        reading->quit();
+    });
+    if (!*read) reading->exec();
+    ApplicationChooserDialog dialog(catalog.entries(), std::move(other));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.chosenPath();
 }

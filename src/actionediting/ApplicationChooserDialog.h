@@ -7,7 +7,7 @@
 
 #include <QDialog>
 
-#include "platform/linux/DesktopEntry.h"
+#include "platform/linux/ApplicationCatalog.h"
 
 class QLineEdit;
 class QListWidget;
@@ -21,12 +21,15 @@ class ApplicationChooserDialog final : public QDialog {
     Q_OBJECT
 
 public:
-    // Entries that are not applications, or that ask to stay out of lists, are left out.
+    // Entries that ask to stay out of lists are left out.
     // `other` runs the open panel of "Other…": the path chosen there, or nothing.
     using OtherChooser = std::function<std::optional<std::string>()>;
-    ApplicationChooserDialog(const std::vector<xdg::DesktopEntry>& entries, OtherChooser other, QWidget* parent = nullptr);
+    ApplicationChooserDialog(const std::vector<xdg::ApplicationCatalog::Entry>& entries, OtherChooser other,
+                             QWidget* parent = nullptr);
 
-    // The whole chooser: the dialog over the installed entries; nothing when cancelled.
+    // The whole chooser: the dialog over the installed entries as a reading begun now finds
+    // them (GIO's notice of an entry just installed may not have come yet); nothing when
+    // cancelled.
     static std::optional<std::string> choose(OtherChooser other);
 
     QLineEdit* filterField() const { return filter_; }

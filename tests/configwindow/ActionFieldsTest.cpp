@@ -26,6 +26,7 @@
 #include "platform/qt/QtOpenPanel.h"
 #include "sandbox/BookmarksManager.h"
 #include "sandbox/SandboxTestSupport.h"
+#include "support/QtTestApplication.h"
 
 namespace tavlin {
 namespace {
@@ -91,15 +92,11 @@ protected:
     // Answers the list of applications, once it is up, with `drive`.
     template <class Drive>
     static void whenApplicationsShow(Drive drive) {
-        QTimer::singleShot(0, [drive] {
-            ApplicationChooserDialog* dialog = nullptr;
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                if (auto* found = qobject_cast<ApplicationChooserDialog*>(widget); found && found->isVisible()) dialog = found;
-            ASSERT_TRUE(dialog);
-            drive(*dialog);
-            if (dialog->isVisible()) {
+        test::whenShown<ApplicationChooserDialog>([drive](ApplicationChooserDialog& dialog) {
+            drive(dialog);
+            if (dialog.isVisible()) {
                 ADD_FAILURE() << "the list of applications is still open";
-                dialog->reject();
+                dialog.reject();
             }
         });
     }
@@ -122,7 +119,7 @@ TEST_F(ActionFieldsTest, EveryKindIsComposedThroughItsFieldsAndSavedExactly) {
     const test::SavedEnvironment dataDirs{"XDG_DATA_DIRS"};
     ::setenv("XDG_DATA_DIRS", (home_ / "none").c_str(), 1);
     const auto app = (tempHome().dataHome() / "applications" / "my app.desktop").string();
-    writeFile(app, "[Desktop Entry]\nType=Application\nName=My App\nExec=my-app\n");
+    writeFile(app, "[Desktop Entry]\nType=Application\nName=My App\nExec=true my-app\n");
     const auto tool = makeFile("tool", true);
     const auto folder = (home_ / "a folder\nwith newline").string();
     std::filesystem::create_directories(folder);

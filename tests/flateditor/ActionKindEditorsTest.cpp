@@ -154,21 +154,17 @@ protected:
     // Answers the application chooser from its own event loop once it is up.
     template <class Drive>
     static void whenApplicationChooserShows(Drive drive) {
-        QTimer::singleShot(0, [drive] {
-            ApplicationChooserDialog* dialog = nullptr;
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                if (auto* found = qobject_cast<ApplicationChooserDialog*>(widget); found && found->isVisible()) dialog = found;
-            ASSERT_TRUE(dialog);
-            drive(*dialog);
-            if (dialog->isVisible()) {
+        test::whenShown<ApplicationChooserDialog>([drive](ApplicationChooserDialog& dialog) {
+            drive(dialog);
+            if (dialog.isVisible()) {
                 ADD_FAILURE() << "the chooser is still open";
-                dialog->reject();
+                dialog.reject();
             }
         });
     }
     std::filesystem::path desktopEntry(const std::string& id) {
         const auto path = applications_ / (id + ".desktop");
-        test::writeFile(path, "[Desktop Entry]\nType=Application\nName=" + id + "\nExec=" + id + "\n");
+        test::writeFile(path, "[Desktop Entry]\nType=Application\nName=" + id + "\nExec=true " + id + "\n");
         return path;
     }
 

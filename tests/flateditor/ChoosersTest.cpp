@@ -41,6 +41,12 @@ protected:
         std::filesystem::create_directories(root_ / "system");
         ::setenv("XDG_DATA_DIRS", (root_ / "system").c_str(), 1);
         test::followEnvironmentInGLib();
+        // GIO lists only entries whose program is installed.
+        for (const char* program : {"zeta-bin", "alpha-tool", "markup", "one", "x"}) {
+            test::writeFile(root_ / "bin" / program, "#!/bin/sh\n");
+            std::filesystem::permissions(root_ / "bin" / program, std::filesystem::perms::owner_all);
+        }
+        ::setenv("PATH", ((root_ / "bin").string() + ":/usr/bin:/bin").c_str(), 1);
     }
 
     std::filesystem::path entry(const std::string& id, const std::string& body) {
@@ -52,20 +58,13 @@ protected:
     // Runs `drive` on the dialog once it is up, from the event loop that runs it.
     template <typename Drive>
     static void whenDialogShows(Drive drive) {
-        QTimer::singleShot(0, [drive] {
-            auto* dialog = qobject_cast<ApplicationChooserDialog*>(QApplication::activeModalWidget());
-            if (!dialog) {
-                for (QWidget* widget : QApplication::topLevelWidgets())
-                    if (auto* found = qobject_cast<ApplicationChooserDialog*>(widget); found && found->isVisible())
-                        dialog = found;
-            }
-            ASSERT_TRUE(dialog);
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog, 20000));
-            drive(*dialog);
+        test::whenShown<ApplicationChooserDialog>([drive](ApplicationChooserDialog& dialog) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog, 20000));
+            drive(dialog);
             // Never left waiting on a dialog the test failed to close.
-            if (dialog->isVisible()) {
+            if (dialog.isVisible()) {
                 ADD_FAILURE() << "the dialog is still open";
-                dialog->reject();
+                dialog.reject();
             }
         });
     }
@@ -78,7 +77,7 @@ protected:
     }
 
     std::filesystem::path applications_;
-    test::SavedEnvironment dataDirs_{"XDG_DATA_DIRS"};
+    test::SavedEnvironment dataDirs_{"XDG_DATA_DIRS", "PATH"};
 };
 
 TEST_F(ChoosersTest, filePanelsGetTheirKindsSettingsAndKeepABookmark) {
@@ -135,13 +134,15 @@ TEST_F(ChoosersTest, cancelAndOkWithoutAUrlChooseNothing) {
 
 TEST_F(ChoosersTest, applicationDialogListsFiltersAndAnswersTheEntry) {
     entry("org.example.Zeta", "Name=Zeta\nExec=zeta-bin %F\n");
-    const auto alpha = entry("org.example.alpha", "Name=Alpha\nName[de]=Alfa\nExec=/usr/bin/alpha-tool\n");
+    const auto alpha = entry("org.example.alpha",
+                             "Name=Alpha\nName[de]=Alfa\nExec=" + (root_ / "bin" / "alpha-tool").string() + "\n");
     entry("hidden", "Name=Hidden\nHidden=true\nExec=x\n");
     entry("nodisplay", "Name=NoDisplay\nNoDisplay=true\nExec=x\n");
     entry("markup", "Name=Markup <b>Bold</b>\nExec=markup\n");
     test::writeFile(applications_ / "link.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=https://x\n");
-    const test::SavedEnvironment locale{"LC_ALL", "LC_MESSAGES", "LANG"};
+    const test::SavedEnvironment locale{"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
     ::setenv("LC_ALL", "C", 1);
+    ::unsetenv("LANGUAGE");
 
     std::vector<QString> names;
     QString answered;
@@ -160,6 +161,9 @@ TEST_F(ChoosersTest, applicationDialogListsFiltersAndAnswersTheEntry) {
     EXPECT_EQ(names, (std::vector<QString>{"Alpha", "Markup <b>Bold</b>", "Zeta"}));
     EXPECT_EQ(answered, "Alpha");
     EXPECT_TRUE(hasBookmark(FileUrl(alpha.string(), false).absoluteString()));
+    // A stored path shows in the user's language.
+    ::setenv("LC_ALL", "de_AT.UTF-8", 1);
+    EXPECT_EQ(ApplicationInfo::name(alpha.string()), "Alfa");
 }
 
 TEST_F(ChoosersTest, applicationDialogCancelAndOther) {

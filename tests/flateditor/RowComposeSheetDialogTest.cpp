@@ -32,6 +32,7 @@
 #include "platform/HelperApplication.h"
 #include "platform/VirtualKeyCodes.h"
 #include "shortcutkit/qt/RecorderControl.h"
+#include "support/QtTestApplication.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -168,7 +169,7 @@ protected:
 
     std::filesystem::path entry(const std::string& id, const std::string& name) {
         const auto path = applications_ / (id + ".desktop");
-        test::writeFile(path, "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + id + "\n");
+        test::writeFile(path, "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=true " + id + "\n");
         return path;
     }
     // The scope editor's "plus", answered in the application chooser with the entry named so.
@@ -176,16 +177,12 @@ protected:
         chooseApplication(dialog.scopeEditor()->addButton(), name);
     }
     static void chooseApplication(QAbstractButton* opener, const QString& name) {
-        QTimer::singleShot(0, [name] {
-            ApplicationChooserDialog* chooser = nullptr;
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                if (auto* found = qobject_cast<ApplicationChooserDialog*>(widget); found && found->isVisible()) chooser = found;
-            ASSERT_TRUE(chooser);
-            chooser->setFilter(name);
-            for (int i = 0; i < chooser->list()->count(); ++i)
-                if (!chooser->list()->item(i)->isHidden()) chooser->list()->setCurrentRow(i);
-            QTest::mouseClick(chooser->chooseButton(), Qt::LeftButton);
-            if (chooser->isVisible()) chooser->reject();
+        test::whenShown<ApplicationChooserDialog>([name](ApplicationChooserDialog& chooser) {
+            chooser.setFilter(name);
+            for (int i = 0; i < chooser.list()->count(); ++i)
+                if (!chooser.list()->item(i)->isHidden()) chooser.list()->setCurrentRow(i);
+            QTest::mouseClick(chooser.chooseButton(), Qt::LeftButton);
+            if (chooser.isVisible()) chooser.reject();
         });
         QTest::mouseClick(opener, Qt::LeftButton);
     }

@@ -4,9 +4,12 @@
 #include <fstream>
 #include <optional>
 
+#include <gtest/gtest.h>
+
 #include <QtCore/QEventLoop>
 #include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QWidget>
 
 #include "support/SharedState.h"
 #include "support/TempHome.h"
@@ -47,6 +50,21 @@ inline QApplication& offscreenApplication() {
         return made;
     }();
     return *application;
+}
+
+// Runs `drive` on a shown top-level `Window` (a modal one, say) from the event loop that runs
+// it, once it is up: a window may come only after events ran meanwhile (the list of
+// applications waits for a reading). Fails after some 20 s without one.
+template <class Window, class Drive>
+void whenShown(Drive drive, int triesLeft = 2000) {
+    QTimer::singleShot(triesLeft == 2000 ? 0 : 10, [drive, triesLeft] {
+        Window* shown = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<Window*>(widget); found && found->isVisible()) shown = found;
+        if (shown) drive(*shown);
+        else if (triesLeft > 0) whenShown<Window>(drive, triesLeft - 1);
+        else ADD_FAILURE() << "the window never showed";
+    });
 }
 
 } // namespace tavlin::test

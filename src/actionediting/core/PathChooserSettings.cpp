@@ -9,7 +9,7 @@
 
 #include "model/FileHelper.h"
 #include "platform/Utf8.h"
-#include "platform/linux/DesktopEntry.h"
+#include "platform/linux/XdgPaths.h"
 
 namespace tavlin {
 

@@ -3,15 +3,18 @@
 #include <algorithm>
 #include <cstdlib>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <utility>
+
+#include <unistd.h>
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
-#include "platform/linux/DesktopEntry.h"
+#include "platform/linux/XdgPaths.h"
 
 namespace tavlin::xdg {
 namespace {
@@ -25,6 +28,26 @@ bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) {
 }
 
 std::string text(const char* value) { return value ? value : ""; }
+
+// Takes ownership of a GLib string.
+std::string taken(char* value) {
+    std::string result = text(value);
+    g_free(value);
+    return result;
+}
+
+struct Unref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+struct FreeKeyFile {
+    void operator()(GKeyFile* file) const { g_key_file_free(file); }
+};
+using AppInfo = std::unique_ptr<GDesktopAppInfo, Unref>;
+using KeyFile = std::unique_ptr<GKeyFile, FreeKeyFile>;
+
+// The largest desktop entry we found installed is 5.6 KB (vim.desktop, most of it
+// translated names); a file of 1 MB is no entry, and GIO would hold all of it in memory.
+constexpr std::uint64_t maximumEntrySize = 1 << 20;
 
 std::string_view withoutDesktopSuffix(std::string_view id) {
     constexpr std::string_view suffix = ".desktop";
@@ -115,7 +138,139 @@ std::optional<std::string> firstFileThatWouldBlock(const Folders& folders) {
     return std::nullopt;
 }
 
+// What the catalog keeps of an entry GIO read.
+ApplicationCatalog::Entry entryOf(GDesktopAppInfo* info, std::string id, const fs::path& path) {
+    ApplicationCatalog::Entry entry;
+    entry.id = std::move(id);
+    entry.path = path;
+    entry.name = taken(g_desktop_app_info_get_locale_string(info, G_KEY_FILE_DESKTOP_KEY_NAME));
+    if (GIcon* icon = g_app_info_get_icon(G_APP_INFO(info))) entry.icon = taken(g_icon_to_string(icon));
+    entry.startupWMClass = text(g_desktop_app_info_get_startup_wm_class(info));
+    // GIO answers the first word of Exec as written, quotes and all.
+    const char* executable = g_app_info_get_executable(G_APP_INFO(info));
+    entry.executable = taken(executable ? g_shell_unquote(executable, nullptr) : nullptr);
+    entry.listed = !g_desktop_app_info_get_nodisplay(info);
+    return entry;
+}
+
+// The file's [Desktop Entry] group, read without blocking on anything but a regular file.
+KeyFile keyFileAt(const fs::path& path) {
+    std::string bytes;
+    try {
+        bytes = files::readFile(path, maximumEntrySize);
+    } catch (const FileError&) {
+        return nullptr;
+    }
+    KeyFile file(g_key_file_new());
+    if (!g_key_file_load_from_data(file.get(), bytes.data(), bytes.size(), G_KEY_FILE_KEEP_TRANSLATIONS, nullptr) ||
+        !g_key_file_has_group(file.get(), G_KEY_FILE_DESKTOP_GROUP))
+        return nullptr;
+    return file;
+}
+
+// The desktop-file id of a file in an applications folder ("kde4/kate.desktop" gives
+// "kde4-kate"); outside them the file name stands in. Without ".desktop".
+std::string idOfPath(const fs::path& path) {
+    for (const auto& folder : applicationDirectories()) {
+        const auto relative = path.lexically_relative(folder);
+        if (relative.empty() || *relative.begin() == "..") continue;
+        std::string id = relative.string();
+        std::replace(id.begin(), id.end(), '/', '-');
+        return std::string(withoutDesktopSuffix(id));
+    }
+    return std::string(withoutDesktopSuffix(path.filename().string()));
+}
+
 } // namespace
+
+std::optional<ApplicationCatalog::Entry> ApplicationCatalog::readFile(const std::filesystem::path& path) {
+    const KeyFile file = keyFileAt(path);
+    if (!file) return std::nullopt;
+    if (const AppInfo info(g_desktop_app_info_new_from_keyfile(file.get())); info)
+        return entryOf(info.get(), idOfPath(path), path);
+    // GIO also refuses an application whose program is not installed; a path chosen earlier
+    // still shows by its name and icon.
+    const auto value = [&](const char* key) {
+        return taken(g_key_file_get_locale_string(file.get(), G_KEY_FILE_DESKTOP_GROUP, key, nullptr, nullptr));
+    };
+    const auto flag = [&](const char* key) { return g_key_file_get_boolean(file.get(), G_KEY_FILE_DESKTOP_GROUP, key, nullptr); };
+    if (value(G_KEY_FILE_DESKTOP_KEY_TYPE) != G_KEY_FILE_DESKTOP_TYPE_APPLICATION || flag(G_KEY_FILE_DESKTOP_KEY_HIDDEN))
+        return std::nullopt;
+    Entry entry;
+    entry.id = idOfPath(path);
+    entry.path = path;
+    entry.name = value(G_KEY_FILE_DESKTOP_KEY_NAME);
+    entry.icon = value(G_KEY_FILE_DESKTOP_KEY_ICON);
+    entry.listed = !flag(G_KEY_FILE_DESKTOP_KEY_NO_DISPLAY);
+    return entry;
+}
+
+std::optional<std::string> ApplicationCatalog::launch(const std::filesystem::path& path, const std::vector<std::string>& items) {
+    std::string name = std::string(withoutDesktopSuffix(path.filename().string()));
+    if (name.empty()) name = path.string();
+    const auto application = [&] { return "The application “" + name + "”"; };
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return application() + " could not be launched because it was not found.";
+    const KeyFile file = keyFileAt(path);
+    const auto invalid = [&] { return application() + " could not be launched because it is not a valid desktop entry."; };
+    if (!file) return invalid();
+    const auto string = [&](const char* key) {
+        return taken(g_key_file_get_string(file.get(), G_KEY_FILE_DESKTOP_GROUP, key, nullptr));
+    };
+    if (auto localized = taken(
+            g_key_file_get_locale_string(file.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_NAME, nullptr, nullptr));
+        !localized.empty())
+        name = std::move(localized);
+    const auto notFound = [&](const std::string& program) {
+        return application() + " could not be launched because its program “" + program + "” was not found.";
+    };
+    // What the terminal or the session bus starts is theirs to check.
+    const auto flag = [&](const char* key) { return g_key_file_get_boolean(file.get(), G_KEY_FILE_DESKTOP_GROUP, key, nullptr); };
+    const bool startedByOthers = flag(G_KEY_FILE_DESKTOP_KEY_TERMINAL) || flag("DBusActivatable");
+    if (!startedByOthers) {
+        if (const auto tryExec = string(G_KEY_FILE_DESKTOP_KEY_TRY_EXEC); !tryExec.empty() && !resolveExecutable(tryExec))
+            return notFound(tryExec);
+        if (const auto folder = string(G_KEY_FILE_DESKTOP_KEY_PATH); !folder.empty() && !fs::is_directory(folder, ec))
+            return application() + " could not be launched because its working folder “" + folder + "” does not exist.";
+        // GIO takes an entry whose program is missing for no entry at all.
+        gchar** words = nullptr;
+        if (g_shell_parse_argv(string(G_KEY_FILE_DESKTOP_KEY_EXEC).c_str(), nullptr, &words, nullptr)) {
+            const std::string program = words[0];
+            g_strfreev(words);
+            if (!resolveExecutable(program)) return notFound(program);
+        }
+    }
+    GList* uris = nullptr;
+    const auto freeUris = [&] { g_list_free_full(std::exchange(uris, nullptr), g_free); };
+    for (const auto& item : items) {
+        gchar* uri = item.find('\0') != std::string::npos ? nullptr
+                     : item.starts_with("/")              ? g_filename_to_uri(item.c_str(), nullptr, nullptr)
+                     : isUrl(item)                        ? g_strdup(item.c_str())
+                                                          : nullptr;
+        if (!uri) {
+            freeUris();
+            return application() + " cannot open “" + item + "” because it is not a URL.";
+        }
+        uris = g_list_append(uris, uri);
+    }
+    // The file was just read as a regular one; GIO reads it by name so that it knows the
+    // entry's id, which the session bus needs to start it.
+    const AppInfo info(g_desktop_app_info_new_from_filename(path.c_str()));
+    if (!info) {
+        freeUris();
+        return invalid();
+    }
+    GError* error = nullptr;
+    const auto newSession = +[](gpointer) { ::setsid(); };
+    const bool launched = g_desktop_app_info_launch_uris_as_manager(
+        info.get(), uris, nullptr, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDIN_FROM_DEV_NULL), newSession, nullptr, nullptr,
+        nullptr, &error);
+    freeUris();
+    if (launched) return std::nullopt;
+    std::string sentence = application() + " could not be launched: " + text(error ? error->message : "unknown error") + ".";
+    if (error) g_error_free(error);
+    return sentence;
+}
 
 struct ApplicationCatalog::Reading {
     std::vector<Entry> entries;
@@ -140,12 +295,7 @@ std::unique_ptr<ApplicationCatalog::Reading> ApplicationCatalog::Reading::read(c
         auto* info = G_DESKTOP_APP_INFO(item->data);
         const char* filename = g_desktop_app_info_get_filename(info);
         if (!filename) continue;
-        Entry entry;
-        entry.id = std::string(withoutDesktopSuffix(text(g_app_info_get_id(G_APP_INFO(info)))));
-        entry.path = filename;
-        entry.name = text(g_app_info_get_name(G_APP_INFO(info)));
-        entry.startupWMClass = text(g_desktop_app_info_get_startup_wm_class(info));
-        entry.executable = text(g_app_info_get_executable(G_APP_INFO(info)));
+        Entry entry = entryOf(info, std::string(withoutDesktopSuffix(text(g_app_info_get_id(G_APP_INFO(info))))), filename);
         if (!entry.executable.empty()) {
             if (const auto resolved = resolveExecutable(entry.executable))
                 reading->byExecutable[*resolved].push_back(reading->entries.size());

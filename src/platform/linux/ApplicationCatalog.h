@@ -33,9 +33,11 @@ public:
     struct Entry {
         std::string id; // desktop-file id without ".desktop"
         std::filesystem::path path;
-        std::string name; // localized
+        std::string name; // localized; empty without a Name
+        std::string icon; // a theme icon name or an absolute path; empty for none
         std::string startupWMClass;
         std::string executable; // the program named by Exec (or TryExec), as written
+        bool listed = true;     // NoDisplay=true: installed, but not for lists
     };
 
     static ApplicationCatalog& shared();
@@ -60,6 +62,16 @@ public:
     void whenCurrent(std::function<void()> done);
     // Whether what was asked so far has been read since the last change.
     bool isCurrent() const;
+
+    // One entry file, wherever it lies, read through GIO by the thread that asks. The file is
+    // read first without blocking: nothing when it is no regular file, larger than any entry,
+    // no application (Type, Hidden) or unreadable. One whose program is not installed has no
+    // executable.
+    static std::optional<Entry> readFile(const std::filesystem::path& path);
+    // Launches the entry file through GIO with `items` (URLs, or absolute paths, which become
+    // file URLs), detached from us in a session of its own. The sentence for the user when it
+    // could not be started; nothing when it was.
+    static std::optional<std::string> launch(const std::filesystem::path& path, const std::vector<std::string>& items);
 
     // Reads again. Called on GIO's change notices.
     void invalidate();

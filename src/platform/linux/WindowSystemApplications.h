@@ -8,7 +8,6 @@
 
 #include "platform/Workspace.h"
 #include "platform/linux/ApplicationCatalog.h"
-#include "platform/linux/DesktopEntry.h"
 
 namespace tavlin::xdg {
 
@@ -28,9 +27,7 @@ public:
 // The application a window's process belongs to. The entry is the one whose StartupWMClass is
 // `wmClass`, else the one whose desktop-file id is `wmClass` ignoring ASCII case, else the only
 // one that runs the process's executable (when several do, as with interpreters, none is
-// taken). Without an entry the executable stands in for the bundle.
-RunningApplication runningApplicationForProcess(std::int64_t pid, std::string_view wmClass, const DesktopEntryCatalog& catalog);
-// The same against the installed applications as GIO knows them.
+// taken), among the installed applications as GIO knows them. Without an entry the executable stands in for the bundle.
 RunningApplication runningApplicationForProcess(std::int64_t pid, std::string_view wmClass, ApplicationCatalog& catalog);
 
 } // namespace tavlin::xdg

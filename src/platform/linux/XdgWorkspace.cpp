@@ -11,9 +11,9 @@
 
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
-#include "platform/linux/DesktopEntry.h"
-#include "platform/linux/DesktopLaunch.h"
+#include "platform/linux/ApplicationCatalog.h"
 #include "platform/linux/Processes.h"
+#include "platform/linux/XdgPaths.h"
 
 namespace tavlin::xdg {
 namespace {
@@ -84,7 +84,7 @@ void XdgWorkspace::openURLs(const std::vector<std::string>& urls, const std::str
 
 void XdgWorkspace::openApplication(const std::string& path, Completion completion) {
     if (windowSystem_ && isDesktopEntryPath(path)) {
-        if (const auto entry = readDesktopEntry(path)) {
+        if (const auto entry = ApplicationCatalog::readFile(path)) {
             const auto running = windowSystem_->runningApplications(entry->id);
             if (!running.empty()) {
                 windowSystem_->activate(running.front());
@@ -99,7 +99,7 @@ void XdgWorkspace::openApplication(const std::string& path, Completion completio
 std::optional<std::string> XdgWorkspace::executablePathOfApplication(const std::string& path) {
     std::optional<fs::path> executable;
     if (isDesktopEntryPath(path)) {
-        if (const auto entry = readDesktopEntry(path)) executable = executableOfEntry(*entry);
+        if (const auto entry = ApplicationCatalog::readFile(path)) executable = resolveExecutable(entry->executable);
     } else {
         executable = executableAtPath(path);
     }
@@ -170,52 +170,26 @@ XdgWorkspace::Prepared XdgWorkspace::prepare(const std::string& applicationPath,
         return prepared;
     }
 
-    if (!isDesktopEntryPath(applicationPath)) {
-        const auto program = executableAtPath(applicationPath);
-        if (!program) {
-            prepared.error = application() + " could not be launched because it is not an application.";
-            return prepared;
-        }
-        CommandLines lines = commandLinesForExecutable(applicationPath, prepared.name, items);
-        prepared.error = std::move(lines.error);
-        for (auto& argv : lines.argvs) prepared.commands.push_back({*program, std::move(argv), {}});
-        return prepared;
-    }
-
-    const auto entry = readDesktopEntry(applicationPath);
-    if (!entry) {
-        prepared.error = application() + " could not be launched because it is not a valid desktop entry.";
-        return prepared;
-    }
-    prepared.name = entry->displayName();
-    if (needsDesktopLaunch(applicationPath)) {
+    if (isDesktopEntryPath(applicationPath)) {
         prepared.desktopLaunch = applicationPath;
         prepared.items = items;
         return prepared;
     }
-    if (!isInstalled(*entry)) {
-        prepared.error = application() + " could not be launched because its program “" + entry->tryExec + "” was not found.";
+    const auto program = executableAtPath(applicationPath);
+    if (!program) {
+        prepared.error = application() + " could not be launched because it is not an application.";
         return prepared;
     }
-    if (!entry->workingDirectory.empty() && !fs::is_directory(entry->workingDirectory, ec)) {
-        prepared.error = application() + " could not be launched because its working folder “" + entry->workingDirectory +
-                         "” does not exist.";
-        return prepared;
-    }
-    CommandLines lines = commandLinesFor(*entry, items);
-    if (lines.error) {
-        prepared.error = std::move(lines.error);
-        return prepared;
-    }
-    for (auto& argv : lines.argvs) {
-        const auto program = resolveExecutable(argv.front());
-        if (!program) {
-            prepared.error = application() + " could not be launched because its program “" + argv.front() + "” was not found.";
-            prepared.commands.clear();
+    // The items follow the program's name, local files as paths.
+    std::vector<std::string> argv{applicationPath};
+    for (const auto& item : items) {
+        if (item.find('\0') != std::string::npos || (!item.starts_with("/") && !isUrl(item))) {
+            prepared.error = application() + " cannot open “" + item + "” because it is not a URL.";
             return prepared;
         }
-        prepared.commands.push_back({*program, std::move(argv), entry->workingDirectory});
+        argv.push_back(localPathOfFileUrl(item).value_or(item));
     }
+    prepared.commands.push_back({*program, std::move(argv), {}});
     return prepared;
 }
 
@@ -225,7 +199,7 @@ void XdgWorkspace::launch(Prepared prepared, Completion completion) {
         return;
     }
     if (prepared.desktopLaunch) {
-        complete(std::move(completion), launchThroughDesktop(*prepared.desktopLaunch, prepared.items, prepared.name));
+        complete(std::move(completion), ApplicationCatalog::launch(*prepared.desktopLaunch, prepared.items));
         return;
     }
     const std::string application = "The application “" + prepared.name + "”";

@@ -15,11 +15,10 @@ namespace tavlin::xdg {
 // The workspace on a freedesktop desktop: URLs open through xdg-open, applications are desktop
 // entries (or executables), scripts are executables in the application-scripts folder.
 //
-// No program is started through a shell. Entries start detached, in a session of their own;
-// terminal programs and bus-activated applications start through GIO, which knows the desktop's
-// terminal and the bus. Work that waits for a process is polled from timers on `queue` (the
-// queues are not safe to post to from other threads), so the main thread never waits for a
-// child; completions run there.
+// No program is started through a shell. Entries start through GIO (which knows the desktop's
+// terminal and the bus), executables by us; both detached, in a session of their own. Work that waits for a process is polled
+// from timers on `queue` (the queues are not safe to post to from other threads), so the main thread never waits for a child;
+// completions run there.
 class XdgWorkspace : public Workspace {
 public:
     explicit XdgWorkspace(MainQueue& queue) : queue_(queue) {}
@@ -59,7 +58,7 @@ private:
         std::string name;
         std::vector<Command> commands;
         std::optional<std::string> error;
-        // An entry that only the desktop's own launch starts right, with its items.
+        // A desktop entry, which GIO starts, with its items.
         std::optional<std::filesystem::path> desktopLaunch;
         std::vector<std::string> items;
     };

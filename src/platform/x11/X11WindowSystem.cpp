@@ -97,20 +97,12 @@ std::unique_ptr<X11WindowSystem> X11WindowSystem::open(const char* displayName) 
     auto display = x11::openDisplay(displayName);
     auto watcher = display ? x11::openDisplay(displayName) : nullptr;
     if (!watcher) return nullptr;
-    return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(std::move(display), std::move(watcher), std::nullopt));
+    return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(std::move(display), std::move(watcher)));
 }
 
-std::unique_ptr<X11WindowSystem> X11WindowSystem::open(const char* displayName, xdg::DesktopEntryCatalog catalog) {
-    auto display = x11::openDisplay(displayName);
-    auto watcher = display ? x11::openDisplay(displayName) : nullptr;
-    if (!watcher) return nullptr;
-    return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(std::move(display), std::move(watcher), std::move(catalog)));
-}
-
-X11WindowSystem::X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher,
-                                 std::optional<xdg::DesktopEntryCatalog> catalog)
-    : display_(std::move(display)), watcher_(std::move(watcher)), catalog_(std::move(catalog)),
-      root_(DefaultRootWindow(display_.get())), hostName_(currentHostName()) {
+X11WindowSystem::X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher)
+    : display_(std::move(display)), watcher_(std::move(watcher)), root_(DefaultRootWindow(display_.get())),
+      hostName_(currentHostName()) {
     Display* d = display_.get();
     activeWindowAtom_ = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
     clientListAtom_ = XInternAtom(d, "_NET_CLIENT_LIST", False);
@@ -128,10 +120,7 @@ X11WindowSystem::~X11WindowSystem() = default;
 
 int X11WindowSystem::fileDescriptor() const { return ConnectionNumber(watcher_.get()); }
 
-void X11WindowSystem::rescanDesktopEntries() {
-    if (catalog_) catalog_ = xdg::DesktopEntryCatalog::scan();
-    else xdg::ApplicationCatalog::shared().invalidate();
-}
+void X11WindowSystem::rescanDesktopEntries() { xdg::ApplicationCatalog::shared().invalidate(); }
 
 void X11WindowSystem::setActivationHandler(ActivationHandler handler) { activationHandler_ = std::move(handler); }
 
@@ -204,7 +193,6 @@ std::vector<unsigned long> X11WindowSystem::windowsOf(std::int64_t pid) {
 }
 
 RunningApplication X11WindowSystem::applicationOf(const Client& client) {
-    if (catalog_) return xdg::runningApplicationForProcess(client.pid, windowClassOf(client.window), *catalog_);
     return xdg::runningApplicationForProcess(client.pid, windowClassOf(client.window), xdg::ApplicationCatalog::shared());
 }
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/Workspace.h"
-#include "platform/linux/DesktopEntry.h"
 #include "platform/linux/WindowSystemApplications.h"
 #include "platform/x11/X11Display.h"
 
@@ -23,10 +22,9 @@ class X11WindowSystem final : public xdg::WindowSystemApplications {
 public:
     using ActivationHandler = std::function<void(const RunningApplication& application, bool isThisProgram)>;
 
-    // Null when the display cannot be reached ($DISPLAY when `displayName` is null). The first
-    // form asks the shared application catalog; the second works with the given entries.
+    // Null when the display cannot be reached ($DISPLAY when `displayName` is null). Windows are
+    // matched to the shared application catalog's entries.
     static std::unique_ptr<X11WindowSystem> open(const char* displayName = nullptr);
-    static std::unique_ptr<X11WindowSystem> open(const char* displayName, xdg::DesktopEntryCatalog catalog);
     ~X11WindowSystem() override;
     X11WindowSystem(const X11WindowSystem&) = delete;
     X11WindowSystem& operator=(const X11WindowSystem&) = delete;
@@ -60,7 +58,7 @@ private:
         std::int64_t pid;
     };
 
-    X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher, std::optional<xdg::DesktopEntryCatalog> catalog);
+    X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher);
 
     // These read windows that may vanish at any moment: callers hold an ErrorTrap.
     std::optional<std::int64_t> processOf(unsigned long window);
@@ -75,8 +73,6 @@ private:
 
     x11::DisplayPtr display_;
     x11::DisplayPtr watcher_;
-    // Given entries; without them the shared application catalog.
-    std::optional<xdg::DesktopEntryCatalog> catalog_;
     unsigned long root_;
     unsigned long activeWindowAtom_;
     unsigned long clientListAtom_;

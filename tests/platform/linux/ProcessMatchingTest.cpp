@@ -19,15 +19,27 @@ protected:
     void SetUp() override {
         LinuxWorkspaceTest::SetUp();
         self_ = fs::canonical("/proc/self/exe").string();
+        // GIO lists no entry whose program is missing.
+        for (const char* program : {"classy", "probe"}) writeExecutable(bin_ / program, "#!/bin/sh\n");
         writeFile(userApplications() / "org.example.Classy.desktop",
-                  "[Desktop Entry]\nName=Classy\nExec=classy\nStartupWMClass=TavlinProbe\n");
-        writeFile(systemApplications() / "tavlinprobe.desktop", "[Desktop Entry]\nName=Probe By Id\nExec=probe\n");
+                  "[Desktop Entry]\nType=Application\nName=Classy\nExec=classy\nStartupWMClass=TavlinProbe\n");
+        writeFile(systemApplications() / "tavlinprobe.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Probe By Id\nExec=probe\n");
         writeFile(systemApplications() / "tests" / "self.desktop",
-                  "[Desktop Entry]\nName=The Tests\nExec=\"" + self_ + "\" --gtest_brief=1 %U\n");
+                  "[Desktop Entry]\nType=Application\nName=The Tests\nExec=\"" + self_ + "\" --gtest_brief=1 %U\n");
     }
 
+    // Against a catalog that has read the entries written so far.
     RunningApplication match(std::int64_t pid, std::string_view wmClass) {
-        return runningApplicationForProcess(pid, wmClass, DesktopEntryCatalog::scan());
+        ApplicationCatalog catalog;
+        catalog.entries();
+        EXPECT_TRUE(eventually(
+            [&] {
+                ApplicationCatalog::dispatchPendingChanges();
+                return catalog.isCurrent();
+            },
+            20));
+        return runningApplicationForProcess(pid, wmClass, catalog);
     }
 
     std::string self_;
@@ -57,7 +69,7 @@ TEST_F(ProcessMatching, PrefersTheWindowClassThenTheIdThenTheExecutable) {
 
 TEST_F(ProcessMatching, FallsBackToTheExecutableWhenNoEntryIsCertain) {
     // A second entry for the same program (as with interpreters): the executable alone decides nothing.
-    writeFile(vendorApplications() / "other-self.desktop", "[Desktop Entry]\nName=Again\nExec=" + self_ + "\n");
+    writeFile(vendorApplications() / "other-self.desktop", "[Desktop Entry]\nType=Application\nName=Again\nExec=" + self_ + "\n");
     const auto ambiguous = match(::getpid(), "");
     RunningApplication expected;
     expected.processIdentifier = ::getpid();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -92,11 +93,14 @@ protected:
         if (rootHas(wmCheck_)) GTEST_SKIP() << "a window manager runs on this display";
         clearRootProperties();
 
-        applications_ = home_.root() / "entries";
+        // Only the entries of this test's home.
+        ::setenv("XDG_DATA_DIRS", (home_.root() / "no-system-entries").c_str(), 1);
+        tavlin::test::followEnvironmentInGLib();
+        applications_ = home_.dataHome() / "applications";
         writeFile(applications_ / "org.example.Probe.desktop",
-                  "[Desktop Entry]\nName=Probe\nExec=probe\nStartupWMClass=TavlinProbe\n");
+                  "[Desktop Entry]\nType=Application\nName=Probe\nExec=true\nStartupWMClass=TavlinProbe\n");
         writeFile(applications_ / "org.example.Sleeper.desktop",
-                  "[Desktop Entry]\nName=Sleeper\nExec=sleep\nStartupWMClass=Sleeper\n");
+                  "[Desktop Entry]\nType=Application\nName=Sleeper\nExec=sleep\nStartupWMClass=Sleeper\n");
         other_.emplace();
         ASSERT_TRUE(other_->started()) << "cannot start sleep";
         system_ = openSystem();
@@ -118,8 +122,18 @@ protected:
         XServerTest::TearDown();
     }
 
+    // Once the shared catalog has read this test's entries.
     std::unique_ptr<X11WindowSystem> openSystem() {
-        return X11WindowSystem::open(nullptr, xdg::DesktopEntryCatalog::scan({applications_}));
+        auto& catalog = xdg::ApplicationCatalog::shared();
+        catalog.invalidate();
+        catalog.entries();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!catalog.isCurrent() && std::chrono::steady_clock::now() < deadline) {
+            xdg::ApplicationCatalog::dispatchPendingChanges();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_TRUE(catalog.isCurrent());
+        return X11WindowSystem::open();
     }
 
     bool rootHas(Atom property) {
@@ -225,6 +239,7 @@ protected:
 
     void pump() { system_->processPendingEvents(); }
 
+    tavlin::test::SavedEnvironment savedDataDirs_{"XDG_DATA_DIRS"};
     tavlin::test::TempHome home_;
     fs::path applications_;
     std::optional<OtherProcess> other_;
