@@ -144,9 +144,10 @@ protected:
         return ::testing::AssertionFailure() << "the input window did not take the keyboard\n" << app_->outputTail();
     }
     ::testing::AssertionResult endedByEscape() {
-        const auto since = seat_->counts();
         seat_->tap(xKey(keycodes::escape));
-        if (seat_->waitForReleases(since, 1) && !seat_->keyboardHeld()) return ::testing::AssertionSuccess();
+        // Asked of the server: the release shows only on the window with the focus then, and after
+        // an alert Qt hands its window's focus back at a moment of its own.
+        if (seat_->waitUntil([&] { return seat_->keyboardFree(); })) return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "escape did not end the session\n" << app_->outputTail();
     }
     // A session opened by Super and ended by Escape: the application still answers.

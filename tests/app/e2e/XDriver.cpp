@@ -161,6 +161,18 @@ bool UserSeat::followFocusOf(pid_t application, std::chrono::milliseconds limit)
     return focusIsOnWindowOf(application);
 }
 
+void UserSeat::watchWindowsOf(pid_t application) {
+    for (const Window window : topLevelWindows(display_)) {
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display_, window, &attributes)) continue;
+        if (attributes.map_state != IsViewable || attributes.override_redirect) continue;
+        if (cardinalProperty(display_, window, "_NET_WM_PID") != static_cast<unsigned long>(application)) continue;
+        XSelectInput(display_, window, FocusChangeMask);
+        watched_.insert(window);
+    }
+    XSync(display_, False);
+}
+
 namespace {
 bool grabRefused = false;
 int noteRefusal(Display*, XErrorEvent* error) {
@@ -198,8 +210,8 @@ void UserSeat::pump() {
         if (event.type != FocusIn && event.type != FocusOut) continue;
         const XFocusChangeEvent& focus = event.xfocus;
         const bool ours = focus.window == window_;
-        if ((!ours && (followed_ == 0 || focus.window != followed_)) || focus.detail == NotifyPointer ||
-            focus.detail == NotifyInferior)
+        if ((!ours && (followed_ == 0 || focus.window != followed_) && !watched_.count(focus.window)) ||
+            focus.detail == NotifyPointer || focus.detail == NotifyInferior)
             continue;
         if (focus.type == FocusOut && focus.mode == NotifyGrab) {
             ++counts_.grabs;

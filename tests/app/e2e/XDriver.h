@@ -60,6 +60,9 @@ public:
     // Leaves the focus with the application: waits until one of its windows has it and counts the
     // grabs and releases that window sees from then on. Answers whether it got the focus.
     bool followFocusOf(pid_t application, std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // Counts also the grabs and releases the application's shown windows see, for when it may
+    // take the focus at a moment of its own (as it does when it is activated).
+    void watchWindowsOf(pid_t application);
     // Whether this client could take a passive grab of the key with these X modifiers on the root
     // window now, that is, whether no other client holds it. The grab is let go at once.
     bool canGrabKey(unsigned int xKeycode, unsigned int xModifiers);
@@ -146,6 +149,7 @@ private:
     XDisplay* display_;
     unsigned long window_ = 0;
     unsigned long followed_ = 0;
+    std::set<unsigned long> watched_;
     unsigned long focusHolder_ = 0; // where pump keeps the focus: our window unless told otherwise
     Counts counts_;
     bool keepsFocus_ = true;
