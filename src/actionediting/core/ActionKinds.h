@@ -13,21 +13,15 @@
 namespace tavlin {
 
 // The editable values of one action kind while a sheet is open, one case per kind with fields.
-// Every kind keeps its own, so switching the kind back and forth loses nothing typed.
+// Every kind keeps its own, so switching the kind back and forth loses nothing typed. Kinds whose
+// stored payload is already what a sheet edits use it as it is.
 namespace actionparams {
 
 // The open-app picker's choice; the values keep both flags of the action.
 enum class ActionIfRunning { none, hideApp, switchToPreviousApp };
 
-struct notification {
-    std::string title;
-    friend bool operator==(const notification&, const notification&) = default;
-};
-struct openURL {
-    std::string url;
-    std::optional<std::string> applicationPath;
-    friend bool operator==(const openURL&, const openURL&) = default;
-};
+using notification = Action::Kind::notification;
+using openURL = Action::Kind::openURL;
 struct openApp {
     std::string path;
     bool hideAppIfRunning = false;
@@ -35,29 +29,14 @@ struct openApp {
     std::string launchArgumentsText;
     friend bool operator==(const openApp&, const openApp&) = default;
 };
-struct openFile {
-    std::string filePath;
-    std::optional<std::string> applicationPath;
-    friend bool operator==(const openFile&, const openFile&) = default;
-};
-struct openFolder {
-    std::string folderPath;
-    std::optional<std::string> applicationPath;
-    friend bool operator==(const openFolder&, const openFolder&) = default;
-};
-struct runAppleScript {
-    std::string path;
-    friend bool operator==(const runAppleScript&, const runAppleScript&) = default;
-};
+using openFile = Action::Kind::openFile;
+using openFolder = Action::Kind::openFolder;
+using runAppleScript = Action::Kind::runAppleScript;
 struct menuCommand {
     std::string menuTitle;
     friend bool operator==(const menuCommand&, const menuCommand&) = default;
 };
-struct executeFile {
-    std::string path;
-    std::optional<std::string> argumentsText;
-    friend bool operator==(const executeFile&, const executeFile&) = default;
-};
+using executeFile = Action::Kind::executeFile;
 struct simulateKeystroke {
     std::int64_t mainKeyCode = 0;
     bool cmd = false, shift = false, option = false, control = false;
