@@ -92,14 +92,15 @@ TEST_F(RefusedLeaderKeyTest, AKeyHeldByAnotherProgramIsToldOnce) {
     app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
     ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
 
-    const std::string refused = "failed to register (38)\nanother process has already registered the same hotkey using the "
-                                "kEventHotKeyExclusive option\n";
+    const std::string refused =
+        "failed to register (38)\nanother process has already registered the same hotkey using the "
+        "kEventHotKeyExclusive option\n";
     ASSERT_TRUE(pollUntil([&] { return !server.notifications().empty(); }, 10s)) << app_->outputTail();
     const auto attempts = app_->outputCount(refused);
     ASSERT_GE(attempts, 1u) << app_->outputTail();
     home_->setSetting(settings::keys::maximumSingleModifierPressAndReleaseInterval, 0.3);
     ASSERT_TRUE(pollUntil([&] { return app_->outputCount(refused) > attempts; }, 10s)) << "no registration again\n"
-                                                                                      << app_->outputTail();
+                                                                                       << app_->outputTail();
     // A second notice would follow the attempt at once.
     pollUntil([&] { return server.notifications().size() > 1; }, 500ms);
     ASSERT_EQ(server.notifications().size(), 1u);
