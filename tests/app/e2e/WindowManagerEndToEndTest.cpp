@@ -132,6 +132,11 @@ TEST_F(WindowManagerTest, LeaderKeysReachAListedProgramAndWorkInAnother) {
     ASSERT_TRUE(pollUntil([&] { return !home_->openedURLs().empty(); }, 10s)) << app_->outputTail();
     EXPECT_EQ(home_->openedURLs(), std::vector<std::string>{"https://example.org/leader-key-worked"});
     EXPECT_EQ(other.keys(keyK) + other.keys(keyA), 0u);
+
+    // Listed too, the program in front gets its keys at once.
+    home_->setSetting(settings::keys::disabledApplications,
+                      nlohmann::json::array({listed.entry.string(), other.entry.string()}).dump());
+    EXPECT_TRUE(pollUntil([&] { return display->keyIsFree(keyK, modifiers); }, 10s)) << app_->outputTail();
 }
 
 } // namespace
