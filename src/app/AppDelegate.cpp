@@ -11,6 +11,7 @@
 #include "engine/HotKeyManager.h"
 #include "engine/InputWindowManager.h"
 #include "engine/KeyEventHandler.h"
+#include "engine/LeaderKeys.h"
 #include "engine/ShellServices.h"
 #include "model/Configuration.h"
 #include "model/Settings.h"
@@ -71,6 +72,8 @@ void AppDelegate::observeSettingsChanges() {
         MainQueue::shared().post([this, alive] {
             if (alive.expired()) return;
             NSUserDefaults::Manager::shared()->handleChange([this] {
+                // The disabled-applications list may have changed: it holds from now on.
+                leaderKeysFollowDisabledApplications();
                 reloadConfigurationIfGeneratedFromRows();
                 settingsChangePending_ = false;
             });
@@ -96,6 +99,7 @@ void AppDelegate::appActivated(const std::optional<RunningApplication>& applicat
         return;
     }
     FrontmostApplications::shared().applicationDidActivate(*application, isThisProgram);
+    if (!isThisProgram) leaderKeysFollowActiveApplication(application);
     if (!application->bundlePath)
         diag::printLine("unexpectedly found nil while accessing bundleURL of " + fullDescription(*application, true));
 }

@@ -587,7 +587,15 @@ int TavlinApp::run(const std::string& url) {
     if (!url.empty()) parts.handleURL(url);
     // Ready once the installed applications are read (off this thread) and what the launch
     // stored from them (the first run's rows) has been handled on the main queue.
-    xdg::ApplicationCatalog::shared().whenCurrent([] { MainQueue::shared().post([] { diag::printLine("tavlin: ready"); }); });
+    xdg::ApplicationCatalog::shared().whenCurrent([&parts] {
+        MainQueue::shared().post([&parts] {
+            // The window system reports changes of the active application only: the one active
+            // at start, matched to its desktop entry now that they are read, counts as well.
+            if (parts.windowSystem && !parts.windowSystem->isThisApplicationActive())
+                leaderKeysFollowActiveApplication(parts.windowSystem->frontmostApplication());
+            diag::printLine("tavlin: ready");
+        });
+    });
 
     QObject::connect(&parts.application, &QCoreApplication::aboutToQuit, &parts.context, [&parts] { parts.terminate(); });
     const int status = parts.application.exec();

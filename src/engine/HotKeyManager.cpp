@@ -34,19 +34,19 @@ std::uint32_t HotKeyManager::hotKeySignature() {
     return signature;
 }
 
-void HotKeyManager::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers) {
+HotKeyRegistrar::Registration HotKeyManager::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers) {
     // An identifier is never used twice: once they are all used up, nothing more registers.
     if (nextHotKeyID_ == std::numeric_limits<std::uint32_t>::max()) {
         diag::printLine("failed to register (" + std::to_string(keyCode) + ")");
         diag::printLine("unexpected error while registering hot keys: no hot-key identifier left");
-        return;
+        return {-1, 0};
     }
     const std::uint32_t identifier = ++nextHotKeyID_;
     HotKeyRegistrar::Registration registration;
     if (registrar_) registration = registrar_->registerHotKey(keyCode, modifiers, identifier);
     if (registration.reference != 0) {
         hotKeysByID[identifier] = HotKey{keyCode, modifiers, registration.reference};
-        return;
+        return registration;
     }
     diag::printLine("failed to register (" + std::to_string(keyCode) + ")");
     if (registration.status == eventHotKeyExistsErr) {
@@ -54,6 +54,8 @@ void HotKeyManager::registerHotKey(std::uint32_t keyCode, std::uint32_t modifier
     } else {
         diag::printLine("unexpected error while registering hot keys: " + std::to_string(registration.status));
     }
+    registration.reference = 0;
+    return registration;
 }
 
 bool HotKeyManager::isRegistered(std::uint32_t keyCode, std::uint32_t modifiers) const {

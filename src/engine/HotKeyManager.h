@@ -38,9 +38,9 @@ public:
     // The hot keys registered now, by identifier.
     std::map<std::uint32_t, HotKey> hotKeysByID;
 
-    // Registers the combination under a fresh identifier. A refusal is only printed: the
-    // combination then does not work, and its identifier stays used.
-    void registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers);
+    // Registers the combination under a fresh identifier. A refusal is printed and answered
+    // (reference 0): the combination then does not work, and its identifier stays used.
+    HotKeyRegistrar::Registration registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers);
     bool isRegistered(std::uint32_t keyCode, std::uint32_t modifiers) const;
     // The reference of a hot key of exactly this combination.
     std::optional<HotKeyRegistrar::Reference> eventHotKey(std::uint32_t keyCode, std::uint32_t modifiers) const;

@@ -1,15 +1,22 @@
 #include "engine/LeaderKeys.h"
 
+#include <filesystem>
 #include <optional>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "engine/HotKeyManager.h"
 #include "engine/InputWindowManager.h"
 #include "engine/KeyEventHandler.h"
 #include "model/Configuration.h"
+#include "model/LeaderKey.h"
 #include "model/LeaderKeyCache.h"
+#include "model/Settings.h"
 #include "platform/Alerts.h"
 #include "platform/Diagnostics.h"
+#include "platform/UserNotifications.h"
+#include "platform/Uuid.h"
 #include "platform/VirtualKeyCodes.h"
 
 namespace tavlin {
@@ -46,7 +53,74 @@ std::vector<HotKey> singleModifierLeaderKeys() {
     return keys;
 }
 
+struct LeaderKeyState {
+    // The last reload armed the leader keys and nothing switched them off since.
+    bool armed = false;
+    // The active application is on the disabled list: the leader keys are left to it.
+    bool released = false;
+    std::optional<RunningApplication> activeApplication;
+    // The refused combinations the user has been told of in this run.
+    std::set<std::pair<std::uint32_t, std::uint32_t>> toldRefused;
+};
+
+LeaderKeyState& state() {
+    static LeaderKeyState leaderKeyState;
+    return leaderKeyState;
+}
+
+// Once per combination and run: the key does nothing, and the user would not know why.
+void tellRefused(std::uint32_t keyCode, std::uint32_t modifiers, std::int32_t status) {
+    if (!UserNotificationCenter::hasCurrent() || !state().toldRefused.insert({keyCode, modifiers}).second) return;
+    const std::string title = "The leader key " + leaderKeyDisplayName(keyCode, modifiers) + " cannot be used";
+    const std::string reason = status == -9878 ? "Another program already uses this key combination."
+                                               : "The window system refused this key combination.";
+    UserNotificationCenter::current().requestAuthorization([title, reason](bool) {
+        UserNotificationCenter::current().add({Uuid::random().string(), title, reason, false});
+    });
+}
+
+void applyRelease(bool released) {
+    if (state().released == released) return;
+    state().released = released;
+    if (!state().armed) return;
+    if (!released) {
+        reloadLeaderKeys(false);
+        return;
+    }
+    HotKeyManager::shared().unregisterAll();
+    KeyEventHandlerManager::shared().removeKeyEventHanlder();
+}
+
 } // namespace
+
+bool isDisabledApplication(const RunningApplication& application, const std::vector<std::string>& disabledPaths) {
+    const auto same = [](const std::optional<std::string>& path, const std::string& listed) {
+        return path && !path->empty() &&
+               std::filesystem::path(*path).lexically_normal() == std::filesystem::path(listed).lexically_normal();
+    };
+    for (const auto& listed : disabledPaths) {
+        if (same(application.bundlePath, listed) || same(application.executablePath, listed)) return true;
+    }
+    return false;
+}
+
+void leaderKeysFollowActiveApplication(const std::optional<RunningApplication>& application) {
+    state().activeApplication = application;
+    leaderKeysFollowDisabledApplications();
+}
+
+void leaderKeysFollowDisabledApplications() {
+    const auto& application = state().activeApplication;
+    applyRelease(application && isDisabledApplication(*application, settings::disabledApplications()));
+}
+
+std::string leaderKeyDisplayName(std::uint32_t keyCode, std::uint32_t modifiers) {
+    return modifierKeyName(LeaderKey::press(HotKey::combo(keyCode, modifiers)));
+}
+
+bool leaderKeysReleasedForActiveApplication() { return state().released; }
+
+void resetLeaderKeyState() { state() = {}; }
 
 void reloadLeaderKeys(bool skipHotKeys) {
     if (!skipHotKeys) HotKeyManager::shared().unregisterAll();
@@ -54,18 +128,26 @@ void reloadLeaderKeys(bool skipHotKeys) {
 
     const auto loaded = Configuration::loadOrCreate(Configuration::ifMissing);
     if (!loaded.hasValue()) {
+        state().armed = false;
         showAlert("Invalid configuration file", loaded.errorDescription());
         return;
     }
     InputWindowManager::shared().windowEventHandler = handleInputWindowEvent;
+    state().armed = true;
+    if (state().released) return;
     KeyEventHandlerManager::shared().addKeyEventHandler(skipHotKeys, handleLeaderKeyEvent);
     if (skipHotKeys) return;
     for (const auto& hotKey : loaded.value()->hotKeys) {
-        if (const auto* combo = hotKey.comboInfo()) HotKeyManager::shared().registerHotKey(combo->keyCode, combo->modifiersCode);
+        const auto* combo = hotKey.comboInfo();
+        if (!combo) continue;
+        const auto registration = HotKeyManager::shared().registerHotKey(combo->keyCode, combo->modifiersCode);
+        if (registration.reference == 0 && HotKeyManager::shared().registrar())
+            tellRefused(combo->keyCode, combo->modifiersCode, registration.status);
     }
 }
 
 void unregisterAllLeaderKeys() {
+    state().armed = false;
     HotKeyManager::shared().unregisterAll();
     KeyEventHandlerManager::shared().removeKeyEventHanlder();
 }

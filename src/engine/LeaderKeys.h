@@ -1,6 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Workspace.h"
 
 namespace tavlin {
 
@@ -14,5 +19,20 @@ void unregisterAllLeaderKeys();
 // The callback of the key-event handler: records the leader key and, on its release, shows the
 // input window or hides it. A single modifier arrives with its key code in both arguments.
 void handleLeaderKeyEvent(std::uint32_t keyCode, std::uint32_t modifiers, bool keyDown);
+
+// While the active application is on the disabled-applications list, every leader key is
+// released (no hot key held, no tap recognised) so that its keys reach it unchanged; they are
+// taken back when another application becomes active. This program's own windows are never
+// passed here, so they change nothing. A session already open stays open.
+void leaderKeysFollowActiveApplication(const std::optional<RunningApplication>& application);
+// The stored list changed: compares the application last passed with it again.
+void leaderKeysFollowDisabledApplications();
+bool leaderKeysReleasedForActiveApplication();
+// Whether the list names the application: its desktop entry, or its executable.
+bool isDisabledApplication(const RunningApplication& application, const std::vector<std::string>& disabledPaths);
+// The name a person reads for a combination leader key (in the notification of a refused one).
+std::string leaderKeyDisplayName(std::uint32_t keyCode, std::uint32_t modifiers);
+// Back to a fresh process: no active application known, no refused leader key told yet.
+void resetLeaderKeyState();
 
 } // namespace tavlin

@@ -39,6 +39,8 @@ UserNotificationCenter& UserNotificationCenter::current() {
     return *currentCenter();
 }
 
+bool UserNotificationCenter::hasCurrent() { return currentCenter() != nullptr; }
+
 void UserNotificationCenter::setCurrent(UserNotificationCenter* center) { currentCenter() = center; }
 
 } // namespace tavlin

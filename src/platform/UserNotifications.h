@@ -23,6 +23,8 @@ public:
     virtual void add(const Request& request) = 0;
 
     static UserNotificationCenter& current();
+    // Whether a centre is installed (a program without a desktop has none).
+    static bool hasCurrent();
     static void setCurrent(UserNotificationCenter* center);
 };
 

@@ -14,6 +14,7 @@
 #include "EngineHarness.h"
 #include "engine/HotKeyManager.h"
 #include "engine/KeyEventHandler.h"
+#include "engine/LeaderKeys.h"
 #include "platform/KeyboardEvents.h"
 
 namespace tavlin::test {
@@ -138,12 +139,14 @@ protected:
         HotKeyManager::shared().setRegistrar(&registrar);
         KeyEventHandlerManager::shared().reset();
         KeyEventHandlerManager::shared().setMonitor(&monitor);
+        resetLeaderKeyState();
     }
 
     void TearDown() override {
         KeyEventHandlerManager::shared().reset();
         KeyEventHandlerManager::shared().setMonitor(nullptr);
         HotKeyManager::shared().setRegistrar(nullptr);
+        resetLeaderKeyState();
         EngineTest::TearDown();
     }
 

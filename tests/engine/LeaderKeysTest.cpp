@@ -1,5 +1,6 @@
 #include "engine/LeaderKeys.h"
 #include "LeaderKeyHarness.h"
+#include "model/Settings.h"
 #include "platform/Files.h"
 
 namespace tavlin::test {
@@ -215,6 +216,50 @@ TEST_F(LeaderKeysTest, UnknownCodesArePrintedAndIgnored) {
     EXPECT_EQ(capture.lines(), (std::vector<std::string>{"", ""}));
     EXPECT_FALSE(currentLeaderKey());
     EXPECT_FALSE(window.isKeyWindow());
+}
+
+RunningApplication application(std::string bundlePath, std::string executable) {
+    RunningApplication running;
+    running.processIdentifier = 4242;
+    running.bundlePath = std::move(bundlePath);
+    running.executablePath = std::move(executable);
+    return running;
+}
+
+// A session open when a listed application becomes active stays; reloads keep the keys released.
+TEST_F(LeaderKeysTest, ReleasedLeaderKeysFollowReloadsSessionsAndTheList) {
+    writeComboAndOption();
+    settings::setStringList(settings::keys::disabledApplications, {"/apps/listed.desktop"});
+    reloadLeaderKeys(false);
+    startSession();
+    leaderKeysFollowActiveApplication(application("/apps/listed.desktop", "/usr/bin/listed"));
+    EXPECT_TRUE(everythingOff());
+    EXPECT_TRUE(window.isKeyWindow());
+    reloadLeaderKeys(false);
+    EXPECT_TRUE(everythingOff());
+    EXPECT_TRUE(InputWindowManager::shared().windowEventHandler);
+}
+
+TEST_F(LeaderKeysTest, ListChangesHoldAtOnceAndKeysSwitchedOffStayOff) {
+    writeComboAndOption();
+    reloadLeaderKeys(false);
+    leaderKeysFollowActiveApplication(application("/apps/app.desktop", "/opt/app/bin/app"));
+    EXPECT_FALSE(leaderKeysReleasedForActiveApplication());
+    // Listed by its executable, in another spelling.
+    settings::setStringList(settings::keys::disabledApplications, {"/opt/app//bin/./app"});
+    leaderKeysFollowDisabledApplications();
+    EXPECT_TRUE(everythingOff());
+    settings::setStringList(settings::keys::disabledApplications, {});
+    leaderKeysFollowDisabledApplications();
+    EXPECT_EQ(registrar.grabs.size(), 1u);
+
+    // Switched off by their editor: another application changes nothing until it arms them.
+    unregisterAllLeaderKeys();
+    settings::setStringList(settings::keys::disabledApplications, {"/apps/app.desktop"});
+    leaderKeysFollowDisabledApplications();
+    leaderKeysFollowActiveApplication(application("/apps/other.desktop", "/usr/bin/other"));
+    EXPECT_TRUE(everythingOff());
+    EXPECT_FALSE(isDisabledApplication(application("/apps/app.desktop.old", ""), {"/apps/app.desktop", ""}));
 }
 
 } // namespace

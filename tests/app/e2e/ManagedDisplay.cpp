@@ -11,6 +11,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 
 #include "e2e/AppDriver.h"
 
@@ -74,17 +75,22 @@ ManagedDisplay::~ManagedDisplay() {
 
 bool ManagedDisplay::coverWithWindow() {
     Display* d = display_;
-    const Window root = DefaultRootWindow(d);
-    window_ = XCreateSimpleWindow(d, root, 0, 0, 1280, 800, 0, 0, 0);
+    window_ = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1280, 800, 0, 0, 0);
     XStoreName(d, window_, "Another program");
     XMapWindow(d, window_);
     XSync(d, False);
+    return activate(window_);
+}
+
+bool ManagedDisplay::activate(unsigned long window) {
+    Display* d = display_;
+    const Window root = DefaultRootWindow(d);
     return pollUntil(
         [&] {
-            if (activeWindow() == window_ && activeWindowIsOnTop()) return true;
+            if (activeWindow() == window && activeWindowIsOnTop()) return true;
             XEvent event{};
             event.xclient.type = ClientMessage;
-            event.xclient.window = window_;
+            event.xclient.window = window;
             event.xclient.message_type = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
             event.xclient.format = 32;
             event.xclient.data.l[0] = 2; // as a task list asks
@@ -94,6 +100,38 @@ bool ManagedDisplay::coverWithWindow() {
             return false;
         },
         std::chrono::seconds(10));
+}
+
+void ManagedDisplay::press(unsigned int xKeycode) {
+    XTestFakeKeyEvent(display_, xKeycode, True, CurrentTime);
+    XFlush(display_);
+}
+
+void ManagedDisplay::release(unsigned int xKeycode) {
+    XTestFakeKeyEvent(display_, xKeycode, False, CurrentTime);
+    XFlush(display_);
+}
+
+namespace {
+bool grabRefused = false;
+int noteRefusal(Display*, XErrorEvent* error) {
+    if (error->error_code == BadAccess) grabRefused = true;
+    return 0;
+}
+} // namespace
+
+bool ManagedDisplay::keyIsFree(unsigned int xKeycode, unsigned int xModifiers) {
+    Display* d = display_;
+    XSync(d, False);
+    grabRefused = false;
+    const auto previous = XSetErrorHandler(noteRefusal);
+    XGrabKey(d, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync);
+    XSync(d, False);
+    const bool free = !grabRefused;
+    if (free) XUngrabKey(d, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(d));
+    XSync(d, False);
+    XSetErrorHandler(previous);
+    return free;
 }
 
 std::optional<unsigned long> ManagedDisplay::activeWindow() {

@@ -35,6 +35,15 @@ public:
     // Maps a window of another program and has the window manager activate it, over every
     // other window; answers whether it became the active one.
     bool coverWithWindow();
+    // Has the window manager activate another program's window, as a task list asks; answers
+    // whether it became the active one.
+    bool activate(unsigned long window);
+    // Keys typed through XTest, to whatever window has the focus.
+    void press(unsigned int xKeycode);
+    void release(unsigned int xKeycode);
+    // Whether no client holds a passive grab of the key with these X modifiers: tries one of its
+    // own and lets go at once.
+    bool keyIsFree(unsigned int xKeycode, unsigned int xModifiers);
     // The process of the active window, and whether that window is the topmost one.
     std::optional<pid_t> activeProcess();
     bool activeWindowIsOnTop();

@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
 #include "e2e/AppDriver.h"
 #include "e2e/DesktopTest.h"
 #include "e2e/ManagedDisplay.h"
+#include "e2e/XDriver.h"
+#include "model/Settings.h"
+#include "platform/VirtualKeyCodes.h"
 
 namespace tavlin::e2e {
 namespace {
@@ -12,6 +19,45 @@ namespace {
 using namespace std::chrono_literals;
 
 class WindowManagerTest : public DesktopTest {};
+
+// Super alone and control+option+K lead in; A opens a page.
+constexpr const char* leaderKeyConfiguration = R"({
+  "hotKeys": [
+    {"singleModifier": {"info": {"singleTapModifier": "⌘"}}},
+    {"combo": {"info": {"keyCode": 40, "modifiersCode": 6144}}}
+  ],
+  "decision": {"actions": [], "chances": [
+    {"pattern": {"key": {"allowedKeyCodes": [0]}},
+     "decision": {"actions": [{"openURL": {"url": "https://example.org/leader-key-worked"}}], "chances": []}}
+  ]}
+})";
+
+// Another program's window, started on the display of the children, with a desktop entry of
+// its own in the home.
+struct OtherProgram {
+    OtherProgram(const AppHome& home, const std::string& busAddress, const std::string& wmClass)
+        : entry(home.writeDesktopEntry("tavlin-e2e-" + wmClass, "[Desktop Entry]\nType=Application\nName=" + wmClass +
+                                                                    "\nExec=" KEY_WINDOW_EXECUTABLE " " + wmClass +
+                                                                    "\nStartupWMClass=" + wmClass + "\n")),
+          process(KEY_WINDOW_EXECUTABLE, {wmClass}, home, busAddress) {}
+
+    std::optional<unsigned long> window() const {
+        std::optional<unsigned long> id;
+        pollUntil([&] {
+            const std::string output = process.standardOutput();
+            const auto at = output.find("window ");
+            if (at == std::string::npos || output.find('\n', at) == std::string::npos) return false;
+            id = std::stoul(output.substr(at + 7));
+            return true;
+        });
+        return id;
+    }
+    std::size_t count(const std::string& line) const { return process.outputCount(line + "\n"); }
+    std::size_t keys(unsigned int xKeycode) const { return count("key " + std::to_string(xKeycode)); }
+
+    std::filesystem::path entry;
+    AppProcess process;
+};
 
 // The configuration window lies under another program's window: a second start brings it forward.
 TEST_F(WindowManagerTest, ASecondStartBringsTheBuriedConfigurationWindowForward) {
@@ -29,6 +75,68 @@ TEST_F(WindowManagerTest, ASecondStartBringsTheBuriedConfigurationWindowForward)
     EXPECT_TRUE(pollUntil([&] { return display->activeProcess() == app_->pid() && display->activeWindowIsOnTop(); }, 10s))
         << "the configuration window stayed under the other window\n"
         << app_->outputTail();
+}
+
+// In a program on the disabled list the leader keys are that program's keys; in any other they
+// open a session.
+TEST_F(WindowManagerTest, LeaderKeysReachAListedProgramAndWorkInAnother) {
+    const auto display = ManagedDisplay::start(*home_);
+    ASSERT_TRUE(display) << "cannot start Xvfb with openbox";
+    const DisplayForChildren children(display->name());
+    OtherProgram listed(*home_, bus_->address(), "TavlinListed"), other(*home_, bus_->address(), "TavlinOther");
+    const auto listedWindow = listed.window(), otherWindow = other.window();
+    ASSERT_TRUE(listedWindow && otherWindow) << listed.process.outputTail() << other.process.outputTail();
+    home_->writeConfiguration(leaderKeyConfiguration);
+    home_->setSetting(settings::keys::disabledApplications, nlohmann::json::array({listed.entry.string()}).dump());
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+
+    const unsigned int keyK = xKey(40), keyA = xKey(0), modifiers = UserSeat::controlMask() | UserSeat::altMask();
+    // Whichever program the window manager put in front first, the other one holds the key.
+    ASSERT_TRUE(display->activate(*otherWindow));
+    ASSERT_TRUE(pollUntil([&] { return !display->keyIsFree(keyK, modifiers); }, 10s)) << app_->outputTail();
+    ASSERT_TRUE(display->activate(*listedWindow));
+    ASSERT_TRUE(pollUntil([&] { return display->keyIsFree(keyK, modifiers) && listed.count("focused") > 0; }, 10s))
+        << "the leader key stayed taken\n"
+        << app_->outputTail();
+    for (const unsigned int key : {xControlKey(), xAltKey(), keyK}) display->press(key);
+    for (const unsigned int key : {keyK, xAltKey(), xControlKey()}) display->release(key);
+    display->press(xSuperKey());
+    display->release(xSuperKey());
+    // A session would take the keyboard within the 10 ms after the tap.
+    EXPECT_FALSE(pollUntil([&] { return listed.count("keyboard taken") > 0; }, 300ms)) << "a session opened";
+    display->press(keyA);
+    display->release(keyA);
+    ASSERT_TRUE(pollUntil([&] { return listed.keys(keyA) == 1; }, 10s)) << listed.process.outputTail();
+    EXPECT_EQ(listed.keys(keyK), 1u);
+    EXPECT_EQ(listed.keys(xSuperKey()), 1u);
+    EXPECT_EQ(listed.count("keyboard taken"), 0u);
+
+    // The other program: the leader key is taken back and opens a session, in which A runs.
+    ASSERT_TRUE(display->activate(*otherWindow));
+    ASSERT_TRUE(pollUntil([&] { return !display->keyIsFree(keyK, modifiers) && other.count("focused") > 0; }, 10s))
+        << "the leader key was not taken back\n"
+        << app_->outputTail();
+    for (const unsigned int key : {xControlKey(), xAltKey(), keyK}) display->press(key);
+    ASSERT_TRUE(pollUntil([&] { return other.count("keyboard taken") == 1; }, 10s)) << "the hot key's grab never came";
+    // The hot key is let go the way a hand does: the modifiers a moment before the key, and
+    // nothing after it, which would cancel its release.
+    std::this_thread::sleep_for(20ms);
+    display->release(xAltKey());
+    display->release(xControlKey());
+    std::this_thread::sleep_for(10ms);
+    display->release(keyK);
+    ASSERT_TRUE(pollUntil([&] { return other.count("keyboard taken") == 2; }, 10s)) << "no session\n" << app_->outputTail();
+    display->press(keyA);
+    display->release(keyA);
+    ASSERT_TRUE(pollUntil([&] { return !home_->openedURLs().empty(); }, 10s)) << app_->outputTail();
+    EXPECT_EQ(home_->openedURLs(), std::vector<std::string>{"https://example.org/leader-key-worked"});
+    EXPECT_EQ(other.keys(keyK) + other.keys(keyA), 0u);
+
+    // Listed too, the program in front gets its keys at once.
+    home_->setSetting(settings::keys::disabledApplications,
+                      nlohmann::json::array({listed.entry.string(), other.entry.string()}).dump());
+    EXPECT_TRUE(pollUntil([&] { return display->keyIsFree(keyK, modifiers); }, 10s)) << app_->outputTail();
 }
 
 } // namespace

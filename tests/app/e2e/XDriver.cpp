@@ -194,6 +194,16 @@ bool UserSeat::canGrabKey(unsigned int xKeycode, unsigned int xModifiers) {
     return taken;
 }
 
+bool UserSeat::holdKey(unsigned int xKeycode, unsigned int xModifiers) {
+    XSync(display_, False);
+    grabRefused = false;
+    const auto previous = XSetErrorHandler(noteRefusal);
+    XGrabKey(display_, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display_), False, GrabModeAsync, GrabModeAsync);
+    XSync(display_, False);
+    XSetErrorHandler(previous);
+    return !grabRefused;
+}
+
 unsigned int UserSeat::controlMask() { return ControlMask; }
 unsigned int UserSeat::shiftMask() { return ShiftMask; }
 unsigned int UserSeat::altMask() { return Mod1Mask; }

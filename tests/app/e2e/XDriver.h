@@ -66,6 +66,9 @@ public:
     // Whether this client could take a passive grab of the key with these X modifiers on the root
     // window now, that is, whether no other client holds it. The grab is let go at once.
     bool canGrabKey(unsigned int xKeycode, unsigned int xModifiers);
+    // Takes that grab and keeps it while the seat lives, as another program's hot key; answers
+    // whether it got it.
+    bool holdKey(unsigned int xKeycode, unsigned int xModifiers);
     static unsigned int controlMask();
     static unsigned int shiftMask();
     static unsigned int altMask();

@@ -1,0 +1,115 @@
+// The real `tavlin` when another program already holds one of its leader keys: the user is told
+// through the desktop's notification server, once.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <dbus/dbus.h>
+
+#include "e2e/AppDriver.h"
+#include "e2e/DesktopTest.h"
+#include "e2e/XDriver.h"
+#include "model/FlatKeysAndActionRow.h"
+#include "model/Settings.h"
+#include "platform/Uuid.h"
+
+namespace tavlin::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The desktop's notification server on the test's bus: keeps the summary and body of every
+// Notify and answers it.
+class NotificationServer {
+public:
+    explicit NotificationServer(const std::string& busAddress) {
+        DBusError error;
+        dbus_error_init(&error);
+        connection_ = dbus_connection_open_private(busAddress.c_str(), &error);
+        if (connection_) {
+            dbus_connection_set_exit_on_disconnect(connection_, FALSE);
+            if (dbus_bus_register(connection_, &error))
+                owns_ = dbus_bus_request_name(connection_, "org.freedesktop.Notifications", DBUS_NAME_FLAG_DO_NOT_QUEUE,
+                                              &error) == DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER;
+        }
+        dbus_error_free(&error);
+    }
+    ~NotificationServer() {
+        if (!connection_) return;
+        dbus_connection_close(connection_);
+        dbus_connection_unref(connection_);
+    }
+    NotificationServer(const NotificationServer&) = delete;
+    NotificationServer& operator=(const NotificationServer&) = delete;
+
+    bool owns() const { return owns_; }
+
+    // Handles what has come so far; never blocks.
+    const std::vector<std::string>& notifications() {
+        dbus_connection_read_write(connection_, 0);
+        while (DBusMessage* message = dbus_connection_pop_message(connection_)) {
+            if (dbus_message_is_method_call(message, "org.freedesktop.Notifications", "Notify")) {
+                const char *application = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
+                dbus_uint32_t replaces = 0;
+                if (dbus_message_get_args(message, nullptr, DBUS_TYPE_STRING, &application, DBUS_TYPE_UINT32, &replaces,
+                                          DBUS_TYPE_STRING, &icon, DBUS_TYPE_STRING, &summary, DBUS_TYPE_STRING, &body,
+                                          DBUS_TYPE_INVALID))
+                    notifications_.push_back(std::string(application) + ": " + summary + " / " + body);
+                DBusMessage* reply = dbus_message_new_method_return(message);
+                const dbus_uint32_t id = static_cast<dbus_uint32_t>(notifications_.size());
+                dbus_message_append_args(reply, DBUS_TYPE_UINT32, &id, DBUS_TYPE_INVALID);
+                dbus_connection_send(connection_, reply, nullptr);
+                dbus_message_unref(reply);
+            }
+            dbus_message_unref(message);
+        }
+        dbus_connection_flush(connection_);
+        return notifications_;
+    }
+
+private:
+    DBusConnection* connection_ = nullptr;
+    bool owns_ = false;
+    std::vector<std::string> notifications_;
+};
+
+class RefusedLeaderKeyTest : public DesktopTest {};
+
+// Control+option+J is held by another client before the start; the key is told once, however
+// often the leader keys are registered again in the run.
+TEST_F(RefusedLeaderKeyTest, AKeyHeldByAnotherProgramIsToldOnce) {
+    constexpr int keyJ = 38;
+    ASSERT_TRUE(seat_->holdKey(xKey(keyJ), UserSeat::controlMask() | UserSeat::altMask()));
+    NotificationServer server(bus_->address());
+    ASSERT_TRUE(server.owns());
+    // Generated from a row, so that a change of the settings registers the leader keys again.
+    const FlatKeysAndActionRow row(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), {0},
+                                   Action(Action::Kind::openURL{"https://example.org/j", std::nullopt}, std::nullopt), false,
+                                   LeaderKey::press(HotKey::combo(keyJ, 0x1800)));
+    home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({row}));
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+
+    const std::string refused =
+        "failed to register (38)\nanother process has already registered the same hotkey using the "
+        "kEventHotKeyExclusive option\n";
+    ASSERT_TRUE(pollUntil([&] { return !server.notifications().empty(); }, 10s)) << app_->outputTail();
+    const auto attempts = app_->outputCount(refused);
+    ASSERT_GE(attempts, 1u) << app_->outputTail();
+    home_->setSetting(settings::keys::maximumSingleModifierPressAndReleaseInterval, 0.3);
+    ASSERT_TRUE(pollUntil([&] { return app_->outputCount(refused) > attempts; }, 10s)) << "no registration again\n"
+                                                                                       << app_->outputTail();
+    // A second notice would follow the attempt at once.
+    pollUntil([&] { return server.notifications().size() > 1; }, 500ms);
+    ASSERT_EQ(server.notifications().size(), 1u);
+    const std::string& notice = server.notifications().front();
+    EXPECT_EQ(notice.rfind("tavlin: ", 0), 0u) << notice;
+    // The key as a person reads it; its modifiers' words belong to the key names.
+    EXPECT_NE(notice.find("J cannot be used"), std::string::npos) << notice;
+    EXPECT_TRUE(app_->stop()) << app_->outputTail();
+}
+
+} // namespace
+} // namespace tavlin::e2e
