@@ -13,6 +13,7 @@
 #include "flateditor/SettingsContentView.h"
 #include "flateditor/SymbolIcons.h"
 #include "platform/Diagnostics.h"
+#include "support/Accessible.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -357,6 +358,27 @@ TEST_F(SettingsContentViewTest, everyControlHasAnAccessibleNameAndSymbol) {
     diag::Capture capture;
     QTest::mouseClick(textButton("Open Settings"), Qt::LeftButton);
     EXPECT_EQ(capture.lines(), std::vector<std::string>{""});
+}
+
+// A screen reader meets the rows one per child, and a section header as no row to toggle.
+TEST_F(SettingsContentViewTest, theAccessibleListIsTheRowsAndOnlyRowsToggle) {
+    const auto app = flatRow({A}, test::commandTap(), Scope::only({"/x.desktop"}));
+    const auto everywhere = flatRow({B});
+    store({everywhere, app});
+    show();
+    QAccessibleInterface* rows = test::accessible(list());
+    EXPECT_EQ(rows->role(), QAccessible::List);
+    ASSERT_EQ(rows->childCount(), model()->rowCount());
+    for (int i = 0; i < rows->childCount(); ++i) {
+        QAccessibleInterface* row = rows->child(i);
+        EXPECT_EQ(row->text(QAccessible::Name), textAt(i));
+        const bool header = model()->index(i, 0).data(Role::kindRole).toInt() ==
+                            static_cast<int>(KeysAndActionRowView::Kind::header);
+        EXPECT_EQ(test::actionNames(row), header ? QStringList() : QStringList{QAccessibleActionInterface::toggleAction()});
+        EXPECT_EQ(row->state().checkable, !header);
+    }
+    rows->child(indexOf(everywhere).row())->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(view_->selectedRowID(), everywhere.id);
 }
 
 TEST(SymbolIcons, grayscaleKeepsTransparency) {
