@@ -45,7 +45,7 @@ TriggerKeyEditorView::TriggerKeyEditorView(const std::vector<TriggerKeyPickerIte
 
     auto* editorRow = new QHBoxLayout();
     // On X11 a combo box is read out by its current item; the label says what it is for.
-    auto* pickerLabel = new QLabel(QStringLiteral("Add Key: "), this);
+    auto* pickerLabel = new QLabel(QStringLiteral("Key: "), this);
     pickerLabel->setTextFormat(Qt::PlainText);
     picker_ = new QComboBox(this);
     pickerLabel->setBuddy(picker_);

@@ -76,8 +76,8 @@ TEST_F(ScreenReaderTest, AnInvalidExpressionIsExplainedInWordsAndInFull) {
 }
 
 TEST_F(ScreenReaderTest, TheFourModifiersAreRadioButtons) {
-    ConfigurationLeaderKeyView editor(shortcutkit::Name("t"), HotKey::singleModifier(HotKey::SingleTapModifier::shift),
-                                      nullptr, nullptr);
+    ConfigurationLeaderKeyView editor(shortcutkit::Name("t"), HotKey::singleModifier(HotKey::SingleTapModifier::shift), nullptr,
+                                      nullptr);
     editor.show();
     for (const auto modifier : allSingleTapModifiers) {
         QAccessibleInterface* button = accessible(editor.modifierButton(modifier));

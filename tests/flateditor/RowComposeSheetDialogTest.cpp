@@ -259,7 +259,7 @@ TEST_F(RowComposeSheetDialogTest, everyPickerIsLabelledByWhatItIs) {
     QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_N, Qt::ControlModifier);
     ASSERT_TRUE(dialog);
     EXPECT_TRUE(test::labelNames(dialog->kindPicker()).contains("Kind: "));
-    EXPECT_TRUE(test::labelNames(dialog->triggerKeys()->picker()).contains("Add Key: "));
+    EXPECT_TRUE(test::labelNames(dialog->triggerKeys()->picker()).contains("Key: "));
     EXPECT_TRUE(test::labelNames(dialog->scopeEditor()->kindPicker()).contains("Scope: "));
     chooseKind(*dialog, "Open App");
     QComboBox* running = editorControl<QComboBox>(*dialog, "Action If Already Running");

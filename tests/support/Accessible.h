@@ -13,8 +13,7 @@ inline QAccessibleInterface* accessible(QObject* object) { return QAccessible::q
 // group box around it.
 inline QStringList labelNames(QWidget* widget) {
     QStringList names;
-    for (const auto& related : accessible(widget)->relations(QAccessible::Label))
-        names << related.first->text(QAccessible::Name);
+    for (const auto& related : accessible(widget)->relations(QAccessible::Label)) names << related.first->text(QAccessible::Name);
     return names;
 }
 

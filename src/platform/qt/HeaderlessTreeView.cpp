@@ -39,9 +39,7 @@ public:
         const QRect shown = view_->visualRect(index_);
         return {view_->viewport()->mapToGlobal(shown.topLeft()), shown.size()};
     }
-    QAccessible::Role role() const override {
-        return view_ && isList(*view_) ? QAccessible::ListItem : QAccessible::TreeItem;
-    }
+    QAccessible::Role role() const override { return view_ && isList(*view_) ? QAccessible::ListItem : QAccessible::TreeItem; }
     QAccessible::State state() const override {
         QAccessible::State state;
         if (!isValid()) return state;
@@ -60,14 +58,13 @@ public:
     }
 
     // "Toggle" selects the row or takes it out of the selection, as in Qt's own rows.
-    QStringList actionNames() const override {
-        return selectable() ? QStringList{toggleAction()} : QStringList();
-    }
+    QStringList actionNames() const override { return selectable() ? QStringList{toggleAction()} : QStringList(); }
     void doAction(const QString& name) override {
         if (name != toggleAction() || !selectable()) return;
         QItemSelectionModel* selection = view_->selectionModel();
-        const QItemSelectionModel::SelectionFlags rows =
-            view_->selectionBehavior() == QAbstractItemView::SelectRows ? QItemSelectionModel::Rows : QItemSelectionModel::NoUpdate;
+        const QItemSelectionModel::SelectionFlags rows = view_->selectionBehavior() == QAbstractItemView::SelectRows
+                                                             ? QItemSelectionModel::Rows
+                                                             : QItemSelectionModel::NoUpdate;
         if (selection->isSelected(index_)) selection->select(index_, QItemSelectionModel::Deselect | rows);
         else if (view_->selectionMode() == QAbstractItemView::SingleSelection)
             selection->setCurrentIndex(index_, QItemSelectionModel::ClearAndSelect | rows);
