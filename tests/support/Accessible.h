@@ -6,20 +6,14 @@
 
 namespace tavlin::test {
 
-// What a screen reader meets: the interface Qt's accessibility bridge would hand out.
+// What a screen reader meets: the interface Qt's accessibility bridge hands out.
 inline QAccessibleInterface* accessible(QObject* object) { return QAccessible::queryAccessibleInterface(object); }
 
-// The names of what labels `widget` as the bridge relates them: its labels, and the title of a
-// group box around it.
+// The names of what labels `widget`: its labels, and the title of a group box around it.
 inline QStringList labelNames(QWidget* widget) {
     QStringList names;
     for (const auto& related : accessible(widget)->relations(QAccessible::Label)) names << related.first->text(QAccessible::Name);
     return names;
-}
-
-// The actions an interface offers (none without an action interface).
-inline QStringList actionNames(QAccessibleInterface* iface) {
-    return iface->actionInterface() ? iface->actionInterface()->actionNames() : QStringList();
 }
 
 } // namespace tavlin::test
