@@ -116,7 +116,13 @@ HeaderlessTreeView::HeaderlessTreeView(QWidget* parent) : QTreeView(parent) {
     connect(this, &QTreeView::collapsed, this, [this] { forgetRows(); });
 }
 
-HeaderlessTreeView::~HeaderlessTreeView() { forgetCells(); }
+HeaderlessTreeView::~HeaderlessTreeView() {
+    for (const auto& connection : modelConnections_) disconnect(connection);
+    forgetCells();
+    // The view's interface reads the rows kept here: it goes with them, not later with the widget.
+    if (QAccessibleInterface* view = QAccessible::queryAccessibleInterface(this))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(view));
+}
 
 void HeaderlessTreeView::setModel(QAbstractItemModel* model) {
     for (const auto& connection : modelConnections_) disconnect(connection);
