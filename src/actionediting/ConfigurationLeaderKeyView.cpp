@@ -3,9 +3,9 @@
 #include <QtCore/QSignalBlocker>
 #include <QtWidgets/QButtonGroup>
 #include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
 #include <QtWidgets/QStackedWidget>
-#include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
 #include "shortcutkit/ShortcutStore.h"
@@ -79,10 +79,12 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
     modifierGroup_ = new QButtonGroup(this);
     modifierGroup_->setExclusive(true);
     for (const auto modifier : allSingleTapModifiers) {
-        auto* button = new QToolButton(modifierPage);
-        button->setText(qString(LeaderKeyEditorState::label(modifier)));
+        // Auto-exclusive checkable push buttons are announced as the radio buttons they are.
+        auto* button = new QPushButton(qString(LeaderKeyEditorState::label(modifier)), modifierPage);
         button->setAccessibleName(button->text());
         button->setCheckable(true);
+        button->setAutoExclusive(true);
+        button->setAutoDefault(false);
         button->setFocusPolicy(Qt::StrongFocus);
         modifierGroup_->addButton(button, static_cast<int>(modifier));
         modifierRow->addWidget(button);
@@ -98,8 +100,8 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
     refresh();
 }
 
-QToolButton* ConfigurationLeaderKeyView::modifierButton(HotKey::SingleTapModifier modifier) const {
-    return static_cast<QToolButton*>(modifierGroup_->button(static_cast<int>(modifier)));
+QPushButton* ConfigurationLeaderKeyView::modifierButton(HotKey::SingleTapModifier modifier) const {
+    return static_cast<QPushButton*>(modifierGroup_->button(static_cast<int>(modifier)));
 }
 
 void ConfigurationLeaderKeyView::refresh() {

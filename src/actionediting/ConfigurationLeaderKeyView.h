@@ -11,7 +11,7 @@
 class QButtonGroup;
 class QRadioButton;
 class QStackedWidget;
-class QToolButton;
+class QPushButton;
 
 namespace tavlin {
 
@@ -38,7 +38,7 @@ public:
     QRadioButton* comboButton() const { return comboButton_; }
     QRadioButton* singleModifierButton() const { return singleModifierButton_; }
     shortcutkit::RecorderControl* recorder() const { return recorder_; }
-    QToolButton* modifierButton(HotKey::SingleTapModifier modifier) const;
+    QPushButton* modifierButton(HotKey::SingleTapModifier modifier) const;
 
 private:
     void refresh();

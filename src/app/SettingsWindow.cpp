@@ -1,13 +1,25 @@
 #include "app/SettingsWindow.h"
 
+#include <QtGui/QAccessible>
+#include <QtWidgets/QAccessibleWidget>
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/WindowOperations.h"
 #include "flateditor/PreferencesContentView.h"
 
 namespace tavlin::app {
+namespace {
+
+// A plain top-level widget would be announced as a filler, not as the window it is.
+QAccessibleInterface* accessibleSettingsWindow(const QString&, QObject* object) {
+    if (auto* window = dynamic_cast<SettingsWindow*>(object)) return new QAccessibleWidget(window, QAccessible::Window);
+    return nullptr;
+}
+
+} // namespace
 
 SettingsWindow::SettingsWindow() {
+    [[maybe_unused]] static const bool installed = (QAccessible::installFactory(accessibleSettingsWindow), true);
     setWindowTitle(QString::fromLatin1(title));
     setAccessibleName(QString::fromLatin1(title));
     setAttribute(Qt::WA_QuitOnClose, false);

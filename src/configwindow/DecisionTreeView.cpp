@@ -40,11 +40,10 @@ DragPayload::DataForType dataOf(const QMimeData* data) {
 } // namespace
 
 DecisionTreeView::DecisionTreeView(ConfigurationWindowModel& windowModel, Selection& selection, QWidget* parent)
-    : QTreeView(parent), windowModel_(windowModel), selection_(selection) {
+    : qt::HeaderlessTreeView(parent), windowModel_(windowModel), selection_(selection) {
     treeModel_ = new DecisionTreeModel(windowModel_, this);
     setModel(treeModel_);
     setItemDelegate(new DecisionTreeDelegate([this](const QModelIndex& index) { return isHighlighted(index); }, this));
-    setHeaderHidden(true);
     setIndentation(levelIndentation);
     setUniformRowHeights(true);
     // Per-pixel scrolling asks every row for its height.

@@ -11,6 +11,7 @@
 #include "configwindow/core/CommandKind.h"
 #include "configwindow/core/DropTargeting.h"
 #include "configwindow/core/Selection.h"
+#include "platform/qt/HeaderlessTreeView.h"
 
 namespace tavlin {
 
@@ -18,7 +19,7 @@ namespace tavlin {
 // decides what is highlighted: an action row, or a chance row with every visible row below it.
 // Every change resets the model; expansion, the current row and the scroll position come back
 // in the same turn.
-class DecisionTreeView final : public QTreeView {
+class DecisionTreeView final : public qt::HeaderlessTreeView {
 public:
     using CommandHandler = std::function<void(CommandKind)>;
 

@@ -65,10 +65,10 @@ PatternComposeSheet::PatternComposeSheet(PatternSheetItem item, QWidget* parent)
     regexField_ = new QLineEdit(messageEditor_);
     regexField_->setPlaceholderText(QStringLiteral("Regular Expression"));
     regexField_->setAccessibleName(QStringLiteral("Regular Expression"));
+    // Read out under its own text, and as the field's description while the field has the focus.
     regexProblem_ = new QLabel(messageEditor_);
     regexProblem_->setTextFormat(Qt::PlainText);
     regexProblem_->setWordWrap(true);
-    regexProblem_->setAccessibleName(QStringLiteral("Regular Expression Problem"));
     messageColumn->addWidget(regexField_);
     messageColumn->addWidget(regexProblem_);
     if (const auto* message = std::get_if<PatternParams::message>(&params_[PK::message].value))
@@ -116,11 +116,17 @@ void PatternComposeSheet::showEditor() {
 
 void PatternComposeSheet::update() {
     // An expression that does not compile is saved as typed all the same; the reason is shown.
-    std::string problem;
+    std::string reason;
     if (const auto* message = std::get_if<PatternParams::message>(&params_[PK::message].value))
-        if (!message->regex.empty()) Regex::compile(message->regex, &problem);
-    regexProblem_->setText(qString(problem));
-    regexProblem_->setVisible(!problem.empty());
+        if (!message->regex.empty()) Regex::compile(message->regex, nullptr, &reason);
+    const QString problem = reason.empty() ? QString()
+                                           : QStringLiteral("This regular expression is invalid: %1.").arg(qString(reason));
+    const bool changed = problem != regexProblem_->text();
+    regexProblem_->setText(problem);
+    regexProblem_->setVisible(!problem.isEmpty());
+    regexField_->setAccessibleDescription(problem);
+    // The reason wraps, and the sheet grows to show all of its lines.
+    if (changed && isVisible()) adjustSize();
     saveButton()->setEnabled(params_.count(currentKind_) || currentKind_ == PK::alwaysMatch);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <QToolButton>
@@ -37,13 +38,21 @@ ApplicationScopeEditorView::ApplicationScopeEditorView(const std::vector<std::st
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 
+    auto* kindRow = new QHBoxLayout();
+    // On X11 a combo box is read out by its current item; the label says what it is for.
+    auto* kindLabel = new QLabel(QStringLiteral("Scope: "), this);
+    kindLabel->setTextFormat(Qt::PlainText);
     kindPicker_ = new QComboBox(this);
     kindPicker_->setAccessibleName(QStringLiteral("Application scope"));
+    kindLabel->setBuddy(kindPicker_);
     for (const auto& title : kindTitles) kindPicker_->addItem(QString::fromStdString(title));
     connect(kindPicker_, &QComboBox::activated, this, [this](int index) {
         if (index >= 0 && handlers_.kindChosen) handlers_.kindChosen(index);
     });
-    layout->addWidget(kindPicker_, 0, Qt::AlignLeft);
+    kindRow->addWidget(kindLabel);
+    kindRow->addWidget(kindPicker_);
+    kindRow->addStretch(1);
+    layout->addLayout(kindRow);
 
     listPart_ = new QWidget(this);
     auto* listLayout = new QVBoxLayout(listPart_);

@@ -9,6 +9,7 @@
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QVBoxLayout>
 
 #include "flateditor/HelperStatusSection.h"
@@ -58,6 +59,7 @@ PreferencesContentView::PreferencesContentView(QWidget* parent) : QScrollArea(pa
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
+    verticalScrollBar()->setAccessibleName(QStringLiteral("Settings"));
 
     auto* content = new QWidget();
     auto* column = new QVBoxLayout(content);
@@ -65,9 +67,12 @@ PreferencesContentView::PreferencesContentView(QWidget* parent) : QScrollArea(pa
     auto* leaderKey = groupBox(QStringLiteral("Leader Key"), content);
     auto* leaderKeyRow = new QHBoxLayout(leaderKey);
     const QString intervalTitle = QStringLiteral("Recognize single modifier typing within");
-    leaderKeyRow->addWidget(oneLineLabel(intervalTitle, leaderKey));
+    auto* intervalLabel = oneLineLabel(intervalTitle, leaderKey);
+    leaderKeyRow->addWidget(intervalLabel);
     leaderKeyRow->addStretch();
     intervalPicker_ = new QComboBox(leaderKey);
+    // On X11 a combo box is read out by its current item; its label says what it is for.
+    intervalLabel->setBuddy(intervalPicker_);
     intervalPicker_->setAccessibleName(intervalTitle);
     intervalPicker_->setAccessibleDescription(intervalTitle);
     intervalPicker_->setFixedWidth(142);

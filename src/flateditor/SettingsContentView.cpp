@@ -25,6 +25,7 @@
 #include "flateditor/SymbolIcons.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
+#include "platform/qt/HeaderlessTreeView.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -76,9 +77,8 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
 
     model_ = new QStandardItemModel(this);
-    list_ = new QTreeView(this);
+    list_ = new qt::HeaderlessTreeView(this);
     list_->setAccessibleName(QStringLiteral("Key bindings"));
-    list_->setHeaderHidden(true);
     list_->setRootIsDecorated(false);
     list_->setItemsExpandable(false);
     list_->setUniformRowHeights(true);

@@ -44,7 +44,11 @@ TriggerKeyEditorView::TriggerKeyEditorView(const std::vector<TriggerKeyPickerIte
     layout->addWidget(keyScroller_);
 
     auto* editorRow = new QHBoxLayout();
+    // On X11 a combo box is read out by its current item; the label says what it is for.
+    auto* pickerLabel = new QLabel(QStringLiteral("Key: "), this);
+    pickerLabel->setTextFormat(Qt::PlainText);
     picker_ = new QComboBox(this);
+    pickerLabel->setBuddy(picker_);
     picker_->setAccessibleName(QStringLiteral("Add a key"));
     picker_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     picker_->setMaxVisibleItems(20);
@@ -52,6 +56,7 @@ TriggerKeyEditorView::TriggerKeyEditorView(const std::vector<TriggerKeyPickerIte
         picker_->addItem(qString(item.title), item.keyCode ? QVariant::fromValue<qlonglong>(*item.keyCode) : QVariant());
     picker_->installEventFilter(this);
     connect(picker_, &QComboBox::activated, this, &TriggerKeyEditorView::picked);
+    editorRow->addWidget(pickerLabel);
     editorRow->addWidget(picker_);
     deleteAll_ = new QPushButton(QStringLiteral("Delete All Keys"), this);
     deleteAll_->setAccessibleName(deleteAll_->text());

@@ -12,6 +12,29 @@ namespace {
 // In ICU's matching time units (roughly milliseconds).
 constexpr int32_t searchTimeLimit = 200;
 
+// The compiler's codes a typed expression can meet, said the way a person would.
+const char* reasonInWords(UErrorCode status) {
+    switch (status) {
+    case U_REGEX_MISMATCHED_PAREN: return "a parenthesis is not closed";
+    case U_REGEX_MISSING_CLOSE_BRACKET: return "a bracket is not closed";
+    case U_REGEX_INVALID_RANGE: return "a range in brackets is not valid";
+    case U_REGEX_RULE_SYNTAX: return "a character is not allowed where it stands";
+    case U_REGEX_BAD_ESCAPE_SEQUENCE: return "a backslash is not followed by a known escape";
+    case U_REGEX_PROPERTY_SYNTAX: return "a character property is not valid";
+    case U_REGEX_UNIMPLEMENTED: return "it uses a feature that is not supported";
+    case U_REGEX_NUMBER_TOO_BIG: return "a number is too large";
+    case U_REGEX_BAD_INTERVAL: return "a repetition count in braces is not valid";
+    case U_REGEX_MAX_LT_MIN: return "a repetition count has its maximum below its minimum";
+    case U_REGEX_INVALID_BACK_REF: return "a back reference names a group that does not exist";
+    case U_REGEX_INVALID_FLAG: return "a mode flag is not valid";
+    case U_REGEX_LOOK_BEHIND_LIMIT: return "a look-behind can match text of any length";
+    case U_REGEX_SET_CONTAINS_STRING: return "a set in brackets contains a string";
+    case U_REGEX_PATTERN_TOO_BIG: return "it is too large";
+    case U_REGEX_INVALID_CAPTURE_GROUP_NAME: return "a group name is not valid";
+    default: return "it cannot be read";
+    }
+}
+
 } // namespace
 
 struct Regex::Compiled {
@@ -21,7 +44,7 @@ struct Regex::Compiled {
 
 Regex::Regex(std::shared_ptr<const Compiled> compiled) : compiled_(std::move(compiled)) {}
 
-std::optional<Regex> Regex::compile(std::string_view pattern, std::string* error) {
+std::optional<Regex> Regex::compile(std::string_view pattern, std::string* error, std::string* reason) {
     UErrorCode status = U_ZERO_ERROR;
     UParseError parseError{};
     const auto text = icu::UnicodeString::fromUTF8(icu::StringPiece(pattern.data(), static_cast<int32_t>(pattern.size())));
@@ -31,6 +54,7 @@ std::optional<Regex> Regex::compile(std::string_view pattern, std::string* error
             *error = std::string("The value “") + std::string(pattern) + "” is invalid (" + u_errorName(status) + " at offset " +
                      std::to_string(parseError.offset) + ").";
         }
+        if (reason) *reason = reasonInWords(status);
         return std::nullopt;
     }
     auto holder = std::make_shared<Compiled>();

@@ -18,8 +18,9 @@ public:
         friend bool operator==(const Range&, const Range&) = default;
     };
 
-    // Nothing when the expression does not compile; `error` then receives the reason.
-    static std::optional<Regex> compile(std::string_view pattern, std::string* error = nullptr);
+    // Nothing when the expression does not compile; `error` then receives the reason with the
+    // compiler's code and `reason` the same in plain words for people.
+    static std::optional<Regex> compile(std::string_view pattern, std::string* error = nullptr, std::string* reason = nullptr);
 
     const std::string& pattern() const;
     // The first match of a search over the whole text.

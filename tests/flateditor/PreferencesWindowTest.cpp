@@ -17,6 +17,7 @@
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QToolButton>
 
 #include "FlatEditorHarness.h"
@@ -32,6 +33,7 @@
 #include "platform/linux/XdgWorkspace.h"
 #include "platform/qt/LocaleDoubleField.h"
 #include "platform/qt/QtIndicatorWindow.h"
+#include "support/Accessible.h"
 #include "support/RequiredEnvironment.h"
 
 namespace tavlin::flateditor {
@@ -121,6 +123,14 @@ TEST_F(PreferencesWindowTest, OneWindowOfFiveGroupsWithNamesOnEveryControl) {
         }
     }
     EXPECT_EQ(view.dockIconToggle()->text(), "Hide tavlin Dock Icon");
+}
+
+TEST_F(PreferencesWindowTest, AScreenReaderMeetsAWindowWithNamedParts) {
+    auto& view = open();
+    EXPECT_EQ(test::accessible(window_.get())->role(), QAccessible::Window);
+    EXPECT_EQ(test::accessible(window_.get())->text(QAccessible::Name), "tavlin Settings");
+    EXPECT_FALSE(test::accessible(view.verticalScrollBar())->text(QAccessible::Name).isEmpty());
+    EXPECT_TRUE(test::labelNames(view.intervalPicker()).contains("Recognize single modifier typing within"));
 }
 
 TEST_F(PreferencesWindowTest, IntervalsAreNineExactValuesAndOnlyAnEqualOneIsSelected) {

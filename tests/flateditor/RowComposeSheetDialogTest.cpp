@@ -32,6 +32,7 @@
 #include "platform/HelperApplication.h"
 #include "platform/VirtualKeyCodes.h"
 #include "shortcutkit/qt/RecorderControl.h"
+#include "support/Accessible.h"
 #include "support/QtTestApplication.h"
 
 namespace tavlin::flateditor {
@@ -250,6 +251,20 @@ TEST_F(RowComposeSheetDialogTest, newRowIsComposedByKeyboardAppendedAndSelected)
     EXPECT_EQ(unregisters_, 0);
     waitForRegeneration();
     EXPECT_NE(configurationText().find("openFinder"), std::string::npos);
+}
+
+// On X11 a combo box is read out by its current item only; each has a label that says what it is.
+TEST_F(RowComposeSheetDialogTest, everyPickerIsLabelledByWhatItIs) {
+    show();
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(test::labelNames(dialog->kindPicker()).contains("Kind: "));
+    EXPECT_TRUE(test::labelNames(dialog->triggerKeys()->picker()).contains("Key: "));
+    EXPECT_TRUE(test::labelNames(dialog->scopeEditor()->kindPicker()).contains("Scope: "));
+    chooseKind(*dialog, "Open App");
+    QComboBox* running = editorControl<QComboBox>(*dialog, "Action If Already Running");
+    ASSERT_TRUE(running);
+    EXPECT_TRUE(test::labelNames(running).contains("Action If Already Running"));
 }
 
 TEST_F(RowComposeSheetDialogTest, editReplacesInPlaceAndACopyConflictsUntilItsKeysChange) {

@@ -13,6 +13,7 @@
 #include "flateditor/SettingsContentView.h"
 #include "flateditor/SymbolIcons.h"
 #include "platform/Diagnostics.h"
+#include "support/Accessible.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -357,6 +358,23 @@ TEST_F(SettingsContentViewTest, everyControlHasAnAccessibleNameAndSymbol) {
     diag::Capture capture;
     QTest::mouseClick(textButton("Open Settings"), Qt::LeftButton);
     EXPECT_EQ(capture.lines(), std::vector<std::string>{""});
+}
+
+// A screen reader meets the rows one per child, and a section header as no row to toggle.
+TEST_F(SettingsContentViewTest, theAccessibleListIsTheRowsAndOnlyRowsToggle) {
+    const auto app = flatRow({A}, test::commandTap(), Scope::only({"/x.desktop"}));
+    const auto everywhere = flatRow({B});
+    store({everywhere, app});
+    show();
+    QAccessibleInterface* rows = test::accessible(list());
+    ASSERT_EQ(rows->childCount(), model()->rowCount());
+    for (int i = 0; i < rows->childCount(); ++i) {
+        EXPECT_EQ(rows->child(i)->text(QAccessible::Name), textAt(i));
+        const bool header = !(model()->index(i, 0).flags() & Qt::ItemIsEnabled);
+        EXPECT_EQ(rows->child(i)->actionInterface()->actionNames().isEmpty(), header) << i;
+    }
+    rows->child(indexOf(everywhere).row())->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(view_->selectedRowID(), everywhere.id);
 }
 
 TEST(SymbolIcons, grayscaleKeepsTransparency) {

@@ -24,6 +24,14 @@ TEST(Regex, CompileFailureGivesNothingAndAReason) {
         EXPECT_NE(error.find(pattern), std::string::npos) << error;
     }
     EXPECT_FALSE(Regex::compile("(")); // no error text wanted
+    // For people, the reason in words: never the compiler's code.
+    std::string reason;
+    EXPECT_FALSE(Regex::compile("(open", nullptr, &reason));
+    EXPECT_EQ(reason, "a parenthesis is not closed");
+    for (const char* pattern : {"[a", "*a", "a{2,1}", "\\", "\\N{no such name}"}) {
+        EXPECT_FALSE(Regex::compile(pattern, nullptr, &reason));
+        EXPECT_FALSE(reason.empty() || reason.find("U_") != std::string::npos) << pattern << ": " << reason;
+    }
     std::string untouched = "kept";
     EXPECT_TRUE(Regex::compile("a+", &untouched));
     EXPECT_EQ(compiled("a+").pattern(), "a+");

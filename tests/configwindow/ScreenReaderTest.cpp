@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+
+#include "actionediting/ConfigurationLeaderKeyView.h"
+#include "configwindow/ContentViewHarness.h"
+#include "configwindow/PatternComposeSheet.h"
+#include "support/Accessible.h"
+
+namespace tavlin {
+namespace {
+
+using namespace test;
+
+// The configuration window as a screen reader walks it.
+using ScreenReaderTest = ContentViewTest;
+
+TEST_F(ScreenReaderTest, TheTreesChildrenAreItsRowsInTheOrderShown) {
+    open(smallTreeText());
+    QAccessibleInterface* rowList = accessible(&tree());
+    int position = 0;
+    for (QModelIndex index = rowAt({0}); index.isValid(); index = tree().indexBelow(index), ++position) {
+        QAccessibleInterface* row = rowList->child(position);
+        ASSERT_TRUE(row) << position;
+        EXPECT_EQ(row->text(QAccessible::Name), index.data(Qt::AccessibleTextRole).toString());
+        EXPECT_EQ(rowList->indexOfChild(row), position);
+    }
+    EXPECT_EQ(rowList->childCount(), position);
+    // A collapsed chance takes its rows out.
+    tree().collapse(rowAt({4}));
+    EXPECT_EQ(rowList->childCount(), position - rows().rowCount(rowAt({4})));
+    EXPECT_FALSE(rowList->child(4)->state().expanded);
+}
+
+TEST_F(ScreenReaderTest, AnInvalidExpressionIsExplainedInWordsAndInFull) {
+    open(smallTreeText());
+    choose("Add Root Chance");
+    auto* sheet = dynamic_cast<PatternComposeSheet*>(view_->openSheet());
+    ASSERT_TRUE(sheet);
+    sheet->kindPicker()->setCurrentIndex(sheet->kindPicker()->findText("Message"));
+    QTest::keyClicks(sheet->regexField(), "(open");
+    QLabel* problem = sheet->regexProblem();
+    EXPECT_TRUE(problem->text().contains("a parenthesis is not closed")) << problem->text().toStdString();
+    EXPECT_EQ(accessible(problem)->text(QAccessible::Name), problem->text());
+    EXPECT_EQ(accessible(sheet->regexField())->text(QAccessible::Description), problem->text());
+    // All of its lines shown.
+    EXPECT_GE(problem->height(), problem->heightForWidth(problem->width()));
+    QTest::keyClicks(sheet->regexField(), ")");
+    EXPECT_FALSE(problem->isVisible());
+}
+
+TEST_F(ScreenReaderTest, TheFourModifiersAreRadioButtons) {
+    ConfigurationLeaderKeyView editor(shortcutkit::Name("t"), HotKey::singleModifier(HotKey::SingleTapModifier::shift), nullptr,
+                                      nullptr);
+    for (const auto modifier : allSingleTapModifiers) {
+        EXPECT_EQ(accessible(editor.modifierButton(modifier))->role(), QAccessible::RadioButton);
+        EXPECT_EQ(accessible(editor.modifierButton(modifier))->state().checked, modifier == HotKey::SingleTapModifier::shift);
+    }
+}
+
+} // namespace
+} // namespace tavlin
