@@ -2,6 +2,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
@@ -13,6 +15,7 @@
 
 #include "actionediting/ApplicationChooserDialog.h"
 #include "app/AppDelegate.h"
+#include "engine/ShellServices.h"
 #include "flateditor/RowSections.h"
 #include "flateditor/SettingsContentView.h"
 #include "model/Configuration.h"
@@ -83,6 +86,41 @@ void BM_ToggleToConfiguration(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ToggleToConfiguration)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What one leader-key session costs in flat mode besides the session itself: it stores the
+// input window's place and width and a suggested application in the suite that holds the rows,
+// and the suite's observer runs; the leader-key reload decodes the configuration as it does.
+void BM_FlatSessionSettingsWrites(benchmark::State& state) {
+    BenchmarkHome home;
+    settings::setFlatKeysAndActionRows(makeBenchmarkRows(static_cast<int>(state.range(0))));
+    ShellServices::shared().reloadLeaderKeys = [](bool) {
+        loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+    };
+    AppDelegate::reloadConfigurationIfGeneratedFromRows();
+    const auto file = *Configuration::fileURL();
+    const auto inode = [&file] {
+        struct stat info {};
+        return ::stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+    int session = 0, replaced = 0;
+    for (auto _ : state) {
+        const auto before = inode();
+        ++session;
+        settings::appGroupStore()->set(settings::keys::inputWindowTopLeftPositionString,
+                                       "{" + std::to_string(session % 50) + ", 300}");
+        settings::appGroupStore()->set(settings::keys::inputWindowWidthDouble, 400.0 + session % 7);
+        settings::addSuggestedDisabledApplicationPath("/usr/share/applications/app" + std::to_string(session % 9) + ".desktop");
+        AppDelegate::reloadConfigurationIfGeneratedFromRows();
+        if (inode() != before) ++replaced;
+    }
+    ShellServices::shared() = ShellServices{};
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    state.counters["rows"] = static_cast<double>(state.range(0));
+    state.counters["replaced/session"] = session ? static_cast<double>(replaced) / session : 0;
+    state.counters["maxrssMB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+BENCHMARK(BM_FlatSessionSettingsWrites)->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 std::vector<xdg::ApplicationCatalog::Entry> makeEntries(int count) {
     std::vector<xdg::ApplicationCatalog::Entry> entries;

@@ -39,8 +39,9 @@ void AppDelegate::reloadConfigurationIfGeneratedFromRows() {
         return;
     }
     if (!Configuration::fileIsGenerated()) return;
-    Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
-    registerLeaderKeys();
+    // Sessions store their own values beside the rows: only a change of what the file is made
+    // from writes it and registers the leader keys again.
+    if (Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrateIfChanged()) registerLeaderKeys();
 }
 
 void AppDelegate::applicationDidFinishLaunching() {

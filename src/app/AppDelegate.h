@@ -23,8 +23,9 @@ public:
     // False keeps the window: a closed configuration window only hides.
     bool windowShouldClose(QWidget* window);
 
-    // Regenerates a missing configuration, or one generated from the flat rows, and registers
-    // the leader keys again; leaves a configuration edited as a tree alone.
+    // Regenerates a missing configuration, or one generated from the flat rows when the rows
+    // changed, and then registers the leader keys again; leaves a configuration edited as a
+    // tree alone.
     static void reloadConfigurationIfGeneratedFromRows();
 
     // One line describing a running application, for diagnostics.

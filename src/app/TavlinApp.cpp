@@ -229,7 +229,7 @@ TavlinApp::LoadedConfiguration TavlinApp::loadConfigurationForWindow() {
         Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
         return load();
     }
-    if (Configuration::fileIsGenerated()) Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
+    if (Configuration::fileIsGenerated()) Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrateIfChanged();
     return load();
 }
 

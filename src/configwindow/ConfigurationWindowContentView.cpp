@@ -122,7 +122,17 @@ void ConfigurationWindowContentView::build() {
     errorLayout->addStretch();
     pages_->addWidget(errorPage_);
 
+    // The tree editor is made when first shown: a generated configuration shows the flat list
+    // instead, and a tree of many chances costs time, memory and an accessibility walk for
+    // nothing while hidden.
     treePage_ = new QWidget(pages_);
+    pages_->addWidget(treePage_);
+    buildBottomBar();
+}
+
+void ConfigurationWindowContentView::buildTreePage() {
+    if (treeView_) return;
+    model_.ownTree();
     auto* treeLayout = new QVBoxLayout(treePage_);
     auto* topRow = new QHBoxLayout();
     auto* leaderKey = new LeaderKeyColumn(model_, HotKeyManager::shared(), treePage_);
@@ -162,8 +172,10 @@ void ConfigurationWindowContentView::build() {
     treeArea_->addWidget(treeView_);
     groupLayout->addWidget(treeArea_);
     treeLayout->addWidget(group, 1);
-    pages_->addWidget(treePage_);
+    refreshSettings();
+}
 
+void ConfigurationWindowContentView::buildBottomBar() {
     bottomBar_ = new QWidget(this);
     auto* bottom = new QHBoxLayout(bottomBar_);
     backgroundNote_ = new QWidget(bottomBar_);
@@ -192,7 +204,7 @@ void ConfigurationWindowContentView::build() {
     files->addWidget(openFileButton_, 0, Qt::AlignRight);
     files->addWidget(reloadFileButton_, 0, Qt::AlignRight);
     bottom->addLayout(files);
-    layout->addWidget(bottomBar_);
+    layout()->addWidget(bottomBar_);
 }
 
 void ConfigurationWindowContentView::refresh() {
@@ -204,6 +216,7 @@ void ConfigurationWindowContentView::refresh() {
     } else if (configuration && configuration->isGenerated()) {
         pages_->setCurrentWidget(flatPage_);
     } else {
+        buildTreePage();
         const auto root = configuration ? configuration->decision : nullptr;
         const bool empty = !root || (root->actions.empty() && root->chances.empty());
         treeArea_->setCurrentWidget(empty ? emptyTreePage_ : static_cast<QWidget*>(treeView_));
@@ -213,13 +226,14 @@ void ConfigurationWindowContentView::refresh() {
 }
 
 void ConfigurationWindowContentView::refreshSettings() {
+    backgroundNote_->setVisible(settings::hideDockIcon());
+    if (!treeView_) return;
     const bool border = settings::showDecisionBorder();
     {
         const QSignalBlocker blocker(borderToggle_);
         borderToggle_->setChecked(border);
     }
     treeView_->setShowDecisionBorder(border);
-    backgroundNote_->setVisible(settings::hideDockIcon());
 }
 
 void ConfigurationWindowContentView::showEvent(QShowEvent* event) {

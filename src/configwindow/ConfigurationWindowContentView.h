@@ -68,6 +68,7 @@ public:
     QWidget* errorPage() const { return errorPage_; }
     QWidget* treePage() const { return treePage_; }
     QLabel* errorLabel() const { return errorLabel_; }
+    // The tree editor's parts are null until its page is first shown.
     DecisionTreeView* treeView() const { return treeView_; }
     QPushButton* loadSampleButton() const { return loadSampleButton_; }
     QCheckBox* decisionBorderToggle() const { return borderToggle_; }
@@ -84,6 +85,8 @@ protected:
 
 private:
     void build();
+    void buildTreePage();
+    void buildBottomBar();
     void refresh();
     void refreshSettings();
     void showContextMenu(QWidget* source, const QPoint& position);

@@ -151,8 +151,10 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
 
     store_ = settings::appGroupStore();
     const QPointer<SettingsContentView> self(this);
+    // Sessions store their own values in the same suite: only a change of the rows is drawn.
     observer_ = store_->addObserver([self] {
-        if (self) self->scheduleRender();
+        if (self && self->store_->string(settings::keys::flatKeysAndActionRows) != self->renderedRowsText_)
+            self->scheduleRender();
     });
     render();
 }
@@ -172,6 +174,7 @@ void SettingsContentView::scheduleRender() {
 
 void SettingsContentView::render() {
     sections_ = groupRows(settings::flatKeysAndActionRows());
+    renderedRowsText_ = settings::appGroupStore()->string(settings::keys::flatKeysAndActionRows);
     rowView_->clearCaches();
     {
         // The view must see the reset; only the selection's signals are held back.

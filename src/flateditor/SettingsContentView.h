@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <QPointer>
@@ -85,6 +86,8 @@ private:
     std::optional<Uuid> selectedRowID_;
     bool isListenEventAccessEnabled_ = false;
     bool renderPending_ = false;
+    // The stored text of the rows last drawn.
+    std::optional<std::string> renderedRowsText_;
     bool rendering_ = false;
     std::shared_ptr<UserDefaults> store_;
     UserDefaults::ObserverToken observer_ = 0;

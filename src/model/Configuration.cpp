@@ -1,6 +1,7 @@
 #include "model/Configuration.h"
 
 #include <chrono>
+#include <functional>
 #include <system_error>
 
 #include "model/DecodedConfiguration.h"
@@ -87,6 +88,12 @@ void Configuration::write(SearchPathDirectory directory, const std::string& path
     decodedConfiguration::forget();
 }
 
+std::optional<files::FileIdentity> Configuration::identityOfFileHoldingIt(const std::filesystem::path& url) const {
+    return files::identityIfHolding(url, [this](const std::function<void(std::string_view)>& consume) {
+        json::encodeTo([this](json::Sink& sink) { writeJson(sink); }, consume, json::Style::pretty);
+    });
+}
+
 OldConfiguration OldConfiguration::fromJson(const JsonReader& reader) {
     reader.requireObject("OldConfiguration");
     OldConfiguration old;
@@ -158,6 +165,7 @@ bool Configuration::textCarriesGeneratedMark(std::string_view text) {
 }
 
 bool Configuration::fileIsGenerated() {
+    if (WritingFlatRowsPreferencesToTavlinJSON::fileUnchangedSinceGenerated()) return true;
     try {
         return loadConfiguration(SearchPathDirectory::applicationSupport, relativePath())->isGenerated();
     } catch (const std::exception&) {
@@ -202,6 +210,7 @@ void Configuration::backUpConfigurationFile() {
 void Configuration::upgradeFileIfNeeded() {
     const auto url = fileURL();
     if (!url || !files::exists(*url)) return;
+    if (WritingFlatRowsPreferencesToTavlinJSON::adoptFileIfCurrent()) return;
     files::FileContents contents;
     try {
         contents = files::readRegularFile(*url, files::maximumConfigurationFileSize);

@@ -11,6 +11,7 @@
 #include "model/FileHelper.h"
 #include "model/FlatKeysAndActionRow.h"
 #include "model/HotKey.h"
+#include "platform/Files.h"
 #include "platform/Result.h"
 
 namespace tavlin {
@@ -49,6 +50,10 @@ public:
     // Writes the file atomically. Throws EncodingError or FileError (also when the folder is not
     // known).
     void write(SearchPathDirectory directory, const std::string& path) const;
+    // The identity of the file at `url` when it holds exactly the text write() would write (its
+    // identifiers are never stored, so such a file decodes to this configuration). Compared as
+    // it is encoded, neither text held whole. Throws FileError.
+    std::optional<files::FileIdentity> identityOfFileHoldingIt(const std::filesystem::path& url) const;
 
     // Whether the file was generated from the flat rows: it loads as a generated configuration,
     // or it does not load but its text begins with the generated mark.
@@ -70,6 +75,16 @@ public:
         // Reads the stored rows and writes the generated configuration; a failed write ends in
         // an alert.
         static void migrate();
+        // Generates the file again only when what it is made from (the stored rows, the order of
+        // keys) changed since it was last generated or checked, or the file is not what they
+        // make; sessions store other values in the rows' suite. A file that is already what the
+        // rows make is kept, unwritten, as the decoded configuration. Answers whether it wrote.
+        static bool migrateIfChanged();
+        // Start-up: a generated file that is what the stored rows make needs no upgrade and no
+        // decoding; it is kept as the decoded configuration. Answers whether it was.
+        static bool adoptFileIfCurrent();
+        // Whether the file is still the one this process last generated or found current.
+        static bool fileUnchangedSinceGenerated();
         // The configuration the rows compile to (only enabled rows take part).
         static std::shared_ptr<Configuration> configuration(const std::vector<FlatKeysAndActionRow>& rows);
     };

@@ -60,6 +60,12 @@ std::shared_ptr<Configuration> load(const std::filesystem::path& url) {
     return decode(url, files::readRegularFile(url, files::maximumConfigurationFileSize));
 }
 
+void adopt(const std::filesystem::path& url, const files::FileIdentity& identity, std::shared_ptr<Configuration> configuration) {
+    auto& shared = state();
+    std::lock_guard lock(shared.mutex);
+    shared.kept = Kept{url, identity, std::move(configuration), nullptr};
+}
+
 std::optional<files::FileIdentity> keptIdentity(const std::shared_ptr<Configuration>& configuration) {
     auto& shared = state();
     std::lock_guard lock(shared.mutex);

@@ -22,6 +22,9 @@ namespace decodedConfiguration {
 std::shared_ptr<Configuration> load(const std::filesystem::path& url);
 // The same for bytes already read from it, which are decoded unless the kept copy is theirs.
 std::shared_ptr<Configuration> decode(const std::filesystem::path& url, const files::FileContents& contents);
+// Keeps `configuration` as what the file at `url` decodes to while it has `identity`: the
+// caller knows the file holds its encoding (it was just written or compared).
+void adopt(const std::filesystem::path& url, const files::FileIdentity& identity, std::shared_ptr<Configuration> configuration);
 // The identity of the file `configuration` was decoded from, while it is the kept copy.
 std::optional<files::FileIdentity> keptIdentity(const std::shared_ptr<Configuration>& configuration);
 // Drops the kept copy. Writes of the file call it, so that a file replaced within one tick of

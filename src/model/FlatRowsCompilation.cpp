@@ -2,6 +2,8 @@
 #include <set>
 
 #include "model/Configuration.h"
+#include "model/DecodedConfiguration.h"
+#include "model/KeyNames.h"
 #include "model/LeaderKeyCache.h"
 #include "model/Settings.h"
 #include "platform/Alerts.h"
@@ -170,20 +172,72 @@ std::shared_ptr<Configuration> Configuration::WritingFlatRowsPreferencesToTavlin
     return std::make_shared<Configuration>("flat_rows", std::move(hotKeys), root);
 }
 
-void Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate() {
+namespace {
+
+// What the generated file is made from: the rows' stored text and the order of keys, which
+// sorts the chances of each level.
+struct Sources {
+    std::optional<std::string> rowsText;
+    std::vector<int> keyOrder;
+    friend bool operator==(const Sources&, const Sources&) = default;
+};
+
+Sources currentSources() {
+    return {settings::appGroupStore()->string(settings::keys::flatKeysAndActionRows), sortedAvailableKeyCodes()};
+}
+
+// The file this process last generated, or found to be what its sources make.
+struct Generated {
+    std::filesystem::path url;
+    files::FileIdentity identity;
+    Sources sources;
+};
+
+std::optional<Generated>& lastGenerated() {
+    static std::optional<Generated> generated;
+    return generated;
+}
+
+bool unchangedSinceGenerated(const std::filesystem::path& url, const Sources* sources) {
+    const auto& last = lastGenerated();
+    if (!last || last->url != url || (sources && last->sources != *sources)) return false;
+    const auto identity = files::identity(url);
+    return identity && *identity == last->identity;
+}
+
+// The generated configuration is what the file decodes to: sessions use it without reading
+// the file again.
+void remember(const std::filesystem::path& url, const files::FileIdentity& identity, Sources sources,
+              std::shared_ptr<Configuration> configuration) {
+    decodedConfiguration::adopt(url, identity, std::move(configuration));
+    lastGenerated() = Generated{url, identity, std::move(sources)};
+}
+
+bool adoptIfHeld(const std::filesystem::path& url, const std::shared_ptr<Configuration>& generated, Sources& sources) {
+    try {
+        if (const auto identity = generated->identityOfFileHoldingIt(url)) {
+            remember(url, *identity, std::move(sources), generated);
+            return true;
+        }
+    } catch (const FileError&) {
+        // Missing or unreadable: written anew.
+    }
+    return false;
+}
+
+void writeGenerated(const std::shared_ptr<Configuration>& generated, Sources sources) {
     // The failure last reported, with the file and the rows it was for: the start and every
     // change of the settings generate again, and the same rows failing the same way are
     // reported only once.
     static std::string reportedFailure;
-    const auto rows = settings::flatKeysAndActionRows().value_or(std::vector<FlatKeysAndActionRow>{});
-    const auto generated = configuration(rows);
-    const auto url = fileURL();
+    const auto url = Configuration::fileURL();
+    lastGenerated().reset();
     try {
-        generated->write(SearchPathDirectory::applicationSupport, relativePath());
+        generated->write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
     } catch (const std::exception& error) {
         const std::string description = localizedDescription(error);
         const std::string failure = (url ? url->string() : std::string()) + '\n' + description + '\n' +
-                                    settings::appGroupStore()->string(settings::keys::flatKeysAndActionRows).value_or("");
+                                    sources.rowsText.value_or("");
         if (failure != reportedFailure) {
             reportedFailure = failure;
             diag::printLine(description);
@@ -194,7 +248,8 @@ void Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate() {
         // generated, so that it is made again from the rows once they can be written.
         if (url && !files::exists(*url)) {
             try {
-                configuration({})->write(SearchPathDirectory::applicationSupport, relativePath());
+                Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration({})->write(
+                    SearchPathDirectory::applicationSupport, Configuration::relativePath());
                 cachedLeaderKeys().reset();
             } catch (const std::exception&) {
             }
@@ -203,6 +258,57 @@ void Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate() {
     }
     reportedFailure.clear();
     cachedLeaderKeys().reset();
+    if (const auto identity = url ? files::identity(*url) : std::nullopt)
+        remember(*url, *identity, std::move(sources), generated);
+}
+
+// The stored rows (absent counts as none), and then the sources: reading the rows may store
+// them again with the identifiers they lacked.
+std::vector<FlatKeysAndActionRow> storedRows(Sources& sources) {
+    auto rows = settings::flatKeysAndActionRows().value_or(std::vector<FlatKeysAndActionRow>{});
+    sources = currentSources();
+    return rows;
+}
+
+} // namespace
+
+void Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate() {
+    Sources sources;
+    const auto rows = storedRows(sources);
+    writeGenerated(configuration(rows), std::move(sources));
+}
+
+bool Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrateIfChanged() {
+    const auto url = fileURL();
+    if (!url) {
+        migrate();
+        return true;
+    }
+    Sources sources = currentSources();
+    if (unchangedSinceGenerated(*url, &sources)) return false;
+    const auto rows = storedRows(sources);
+    const auto generated = configuration(rows);
+    if (adoptIfHeld(*url, generated, sources)) return false;
+    writeGenerated(generated, std::move(sources));
+    return true;
+}
+
+bool Configuration::WritingFlatRowsPreferencesToTavlinJSON::adoptFileIfCurrent() {
+    const auto url = fileURL();
+    if (!url) return false;
+    try {
+        if (!textCarriesGeneratedMark(files::readBeginning(*url, 4096))) return false;
+    } catch (const FileError&) {
+        return false;
+    }
+    Sources sources;
+    const auto rows = storedRows(sources);
+    return adoptIfHeld(*url, configuration(rows), sources);
+}
+
+bool Configuration::WritingFlatRowsPreferencesToTavlinJSON::fileUnchangedSinceGenerated() {
+    const auto url = fileURL();
+    return url && unchangedSinceGenerated(*url, nullptr);
 }
 
 } // namespace tavlin

@@ -342,6 +342,44 @@ FileContents readRegularFile(const std::filesystem::path& path, std::uint64_t li
     return contents;
 }
 
+std::optional<FileIdentity> identityIfHolding(const std::filesystem::path& path,
+                                              const std::function<void(const std::function<void(std::string_view)>&)>& produce) {
+    struct stat info {};
+    const FileDescriptor fd = openForReading(path, info);
+    const std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
+    // Thrown to stop the producer at the first difference.
+    struct Differs {};
+    std::uint64_t compared = 0;
+    std::string buffer;
+    const auto compare = [&](std::string_view bytes) {
+        if (compared + bytes.size() > size) throw Differs{};
+        buffer.resize(bytes.size());
+        std::size_t filled = 0;
+        while (filled < bytes.size()) {
+            const ssize_t count = ::read(fd.get(), buffer.data() + filled, bytes.size() - filled);
+            if (count < 0) {
+                if (errno == EINTR) continue;
+                throw FileError::fromErrno(errno, path, "open");
+            }
+            if (count == 0) throw Differs{};
+            filled += static_cast<std::size_t>(count);
+        }
+        if (std::string_view(buffer) != bytes) throw Differs{};
+        compared += bytes.size();
+    };
+    try {
+        produce(compare);
+    } catch (const Differs&) {
+        return std::nullopt;
+    }
+    char extra = 0;
+    ssize_t count = 0;
+    while ((count = ::read(fd.get(), &extra, 1)) < 0 && errno == EINTR) {
+    }
+    if (compared != size || count != 0) return std::nullopt;
+    return identityOf(info);
+}
+
 std::string readBeginning(const std::filesystem::path& path, std::size_t count) {
     struct stat info {};
     const FileDescriptor fd = openForReading(path, info);

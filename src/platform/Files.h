@@ -85,6 +85,10 @@ std::string readFile(const std::filesystem::path& path, std::uint64_t limit);
 std::string readBeginning(const std::filesystem::path& path, std::size_t count);
 // The same, with the identity of the file that was read.
 FileContents readRegularFile(const std::filesystem::path& path, std::uint64_t limit);
+// Whether the regular file holds exactly the bytes `produce` makes, compared as they are made,
+// never held whole; the identity of the file compared when it does. Throws FileError.
+std::optional<FileIdentity> identityIfHolding(const std::filesystem::path& path,
+                                              const std::function<void(const std::function<void(std::string_view)>&)>& produce);
 // Writes the bytes to a temporary file in the same folder, flushes it to disk and renames it over
 // the destination, so that readers see the old or the new content, never a part. Creates the
 // parent folder (with intermediate folders) when it is missing. Throws FileError.

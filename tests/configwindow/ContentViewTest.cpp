@@ -26,6 +26,27 @@ TEST_F(ContentViewPagesTest, TheThreePagesFollowTheModel) {
     EXPECT_FALSE(view_->bottomBar()->isVisible());
 }
 
+// The tree editor of a generated configuration, hidden behind the flat list, is neither made nor
+// exposed to screen readers, and sessions share the window's decoded tree, until it is shown.
+TEST_F(ContentViewPagesTest, TheTreeEditorIsMadeWhenFirstShown) {
+    std::string generated = smallTreeText();
+    generated.insert(generated.find('{') + 1, R"("authorInfo": "flat_rows",)");
+    open(generated);
+    EXPECT_EQ(view_->pages()->currentWidget(), view_->flatEditorPage());
+    EXPECT_FALSE(view_->treeView());
+    EXPECT_TRUE(view_->treePage()->findChildren<QWidget*>().isEmpty());
+    EXPECT_EQ(stored(), model_->rootDecision());
+
+    writeFile(configurationFile(), smallTreeText());
+    model_->reloadConfigurationFile();
+    ASSERT_EQ(view_->pages()->currentWidget(), view_->treePage());
+    ASSERT_TRUE(view_->treeView());
+    EXPECT_EQ(textAt({0}), "- Notification (title: \"a\")");
+    EXPECT_EQ(textAt({4, 1}), "• Key: B");
+    EXPECT_TRUE(tree().isExpanded(rowAt({4})));
+    EXPECT_NE(stored(), model_->rootDecision()); // edited in place, so no longer shared
+}
+
 TEST_F(ContentViewPagesTest, ABrokenFileShowsItsErrorWithUsableFileButtonsAndIsLeftAlone) {
     AlertRecorder alerts;
     open("{}");

@@ -175,6 +175,28 @@ TEST_F(FilesTest, ReadFileAnswersTheBytesOrAnErrorNamingTheFile) {
     EXPECT_EQ(folder.kind(), FileError::Kind::notAFile);
 }
 
+// A file is taken for what the program would write only when it holds exactly those bytes.
+TEST_F(FilesTest, HoldingIsExactlyTheBytesProducedInAnyPieces) {
+    const auto holding = [&](const std::string& stored, const std::vector<std::string>& pieces) {
+        writeFile(root_ / "made.json", stored);
+        return files::identityIfHolding(root_ / "made.json", [&](const std::function<void(std::string_view)>& put) {
+            for (const auto& piece : pieces) put(piece);
+        });
+    };
+    const auto held = holding("{\n  \"a\": 1\n}\n", {"{\n  \"a\"", ": 1\n", "}\n"});
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held, files::identity(root_ / "made.json"));
+    EXPECT_FALSE(holding("{\"a\": 1}\n", {"{\"a\": 1}"}));   // longer
+    EXPECT_FALSE(holding("{\"a\": 1", {"{\"a\": 1}"}));      // shorter
+    EXPECT_FALSE(holding("{\"a\": 2}", {"{\"a\"", ": 1}"})); // one byte differs
+    EXPECT_FALSE(holding("", {"x"}));
+
+    const fs::path fifo = root_ / "fifo.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const FileError notAFile = fileErrorOf([&] { files::identityIfHolding(fifo, [](const auto&) {}); });
+    EXPECT_EQ(notAFile.kind(), FileError::Kind::notAFile);
+}
+
 TEST_F(FilesTest, ErrnoValuesMapToKindsAndSentences) {
     const fs::path file = "/somewhere/local.tavlin/configuration.json";
     const FileError denied = FileError::fromErrno(EACCES, file, "save");

@@ -32,8 +32,13 @@ std::optional<files::FileIdentity> identityOfLoaded(const std::shared_ptr<Config
 ConfigurationWindowModel::ConfigurationWindowModel(ConfigurationOrError configurationOrError)
     : configurationOrError_(std::move(configurationOrError)) {
     fileIdentity_ = identityOfLoaded(configuration());
+}
+
+void ConfigurationWindowModel::ownTree() {
+    if (ownsTree_) return;
+    ownsTree_ = true;
     // The tree is edited in place: the decoded copy sessions share must be another one.
-    decodedConfiguration::forget();
+    if (decodedConfiguration::keptIdentity(configuration())) decodedConfiguration::forget();
 }
 
 std::shared_ptr<Configuration> ConfigurationWindowModel::configuration() const {
@@ -75,6 +80,7 @@ bool ConfigurationWindowModel::applyChange(const Edit& edit) {
         takeAnotherWritersVersion();
         return false;
     }
+    ownTree();
     change([&] {
         edit();
         save();
@@ -122,6 +128,8 @@ void ConfigurationWindowModel::takeAnotherWritersVersion() {
 
 void ConfigurationWindowModel::load() {
     cachedLeaderKeys() = std::nullopt;
+    // Read again means decoded again: a tree with new identifiers, never the one shown before.
+    decodedConfiguration::forget();
     try {
         const auto configuration = loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
         fileIdentity_ = identityOfLoaded(configuration);
@@ -130,8 +138,8 @@ void ConfigurationWindowModel::load() {
         configurationOrError_ = localizedDescription(error);
         fileIdentity_ = currentFileIdentity();
     }
-    // This tree is edited in place: sessions must not share it.
-    decodedConfiguration::forget();
+    // A tree edited in place: sessions must not share it.
+    if (ownsTree_) decodedConfiguration::forget();
 }
 
 void ConfigurationWindowModel::save() {

@@ -57,6 +57,11 @@ public:
     // Fills an empty tree with the sample tree.
     void loadSampleDecision();
 
+    // The tree is about to be shown by the tree editor or changed in place: sessions decode
+    // their own copy from now on. Until then they share this one (a generated configuration
+    // shown as the flat list is never edited here), and the file is decoded once.
+    void ownTree();
+
 private:
     void announceAboutToChange();
     void announceChanged();
@@ -73,6 +78,7 @@ private:
     std::map<ObserverToken, Observer> observers_;
     ObserverToken nextToken_ = 1;
     int changing_ = 0;
+    bool ownsTree_ = false;
 };
 
 } // namespace tavlin

@@ -9,9 +9,11 @@
 #include "app/AppDelegate.h"
 #include "app/ConfigurationWindow.h"
 #include "app/HelperApp.h"
+#include "app/TavlinApp.h"
 #include "app/WindowOperations.h"
 #include "engine/EngineHarness.h"
 #include "model/FlatKeysAndActionRow.h"
+#include "platform/Files.h"
 #include "platform/HelperApplication.h"
 #include "support/QtTestApplication.h"
 
@@ -87,6 +89,65 @@ TEST_F(ShellTest, AGeneratedConfigurationFollowsEveryChangeOfTheRowsOnce) {
     queue.runUntilIdle();
     EXPECT_EQ(leaderKeyRegistrations, afterLaunch + 1);
     EXPECT_NE(fileText(configurationFile()), before);
+}
+
+// Every session stores the input window's place and width and a suggested application beside
+// the rows: none of that may rewrite a generated configuration or register the leader keys.
+TEST_F(ShellTest, OnlyAChangeOfWhatTheRowsMakeRewritesAGeneratedConfiguration) {
+    AppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    queue.runUntilIdle();
+    const int afterLaunch = leaderKeyRegistrations;
+    const auto identity = files::identity(configurationFile());
+    const std::string before = fileText(configurationFile());
+
+    settingsStore()->set(settings::keys::inputWindowTopLeftPositionString, "{120, 400}");
+    settingsStore()->set(settings::keys::inputWindowWidthDouble, 480.0);
+    settings::addSuggestedDisabledApplicationPath("/usr/share/applications/a.desktop");
+    queue.runUntilIdle();
+    // A disabled row changes the rows' text but not what they make.
+    auto rows = *settings::flatKeysAndActionRows();
+    rows.push_back(rows.front());
+    rows.back().id = Uuid::random();
+    rows.back().enabled = false;
+    storeRows(rows);
+    queue.runUntilIdle();
+    EXPECT_EQ(files::identity(configurationFile()), identity);
+    EXPECT_EQ(fileText(configurationFile()), before);
+    EXPECT_EQ(leaderKeyRegistrations, afterLaunch);
+
+    rows.back().enabled = true;
+    storeRows(rows);
+    queue.runUntilIdle();
+    EXPECT_NE(fileText(configurationFile()), before);
+    EXPECT_EQ(leaderKeyRegistrations, afterLaunch + 1);
+}
+
+// A start that finds the file its rows make (as an earlier build wrote it) neither upgrades nor
+// rewrites it, and sessions use what the file says; a file that differs is made again.
+TEST_F(ShellTest, AStartOnTheFileItsRowsMakeWritesNothing) {
+    storeRows(FlatKeysAndActionRow::defaultRows("/usr/share/applications/browser.desktop"));
+    const auto made = Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(*settings::flatKeysAndActionRows());
+    files::writeFileAtomically(configurationFile(), made->encodedText());
+    const auto identity = files::identity(configurationFile());
+
+    Configuration::upgradeFileIfNeeded();
+    const auto loaded = TavlinApp::loadConfigurationForWindow();
+    AppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    queue.runUntilIdle();
+    EXPECT_EQ(files::identity(configurationFile()), identity);
+    const auto used = loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+    ASSERT_TRUE(used->isGenerated());
+    EXPECT_EQ(used->encodedText(), fileText(configurationFile()));
+    ASSERT_TRUE(std::holds_alternative<std::shared_ptr<Configuration>>(loaded));
+    EXPECT_EQ(std::get<std::shared_ptr<Configuration>>(loaded), used); // decoded once, shared
+
+    // Another program's edit of a generated file is generated over at the next change.
+    writeFile(configurationFile(), made->encodedText() + "\n");
+    settingsStore()->set(settings::keys::inputWindowWidthDouble, 500.0);
+    queue.runUntilIdle();
+    EXPECT_EQ(fileText(configurationFile()), made->encodedText());
 }
 
 TEST_F(ShellTest, AnInvalidConfigurationIsLeftAloneAfterAChange) {
