@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -95,6 +96,27 @@ TEST_F(QtAlertPresenterTest, AlertIsShownModallyOnlyAfterTheCallerReturned) {
     EXPECT_TRUE(modal);
     EXPECT_EQ(text, "Failed to save configuration");
     EXPECT_EQ(informative, "disk full");
+    EXPECT_TRUE(openBoxes().empty());
+}
+
+TEST_F(QtAlertPresenterTest, AlertsPostedTogetherAppearOneAfterTheOtherInOrder) {
+    // What the screen shows at each turn of whichever box's loop runs; closes the top box.
+    std::vector<QStringList> shown;
+    std::function<void()> look = [&] {
+        QStringList texts;
+        for (QMessageBox* box : openBoxes()) texts << box->text();
+        if (texts.isEmpty()) return;
+        shown.push_back(texts);
+        QTimer::singleShot(0, look);
+        queue_.runUntilIdle(); // the application's loop runs what was posted meanwhile
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
+    };
+    QTimer::singleShot(0, look);
+    showAlert("Invalid configuration file", "line 1");
+    showAlert("Failed to save configuration", "line 1");
+    queue_.runUntilIdle();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, (std::vector<QStringList>{{"Invalid configuration file"}, {"Failed to save configuration"}}));
     EXPECT_TRUE(openBoxes().empty());
 }
 
