@@ -1,5 +1,6 @@
 #include "app/SettingsWindow.h"
 
+#include <QtGui/QScreen>
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/WindowOperations.h"
@@ -14,6 +15,8 @@ SettingsWindow::SettingsWindow() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     setContent(new flateditor::PreferencesContentView());
+    // At its content's size: Qt would hold a new window to two thirds of the screen.
+    if (QScreen* screen = this->screen()) resize(sizeHint().boundedTo(screen->availableGeometry().size()));
 }
 
 void SettingsWindow::setContent(QWidget* content) {
