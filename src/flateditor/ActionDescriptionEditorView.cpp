@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "engine/ui/MarkdownText.h"
+#include "platform/qt/FieldWidth.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -32,6 +33,7 @@ ActionDescriptionEditorView::ActionDescriptionEditorView(const std::string& desc
     field_ = new QLineEdit(this);
     field_->setAccessibleName(title);
     field_->setPlaceholderText(title);
+    qt::keepPlaceholderWhole(*field_);
     // A line edit keeps 32767 characters by default: a longer description would lose its end.
     field_->setMaxLength(std::numeric_limits<int>::max());
     field_->setText(QString::fromStdString(description));

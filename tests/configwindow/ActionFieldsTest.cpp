@@ -27,6 +27,7 @@
 #include "sandbox/BookmarksManager.h"
 #include "sandbox/SandboxTestSupport.h"
 #include "support/QtTestApplication.h"
+#include "support/TextFit.h"
 
 namespace tavlin {
 namespace {
@@ -200,6 +201,34 @@ TEST_F(ActionFieldsTest, EveryKindIsComposedThroughItsFieldsAndSavedExactly) {
             EXPECT_EQ(keystroke["shift"], true);
             EXPECT_EQ(keystroke["cmd"], false);
         }
+    }
+}
+
+TEST_F(ActionFieldsTest, LabelledURLAndTitleWholePlaceholdersAndOneWidthAcrossKinds) {
+    addAction("Run AppleScript");
+    auto* picker = sheet()->kindPicker();
+    // Chooses a kind by the keyboard, as a person would.
+    const auto choose = [&](const QString& title) {
+        picker->setFocus();
+        const int steps = picker->findText(title) - picker->currentIndex();
+        for (int i = 0; i < std::abs(steps); ++i) QTest::keyClick(picker, steps > 0 ? Qt::Key_Down : Qt::Key_Up);
+        ASSERT_EQ(picker->currentText(), title);
+    };
+    const int width = sheet()->width();
+    for (const QString& kind : {QStringLiteral("Open URL"), QStringLiteral("Notification"), QStringLiteral("Open File")}) {
+        choose(kind);
+        EXPECT_EQ(sheet()->width(), width) << kind.toStdString();
+        // No blank gap: the sheet is as tall as its content at that width.
+        EXPECT_LE(sheet()->height(), sheet()->sizeHint().height()) << kind.toStdString();
+        for (const QLineEdit* field : sheet()->findChildren<QLineEdit*>())
+            if (field->isVisibleTo(sheet()))
+                EXPECT_TRUE(showsWhole(*field, field->placeholderText())) << field->placeholderText().toStdString();
+        if (kind == "Open File") continue;
+        auto* field = named<QLineEdit>(fields(), kind == "Open URL" ? "URL" : "Title");
+        bool labelled = false;
+        for (const QLabel* label : fields()->findChildren<QLabel*>())
+            labelled |= label->buddy() == field && label->text().startsWith(field->placeholderText());
+        EXPECT_TRUE(labelled) << kind.toStdString();
     }
 }
 

@@ -16,7 +16,9 @@
 #include "platform/UserDefaults.h"
 #include "shortcutkit/ShortcutStore.h"
 #include "shortcutkit/qt/RecorderControl.h"
+#include "shortcutkit/qt/Texts.h"
 #include "support/RecordingHotKeyRegistrar.h"
+#include "support/TextFit.h"
 
 namespace tavlin {
 namespace {
@@ -184,6 +186,32 @@ TEST_F(LeaderKeyWidgetsTest, AReloadedFileIsShownByTheKeptEditorAndManyKeysList)
     settle();
     ASSERT_EQ(column()->rows().size(), 100u);
     EXPECT_EQ(column()->rows()[99]->textLabel()->text(), "⌘Unknow(900)");
+}
+
+TEST_F(LeaderKeyWidgetsTest, TheRecorderShowsItsPromptsWholeAndTheTreeStaysPutWhateverTheColumnShows) {
+    open(withHotKeys(""));
+    view_->show();
+    auto* recorder = column()->editor()->recorder();
+    for (const char* prompt : {"record_shortcut", "press_shortcut"})
+        EXPECT_TRUE(showsWhole(*recorder, shortcutkit::localizedText(prompt))) << prompt;
+
+    QWidget* tree = view_->findChild<DecisionTreeView*>()->parentWidget();
+    const auto treeTop = [&] {
+        settle();
+        return tree->mapTo(view_.get(), QPoint(0, 0)).y();
+    };
+    const int top = treeTop();
+    recorder->onChange(Shortcut(11, cmd));
+    EXPECT_EQ(treeTop(), top) << "one key";
+    for (const char* keys :
+         {R"({"singleModifier":{"info":{"singleTapModifier":"⌥"}}},{"combo":{"info":{"keyCode":1,"modifiersCode":256}}})",
+          R"({"singleModifier":{"info":{"singleTapModifier":"⌥"}}},{"combo":{"info":{"keyCode":1,"modifiersCode":256}}},)"
+          R"({"combo":{"info":{"keyCode":2,"modifiersCode":256}}},{"combo":{"info":{"keyCode":3,"modifiersCode":256}}})",
+          ""}) {
+        writeFile(configurationFile(), withHotKeys(keys));
+        model_->reloadConfigurationFile();
+        EXPECT_EQ(treeTop(), top) << keys;
+    }
 }
 
 } // namespace
