@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "actionediting/SheetGroup.h"
 #include "engine/ui/MarkdownText.h"
 #include "platform/qt/FieldWidth.h"
 
@@ -41,9 +42,9 @@ ActionDescriptionEditorView::ActionDescriptionEditorView(const std::string& desc
     layout->addWidget(label);
     layout->addWidget(field_);
 
-    previewGroup_ = new QGroupBox(QStringLiteral("Preview"), this);
-    previewGroup_->setAccessibleName(QStringLiteral("Preview"));
-    auto* previewLayout = new QVBoxLayout(previewGroup_);
+    auto* previewGroup = new SheetGroup(QStringLiteral("Preview"), this);
+    previewGroup_ = previewGroup;
+    auto* previewLayout = previewGroup->contentLayout();
     preview_ = new QTextEdit(previewGroup_);
     preview_->setDocument(new InertTextDocument(preview_));
     preview_->setReadOnly(true);

@@ -33,6 +33,7 @@
 #include "platform/VirtualKeyCodes.h"
 #include "shortcutkit/qt/RecorderControl.h"
 #include "support/QtTestApplication.h"
+#include "support/TextFit.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -250,6 +251,20 @@ TEST_F(RowComposeSheetDialogTest, newRowIsComposedByKeyboardAppendedAndSelected)
     EXPECT_EQ(unregisters_, 0);
     waitForRegeneration();
     EXPECT_NE(configurationText().find("openFinder"), std::string::npos);
+}
+
+TEST_F(RowComposeSheetDialogTest, inComplexModeEveryTitlePromptAndPlaceholderShowsWhole) {
+    show();
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(dialog);
+    QTest::mouseClick(dialog->complexModeToggle(), Qt::LeftButton);
+    QTest::mouseClick(dialog->leaderKeyEditor()->comboButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    test::expectGroupTitlesWhole(*dialog);
+    auto* recorder = dialog->leaderKeyEditor()->recorder();
+    EXPECT_TRUE(test::showsWhole(*recorder, recorder->placeholderText()));
+    for (const QLineEdit* field : dialog->findChildren<QLineEdit*>())
+        if (field->isVisibleTo(dialog)) EXPECT_TRUE(test::showsWhole(*field, field->placeholderText()));
 }
 
 TEST_F(RowComposeSheetDialogTest, editReplacesInPlaceAndACopyConflictsUntilItsKeysChange) {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QtWidgets/QGroupBox>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QStyle>
 #include <QtWidgets/QToolButton>
@@ -22,6 +26,20 @@ inline int textRoom(const QLineEdit& field) {
 // Whether the field shows `text` (its placeholder, say) whole.
 inline bool showsWhole(const QLineEdit& field, const QString& text) {
     return textRoom(field) >= field.fontMetrics().horizontalAdvance(text);
+}
+
+// Every group of a shown window draws its title one way and whole: not as a group box's title,
+// which has one line, but as labels inside the frame, each as tall as its lines.
+inline void expectGroupTitlesWhole(const QWidget& window) {
+    for (const QGroupBox* box : window.findChildren<QGroupBox*>()) {
+        if (!box->isVisibleTo(&window)) continue;
+        EXPECT_TRUE(box->title().isEmpty()) << box->title().toStdString();
+        for (const QLabel* label : box->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+            if (!label->isVisibleTo(&window)) continue;
+            EXPECT_GE(label->height(), label->sizeHint().height()) << label->text().toStdString();
+            EXPECT_TRUE(box->contentsRect().contains(label->geometry())) << label->text().toStdString();
+        }
+    }
 }
 
 } // namespace tavlin::test
