@@ -77,6 +77,12 @@ LeaderKeyColumn::LeaderKeyColumn(ConfigurationWindowModel& model, HotKeyManager&
     editors_ = new QVBoxLayout(editors);
     editors_->setContentsMargins(0, 0, 0, 0);
     editors_->setSpacing(4);
+    addMore_ = new ClickableLabel(
+        QStringLiteral("Click to add more"), [this] { showAddSheet(); }, editors);
+    QFont footnote = addMore_->font();
+    footnote.setPointSizeF(footnote.pointSizeF() * 0.85);
+    addMore_->setFont(footnote);
+    editors_->addWidget(addMore_);
     editors_->addStretch();
     editorsArea_->setWidget(editors);
     editors->setAutoFillBackground(false);
@@ -86,19 +92,9 @@ LeaderKeyColumn::LeaderKeyColumn(ConfigurationWindowModel& model, HotKeyManager&
         const ConfigurationLeaderKeyView measure(shortcutkit::Name("prefs-window"),
                                                  HotKey::singleModifier(HotKey::SingleTapModifier::command), nullptr, nullptr,
                                                  this);
-        editorsArea_->setFixedHeight(measure.sizeHint().height());
+        editorsArea_->setFixedHeight(measure.sizeHint().height() + editors_->spacing() + addMore_->sizeHint().height());
     }
     layout->addWidget(editorsArea_);
-    addMore_ = new ClickableLabel(
-        QStringLiteral("Click to add more"), [this] { showAddSheet(); }, this);
-    QFont footnote = addMore_->font();
-    footnote.setPointSizeF(footnote.pointSizeF() * 0.85);
-    addMore_->setFont(footnote);
-    // Its place is kept while it is hidden.
-    QSizePolicy keep = addMore_->sizePolicy();
-    keep.setRetainSizeWhenHidden(true);
-    addMore_->setSizePolicy(keep);
-    layout->addWidget(addMore_);
     token_ = model_.addObserver({nullptr, [this] { refresh(); }});
     refresh();
 }
@@ -112,11 +108,12 @@ void LeaderKeyColumn::clearEditors() {
     for (auto* row : rows_) row->deleteLater();
     rows_.clear();
     shownRows_.clear();
-    while (editors_->count() > 1) delete editors_->takeAt(0);
+    // All but the add link and the stretch under it.
+    while (editors_->count() > 2) delete editors_->takeAt(0);
 }
 
 void LeaderKeyColumn::addEditor(QWidget* widget) {
-    editors_->insertWidget(editors_->count() - 1, widget);
+    editors_->insertWidget(editors_->count() - 2, widget);
     editors_->activate();
     editorsArea_->updateGeometry();
 }

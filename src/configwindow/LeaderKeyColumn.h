@@ -23,9 +23,9 @@ class HotKeyManager;
 // The leader keys of the loaded configuration: one editor while there are fewer than two, else
 // one row per key with its delete button; then "Click to add more", which opens the add sheet.
 // It follows the model: the single editor is kept across changes (so focus and a recording
-// survive edits of the tree) and made anew only when the count crosses two. Its height stays
-// that of the single editor whatever it shows, so the tree under it never moves: a long list
-// of keys scrolls.
+// survive edits of the tree) and made anew only when the count crosses two. It keeps the height
+// of the single editor and the link whatever it shows, so the tree under it never moves: a long
+// list of keys scrolls.
 class LeaderKeyColumn final : public QWidget {
 public:
     LeaderKeyColumn(ConfigurationWindowModel& model, HotKeyManager& manager, QWidget* parent = nullptr);
