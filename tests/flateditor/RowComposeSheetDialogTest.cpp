@@ -256,14 +256,10 @@ TEST_F(RowComposeSheetDialogTest, newRowIsComposedByKeyboardAppendedAndSelected)
 TEST_F(RowComposeSheetDialogTest, inComplexModeEveryTitlePromptAndPlaceholderShowsWhole) {
     show();
     QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_N, Qt::ControlModifier);
-    ASSERT_TRUE(dialog);
     QTest::mouseClick(dialog->complexModeToggle(), Qt::LeftButton);
     QTest::mouseClick(dialog->leaderKeyEditor()->comboButton(), Qt::LeftButton);
-    QCoreApplication::processEvents();
     test::expectGroupTitlesWhole(*dialog);
-    auto* recorder = dialog->leaderKeyEditor()->recorder();
-    EXPECT_TRUE(test::showsWhole(*recorder, recorder->placeholderText()));
-    for (const QLineEdit* field : dialog->findChildren<QLineEdit*>())
+    for (const QLineEdit* field : dialog->findChildren<QLineEdit*>()) // the recorder among them
         if (field->isVisibleTo(dialog)) EXPECT_TRUE(test::showsWhole(*field, field->placeholderText()));
 }
 

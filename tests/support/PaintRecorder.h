@@ -4,75 +4,49 @@
 
 #include <QtGui/QPaintDevice>
 #include <QtGui/QPaintEngine>
-#include <QtGui/QPen>
-#include <QtGui/QTransform>
 
 namespace tavlin::test {
 
-// A paint device that keeps what is drawn on it instead of pixels: each piece of text with its
-// pen's colour and where it starts, and where each pixmap (an icon) goes. What a widget draws
-// can be read so whatever fonts the machine has.
-class PaintRecorder final : public QPaintDevice {
+// A paint device that keeps each text drawn on it, with its pen's colour and its start, instead
+// of pixels: what a widget writes, whatever fonts the machine has.
+class PaintRecorder final : public QPaintDevice, private QPaintEngine {
 public:
     struct Text {
         QString text;
         QColor color;
-        QPointF at; // in the device's coordinates
+        QPointF at;
     };
-
-    explicit PaintRecorder(QSize size) : size_(size), engine_(*this) {}
-    ~PaintRecorder() override = default;
-
+    explicit PaintRecorder(QSize size) : QPaintEngine(AllFeatures), size_(size) {}
     std::vector<Text> texts;
-    std::vector<QRectF> pixmaps; // in the device's coordinates
-
-    QPaintEngine* paintEngine() const override { return &engine_; }
-
-protected:
-    int metric(PaintDeviceMetric metric) const override {
-        switch (metric) {
-        case PdmWidth: return size_.width();
-        case PdmHeight: return size_.height();
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY: return 96;
-        case PdmDepth: return 32;
-        case PdmNumColors: return 0x7fffffff;
-        case PdmDevicePixelRatio: return 1;
-        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
-        default: return QPaintDevice::metric(metric);
-        }
+    QPaintEngine* paintEngine() const override { return const_cast<PaintRecorder*>(this); }
+    QString textIn(const QRect& rect) const { // of the texts whose baseline starts there
+        QString all;
+        for (const Text& text : texts) all += rect.contains(text.at.toPoint() - QPoint(0, 2)) ? text.text : QString();
+        return all;
     }
 
 private:
-    class Engine final : public QPaintEngine {
-    public:
-        explicit Engine(PaintRecorder& owner) : QPaintEngine(AllFeatures), owner_(owner) {}
-        bool begin(QPaintDevice*) override { return true; }
-        bool end() override { return true; }
-        Type type() const override { return User; }
-        void updateState(const QPaintEngineState& state) override {
-            if (state.state() & DirtyPen) pen_ = state.pen();
-            if (state.state() & DirtyTransform) transform_ = state.transform();
-        }
-        void drawPixmap(const QRectF& rect, const QPixmap&, const QRectF&) override {
-            owner_.pixmaps.push_back(transform_.mapRect(rect));
-        }
-        void drawTextItem(const QPointF& at, const QTextItem& item) override {
-            owner_.texts.push_back({item.text(), pen_.color(), transform_.map(at)});
-        }
-        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
-        void drawPath(const QPainterPath&) override {}
-
-    private:
-        PaintRecorder& owner_;
-        QPen pen_;
-        QTransform transform_;
-    };
+    int metric(PaintDeviceMetric metric) const override {
+        if (metric == PdmWidth || metric == PdmHeight) return metric == PdmWidth ? size_.width() : size_.height();
+        return metric == PdmDevicePixelRatioScaled ? int(devicePixelRatioFScale()) : metric == PdmDevicePixelRatio ? 1 : 96;
+    }
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    Type type() const override { return User; }
+    void updateState(const QPaintEngineState& state) override {
+        if (state.state() & DirtyPen) color_ = state.pen().color();
+        if (state.state() & DirtyTransform) transform_ = state.transform();
+    }
+    void drawTextItem(const QPointF& at, const QTextItem& item) override {
+        texts.push_back({item.text(), color_, transform_.map(at)});
+    }
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawPath(const QPainterPath&) override {}
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
 
     QSize size_;
-    mutable Engine engine_;
+    QColor color_;
+    QTransform transform_;
 };
 
 } // namespace tavlin::test
