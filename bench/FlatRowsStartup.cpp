@@ -42,7 +42,8 @@ struct FileVersion {
     timespec modified{};
     off_t size = 0;
     bool operator==(const FileVersion& o) const {
-        return inode == o.inode && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec && size == o.size;
+        return inode == o.inode && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+               size == o.size;
     }
 };
 

@@ -21,6 +21,7 @@
 #include "model/FileHelper.h"
 #include "platform/FileUrl.h"
 #include "platform/Workspace.h"
+#include "platform/qt/FieldWidth.h"
 #include "platform/qt/LocaleDoubleField.h"
 
 namespace tavlin {
@@ -69,15 +70,27 @@ private:
         if (context_.registerFocusTarget) context_.registerFocusTarget(error, widget);
     }
 
-    // A single-line field whose title is its placeholder; every keystroke is a change.
+    // A single-line field whose title is its placeholder, and its label too when `labelled`
+    // (a placeholder is gone once something is typed); every keystroke is a change.
     template <class P>
-    QLineEdit* addTextField(const QString& title, const std::string& text, std::string P::*field) {
+    QLineEdit* addTextField(const QString& title, const std::string& text, std::string P::*field, bool labelled = false) {
         auto* edit = new QLineEdit(qString(text), this);
         edit->setPlaceholderText(title);
         edit->setAccessibleName(title);
+        qt::keepPlaceholderWhole(*edit);
         connect(edit, &QLineEdit::textEdited, this,
                 [this, field](const QString& typed) { write<P>([&](P& params) { params.*field = typed.toStdString(); }); });
-        layout_->addWidget(edit);
+        if (!labelled) {
+            layout_->addWidget(edit);
+            return edit;
+        }
+        auto* row = new QHBoxLayout();
+        auto* label = new QLabel(title + QStringLiteral(":"), this);
+        label->setTextFormat(Qt::PlainText);
+        label->setBuddy(edit);
+        row->addWidget(label);
+        row->addWidget(edit, 1);
+        layout_->addLayout(row);
         return edit;
     }
 
@@ -148,10 +161,10 @@ private:
 
     void build(p::notification&) {
         focusTarget(ActionFieldError::emptyNotificationTitle,
-                    addTextField(QStringLiteral("Title"), value<p::notification>().title, &p::notification::title));
+                    addTextField(QStringLiteral("Title"), value<p::notification>().title, &p::notification::title, true));
     }
     void build(p::openURL& params) {
-        focusTarget(ActionFieldError::openURLInvalidURL, addTextField(QStringLiteral("URL"), params.url, &p::openURL::url));
+        focusTarget(ActionFieldError::openURLInvalidURL, addTextField(QStringLiteral("URL"), params.url, &p::openURL::url, true));
         // The stored application stays in the entry while the row is hidden.
         if (context_.helperRunning) addOpenWithRow<p::openURL>();
     }
@@ -215,6 +228,7 @@ private:
         auto* edit = new QLineEdit(qString(params.menuTitle), this);
         edit->setPlaceholderText(QStringLiteral("Enter the exact name of the menu command you want to add."));
         edit->setAccessibleName(QStringLiteral("Menu Title"));
+        qt::keepPlaceholderWhole(*edit);
         title->setBuddy(edit);
         connect(edit, &QLineEdit::textEdited, this, [this](const QString& typed) {
             write<p::menuCommand>([&](p::menuCommand& command) { command.menuTitle = typed.toStdString(); });
@@ -246,6 +260,7 @@ private:
         auto* edit = new QLineEdit(qString(params.argumentsText.value_or(std::string())), this);
         edit->setPlaceholderText(QStringLiteral("Arguments"));
         edit->setAccessibleName(QStringLiteral("Arguments"));
+        qt::keepPlaceholderWhole(*edit);
         // Once typed, even an emptied field stores the empty text; untouched, none stays none.
         connect(edit, &QLineEdit::textEdited, this, [this](const QString& typed) {
             write<p::executeFile>([&](p::executeFile& file) { file.argumentsText = typed.toStdString(); });

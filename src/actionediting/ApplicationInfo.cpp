@@ -4,8 +4,10 @@
 
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QStyle>
 
 namespace tavlin::ApplicationInfo {
 namespace {
@@ -32,7 +34,10 @@ QString fileName(const std::string& path) {
     return QString::fromStdString(name.empty() ? path : name);
 }
 
-QIcon generic() { return QIcon::fromTheme(QStringLiteral("application-x-executable")); }
+// The theme's, or the style's plain file where no theme has one: never nothing.
+QIcon generic() {
+    return QIcon::fromTheme(QStringLiteral("application-x-executable"), QApplication::style()->standardIcon(QStyle::SP_FileIcon));
+}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "app/SettingsWindow.h"
 
 #include <QtGui/QAccessible>
+#include <QtGui/QScreen>
 #include <QtWidgets/QAccessibleWidget>
 #include <QtWidgets/QVBoxLayout>
 
@@ -26,6 +27,8 @@ SettingsWindow::SettingsWindow() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     setContent(new flateditor::PreferencesContentView());
+    // At its content's size: Qt would hold a new window to two thirds of the screen.
+    if (QScreen* screen = this->screen()) resize(sizeHint().boundedTo(screen->availableGeometry().size()));
 }
 
 void SettingsWindow::setContent(QWidget* content) {

@@ -1,5 +1,7 @@
 #include "configwindow/ActionComposeSheet.h"
 
+#include <algorithm>
+
 #include <QtCore/QTimer>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QHBoxLayout>
@@ -13,6 +15,7 @@
 #include "configwindow/SafeTextDocument.h"
 #include "engine/ui/MarkdownText.h"
 #include "platform/HelperApplication.h"
+#include "platform/qt/FieldWidth.h"
 
 namespace tavlin {
 
@@ -59,6 +62,7 @@ void ActionComposeSheet::buildEditor() {
         currentKind_ = static_cast<ActionConfigurationKind>(kindPicker_->itemData(index).toInt());
         rebuildFields();
         paramsChanged();
+        fitHeight();
     });
     kindRow->addWidget(kindLabel);
     kindRow->addWidget(kindPicker_, 1);
@@ -72,6 +76,7 @@ void ActionComposeSheet::buildEditor() {
     descriptionField_ = new QLineEdit(this);
     descriptionField_->setAccessibleName(descriptionLabel->text());
     descriptionField_->setPlaceholderText(descriptionLabel->text());
+    qt::keepPlaceholderWhole(*descriptionField_);
     descriptionField_->setText(qString(item_.actionDescription));
     descriptionLabel->setBuddy(descriptionField_);
     layout->addWidget(descriptionLabel);
@@ -117,6 +122,14 @@ void ActionComposeSheet::rebuildFields() {
     if (!fieldsEditor_) fieldsEditor_ = new QWidget();
     fieldsEditor_->setParent(this);
     fieldsSlot_->addWidget(fieldsEditor_);
+}
+
+void ActionComposeSheet::fitHeight() {
+    if (!isVisible()) return;
+    layout()->activate();
+    const int width = std::max(this->width(), minimumSizeHint().width());
+    const int height = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width) : sizeHint().height();
+    resize(width, std::max(height, minimumSizeHint().height()));
 }
 
 void ActionComposeSheet::paramsChanged() {

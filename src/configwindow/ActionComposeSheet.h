@@ -35,6 +35,8 @@ private:
     void save() override;
     void updatePreview();
     void rebuildFields();
+    // Keeps the width (growing only when the fields need more) and takes the height they need.
+    void fitHeight();
 
     ActionSheetItem item_;
     ActionConfigurationKind currentKind_;

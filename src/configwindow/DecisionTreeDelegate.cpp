@@ -5,6 +5,7 @@
 #include <QtGui/QTextDocument>
 
 #include "configwindow/DecisionTreeModel.h"
+#include "engine/ui/MarkdownText.h"
 
 namespace tavlin {
 
@@ -38,16 +39,16 @@ void DecisionTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
         painter->drawText(QRect(rect.left(), textTop, rect.width(), metrics.height()), Qt::AlignLeft | Qt::TextSingleLine,
                           prefix);
         const int left = rect.left() + metrics.horizontalAdvance(prefix);
-        // One line: whatever the description holds below its first line is cut off.
+        // One line, cut with an ellipsis as the plain texts are.
         const QRect area(left, rect.top(), std::max(0, rect.right() - left), rect.height());
         painter->setClipRect(area, Qt::IntersectClip);
         painter->translate(left, textTop);
         QAbstractTextDocumentLayout::PaintContext context;
         context.palette = option.palette;
         context.palette.setColor(QPalette::Text, color);
-        context.clip = QRectF(0, 0, area.width(), area.height());
-        if (document->defaultFont() != option.font) const_cast<QTextDocument*>(document)->setDefaultFont(option.font);
-        document->documentLayout()->draw(painter, context);
+        auto* shown = const_cast<QTextDocument*>(document);
+        if (shown->defaultFont() != option.font) shown->setDefaultFont(option.font);
+        drawOneLine(*painter, *shown, area.width(), context);
     } else {
         const QString text = index.data(Qt::DisplayRole).toString();
         painter->drawText(QRect(rect.left(), textTop, rect.width(), metrics.height()), Qt::AlignLeft | Qt::TextSingleLine,

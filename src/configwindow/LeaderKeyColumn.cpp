@@ -3,6 +3,8 @@
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QScrollArea>
+#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QVBoxLayout>
 
 #include "actionediting/ConfigurationLeaderKeyView.h"
@@ -41,6 +43,25 @@ private:
     std::function<void()> activated_;
 };
 
+// As wide as what it holds, as tall as it is made.
+class EditorsArea final : public QScrollArea {
+public:
+    explicit EditorsArea(QWidget* parent) : QScrollArea(parent) {
+        setFrameShape(QFrame::NoFrame);
+        setWidgetResizable(true);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setFocusPolicy(Qt::NoFocus);
+        viewport()->setAutoFillBackground(false);
+    }
+    QSize sizeHint() const override {
+        if (!widget()) return QScrollArea::sizeHint();
+        QSize size = widget()->sizeHint();
+        if (size.height() > height()) size.rwidth() += verticalScrollBar()->sizeHint().width();
+        return {size.width(), height()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
 } // namespace
 
 LeaderKeyColumn::LeaderKeyColumn(ConfigurationWindowModel& model, HotKeyManager& manager, QWidget* parent)
@@ -51,15 +72,29 @@ LeaderKeyColumn::LeaderKeyColumn(ConfigurationWindowModel& model, HotKeyManager&
     auto* title = new QLabel(QStringLiteral("Leader Key:"), this);
     title->setAccessibleName(title->text());
     layout->addWidget(title);
-    editors_ = new QVBoxLayout();
+    editorsArea_ = new EditorsArea(this);
+    auto* editors = new QWidget(editorsArea_);
+    editors_ = new QVBoxLayout(editors);
+    editors_->setContentsMargins(0, 0, 0, 0);
     editors_->setSpacing(4);
-    layout->addLayout(editors_);
     addMore_ = new ClickableLabel(
-        QStringLiteral("Click to add more"), [this] { showAddSheet(); }, this);
+        QStringLiteral("Click to add more"), [this] { showAddSheet(); }, editors);
     QFont footnote = addMore_->font();
     footnote.setPointSizeF(footnote.pointSizeF() * 0.85);
     addMore_->setFont(footnote);
-    layout->addWidget(addMore_);
+    editors_->addWidget(addMore_);
+    editors_->addStretch();
+    editorsArea_->setWidget(editors);
+    editors->setAutoFillBackground(false);
+    {
+        // The single editor's height, measured on one that stores nothing: a single modifier
+        // leaves every recorded shortcut as it is.
+        const ConfigurationLeaderKeyView measure(shortcutkit::Name("prefs-window"),
+                                                 HotKey::singleModifier(HotKey::SingleTapModifier::command), nullptr, nullptr,
+                                                 this);
+        editorsArea_->setFixedHeight(measure.sizeHint().height() + editors_->spacing() + addMore_->sizeHint().height());
+    }
+    layout->addWidget(editorsArea_);
     token_ = model_.addObserver({nullptr, [this] { refresh(); }});
     refresh();
 }
@@ -73,7 +108,14 @@ void LeaderKeyColumn::clearEditors() {
     for (auto* row : rows_) row->deleteLater();
     rows_.clear();
     shownRows_.clear();
-    while (editors_->count() > 0) delete editors_->takeAt(0);
+    // All but the add link and the stretch under it.
+    while (editors_->count() > 2) delete editors_->takeAt(0);
+}
+
+void LeaderKeyColumn::addEditor(QWidget* widget) {
+    editors_->insertWidget(editors_->count() - 2, widget);
+    editors_->activate();
+    editorsArea_->updateGeometry();
 }
 
 void LeaderKeyColumn::refresh() {
@@ -94,7 +136,7 @@ void LeaderKeyColumn::refresh() {
             [this](const std::optional<HotKey>& hotKey) { replaceLeaderHotKey(model_, manager_, hotKey); },
             // Leader keys stay armed while this recorder has focus.
             [](bool) {}, this);
-        editors_->addWidget(editor_);
+        addEditor(editor_);
         return;
     }
     if (!editor_ && shownRows_ == hotKeys) return;
@@ -103,7 +145,7 @@ void LeaderKeyColumn::refresh() {
         const HotKey hotKey = hotKeys[index];
         auto* row = new ConfigurationHotKeyRow(
             hotKey, [this, index, hotKey] { removeHotKey(model_, manager_, index, hotKey); }, this);
-        editors_->addWidget(row);
+        addEditor(row);
         rows_.push_back(row);
     }
     shownRows_ = hotKeys;

@@ -11,6 +11,7 @@
 #include "model/HotKey.h"
 
 class QLabel;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace tavlin {
@@ -22,7 +23,9 @@ class HotKeyManager;
 // The leader keys of the loaded configuration: one editor while there are fewer than two, else
 // one row per key with its delete button; then "Click to add more", which opens the add sheet.
 // It follows the model: the single editor is kept across changes (so focus and a recording
-// survive edits of the tree) and made anew only when the count crosses two.
+// survive edits of the tree) and made anew only when the count crosses two. It keeps the height
+// of the single editor and the link whatever it shows, so the tree under it never moves: a long
+// list of keys scrolls.
 class LeaderKeyColumn final : public QWidget {
 public:
     LeaderKeyColumn(ConfigurationWindowModel& model, HotKeyManager& manager, QWidget* parent = nullptr);
@@ -37,10 +40,12 @@ public:
 private:
     void refresh();
     void clearEditors();
+    void addEditor(QWidget* widget);
 
     ConfigurationWindowModel& model_;
     HotKeyManager& manager_;
     ConfigurationWindowModel::ObserverToken token_ = 0;
+    QScrollArea* editorsArea_ = nullptr;
     QVBoxLayout* editors_ = nullptr;
     ConfigurationLeaderKeyView* editor_ = nullptr;
     std::vector<ConfigurationHotKeyRow*> rows_;

@@ -13,7 +13,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "actionediting/SheetGroup.h"
 #include "engine/ui/MarkdownText.h"
+#include "platform/qt/FieldWidth.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -32,6 +34,7 @@ ActionDescriptionEditorView::ActionDescriptionEditorView(const std::string& desc
     field_ = new QLineEdit(this);
     field_->setAccessibleName(title);
     field_->setPlaceholderText(title);
+    qt::keepPlaceholderWhole(*field_);
     // A line edit keeps 32767 characters by default: a longer description would lose its end.
     field_->setMaxLength(std::numeric_limits<int>::max());
     field_->setText(QString::fromStdString(description));
@@ -39,9 +42,9 @@ ActionDescriptionEditorView::ActionDescriptionEditorView(const std::string& desc
     layout->addWidget(label);
     layout->addWidget(field_);
 
-    previewGroup_ = new QGroupBox(QStringLiteral("Preview"), this);
-    previewGroup_->setAccessibleName(QStringLiteral("Preview"));
-    auto* previewLayout = new QVBoxLayout(previewGroup_);
+    auto* previewGroup = new SheetGroup(QStringLiteral("Preview"), this);
+    previewGroup_ = previewGroup;
+    auto* previewLayout = previewGroup->contentLayout();
     preview_ = new QTextEdit(previewGroup_);
     preview_->setDocument(new InertTextDocument(preview_));
     preview_->setReadOnly(true);

@@ -10,6 +10,7 @@
 
 #include "actionediting/ApplicationInfo.h"
 #include "actionediting/PathChooser.h"
+#include "actionediting/SheetGroup.h"
 #include "flateditor/RowComposeSheet.h"
 #include "flateditor/SymbolIcons.h"
 #include "model/Settings.h"
@@ -47,8 +48,8 @@ DisabledApplicationsView::DisabledApplicationsView(std::vector<std::string> disa
     setAccessibleName(QStringLiteral("Disable in these applications"));
     auto* layout = new QVBoxLayout(this);
 
-    auto* disabledBox = new QGroupBox(QStringLiteral("Disable in these applications:"), this);
-    auto* disabledLayout = new QVBoxLayout(disabledBox);
+    auto* disabledBox = new SheetGroup(QStringLiteral("Disable in these applications:"), this);
+    auto* disabledLayout = disabledBox->contentLayout();
     applicationList_ = plainList(disabledBox, QStringLiteral("Disable in these applications:"));
     applicationList_->setSelectionMode(QAbstractItemView::SingleSelection);
     applicationList_->setMinimumSize(371, 71);
@@ -57,8 +58,8 @@ DisabledApplicationsView::DisabledApplicationsView(std::vector<std::string> disa
 
     if (!suggestedDisabledApplicationPaths.empty()) {
         const QString title = QStringLiteral("Recent applications for suggestion:\n(click to add to the list above)");
-        auto* suggestionBox = new QGroupBox(title, this);
-        auto* suggestionLayout = new QVBoxLayout(suggestionBox);
+        auto* suggestionBox = new SheetGroup(title, this);
+        auto* suggestionLayout = suggestionBox->contentLayout();
         suggestionList_ = plainList(suggestionBox, title);
         suggestionList_->setSelectionMode(QAbstractItemView::NoSelection);
         suggestionList_->setMinimumHeight(171);

@@ -76,6 +76,7 @@ QRect KeysAndActionRowView::actionRect(const QStyleOptionViewItem& option) const
 void KeysAndActionRowView::clearCaches() {
     descriptions_.clear();
     icons_.clear();
+    names_.clear();
 }
 
 QTextDocument& KeysAndActionRowView::description(const std::string& value) const {
@@ -88,6 +89,17 @@ QTextDocument& KeysAndActionRowView::description(const std::string& value) const
         found = descriptions_.insert(key, document);
     }
     return **found;
+}
+
+std::vector<QString> KeysAndActionRowView::headerNames(const Section& section) const {
+    std::vector<QString> names;
+    for (const auto& path : sectionHeaderPaths(section.sectionAppScope)) {
+        const QString key = text(path);
+        auto found = names_.find(key);
+        if (found == names_.end()) found = names_.insert(key, ApplicationInfo::name(path));
+        names.push_back(*found);
+    }
+    return names;
 }
 
 const std::vector<QIcon>& KeysAndActionRowView::headerIcons(const Section& section) const {
@@ -116,7 +128,7 @@ void KeysAndActionRowView::paint(QPainter* painter, const QStyleOptionViewItem& 
         return;
     }
     if (const Section* section = sectionAt(index))
-        SectionHeader(section->sectionAppScope).paint(painter, option, headerIcons(*section));
+        SectionHeader(section->sectionAppScope, headerNames(*section)).paint(painter, option, headerIcons(*section));
 }
 
 void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewItem& option,
@@ -133,6 +145,8 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
     style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &check, painter, widget);
 
     painter->save();
+    // A binding switched off is drawn greyed, not only with its box unticked.
+    const qreal dimmed = row.enabled ? 1.0 : 0.5;
     // The badge: the leader key, then the trigger-key names, on a rounded grey plate.
     const QRect area = badgeAreaRect(option);
     const QFontMetrics metrics(option.font);
@@ -148,13 +162,14 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
     const QRect badge(area.left(), area.top() + (area.height() - height) / 2,
                       std::min(area.width(), leaderWidth + namesWidth + 16), height);
     painter->setRenderHint(QPainter::Antialiasing);
+    painter->setOpacity(dimmed);
     QPainterPath plate;
     plate.addRoundedRect(QRectF(badge), 4, 4);
     painter->fillPath(plate, badgeFill);
     painter->setClipRect(badge);
     painter->setPen(badgeText);
     QRect content = badge.adjusted(8, 2, -8, -2);
-    painter->setOpacity(leaderKeyOpacity(row.leaderKey));
+    painter->setOpacity(dimmed * leaderKeyOpacity(row.leaderKey));
     if (space) {
         const QRect symbol(content.left(), content.top() + (content.height() - 9) / 2, 9, 9);
         symbolIcon("square").paint(painter, symbol);
@@ -162,7 +177,7 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
         painter->setFont(option.font);
         painter->drawText(content, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, leader);
     }
-    painter->setOpacity(1.0);
+    painter->setOpacity(dimmed);
     if (!row.keys.empty()) {
         content.setLeft(content.left() + leaderWidth + metrics.horizontalAdvance(QLatin1Char(' ')));
         painter->setFont(mono);
@@ -174,20 +189,20 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
     painter->save();
     const QRect actionArea = actionRect(option);
     painter->setClipRect(actionArea);
-    const QColor textColour = option.palette.color(option.state & QStyle::State_Selected ? QPalette::HighlightedText
-                                                                                         : QPalette::Text);
+    const QPalette::ColorGroup group = row.enabled ? option.palette.currentColorGroup() : QPalette::Disabled;
+    const QColor textColour = option.palette.color(group, option.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                                                : QPalette::Text);
     const ActionText action = actionText(row.action);
     if (action.rich) {
         QTextDocument& document = description(action.text);
         if (document.defaultFont() != option.font) document.setDefaultFont(option.font);
-        const QSizeF size = document.size();
-        painter->translate(actionArea.left(), actionArea.top() + (actionArea.height() - size.height()) / 2);
+        painter->setFont(option.font);
+        painter->translate(actionArea.left(), actionArea.top() + (actionArea.height() - metrics.height()) / 2);
         QAbstractTextDocumentLayout::PaintContext context;
         context.palette = option.palette;
+        context.palette.setCurrentColorGroup(group);
         context.palette.setColor(QPalette::Text, textColour);
-        context.clip = QRectF(0, 0, actionArea.width(), size.height());
-        painter->setClipRect(context.clip, Qt::IntersectClip);
-        document.documentLayout()->draw(painter, context);
+        drawOneLine(*painter, document, actionArea.width(), context);
     } else {
         painter->setPen(textColour);
         painter->setFont(option.font);
@@ -209,7 +224,8 @@ std::optional<QString> KeysAndActionRowView::tooltipAt(const QModelIndex& index,
         if (badgeAreaRect(option).contains(point)) return text(leaderKeyExplanation(row->leaderKey, row->keys));
         return std::nullopt;
     }
-    if (const Section* section = sectionAt(index)) return SectionHeader(section->sectionAppScope).tooltipAt(option, point);
+    if (const Section* section = sectionAt(index))
+        return SectionHeader(section->sectionAppScope, headerNames(*section)).tooltipAt(option, point);
     return std::nullopt;
 }
 

@@ -53,10 +53,12 @@ private:
     void paintRow(QPainter* painter, const QStyleOptionViewItem& option, const FlatKeysAndActionRow& row) const;
     QTextDocument& description(const std::string& text) const;
     const std::vector<QIcon>& headerIcons(const Section& section) const;
+    std::vector<QString> headerNames(const Section& section) const;
 
     const std::vector<Section>* sections_;
     mutable QHash<QString, std::shared_ptr<QTextDocument>> descriptions_;
     mutable QHash<QString, QIcon> icons_;
+    mutable QHash<QString, QString> names_; // applications' names by path
     mutable std::vector<QIcon> iconScratch_;
 };
 

@@ -141,6 +141,12 @@ PreferencesContentView::PreferencesContentView(QWidget* parent) : QScrollArea(pa
     reload();
 }
 
+QSize PreferencesContentView::sizeHint() const {
+    if (!widget()) return QScrollArea::sizeHint();
+    const int frame = 2 * frameWidth();
+    return (widget()->sizeHint() + QSize(frame, frame)).expandedTo(minimumSize());
+}
+
 void PreferencesContentView::reload() {
     const double interval = settings::maximumSingleModifierPressAndReleaseInterval();
     const auto values = intervals();

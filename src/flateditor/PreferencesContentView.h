@@ -35,6 +35,10 @@ public:
     // the input panel. Hidden windows, menus and tooltips stay as they are.
     static std::vector<QWidget*> windowsToBringToFront();
 
+    // The whole content, not a scroll area's bounded guess: the window opens at this size and
+    // scrolls only on a screen too small for it.
+    QSize sizeHint() const override;
+
     QComboBox* intervalPicker() const { return intervalPicker_; }
     qt::LocaleDoubleField* hintField() const { return hintField_; }
     QCheckBox* dockIconToggle() const { return dockIconToggle_; }

@@ -22,6 +22,7 @@
 #include "actionediting/ActionKindEditors.h"
 #include "actionediting/ConfigurationLeaderKeyView.h"
 #include "actionediting/PathChooser.h"
+#include "actionediting/SheetGroup.h"
 #include "engine/ShellServices.h"
 #include "flateditor/ActionDescriptionEditorView.h"
 #include "flateditor/ApplicationScopeEditorView.h"
@@ -91,9 +92,9 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
     content_->installEventFilter(this);
     outer->addWidget(scroller_, 1);
 
-    scopeGroup_ = new QGroupBox(QStringLiteral("Available in the applications:"), this);
-    scopeGroup_->setAccessibleName(scopeGroup_->title());
-    auto* scopeLayout = new QVBoxLayout(scopeGroup_);
+    auto* scopeGroup = new SheetGroup(QStringLiteral("Available in the applications:"), this);
+    scopeGroup_ = scopeGroup;
+    auto* scopeLayout = scopeGroup->contentLayout();
     std::vector<std::string> scopeTitles;
     for (const auto kind : allApplicationScopeKinds) scopeTitles.emplace_back(title(kind));
     scopeEditor_ = new ApplicationScopeEditorView(
@@ -124,11 +125,10 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
     scopeLayout->addWidget(scopeEditor_);
     layout->addWidget(scopeGroup_);
 
-    leaderKeyGroup_ = new QGroupBox(this);
+    auto* leaderKeyGroup = new SheetGroup(QStringLiteral("Leader key:\n(the first key / key combination you press)"), this);
+    leaderKeyGroup_ = leaderKeyGroup;
     leaderKeyGroup_->setAccessibleName(QStringLiteral("Leader key:"));
-    auto* leaderLayout = new QVBoxLayout(leaderKeyGroup_);
-    leaderLayout->addWidget(
-        qt::plainLabel(QStringLiteral("Leader key:\n(the first key / key combination you press)"), leaderKeyGroup_));
+    auto* leaderLayout = leaderKeyGroup->contentLayout();
     // Made once and kept while hidden: made again it would show the initial key, not the one
     // that will be saved, and store that key under its name.
     leaderKeyEditor_ = new ConfigurationLeaderKeyView(
@@ -142,11 +142,12 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
     leaderLayout->addWidget(leaderKeyEditor_);
     layout->addWidget(leaderKeyGroup_);
 
-    triggerKeysGroup_ = new QGroupBox(this);
+    auto* triggerKeysGroup = new SheetGroup(QString(), this);
+    triggerKeysGroup_ = triggerKeysGroup;
     triggerKeysGroup_->setAccessibleName(QStringLiteral("Action trigger keys:"));
-    auto* triggerLayout = new QVBoxLayout(triggerKeysGroup_);
-    triggerKeysTitle_ = qt::plainLabel(QString(), triggerKeysGroup_);
-    triggerLayout->addWidget(triggerKeysTitle_);
+    auto* triggerLayout = triggerKeysGroup->contentLayout();
+    triggerKeysTitle_ = triggerKeysGroup->titleLabel();
+    triggerKeysTitle_->setVisible(true);
     triggerKeys_ = new TriggerKeyEditorView(triggerKeyPickerItems(state_.currentKeys().empty()),
                                             {[this](std::int64_t keyCode) {
                                                  state_.appendKey(keyCode);
@@ -200,9 +201,8 @@ void RowComposeSheetDialog::buildReadOnly(QVBoxLayout* layout, QVBoxLayout* oute
 }
 
 void RowComposeSheetDialog::buildEditable(QVBoxLayout* layout, QVBoxLayout* outer) {
-    auto* actionGroup = new QGroupBox(QStringLiteral("Action:"), this);
-    actionGroup->setAccessibleName(actionGroup->title());
-    auto* actionLayout = new QVBoxLayout(actionGroup);
+    auto* actionGroup = new SheetGroup(QStringLiteral("Action:"), this);
+    auto* actionLayout = actionGroup->contentLayout();
     auto* kindRow = new QHBoxLayout();
     auto* kindLabel = qt::plainLabel(QStringLiteral("Kind: "), actionGroup);
     kindPicker_ = new QComboBox(actionGroup);

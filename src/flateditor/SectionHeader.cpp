@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QStyleOptionViewItem>
 
+#include "actionediting/ApplicationInfo.h"
 #include "flateditor/RowSections.h"
 #include "flateditor/SymbolIcons.h"
 
@@ -12,6 +13,7 @@ namespace {
 constexpr int iconSize = 16;
 constexpr int iconSpacing = 6;
 constexpr int margin = 6;
+constexpr int nameSpacing = 4; // between an application's icon and its name
 
 QRect centredSquare(const QRect& area, int left, int size) {
     return QRect(left, area.top() + (area.height() - size) / 2, size, size);
@@ -19,8 +21,12 @@ QRect centredSquare(const QRect& area, int left, int size) {
 
 } // namespace
 
-SectionHeader::SectionHeader(FlatKeysAndActionRow::ApplicationScope appScope)
-    : appScope_(std::move(appScope)), paths_(sectionHeaderPaths(appScope_)) {}
+SectionHeader::SectionHeader(FlatKeysAndActionRow::ApplicationScope appScope, std::vector<QString> names)
+    : appScope_(std::move(appScope)), paths_(sectionHeaderPaths(appScope_)), names_(std::move(names)) {
+    if (names_.size() == paths_.size()) return;
+    names_.clear();
+    for (const auto& path : paths_) names_.push_back(ApplicationInfo::name(path));
+}
 
 QString SectionHeader::title() const { return QString::fromStdString(sectionHeaderTitle(appScope_)); }
 
@@ -42,15 +48,26 @@ std::vector<QRect> SectionHeader::iconRects(const QStyleOptionViewItem& option) 
     std::vector<QRect> rects;
     for (std::size_t i = 0; i < paths_.size(); ++i) {
         rects.push_back(centredSquare(option.rect, left, iconSize));
-        left += iconSize + iconSpacing;
+        left += iconSize + nameSpacing + option.fontMetrics.horizontalAdvance(names_[i]) + 2 * iconSpacing;
     }
     return rects;
 }
 
+std::vector<QRect> SectionHeader::nameRects(const QStyleOptionViewItem& option) const {
+    std::vector<QRect> rects;
+    const auto icons = iconRects(option);
+    for (std::size_t i = 0; i < icons.size(); ++i)
+        rects.emplace_back(icons[i].right() + 1 + nameSpacing, option.rect.top(), option.fontMetrics.horizontalAdvance(names_[i]),
+                           option.rect.height());
+    return rects;
+}
+
 std::optional<QString> SectionHeader::tooltipAt(const QStyleOptionViewItem& option, const QPoint& point) const {
-    const auto rects = iconRects(option);
-    for (std::size_t i = 0; i < rects.size(); ++i)
-        if (rects[i].contains(point)) return QString::fromStdString(sectionHeaderIconTooltip(appScope_, paths_[i]));
+    const auto icons = iconRects(option);
+    const auto names = nameRects(option);
+    for (std::size_t i = 0; i < icons.size(); ++i)
+        if (icons[i].contains(point) || names[i].contains(point))
+            return QString::fromStdString(sectionHeaderIconTooltip(appScope_, paths_[i]));
     return std::nullopt;
 }
 
@@ -64,12 +81,14 @@ void SectionHeader::paint(QPainter* painter, const QStyleOptionViewItem& option,
                           option.rect.height());
     painter->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title());
     const auto rects = iconRects(option);
+    const auto names = nameRects(option);
     const bool grey = sectionHeaderIconsInGrayscale(appScope_);
     const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
     for (std::size_t i = 0; i < rects.size() && i < icons.size(); ++i) {
         QPixmap pixmap = icons[i].pixmap(QSize(iconSize, iconSize), ratio);
         if (grey) pixmap = grayscale(pixmap);
         painter->drawPixmap(rects[i], pixmap);
+        painter->drawText(names[i], Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, names_[i]);
     }
     painter->restore();
 }

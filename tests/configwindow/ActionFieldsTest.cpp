@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include <QtCore/QLocale>
@@ -27,6 +29,7 @@
 #include "sandbox/BookmarksManager.h"
 #include "sandbox/SandboxTestSupport.h"
 #include "support/QtTestApplication.h"
+#include "support/TextFit.h"
 
 namespace tavlin {
 namespace {
@@ -200,6 +203,23 @@ TEST_F(ActionFieldsTest, EveryKindIsComposedThroughItsFieldsAndSavedExactly) {
             EXPECT_EQ(keystroke["shift"], true);
             EXPECT_EQ(keystroke["cmd"], false);
         }
+    }
+}
+
+TEST_F(ActionFieldsTest, LabelledURLAndTitleWholePlaceholdersAndOneWidthAcrossKinds) {
+    addAction("Run AppleScript");
+    const int width = sheet()->width();
+    sheet()->kindPicker()->setFocus();
+    for (const QString& kind : {QStringLiteral("Open URL"), QStringLiteral("Notification")}) {
+        while (sheet()->kindPicker()->currentIndex() > sheet()->kindPicker()->findText(kind))
+            QTest::keyClick(sheet()->kindPicker(), Qt::Key_Up);
+        EXPECT_EQ(sheet()->width(), width);
+        EXPECT_LE(sheet()->height(), sheet()->sizeHint().height()) << "a blank gap";
+        for (const QLineEdit* field : sheet()->findChildren<QLineEdit*>())
+            if (field->isVisibleTo(sheet())) EXPECT_TRUE(showsWhole(*field, field->placeholderText()));
+        auto* field = named<QLineEdit>(fields(), kind == "Open URL" ? "URL" : "Title");
+        const auto labels = fields()->findChildren<QLabel*>();
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](QLabel* label) { return label->buddy() == field; }));
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include "configwindow/ContentViewHarness.h"
 #include "model/Settings.h"
+#include "support/PaintRecorder.h"
 
 namespace tavlin {
 namespace {
@@ -228,6 +229,14 @@ TEST_F(TreeViewTest, DescriptionsLoadNothingAndStayOneLine) {
     click(rowAt({0}));
     QTest::keyClick(&tree(), Qt::Key_Return);
     ASSERT_TRUE(view_->openSheet());
+}
+
+TEST_F(TreeViewTest, DescriptionsCutShortEndInAnEllipsisAsPlainTextsDo) {
+    open(R"({"hotKeys": [], "decision": {"actions": [{"sleep": {}, "description": "**Bold** )" + std::string(900, 'w') +
+         R"("}, {"sleep": {}, "description": "one\n\ntwo"}, {"sleep": {}, "description": "**bold**"}], "chances": []}})");
+    PaintRecorder painted(tree().viewport()->size());
+    tree().viewport()->render(&painted);
+    for (int row : {0, 1, 2}) EXPECT_EQ(painted.textIn(tree().visualRect(rowAt({row}))).endsWith(QChar(0x2026)), row < 2) << row;
 }
 
 TEST_F(TreeViewTest, ALongTextIsLaidOutOnlyAsFarAsARowShows) {

@@ -100,7 +100,8 @@ TEST_F(DragDropTest, ActionZonesProposeMoveOrCopyAndLeaveClears) {
     const QModelIndex c = rowAt({2});
     EXPECT_EQ(hover(*data, at(c, 40, 10)), Qt::MoveAction);
     EXPECT_EQ(tree().dropTarget().value().position, InsertPosition::above);
-    EXPECT_EQ(tree().dropTarget()->indicatorBand.value().y, tree().visualRect(c).top());
+    const auto middle = [](const DropTargeting::Rect& band) { return band.y + band.height / 2; };
+    EXPECT_EQ(middle(tree().dropTarget()->indicatorBand.value()), tree().visualRect(c).top());
     EXPECT_EQ(hover(*data, at(c, 40, 11), Qt::AltModifier), Qt::CopyAction);
     EXPECT_EQ(tree().dropTarget()->position, InsertPosition::below);
     EXPECT_EQ(hover(*data, at(c, 40, 11), Qt::ControlModifier), Qt::CopyAction);
@@ -126,7 +127,8 @@ TEST_F(DragDropTest, ChanceZonesFollowTheInnermostBlock) {
     hover(*data, at(e, 0, 5));
     const int yRow = tree().visualRect(y).top();
     EXPECT_EQ(tree().dropTarget()->position, InsertPosition::below);
-    EXPECT_EQ(tree().dropTarget()->indicatorBand->bottom(), tree().visualRect(rowAt({3, 1, 1})).bottom() + 1);
+    const auto& band = *tree().dropTarget()->indicatorBand;
+    EXPECT_EQ(band.y + band.height / 2, tree().visualRect(rowAt({3, 1, 1})).bottom() + 1);
     EXPECT_LT(yRow, tree().visualRect(e).top());
     // A chance is not taken by a top-level action row.
     EXPECT_FALSE(hover(*data, at(rowAt({0}), 30, 5)));
@@ -190,6 +192,18 @@ TEST_F(DragDropTest, IndicatorIsPaintedInItsBand) {
     leave();
     const QImage cleared = tree().viewport()->grab().toImage();
     EXPECT_NE(cleared.pixelColor(int(band.x + 40), int(band.y + 4)), QColor(0, 122, 255));
+}
+
+TEST_F(DragDropTest, TheInsertionLineRunsBetweenRowsNeverThroughTheirText) {
+    hover(*payload(root().actions[0]), at(rowAt({1}), 40, 5));
+    const QImage image = tree().viewport()->grab().toImage();
+    const int x = int(tree().dropTarget().value().indicatorBand.value().x + 40), line = tree().fontMetrics().height();
+    const QRect above = tree().visualRect(rowAt({0})), target = tree().visualRect(rowAt({1}));
+    const int aboveText = above.top() + (above.height() - line) / 2, targetText = target.top() + (target.height() - line) / 2;
+    int drawn = 0; // rows of pixels on the line, all between the two rows' texts
+    for (int y = 0; y < image.height(); ++y)
+        if (image.pixelColor(x, y) == QColor(0, 122, 255)) EXPECT_TRUE(++drawn && y >= aboveText + line && y < targetText) << y;
+    EXPECT_GT(drawn, 0);
 }
 
 } // namespace

@@ -186,5 +186,19 @@ TEST_F(LeaderKeyWidgetsTest, AReloadedFileIsShownByTheKeptEditorAndManyKeysList)
     EXPECT_EQ(column()->rows()[99]->textLabel()->text(), "⌘Unknow(900)");
 }
 
+TEST_F(LeaderKeyWidgetsTest, TheTreeStaysPutWhateverTheColumnShows) {
+    open(withHotKeys(""));
+    view_->show();
+    QWidget* tree = view_->findChild<DecisionTreeView*>()->parentWidget();
+    const auto treeTop = [&] { return settle(), tree->mapTo(view_.get(), QPoint(0, 0)).y(); };
+    const int top = treeTop();
+    const std::string key = R"({"combo":{"info":{"keyCode":1,"modifiersCode":256}}})";
+    for (const std::string& keys : {key, key + "," + key, key + "," + key + "," + key + "," + key, std::string()}) {
+        writeFile(configurationFile(), withHotKeys(keys));
+        model_->reloadConfigurationFile();
+        EXPECT_EQ(treeTop(), top) << keys;
+    }
+}
+
 } // namespace
 } // namespace tavlin

@@ -133,6 +133,12 @@ TEST_F(PreferencesWindowTest, AScreenReaderMeetsAWindowWithNamedParts) {
     EXPECT_TRUE(test::labelNames(view.intervalPicker()).contains("Recognize single modifier typing within"));
 }
 
+TEST_F(PreferencesWindowTest, OpensAtItsContentsSizeWithNothingScrolledAway) {
+    auto& view = open();
+    EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
+    EXPECT_GE(view.viewport()->height(), view.widget()->sizeHint().height());
+}
+
 TEST_F(PreferencesWindowTest, IntervalsAreNineExactValuesAndOnlyAnEqualOneIsSelected) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     auto& view = open();

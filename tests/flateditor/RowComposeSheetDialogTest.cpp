@@ -34,6 +34,7 @@
 #include "shortcutkit/qt/RecorderControl.h"
 #include "support/Accessible.h"
 #include "support/QtTestApplication.h"
+#include "support/TextFit.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -265,6 +266,16 @@ TEST_F(RowComposeSheetDialogTest, everyPickerIsLabelledByWhatItIs) {
     QComboBox* running = editorControl<QComboBox>(*dialog, "Action If Already Running");
     ASSERT_TRUE(running);
     EXPECT_TRUE(test::labelNames(running).contains("Action If Already Running"));
+}
+
+TEST_F(RowComposeSheetDialogTest, inComplexModeEveryTitlePromptAndPlaceholderShowsWhole) {
+    show();
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_N, Qt::ControlModifier);
+    QTest::mouseClick(dialog->complexModeToggle(), Qt::LeftButton);
+    QTest::mouseClick(dialog->leaderKeyEditor()->comboButton(), Qt::LeftButton);
+    test::expectGroupTitlesWhole(*dialog);
+    for (const QLineEdit* field : dialog->findChildren<QLineEdit*>()) // the recorder among them
+        if (field->isVisibleTo(dialog)) EXPECT_TRUE(test::showsWhole(*field, field->placeholderText()));
 }
 
 TEST_F(RowComposeSheetDialogTest, editReplacesInPlaceAndACopyConflictsUntilItsKeysChange) {

@@ -9,11 +9,13 @@
 
 #include "FlatEditorHarness.h"
 #include "FlatRows.h"
+#include "actionediting/ApplicationInfo.h"
 #include "flateditor/KeysAndActionRowView.h"
 #include "flateditor/SettingsContentView.h"
 #include "flateditor/SymbolIcons.h"
 #include "platform/Diagnostics.h"
 #include "support/Accessible.h"
+#include "support/PaintRecorder.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -128,6 +130,28 @@ TEST_F(SettingsContentViewTest, tooltipsPerArea) {
     for (int x = headerRect.left(); x < headerRect.right() && !found; x += 2)
         found = tooltipAt(QPoint(x, headerRect.center().y())) == expected;
     EXPECT_TRUE(found);
+}
+
+TEST_F(SettingsContentViewTest, headersNameTheirApplicationsLongTextsEndInAnEllipsisAndOffRowsAreGrey) {
+    const std::string entry = std::string(std::getenv("HOME")) + "/writer.desktop";
+    test::writeFile(entry, "[Desktop Entry]\nType=Application\nName=Writer Pro\nExec=true\n");
+    const auto app = flatRow({A}, test::commandTap(), Scope::only({entry}));
+    const auto long_ = flatRow({A}, test::commandTap(), Scope::allBut(), "https://on/", "**Bold**" + std::string(600, 'w'));
+    const auto off = flatRow({C}, test::commandTap(), Scope::allBut(), "https://off/", std::nullopt, false);
+    store({app, long_, off});
+    show();
+    QPalette palette = list()->palette();
+    palette.setColor(QPalette::Disabled, QPalette::Text, Qt::blue);
+    list()->setPalette(palette);
+    test::PaintRecorder painted(list()->viewport()->size());
+    list()->viewport()->render(&painted);
+    EXPECT_TRUE(painted.textIn(list()->visualRect(model()->index(0, 0))).contains("Writer Pro"));
+    EXPECT_TRUE(painted.textIn(list()->visualRect(indexOf(long_))).endsWith(QChar(0x2026)));
+    for (const auto& text : painted.texts)
+        if (text.text.contains("https://"))
+            EXPECT_EQ(text.color == Qt::blue, text.text.contains("off")) << text.text.toStdString();
+    // An entry that names no icon, or is gone, still shows one.
+    EXPECT_FALSE(ApplicationInfo::icon("/nowhere/gone.desktop").isNull());
 }
 
 TEST_F(SettingsContentViewTest, toggleRewritesOnlyThatRowAndTheConfigurationDropsIt) {

@@ -19,6 +19,7 @@
 #include "flateditor/InputMonitoringGrantView.h"
 #include "flateditor/SettingsContentView.h"
 #include "sandbox/SandboxTestSupport.h"
+#include "support/TextFit.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -154,6 +155,12 @@ TEST_F(DisabledApplicationsViewTest, escapeAndTheCloseBoxStoreNothing) {
     again.show();
     again.close();
     EXPECT_EQ(stored(), "<none>");
+}
+
+TEST_F(DisabledApplicationsViewTest, bothGroupTitlesShowEveryLine) {
+    DisabledApplicationsView sheet({"/a"}, {"/b"});
+    sheet.show();
+    test::expectGroupTitlesWhole(sheet);
 }
 
 TEST_F(DisabledApplicationsViewTest, removingSelectsTheFollowingRow) {

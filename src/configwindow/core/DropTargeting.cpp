@@ -9,8 +9,9 @@ bool contains(const Rect& rect, Point point) {
     return point.x >= rect.x && point.x < rect.right() && point.y >= rect.y && point.y < rect.bottom();
 }
 
-Rect bandAbove(const Rect& rect) { return {rect.x, rect.y, rect.width, indicatorHeight}; }
-Rect bandBelow(const Rect& rect) { return {rect.x, rect.bottom() - indicatorHeight, rect.width, indicatorHeight}; }
+// Centred on the edge, so the line runs between two rows, never through a row's text.
+Rect bandAbove(const Rect& rect) { return {rect.x, rect.y - indicatorHeight / 2, rect.width, indicatorHeight}; }
+Rect bandBelow(const Rect& rect) { return {rect.x, rect.bottom() - indicatorHeight / 2, rect.width, indicatorHeight}; }
 
 } // namespace
 

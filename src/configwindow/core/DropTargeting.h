@@ -39,7 +39,7 @@ struct VisibleRow {
 struct Target {
     int row = 0; // into the visible rows: the action row, or the chance row that heads the block
     InsertPosition position = InsertPosition::above;
-    // The 10-high band the indicator is painted in; none for inside.
+    // The 10-high band the indicator is painted in, centred on the edge it marks; none for inside.
     std::optional<Rect> indicatorBand;
     friend bool operator==(const Target&, const Target&) = default;
 };

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <vector>
 
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextFrame>
+#include <QTextLayout>
 #include <QTextTable>
 #include <QUrl>
 #include <QVariant>
@@ -158,6 +160,45 @@ QString markdownHtml(const std::string& text) {
     document.setMarkdown(source, QTextDocument::MarkdownDialectGitHub);
     if (!document.isEmpty()) return labelHtml(document);
     return source.toHtmlEscaped();
+}
+
+void drawOneLine(QPainter& painter, QTextDocument& document, qreal width, QAbstractTextDocumentLayout::PaintContext context) {
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    const QTextBlock first = document.firstBlock();
+    const QTextLayout* lines = first.layout();
+    painter.save();
+    if (!lines || lines->lineCount() == 0) {
+        context.clip = QRectF(0, 0, width, painter.fontMetrics().height());
+        painter.setClipRect(context.clip, Qt::IntersectClip);
+        layout->draw(&painter, context);
+        painter.restore();
+        return;
+    }
+    const QTextLine line = lines->lineAt(0);
+    const QPointF origin = layout->blockBoundingRect(first).topLeft() + lines->position();
+    bool cut = lines->lineCount() > 1;
+    for (QTextBlock next = first.next(); next.isValid() && !cut; next = next.next()) cut = !next.text().isEmpty();
+    qreal shown = origin.x() + line.x() + line.naturalTextWidth();
+    cut = cut || shown > width;
+    const QString ellipsis(QChar(0x2026));
+    if (cut) {
+        // Whole characters only, and the ellipsis after them.
+        const qreal room = width - painter.fontMetrics().horizontalAdvance(ellipsis) - origin.x();
+        int position = line.xToCursor(room, QTextLine::CursorBetweenCharacters);
+        qreal end = line.cursorToX(position);
+        while (position > line.textStart() && end > room) end = line.cursorToX(--position);
+        shown = std::min(shown, origin.x() + end);
+    }
+    const qreal bottom = origin.y() + line.y() + line.height();
+    context.clip = QRectF(0, 0, cut ? shown : width, bottom);
+    painter.setClipRect(context.clip, Qt::IntersectClip);
+    layout->draw(&painter, context);
+    painter.restore();
+    if (!cut) return;
+    painter.save();
+    painter.setPen(context.palette.color(QPalette::Text));
+    painter.drawText(QPointF(shown, origin.y() + line.y() + line.ascent()), ellipsis);
+    painter.restore();
 }
 
 } // namespace tavlin

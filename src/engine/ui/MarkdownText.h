@@ -2,8 +2,11 @@
 
 #include <string>
 
+#include <QAbstractTextDocumentLayout>
 #include <QString>
 #include <QTextDocument>
+
+class QPainter;
 
 namespace tavlin {
 
@@ -23,5 +26,11 @@ protected:
 // own, so one line of text stays one line tall in the label's font. Images and background
 // images are left out, so that showing the result loads nothing.
 QString markdownHtml(const std::string& text);
+
+// Draws the first line of a rendered description at the painter's origin, no wider than
+// `width`. When anything of it is cut (the end of a longer line, or lines below the first) it
+// ends in an ellipsis in the painter's font and the context's text colour, as an elided plain
+// text does.
+void drawOneLine(QPainter& painter, QTextDocument& document, qreal width, QAbstractTextDocumentLayout::PaintContext context);
 
 } // namespace tavlin

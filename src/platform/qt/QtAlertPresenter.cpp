@@ -1,5 +1,8 @@
 #include "platform/qt/QtAlertPresenter.h"
 
+#include <deque>
+#include <utility>
+
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -30,8 +33,21 @@ std::unique_ptr<QMessageBox> makeAlertBox(const std::string& messageText, const 
 AlertPresenter installQtAlertPresenter() {
     return setAlertPresenter([](const std::string& messageText, const std::string& informativeText) {
         MainQueue::shared().post([messageText, informativeText] {
-            const auto box = makeAlertBox(messageText, informativeText);
-            box->exec(); // the only answer is Cancel, so it is not looked at
+            // One alert at a time, in the order they came: a box's own loop runs the tasks
+            // posted meanwhile, and a second box run from there would open over the first, on
+            // the same spot, and be read first.
+            static std::deque<std::pair<std::string, std::string>> waiting;
+            static bool showing = false;
+            waiting.emplace_back(messageText, informativeText);
+            if (showing) return;
+            showing = true;
+            while (!waiting.empty()) {
+                const auto [message, informative] = std::move(waiting.front());
+                waiting.pop_front();
+                const auto box = makeAlertBox(message, informative);
+                box->exec(); // the only answer is Cancel, so it is not looked at
+            }
+            showing = false;
         });
     });
 }

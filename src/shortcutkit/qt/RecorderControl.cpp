@@ -1,5 +1,6 @@
 #include "shortcutkit/qt/RecorderControl.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include "platform/qt/FieldWidth.h"
 #include "platform/qt/PlainText.h"
 #include "shortcutkit/CarbonShortcutTable.h"
 #include "shortcutkit/ShortcutStore.h"
@@ -116,7 +118,11 @@ void RecorderControl::setShortcutName(Name name) {
 
 QSize RecorderControl::sizeHint() const {
     QSize size = QLineEdit::sizeHint();
-    size.setWidth(minimumWidth);
+    // Wide enough for either prompt and the shortcut, whatever the font and its scale.
+    int width = minimumWidth;
+    for (const QString& shown : {localizedText("record_shortcut"), localizedText("press_shortcut"), text()})
+        width = std::max(width, qt::fieldWidthFor(*this, shown));
+    size.setWidth(width);
     return size;
 }
 
@@ -126,6 +132,7 @@ void RecorderControl::setAlertOpened(std::function<void(QMessageBox*)> opened) {
 
 void RecorderControl::showStoredShortcut() {
     setText(shortcutText(getShortcut(name_)));
+    updateGeometry();
     updateClearButton();
 }
 

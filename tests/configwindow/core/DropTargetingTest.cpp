@@ -32,8 +32,8 @@ TEST(DropTargetingTest, ZonesInATargetsOwnCoordinates) {
 
 TEST(DropTargetingTest, ActionsLandOnActionRowsOnly) {
     const auto rows = sampleRows();
-    EXPECT_EQ(actionTarget(rows, {50, 50}), (Target{2, InsertPosition::above, Rect{20, 40, 280, 10}}));
-    EXPECT_EQ(actionTarget(rows, {50, 50.5}), (Target{2, InsertPosition::below, Rect{20, 50, 280, 10}}));
+    EXPECT_EQ(actionTarget(rows, {50, 50}), (Target{2, InsertPosition::above, Rect{20, 35, 280, 10}}));
+    EXPECT_EQ(actionTarget(rows, {50, 50.5}), (Target{2, InsertPosition::below, Rect{20, 55, 280, 10}}));
     EXPECT_FALSE(actionTarget(rows, {50, 25}));            // a chance row
     EXPECT_EQ(actionTarget(rows, {5, 45}).value().row, 2); // in the indentation of its line
     EXPECT_FALSE(actionTarget(rows, {50, 130}));           // below every row
@@ -43,15 +43,15 @@ TEST(DropTargetingTest, ChancesLandOnTheInnermostBlock) {
     const auto rows = sampleRows();
     // Y's block is its row and e's; in Y's coordinates (x from 20, y from 60).
     EXPECT_EQ(chanceTarget(rows, {51, 65}), (Target{3, InsertPosition::inside, std::nullopt}));
-    EXPECT_EQ(chanceTarget(rows, {30, 70}), (Target{3, InsertPosition::above, Rect{20, 60, 280, 10}}));
-    EXPECT_EQ(chanceTarget(rows, {30, 71}), (Target{3, InsertPosition::below, Rect{20, 90, 280, 10}}));
+    EXPECT_EQ(chanceTarget(rows, {30, 70}), (Target{3, InsertPosition::above, Rect{20, 55, 280, 10}}));
+    EXPECT_EQ(chanceTarget(rows, {30, 71}), (Target{3, InsertPosition::below, Rect{20, 95, 280, 10}}));
     // Over the action row e, near the block's left edge: Y's block below, marked at its bottom.
-    EXPECT_EQ(chanceTarget(rows, {45, 85}), (Target{3, InsertPosition::below, Rect{20, 90, 280, 10}}));
+    EXPECT_EQ(chanceTarget(rows, {45, 85}), (Target{3, InsertPosition::below, Rect{20, 95, 280, 10}}));
     // Over d, the action row inside X's block, left of Y: X's block, whose bottom is e's.
-    EXPECT_EQ(chanceTarget(rows, {25, 45}), (Target{1, InsertPosition::below, Rect{0, 90, 300, 10}}));
+    EXPECT_EQ(chanceTarget(rows, {25, 45}), (Target{1, InsertPosition::below, Rect{0, 95, 300, 10}}));
     // Left of Y's arrow, in Y's rows: still X's block.
     EXPECT_EQ(chanceTarget(rows, {10, 65}).value().row, 1);
-    EXPECT_EQ(chanceTarget(rows, {10, 115}), (Target{5, InsertPosition::below, Rect{0, 110, 300, 10}}));
+    EXPECT_EQ(chanceTarget(rows, {10, 115}), (Target{5, InsertPosition::below, Rect{0, 115, 300, 10}}));
     EXPECT_FALSE(chanceTarget(rows, {10, 5}));   // the top-level action row is in no block
     EXPECT_FALSE(chanceTarget(rows, {10, 125})); // below every row
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -96,6 +97,25 @@ TEST_F(QtAlertPresenterTest, AlertIsShownModallyOnlyAfterTheCallerReturned) {
     EXPECT_EQ(text, "Failed to save configuration");
     EXPECT_EQ(informative, "disk full");
     EXPECT_TRUE(openBoxes().empty());
+}
+
+TEST_F(QtAlertPresenterTest, AlertsPostedTogetherAppearOneAfterTheOtherInOrder) {
+    // The boxes on screen at each turn of a box's loop, which runs what was posted meanwhile too.
+    std::vector<QStringList> shown;
+    std::function<void()> look = [&] {
+        if (openBoxes().empty()) return;
+        shown.emplace_back();
+        for (QMessageBox* box : openBoxes()) shown.back() << box->text();
+        QTimer::singleShot(0, look);
+        queue_.runUntilIdle();
+        qobject_cast<QMessageBox*>(QApplication::activeModalWidget())->reject();
+    };
+    QTimer::singleShot(0, look);
+    showAlert("Invalid configuration file", "");
+    showAlert("Failed to save configuration", "");
+    queue_.runUntilIdle();
+    QCoreApplication::processEvents(); // the last look finds no box
+    EXPECT_EQ(shown, (std::vector<QStringList>{{"Invalid configuration file"}, {"Failed to save configuration"}}));
 }
 
 } // namespace

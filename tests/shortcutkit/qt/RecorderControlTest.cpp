@@ -90,7 +90,7 @@ TEST_F(RecorderControlTest, takesFocusOnlyATurnAfterItIsFirstShownAndThenRecords
     fresh->setFocus();
     EXPECT_FALSE(fresh->hasFocus());
     EXPECT_EQ(fresh->placeholderText(), "Click to record shortcut");
-    EXPECT_EQ(fresh->sizeHint().width(), 130);
+    EXPECT_GE(fresh->sizeHint().width(), 130); // and wider where its prompt needs it
     EXPECT_FALSE(fresh->accessibleName().isEmpty());
     QCoreApplication::processEvents();
 
