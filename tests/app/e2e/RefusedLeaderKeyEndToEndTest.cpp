@@ -84,7 +84,7 @@ TEST_F(RefusedLeaderKeyTest, AKeyHeldByAnotherProgramIsToldOnce) {
     ASSERT_TRUE(seat_->holdKey(xKey(keyJ), UserSeat::controlMask() | UserSeat::altMask()));
     NotificationServer server(bus_->address());
     ASSERT_TRUE(server.owns());
-    // Generated from a row, so that a change of the settings registers the leader keys again.
+    // Generated from rows, so that a change of them registers the leader keys again.
     const FlatKeysAndActionRow row(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), {0},
                                    Action(Action::Kind::openURL{"https://example.org/j", std::nullopt}, std::nullopt), false,
                                    LeaderKey::press(HotKey::combo(keyJ, 0x1800)));
@@ -98,7 +98,10 @@ TEST_F(RefusedLeaderKeyTest, AKeyHeldByAnotherProgramIsToldOnce) {
     ASSERT_TRUE(pollUntil([&] { return !server.notifications().empty(); }, 10s)) << app_->outputTail();
     const auto attempts = app_->outputCount(refused);
     ASSERT_GE(attempts, 1u) << app_->outputTail();
-    home_->setSetting(settings::keys::maximumSingleModifierPressAndReleaseInterval, 0.3);
+    const FlatKeysAndActionRow another(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), {1},
+                                       Action(Action::Kind::openURL{"https://example.org/s", std::nullopt}, std::nullopt), false,
+                                       LeaderKey::press(HotKey::combo(keyJ, 0x1800)));
+    home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({row, another}));
     ASSERT_TRUE(pollUntil([&] { return app_->outputCount(refused) > attempts; }, 10s)) << "no registration again\n"
                                                                                        << app_->outputTail();
     // A second notice would follow the attempt at once.
