@@ -95,10 +95,12 @@ void postUserNotification(const std::string& title, const std::optional<std::str
 }
 
 void run(const Action& action, const DecisionPtr& remaining, const std::vector<ActionResult>& history) {
-    if (auto text = perform(action, remaining, history)) {
-        MainQueue::shared().post([text = std::move(*text)] { post(ActionOutcome(ActionOutcome::message{text})); });
-    }
+    // Handled at once: the wait is armed, and a later turn would only let keys typed meanwhile
+    // (held until then) and other work wait longer.
+    if (auto text = perform(action, remaining, history)) post(ActionOutcome(ActionOutcome::message{std::move(*text)}));
 }
+
+bool reportsText(const Action& action) { return action.kind.is<K::getFrontmostApp>() || action.kind.is<K::getLeaderKey>(); }
 
 std::optional<std::string> perform(const Action& action, const DecisionPtr& remaining, const std::vector<ActionResult>& history) {
     return std::visit(
