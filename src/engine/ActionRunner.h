@@ -10,7 +10,8 @@
 namespace tavlin {
 
 // Carries out one action of a reached decision, and posts the text it returns (if any) as a
-// message outcome at once.
+// message outcome at once; what the action leaves besides (storing the suggested application)
+// follows in a later turn.
 void run(const Action& action, const DecisionPtr& remaining, const std::vector<ActionResult>& history);
 // Carries the action out; the text of getFrontmostApp and getLeaderKey, nothing otherwise.
 // Never throws: failures end in alerts, user notifications or diagnostic lines.
