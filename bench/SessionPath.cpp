@@ -4,13 +4,16 @@
 //   - leader key released → the leaf's command ran, with the leaf key typed as soon as the input
 //     window holds the keyboard, on a bare server and with 300 desktop entries of the user and
 //     40 client windows of 40 processes none of the entries matches;
-//   - leaf key typed → the leaf's command ran.
+//   - leaf key typed → the leaf's command ran;
+//   - with 10, 1,000 and 10,000 flat rows: grab → ready for keys (the leader key's text handled,
+//     after which a key typed meets the trigger keys), and how many bindings ran when their key
+//     was typed as soon as the input window held the keyboard.
 //
 // It types on $DISPLAY and publishes a client list on its root window, so run it on a private
 // X server with no window manager, never on a desktop in use:
 //
 //   Xvfb :58 -noreset -nolisten tcp & xvfb=$!
-//   DISPLAY=:58 build/bench/tavlin_session_path [sessions]     # default 100
+//   DISPLAY=:58 build/bench/tavlin_session_path [sessions] [flat sessions]   # default 100, 20
 //   kill $xvfb
 //
 // Build with CMAKE_BUILD_TYPE=Release or RelWithDebInfo to measure.
@@ -33,6 +36,8 @@
 
 #include "e2e/AppDriver.h"
 #include "e2e/XDriver.h"
+#include "model/FlatKeysAndActionRow.h"
+#include "model/Settings.h"
 
 namespace {
 
@@ -218,12 +223,93 @@ std::optional<std::size_t> runBurst(UserSeat& seat) {
     return handled;
 }
 
+// Flat rows led by control+option+T: O opens a URL, the others take three keys that begin with
+// some other key, a quarter of them only in one of seven applications.
+std::vector<tavlin::FlatKeysAndActionRow> flatRows(int count) {
+    using tavlin::FlatKeysAndActionRow;
+    static const int keys[] = {0, 11, 8, 2, 14, 3, 5, 4, 34, 38, 40, 37, 46, 45, 35, 12, 15, 1, 17, 32, 9, 13, 7, 16, 6, 31};
+    const auto leader = tavlin::LeaderKey::press(tavlin::HotKey::combo(keyT, 0x1800));
+    const auto row = [&](FlatKeysAndActionRow::ApplicationScope scope, std::vector<std::int64_t> sequence, int i) {
+        return FlatKeysAndActionRow(
+            tavlin::Uuid::random(), true, std::move(scope), std::move(sequence),
+            tavlin::Action(tavlin::Action::Kind::openURL{"https://example.com/" + std::to_string(i), std::nullopt}), false,
+            leader);
+    };
+    std::vector<FlatKeysAndActionRow> rows{row(FlatKeysAndActionRow::ApplicationScope::allBut(), {keyO}, 0)};
+    for (int i = 1; i < count; ++i) {
+        auto scope = i % 4 == 0 ? FlatKeysAndActionRow::ApplicationScope::only(
+                                      {"/usr/share/applications/app" + std::to_string(i % 7) + ".desktop"})
+                                : FlatKeysAndActionRow::ApplicationScope::allBut();
+        rows.push_back(row(std::move(scope), {keys[i % 25], keys[(i / 25) % 26], keys[(i / 650) % 26]}, i));
+    }
+    return rows;
+}
+
+struct FlatTimings {
+    std::vector<double> grabToReady;
+    int ranAtGrab = 0, typedAtGrab = 0;
+};
+
+// Sessions on `rows` flat rows: half wait for the leader key's text before O is typed (grab →
+// ready), half type O as soon as the keyboard is held (did its binding run?).
+std::optional<FlatTimings> runFlatSessions(UserSeat& seat, int rows, int sessions) {
+    const std::string readyLine = "Post action outcome: \"17(6144)\" received";
+    PrivateBus bus;
+    AppHome home;
+    std::optional<std::string> failure;
+    home.withStores([&] { failure = tavlin::settings::setFlatKeysAndActionRows(flatRows(rows)); });
+    if (failure) return std::nullopt;
+    // An application in front, as on a desktop in use: the session reports it.
+    seat.announceAsActiveWindow();
+    AppProcess app(TAVLIN_EXECUTABLE, {}, home, bus.address());
+    if (!app.waitUntilReady(120s) || !seat.takeFocusFrom(app.pid(), 60s)) {
+        std::fprintf(stderr, "the application did not get ready\n%s\n", app.outputTail().c_str());
+        return std::nullopt;
+    }
+    std::this_thread::sleep_for(1s);
+    FlatTimings timings;
+    for (int i = 0; i < 2 * sessions; ++i) {
+        const bool atGrab = i % 2 == 1;
+        const auto ready = app.outputCount(readyLine);
+        const auto urls = home.openedURLs().size();
+        const auto opened = seat.openSessionWithControlOption(xKey(keyT));
+        if (!opened) {
+            std::fprintf(stderr, "no session opened\n%s\n", app.outputTail().c_str());
+            return std::nullopt;
+        }
+        const auto mark = seat.counts();
+        if (atGrab) {
+            seat.tap(xKey(keyO));
+            ++timings.typedAtGrab;
+            if (pollUntil([&] { return home.openedURLs().size() > urls; }, 3s)) ++timings.ranAtGrab;
+        } else {
+            if (!pollUntil([&] { return app.outputCount(readyLine) > ready; }, 10s)) {
+                std::fprintf(stderr, "the leader key's text was never handled\n%s\n", app.outputTail().c_str());
+                return std::nullopt;
+            }
+            timings.grabToReady.push_back(milliseconds(Clock::now() - opened->grabbed));
+            seat.tap(xKey(keyO));
+        }
+        if (!seat.waitForReleases(mark, 1, 5s)) {
+            seat.tap(xKey(keyEscape));
+            seat.waitForReleases(mark, 1, 2s);
+        }
+        // Whatever a session leaves to do (its settings, a new file) is done before the next one.
+        std::this_thread::sleep_for(rows >= 10000 ? 1500ms : 300ms);
+    }
+    app.stop();
+    return timings;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const int sessions = argc > 1 ? std::atoi(argv[1]) : 100;
-    if (sessions <= 0 || !std::getenv("DISPLAY")) {
-        std::fprintf(stderr, "usage: DISPLAY=<private Xvfb> %s [sessions]\n", argv[0]);
+    // "flat" as the first argument runs only the flat-row sessions.
+    const bool flatOnly = argc > 1 && std::string(argv[1]) == "flat";
+    const int sessions = flatOnly ? 1 : argc > 1 ? std::atoi(argv[1]) : 100;
+    const int flatSessions = argc > 2 ? std::atoi(argv[2]) : 20;
+    if (sessions <= 0 || flatSessions <= 0 || !std::getenv("DISPLAY")) {
+        std::fprintf(stderr, "usage: DISPLAY=<private Xvfb> %s [sessions|flat] [flat sessions]\n", argv[0]);
         return 2;
     }
     auto seat = UserSeat::open();
@@ -231,30 +317,43 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot open %s with XTest\n", std::getenv("DISPLAY"));
         return 1;
     }
-
-    std::vector<std::size_t> bursts;
-    for (int i = 0; i < 3; ++i) {
-        const auto handled = runBurst(*seat);
-        if (!handled) {
-            std::fprintf(stderr, "the burst session did not start\n");
-            return 1;
-        }
-        bursts.push_back(*handled);
-    }
-    const auto bare = runLeaderSessions(*seat, sessions, false);
-    const auto full = runLeaderSessions(*seat, sessions, true);
-    if (!bare || !full) return 1;
-
-    std::printf("tavlin_session_path: %d sessions each, leader key control+option+T, leaf key O\n", sessions);
-    std::printf("%-64s %zu, %zu, %zu of 300\n", "messages handled per burst of 300 (three bursts)", bursts[0], bursts[1],
-                bursts[2]);
     const auto line = [](const char* what, const std::vector<double>& samples) {
         std::printf("%-64s median %7.2f ms   p90 %7.2f ms\n", what, median(samples), percentile(samples, 0.9));
     };
-    line("first key -> command, bare server", bare->firstKeyToCommand);
-    line("first key -> command, 300 entries and 40 client windows", full->firstKeyToCommand);
-    std::printf("%-64s %+6.1f %%\n", "full desktop against bare (medians)",
-                100.0 * (median(full->firstKeyToCommand) / median(bare->firstKeyToCommand) - 1));
-    line("leaf key -> command (xdg-open ran, 2 ms polling), bare server", bare->leafToCommand);
+
+    if (!flatOnly) {
+        std::vector<std::size_t> bursts;
+        for (int i = 0; i < 3; ++i) {
+            const auto handled = runBurst(*seat);
+            if (!handled) {
+                std::fprintf(stderr, "the burst session did not start\n");
+                return 1;
+            }
+            bursts.push_back(*handled);
+        }
+        const auto bare = runLeaderSessions(*seat, sessions, false);
+        const auto full = runLeaderSessions(*seat, sessions, true);
+        if (!bare || !full) return 1;
+
+        std::printf("tavlin_session_path: %d sessions each, leader key control+option+T, leaf key O\n", sessions);
+        std::printf("%-64s %zu, %zu, %zu of 300\n", "messages handled per burst of 300 (three bursts)", bursts[0], bursts[1],
+                    bursts[2]);
+        line("first key -> command, bare server", bare->firstKeyToCommand);
+        line("first key -> command, 300 entries and 40 client windows", full->firstKeyToCommand);
+        std::printf("%-64s %+6.1f %%\n", "full desktop against bare (medians)",
+                    100.0 * (median(full->firstKeyToCommand) / median(bare->firstKeyToCommand) - 1));
+        line("leaf key -> command (xdg-open ran, 2 ms polling), bare server", bare->leafToCommand);
+    }
+
+    std::printf("flat rows: %d sessions waiting for the leader key's text, %d typing O at the grab\n", flatSessions,
+                flatSessions);
+    for (const int rows : {10, 1000, 10000}) {
+        const auto flat = runFlatSessions(*seat, rows, flatSessions);
+        if (!flat) return 1;
+        const std::string what = "grab -> ready for keys, " + std::to_string(rows) + " flat rows (2 ms polling)";
+        line(what.c_str(), flat->grabToReady);
+        const std::string ran = "bindings run, key typed at the grab, " + std::to_string(rows) + " flat rows";
+        std::printf("%-64s %d of %d\n", ran.c_str(), flat->ranAtGrab, flat->typedAtGrab);
+    }
     return 0;
 }

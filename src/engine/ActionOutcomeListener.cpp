@@ -13,32 +13,69 @@ ActionOutcomeListener& ActionOutcomeListener::shared() {
 void ActionOutcomeListener::waitForOutcome(Continuation continuation) {
     if (isWaiting()) removeObservers();
     const std::string name(notificationNames::actionOutcomeEvent);
+    continuation_ = std::move(continuation);
     distributedObserver_ = DistributedNotificationCenter::shared().addObserver(
-        name, [this, continuation](const Notification& notification) { receive(notification, continuation); });
-    localObserver_ = NotificationCenter::local().addObserver(
-        name, [this, continuation](const Notification& notification) { receive(notification, continuation); });
+        name, [this](const Notification& notification) { receive(notification); });
+    localObserver_ = NotificationCenter::local().addObserver(name,
+                                                             [this](const Notification& notification) { receive(notification); });
 }
 
-void ActionOutcomeListener::receive(const Notification& notification, const Continuation& continuation) {
+void ActionOutcomeListener::receive(const Notification& notification) {
     const auto outcome = actionOutcome(notification);
     if (!outcome) {
         diag::printLimited("undecodable outcome", "");
         return;
     }
-    // The continuation may arm the next wait; this one must be gone by then. Keep a copy:
-    // removing the observers destroys the closure that holds `continuation`.
-    const Continuation call = continuation;
-    removeObservers();
-    call(*outcome);
+    if (pendingOwnOutcomes_ > 0 && outcome->get<ActionOutcome::key>()) {
+        heldKeys_.push_back(*outcome);
+        return;
+    }
+    deliver(*outcome);
 }
 
-void ActionOutcomeListener::cancel() { removeObservers(); }
+void ActionOutcomeListener::deliver(const ActionOutcome& outcome) {
+    // The continuation may arm the next wait; this one must be gone by then.
+    const Continuation call = std::move(continuation_);
+    removeObservers();
+    if (call) call(outcome);
+}
+
+std::uint64_t ActionOutcomeListener::expectOwnOutcome() {
+    ++pendingOwnOutcomes_;
+    return session_;
+}
+
+void ActionOutcomeListener::ownOutcomeHandled(std::uint64_t session) {
+    if (hasEnded(session) || pendingOwnOutcomes_ == 0) return;
+    if (--pendingOwnOutcomes_ == 0) releaseHeldKeys();
+}
+
+// Each key may lead to a decision that again reports texts first; the rest wait for those.
+void ActionOutcomeListener::releaseHeldKeys() {
+    while (pendingOwnOutcomes_ == 0 && !heldKeys_.empty()) {
+        if (!isWaiting()) {
+            heldKeys_.clear(); // the session took no further key
+            return;
+        }
+        const ActionOutcome key = heldKeys_.front();
+        heldKeys_.pop_front();
+        deliver(key);
+    }
+}
+
+void ActionOutcomeListener::cancel() {
+    removeObservers();
+    heldKeys_.clear();
+    pendingOwnOutcomes_ = 0;
+    ++session_;
+}
 
 void ActionOutcomeListener::removeObservers() {
     if (distributedObserver_) DistributedNotificationCenter::shared().removeObserver(*distributedObserver_);
     if (localObserver_) NotificationCenter::local().removeObserver(*localObserver_);
     distributedObserver_.reset();
     localObserver_.reset();
+    continuation_ = nullptr;
 }
 
 } // namespace tavlin

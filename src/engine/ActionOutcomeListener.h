@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 
@@ -18,16 +20,33 @@ public:
 
     // Arms a new wait, replacing any armed one (whose continuation is then never called).
     void waitForOutcome(Continuation continuation);
-    // Drops the armed wait without calling it.
+    // Drops the armed wait without calling it; the session is over, and so are the keys it held
+    // and the texts it expected.
     void cancel();
     void removeObservers();
     bool isWaiting() const { return localObserver_.has_value() || distributedObserver_.has_value(); }
 
+    // A session's own action that reports a text is queued. Until that text is handled, keys
+    // typed meanwhile are held: they belong to the decision the text leads to (a generated tree
+    // asks for the frontmost application and the leader key before any trigger key). Answers
+    // the session the text belongs to, for `ownOutcomeHandled`.
+    std::uint64_t expectOwnOutcome();
+    // The action has run and its text was handled; once no such text is outstanding, the held
+    // keys are matched in the order they were typed.
+    void ownOutcomeHandled(std::uint64_t session);
+    bool hasEnded(std::uint64_t session) const { return session != session_; }
+
 private:
-    void receive(const Notification& notification, const Continuation& continuation);
+    void receive(const Notification& notification);
+    void deliver(const ActionOutcome& outcome);
+    void releaseHeldKeys();
 
     std::optional<DistributedNotificationCenter::Token> distributedObserver_;
     std::optional<NotificationCenter::Token> localObserver_;
+    Continuation continuation_;
+    std::uint64_t session_ = 0;
+    int pendingOwnOutcomes_ = 0;
+    std::deque<ActionOutcome> heldKeys_;
 };
 
 } // namespace tavlin

@@ -1,6 +1,7 @@
 #include "engine/ActionRunner.h"
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "engine/InputWindowManager.h"
@@ -23,7 +24,13 @@ using K = Action::Kind;
 // The shortest wait that lets the input window resign before the session resumes.
 constexpr double minimumInterruption = 0.05;
 
-std::string frontmostApplicationText(GetFrontmostAppKind kind) {
+// What an action leaves for a later turn, once its text is handled.
+using AfterText = std::function<void()>;
+
+std::optional<std::string> performDeferring(const Action& action, const DecisionPtr& remaining,
+                                            const std::vector<ActionResult>& history, AfterText& afterText);
+
+std::string frontmostApplicationText(GetFrontmostAppKind kind, AfterText& afterText) {
     static const std::string failure = "get_frontmost_app_failure";
     const auto application = Workspace::shared().frontmostApplication();
     if (!application) {
@@ -31,7 +38,9 @@ std::string frontmostApplicationText(GetFrontmostAppKind kind) {
         return failure;
     }
     if (!application->bundlePath) diag::printLine("");
-    settings::addSuggestedDisabledApplicationPath(application->bundlePath);
+    // The suite it goes to also holds the flat rows: writing it must not come between the leader
+    // key and the first trigger key.
+    afterText = [path = application->bundlePath] { settings::addSuggestedDisabledApplicationPath(path); };
     std::optional<std::string> value;
     switch (kind) {
     case GetFrontmostAppKind::bundleURL: value = application->bundlePath; break;
@@ -95,12 +104,27 @@ void postUserNotification(const std::string& title, const std::optional<std::str
 }
 
 void run(const Action& action, const DecisionPtr& remaining, const std::vector<ActionResult>& history) {
-    if (auto text = perform(action, remaining, history)) {
-        MainQueue::shared().post([text = std::move(*text)] { post(ActionOutcome(ActionOutcome::message{text})); });
-    }
+    // Handled at once: the wait is armed, and a later turn would only let keys typed meanwhile
+    // (held until then) and other work wait longer.
+    AfterText afterText;
+    if (auto text = performDeferring(action, remaining, history, afterText))
+        post(ActionOutcome(ActionOutcome::message{std::move(*text)}));
+    if (afterText) MainQueue::shared().post(std::move(afterText));
 }
 
+bool reportsText(const Action& action) { return action.kind.is<K::getFrontmostApp>() || action.kind.is<K::getLeaderKey>(); }
+
 std::optional<std::string> perform(const Action& action, const DecisionPtr& remaining, const std::vector<ActionResult>& history) {
+    AfterText afterText;
+    auto text = performDeferring(action, remaining, history, afterText);
+    if (afterText) afterText();
+    return text;
+}
+
+namespace {
+
+std::optional<std::string> performDeferring(const Action& action, const DecisionPtr& remaining,
+                                            const std::vector<ActionResult>& history, AfterText& afterText) {
     return std::visit(
         [&](const auto& c) -> std::optional<std::string> {
             using T = std::decay_t<decltype(c)>;
@@ -137,7 +161,7 @@ std::optional<std::string> perform(const Action& action, const DecisionPtr& rema
             } else if constexpr (std::is_same_v<T, K::internalMethod>) {
                 InputWindowManager::shared().requireReactivateOnce = std::get<0>(c.info.kind.value).params.newValue;
             } else if constexpr (std::is_same_v<T, K::getFrontmostApp>) {
-                return frontmostApplicationText(c.kind);
+                return frontmostApplicationText(c.kind, afterText);
             } else if constexpr (std::is_same_v<T, K::getLeaderKey>) {
                 return leaderKeyText(c.kind);
             } else if constexpr (std::is_same_v<T, K::openFinder>) {
@@ -155,6 +179,8 @@ std::optional<std::string> perform(const Action& action, const DecisionPtr& rema
         },
         action.kind.value());
 }
+
+} // namespace
 
 void performSimulatedKeystroke(std::int64_t keyCode, bool command, bool shift, bool option, bool control) {
     // The modifier bits are added to the code: a code so large that the sum overflows is no key.

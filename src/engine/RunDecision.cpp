@@ -71,15 +71,29 @@ void runDecision(std::vector<ActionResult> history, DecisionPtr decision) {
     }
     const bool waitAgain = std::any_of(queued.begin(), queued.end(),
                                        [](const Action& a) { return a.kind.is<K::reWaitTriggerKeys>(); });
+    auto& listener = ActionOutcomeListener::shared();
+    const bool waits = !decision->chances.empty();
     for (const auto& action : queued) {
         auto remaining = remainingDecision(*decision, action);
-        MainQueue::shared().post([action, remaining, history] { run(action, remaining, history); });
+        // The text such an action reports is matched before any key typed until then.
+        std::optional<std::uint64_t> session;
+        if (waits && reportsText(action)) session = listener.expectOwnOutcome();
+        MainQueue::shared().post([action, remaining, history, session] {
+            auto& listener = ActionOutcomeListener::shared();
+            // Its text was for a session that has ended: the next one must not take it for its own.
+            if (session && listener.hasEnded(*session)) {
+                perform(action, remaining, history);
+                return;
+            }
+            run(action, remaining, history);
+            if (session) listener.ownOutcomeHandled(*session);
+        });
     }
 
     auto& manager = InputWindowManager::shared();
-    if (!decision->chances.empty()) {
+    if (waits) {
         manager.setCurrentStates(InputWindowManager::CurrentStates{history, decision});
-        ActionOutcomeListener::shared().waitForOutcome(
+        listener.waitForOutcome(
             [decision, history](const ActionOutcome& outcome) { continueDecision(outcome, decision, history); });
         return;
     }

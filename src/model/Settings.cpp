@@ -117,11 +117,15 @@ std::vector<std::string> suggestedDisabledApplicationPaths() { return stringList
 
 void addSuggestedDisabledApplicationPath(const std::optional<std::string>& path) {
     if (!path) return;
+    const auto stored = suggestedDisabledApplicationPaths();
     std::vector<std::string> paths{*path};
-    for (auto& stored : suggestedDisabledApplicationPaths()) {
-        if (std::find(paths.begin(), paths.end(), stored) == paths.end()) paths.push_back(std::move(stored));
+    for (const auto& known : stored) {
+        if (std::find(paths.begin(), paths.end(), known) == paths.end()) paths.push_back(known);
     }
     if (paths.size() > 5) paths.resize(5);
+    // Every session asks for the frontmost application: the same one as last time changes
+    // nothing, and rewriting the suite (which holds the flat rows) would cost time per row.
+    if (paths == stored) return;
     setStringList(keys::suggestedDisabledApplicationPaths, paths);
 }
 

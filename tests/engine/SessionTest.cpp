@@ -1,6 +1,7 @@
 #include "engine/ActionStatistics.h"
 #include "engine/EngineHarness.h"
 #include "engine/RunDecision.h"
+#include "model/FlatKeysAndActionRow.h"
 #include "model/Settings.h"
 
 namespace tavlin::test {
@@ -97,6 +98,72 @@ TEST_F(SessionTest, ContinueFromInterruptionRunsTheRestOnce) {
     EXPECT_EQ(workspace.openedURLs, (std::vector<std::string>{"https://first.example", "https://second.example"}));
     queue.advance(1);
     EXPECT_EQ(workspace.openedURLs.size(), 2u);
+}
+
+// A generated tree first matches the frontmost application and the leader key, both reported
+// by the session's own actions. Keys typed before those texts are handled wait for them, and
+// are then matched in the order they were typed.
+class HeldKeysTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        const auto leader = LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command));
+        const auto row = [&](std::vector<std::int64_t> keys, const std::string& url) {
+            return FlatKeysAndActionRow(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), std::move(keys),
+                                        act(K::openURL{url, std::nullopt}), false, leader);
+        };
+        ASSERT_FALSE(settings::setFlatKeysAndActionRows(
+            {row({0, 11}, "https://ab.example"), row({8}, "https://c.example"), row({0, 8}, "https://ac.example")}));
+        Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
+        workspace.frontmost = RunningApplication{42, "/usr/share/applications/editor.desktop", "editor", "Editor",
+                                                 "/usr/bin/editor"};
+        workspace.openURLSucceeds = true;
+        currentLeaderKey() = HotKey::singleModifier(HotKey::SingleTapModifier::command);
+    }
+
+    // The leader key's window takes the keyboard and the keys come before any turn of the loop.
+    void typeAtTheGrab(std::initializer_list<int> keys) {
+        window.makeKeyAndOrderFront();
+        for (const int key : keys) window.type(key);
+        queue.runUntilIdle();
+    }
+};
+
+TEST_F(HeldKeysTest, KeysTypedBeforeTheReportedTextsRunTheirBindingInOrder) {
+    diag::Capture capture;
+    // A then B is a binding; C after it comes once the session has ended, and opens nothing.
+    typeAtTheGrab({0, 11, 8});
+    EXPECT_EQ(workspace.openedURLs, std::vector<std::string>{"https://ab.example"});
+    EXPECT_FALSE(window.isKeyWindow());
+    EXPECT_TRUE(diagnosticsContain(capture.lines(), "chances empty, success end, current history: 5"));
+
+    // The same keys the other way round: A then C.
+    typeAtTheGrab({0, 8});
+    EXPECT_EQ(workspace.openedURLs, (std::vector<std::string>{"https://ab.example", "https://ac.example"}));
+
+    // Held keys end with their session, and so do the texts it asked for: the next one starts
+    // with neither.
+    window.makeKeyAndOrderFront();
+    window.type(8);
+    window.orderOut();
+    startSession();
+    EXPECT_TRUE(window.isKeyWindow());
+    typeKey(8);
+    EXPECT_EQ(workspace.openedURLs.size(), 3u);
+    EXPECT_EQ(workspace.openedURLs.back(), "https://c.example");
+}
+
+TEST_F(HeldKeysTest, AKeyThatMatchesNothingStillEndsTheSessionAfterTheTexts) {
+    diag::Capture capture;
+    typeAtTheGrab({1});
+    EXPECT_FALSE(window.isKeyWindow());
+    EXPECT_TRUE(workspace.openedURLs.empty());
+    const auto lines = capture.lines();
+    // Matched at the trigger keys, after the application and the leader key were.
+    EXPECT_TRUE(diagnosticsContain(lines, "no further match and stop, current history: 3"));
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.rfind("no further match and stop", 0) == 0; }),
+              1);
 }
 
 } // namespace

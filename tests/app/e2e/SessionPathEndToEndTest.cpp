@@ -13,6 +13,8 @@
 #include "e2e/AppDriver.h"
 #include "e2e/DesktopTest.h"
 #include "e2e/XDriver.h"
+#include "model/FlatKeysAndActionRow.h"
+#include "model/Settings.h"
 #include "platform/VirtualKeyCodes.h"
 
 namespace tavlin::e2e {
@@ -261,6 +263,31 @@ TEST_F(SessionPathEndToEndTest, TheFirstDefaultBindingOpensTheDefaultWebBrowser)
     ASSERT_TRUE(typeInSession(keyS));
     EXPECT_TRUE(pollUntil([&] { return std::filesystem::exists(browser); }, 10s)) << app_->outputTail();
     EXPECT_EQ(app_->outputCount("Failed to open app"), 0u);
+}
+
+// Before any trigger key a generated tree asks which application is in front and which leader
+// key opened the session. A key typed the moment the keyboard is held waits for both answers,
+// however many rows there are, and runs its binding.
+TEST_F(SessionPathEndToEndTest, AKeyTypedAtTheGrabRunsItsBindingAmongAThousandFlatRows) {
+    const auto leader = LeaderKey::press(HotKey::combo(17, 0x1800)); // control+option+T
+    const auto row = [&](std::vector<std::int64_t> keys, const std::string& url) {
+        return FlatKeysAndActionRow(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), std::move(keys),
+                                    Action(Action::Kind::openURL{url, std::nullopt}), false, leader);
+    };
+    std::vector<FlatKeysAndActionRow> rows{row({keyO}, "https://example.org/flat")};
+    for (int i = 1; i < 1000; ++i) rows.push_back(row({keyA, i % 50, i / 50}, "https://example.org/" + std::to_string(i)));
+    std::optional<std::string> failure;
+    home_->withStores([&] { failure = settings::setFlatKeysAndActionRows(rows); });
+    ASSERT_FALSE(failure) << *failure;
+    // An application in front, as on a desktop in use: the session reports it, and stores it
+    // as a suggestion in the settings that also hold the rows.
+    seat_->announceAsActiveWindow();
+    ASSERT_TRUE(start());
+
+    ASSERT_TRUE(openSessionWithCombo());
+    ASSERT_TRUE(typeInSession(keyO));
+    EXPECT_TRUE(pollUntil([&] { return !home_->openedURLs().empty(); }, 10s)) << app_->outputTail();
+    EXPECT_EQ(home_->openedURLs(), std::vector<std::string>{"https://example.org/flat"});
 }
 
 } // namespace
