@@ -14,6 +14,7 @@
 
 #include "configwindow/ActionComposeSheet.h"
 #include "configwindow/DecisionTreeView.h"
+#include "configwindow/FocusRing.h"
 #include "configwindow/LeaderKeyColumn.h"
 #include "configwindow/PatternComposeSheet.h"
 #include "configwindow/core/ContextMenu.h"
@@ -54,18 +55,6 @@ void askWithWarningBox(QWidget* parent, std::function<void(bool)> answer) {
 ConfigurationWindowContentView::SortConfirmer& sortConfirmer() {
     static ConfigurationWindowContentView::SortConfirmer confirmer = askWithWarningBox;
     return confirmer;
-}
-
-QPushButton* linkButton(const QString& title, QWidget* parent) {
-    auto* button = new QPushButton(title, parent);
-    button->setFlat(true);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setAutoDefault(false);
-    button->setAccessibleName(title);
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
-    button->setPalette(palette);
-    return button;
 }
 
 } // namespace
@@ -125,7 +114,7 @@ void ConfigurationWindowContentView::build() {
     treePage_ = new QWidget(pages_);
     auto* treeLayout = new QVBoxLayout(treePage_);
     auto* topRow = new QHBoxLayout();
-    auto* leaderKey = new LeaderKeyColumn(model_, HotKeyManager::shared(), treePage_);
+    leaderKeyColumn_ = new LeaderKeyColumn(model_, HotKeyManager::shared(), treePage_);
     borderToggle_ = new QCheckBox(QStringLiteral("Show Decision Border"), treePage_);
     borderToggle_->setAccessibleName(borderToggle_->text());
     connect(borderToggle_, &QCheckBox::toggled, this, [this](bool on) {
@@ -133,7 +122,7 @@ void ConfigurationWindowContentView::build() {
         const QSignalBlocker blocker(borderToggle_);
         borderToggle_->setChecked(settings::showDecisionBorder());
     });
-    topRow->addWidget(leaderKey, 0, Qt::AlignTop);
+    topRow->addWidget(leaderKeyColumn_, 0, Qt::AlignTop);
     topRow->addStretch();
     topRow->addWidget(borderToggle_, 0, Qt::AlignTop);
     treeLayout->addLayout(topRow);
@@ -170,7 +159,8 @@ void ConfigurationWindowContentView::build() {
     auto* noteLayout = new QVBoxLayout(backgroundNote_);
     noteLayout->setContentsMargins(0, 0, 0, 0);
     const std::string name = sandbox::appDisplayName();
-    quitButton_ = linkButton(name.empty() ? QStringLiteral("Quit") : QStringLiteral("Quit ") + qString(name), backgroundNote_);
+    quitButton_ = makeLinkButton(name.empty() ? QStringLiteral("Quit") : QStringLiteral("Quit ") + qString(name),
+                                 backgroundNote_);
     // As SIGTERM does: quitting would ask the window to close, and it only hides.
     connect(quitButton_, &QPushButton::clicked, this, [] { QCoreApplication::exit(0); });
     auto* note = new QLabel(QStringLiteral("Closing the window won't stop background running."), backgroundNote_);
@@ -183,8 +173,8 @@ void ConfigurationWindowContentView::build() {
     bottom->addWidget(backgroundNote_, 0, Qt::AlignBottom);
     bottom->addStretch();
     auto* files = new QVBoxLayout();
-    openFileButton_ = linkButton(QStringLiteral("Open Configuration File"), bottomBar_);
-    reloadFileButton_ = linkButton(QStringLiteral("Reload Configuration File"), bottomBar_);
+    openFileButton_ = makeLinkButton(QStringLiteral("Open Configuration File"), bottomBar_);
+    reloadFileButton_ = makeLinkButton(QStringLiteral("Reload Configuration File"), bottomBar_);
     connect(openFileButton_, &QPushButton::clicked, this, [] {
         if (const auto file = Configuration::fileURL()) Workspace::shared().activateFileViewerSelecting(file->string());
     });
@@ -210,6 +200,14 @@ void ConfigurationWindowContentView::refresh() {
         pages_->setCurrentWidget(treePage_);
     }
     bottomBar_->setVisible(pages_->currentWidget() != flatPage_);
+    chainFocusInLayoutOrder();
+}
+
+// Tab follows the layout, top to bottom and left to right. The leader-key column makes its
+// editors anew as the model changes; it hears of the change before this view does.
+void ConfigurationWindowContentView::chainFocusInLayoutOrder() {
+    chainFocus({flatPage_, leaderKeyColumn_, leaderKeyColumn_->addMoreLabel(), borderToggle_, treeArea_, backgroundNote_,
+                openFileButton_, reloadFileButton_});
 }
 
 void ConfigurationWindowContentView::refreshSettings() {

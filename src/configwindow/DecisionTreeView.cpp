@@ -11,6 +11,7 @@
 #include <QtWidgets/QScrollBar>
 
 #include "configwindow/DecisionTreeDelegate.h"
+#include "configwindow/FocusRing.h"
 #include "configwindow/core/DragPayload.h"
 #include "configwindow/core/DropHandler.h"
 #include "platform/Diagnostics.h"
@@ -206,8 +207,18 @@ void DecisionTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
 }
 
+QModelIndex DecisionTreeView::selectedIndex() const {
+    const auto& selection = selection_.current();
+    if (!selection) return {};
+    if (const auto* action = selection->action()) return treeModel_->actionIndex(action->action.id);
+    return treeModel_->chanceIndex(selection->chance()->chanceID);
+}
+
 void DecisionTreeView::keyPressEvent(QKeyEvent* event) {
-    const QModelIndex current = currentIndex();
+    // Keys act on the highlighted row. Qt's current row is not shown (focus alone makes the first
+    // row current), so a first move starts at the top instead of stepping past it.
+    const QModelIndex current = selectedIndex();
+    if (current.isValid()) selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
     std::optional<CursorAction> move;
     switch (event->key()) {
     case Qt::Key_Up: move = MoveUp; break;
@@ -247,7 +258,16 @@ void DecisionTreeView::keyPressEvent(QKeyEvent* event) {
         event->ignore();
         return;
     }
-    QModelIndex next = current.isValid() ? moveCursor(*move, event->modifiers()) : treeModel_->index(0, 0);
+    QModelIndex next;
+    if (current.isValid()) {
+        next = moveCursor(*move, event->modifiers());
+    } else {
+        next = treeModel_->index(0, 0);
+        if (*move == MoveEnd && next.isValid()) {
+            selectionModel()->setCurrentIndex(next, QItemSelectionModel::NoUpdate);
+            next = moveCursor(MoveEnd, event->modifiers());
+        }
+    }
     if (!next.isValid()) next = current;
     if (next.isValid()) {
         selectRow(next);
@@ -256,8 +276,24 @@ void DecisionTreeView::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
+void DecisionTreeView::focusInEvent(QFocusEvent* event) {
+    QTreeView::focusInEvent(event);
+    viewport()->update();
+}
+
+void DecisionTreeView::focusOutEvent(QFocusEvent* event) {
+    QTreeView::focusOutEvent(event);
+    viewport()->update();
+}
+
+// Scrolling moves the painted pixels, the ring along the edges with them: paint it all again.
+void DecisionTreeView::scrollContentsBy(int dx, int dy) {
+    QTreeView::scrollContentsBy(dx, dy);
+    if (hasFocus()) viewport()->update();
+}
+
 QPoint DecisionTreeView::contextMenuPosition() const {
-    const QRect rect = visualRect(currentIndex());
+    const QRect rect = visualRect(selectedIndex());
     // The signal's position is in the viewport's coordinates, as for a mouse request.
     return rect.isValid() ? rect.bottomLeft() : QPoint(0, 0);
 }
@@ -452,6 +488,8 @@ void DecisionTreeView::dropEvent(QDropEvent* event) {
 
 void DecisionTreeView::paintEvent(QPaintEvent* event) {
     QTreeView::paintEvent(event);
+    // The style shows no focus on a list; the rows' own highlight is the selection.
+    if (hasFocus()) drawFocusRing(*viewport(), viewport()->rect());
     if (!dropTarget_ || !dropTarget_->indicatorBand) return;
     const auto& band = *dropTarget_->indicatorBand;
     const auto geometry = DropTargeting::indicatorGeometry(band);

@@ -32,7 +32,7 @@ public:
     bool showDecisionBorder() const { return showDecisionBorder_; }
 
     bool isHighlighted(const QModelIndex& index) const;
-    // Where a context menu for the keyboard opens: under the current row, or the top left.
+    // Where a context menu for the keyboard opens: under the selected row, or the top left.
     QPoint contextMenuPosition() const;
     // Where the item being dragged over the view would land; none outside a drag.
     const std::optional<DropTargeting::Target>& dropTarget() const { return dropTarget_; }
@@ -45,6 +45,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
     // Drags carry the pressed item by identifier; drops move or copy it in the tree (Alt or Ctrl
     // copies). Qt's own item drag and drop is never used: it would remove rows itself.
     void startDrag(Qt::DropActions supportedActions) override;
@@ -55,6 +58,8 @@ protected:
 
 private:
     void selectRow(const QModelIndex& index);
+    // The row the window's selection names, or none.
+    QModelIndex selectedIndex() const;
     void activateRow(const QModelIndex& index);
     bool isOnArrow(const QModelIndex& index, const QPoint& position) const;
     void rememberState();

@@ -8,6 +8,7 @@
 #include "actionediting/ConfigurationLeaderKeyView.h"
 #include "configwindow/ConfigurationAddHotKeySheet.h"
 #include "configwindow/ConfigurationHotKeyRow.h"
+#include "configwindow/FocusRing.h"
 #include "configwindow/core/LeaderKeyOperations.h"
 #include "engine/HotKeyManager.h"
 
@@ -23,9 +24,15 @@ public:
         setFocusPolicy(Qt::StrongFocus);
         setCursor(Qt::PointingHandCursor);
         setAccessibleName(text);
+        // Room for the focus ring around the text.
+        setContentsMargins(3, 2, 3, 2);
     }
 
 protected:
+    void paintEvent(QPaintEvent* event) override {
+        QLabel::paintEvent(event);
+        if (hasFocus()) drawFocusRing(*this, rect());
+    }
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) activated_();
     }
