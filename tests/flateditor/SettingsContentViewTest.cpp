@@ -153,6 +153,30 @@ TEST_F(SettingsContentViewTest, toggleRewritesOnlyThatRowAndTheConfigurationDrop
     EXPECT_EQ(list()->selectionModel()->selectedIndexes().value(0), indexOf(a));
 }
 
+// Space toggles the selected row as a click on its box does; on a header, or with nothing
+// selected, it changes nothing.
+TEST_F(SettingsContentViewTest, spaceTogglesTheSelectedRowOnly) {
+    const auto a = flatRow({A}), b = flatRow({B});
+    store({a, b});
+    show();
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_Space);
+    EXPECT_EQ(storedText(), flatRowsRawValue({a, b}));
+    list()->selectionModel()->setCurrentIndex(model()->index(0, 0), QItemSelectionModel::NoUpdate); // the header
+    QTest::keyClick(list(), Qt::Key_Space);
+    EXPECT_EQ(storedText(), flatRowsRawValue({a, b}));
+
+    click(b);
+    QTest::keyClick(list(), Qt::Key_Space);
+    auto off = b;
+    off.enabled = false;
+    EXPECT_EQ(storedText(), flatRowsRawValue({a, off}));
+    renderTurn();
+    EXPECT_EQ(view_->selectedRowID(), b.id);
+    QTest::keyClick(list(), Qt::Key_Space);
+    EXPECT_EQ(storedText(), flatRowsRawValue({a, b}));
+}
+
 TEST_F(SettingsContentViewTest, togglingARowThatHasGoneStoresNothing) {
     const auto a = flatRow({A}), b = flatRow({B});
     store({a, b});
