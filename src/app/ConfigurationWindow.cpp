@@ -6,6 +6,7 @@
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QVBoxLayout>
 
+#include "app/WindowOperations.h"
 #include "platform/qt/PlainText.h"
 
 namespace tavlin::app {
@@ -47,6 +48,7 @@ ConfigurationWindow::ConfigurationWindow(const MainMenuCommands& commands) {
     frame_ = new ContentFrame();
     setCentralWidget(frame_);
     setContent(locationLabel());
+    closeWithEscapeOrControlW(this);
     resize(sizeHint());
 }
 

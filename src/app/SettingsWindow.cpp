@@ -14,6 +14,7 @@ SettingsWindow::SettingsWindow() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     setContent(new flateditor::PreferencesContentView());
+    closeWithEscapeOrControlW(this);
 }
 
 void SettingsWindow::setContent(QWidget* content) {

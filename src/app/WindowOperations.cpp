@@ -1,6 +1,7 @@
 #include "app/WindowOperations.h"
 
 #include <QtGui/QGuiApplication>
+#include <QtGui/QShortcut>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
 
@@ -23,6 +24,14 @@ QWidget* configurationWindow() {
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (widget->isWindow() && widget->windowTitle() == QLatin1String("Configuration")) return widget;
     return nullptr;
+}
+
+void closeWithEscapeOrControlW(QWidget* window) {
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shortcut = new QShortcut(keys, window);
+        shortcut->setContext(Qt::WindowShortcut);
+        QObject::connect(shortcut, &QShortcut::activated, window, [window] { window->close(); });
+    }
 }
 
 bool isApplicationActive() { return QGuiApplication::applicationState() == Qt::ApplicationActive; }

@@ -26,6 +26,9 @@ void activateAndOrderFront(QWidget* window);
 // windows: the configuration window when it is shown, else another ordinary window of ours.
 void bringShownWindowForward();
 
+// Escape and Ctrl+W close `window` (as its close box does) while it is the active window.
+void closeWithEscapeOrControlW(QWidget* window);
+
 // Opens the URL "tavlin://show-configuration-window" in this application: the configuration
 // window group makes its window when none exists. Installed by the application at start.
 void setShowConfigurationWindowURLHandler(std::function<void()> handler);
