@@ -1,6 +1,7 @@
 #include "app/ConfigurationWindow.h"
 
 #include <QtGui/QCloseEvent>
+#include <QtGui/QKeySequence>
 #include <QtGui/QScreen>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMenuBar>
@@ -48,7 +49,8 @@ ConfigurationWindow::ConfigurationWindow(const MainMenuCommands& commands) {
     frame_ = new ContentFrame();
     setCentralWidget(frame_);
     setContent(locationLabel());
-    closeWithEscapeOrControlW(this);
+    // Not Escape: one typed just after a session ends would close the window.
+    closeOnKeys(this, {QKeySequence(Qt::CTRL | Qt::Key_W)});
     resize(sizeHint());
 }
 

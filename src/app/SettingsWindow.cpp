@@ -1,5 +1,6 @@
 #include "app/SettingsWindow.h"
 
+#include <QtGui/QKeySequence>
 #include <QtWidgets/QVBoxLayout>
 
 #include "app/WindowOperations.h"
@@ -14,7 +15,7 @@ SettingsWindow::SettingsWindow() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     setContent(new flateditor::PreferencesContentView());
-    closeWithEscapeOrControlW(this);
+    closeOnKeys(this, {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
 }
 
 void SettingsWindow::setContent(QWidget* content) {

@@ -26,9 +26,9 @@ QWidget* configurationWindow() {
     return nullptr;
 }
 
-void closeWithEscapeOrControlW(QWidget* window) {
-    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
-        auto* shortcut = new QShortcut(keys, window);
+void closeOnKeys(QWidget* window, const QList<QKeySequence>& keys) {
+    for (const QKeySequence& sequence : keys) {
+        auto* shortcut = new QShortcut(sequence, window);
         shortcut->setContext(Qt::WindowShortcut);
         QObject::connect(shortcut, &QShortcut::activated, window, [window] { window->close(); });
     }

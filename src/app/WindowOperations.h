@@ -2,6 +2,9 @@
 
 #include <functional>
 
+#include <QtCore/QList>
+#include <QtGui/QKeySequence>
+
 class QWidget;
 
 namespace tavlin::app {
@@ -26,8 +29,8 @@ void activateAndOrderFront(QWidget* window);
 // windows: the configuration window when it is shown, else another ordinary window of ours.
 void bringShownWindowForward();
 
-// Escape and Ctrl+W close `window` (as its close box does) while it is the active window.
-void closeWithEscapeOrControlW(QWidget* window);
+// Each of `keys` closes `window` (as its close box does) while it is the active window.
+void closeOnKeys(QWidget* window, const QList<QKeySequence>& keys);
 
 // Opens the URL "tavlin://show-configuration-window" in this application: the configuration
 // window group makes its window when none exists. Installed by the application at start.

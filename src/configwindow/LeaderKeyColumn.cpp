@@ -3,6 +3,7 @@
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QStyle>
 #include <QtWidgets/QVBoxLayout>
 
 #include "actionediting/ConfigurationLeaderKeyView.h"
@@ -31,7 +32,10 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override {
         QLabel::paintEvent(event);
-        if (hasFocus()) drawFocusRing(*this, rect());
+        if (!hasFocus()) return;
+        // Round the text, not the whole width the column gives the label.
+        const QRect text = style()->itemTextRect(fontMetrics(), contentsRect(), alignment(), true, this->text());
+        drawFocusRing(*this, text.marginsAdded(contentsMargins()).intersected(rect()));
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) activated_();
