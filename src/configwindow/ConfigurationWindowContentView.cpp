@@ -14,7 +14,6 @@
 
 #include "configwindow/ActionComposeSheet.h"
 #include "configwindow/DecisionTreeView.h"
-#include "configwindow/FocusRing.h"
 #include "configwindow/LeaderKeyColumn.h"
 #include "configwindow/PatternComposeSheet.h"
 #include "configwindow/core/ContextMenu.h"
@@ -22,6 +21,7 @@
 #include "engine/HotKeyManager.h"
 #include "model/Settings.h"
 #include "platform/Workspace.h"
+#include "platform/qt/FocusRing.h"
 #include "sandbox/BundleNames.h"
 
 namespace tavlin {
@@ -56,6 +56,28 @@ ConfigurationWindowContentView::SortConfirmer& sortConfirmer() {
     static ConfigurationWindowContentView::SortConfirmer confirmer = askWithWarningBox;
     return confirmer;
 }
+
+// A flat button drawn as a link, with a focus ring while it has the keyboard focus.
+class LinkButton final : public QPushButton {
+public:
+    LinkButton(const QString& title, QWidget* parent) : QPushButton(title, parent) {
+        setFlat(true);
+        setCursor(Qt::PointingHandCursor);
+        setAutoDefault(false);
+        setAccessibleName(title);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
+        setPalette(palette);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPushButton::paintEvent(event);
+        if (hasFocus()) qt::drawFocusRing(*this, rect());
+    }
+};
+
+QPushButton* linkButton(const QString& title, QWidget* parent) { return new LinkButton(title, parent); }
 
 } // namespace
 
@@ -159,8 +181,7 @@ void ConfigurationWindowContentView::build() {
     auto* noteLayout = new QVBoxLayout(backgroundNote_);
     noteLayout->setContentsMargins(0, 0, 0, 0);
     const std::string name = sandbox::appDisplayName();
-    quitButton_ = makeLinkButton(name.empty() ? QStringLiteral("Quit") : QStringLiteral("Quit ") + qString(name),
-                                 backgroundNote_);
+    quitButton_ = linkButton(name.empty() ? QStringLiteral("Quit") : QStringLiteral("Quit ") + qString(name), backgroundNote_);
     // As SIGTERM does: quitting would ask the window to close, and it only hides.
     connect(quitButton_, &QPushButton::clicked, this, [] { QCoreApplication::exit(0); });
     auto* note = new QLabel(QStringLiteral("Closing the window won't stop background running."), backgroundNote_);
@@ -173,8 +194,8 @@ void ConfigurationWindowContentView::build() {
     bottom->addWidget(backgroundNote_, 0, Qt::AlignBottom);
     bottom->addStretch();
     auto* files = new QVBoxLayout();
-    openFileButton_ = makeLinkButton(QStringLiteral("Open Configuration File"), bottomBar_);
-    reloadFileButton_ = makeLinkButton(QStringLiteral("Reload Configuration File"), bottomBar_);
+    openFileButton_ = linkButton(QStringLiteral("Open Configuration File"), bottomBar_);
+    reloadFileButton_ = linkButton(QStringLiteral("Reload Configuration File"), bottomBar_);
     connect(openFileButton_, &QPushButton::clicked, this, [] {
         if (const auto file = Configuration::fileURL()) Workspace::shared().activateFileViewerSelecting(file->string());
     });
@@ -206,8 +227,8 @@ void ConfigurationWindowContentView::refresh() {
 // Tab follows the layout, top to bottom and left to right. The leader-key column makes its
 // editors anew as the model changes; it hears of the change before this view does.
 void ConfigurationWindowContentView::chainFocusInLayoutOrder() {
-    chainFocus({flatPage_, leaderKeyColumn_, leaderKeyColumn_->addMoreLabel(), borderToggle_, treeArea_, backgroundNote_,
-                openFileButton_, reloadFileButton_});
+    qt::chainFocus({flatPage_, leaderKeyColumn_, leaderKeyColumn_->addMoreLabel(), borderToggle_, treeArea_, backgroundNote_,
+                    openFileButton_, reloadFileButton_});
 }
 
 void ConfigurationWindowContentView::refreshSettings() {

@@ -11,7 +11,6 @@
 #include <QtWidgets/QScrollBar>
 
 #include "configwindow/DecisionTreeDelegate.h"
-#include "configwindow/FocusRing.h"
 #include "configwindow/core/DragPayload.h"
 #include "configwindow/core/DropHandler.h"
 #include "platform/Diagnostics.h"
@@ -41,7 +40,7 @@ DragPayload::DataForType dataOf(const QMimeData* data) {
 } // namespace
 
 DecisionTreeView::DecisionTreeView(ConfigurationWindowModel& windowModel, Selection& selection, QWidget* parent)
-    : QTreeView(parent), windowModel_(windowModel), selection_(selection) {
+    : FocusRingTreeView(parent), windowModel_(windowModel), selection_(selection) {
     treeModel_ = new DecisionTreeModel(windowModel_, this);
     setModel(treeModel_);
     setItemDelegate(new DecisionTreeDelegate([this](const QModelIndex& index) { return isHighlighted(index); }, this));
@@ -276,22 +275,6 @@ void DecisionTreeView::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-void DecisionTreeView::focusInEvent(QFocusEvent* event) {
-    QTreeView::focusInEvent(event);
-    viewport()->update();
-}
-
-void DecisionTreeView::focusOutEvent(QFocusEvent* event) {
-    QTreeView::focusOutEvent(event);
-    viewport()->update();
-}
-
-// Scrolling moves the painted pixels, the ring along the edges with them: paint it all again.
-void DecisionTreeView::scrollContentsBy(int dx, int dy) {
-    QTreeView::scrollContentsBy(dx, dy);
-    if (hasFocus()) viewport()->update();
-}
-
 QPoint DecisionTreeView::contextMenuPosition() const {
     const QRect rect = visualRect(selectedIndex());
     // The signal's position is in the viewport's coordinates, as for a mouse request.
@@ -487,9 +470,7 @@ void DecisionTreeView::dropEvent(QDropEvent* event) {
 }
 
 void DecisionTreeView::paintEvent(QPaintEvent* event) {
-    QTreeView::paintEvent(event);
-    // The style shows no focus on a list; the rows' own highlight is the selection.
-    if (hasFocus()) drawFocusRing(*viewport(), viewport()->rect());
+    FocusRingTreeView::paintEvent(event);
     if (!dropTarget_ || !dropTarget_->indicatorBand) return;
     const auto& band = *dropTarget_->indicatorBand;
     const auto geometry = DropTargeting::indicatorGeometry(band);

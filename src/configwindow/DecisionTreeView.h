@@ -7,6 +7,8 @@
 #include <QtCore/QMimeData>
 #include <QtWidgets/QTreeView>
 
+#include "platform/qt/FocusRing.h"
+
 #include "configwindow/DecisionTreeModel.h"
 #include "configwindow/core/CommandKind.h"
 #include "configwindow/core/DropTargeting.h"
@@ -18,7 +20,7 @@ namespace tavlin {
 // decides what is highlighted: an action row, or a chance row with every visible row below it.
 // Every change resets the model; expansion, the current row and the scroll position come back
 // in the same turn.
-class DecisionTreeView final : public QTreeView {
+class DecisionTreeView final : public qt::FocusRingTreeView {
 public:
     using CommandHandler = std::function<void(CommandKind)>;
 
@@ -45,9 +47,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    void scrollContentsBy(int dx, int dy) override;
     // Drags carry the pressed item by identifier; drops move or copy it in the tree (Alt or Ctrl
     // copies). Qt's own item drag and drop is never used: it would remove rows itself.
     void startDrag(Qt::DropActions supportedActions) override;

@@ -9,9 +9,9 @@
 #include "actionediting/ConfigurationLeaderKeyView.h"
 #include "configwindow/ConfigurationAddHotKeySheet.h"
 #include "configwindow/ConfigurationHotKeyRow.h"
-#include "configwindow/FocusRing.h"
 #include "configwindow/core/LeaderKeyOperations.h"
 #include "engine/HotKeyManager.h"
+#include "platform/qt/FocusRing.h"
 
 namespace tavlin {
 
@@ -35,7 +35,7 @@ protected:
         if (!hasFocus()) return;
         // Round the text, not the whole width the column gives the label.
         const QRect text = style()->itemTextRect(fontMetrics(), contentsRect(), alignment(), true, this->text());
-        drawFocusRing(*this, text.marginsAdded(contentsMargins()).intersected(rect()));
+        qt::drawFocusRing(*this, text.marginsAdded(contentsMargins()).intersected(rect()));
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) activated_();

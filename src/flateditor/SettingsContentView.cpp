@@ -25,6 +25,7 @@
 #include "flateditor/SymbolIcons.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
+#include "platform/qt/FocusRing.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -76,7 +77,7 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
 
     model_ = new QStandardItemModel(this);
-    list_ = new QTreeView(this);
+    list_ = new qt::FocusRingTreeView(this);
     list_->setAccessibleName(QStringLiteral("Key bindings"));
     list_->setHeaderHidden(true);
     list_->setRootIsDecorated(false);

@@ -8,8 +8,8 @@
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
 
-#include "configwindow/ContentViewHarness.h"
 #include "configwindow/ConfigurationHotKeyRow.h"
+#include "configwindow/ContentViewHarness.h"
 #include "configwindow/LeaderKeyColumn.h"
 
 namespace tavlin {
@@ -66,7 +66,7 @@ TEST_F(KeyboardTest, TabFollowsTheLayoutAndEveryStopShowsTheFocus) {
     // A second leader key makes the column's rows anew, after every other widget was made.
     model_->applyChange([&] { model_->configuration()->hotKeys.push_back(HotKey::combo(11, 6144)); });
     ASSERT_EQ(column().rows().size(), 2u);
-    QCoreApplication::processEvents(); // the rows show
+    QCoreApplication::processEvents();                                   // the rows show
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the single editor goes
 
     const std::vector<QWidget*> blocks{&column(), view_->decisionBorderToggle(), &tree(), view_->openFileButton(),

@@ -153,13 +153,17 @@ TEST_F(SettingsContentViewTest, toggleRewritesOnlyThatRowAndTheConfigurationDrop
     EXPECT_EQ(list()->selectionModel()->selectedIndexes().value(0), indexOf(a));
 }
 
-// Space toggles the selected row as a click on its box does; on a header, or with nothing
-// selected, it changes nothing.
-TEST_F(SettingsContentViewTest, spaceTogglesTheSelectedRowOnly) {
+// The list shows when it has the keyboard. Space toggles the selected row as a click on its box
+// does; on a header, or with nothing selected, it changes nothing.
+TEST_F(SettingsContentViewTest, byKeyboardTheListShowsItsFocusAndSpaceTogglesTheSelectedRow) {
     const auto a = flatRow({A}), b = flatRow({B});
     store({a, b});
     show();
-    list()->setFocus();
+    list()->setFocus(Qt::TabFocusReason);
+    const QImage focused = list()->grab().toImage();
+    button("New")->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(list()->grab().toImage() != focused);
+    list()->setFocus(Qt::TabFocusReason);
     QTest::keyClick(list(), Qt::Key_Space);
     EXPECT_EQ(storedText(), flatRowsRawValue({a, b}));
     list()->selectionModel()->setCurrentIndex(model()->index(0, 0), QItemSelectionModel::NoUpdate); // the header

@@ -1,26 +1,10 @@
-#include "configwindow/FocusRing.h"
+#include "platform/qt/FocusRing.h"
 
 #include <algorithm>
 
 #include <QtGui/QPainter>
-#include <QtWidgets/QPushButton>
 
-namespace tavlin {
-
-namespace {
-
-class LinkButton final : public QPushButton {
-public:
-    LinkButton(const QString& title, QWidget* parent) : QPushButton(title, parent) {}
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        QPushButton::paintEvent(event);
-        if (hasFocus()) drawFocusRing(*this, rect());
-    }
-};
-
-} // namespace
+namespace tavlin::qt {
 
 void drawFocusRing(QWidget& widget, const QRect& area) {
     QPainter painter(&widget);
@@ -30,16 +14,25 @@ void drawFocusRing(QWidget& widget, const QRect& area) {
     painter.drawRoundedRect(QRectF(area).adjusted(1, 1, -1, -1), 3, 3);
 }
 
-QPushButton* makeLinkButton(const QString& title, QWidget* parent) {
-    auto* button = new LinkButton(title, parent);
-    button->setFlat(true);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setAutoDefault(false);
-    button->setAccessibleName(title);
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
-    button->setPalette(palette);
-    return button;
+void FocusRingTreeView::paintEvent(QPaintEvent* event) {
+    QTreeView::paintEvent(event);
+    if (hasFocus()) drawFocusRing(*viewport(), viewport()->rect());
+}
+
+void FocusRingTreeView::focusInEvent(QFocusEvent* event) {
+    QTreeView::focusInEvent(event);
+    viewport()->update();
+}
+
+void FocusRingTreeView::focusOutEvent(QFocusEvent* event) {
+    QTreeView::focusOutEvent(event);
+    viewport()->update();
+}
+
+// Scrolling moves the painted pixels, the ring along the edges with them: paint it all again.
+void FocusRingTreeView::scrollContentsBy(int dx, int dy) {
+    QTreeView::scrollContentsBy(dx, dy);
+    if (hasFocus()) viewport()->update();
 }
 
 void chainFocus(const std::vector<QWidget*>& blocks) {
@@ -64,4 +57,4 @@ void chainFocus(const std::vector<QWidget*>& blocks) {
     }
 }
 
-} // namespace tavlin
+} // namespace tavlin::qt
