@@ -15,6 +15,7 @@
 #include "configwindow/core/DropHandler.h"
 #include "platform/Diagnostics.h"
 #include "platform/qt/DropData.h"
+#include "platform/qt/FocusRing.h"
 
 namespace tavlin {
 
@@ -40,7 +41,7 @@ DragPayload::DataForType dataOf(const QMimeData* data) {
 } // namespace
 
 DecisionTreeView::DecisionTreeView(ConfigurationWindowModel& windowModel, Selection& selection, QWidget* parent)
-    : FocusRingTreeView(parent), windowModel_(windowModel), selection_(selection) {
+    : QTreeView(parent), windowModel_(windowModel), selection_(selection) {
     treeModel_ = new DecisionTreeModel(windowModel_, this);
     setModel(treeModel_);
     setItemDelegate(new DecisionTreeDelegate([this](const QModelIndex& index) { return isHighlighted(index); }, this));
@@ -63,6 +64,7 @@ DecisionTreeView::DecisionTreeView(ConfigurationWindowModel& windowModel, Select
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::CustomContextMenu);
     setFocusPolicy(Qt::StrongFocus);
+    qt::showFocusRing(*this);
     setAccessibleName(QStringLiteral("Decision Tree"));
     setAccessibleDescription(QStringLiteral("The decision tree: actions and chances, one per row"));
 
@@ -470,7 +472,7 @@ void DecisionTreeView::dropEvent(QDropEvent* event) {
 }
 
 void DecisionTreeView::paintEvent(QPaintEvent* event) {
-    FocusRingTreeView::paintEvent(event);
+    QTreeView::paintEvent(event);
     if (!dropTarget_ || !dropTarget_->indicatorBand) return;
     const auto& band = *dropTarget_->indicatorBand;
     const auto geometry = DropTargeting::indicatorGeometry(band);

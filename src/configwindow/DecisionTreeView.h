@@ -7,8 +7,6 @@
 #include <QtCore/QMimeData>
 #include <QtWidgets/QTreeView>
 
-#include "platform/qt/FocusRing.h"
-
 #include "configwindow/DecisionTreeModel.h"
 #include "configwindow/core/CommandKind.h"
 #include "configwindow/core/DropTargeting.h"
@@ -20,7 +18,7 @@ namespace tavlin {
 // decides what is highlighted: an action row, or a chance row with every visible row below it.
 // Every change resets the model; expansion, the current row and the scroll position come back
 // in the same turn.
-class DecisionTreeView final : public qt::FocusRingTreeView {
+class DecisionTreeView final : public QTreeView {
 public:
     using CommandHandler = std::function<void(CommandKind)>;
 

@@ -77,7 +77,7 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
 
     model_ = new QStandardItemModel(this);
-    list_ = new qt::FocusRingTreeView(this);
+    list_ = new QTreeView(this);
     list_->setAccessibleName(QStringLiteral("Key bindings"));
     list_->setHeaderHidden(true);
     list_->setRootIsDecorated(false);
@@ -88,6 +88,7 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setMinimumHeight(284);
+    qt::showFocusRing(*list_);
     list_->setModel(model_);
     rowView_ = new KeysAndActionRowView(&sections_, list_);
     list_->setItemDelegate(rowView_);

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include <QtCore/QCoreApplication>
 #include <QtGui/QPainter>
+#include <QtWidgets/QAbstractScrollArea>
+#include <QtWidgets/QScrollBar>
 
 namespace tavlin::qt {
 
@@ -14,26 +17,40 @@ void drawFocusRing(QWidget& widget, const QRect& area) {
     painter.drawRoundedRect(QRectF(area).adjusted(1, 1, -1, -1), 3, 3);
 }
 
-void FocusRingTreeView::paintEvent(QPaintEvent* event) {
-    QTreeView::paintEvent(event);
-    if (hasFocus()) drawFocusRing(*viewport(), viewport()->rect());
-}
+namespace {
 
-void FocusRingTreeView::focusInEvent(QFocusEvent* event) {
-    QTreeView::focusInEvent(event);
-    viewport()->update();
-}
+// Paints the viewport as it would, then the ring over it.
+class FocusRing final : public QObject {
+public:
+    explicit FocusRing(QAbstractScrollArea& view) : QObject(&view), view_(view) {
+        view.installEventFilter(this);
+        view.viewport()->installEventFilter(this);
+        // Scrolling moves the painted pixels, the ring with them: paint it all again.
+        for (QScrollBar* bar : {view.verticalScrollBar(), view.horizontalScrollBar()})
+            connect(bar, &QScrollBar::valueChanged, this, [this] {
+                if (view_.hasFocus()) view_.viewport()->update();
+            });
+    }
 
-void FocusRingTreeView::focusOutEvent(QFocusEvent* event) {
-    QTreeView::focusOutEvent(event);
-    viewport()->update();
-}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &view_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+            view_.viewport()->update();
+        if (watched != view_.viewport() || event->type() != QEvent::Paint || painting_ || !view_.hasFocus()) return false;
+        painting_ = true;
+        QCoreApplication::sendEvent(view_.viewport(), event);
+        painting_ = false;
+        drawFocusRing(*view_.viewport(), view_.viewport()->rect());
+        return true;
+    }
 
-// Scrolling moves the painted pixels, the ring along the edges with them: paint it all again.
-void FocusRingTreeView::scrollContentsBy(int dx, int dy) {
-    QTreeView::scrollContentsBy(dx, dy);
-    if (hasFocus()) viewport()->update();
-}
+private:
+    QAbstractScrollArea& view_;
+    bool painting_ = false;
+};
+
+} // namespace
+
+void showFocusRing(QAbstractScrollArea& view) { new FocusRing(view); }
 
 void chainFocus(const std::vector<QWidget*>& blocks) {
     if (blocks.empty()) return;

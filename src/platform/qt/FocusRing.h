@@ -2,8 +2,7 @@
 
 #include <vector>
 
-#include <QtWidgets/QTreeView>
-
+class QAbstractScrollArea;
 class QRect;
 class QWidget;
 
@@ -13,18 +12,9 @@ namespace tavlin::qt {
 // the highlight colour, for controls whose style shows no focus of its own.
 void drawFocusRing(QWidget& widget, const QRect& area);
 
-// A tree view that rings its viewport while it has the keyboard focus: the style shows none, and
-// the rows' highlight is the selection, which stays when the focus goes.
-class FocusRingTreeView : public QTreeView {
-public:
-    using QTreeView::QTreeView;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    void scrollContentsBy(int dx, int dy) override;
-};
+// Rings the viewport of `view` while it has the keyboard focus: the style shows none on lists and
+// trees, and their rows' highlight is the selection, which stays when the focus goes.
+void showFocusRing(QAbstractScrollArea& view);
 
 // Chains the focus of `blocks` in the order given: a block's own focusable widgets keep the order
 // they have among themselves, but for those named as blocks of their own. Widgets made later go
