@@ -1,11 +1,13 @@
 #include "app/ConfigurationWindow.h"
 
 #include <QtGui/QCloseEvent>
+#include <QtGui/QKeySequence>
 #include <QtGui/QScreen>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QVBoxLayout>
 
+#include "app/WindowOperations.h"
 #include "platform/qt/PlainText.h"
 
 namespace tavlin::app {
@@ -47,6 +49,8 @@ ConfigurationWindow::ConfigurationWindow(const MainMenuCommands& commands) {
     frame_ = new ContentFrame();
     setCentralWidget(frame_);
     setContent(locationLabel());
+    // Not Escape: one typed just after a session ends would close the window.
+    closeOnKeys(this, {QKeySequence(Qt::CTRL | Qt::Key_W)});
     resize(sizeHint());
 }
 

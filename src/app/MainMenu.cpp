@@ -1,5 +1,6 @@
 #include "app/MainMenu.h"
 
+#include <QtGui/QShortcut>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 
@@ -21,16 +22,18 @@ QAction* addCommand(QMenu& menu, const QString& title, const std::function<void(
     return action;
 }
 
+// The title is shown with its first letter underlined: Alt and that letter open the menu.
 QMenu* addMenu(QMenuBar& bar, const QString& title) {
-    QMenu* menu = bar.addMenu(title);
+    QMenu* menu = bar.addMenu(QLatin1Char('&') + title);
     menu->setAccessibleName(title);
-    menu->setTitle(title);
     return menu;
 }
 
+QString shownTitle(const QAction& action) { return QString(action.text()).remove(QLatin1Char('&')); }
+
 QAction* topLevelItem(const QMenuBar& bar, const QString& title) {
     for (QAction* action : bar.actions())
-        if (action->text() == title) return action;
+        if (shownTitle(*action) == title) return action;
     return nullptr;
 }
 
@@ -38,6 +41,13 @@ QAction* topLevelItem(const QMenuBar& bar, const QString& title) {
 
 QMenu* fillMainMenu(QMenuBar& bar, const MainMenuCommands& commands) {
     bar.setAccessibleName(QStringLiteral("Main menu"));
+    // F10 opens the first menu, as on the rest of the desktop.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), &bar);
+    f10->setContext(Qt::WindowShortcut);
+    QObject::connect(f10, &QShortcut::activated, &bar, [&bar] {
+        for (QAction* action : bar.actions())
+            if (action->isVisible() && action->isEnabled()) return bar.setActiveAction(action);
+    });
     QMenu* application = addMenu(bar, QStringLiteral("tavlin"));
     addCommand(*application, QStringLiteral("About tavlin"), commands.showAbout);
     application->addSeparator();

@@ -17,9 +17,9 @@ struct MainMenuCommands {
 };
 
 // Fills the bar with the application's menus: "tavlin" (About, Configuration, Settings…,
-// Quit), the node-edit menu, and "Help" (Support). Titles carry no mnemonics: the node-edit menu
-// is found by its exact title. The shortcuts work from every window of the application. Answers
-// the node-edit menu, empty.
+// Quit), the node-edit menu, and "Help" (Support). F10 opens the first menu and Alt with a
+// title's first letter its menu; the node-edit menu is found by its shown title. The shortcuts
+// work from every window of the application. Answers the node-edit menu, empty.
 QMenu* fillMainMenu(QMenuBar& bar, const MainMenuCommands& commands);
 
 // The bar's node-edit menu goes in (before "Help") or out; it is found by its title.

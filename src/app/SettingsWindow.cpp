@@ -1,6 +1,7 @@
 #include "app/SettingsWindow.h"
 
 #include <QtGui/QAccessible>
+#include <QtGui/QKeySequence>
 #include <QtGui/QScreen>
 #include <QtWidgets/QAccessibleWidget>
 #include <QtWidgets/QVBoxLayout>
@@ -29,6 +30,7 @@ SettingsWindow::SettingsWindow() {
     setContent(new flateditor::PreferencesContentView());
     // At its content's size: Qt would hold a new window to two thirds of the screen.
     if (QScreen* screen = this->screen()) resize(sizeHint().boundedTo(screen->availableGeometry().size()));
+    closeOnKeys(this, {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
 }
 
 void SettingsWindow::setContent(QWidget* content) {

@@ -1,6 +1,7 @@
 #include "app/WindowOperations.h"
 
 #include <QtGui/QGuiApplication>
+#include <QtGui/QShortcut>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
 
@@ -23,6 +24,14 @@ QWidget* configurationWindow() {
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (widget->isWindow() && widget->windowTitle() == QLatin1String("Configuration")) return widget;
     return nullptr;
+}
+
+void closeOnKeys(QWidget* window, const QList<QKeySequence>& keys) {
+    for (const QKeySequence& sequence : keys) {
+        auto* shortcut = new QShortcut(sequence, window);
+        shortcut->setContext(Qt::WindowShortcut);
+        QObject::connect(shortcut, &QShortcut::activated, window, [window] { window->close(); });
+    }
 }
 
 bool isApplicationActive() { return QGuiApplication::applicationState() == Qt::ApplicationActive; }

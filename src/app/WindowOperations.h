@@ -2,6 +2,9 @@
 
 #include <functional>
 
+#include <QtCore/QList>
+#include <QtGui/QKeySequence>
+
 class QWidget;
 
 namespace tavlin::app {
@@ -25,6 +28,9 @@ void activateAndOrderFront(QWidget* window);
 // Raises and activates (through the window manager) the window shown, over other programs'
 // windows: the configuration window when it is shown, else another ordinary window of ours.
 void bringShownWindowForward();
+
+// Each of `keys` closes `window` (as its close box does) while it is the active window.
+void closeOnKeys(QWidget* window, const QList<QKeySequence>& keys);
 
 // Opens the URL "tavlin://show-configuration-window" in this application: the configuration
 // window group makes its window when none exists. Installed by the application at start.

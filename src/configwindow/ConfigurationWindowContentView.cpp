@@ -21,6 +21,7 @@
 #include "engine/HotKeyManager.h"
 #include "model/Settings.h"
 #include "platform/Workspace.h"
+#include "platform/qt/FocusRing.h"
 #include "sandbox/BundleNames.h"
 
 namespace tavlin {
@@ -56,17 +57,27 @@ ConfigurationWindowContentView::SortConfirmer& sortConfirmer() {
     return confirmer;
 }
 
-QPushButton* linkButton(const QString& title, QWidget* parent) {
-    auto* button = new QPushButton(title, parent);
-    button->setFlat(true);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setAutoDefault(false);
-    button->setAccessibleName(title);
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
-    button->setPalette(palette);
-    return button;
-}
+// A flat button drawn as a link, with a focus ring while it has the keyboard focus.
+class LinkButton final : public QPushButton {
+public:
+    LinkButton(const QString& title, QWidget* parent) : QPushButton(title, parent) {
+        setFlat(true);
+        setCursor(Qt::PointingHandCursor);
+        setAutoDefault(false);
+        setAccessibleName(title);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
+        setPalette(palette);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPushButton::paintEvent(event);
+        if (hasFocus()) qt::drawFocusRing(*this, rect());
+    }
+};
+
+QPushButton* linkButton(const QString& title, QWidget* parent) { return new LinkButton(title, parent); }
 
 } // namespace
 
@@ -135,7 +146,7 @@ void ConfigurationWindowContentView::buildTreePage() {
     model_.ownTree();
     auto* treeLayout = new QVBoxLayout(treePage_);
     auto* topRow = new QHBoxLayout();
-    auto* leaderKey = new LeaderKeyColumn(model_, HotKeyManager::shared(), treePage_);
+    leaderKeyColumn_ = new LeaderKeyColumn(model_, HotKeyManager::shared(), treePage_);
     borderToggle_ = new QCheckBox(QStringLiteral("Show Decision Border"), treePage_);
     borderToggle_->setAccessibleName(borderToggle_->text());
     connect(borderToggle_, &QCheckBox::toggled, this, [this](bool on) {
@@ -143,7 +154,7 @@ void ConfigurationWindowContentView::buildTreePage() {
         const QSignalBlocker blocker(borderToggle_);
         borderToggle_->setChecked(settings::showDecisionBorder());
     });
-    topRow->addWidget(leaderKey, 0, Qt::AlignTop);
+    topRow->addWidget(leaderKeyColumn_, 0, Qt::AlignTop);
     topRow->addStretch();
     topRow->addWidget(borderToggle_, 0, Qt::AlignTop);
     treeLayout->addLayout(topRow);
@@ -223,6 +234,14 @@ void ConfigurationWindowContentView::refresh() {
         pages_->setCurrentWidget(treePage_);
     }
     bottomBar_->setVisible(pages_->currentWidget() != flatPage_);
+    chainFocusInLayoutOrder();
+}
+
+// Tab follows the layout, top to bottom and left to right. The leader-key column makes its
+// editors anew as the model changes; it hears of the change before this view does.
+void ConfigurationWindowContentView::chainFocusInLayoutOrder() {
+    qt::chainFocus({flatPage_, leaderKeyColumn_, leaderKeyColumn_->addMoreLabel(), borderToggle_, treeArea_, backgroundNote_,
+                    openFileButton_, reloadFileButton_});
 }
 
 void ConfigurationWindowContentView::refreshSettings() {

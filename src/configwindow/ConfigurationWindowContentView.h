@@ -21,6 +21,7 @@ class QStackedWidget;
 namespace tavlin {
 
 class DecisionTreeView;
+class LeaderKeyColumn;
 
 // One entry of the node-edit menu as a menu host shows it: a divider, or a titled command that
 // runs when chosen and is enabled or not.
@@ -89,6 +90,7 @@ private:
     void buildBottomBar();
     void refresh();
     void refreshSettings();
+    void chainFocusInLayoutOrder();
     void showContextMenu(QWidget* source, const QPoint& position);
     void present(QDialog* sheet);
     void run(CommandKind kind);
@@ -108,6 +110,7 @@ private:
     QWidget* errorPage_ = nullptr;
     QLabel* errorLabel_ = nullptr;
     QWidget* treePage_ = nullptr;
+    LeaderKeyColumn* leaderKeyColumn_ = nullptr;
     QCheckBox* borderToggle_ = nullptr;
     QStackedWidget* treeArea_ = nullptr;
     QWidget* emptyTreePage_ = nullptr;

@@ -15,6 +15,7 @@
 #include "configwindow/core/DropHandler.h"
 #include "platform/Diagnostics.h"
 #include "platform/qt/DropData.h"
+#include "platform/qt/FocusRing.h"
 
 namespace tavlin {
 
@@ -62,6 +63,7 @@ DecisionTreeView::DecisionTreeView(ConfigurationWindowModel& windowModel, Select
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::CustomContextMenu);
     setFocusPolicy(Qt::StrongFocus);
+    qt::showFocusRing(*this);
     setAccessibleName(QStringLiteral("Decision Tree"));
     setAccessibleDescription(QStringLiteral("The decision tree: actions and chances, one per row"));
 
@@ -205,8 +207,18 @@ void DecisionTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
 }
 
+QModelIndex DecisionTreeView::selectedIndex() const {
+    const auto& selection = selection_.current();
+    if (!selection) return {};
+    if (const auto* action = selection->action()) return treeModel_->actionIndex(action->action.id);
+    return treeModel_->chanceIndex(selection->chance()->chanceID);
+}
+
 void DecisionTreeView::keyPressEvent(QKeyEvent* event) {
-    const QModelIndex current = currentIndex();
+    // Keys act on the highlighted row. Qt's current row is not shown (focus alone makes the first
+    // row current), so a first move starts at the top instead of stepping past it.
+    const QModelIndex current = selectedIndex();
+    if (current.isValid()) selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
     std::optional<CursorAction> move;
     switch (event->key()) {
     case Qt::Key_Up: move = MoveUp; break;
@@ -246,7 +258,16 @@ void DecisionTreeView::keyPressEvent(QKeyEvent* event) {
         event->ignore();
         return;
     }
-    QModelIndex next = current.isValid() ? moveCursor(*move, event->modifiers()) : treeModel_->index(0, 0);
+    QModelIndex next;
+    if (current.isValid()) {
+        next = moveCursor(*move, event->modifiers());
+    } else {
+        next = treeModel_->index(0, 0);
+        if (*move == MoveEnd && next.isValid()) {
+            selectionModel()->setCurrentIndex(next, QItemSelectionModel::NoUpdate);
+            next = moveCursor(MoveEnd, event->modifiers());
+        }
+    }
     if (!next.isValid()) next = current;
     if (next.isValid()) {
         selectRow(next);
@@ -256,7 +277,7 @@ void DecisionTreeView::keyPressEvent(QKeyEvent* event) {
 }
 
 QPoint DecisionTreeView::contextMenuPosition() const {
-    const QRect rect = visualRect(currentIndex());
+    const QRect rect = visualRect(selectedIndex());
     // The signal's position is in the viewport's coordinates, as for a mouse request.
     return rect.isValid() ? rect.bottomLeft() : QPoint(0, 0);
 }

@@ -33,7 +33,7 @@ public:
     bool showDecisionBorder() const { return showDecisionBorder_; }
 
     bool isHighlighted(const QModelIndex& index) const;
-    // Where a context menu for the keyboard opens: under the current row, or the top left.
+    // Where a context menu for the keyboard opens: under the selected row, or the top left.
     QPoint contextMenuPosition() const;
     // Where the item being dragged over the view would land; none outside a drag.
     const std::optional<DropTargeting::Target>& dropTarget() const { return dropTarget_; }
@@ -56,6 +56,8 @@ protected:
 
 private:
     void selectRow(const QModelIndex& index);
+    // The row the window's selection names, or none.
+    QModelIndex selectedIndex() const;
     void activateRow(const QModelIndex& index);
     bool isOnArrow(const QModelIndex& index, const QPoint& position) const;
     void rememberState();

@@ -5,6 +5,7 @@
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QScrollArea>
 #include <QtWidgets/QScrollBar>
+#include <QtWidgets/QStyle>
 #include <QtWidgets/QVBoxLayout>
 
 #include "actionediting/ConfigurationLeaderKeyView.h"
@@ -12,6 +13,7 @@
 #include "configwindow/ConfigurationHotKeyRow.h"
 #include "configwindow/core/LeaderKeyOperations.h"
 #include "engine/HotKeyManager.h"
+#include "platform/qt/FocusRing.h"
 
 namespace tavlin {
 
@@ -25,9 +27,18 @@ public:
         setFocusPolicy(Qt::StrongFocus);
         setCursor(Qt::PointingHandCursor);
         setAccessibleName(text);
+        // Room for the focus ring around the text.
+        setContentsMargins(3, 2, 3, 2);
     }
 
 protected:
+    void paintEvent(QPaintEvent* event) override {
+        QLabel::paintEvent(event);
+        if (!hasFocus()) return;
+        // Round the text, not the whole width the column gives the label.
+        const QRect text = style()->itemTextRect(fontMetrics(), contentsRect(), alignment(), true, this->text());
+        qt::drawFocusRing(*this, text.marginsAdded(contentsMargins()).intersected(rect()));
+    }
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) activated_();
     }

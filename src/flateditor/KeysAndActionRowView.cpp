@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -248,6 +249,14 @@ bool KeysAndActionRowView::editorEvent(QEvent* event, QAbstractItemModel* model,
         if (mouse->button() != Qt::LeftButton || !toggleRect(option).contains(mouse->position().toPoint())) return false;
         // The press and a double click on the toggle are its own, not the list's.
         if (event->type() != QEvent::MouseButtonRelease) return true;
+        return model->setData(index, row->enabled ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+    }
+    if (event->type() == QEvent::KeyPress) {
+        // Space toggles the selected row, as a click on its toggle does.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+        if ((key->key() != Qt::Key_Space && key->key() != Qt::Key_Select) || key->modifiers() != Qt::NoModifier) return false;
+        if (!view || !view->selectionModel() || !view->selectionModel()->isSelected(index)) return false;
         return model->setData(index, row->enabled ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
     }
     return false;

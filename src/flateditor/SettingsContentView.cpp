@@ -25,6 +25,7 @@
 #include "flateditor/SymbolIcons.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
+#include "platform/qt/FocusRing.h"
 #include "platform/qt/HeaderlessTreeView.h"
 
 namespace tavlin::flateditor {
@@ -87,6 +88,7 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setMinimumHeight(284);
+    qt::showFocusRing(*list_);
     list_->setModel(model_);
     rowView_ = new KeysAndActionRowView(&sections_, list_);
     list_->setItemDelegate(rowView_);

@@ -178,6 +178,39 @@ TEST_F(SettingsContentViewTest, toggleRewritesOnlyThatRowAndTheConfigurationDrop
     EXPECT_EQ(list()->selectionModel()->selectedIndexes().value(0), indexOf(a));
 }
 
+// The list shows when it has the keyboard. Space toggles the selected row as a click on its box
+// does; on a header, or with nothing selected, it changes nothing.
+TEST_F(SettingsContentViewTest, byKeyboardTheListShowsItsFocusAndSpaceTogglesTheSelectedRow) {
+    const auto a = flatRow({A}), b = flatRow({B});
+    store({a, b});
+    show();
+    // A ring in the highlight colour along the list's edges.
+    const auto edge = [&] {
+        QWidget* viewport = list()->viewport();
+        return viewport->grab().toImage().pixelColor(1, viewport->height() / 2);
+    };
+    const QColor highlight = list()->palette().color(QPalette::Highlight);
+    button("New")->setFocus(Qt::TabFocusReason);
+    EXPECT_NE(edge(), highlight);
+    list()->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(edge(), highlight);
+    QTest::keyClick(list(), Qt::Key_Space);
+    EXPECT_EQ(storedText(), flatRowsRawValue({a, b}));
+    list()->selectionModel()->setCurrentIndex(model()->index(0, 0), QItemSelectionModel::NoUpdate); // the header
+    QTest::keyClick(list(), Qt::Key_Space);
+    EXPECT_EQ(storedText(), flatRowsRawValue({a, b}));
+
+    click(b);
+    QTest::keyClick(list(), Qt::Key_Space);
+    auto off = b;
+    off.enabled = false;
+    EXPECT_EQ(storedText(), flatRowsRawValue({a, off}));
+    renderTurn();
+    EXPECT_EQ(view_->selectedRowID(), b.id);
+    QTest::keyClick(list(), Qt::Key_Space);
+    EXPECT_EQ(storedText(), flatRowsRawValue({a, b}));
+}
+
 TEST_F(SettingsContentViewTest, togglingARowThatHasGoneStoresNothing) {
     const auto a = flatRow({A}), b = flatRow({B});
     store({a, b});

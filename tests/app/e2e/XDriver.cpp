@@ -136,6 +136,8 @@ int UserSeat::screenHeight() const { return DisplayHeight(display_, DefaultScree
 bool UserSeat::focusIsOnWindowOf(pid_t pid) {
     const Window focus = inputFocus(display_);
     if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(display_) || focus == window_) return false;
+    // Under a window manager the application's window sits in a frame of the manager's.
+    if (cardinalProperty(display_, focus, "_NET_WM_PID") == static_cast<unsigned long>(pid)) return true;
     return cardinalProperty(display_, topLevelOf(display_, focus), "_NET_WM_PID") == static_cast<unsigned long>(pid);
 }
 
@@ -153,6 +155,7 @@ bool UserSeat::takeFocusFrom(pid_t application, std::chrono::milliseconds limit)
 }
 
 bool UserSeat::followFocusOf(pid_t application, std::chrono::milliseconds limit) {
+    keepsFocus_ = false;
     if (!waitUntil([&] { return focusIsOnWindowOf(application); }, limit)) return false;
     const Window focus = inputFocus(display_);
     followed_ = focus;

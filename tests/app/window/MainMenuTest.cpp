@@ -5,6 +5,7 @@
 
 #include <QtGui/QKeyEvent>
 #include <QtGui/QScreen>
+#include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMenu>
@@ -32,15 +33,18 @@ std::shared_ptr<Configuration> configurationWithAuthor(std::optional<std::string
     return std::make_shared<Configuration>(std::move(author), std::vector<HotKey>{}, Decision::make());
 }
 
+// As shown: without the mark of a mnemonic.
+QString shown(const QAction* action) { return QString(action->text()).remove('&'); }
+
 QStringList titles(const QList<QAction*>& actions) {
     QStringList result;
-    for (const QAction* action : actions) result << (action->isSeparator() ? QStringLiteral("—") : action->text());
+    for (const QAction* action : actions) result << (action->isSeparator() ? QStringLiteral("—") : shown(action));
     return result;
 }
 
 QAction* item(QMenuBar* bar, const QString& menu, const QString& title) {
     for (QAction* top : bar->actions())
-        if (top->text() == menu && top->menu())
+        if (shown(top) == menu && top->menu())
             for (QAction* action : top->menu()->actions())
                 if (action->text() == title) return action;
     return nullptr;
@@ -92,9 +96,9 @@ TEST_F(MainMenuTest, TheMenusTheirItemsShortcutsAndOrder) {
     ASSERT_TRUE(application);
     EXPECT_EQ(titles(application->actions()), (QStringList{"About tavlin", "—", "Configuration", "Settings…", "—", "Quit"}));
     EXPECT_EQ(titles(bar()->actions()[2]->menu()->actions()), QStringList{"Support"});
-    // No new-item command anywhere, and no mnemonics in any title.
+    // No new-item command anywhere; the menus' mnemonics are their first letters.
     for (QAction* top : bar()->actions()) {
-        EXPECT_FALSE(top->text().contains('&'));
+        EXPECT_EQ(top->text(), '&' + shown(top));
         for (const QAction* action : top->menu()->actions()) EXPECT_FALSE(action->text().startsWith("New"));
     }
 
@@ -143,6 +147,41 @@ TEST_F(MainMenuTest, ShortcutsGiveWayWhileAWindowHoldsTheKeyboard) {
     EXPECT_TRUE(overridden());
     session.releaseKeyboard();
     EXPECT_FALSE(overridden());
+}
+
+TEST_F(MainMenuTest, F10AndAltWithAFirstLetterOpenTheMenus) {
+    window().show();
+    window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    const auto opened = [&](int keys) {
+        QTest::keyClick(&window(), Qt::Key(keys & ~Qt::KeyboardModifierMask),
+                        Qt::KeyboardModifiers(keys & Qt::KeyboardModifierMask));
+        QWidget* popup = QApplication::activePopupWidget();
+        const QString title = popup ? popup->accessibleName() : QString();
+        if (popup) popup->close();
+        return title;
+    };
+    EXPECT_EQ(opened(Qt::Key_F10), "tavlin");
+    EXPECT_EQ(opened(Qt::ALT | Qt::Key_H), "Help");
+    EXPECT_EQ(opened(Qt::ALT | Qt::Key_T), "tavlin");
+    EXPECT_EQ(opened(Qt::ALT | Qt::Key_T), "Tree");
+}
+
+// Escape and Ctrl+W close the Settings window; Ctrl+W the configuration window.
+TEST_F(MainMenuTest, EscapeAndControlWCloseTheWindows) {
+    item(bar(), "tavlin", "Settings…")->trigger();
+    const auto closes = [](QWidget* shownWindow, int keys) {
+        shownWindow->show();
+        shownWindow->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(shownWindow));
+        QTest::keyClick(shownWindow, Qt::Key(keys & ~Qt::KeyboardModifierMask),
+                        Qt::KeyboardModifiers(keys & Qt::KeyboardModifierMask));
+        return !shownWindow->isVisible();
+    };
+    EXPECT_TRUE(closes(scenes->settingsWindow(), Qt::Key_Escape));
+    EXPECT_TRUE(closes(scenes->settingsWindow(), Qt::CTRL | Qt::Key_W));
+    EXPECT_TRUE(closes(&window(), Qt::CTRL | Qt::Key_W));
+    EXPECT_FALSE(closes(&window(), Qt::Key_Escape));
 }
 
 TEST_F(MainMenuTest, ConfigurationBringsBackAHiddenWindow) {

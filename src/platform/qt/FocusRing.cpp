@@ -1,0 +1,77 @@
+#include "platform/qt/FocusRing.h"
+
+#include <algorithm>
+
+#include <QtCore/QCoreApplication>
+#include <QtGui/QPainter>
+#include <QtWidgets/QAbstractScrollArea>
+#include <QtWidgets/QScrollBar>
+
+namespace tavlin::qt {
+
+void drawFocusRing(QWidget& widget, const QRect& area) {
+    QPainter painter(&widget);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(widget.palette().color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(area).adjusted(1, 1, -1, -1), 3, 3);
+}
+
+namespace {
+
+// Paints the viewport as it would, then the ring over it.
+class FocusRing final : public QObject {
+public:
+    explicit FocusRing(QAbstractScrollArea& view) : QObject(&view), view_(view) {
+        view.installEventFilter(this);
+        view.viewport()->installEventFilter(this);
+        // Scrolling moves the painted pixels, the ring with them: paint it all again.
+        for (QScrollBar* bar : {view.verticalScrollBar(), view.horizontalScrollBar()})
+            connect(bar, &QScrollBar::valueChanged, this, [this] {
+                if (view_.hasFocus()) view_.viewport()->update();
+            });
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &view_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+            view_.viewport()->update();
+        if (watched != view_.viewport() || event->type() != QEvent::Paint || painting_ || !view_.hasFocus()) return false;
+        painting_ = true;
+        QCoreApplication::sendEvent(view_.viewport(), event);
+        painting_ = false;
+        drawFocusRing(*view_.viewport(), view_.viewport()->rect());
+        return true;
+    }
+
+private:
+    QAbstractScrollArea& view_;
+    bool painting_ = false;
+};
+
+} // namespace
+
+void showFocusRing(QAbstractScrollArea& view) { new FocusRing(view); }
+
+void chainFocus(const std::vector<QWidget*>& blocks) {
+    if (blocks.empty()) return;
+    QWidget* window = blocks.front()->window();
+    std::vector<std::vector<QWidget*>> members(blocks.size());
+    for (QWidget* widget = window->nextInFocusChain(); widget && widget != window; widget = widget->nextInFocusChain()) {
+        // A widget whose focus goes to another (the editor inside a spin box) moves with it.
+        if (!(widget->focusPolicy() & Qt::TabFocus) || widget->focusProxy()) continue;
+        // A block named itself counts before the block that holds it.
+        auto block = std::find(blocks.begin(), blocks.end(), widget);
+        if (block == blocks.end())
+            block = std::find_if(blocks.begin(), blocks.end(), [widget](QWidget* b) { return b->isAncestorOf(widget); });
+        if (block != blocks.end()) members[static_cast<std::size_t>(block - blocks.begin())].push_back(widget);
+    }
+    QWidget* previous = nullptr;
+    for (const auto& block : members) {
+        for (QWidget* widget : block) {
+            if (previous) QWidget::setTabOrder(previous, widget);
+            previous = widget;
+        }
+    }
+}
+
+} // namespace tavlin::qt
