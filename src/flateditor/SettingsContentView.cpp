@@ -25,6 +25,7 @@
 #include "flateditor/SymbolIcons.h"
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
+#include "platform/qt/PeopleWordsQt.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -108,7 +109,7 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
     disabledApplicationsButton_ = textButton(this, QStringLiteral("Disable in these applications"));
     bar->addWidget(disabledApplicationsButton_);
     bar->addStretch(1);
-    inputMonitoringButton_ = textButton(this, QStringLiteral("Grant Input Monitoring"));
+    inputMonitoringButton_ = textButton(this, words::qt(words::grantInputMonitoring));
     bar->addWidget(inputMonitoringButton_);
     openSettingsButton_ = textButton(this, QStringLiteral("Open Settings"));
     bar->addWidget(openSettingsButton_);
@@ -245,8 +246,8 @@ void SettingsContentView::updateButtons() {
     deleteButton_->setEnabled(selected);
     editButton_->setEnabled(selected);
     duplicateButton_->setEnabled(selected);
-    inputMonitoringButton_->setText(isListenEventAccessEnabled_ ? QStringLiteral("Input Monitoring Granted")
-                                                                : QStringLiteral("Grant Input Monitoring"));
+    inputMonitoringButton_->setText(isListenEventAccessEnabled_ ? words::qt(words::inputMonitoringGranted)
+                                                                : words::qt(words::grantInputMonitoring));
     inputMonitoringButton_->setAccessibleName(inputMonitoringButton_->text());
 }
 
