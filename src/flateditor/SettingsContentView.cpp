@@ -1,5 +1,6 @@
 #include "flateditor/SettingsContentView.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -312,6 +313,13 @@ void SettingsContentView::refreshInputMonitoring() {
 void SettingsContentView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     refreshInputMonitoring();
+}
+
+// The observer may start or stop while the list is up (the leader keys load after the window
+// shows, the sheet turns it on): the label is read again whenever the window comes to the front.
+void SettingsContentView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) refreshInputMonitoring();
 }
 
 void SettingsContentView::showDisabledApplications() {

@@ -29,6 +29,7 @@ inline constexpr std::string_view scriptsFolderNote = "Your scripts live in:";
 inline constexpr std::string_view scriptsFolderMessage = "Your scripts live in ";
 inline constexpr std::string_view scriptRunError = "Running error of the script at ";
 inline constexpr std::string_view openWebBrowser = "Open Web Browser";
+inline constexpr std::string_view noBrowserFound = "Web browser (none found)";
 // Followed by nothing or the program's name, then by hideFromTaskBarEnd.
 inline constexpr std::string_view hideFromTaskBarStart = "Hide";
 inline constexpr std::string_view hideFromTaskBarEnd = "from the Task Bar";

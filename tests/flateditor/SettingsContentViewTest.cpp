@@ -341,6 +341,16 @@ TEST_F(SettingsContentViewTest, inputMonitoringLabelIsReadWhenTheViewComesOnScre
     view_->show();
     EXPECT_TRUE(textButton("Turn On Input Monitoring"));
     EXPECT_TRUE(textButton("Turn On Input Monitoring")->isEnabled());
+    // Turned on while the list is up (the leader keys load after it shows): read again when its
+    // window comes to the front.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other, 20000));
+    granted_ = true;
+    view_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view_.get(), 20000));
+    EXPECT_TRUE(textButton("Input Monitoring On"));
 }
 
 TEST_F(SettingsContentViewTest, everyControlHasAnAccessibleNameAndSymbol) {
