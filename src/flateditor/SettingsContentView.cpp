@@ -317,9 +317,9 @@ void SettingsContentView::showEvent(QShowEvent* event) {
 
 // The observer may start or stop while the list is up (the leader keys load after the window
 // shows, the sheet turns it on): the label is read again whenever the window comes to the front.
-void SettingsContentView::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) refreshInputMonitoring();
+bool SettingsContentView::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) refreshInputMonitoring();
+    return QWidget::event(event);
 }
 
 void SettingsContentView::showDisabledApplications() {
