@@ -5,7 +5,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libqt6svg6 libx11-dev libxtst-dev libxi-dev libxkbcommon-dev libxkbcommon-x11-dev
   nlohmann-json3-dev libicu-dev libgtest-dev libbenchmark-dev libdbus-1-dev libglib2.0-dev
-  xvfb xauth dbus x11-xkb-utils xkb-data fonts-dejavu-core xdg-utils openbox jq
+  xvfb xauth dbus x11-xkb-utils xkb-data fonts-dejavu-core xdg-utils openbox jq at-spi2-core
   clang libclang-rt-14-dev clang-format
 )
 

@@ -23,6 +23,7 @@
 #include "platform/Workspace.h"
 #include "platform/qt/FieldWidth.h"
 #include "platform/qt/LocaleDoubleField.h"
+#include "platform/qt/PeopleWordsQt.h"
 
 namespace tavlin {
 namespace {
@@ -206,7 +207,7 @@ private:
                    ActionFieldError::runAppleScriptInvalidPath, [](const std::string& path) { return itemURL(path, false); });
     }
     void addScriptsFolder() {
-        auto* note = new QLabel(QStringLiteral("Because of sandboxing, the AppleScript files must be in:"), this);
+        auto* note = new QLabel(words::qt(words::scriptsFolderNote), this);
         note->setTextFormat(Qt::PlainText);
         note->setAccessibleName(note->text());
         layout_->addWidget(note);

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "model/KeyNames.h"
+#include "platform/qt/PeopleWordsQt.h"
 
 namespace tavlin {
 namespace {
@@ -53,16 +54,16 @@ KeystrokeEditor::KeystrokeEditor(const actionparams::simulateKeystroke& keystrok
     layout->addLayout(keyRow);
 
     auto* toggleRow = new QHBoxLayout();
-    const std::array<std::pair<const char*, bool actionparams::simulateKeystroke::*>, 4> flags = {{
-        {"Command", &actionparams::simulateKeystroke::cmd},
-        {"Shift", &actionparams::simulateKeystroke::shift},
-        {"Option", &actionparams::simulateKeystroke::option},
-        {"Control", &actionparams::simulateKeystroke::control},
+    const std::array<std::pair<std::string_view, bool actionparams::simulateKeystroke::*>, 4> flags = {{
+        {words::superKey, &actionparams::simulateKeystroke::cmd},
+        {words::shiftKey, &actionparams::simulateKeystroke::shift},
+        {words::altKey, &actionparams::simulateKeystroke::option},
+        {words::controlKey, &actionparams::simulateKeystroke::control},
     }};
     for (std::size_t i = 0; i < flags.size(); ++i) {
         // A plain variable, not a structured binding: the lambda captures it.
         const auto field = flags[i].second;
-        auto* toggle = new QCheckBox(QString::fromLatin1(flags[i].first), this);
+        auto* toggle = new QCheckBox(words::qt(flags[i].first), this);
         toggle->setAccessibleName(toggle->text());
         toggle->setChecked(keystroke_.*field);
         connect(toggle, &QCheckBox::toggled, this, [this, field](bool on) {

@@ -4,7 +4,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include "model/Action.h"
 #include "platform/Workspace.h"
+#include "platform/qt/PeopleWordsQt.h"
 
 namespace tavlin {
 
@@ -17,7 +19,8 @@ PathLabel::PathLabel(QWidget* parent) : QLabel(parent) {
 
 void PathLabel::setPath(const std::string& path) {
     path_ = path;
-    const QString text = QString::fromStdString(path);
+    // The default row's stand-in, where no browser was found, names no program of this desktop.
+    const QString text = path == placeholderBrowserPath ? words::qt(words::noBrowserFound) : QString::fromStdString(path);
     setText(text);
     setAccessibleName(text);
     setAccessibleDescription(QStringLiteral("Double-click to show it in the file manager"));

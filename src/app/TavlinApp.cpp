@@ -261,10 +261,11 @@ void TavlinApp::Parts::installServices() {
     flateditor::RowComposeSheet::setPresenter(
         flateditor::RowComposeSheetDialog::presenter([] { return app::configurationWindow(); }));
     flateditor::ListenEventAccess::shared().request = [this] {
-        if (keyboardMonitor) return keyboardMonitor->preflightListenEventAccess();
-        if (!openKeyboardMonitor()) return false;
+        const auto running = [] { return flateditor::ListenEventAccess::shared().preflight(); };
+        if (keyboardMonitor && running()) return true;
+        if (!keyboardMonitor && !openKeyboardMonitor()) return false;
         reloadLeaderKeys(false);
-        return keyboardMonitor->preflightListenEventAccess();
+        return running();
     };
 }
 

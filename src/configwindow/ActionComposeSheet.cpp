@@ -36,7 +36,7 @@ void ActionComposeSheet::buildReadOnly() {
     const auto& old = std::get<ActionSheetItem::Edit>(item_.changeKind).oldAction;
     auto* layout = new QVBoxLayout(this);
     auto* title = new QLabel(QStringLiteral("Readonly Action:"), this);
-    auto* description = new QLabel(qString(old.kind.description()), this);
+    auto* description = new QLabel(qString(old.kind.shownText()), this);
     description->setTextFormat(Qt::PlainText);
     for (QLabel* label : {title, description}) {
         label->setForegroundRole(QPalette::PlaceholderText);

@@ -11,6 +11,7 @@
 #include "engine/ShellServices.h"
 #include "model/Configuration.h"
 #include "model/KeyNames.h"
+#include "model/LeaderKey.h"
 #include "model/Settings.h"
 #include "platform/Alerts.h"
 #include "platform/Diagnostics.h"
@@ -276,10 +277,8 @@ void InputWindowManager::showIndicator() {
     if (!key) {
         diag::printLine("");
         text = "No Value";
-    } else if (const auto* combo = key->comboInfo()) {
-        text = modifierSymbols(combo->modifiersCode) + keyName(static_cast<int>(combo->keyCode));
     } else {
-        text = std::string(rawValue(key->singleModifierInfo()->singleTapModifier));
+        text = shownText(*key);
     }
     indicatorWindow_->show(text);
 }

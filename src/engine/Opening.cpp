@@ -10,6 +10,7 @@
 #include "platform/FileUrl.h"
 #include "platform/HelperApplication.h"
 #include "platform/MainQueue.h"
+#include "platform/PeopleWords.h"
 #include "platform/Workspace.h"
 
 namespace tavlin {
@@ -113,7 +114,7 @@ void runAppleScript(const std::string& path) {
             diag::printLine("executed");
             return;
         }
-        const std::string message = "Running error of the AppleScript at " + path;
+        const std::string message = std::string(words::scriptRunError) + path;
         const std::string text = *runError;
         MainQueue::shared().post([message, text] { showAlert(message, text); });
     });

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "flateditor/ListenEventAccess.h"
+#include "platform/qt/PeopleWordsQt.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -24,32 +25,19 @@ QLabel* paragraph(QWidget* parent, const QString& text) {
 } // namespace
 
 InputMonitoringGrantView::InputMonitoringGrantView(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Input Monitoring"));
-    setAccessibleName(QStringLiteral("Input Monitoring"));
+    setWindowTitle(words::qt(words::inputMonitoring));
+    setAccessibleName(windowTitle());
     setFixedWidth(371);
     setMinimumHeight(471);
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(17);
-    layout->addWidget(paragraph(this, QStringLiteral("If you unintentionally trigger tavlin actions when using a macOS keyboard "
-                                                     "shortcut, granting input monitoring may fix the issue.")));
-    grantButton_ = new QPushButton(QStringLiteral("Grant Input Monitoring"), this);
+    const auto& paragraphs = words::inputMonitoringParagraphs;
+    layout->addWidget(paragraph(this, words::qt(paragraphs[0])));
+    grantButton_ = new QPushButton(words::qt(words::grantInputMonitoring), this);
     grantButton_->setAutoDefault(false);
     grantButton_->setAccessibleName(grantButton_->text());
     layout->addWidget(grantButton_, 0, Qt::AlignLeft);
-    layout->addWidget(paragraph(this, QStringLiteral("Details:")));
-    layout->addWidget(
-        paragraph(this, QStringLiteral("Without input monitoring granted, tavlin is only notified when you press or "
-                                       "release modifier keys. tavlin triggers an action when you quickly press and "
-                                       "release a modifier key.")));
-    layout->addWidget(
-        paragraph(this, QStringLiteral("When you use a macOS keyboard shortcut, such as Command-C, tavlin has no idea "
-                                       "that the letter C is beting typed. From tavlin's point of view, you press and "
-                                       "release the Command key, so the corresponding tavlin action will be triggered "
-                                       "when you quickly press Command-C.")));
-    layout->addWidget(
-        paragraph(this, QStringLiteral("With input monitoring granted, tavlin can see when you hold down the Command "
-                                       "key, then press the letter C, and then release them. This way, tavlin knows "
-                                       "that you don't want to trigger tavlin actions in this case.")));
+    for (std::size_t i = 1; i < std::size(paragraphs); ++i) layout->addWidget(paragraph(this, words::qt(paragraphs[i])));
     layout->addStretch(1);
     auto* bottom = new QHBoxLayout();
     bottom->addStretch(1);
@@ -66,8 +54,8 @@ InputMonitoringGrantView::InputMonitoringGrantView(QWidget* parent) : QDialog(pa
 void InputMonitoringGrantView::refreshAccessState() {
     const auto& access = ListenEventAccess::shared();
     isListenEventAccessEnabled_ = access.preflight && access.preflight();
-    grantButton_->setText(isListenEventAccessEnabled_ ? QStringLiteral("Input Monitoring Granted")
-                                                      : QStringLiteral("Grant Input Monitoring"));
+    grantButton_->setText(isListenEventAccessEnabled_ ? words::qt(words::inputMonitoringGranted)
+                                                      : words::qt(words::grantInputMonitoring));
     grantButton_->setAccessibleName(grantButton_->text());
     grantButton_->setEnabled(!isListenEventAccessEnabled_);
 }

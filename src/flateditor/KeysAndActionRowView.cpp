@@ -154,7 +154,7 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
     const QFont mono = monospaced(option.font);
     const QFontMetrics monoMetrics(mono);
     const bool space = leaderKeyShowsSpaceSymbol(row.leaderKey);
-    const QString leader = text(row.leaderKey.description());
+    const QString leader = text(shownText(row.leaderKey));
     const QString names = text(badgeKeyNames(row.keys));
     const int leaderWidth = space ? 9 : metrics.horizontalAdvance(leader);
     const int namesWidth = row.keys.empty() ? 0

@@ -5,9 +5,12 @@
 namespace tavlin::flateditor {
 namespace {
 
+// Listening is on only while the observer really runs: a monitor that may listen is not enough
+// when the leader keys, and the observer with them, are off.
 bool monitorMayListen() {
-    KeyboardEventMonitor* monitor = KeyEventHandlerManager::shared().monitor();
-    return monitor && monitor->preflightListenEventAccess();
+    auto& manager = KeyEventHandlerManager::shared();
+    KeyboardEventMonitor* monitor = manager.monitor();
+    return monitor && monitor->preflightListenEventAccess() && manager.observerRunning();
 }
 
 } // namespace

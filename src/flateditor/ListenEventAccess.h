@@ -5,7 +5,8 @@
 namespace tavlin::flateditor {
 
 // The input-monitoring permission as the editor sees it. On X11 it means that the listen-only
-// observer of all input can run: a keyboard event monitor is installed and says it may listen.
+// observer of all input (XInput 2 raw events) runs: a keyboard event monitor is installed, says
+// it may listen, and the observer is started.
 // The shell installs the request; tests install fakes.
 struct ListenEventAccess {
     // Whether listening is possible now, asking nobody.

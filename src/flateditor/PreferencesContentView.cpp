@@ -17,6 +17,7 @@
 #include "model/Settings.h"
 #include "platform/BundleInfo.h"
 #include "platform/qt/LocaleDoubleField.h"
+#include "platform/qt/PeopleWordsQt.h"
 #include "platform/qt/QtIndicatorWindow.h"
 #include "platform/qt/QtInputWindow.h"
 
@@ -38,10 +39,10 @@ QGroupBox* groupBox(const QString& title, QWidget* parent) {
 }
 
 QString dockIconToggleTitle() {
-    QStringList words{QStringLiteral("Hide")};
-    if (const auto name = appDisplayName()) words << QString::fromStdString(*name);
-    words << QStringLiteral("Dock Icon");
-    return words.join(QLatin1Char(' '));
+    QStringList parts{words::qt(words::hideFromTaskBarStart)};
+    if (const auto name = appDisplayName()) parts << QString::fromStdString(*name);
+    parts << words::qt(words::hideFromTaskBarEnd);
+    return parts.join(QLatin1Char(' '));
 }
 
 } // namespace

@@ -14,12 +14,6 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
     return text;
 }
 
-std::string hotKeyText(const HotKey& hotKey) {
-    if (const auto* combo = hotKey.comboInfo())
-        return modifierSymbols(combo->modifiersCode) + keyName(static_cast<int>(combo->keyCode));
-    return modifierKeyName(LeaderKey::press(hotKey));
-}
-
 } // namespace
 
 // Built as the plain text the bold markers would leave: the key names never pass through a
@@ -36,7 +30,7 @@ std::string leaderKeyExplanation(const LeaderKey& leaderKey, const std::vector<s
         else text += "; the key's original function is removed.";
         return text;
     }
-    const std::string hotKey = hotKeyText(leaderKey.pressInfo()->hotKey);
+    const std::string hotKey = shownText(leaderKey.pressInfo()->hotKey);
     const std::string then = keys.empty() ? "" : " and then press " + names + inSequence;
     return "Press and release " + hotKey + " quickly" + then + " to trigger the action; hold " + hotKey +
            " and press other keys to trigger its original function.";
@@ -57,11 +51,11 @@ double leaderKeyOpacity(const LeaderKey& leaderKey) {
 
 ActionText actionText(const Action& action) {
     if (action.actionDescription) return {*action.actionDescription, true};
-    return {action.kind.description(), false};
+    return {action.kind.shownText(), false};
 }
 
 std::string rowKeysText(const FlatKeysAndActionRow& row) {
-    std::string keys = row.leaderKey.description();
+    std::string keys = shownText(row.leaderKey);
     if (!row.keys.empty()) keys += " " + badgeKeyNames(row.keys);
     return keys;
 }

@@ -1,5 +1,6 @@
 #include "flateditor/SettingsContentView.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -27,6 +28,7 @@
 #include "platform/Diagnostics.h"
 #include "platform/qt/FocusRing.h"
 #include "platform/qt/HeaderlessTreeView.h"
+#include "platform/qt/PeopleWordsQt.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -110,7 +112,7 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
     disabledApplicationsButton_ = textButton(this, QStringLiteral("Disable in these applications"));
     bar->addWidget(disabledApplicationsButton_);
     bar->addStretch(1);
-    inputMonitoringButton_ = textButton(this, QStringLiteral("Grant Input Monitoring"));
+    inputMonitoringButton_ = textButton(this, words::qt(words::grantInputMonitoring));
     bar->addWidget(inputMonitoringButton_);
     openSettingsButton_ = textButton(this, QStringLiteral("Open Settings"));
     bar->addWidget(openSettingsButton_);
@@ -250,8 +252,8 @@ void SettingsContentView::updateButtons() {
     deleteButton_->setEnabled(selected);
     editButton_->setEnabled(selected);
     duplicateButton_->setEnabled(selected);
-    inputMonitoringButton_->setText(isListenEventAccessEnabled_ ? QStringLiteral("Input Monitoring Granted")
-                                                                : QStringLiteral("Grant Input Monitoring"));
+    inputMonitoringButton_->setText(isListenEventAccessEnabled_ ? words::qt(words::inputMonitoringGranted)
+                                                                : words::qt(words::grantInputMonitoring));
     inputMonitoringButton_->setAccessibleName(inputMonitoringButton_->text());
 }
 
@@ -316,6 +318,13 @@ void SettingsContentView::refreshInputMonitoring() {
 void SettingsContentView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     refreshInputMonitoring();
+}
+
+// The observer may start or stop while the list is up (the leader keys load after the window
+// shows, the sheet turns it on): the label is read again whenever the window comes to the front.
+bool SettingsContentView::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) refreshInputMonitoring();
+    return QWidget::event(event);
 }
 
 void SettingsContentView::showDisabledApplications() {

@@ -9,6 +9,7 @@
 #include "model/SelectableInputSources.h"
 #include "platform/JsonSink.h"
 #include "platform/NumberText.h"
+#include "platform/PeopleWords.h"
 #include "platform/Strings.h"
 
 namespace tavlin {
@@ -467,6 +468,16 @@ std::string_view Action::Kind::caseName() const { return actionKindCaseNames()[v
 
 std::string Action::Kind::description() const {
     return std::visit([](const auto& c) { return TraitsOf<decltype(c)>::describe(c); }, value_);
+}
+
+std::string Action::Kind::shownText() const {
+    if (is<openFinder>()) return std::string(words::openFileManager);
+    if (const auto* c = get<runAppleScript>()) return std::string(words::runScript) + " " + standardizedPath(c->path);
+    if (const auto* c = get<simulateKeystroke>()) return "Simulate Keystroke " + c->keystroke.shownText();
+    // The default row's stand-in where no browser is known: it names no program of this desktop.
+    if (const auto* c = get<openApp>(); c && c->path == placeholderBrowserPath)
+        return std::string(words::openWebBrowser) + description().substr(("Open App " + applicationName(c->path)).size());
+    return description();
 }
 
 json::Value Action::Kind::toJson() const {

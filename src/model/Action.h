@@ -164,8 +164,10 @@ struct Action {
         // The case key that stores this kind ("openApp"...).
         std::string_view caseName() const;
 
-        // The one-line display text ("Open App Safari (hide app if running)").
+        // The one-line text of diagnostic lines ("Open App Safari (hide app if running)").
         std::string description() const;
+        // The one-line text a person reads: the description in this desktop's words.
+        std::string shownText() const;
 
         json::Value toJson() const;
         void writeJson(json::Sink& sink) const;
@@ -195,6 +197,9 @@ struct Action {
     void hash(Hasher& hasher) const;
     friend bool operator==(const Action&, const Action&) = default;
 };
+
+// The application the default row stores where no browser is known: shown as the web browser.
+inline constexpr std::string_view placeholderBrowserPath = "/Applications/Safari.app";
 
 // The case keys of Action::Kind in declaration order.
 const std::vector<std::string_view>& actionKindCaseNames();

@@ -5,6 +5,7 @@
 #include "model/Settings.h"
 #include "platform/Diagnostics.h"
 #include "platform/HelperApplication.h"
+#include "platform/PeopleWords.h"
 
 namespace tavlin {
 namespace {
@@ -21,10 +22,10 @@ constexpr KindInfo kindInfos[] = {
     {C::notification, "notification", "Notification"},
     {C::openURL, "openURL", "Open URL"},
     {C::openApp, "openApp", "Open App"},
-    {C::openFinder, "openFinder", "Open Finder"},
+    {C::openFinder, "openFinder", words::openFileManager},
     {C::openFile, "openFile", "Open File"},
     {C::openFolder, "openFolder", "Open Folder"},
-    {C::runAppleScript, "runAppleScript", "Run AppleScript"},
+    {C::runAppleScript, "runAppleScript", words::runScript},
     {C::toggleConfigurationWindow, "toggleConfigurationWindow", "Toggle Configuration Window"},
     {C::menuCommand, "menuCommand", "Run Menu Command"},
     {C::switchWindow, "switchWindow", "Switch To Recent Window"},

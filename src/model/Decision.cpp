@@ -13,13 +13,14 @@ std::vector<Action> actionsWithNewIDs(const std::vector<Action>& actions) {
     return copies;
 }
 
-std::string joinedDescriptions(const std::vector<Action>& actions, std::string_view separator) {
-    std::string text;
+std::string joinedDescriptions(const std::vector<Action>& actions, std::string_view separator,
+                               std::string (Action::Kind::*text)() const = &Action::Kind::description) {
+    std::string joined;
     for (std::size_t i = 0; i < actions.size(); ++i) {
-        if (i > 0) text += separator;
-        text += actions[i].kind.description();
+        if (i > 0) joined += separator;
+        joined += (actions[i].kind.*text)();
     }
-    return text;
+    return joined;
 }
 
 } // namespace
@@ -152,7 +153,8 @@ std::string ActionResult::MatchKind::id() const {
 }
 
 std::string ActionResult::description() const {
-    return (actions.empty() ? std::string("No actions") : joinedDescriptions(actions, "\n")) + "\n" + matchKind.description();
+    return (actions.empty() ? std::string("No actions") : joinedDescriptions(actions, "\n", &Action::Kind::shownText)) + "\n" +
+           matchKind.description();
 }
 
 std::string ActionResult::id() const {

@@ -100,6 +100,7 @@ struct ActionResult {
     std::vector<Action> actions; // the whole action list of the recorded decision
     MatchKind matchKind;
 
+    // What the input window's history shows: the actions in this desktop's words.
     std::string description() const;
     std::string id() const;
 };

@@ -150,7 +150,7 @@ bool operator<(const FlatKeysAndActionRow& l, const FlatKeysAndActionRow& r) {
 
 std::vector<FlatKeysAndActionRow> FlatKeysAndActionRow::defaultRows(const std::optional<std::string>& browserApplicationPath) {
     const std::string path = browserApplicationPath && !browserApplicationPath->empty() ? *browserApplicationPath
-                                                                                        : "/Applications/Safari.app";
+                                                                                        : std::string(placeholderBrowserPath);
     return {FlatKeysAndActionRow(Uuid::random(), true, Scope::allBut(), {1},
                                  Action(Action::Kind::openApp{path, true, std::nullopt, std::nullopt}), false,
                                  LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)))};

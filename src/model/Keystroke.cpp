@@ -2,6 +2,7 @@
 
 #include "model/KeyNames.h"
 #include "platform/JsonSink.h"
+#include "platform/PeopleWords.h"
 
 namespace tavlin {
 
@@ -13,6 +14,12 @@ std::string Keystroke::description() const {
     if (control) text += "⌃ ";
     text += keyNameIfKnown(mainKeyCode).value_or(std::to_string(mainKeyCode));
     return text;
+}
+
+std::string Keystroke::shownText() const {
+    const std::uint32_t mask = (cmd ? carbon::command : 0) | (shift ? carbon::shift : 0) | (option ? carbon::option : 0) |
+                               (control ? carbon::control : 0);
+    return words::keyCombination(mask, keyNameIfKnown(mainKeyCode).value_or(std::to_string(mainKeyCode)));
 }
 
 json::Value Keystroke::toJson() const {

@@ -20,6 +20,8 @@ struct Keystroke {
     // "⌘ ⇧ A": each modifier's symbol and a blank (command, shift, option, control), then the
     // key's name, or its code when the key has no name.
     std::string description() const;
+    // "Super+Shift+A": what a person reads, in this desktop's words.
+    std::string shownText() const;
 
     json::Value toJson() const;
     void writeJson(json::Sink& sink) const;

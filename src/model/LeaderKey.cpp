@@ -1,6 +1,7 @@
 #include "model/LeaderKey.h"
 
 #include "model/KeyNames.h"
+#include "platform/PeopleWords.h"
 
 namespace tavlin {
 namespace {
@@ -28,6 +29,27 @@ std::string modifierKeyName(const LeaderKey& leaderKey) {
     case HotKey::SingleTapModifier::control: return "⌃ Control";
     }
     return leaderKey.description();
+}
+
+std::string_view shownText(HotKey::SingleTapModifier modifier) {
+    switch (modifier) {
+    case HotKey::SingleTapModifier::command: return words::superKey;
+    case HotKey::SingleTapModifier::shift: return words::shiftKey;
+    case HotKey::SingleTapModifier::option: return words::altKey;
+    case HotKey::SingleTapModifier::control: return words::controlKey;
+    }
+    return {};
+}
+
+std::string shownText(const HotKey& hotKey) {
+    if (const auto* combo = hotKey.comboInfo())
+        return words::keyCombination(static_cast<std::uint32_t>(combo->modifiersCode), keyName(combo->keyCode));
+    return std::string(shownText(hotKey.singleModifierInfo()->singleTapModifier));
+}
+
+std::string shownText(const LeaderKey& leaderKey) {
+    if (const auto* hold = leaderKey.holdInfo()) return keyName(hold->keyCode);
+    return shownText(leaderKey.pressInfo()->hotKey);
 }
 
 json::Value LeaderKey::toJson() const {

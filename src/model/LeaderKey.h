@@ -40,7 +40,8 @@ public:
     const HoldInfo* holdInfo() const { return std::get_if<HoldInfo>(&value_); }
     const PressInfo* pressInfo() const { return std::get_if<PressInfo>(&value_); }
 
-    // The short display text: "⌘" for a lone command key, "⌃⇧F1" for a combination.
+    // The short text of diagnostic lines and the stored symbols: "⌘" for a lone command key,
+    // "⌃⇧F1" for a combination.
     std::string description() const;
 
     json::Value toJson() const;
@@ -58,7 +59,14 @@ private:
 // The cases the flat editor offers, in order.
 inline constexpr LeaderKey::Kind allLeaderKeyKinds[] = {LeaderKey::Kind::hold, LeaderKey::Kind::press};
 
-// The long display text: "⌘ Command" for a lone command key, otherwise as the description.
+// The long text, as outcomes post it and generated trees match it: "⌘ Command" for a lone
+// command key, otherwise as the description.
 std::string modifierKeyName(const LeaderKey& leaderKey);
+
+// What a person reads, in this desktop's words: "Super+Shift+K" for a combination, "Super" for
+// a lone modifier, the key's name for a held key.
+std::string shownText(const HotKey& hotKey);
+std::string shownText(const LeaderKey& leaderKey);
+std::string_view shownText(HotKey::SingleTapModifier modifier);
 
 } // namespace tavlin

@@ -2,6 +2,7 @@
 
 #include "platform/KeyboardEvents.h"
 #include "platform/KeyboardLayout.h"
+#include "platform/PeopleWords.h"
 #include "platform/Unicode.h"
 
 namespace tavlin::shortcutkit {
@@ -90,7 +91,8 @@ std::optional<std::string> Shortcut::keyToCharacter() const {
 
 std::string Shortcut::description() const {
     const auto text = keyToCharacter();
-    return modifierFlagsDescription(modifiers()) + (text ? unicode::uppercased(*text) : replacementCharacter);
+    return words::keyCombination(static_cast<std::uint32_t>(carbonModifiers),
+                                 text ? unicode::uppercased(*text) : std::string(replacementCharacter));
 }
 
 std::string Shortcut::keyEquivalent() const {

@@ -69,7 +69,8 @@ struct Shortcut {
     // the layout has no such key (or no layout can be had). Looked up afresh every time, so a
     // layout change shows at once.
     std::optional<std::string> keyToCharacter() const;
-    // Modifier symbols, then the key text upper-cased (U+FFFD when the key has no text).
+    // What a person reads: the modifiers in this desktop's words, then the key text upper-cased
+    // (U+FFFD when the key has no text): "Super+Shift+K".
     std::string description() const;
     // The key equivalent of a menu item: the key text when it is one character, else the
     // function-key character when there is one, else empty.

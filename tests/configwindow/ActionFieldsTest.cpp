@@ -253,7 +253,7 @@ TEST_F(ActionFieldsTest, FieldsFollowTheHelperAndKeepWhatIsHidden) {
     EXPECT_TRUE(named<QLabel>(fields(), QString::fromStdString((home_ / "run me").string())));
     EXPECT_FALSE(saveAndReadBack()["executeFile"].contains("argumentsText"));
 
-    addAction("Run AppleScript");
+    addAction("Run Script");
     const auto scripts = *FileHelper::applicationScriptsDirectory();
     clickButton(QString::fromStdString(scripts.string()));
     EXPECT_EQ(workspace_.openedURLs, (std::vector<std::string>{FileUrl::fromPath(scripts.string()).absoluteString()}));
@@ -321,11 +321,10 @@ TEST_F(ActionFieldsTest, ChoosersUseTheirPanelsAndBookmarks) {
     clickButton("Choose");
     EXPECT_EQ(panels_->shown.back().title, "Choose Executable File");
     EXPECT_EQ(panels_->shown.back().directoryURL->path(), "/");
-    addAction("Run AppleScript");
+    addAction("Run Script");
     clickButton("Choose");
-    EXPECT_EQ(panels_->shown.back().title, "Choose AppleScript");
-    EXPECT_EQ(panels_->shown.back().message,
-              "AppleScript files must be in " + FileHelper::applicationScriptsDirectory()->string());
+    EXPECT_EQ(panels_->shown.back().title, "Choose Script");
+    EXPECT_EQ(panels_->shown.back().message, "Your scripts live in " + FileHelper::applicationScriptsDirectory()->string());
 }
 
 TEST_F(ActionFieldsTest, AKeyCodeNotInThePickerShowsNoSelectionAndIsKept) {
@@ -369,7 +368,7 @@ TEST_F(ActionFieldsTest, TheScriptPanelGreysOutWhatIsNotAScriptAndRefusesItAgain
     auto provider = std::make_shared<InspectedPanelProvider>();
     setOpenPanelProvider(provider);
     provider->answer = [&](qt::QtOpenPanel& panel, QFileDialog& dialog) {
-        EXPECT_EQ(dialog.windowTitle(), "Choose AppleScript");
+        EXPECT_EQ(dialog.windowTitle(), "Choose Script");
         EXPECT_EQ(dialog.labelText(QFileDialog::Accept), "Choose");
         EXPECT_EQ(dialog.labelText(QFileDialog::FileName), "Choose:");
         EXPECT_EQ(dialog.directory().absolutePath(), QString::fromStdString(folder.string()));
@@ -389,7 +388,7 @@ TEST_F(ActionFieldsTest, TheScriptPanelGreysOutWhatIsNotAScriptAndRefusesItAgain
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         return dialog.result() == QDialog::Accepted ? modalResponse::ok : modalResponse::cancel;
     };
-    addAction("Run AppleScript");
+    addAction("Run Script");
     clickButton("Choose");
     EXPECT_EQ(std::get<actionparams::runAppleScript>(sheet()->params().at(ActionConfigurationKind::runAppleScript)).path,
               (folder / "run.sh").string());

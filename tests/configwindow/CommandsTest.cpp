@@ -25,10 +25,10 @@ protected:
         ASSERT_GE(index, 0) << title.toStdString();
         picker->setCurrentIndex(index);
     }
-    // Saves the open action sheet as the kind "Open Finder".
-    void saveOpenFinder() {
+    // Saves the open action sheet as the kind "Open File Manager".
+    void saveOpenFileManager() {
         ASSERT_TRUE(actionSheet());
-        pickKind(actionSheet()->kindPicker(), "Open Finder");
+        pickKind(actionSheet()->kindPicker(), "Open File Manager");
         ASSERT_TRUE(actionSheet()->saveButton()->isEnabled());
         QTest::mouseClick(actionSheet()->saveButton(), Qt::LeftButton);
     }
@@ -38,23 +38,23 @@ protected:
 TEST_F(CommandsTest, EveryAddAndEditCommandGoesThroughItsSheetIntoTheFile) {
     open(smallTreeText());
     choose("Add Root Action");
-    saveOpenFinder();
+    saveOpenFileManager();
     EXPECT_EQ(storedTitles(stored()), (std::vector<std::string>{"a", "b", "c", "openFinder"}));
     EXPECT_EQ(backupCount(), 1u);
 
     click(rowAt({0}));
     choose("Add Action Above");
-    saveOpenFinder();
+    saveOpenFileManager();
     click(rowAt({3})); // c
     choose("Add Action Below");
-    saveOpenFinder();
+    saveOpenFileManager();
     EXPECT_EQ(storedTitles(stored()), (std::vector<std::string>{"openFinder", "a", "b", "c", "openFinder", "openFinder"}));
 
     click(rowAt({1})); // a
     choose("Edit Action");
     ASSERT_TRUE(actionSheet());
     EXPECT_EQ(actionSheet()->kindPicker()->currentText(), "Notification");
-    saveOpenFinder();
+    saveOpenFileManager();
     EXPECT_EQ(storedTitles(stored())[1], "openFinder");
     // The edited action stays selected as its replacement.
     ASSERT_TRUE(selection_->current() && selection_->current()->action());
@@ -71,7 +71,7 @@ TEST_F(CommandsTest, EveryAddAndEditCommandGoesThroughItsSheetIntoTheFile) {
     ASSERT_EQ(keyA.data().toString(), "• Key: A");
     click(keyA);
     choose("Add Child Action");
-    saveOpenFinder();
+    saveOpenFileManager();
     click(rowAt({7}));
     choose("Add Child Chance");
     pickKind(patternSheet()->kindPicker(), "Always Match");
@@ -147,7 +147,7 @@ TEST_F(CommandsTest, AStaleSelectionDeletesTheItemItNames) {
     open(smallTreeText());
     click(rowAt({2})); // c
     choose("Add Action Above");
-    saveOpenFinder();
+    saveOpenFileManager();
     choose("Delete Action");
     EXPECT_EQ(storedTitles(stored()), (std::vector<std::string>{"a", "b", "openFinder"}));
 }
@@ -162,7 +162,7 @@ TEST_F(CommandsTest, ASheetOpenedBeforeAReloadSavesNothing) {
     const std::string before = fileText();
     const auto backups = backupCount();
     diag::Capture capture;
-    pickKind(sheet->kindPicker(), "Open Finder");
+    pickKind(sheet->kindPicker(), "Open File Manager");
     QTest::mouseClick(sheet->saveButton(), Qt::LeftButton);
     EXPECT_EQ(capture.lines(), (std::vector<std::string>{""}));
     EXPECT_EQ(fileText(), before);

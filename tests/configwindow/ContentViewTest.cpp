@@ -99,7 +99,7 @@ TEST_F(TreeViewTest, RowsInOrderIndentedPerLevel) {
     EXPECT_EQ(textAt({2}), "- Notification (title: \"c\")");
     EXPECT_EQ(textAt({3}), "• Message (regex: \"m\")");
     EXPECT_EQ(textAt({4}), "• Key: A");
-    EXPECT_EQ(textAt({4, 0}), "- Open Finder");
+    EXPECT_EQ(textAt({4, 0}), "- Open File Manager");
     EXPECT_EQ(textAt({4, 1}), "• Key: B");
     EXPECT_EQ(rowAt({4, 1}).data(Qt::AccessibleTextRole).toString(), "• Key: B");
     EXPECT_EQ(tree().visualRect(rowAt({4, 0})).left() - tree().visualRect(rowAt({4})).left(), 20);

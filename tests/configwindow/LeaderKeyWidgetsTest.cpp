@@ -122,8 +122,8 @@ TEST_F(LeaderKeyWidgetsTest, TheColumnFollowsTheCountAndTheManager) {
     QTest::mouseClick(sheet->saveButton(), Qt::LeftButton);
     settle();
     ASSERT_EQ(column()->rows().size(), 2u);
-    EXPECT_EQ(column()->rows()[0]->textLabel()->text(), "⌘" + QString::fromStdString(keyName(11)));
-    EXPECT_EQ(column()->rows()[1]->textLabel()->text(), "⌘ Command");
+    EXPECT_EQ(column()->rows()[0]->textLabel()->text(), "Super+" + QString::fromStdString(keyName(11)));
+    EXPECT_EQ(column()->rows()[1]->textLabel()->text(), "Super");
     EXPECT_EQ(registrar_.grabs.size(), 1u);
     EXPECT_EQ(storedHotKeys().size(), 2u);
     (void)editor;
@@ -183,7 +183,7 @@ TEST_F(LeaderKeyWidgetsTest, AReloadedFileIsShownByTheKeptEditorAndManyKeysList)
     model_->reloadConfigurationFile();
     settle();
     ASSERT_EQ(column()->rows().size(), 100u);
-    EXPECT_EQ(column()->rows()[99]->textLabel()->text(), "⌘Unknow(900)");
+    EXPECT_EQ(column()->rows()[99]->textLabel()->text(), "Super+Unknow(900)");
 }
 
 TEST_F(LeaderKeyWidgetsTest, TheTreeStaysPutWhateverTheColumnShows) {

@@ -110,12 +110,12 @@ TEST_F(InputWindowManagerTest, EveryStartOpensTheHelperAndShowsTheIndicator) {
     currentLeaderKey() = HotKey::combo(49, carbon::command | carbon::shift);
     startSession();
     EXPECT_TRUE(indicator.visible);
-    EXPECT_EQ(indicator.shownTexts, std::vector<std::string>{"⇧⌘Space"});
+    EXPECT_EQ(indicator.shownTexts, std::vector<std::string>{"Super+Shift+Space"});
     window.orderOut();
     EXPECT_FALSE(indicator.visible);
     currentLeaderKey() = HotKey::singleModifier(HotKey::SingleTapModifier::option);
     startSession();
-    EXPECT_EQ(indicator.shownTexts.back(), "⌥");
+    EXPECT_EQ(indicator.shownTexts.back(), "Alt");
     EXPECT_EQ(helperOpens, 2);
 }
 

@@ -298,7 +298,7 @@ TEST_F(OpeningTest, ScriptRunErrorIsReportedFromTheMainQueue) {
     EXPECT_TRUE(alerts.empty());
     queue.runUntilIdle();
     ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(alerts[0].messageText, "Running error of the AppleScript at /scripts/a.sh");
+    EXPECT_EQ(alerts[0].messageText, "Running error of the script at /scripts/a.sh");
     EXPECT_EQ(alerts[0].informativeText, "exit status 3");
 }
 

@@ -279,8 +279,8 @@ TEST_F(ActionKindEditorsTest, executeFileArgumentsAndNoteOnlyWithTheHelper) {
     EXPECT_EQ(arguments->text(), "");
     const QString note = QStringLiteral(
         "Note: \n\"The strings in arguments do not undergo shell expansion, \nso you do not need to do special quoting, \n"
-        "and shell variables, such as $PWD, are not resolved.\"\n--Apple Documentation");
-    EXPECT_EQ(note.size(), 184);
+        "and shell variables, such as $PWD, are not resolved.\"");
+    EXPECT_EQ(note.size(), 162);
     EXPECT_TRUE(visibleTexts().contains(note));
     // Typed and deleted again: the empty text is stored, no longer none.
     EXPECT_FALSE(entry<p::executeFile>(Kind::executeFile).argumentsText);
@@ -301,11 +301,11 @@ TEST_F(ActionKindEditorsTest, pickersOfKeystrokeAndInformationKinds) {
     EXPECT_EQ(key->currentIndex(), 2);
     QStringList toggles;
     for (QCheckBox* toggle : editor_->findChildren<QCheckBox*>()) toggles << toggle->accessibleName();
-    EXPECT_EQ(toggles, (QStringList{"Command", "Shift", "Option", "Control"}));
-    EXPECT_TRUE(control<QCheckBox>("Option")->isChecked());
+    EXPECT_EQ(toggles, (QStringList{"Super", "Shift", "Alt", "Ctrl"}));
+    EXPECT_TRUE(control<QCheckBox>("Alt")->isChecked());
     key->setFocus();
     QTest::keyClick(key, Qt::Key_Down);
-    QTest::mouseClick(control<QCheckBox>("Command"), Qt::LeftButton);
+    QTest::mouseClick(control<QCheckBox>("Super"), Qt::LeftButton);
     EXPECT_EQ(entry<p::simulateKeystroke>(Kind::simulateKeystroke),
               (p::simulateKeystroke{sortedAvailableKeyCodes()[3], true, false, true, false}));
 
@@ -501,7 +501,7 @@ TEST_F(ActionKindEditorsTest, fileChoosersGetTheirKindAndStartFolderAndWriteOnly
     open(Kind::runAppleScript);
     EXPECT_EQ(focusTargets_.at(RowSheetField::runApplieScriptPathField), control<QPushButton>("Choose"));
     QTest::mouseClick(control<QPushButton>("Choose"), Qt::LeftButton);
-    EXPECT_EQ(panels_->shown[5].title, "Choose AppleScript");
+    EXPECT_EQ(panels_->shown[5].title, "Choose Script");
     EXPECT_EQ(panels_->shown[5].directoryURL->path(), "/scripts/old.sh");
     EXPECT_EQ(entry<p::runAppleScript>(Kind::runAppleScript).path, "/scripts/old.sh");
 }

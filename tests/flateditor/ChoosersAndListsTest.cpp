@@ -34,9 +34,9 @@ TEST_F(ChooserSettingsTest, eachKindHasItsTextsAndFolder) {
     const auto script = pathChooserSettings(Kind::appleScript);
     const auto scripts = FileHelper::applicationScriptsDirectory();
     ASSERT_TRUE(scripts);
-    EXPECT_EQ(script.title, "Choose AppleScript");
+    EXPECT_EQ(script.title, "Choose Script");
     EXPECT_EQ(script.startFolder, *scripts);
-    EXPECT_EQ(script.message, "AppleScript files must be in " + scripts->string());
+    EXPECT_EQ(script.message, "Your scripts live in " + scripts->string());
 }
 
 TEST_F(ChooserSettingsTest, onlyFileUrlsChooseTheStartingFolder) {

@@ -107,7 +107,7 @@ TEST_F(ChoosersTest, filePanelsGetTheirKindsSettingsAndKeepABookmark) {
     EXPECT_FALSE(choose(Kind::appleScript, std::nullopt));
     const auto scripts = FileHelper::applicationScriptsDirectory();
     ASSERT_TRUE(scripts);
-    EXPECT_EQ(panels_->shown[3].message, "AppleScript files must be in " + scripts->string());
+    EXPECT_EQ(panels_->shown[3].message, "Your scripts live in " + scripts->string());
     EXPECT_EQ(panels_->shown[3].directoryURL->path(), scripts->string());
 }
 

@@ -122,7 +122,7 @@ TEST_F(PreferencesWindowTest, OneWindowOfFiveGroupsWithNamesOnEveryControl) {
             EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
         }
     }
-    EXPECT_EQ(view.dockIconToggle()->text(), "Hide tavlin Dock Icon");
+    EXPECT_EQ(view.dockIconToggle()->text(), "Hide tavlin from the Task Bar");
 }
 
 TEST_F(PreferencesWindowTest, AScreenReaderMeetsAWindowWithNamedParts) {

@@ -218,7 +218,7 @@ TEST_F(RowComposeSheetDialogTest, newRowIsComposedByKeyboardAppendedAndSelected)
     ASSERT_TRUE(dialog);
     EXPECT_EQ(helperOpens_, 1);
     EXPECT_EQ(QApplication::focusWidget(), dialog->triggerKeys()->picker());
-    EXPECT_EQ(dialog->triggerKeysTitle()->text(), "Action trigger keys:\n(one or more keys to press after \"⌥ Option\")");
+    EXPECT_EQ(dialog->triggerKeysTitle()->text(), "Action trigger keys:\n(one or more keys to press after \"Alt\")");
     EXPECT_FALSE(dialog->scopeGroup()->isVisibleTo(dialog));
     EXPECT_EQ(dialog->saveButton()->toolTip(), QKeySequence(Qt::CTRL | Qt::Key_S).toString(QKeySequence::NativeText));
     pick(*dialog, A);
@@ -226,7 +226,7 @@ TEST_F(RowComposeSheetDialogTest, newRowIsComposedByKeyboardAppendedAndSelected)
     pick(*dialog, B);
     QCoreApplication::processEvents();
     EXPECT_TRUE(keyButtonsShown(*dialog));
-    chooseKind(*dialog, "Open Finder");
+    chooseKind(*dialog, "Open File Manager");
     EXPECT_FALSE(dialog->paramsEditor());
     save(*dialog);
     ASSERT_TRUE(closed(dialog)) << redLine(*dialog).toStdString() << " kind " << dialog->kindPicker()->currentText().toStdString()
@@ -380,7 +380,7 @@ TEST_F(RowComposeSheetDialogTest, thePickerAppendsOnlyWhatIsChosen) {
     EXPECT_FALSE(dialog->triggerKeys()->deleteAllButton()->isVisibleTo(dialog));
 
     // Return saves nothing, wherever the focus is.
-    chooseKind(*dialog, "Open Finder");
+    chooseKind(*dialog, "Open File Manager");
     for (QWidget* target : {static_cast<QWidget*>(picker), static_cast<QWidget*>(dialog->saveButton()),
                             static_cast<QWidget*>(dialog->kindPicker())}) {
         target->setFocus();
@@ -467,7 +467,7 @@ TEST_F(RowComposeSheetDialogTest, leaderKeyEditorIsKeptAndItsSettingsAreSaved) {
     // Off and on again: the same control, still showing what will be saved.
     QTest::mouseClick(dialog->complexModeToggle(), Qt::LeftButton);
     EXPECT_FALSE(editor->isVisibleTo(dialog));
-    EXPECT_EQ(dialog->triggerKeysTitle()->text(), "Action trigger keys:\n(one or more keys to press after \"⌥ Option\")");
+    EXPECT_EQ(dialog->triggerKeysTitle()->text(), "Action trigger keys:\n(one or more keys to press after \"Alt\")");
     QTest::mouseClick(dialog->complexModeToggle(), Qt::LeftButton);
     EXPECT_EQ(dialog->leaderKeyEditor(), editor);
     EXPECT_TRUE(editor->modifierButton(HotKey::SingleTapModifier::option)->isChecked());
@@ -646,7 +646,7 @@ TEST_F(RowComposeSheetDialogTest, storeFailuresAndUnreadableRows) {
     QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_N, Qt::ControlModifier);
     ASSERT_TRUE(dialog);
     pick(*dialog, A);
-    chooseKind(*dialog, "Open Finder");
+    chooseKind(*dialog, "Open File Manager");
     {
         diag::Capture capture;
         save(*dialog);
@@ -665,7 +665,7 @@ TEST_F(RowComposeSheetDialogTest, storeFailuresAndUnreadableRows) {
     dialog = open(Qt::Key_N, Qt::ControlModifier);
     ASSERT_TRUE(dialog);
     pick(*dialog, B);
-    chooseKind(*dialog, "Open Finder");
+    chooseKind(*dialog, "Open File Manager");
     {
         diag::Capture capture;
         files::InjectedWriteFailure failure(files::InjectedWriteFailure::Step::rename, EACCES);

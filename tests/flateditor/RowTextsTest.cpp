@@ -12,13 +12,14 @@ TEST(RowTexts, howToPressSentences) {
     EXPECT_EQ(leaderKeyExplanation(LeaderKey::hold(true, 49), {A, B}),
               "Hold Space and press A, B in sequence to trigger the action; press and release it quickly to input Space");
     EXPECT_EQ(leaderKeyExplanation(test::commandTap(), {A}),
-              "Press and release ⌘ Command quickly and then press A to trigger the action; hold ⌘ Command and press other "
+              "Press and release Super quickly and then press A to trigger the action; hold Super and press other "
               "keys to trigger its original function.");
     EXPECT_EQ(leaderKeyExplanation(LeaderKey::hold(false, 40), {A}),
               "Hold K and press A to trigger the action; the key's original function is removed.");
     // Without trigger keys nothing stands between "quickly" and "to trigger".
     EXPECT_EQ(leaderKeyExplanation(LeaderKey::press(HotKey::combo(40, 0x1000 | 0x800)), {}),
-              "Press and release ⌃⌥K quickly to trigger the action; hold ⌃⌥K and press other keys to trigger its original "
+              "Press and release Ctrl+Alt+K quickly to trigger the action; hold Ctrl+Alt+K and press other keys to trigger its "
+              "original "
               "function.");
     EXPECT_EQ(leaderKeyExplanation(LeaderKey::hold(false, 49), {}),
               "Hold Space to trigger the action; the key's original function is removed.");
@@ -39,7 +40,7 @@ TEST(RowTexts, badgeAndToggle) {
     EXPECT_DOUBLE_EQ(leaderKeyOpacity(LeaderKey::hold(false, 49)), 0.7);
     EXPECT_DOUBLE_EQ(leaderKeyOpacity(LeaderKey::hold(true, 49)), 1.0);
     EXPECT_DOUBLE_EQ(leaderKeyOpacity(test::commandTap()), 1.0);
-    EXPECT_EQ(rowKeysText(test::flatRow({A, B}, LeaderKey::press(HotKey::combo(40, 0x100)))), "⌘K A B");
+    EXPECT_EQ(rowKeysText(test::flatRow({A, B}, LeaderKey::press(HotKey::combo(40, 0x100)))), "Super+K A B");
 }
 
 TEST(RowTexts, onlyAnAbsentDescriptionFallsBackToTheActionsOwnText) {

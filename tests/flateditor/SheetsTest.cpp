@@ -14,6 +14,7 @@
 #include "configwindow/ActionComposeSheet.h"
 #include "configwindow/ConfigurationAddHotKeySheet.h"
 #include "configwindow/PatternComposeSheet.h"
+#include "engine/LeaderKeyHarness.h"
 #include "flateditor/ApplicationScopeEditorView.h"
 #include "flateditor/DisabledApplicationsView.h"
 #include "flateditor/InputMonitoringGrantView.h"
@@ -57,7 +58,7 @@ protected:
 TEST_F(InputMonitoringGrantViewTest, grantedShowsADisabledButton) {
     granted_ = true;
     open();
-    EXPECT_EQ(sheet_->grantButton()->text(), "Input Monitoring Granted");
+    EXPECT_EQ(sheet_->grantButton()->text(), "Input Monitoring On");
     EXPECT_FALSE(sheet_->grantButton()->isEnabled());
     QTest::mouseClick(sheet_->doneButton(), Qt::LeftButton);
     settle();
@@ -67,12 +68,12 @@ TEST_F(InputMonitoringGrantViewTest, grantedShowsADisabledButton) {
 
 TEST_F(InputMonitoringGrantViewTest, grantingAsksOnceAfterTheSheetIsGone) {
     open();
-    EXPECT_EQ(sheet_->grantButton()->text(), "Grant Input Monitoring");
+    EXPECT_EQ(sheet_->grantButton()->text(), "Turn On Input Monitoring");
     ASSERT_TRUE(sheet_->grantButton()->isEnabled());
     // Granted elsewhere meanwhile: the sheet does not look again.
     granted_ = true;
     QTest::qWait(0);
-    EXPECT_EQ(sheet_->grantButton()->text(), "Grant Input Monitoring");
+    EXPECT_EQ(sheet_->grantButton()->text(), "Turn On Input Monitoring");
     QTest::mouseClick(sheet_->grantButton(), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(requests_, 1, 20000);
     settle();
@@ -90,12 +91,32 @@ TEST_F(InputMonitoringGrantViewTest, doneAndEscapeAskNothing) {
     EXPECT_EQ(requests_, 0);
 }
 
-TEST_F(InputMonitoringGrantViewTest, theListOpensItAndKeepsItsOwnLabel) {
+// Without a fake, the sheet's answer is whether the observer of all input really runs: a monitor
+// that may listen is not enough while the observer is off or cannot start.
+TEST(ListenEventAccessTest, isOnOnlyWhileTheObserverRuns) {
+    test::FakeKeyboardEventMonitor monitor;
+    monitor.observerCanStart = false;
+    auto& manager = KeyEventHandlerManager::shared();
+    manager.reset();
+    manager.setMonitor(&monitor);
+    const auto listening = [] { return ListenEventAccess::shared().preflight(); };
+    manager.addKeyEventHandler(true, [](std::uint32_t, std::uint32_t, bool) {});
+    EXPECT_FALSE(listening());
+    monitor.observerCanStart = true;
+    manager.addKeyEventHandler(true, [](std::uint32_t, std::uint32_t, bool) {});
+    EXPECT_TRUE(listening());
+    manager.removeKeyEventHanlder();
+    EXPECT_FALSE(listening());
+    manager.reset();
+    manager.setMonitor(nullptr);
+}
+
+TEST_F(InputMonitoringGrantViewTest, theListOpensItAndReadsTheStateAgainWhenItsWindowIsActive) {
     SettingsContentView view;
     view.show();
     QPushButton* opener = nullptr;
     for (auto* button : view.findChildren<QPushButton*>())
-        if (button->text() == "Grant Input Monitoring") opener = button;
+        if (button->text() == "Turn On Input Monitoring") opener = button;
     ASSERT_TRUE(opener);
     QTest::mouseClick(opener, Qt::LeftButton);
     InputMonitoringGrantView* sheet = view.findChild<InputMonitoringGrantView*>();
@@ -105,9 +126,10 @@ TEST_F(InputMonitoringGrantViewTest, theListOpensItAndKeepsItsOwnLabel) {
     QTest::mouseClick(sheet->grantButton(), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(requests_, 1, 20000);
     settle();
-    // Nothing but the view's own coming on screen reads the state again.
-    EXPECT_EQ(opener->text(), "Grant Input Monitoring");
-    EXPECT_TRUE(opener->isEnabled());
+    // The list's window, active again, reads the state again.
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view, 20000));
+    EXPECT_EQ(opener->text(), "Input Monitoring On");
 }
 
 class DisabledApplicationsViewTest : public test::SandboxTest {

@@ -374,6 +374,24 @@ TEST_F(ActionDescriptions, EveryKind) {
     for (const auto& [kind, text] : cases) EXPECT_EQ(kind.description(), text);
 }
 
+// What a person reads names this desktop's programs and keys; every other kind reads as its
+// description, which diagnostic lines keep.
+TEST_F(ActionDescriptions, ShownTextsUseTheDesktopsWords) {
+    const std::vector<std::pair<K, std::string>> cases{
+        {K::openFinder{}, "Open File Manager"},
+        {K::runAppleScript{"/a/./b/../c.sh"}, "Run Script /a/c.sh"},
+        {K::simulateKeystroke{Keystroke{.mainKeyCode = 0, .cmd = true, .shift = true, .option = true, .control = true}},
+         "Simulate Keystroke Super+Ctrl+Alt+Shift+A"},
+        {K::openApp{std::string(placeholderBrowserPath), true, "-x", std::nullopt},
+         "Open Web Browser with arguments -x (hide app if running)"},
+        {K::openApp{"/usr/share/applications/firefox.desktop", true, std::nullopt, std::nullopt},
+         "Open App firefox (hide app if running)"},
+        {K::openURL{"https://example.org", std::nullopt}, "Open URL https://example.org"},
+    };
+    for (const auto& [kind, text] : cases) EXPECT_EQ(kind.shownText(), text);
+    EXPECT_EQ(K(K::openFinder{}).description(), "Open Finder");
+}
+
 TEST_F(ActionDescriptions, InternalMethodNamesTheMethodAndItsValue) {
     for (const bool value : {true, false}) {
         const std::string text = internal(value).description();

@@ -311,7 +311,7 @@ TEST(DecisionText, ActionResultDescriptions) {
     const ActionResult hit{{Action(K::openFinder{}), Action(K::continueFromInterruption{1})},
                            ActionResult::MatchKind::matchedAndNotLast{ActionOutcome::key{0}, matched}};
     EXPECT_EQ(hit.description(),
-              "Open Finder\nContinue From Interruption After 1.0 Seconds\n\"A\" typed\nand \"Key: A\" matched.");
+              "Open File Manager\nContinue From Interruption After 1.0 Seconds\n\"A\" typed\nand \"Key: A\" matched.");
 
     const ActionResult miss{{Action(K::sleep{})}, ActionResult::MatchKind::notMatchedAndNotLast{ActionOutcome::message{"hi"}}};
     EXPECT_EQ(miss.description(), "Sleep\n\"hi\" received\nbut nothing matched.");

@@ -14,27 +14,31 @@ using test::decodingErrorOf;
 using test::hasKind;
 using M = HotKey::SingleTapModifier;
 
+// Outcomes and diagnostic lines keep the stored symbols; a person reads the desktop's names.
 TEST(LeaderKey, DisplayTexts) {
     struct Row {
         LeaderKey key;
         std::string modifierKeyName;
         std::string description;
+        std::string shown;
     };
     const std::vector<Row> rows{
-        {LeaderKey::hold(false, 49), "Space", "Space"},
-        {LeaderKey::hold(true, 10), "Unknow(10)", "Unknow(10)"}, // keepPressFunction is not shown
-        {LeaderKey::hold(false, 0), "A", "A"},
-        {LeaderKey::press(HotKey::combo(122, carbon::control | carbon::shift)), "⌃⇧F1", "⌃⇧F1"},
-        {LeaderKey::press(HotKey::combo(49, carbon::command | carbon::option)), "⌥⌘Space", "⌥⌘Space"},
-        {LeaderKey::press(HotKey::combo(0, 0)), "A", "A"},
-        {LeaderKey::press(HotKey::singleModifier(M::command)), "⌘ Command", "⌘"},
-        {LeaderKey::press(HotKey::singleModifier(M::shift)), "⇧ Shift", "⇧"},
-        {LeaderKey::press(HotKey::singleModifier(M::option)), "⌥ Option", "⌥"},
-        {LeaderKey::press(HotKey::singleModifier(M::control)), "⌃ Control", "⌃"},
+        {LeaderKey::hold(false, 49), "Space", "Space", "Space"},
+        {LeaderKey::hold(true, 10), "Unknow(10)", "Unknow(10)", "Unknow(10)"}, // keepPressFunction is not shown
+        {LeaderKey::hold(false, 0), "A", "A", "A"},
+        {LeaderKey::press(HotKey::combo(122, carbon::control | carbon::shift)), "⌃⇧F1", "⌃⇧F1", "Ctrl+Shift+F1"},
+        {LeaderKey::press(HotKey::combo(49, carbon::command | carbon::option)), "⌥⌘Space", "⌥⌘Space", "Super+Alt+Space"},
+        {LeaderKey::press(HotKey::combo(1, carbon::all)), "⌃⌥⇧⌘S", "⌃⌥⇧⌘S", "Super+Ctrl+Alt+Shift+S"},
+        {LeaderKey::press(HotKey::combo(0, 0)), "A", "A", "A"},
+        {LeaderKey::press(HotKey::singleModifier(M::command)), "⌘ Command", "⌘", "Super"},
+        {LeaderKey::press(HotKey::singleModifier(M::shift)), "⇧ Shift", "⇧", "Shift"},
+        {LeaderKey::press(HotKey::singleModifier(M::option)), "⌥ Option", "⌥", "Alt"},
+        {LeaderKey::press(HotKey::singleModifier(M::control)), "⌃ Control", "⌃", "Ctrl"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(modifierKeyName(row.key), row.modifierKeyName);
         EXPECT_EQ(row.key.description(), row.description);
+        EXPECT_EQ(shownText(row.key), row.shown);
     }
 }
 

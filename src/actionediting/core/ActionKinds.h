@@ -139,6 +139,6 @@ std::variant<Action::Kind, ActionFieldError> makeActionKind(ActionConfigurationK
 // The note under the execute-file arguments.
 inline constexpr std::string_view executeFileNote =
     "Note: \n\"The strings in arguments do not undergo shell expansion, \nso you do not need to do "
-    "special quoting, \nand shell variables, such as $PWD, are not resolved.\"\n--Apple Documentation";
+    "special quoting, \nand shell variables, such as $PWD, are not resolved.\"";
 
 } // namespace tavlin

@@ -1,6 +1,7 @@
 #include "actionediting/core/LeaderKeyEditorState.h"
 
 #include "model/KeyNames.h"
+#include "model/LeaderKey.h"
 
 namespace tavlin {
 
@@ -80,20 +81,8 @@ void LeaderKeyEditorState::sync(const std::optional<HotKey>& hotKey) {
 
 std::string_view LeaderKeyEditorState::title(Kind kind) { return kind == Kind::combo ? "Combination" : "Single Modifier"; }
 
-std::string_view LeaderKeyEditorState::label(HotKey::SingleTapModifier modifier) {
-    switch (modifier) {
-    case HotKey::SingleTapModifier::command: return "⌘ Command";
-    case HotKey::SingleTapModifier::shift: return "⇧ Shift";
-    case HotKey::SingleTapModifier::option: return "⌥ Option";
-    case HotKey::SingleTapModifier::control: return "⌃ Control";
-    }
-    return "";
-}
+std::string_view LeaderKeyEditorState::label(HotKey::SingleTapModifier modifier) { return shownText(modifier); }
 
-std::string hotKeyText(const HotKey& hotKey) {
-    if (const auto* combo = hotKey.comboInfo())
-        return modifierSymbols(combo->modifiersCode) + keyName(static_cast<int>(combo->keyCode));
-    return std::string(LeaderKeyEditorState::label(hotKey.singleModifierInfo()->singleTapModifier));
-}
+std::string hotKeyText(const HotKey& hotKey) { return shownText(hotKey); }
 
 } // namespace tavlin

@@ -44,7 +44,7 @@ public:
     static HotKey hotKey(const shortcutkit::Shortcut& shortcut);
     static HotKey hotKey(HotKey::SingleTapModifier modifier) { return HotKey::singleModifier(modifier); }
     static std::string_view title(Kind kind);
-    // "⌘ Command", "⇧ Shift", "⌥ Option", "⌃ Control".
+    // "Super", "Shift", "Alt", "Ctrl".
     static std::string_view label(HotKey::SingleTapModifier modifier);
 
 private:

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "model/FileHelper.h"
+#include "platform/PeopleWords.h"
 #include "platform/Utf8.h"
 #include "platform/linux/XdgPaths.h"
 
@@ -94,9 +95,9 @@ PathChooserSettings pathChooserSettings(PathChooserKind kind) {
         settings.startFolder = applicationsFolder();
         break;
     case PathChooserKind::appleScript: {
-        settings.title = "Choose AppleScript";
+        settings.title = std::string(words::chooseScript);
         settings.startFolder = FileHelper::applicationScriptsDirectory();
-        if (settings.startFolder) settings.message = "AppleScript files must be in " + settings.startFolder->string();
+        if (settings.startFolder) settings.message = std::string(words::scriptsFolderMessage) + settings.startFolder->string();
         break;
     }
     case PathChooserKind::executable:

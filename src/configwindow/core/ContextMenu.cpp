@@ -16,7 +16,7 @@ std::vector<ContextMenuEntry> contextMenuEntries(const std::optional<SelectedAct
     using K = CommandKind;
     if (!selection) return {header("Root"), divider(), command(K::addRootAction), command(K::addRootChance)};
     if (const auto* action = selection->action()) {
-        return {header("- " + action->action.kind.description()),
+        return {header("- " + action->action.kind.shownText()),
                 divider(),
                 command(K::addActionAbove),
                 command(K::editAction),

@@ -84,7 +84,7 @@ std::string_view DecisionTreeRows::shownPart(std::string_view text) {
 
 std::string DecisionTreeRows::actionText(const Action& action) {
     if (action.actionDescription) return "- " + std::string(shownPart(*action.actionDescription));
-    return "- " + std::string(shownPart(action.kind.description()));
+    return "- " + std::string(shownPart(action.kind.shownText()));
 }
 
 std::string DecisionTreeRows::chanceText(const Chance& chance) {

@@ -163,7 +163,7 @@ void InputWindowContentView::rebuild() {
     const Decision& decision = *states->decision;
     for (const auto& action : decision.actions) {
         if (!isShown(action)) continue;
-        addRow(qt::plainLabel(QStringLiteral("- ") + fromUtf8(action.kind.description()) + QStringLiteral(" done."), this));
+        addRow(qt::plainLabel(QStringLiteral("- ") + fromUtf8(action.kind.shownText()) + QStringLiteral(" done."), this));
     }
 
     chancesDivider_ = addDivider();
@@ -184,7 +184,7 @@ void InputWindowContentView::rebuild() {
         if (next) {
             for (const auto& action : next->actions) {
                 if (!isShown(action)) continue;
-                addToRow(layout, richLabel(markdownHtml(action.actionDescription.value_or(action.kind.description())), row));
+                addToRow(layout, richLabel(markdownHtml(action.actionDescription.value_or(action.kind.shownText())), row));
             }
             if (!next->actions.empty() && ActionStatistics::count(next->actions.front()) > wellKnownUsageCount) {
                 auto* effect = new QGraphicsOpacityEffect(row);

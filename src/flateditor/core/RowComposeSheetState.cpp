@@ -63,8 +63,7 @@ std::optional<std::string> RowComposeSheetState::keyBindingConflictText() {
 
 std::string RowComposeSheetState::triggerKeysTitle() const {
     if (complexMode_) return flateditor::triggerKeysTitle(std::nullopt);
-    if (const auto* leaderKey = leaderKeyOf(currentLeaderKeyResult_))
-        return flateditor::triggerKeysTitle(modifierKeyName(*leaderKey));
+    if (const auto* leaderKey = leaderKeyOf(currentLeaderKeyResult_)) return flateditor::triggerKeysTitle(shownText(*leaderKey));
     diag::printLine(
         ValidationError(ValidationError::invalidLeaderKeySetting{*settingErrorOf(currentLeaderKeyResult_)}).message());
     return flateditor::triggerKeysTitle(std::nullopt);
@@ -82,7 +81,7 @@ bool RowComposeSheetState::isReadOnly() const {
 
 std::string RowComposeSheetState::readOnlyActionDescription() const {
     const auto* old = item_.changeKind.oldRow();
-    return old ? old->action.kind.description() : std::string();
+    return old ? old->action.kind.shownText() : std::string();
 }
 
 std::optional<std::string> RowComposeSheetState::visibleValidationText() const {

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -414,6 +415,110 @@ BusNameOwner::~BusNameOwner() {
     auto* connection = static_cast<DBusConnection*>(connection_);
     dbus_connection_close(connection);
     dbus_connection_unref(connection);
+}
+
+namespace {
+
+// A private connection to a bus, closed when it goes.
+struct BusConnection {
+    explicit BusConnection(const std::string& address) {
+        DBusError error;
+        dbus_error_init(&error);
+        connection = dbus_connection_open_private(address.c_str(), &error);
+        if (connection) {
+            dbus_connection_set_exit_on_disconnect(connection, FALSE);
+            if (!dbus_bus_register(connection, &error)) close();
+        }
+        dbus_error_free(&error);
+    }
+    ~BusConnection() { close(); }
+    void close() {
+        if (!connection) return;
+        dbus_connection_close(connection);
+        dbus_connection_unref(connection);
+        connection = nullptr;
+    }
+    // Calls a method with string arguments; the reply, or none on an error or after 5 s.
+    std::shared_ptr<DBusMessage> call(const char* destination, const char* path, const char* interface, const char* method,
+                                      std::vector<const char*> arguments = {}) const {
+        DBusMessage* message = dbus_message_new_method_call(destination, path, interface, method);
+        if (!message) return nullptr;
+        for (const char*& argument : arguments) dbus_message_append_args(message, DBUS_TYPE_STRING, &argument, DBUS_TYPE_INVALID);
+        DBusError error;
+        dbus_error_init(&error);
+        DBusMessage* reply = dbus_connection_send_with_reply_and_block(connection, message, 5000, &error);
+        dbus_message_unref(message);
+        dbus_error_free(&error);
+        return reply ? std::shared_ptr<DBusMessage>(reply, dbus_message_unref) : nullptr;
+    }
+    DBusConnection* connection = nullptr;
+};
+
+// The string a reply holds first, inside a variant or not.
+std::optional<std::string> replyString(const std::shared_ptr<DBusMessage>& reply) {
+    DBusMessageIter iter;
+    if (!reply || !dbus_message_iter_init(reply.get(), &iter)) return std::nullopt;
+    DBusMessageIter inner;
+    if (dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_VARIANT) {
+        dbus_message_iter_recurse(&iter, &inner);
+        iter = inner;
+    }
+    if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRING) return std::nullopt;
+    const char* text = nullptr;
+    dbus_message_iter_get_basic(&iter, &text);
+    return std::string(text);
+}
+
+} // namespace
+
+std::vector<std::string> accessibleNames(const std::string& sessionBus, pid_t pid) {
+    const BusConnection session(sessionBus);
+    if (!session.connection) return {};
+    const auto address = replyString(session.call("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"));
+    if (!address) return {};
+    const BusConnection bus(*address);
+    if (!bus.connection) return {};
+    // The program's connection to the accessibility bus, found by its process.
+    std::string owner;
+    DBusMessageIter iter, names;
+    const auto listed = bus.call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "ListNames");
+    if (!listed || !dbus_message_iter_init(listed.get(), &iter)) return {};
+    for (dbus_message_iter_recurse(&iter, &names); dbus_message_iter_get_arg_type(&names) == DBUS_TYPE_STRING;
+         dbus_message_iter_next(&names)) {
+        const char* name = nullptr;
+        dbus_message_iter_get_basic(&names, &name);
+        const auto reply = bus.call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                    "GetConnectionUnixProcessID", {name});
+        dbus_uint32_t found = 0;
+        if (reply && dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UINT32, &found, DBUS_TYPE_INVALID) &&
+            static_cast<pid_t>(found) == pid && name[0] == ':')
+            owner = name;
+    }
+    if (owner.empty()) return {};
+    // Walks the objects breadth first from the root, as a screen reader would; a bound keeps a
+    // cycle or a huge model from running on.
+    std::vector<std::string> result;
+    std::vector<std::string> paths{"/org/a11y/atspi/accessible/root"};
+    for (std::size_t next = 0; next < paths.size() && next < 5000; ++next) {
+        const char* path = paths[next].c_str();
+        if (const auto name = replyString(
+                bus.call(owner.c_str(), path, "org.freedesktop.DBus.Properties", "Get", {"org.a11y.atspi.Accessible", "Name"})))
+            result.push_back(*name);
+        const auto children = bus.call(owner.c_str(), path, "org.a11y.atspi.Accessible", "GetChildren");
+        DBusMessageIter list, entry, field;
+        if (!children || !dbus_message_iter_init(children.get(), &list) ||
+            dbus_message_iter_get_arg_type(&list) != DBUS_TYPE_ARRAY)
+            continue;
+        for (dbus_message_iter_recurse(&list, &entry); dbus_message_iter_get_arg_type(&entry) == DBUS_TYPE_STRUCT;
+             dbus_message_iter_next(&entry)) {
+            dbus_message_iter_recurse(&entry, &field);
+            dbus_message_iter_next(&field);
+            const char* child = nullptr;
+            if (dbus_message_iter_get_arg_type(&field) == DBUS_TYPE_OBJECT_PATH) dbus_message_iter_get_basic(&field, &child);
+            if (child && std::string_view(child) != "/org/a11y/atspi/null") paths.emplace_back(child);
+        }
+    }
+    return result;
 }
 
 std::optional<long> residentKiB(pid_t pid) {

@@ -163,6 +163,11 @@ private:
     bool owns_ = false;
 };
 
+// The names of the accessible objects `pid` exports over AT-SPI, as a screen reader reads them
+// from the accessibility bus an at-spi-bus-launcher announces on `sessionBus`; empty when none
+// answers.
+std::vector<std::string> accessibleNames(const std::string& sessionBus, pid_t pid);
+
 // The resident set of a process in KiB (VmRSS), nothing when unreadable.
 std::optional<long> residentKiB(pid_t pid);
 

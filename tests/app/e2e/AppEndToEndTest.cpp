@@ -707,7 +707,7 @@ TEST_F(FlatEditorEndToEndTest, ARowComposedByKeyboardRunsAndTheLeaderKeyRecorder
     ASSERT_TRUE(sheetFocused()) << app_->outputTail();
     pickTriggerKey(keyA);
     pickTriggerKey(keyB);
-    // Past "Delete All Keys" to the kind; Down steps from "Open App" to "Open Finder".
+    // Past "Delete All Keys" to the kind; Down steps from "Open App" to "Open File Manager".
     seat_->tap(xKey(tab));
     seat_->tap(xKey(tab));
     seat_->tap(xKey(keyDown));
@@ -810,6 +810,51 @@ TEST_F(FlatEditorEndToEndTest, ARowComposedAsOpenAppWithAnEntryChosenInTheApplic
     seat_->tap(xKey(keyB));
     EXPECT_TRUE(pollUntil([&] { return std::filesystem::exists(launched); }, 20s)) << app_->outputTail();
     EXPECT_TRUE(app_->stop()) << app_->outputTail();
+}
+
+} // namespace
+} // namespace tavlin::e2e
+
+namespace tavlin::e2e {
+namespace {
+
+// A screen reader reads the desktop's key names in the list's badges, while the rows stay stored
+// byte for byte as written, with the stored symbols, and keep working.
+TEST_F(FlatEditorEndToEndTest, BadgesReadSuperAndTheStoredRowsStayAsWrittenAndWork) {
+    constexpr int keyS = 1;
+    auto combo = row(keyA, "https://example.org/combo");
+    combo.leaderKey = LeaderKey::press(HotKey::combo(keyS, carbon::command));
+    home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({row(keyS, "https://example.org/tap"), combo}));
+    const auto settingsFile = home_->root() / "config" / "local.tavlin" / "local.tavlin.app.json";
+    const std::string stored = fileText(settingsFile);
+    ASSERT_NE(stored.find("\"singleTapModifier\\\":\\\"⌘\\\""), std::string::npos) << stored;
+
+    // The accessibility bus of the session, and a program that always serves it.
+    ASSERT_EQ(setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1), 0);
+    AppProcess accessibilityBus("/usr/libexec/at-spi-bus-launcher", {}, *home_, bus_->address());
+    ASSERT_TRUE(launchWithWindowFocused());
+    std::vector<std::string> names;
+    const auto reads = [&](const std::string& badge) {
+        return std::any_of(names.begin(), names.end(), [&](const std::string& name) { return name.starts_with(badge + " "); });
+    };
+    ASSERT_TRUE(pollUntil(
+        [&] {
+            names = accessibleNames(bus_->address(), app_->pid());
+            return reads("Super+S A");
+        },
+        20s))
+        << testing::PrintToString(names);
+    EXPECT_TRUE(reads("Super S")) << testing::PrintToString(names);
+    for (const auto& name : names) EXPECT_EQ(name.find("⌘"), std::string::npos) << name;
+
+    ASSERT_TRUE(takeFocusBack());
+    ASSERT_TRUE(openSessionForTriggerKeys());
+    seat_->tap(xKey(keyS));
+    ASSERT_TRUE(waitForOpenedURLs(1)) << app_->outputTail();
+    EXPECT_EQ(home_->openedURLs(), std::vector<std::string>{"https://example.org/tap"});
+    EXPECT_TRUE(app_->stop()) << app_->outputTail();
+    EXPECT_EQ(fileText(settingsFile), stored);
+    EXPECT_NE(fileText(home_->configurationFile()).find("\"singleTapModifier\" : \"⌘\""), std::string::npos);
 }
 
 } // namespace

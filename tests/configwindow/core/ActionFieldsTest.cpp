@@ -30,9 +30,9 @@ TEST_F(PathChooserSettingsTest, EachKindHasItsPanel) {
     EXPECT_EQ(pathChooserSettings(PathChooserKind::executable).startFolder, std::filesystem::path("/"));
     EXPECT_EQ(pathChooserSettings(PathChooserKind::executable).title, "Choose Executable File");
     const auto script = pathChooserSettings(PathChooserKind::appleScript);
-    EXPECT_EQ(script.title, "Choose AppleScript");
+    EXPECT_EQ(script.title, "Choose Script");
     EXPECT_EQ(script.startFolder, FileHelper::applicationScriptsDirectory());
-    EXPECT_EQ(script.message, "AppleScript files must be in " + FileHelper::applicationScriptsDirectory()->string());
+    EXPECT_EQ(script.message, "Your scripts live in " + FileHelper::applicationScriptsDirectory()->string());
     EXPECT_FALSE(file.message);
 
     const auto data = home / "data";

@@ -15,7 +15,7 @@ TEST(DecisionTreeRowsTest, ActionsComeBeforeChancesAndEachChanceHoldsItsDecision
     ASSERT_EQ(rows.topLevel().size(), 3u);
     EXPECT_EQ(rows.size(), 5u);
     const auto* action = rows.topLevel()[0];
-    EXPECT_EQ(DecisionTreeRows::actionText(action->action()), "- Open Finder");
+    EXPECT_EQ(DecisionTreeRows::actionText(action->action()), "- Open File Manager");
     const auto* key = rows.topLevel()[1];
     EXPECT_EQ(DecisionTreeRows::chanceText(*key->chance), "• Key: F");
     ASSERT_EQ(key->children.size(), 2u);

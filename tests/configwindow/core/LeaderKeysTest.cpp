@@ -116,10 +116,10 @@ TEST(LeaderKeyEditorStateTest, SyncShowsAReloadedHotKeyWithoutReporting) {
     EXPECT_FALSE(reports.values.back());
 }
 
-TEST(LeaderKeyEditorStateTest, HotKeyTextsAreSymbolsThenKeyOrTheModifierLabel) {
-    EXPECT_EQ(hotKeyText(HotKey::combo(0, cmd | shift)), "⇧⌘A");
-    EXPECT_EQ(hotKeyText(HotKey::singleModifier(Modifier::control)), "⌃ Control");
-    EXPECT_EQ(hotKeyText(HotKey::combo(0x7fffffff, cmd)), "⌘Unknow(2147483647)");
+TEST(LeaderKeyEditorStateTest, HotKeyTextsAreModifierNamesThenKeyOrTheModifierLabel) {
+    EXPECT_EQ(hotKeyText(HotKey::combo(0, cmd | shift)), "Super+Shift+A");
+    EXPECT_EQ(hotKeyText(HotKey::singleModifier(Modifier::control)), "Ctrl");
+    EXPECT_EQ(hotKeyText(HotKey::combo(0x7fffffff, cmd)), "Super+Unknow(2147483647)");
 }
 
 class LeaderKeyOperationsTest : public TempHomeTest {

@@ -67,7 +67,7 @@ TEST(ContextMenuTest, TheThreeForms) {
 
     const auto action = contextMenuEntries(actionSelection());
     ASSERT_EQ(action.size(), 6u);
-    EXPECT_EQ(action[0].title, "- Open Finder");
+    EXPECT_EQ(action[0].title, "- Open File Manager");
     EXPECT_EQ(action[5].title, "DELETE Action");
     EXPECT_EQ(action[5].kind, CommandKind::deleteAction);
     EXPECT_TRUE(action[5].destructive);

@@ -100,7 +100,7 @@ TEST_F(InputWindowContentViewTest, FollowsEveryChangeOfTheManagerAndStopsWhenGon
     show(Decision::make({act(K::sleep{})}));
     EXPECT_EQ(view->rowTexts(), QStringList({"- Sleep done."}));
     show(Decision::make({act(K::openFinder{})}, {Chance::make(Pattern(Pattern::Kind::alwaysMatch{}), Decision::make())}));
-    EXPECT_EQ(view->rowTexts(), QStringList({"- Open Finder done.", "• Always match:"}));
+    EXPECT_EQ(view->rowTexts(), QStringList({"- Open File Manager done.", "• Always match:"}));
 
     // A change announced while the view goes away must not reach it, now or in a later turn.
     InputWindowManager::shared().setCurrentStates(CurrentStates{{}, Decision::make()});
@@ -133,7 +133,7 @@ TEST_F(InputWindowContentViewTest, ChanceRowsNameThePatternAndTheActionsItLeadsT
                             }));
     EXPECT_EQ(view.rowTexts(), QStringList({
                                    "• Key: " + QString::fromStdString(keyName(0)) + ":",
-                                   "• Message (regex: \"a.*\"): Open Finder Nap briefly",
+                                   "• Message (regex: \"a.*\"): Open File Manager Nap briefly",
                                    "• Always match: Switch To Recent Window",
                                }));
     EXPECT_EQ(keyName(0), "A");
@@ -188,7 +188,7 @@ TEST_F(InputWindowContentViewTest, HistoryRowsShowOnlyWhenTheSettingAsks) {
     show(decision, history);
     // An entry's lines run on as one line.
     EXPECT_EQ(view.rowTexts(), QStringList({
-                                   "> Open Finder \"A\" typed but nothing matched.",
+                                   "> Open File Manager \"A\" typed but nothing matched.",
                                    "> No actions finished.",
                                    "• Key: A:",
                                }));

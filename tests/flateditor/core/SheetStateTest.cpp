@@ -130,7 +130,7 @@ TEST_F(SheetStateTest, SaveRemembersComplexModeAndASingleModifierOnly) {
 TEST_F(SheetStateTest, TriggerKeyTitleNamesTheLeaderKeyOutsideComplexMode) {
     auto state = sheet(newRow());
     state.setComplexMode(false);
-    EXPECT_EQ(state.triggerKeysTitle(), "Action trigger keys:\n(one or more keys to press after \"⌘ Command\")");
+    EXPECT_EQ(state.triggerKeysTitle(), "Action trigger keys:\n(one or more keys to press after \"Super\")");
     state.setComplexMode(true);
     EXPECT_EQ(state.triggerKeysTitle(), "Action trigger keys:\n(one or more keys to press after the leader key)");
 }

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+// The words a person reads for keys, programs and services, as this desktop names them. The
+// model's modifier symbols and program names stay what the stored files, the texts patterns
+// match and the diagnostic lines hold; whatever is drawn takes its words from here, so a word
+// changes in this one place.
+namespace tavlin::words {
+
+// Modifier keys, as the desktop's key-sequence texts name them.
+inline constexpr std::string_view superKey = "Super";
+inline constexpr std::string_view controlKey = "Ctrl";
+inline constexpr std::string_view altKey = "Alt";
+inline constexpr std::string_view shiftKey = "Shift";
+
+// "Super+Ctrl+Alt+Shift+K": the modifiers of a Carbon mask in the desktop's order, each joined
+// by "+", then the key; only the modifiers when the key is empty.
+std::string keyCombination(std::uint32_t carbonModifiers, std::string_view key);
+
+// What stands in here for another desktop's programs and services.
+inline constexpr std::string_view openFileManager = "Open File Manager";
+inline constexpr std::string_view runScript = "Run Script";
+inline constexpr std::string_view chooseScript = "Choose Script";
+inline constexpr std::string_view scriptsFolderNote = "Your scripts live in:";
+inline constexpr std::string_view scriptsFolderMessage = "Your scripts live in ";
+inline constexpr std::string_view scriptRunError = "Running error of the script at ";
+inline constexpr std::string_view openWebBrowser = "Open Web Browser";
+inline constexpr std::string_view noBrowserFound = "Web browser (none found)";
+// Followed by nothing or the program's name, then by hideFromTaskBarEnd.
+inline constexpr std::string_view hideFromTaskBarStart = "Hide";
+inline constexpr std::string_view hideFromTaskBarEnd = "from the Task Bar";
+
+// The input-monitoring sheet: what the program observes of the keyboard, and whether it does.
+inline constexpr std::string_view inputMonitoring = "Input Monitoring";
+inline constexpr std::string_view grantInputMonitoring = "Turn On Input Monitoring";
+inline constexpr std::string_view inputMonitoringGranted = "Input Monitoring On";
+inline constexpr std::string_view inputMonitoringParagraphs[] = {
+    "If you unintentionally trigger tavlin actions when using a keyboard shortcut such as Ctrl+C, "
+    "turning input monitoring on may fix the issue.",
+    "Details:",
+    "Without input monitoring, tavlin sees only its leader keys: a lone modifier key pressed and "
+    "released. When you use Ctrl+C, tavlin has no idea that the letter C is being typed, so the "
+    "tavlin action of the Ctrl key is triggered when you quickly press Ctrl+C.",
+    "With input monitoring, tavlin listens to every key and mouse button through the X server's "
+    "input extension (XInput 2), without taking or changing any input: it sees you hold down Ctrl, "
+    "press C and release them, and knows that you don't want to trigger a tavlin action.",
+};
+
+} // namespace tavlin::words
