@@ -183,6 +183,7 @@ void ConfigurationWindowContentView::buildTreePage() {
     treeArea_->addWidget(treeView_);
     groupLayout->addWidget(treeArea_);
     treeLayout->addWidget(group, 1);
+    leaderKeyColumn_->setEditorsRemade([this] { chainFocusInLayoutOrder(); });
     refreshSettings();
 }
 
@@ -238,8 +239,9 @@ void ConfigurationWindowContentView::refresh() {
 }
 
 // Tab follows the layout, top to bottom and left to right. The leader-key column makes its
-// editors anew as the model changes; it hears of the change before this view does.
+// editors anew as the model changes, and says so.
 void ConfigurationWindowContentView::chainFocusInLayoutOrder() {
+    if (!leaderKeyColumn_) return; // the tree page is made when first shown
     qt::chainFocus({flatPage_, leaderKeyColumn_, leaderKeyColumn_->addMoreLabel(), borderToggle_, treeArea_, backgroundNote_,
                     openFileButton_, reloadFileButton_});
 }

@@ -148,6 +148,7 @@ void LeaderKeyColumn::refresh() {
             // Leader keys stay armed while this recorder has focus.
             [](bool) {}, this);
         addEditor(editor_);
+        if (editorsRemade_) editorsRemade_();
         return;
     }
     if (!editor_ && shownRows_ == hotKeys) return;
@@ -160,6 +161,7 @@ void LeaderKeyColumn::refresh() {
         rows_.push_back(row);
     }
     shownRows_ = hotKeys;
+    if (editorsRemade_) editorsRemade_();
 }
 
 void LeaderKeyColumn::showAddSheet() {

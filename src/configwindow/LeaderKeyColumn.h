@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <QtCore/QPointer>
@@ -36,6 +37,8 @@ public:
     QLabel* addMoreLabel() const { return addMore_; }
     ConfigurationAddHotKeySheet* addSheet() const { return addSheet_; }
     void showAddSheet();
+    // Told after the editors were made anew (they join the end of the window's focus chain).
+    void setEditorsRemade(std::function<void()> remade) { editorsRemade_ = std::move(remade); }
 
 private:
     void refresh();
@@ -52,6 +55,7 @@ private:
     std::vector<HotKey> shownRows_;
     QLabel* addMore_ = nullptr;
     QPointer<ConfigurationAddHotKeySheet> addSheet_;
+    std::function<void()> editorsRemade_;
 };
 
 } // namespace tavlin

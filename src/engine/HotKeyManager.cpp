@@ -6,11 +6,6 @@
 #include "platform/Diagnostics.h"
 
 namespace tavlin {
-namespace {
-
-constexpr std::int32_t eventHotKeyExistsErr = -9878;
-
-} // namespace
 
 HotKeyManager& HotKeyManager::shared() {
     static HotKeyManager manager;
@@ -49,7 +44,7 @@ HotKeyRegistrar::Registration HotKeyManager::registerHotKey(std::uint32_t keyCod
         return registration;
     }
     diag::printLine("failed to register (" + std::to_string(keyCode) + ")");
-    if (registration.status == eventHotKeyExistsErr) {
+    if (registration.status == HotKeyRegistrar::Registration::heldByAnotherProgram) {
         diag::printLine("another process has already registered the same hotkey using the kEventHotKeyExclusive option");
     } else {
         diag::printLine("unexpected error while registering hot keys: " + std::to_string(registration.status));

@@ -72,8 +72,9 @@ LeaderKeyState& state() {
 void tellRefused(std::uint32_t keyCode, std::uint32_t modifiers, std::int32_t status) {
     if (!UserNotificationCenter::hasCurrent() || !state().toldRefused.insert({keyCode, modifiers}).second) return;
     const std::string title = "The leader key " + leaderKeyDisplayName(keyCode, modifiers) + " cannot be used";
-    const std::string reason = status == -9878 ? "Another program already uses this key combination."
-                                               : "The window system refused this key combination.";
+    const std::string reason = status == HotKeyRegistrar::Registration::heldByAnotherProgram
+                                   ? "Another program already uses this key combination."
+                                   : "The window system refused this key combination.";
     UserNotificationCenter::current().requestAuthorization([title, reason](bool) {
         UserNotificationCenter::current().add({Uuid::random().string(), title, reason, false});
     });
@@ -115,7 +116,7 @@ void leaderKeysFollowDisabledApplications() {
 }
 
 std::string leaderKeyDisplayName(std::uint32_t keyCode, std::uint32_t modifiers) {
-    return modifierKeyName(LeaderKey::press(HotKey::combo(keyCode, modifiers)));
+    return shownText(HotKey::combo(keyCode, modifiers));
 }
 
 bool leaderKeysReleasedForActiveApplication() { return state().released; }

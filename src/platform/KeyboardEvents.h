@@ -51,8 +51,9 @@ struct ObservedInputEvent {
 class HotKeyRegistrar {
 public:
     using Reference = std::uint64_t; // never 0 for a registered hot key
-    // A result of the stored format's status codes: 0 success, -9878 held by another program.
+    // A result of the stored format's status codes: 0 success, or a refusal.
     struct Registration {
+        static constexpr std::int32_t heldByAnotherProgram = -9878;
         std::int32_t status = 0;
         Reference reference = 0;
     };

@@ -207,7 +207,7 @@ TEST_F(ActionFieldsTest, EveryKindIsComposedThroughItsFieldsAndSavedExactly) {
 }
 
 TEST_F(ActionFieldsTest, LabelledURLAndTitleWholePlaceholdersAndOneWidthAcrossKinds) {
-    addAction("Run AppleScript");
+    addAction("Run Script");
     const int width = sheet()->width();
     sheet()->kindPicker()->setFocus();
     for (const QString& kind : {QStringLiteral("Open URL"), QStringLiteral("Notification")}) {

@@ -16,7 +16,7 @@ namespace tavlin {
 class X11HotKeyRegistrar final : public HotKeyRegistrar {
 public:
     // Registration statuses besides success (0).
-    static constexpr std::int32_t statusHeldByAnotherProgram = -9878;
+    static constexpr std::int32_t statusHeldByAnotherProgram = Registration::heldByAnotherProgram;
     // A key code without a key, or modifier bits other than the four.
     static constexpr std::int32_t statusInvalidCombination = -50;
     // Any other refusal by the X server.

@@ -109,8 +109,8 @@ TEST_F(RefusedLeaderKeyTest, AKeyHeldByAnotherProgramIsToldOnce) {
     ASSERT_EQ(server.notifications().size(), 1u);
     const std::string& notice = server.notifications().front();
     EXPECT_EQ(notice.rfind("tavlin: ", 0), 0u) << notice;
-    // The key as a person reads it; its modifiers' words belong to the key names.
-    EXPECT_NE(notice.find("J cannot be used"), std::string::npos) << notice;
+    // The key as a person on this desktop reads it.
+    EXPECT_NE(notice.find("The leader key Ctrl+Alt+J cannot be used"), std::string::npos) << notice;
     EXPECT_TRUE(app_->stop()) << app_->outputTail();
 }
 
