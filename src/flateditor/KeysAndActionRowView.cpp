@@ -154,11 +154,15 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
     const QFont mono = monospaced(option.font);
     const QFontMetrics monoMetrics(mono);
     const bool space = leaderKeyShowsSpaceSymbol(row.leaderKey);
-    const QString leader = text(shownText(row.leaderKey));
-    const QString names = text(badgeKeyNames(row.keys));
+    // A badge wider than its column ends in an ellipsis; the tooltip tells it whole.
+    const int room = area.width() - 16;
+    const QString leader = metrics.elidedText(text(shownText(row.leaderKey)), Qt::ElideRight, room);
     const int leaderWidth = space ? 9 : metrics.horizontalAdvance(leader);
-    const int namesWidth = row.keys.empty() ? 0
-                                            : metrics.horizontalAdvance(QLatin1Char(' ')) + monoMetrics.horizontalAdvance(names);
+    const int namesRoom = room - leaderWidth - metrics.horizontalAdvance(QLatin1Char(' '));
+    const QString names = namesRoom <= 0 ? QString()
+                                         : monoMetrics.elidedText(text(badgeKeyNames(row.keys)), Qt::ElideRight, namesRoom);
+    const int namesWidth = names.isEmpty() ? 0
+                                           : metrics.horizontalAdvance(QLatin1Char(' ')) + monoMetrics.horizontalAdvance(names);
     const int height = std::max(metrics.height(), monoMetrics.height()) + 4;
     const QRect badge(area.left(), area.top() + (area.height() - height) / 2,
                       std::min(area.width(), leaderWidth + namesWidth + 16), height);
@@ -179,7 +183,7 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
         painter->drawText(content, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, leader);
     }
     painter->setOpacity(dimmed);
-    if (!row.keys.empty()) {
+    if (!names.isEmpty()) {
         content.setLeft(content.left() + leaderWidth + metrics.horizontalAdvance(QLatin1Char(' ')));
         painter->setFont(mono);
         painter->drawText(content, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, names);

@@ -138,7 +138,9 @@ TEST_F(SettingsContentViewTest, headersNameTheirApplicationsLongTextsEndInAnElli
     const auto app = flatRow({A}, test::commandTap(), Scope::only({entry}));
     const auto long_ = flatRow({A}, test::commandTap(), Scope::allBut(), "https://on/", "**Bold**" + std::string(600, 'w'));
     const auto off = flatRow({C}, test::commandTap(), Scope::allBut(), "https://off/", std::nullopt, false);
-    store({app, long_, off});
+    // Every modifier and two keys: more than the badge's column holds.
+    const auto wide = flatRow({A, B}, LeaderKey::press(HotKey::combo(40, 0x1B00)), Scope::allBut(), "https://wide/");
+    store({app, long_, off, wide});
     show();
     QPalette palette = list()->palette();
     palette.setColor(QPalette::Disabled, QPalette::Text, Qt::blue);
@@ -147,6 +149,7 @@ TEST_F(SettingsContentViewTest, headersNameTheirApplicationsLongTextsEndInAnElli
     list()->viewport()->render(&painted);
     EXPECT_TRUE(painted.textIn(list()->visualRect(model()->index(0, 0))).contains("Writer Pro"));
     EXPECT_TRUE(painted.textIn(list()->visualRect(indexOf(long_))).endsWith(QChar(0x2026)));
+    EXPECT_TRUE(painted.textIn(list()->visualRect(indexOf(wide))).contains(QChar(0x2026)));
     for (const auto& text : painted.texts)
         if (text.text.contains("https://"))
             EXPECT_EQ(text.color == Qt::blue, text.text.contains("off")) << text.text.toStdString();
