@@ -370,6 +370,27 @@ std::optional<std::pair<unsigned long, UserSeat::Geometry>> UserSeat::shownWindo
 
 bool UserSeat::showsWindow(pid_t application, const std::string& title) { return shownWindow(application, title).has_value(); }
 
+std::optional<UserSeat::Geometry> UserSeat::shownWindowGeometry(pid_t application, const std::string& title) {
+    const auto shown = shownWindow(application, title);
+    if (!shown) return std::nullopt;
+    return shown->second;
+}
+
+std::size_t UserSeat::distinctColors(const Geometry& area) {
+    const int x = std::max(area.x, 0), y = std::max(area.y, 0);
+    const int width = std::min(area.x + area.width, screenWidth()) - x;
+    const int height = std::min(area.y + area.height, screenHeight()) - y;
+    if (width <= 0 || height <= 0) return 0;
+    XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, y, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (!image) return 0;
+    std::set<unsigned long> colors;
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column) colors.insert(XGetPixel(image, column, row) & 0xFFFFFF);
+    XDestroyImage(image);
+    return colors.size();
+}
+
 std::optional<UserSeat::Geometry> UserSeat::giveFocusTo(pid_t application, const std::string& title) {
     const auto shown = shownWindow(application, title);
     if (!shown) return std::nullopt;

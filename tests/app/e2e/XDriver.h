@@ -134,6 +134,11 @@ public:
     std::optional<Geometry> giveFocusTo(pid_t application, const std::string& title);
     // Whether the application's top-level window of that title is mapped now.
     bool showsWindow(pid_t application, const std::string& title);
+    // Where that window is, when it is mapped.
+    std::optional<Geometry> shownWindowGeometry(pid_t application, const std::string& title);
+    // How many colours the screen shows in that area: one or two before a window first paints
+    // (the root's pattern shows through), many once it drew text.
+    std::size_t distinctColors(const Geometry& area);
     // A mapped dialog (an alert, a panel) of the process `pid`, with its title.
     struct Dialog {
         unsigned long window = 0;
