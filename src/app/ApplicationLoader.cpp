@@ -2,10 +2,14 @@
 
 #include <climits>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include <dlfcn.h>
 #include <unistd.h>
+
+#include "app/InstanceHandOver.h"
+#include "platform/dbus/SessionBusPoster.h"
 
 namespace tavlin {
 namespace {
@@ -26,6 +30,13 @@ std::string executableFolder() {
 } // namespace
 
 int loadAndRunApplication(int argc, char** argv) {
+    // Another start while the application runs hands over to it before touching anything, and
+    // before loading the application's libraries, which would take several times as long.
+    const std::string url = app::instanceHandOver::urlArgument(argc, argv);
+    if (sessionBus::callOwnedService(app::instanceHandOver::serviceName, app::instanceHandOver::objectPath,
+                                     app::instanceHandOver::interfaceName, url.empty() ? "Activate" : "OpenURL",
+                                     url.empty() ? std::nullopt : std::optional<std::string>(url), 5000))
+        return 0;
     const std::string folder = executableFolder();
     void* library = nullptr;
     for (const std::string& candidate : {folder + "/" + libraryName, folder + "/../lib/" + libraryName}) {
