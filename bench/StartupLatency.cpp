@@ -1,26 +1,36 @@
-// Start-up of the real application with a large configuration: process start until it prints
-// "tavlin: ready", which it does once the leader keys are registered. The configuration holds
-// 10,000 chances (or as many as the first argument says) under one combination leader key.
+// Start-up of the real application as a user meets it: from the process's start until its leader
+// key works. Control+option+T is tapped every 2 ms from the start; "hot key live" is the first
+// press the application's grab takes, and that tap must open a session that keeps the focus
+// (one whose grab our window does not see, because a window of the application took the focus,
+// counts as lost). Also the time until it prints "tavlin: ready" and its
+// resident memory once idle. The configuration holds 10 chances (or as many as the first
+// argument says) under that leader key.
 //
-// It opens windows on $DISPLAY, so run it on a private X server:
+// It types on $DISPLAY, so run it on a private X server:
 //
 //   Xvfb :58 -noreset -nolisten tcp & xvfb=$!
-//   DISPLAY=:58 build/bench/tavlin_startup_latency [chances] [runs]   # default 10000 10
+//   DISPLAY=:58 build/bench/tavlin_startup_latency [chances] [runs]   # default 10 20
 //   kill $xvfb
 //
-// Build with CMAKE_BUILD_TYPE=Release or RelWithDebInfo to measure.
+// TAVLIN_BENCH_EXECUTABLE names another build's `tavlin` to measure instead (its
+// libtavlin_application.so beside it). Build with CMAKE_BUILD_TYPE=Release or RelWithDebInfo.
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/AppDriver.h"
+#include "e2e/XDriver.h"
 
 namespace {
 
+using namespace std::chrono_literals;
 using namespace tavlin::e2e;
+
+constexpr int keyT = 17, keyEscape = 53;
 
 std::string configurationWith(int chances) {
     std::string text = R"({"hotKeys": [{"combo": {"info": {"keyCode": 17, "modifiersCode": 6144}}}],)"
@@ -34,11 +44,23 @@ std::string configurationWith(int chances) {
     return text + "\n]}}\n";
 }
 
+double milliseconds(Clock::duration duration) { return std::chrono::duration<double, std::milli>(duration).count(); }
+
+void print(const char* what, std::vector<double> samples, const char* unit = "ms") {
+    if (samples.empty()) {
+        std::printf("%-46s (no samples)\n", what);
+        return;
+    }
+    std::sort(samples.begin(), samples.end());
+    std::printf("%-46s median %7.1f %s   min %7.1f   max %7.1f\n", what, samples[samples.size() / 2], unit, samples.front(),
+                samples.back());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const int chances = argc > 1 ? std::atoi(argv[1]) : 10000;
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 10;
+    const int chances = argc > 1 ? std::atoi(argv[1]) : 10;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 20;
     if (chances <= 0 || runs <= 0) {
         std::fprintf(stderr, "usage: %s [chances] [runs]\n", argv[0]);
         return 2;
@@ -47,23 +69,50 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavlin_startup_latency: DISPLAY is not set (run it on a private Xvfb)\n");
         return 2;
     }
-    std::vector<double> samples;
+    const char* other = std::getenv("TAVLIN_BENCH_EXECUTABLE");
+    const std::string executable = other && *other ? other : TAVLIN_EXECUTABLE;
+    auto seat = UserSeat::open();
+    if (!seat) {
+        std::fprintf(stderr, "tavlin_startup_latency: cannot open %s with XTest\n", std::getenv("DISPLAY"));
+        return 1;
+    }
+    std::vector<double> live, opened, ready, resident;
+    int lost = 0;
     for (int i = 0; i < runs; ++i) {
         PrivateBus bus;
         AppHome home;
         home.writeConfiguration(configurationWith(chances));
-        AppProcess app(TAVLIN_EXECUTABLE, {}, home, bus.address());
-        if (!app.waitUntilReady(std::chrono::seconds(60))) {
+        seat->takeFocusBack(1s);
+        AppProcess app(executable, {}, home, bus.address());
+        const auto first = seat->openSessionAsSoonAsGrabbed(xKey(keyT));
+        if (!first) {
+            std::fprintf(stderr, "no press was grabbed\n%s\n", app.outputTail().c_str());
+            return 1;
+        }
+        live.push_back(milliseconds(first->pressed - app.startTime()));
+        if (first->sessionGrabbed) {
+            opened.push_back(milliseconds(*first->sessionGrabbed - app.startTime()));
+            const auto mark = seat->counts();
+            seat->tap(xKey(keyEscape));
+            seat->waitForReleases(mark, 1, 2s);
+        } else {
+            ++lost;
+        }
+        if (!app.waitUntilReady(60s)) {
             std::fprintf(stderr, "the application did not get ready\n%s\n", app.outputTail().c_str());
             return 1;
         }
-        samples.push_back(std::chrono::duration<double, std::milli>(Clock::now() - app.startTime()).count());
+        const auto readyAt = Clock::now();
+        ready.push_back(milliseconds(readyAt - app.startTime()));
+        std::this_thread::sleep_until(readyAt + 1s);
+        if (const auto kib = residentKiB(app.pid())) resident.push_back(*kib / 1024.0);
         app.stop();
     }
-    std::sort(samples.begin(), samples.end());
-    std::printf(
-        "tavlin_startup_latency: %d chances, %d runs: start to leader keys registered median %.1f ms, "
-        "min %.1f ms, max %.1f ms\n",
-        chances, runs, samples[samples.size() / 2], samples.front(), samples.back());
+    std::printf("tavlin_startup_latency: %s, %d chances, %d runs\n", executable.c_str(), chances, runs);
+    print("start -> first press the hot key takes", live);
+    print("start -> that press's session holds keyboard", opened);
+    print("start -> \"tavlin: ready\"", ready);
+    print("idle resident memory (VmRSS, 1 s after ready)", resident, "MiB");
+    std::printf("%-46s %d of %d\n", "first grabbed presses that opened no session", lost, runs);
     return 0;
 }

@@ -56,6 +56,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     registerLeaderKeys();
     ExternalEventObserver::start();
     // The window system reports activations to appActivated (wired by the application).
+    configurationWindowDidLoad();
+}
+
+void AppDelegate::configurationWindowDidLoad() {
     if (QWidget* window = app::configurationWindow()) {
         app::activateAndOrderFront(window);
         if (auto* configuration = dynamic_cast<app::ConfigurationWindow*>(window))

@@ -14,6 +14,9 @@ namespace tavlin {
 class AppDelegate {
 public:
     void applicationDidFinishLaunching();
+    // The launch's last step, for a configuration window made after the launch: it comes
+    // forward, and closing it only hides it.
+    void configurationWindowDidLoad();
     // The user started the application again, or asked it to come forward.
     void applicationDidBecomeActive();
     void applicationWillTerminate();

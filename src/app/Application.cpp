@@ -7,11 +7,10 @@
 
 #include <QtWidgets/QApplication>
 
-#include "app/SingleInstance.h"
+#include "app/InstanceHandOver.h"
 #include "app/TavlinApp.h"
 #include "model/Configuration.h"
 #include "platform/KeyboardLayout.h"
-#include "platform/dbus/SessionBusPoster.h"
 #include "platform/x11/X11InputSources.h"
 
 namespace {
@@ -26,20 +25,12 @@ bool hasDisplay() {
 
 extern "C" int tavlinRunApplication(int argc, char** argv) {
     using namespace tavlin;
-    using app::SingleInstance;
     // Diagnostics go to standard output, often a pipe to a log collector; when the reader goes
     // away a write fails (and is dropped) instead of ending the launcher. Children get the
     // default back when they are spawned.
     std::signal(SIGPIPE, SIG_IGN);
-    // A URL handed over by the desktop ("tavlin:…") is the one argument that means something.
-    std::string url;
-    for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]).rfind("tavlin:", 0) == 0) url = argv[i];
-    // Another start while the application runs hands over to it before touching anything.
-    const bool forwarded = sessionBus::callOwnedService(SingleInstance::serviceName, SingleInstance::objectPath,
-                                                        SingleInstance::interfaceName, url.empty() ? "Activate" : "OpenURL",
-                                                        url.empty() ? std::nullopt : std::optional<std::string>(url), 5000);
-    if (forwarded) return 0;
+    // The executable has handed over to a running instance already, before loading this library.
+    const std::string url = app::instanceHandOver::urlArgument(argc, argv);
     if (!hasDisplay()) {
         std::fputs("tavlin: no X11 display (DISPLAY is not set); the launcher needs an X11 session\n", stderr);
         return 1;

@@ -9,6 +9,8 @@
 
 #include <QtDBus/QDBusConnection>
 
+#include "app/InstanceHandOver.h"
+
 namespace tavlin::app {
 
 class ApplicationBusObject;
@@ -17,9 +19,9 @@ class ApplicationBusObject;
 // Activate and OpenURL on /local/tavlin/Application (interface local.tavlin.Application).
 class SingleInstance {
 public:
-    static constexpr const char* serviceName = "local.tavlin";
-    static constexpr const char* objectPath = "/local/tavlin/Application";
-    static constexpr const char* interfaceName = "local.tavlin.Application";
+    static constexpr const char* serviceName = instanceHandOver::serviceName;
+    static constexpr const char* objectPath = instanceHandOver::objectPath;
+    static constexpr const char* interfaceName = instanceHandOver::interfaceName;
 
     struct Handlers {
         std::function<void()> activate;

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -182,6 +184,8 @@ struct TavlinApp::Parts {
     std::unique_ptr<Selection> selection;
     std::unique_ptr<NodeEditCommandExecutor> executor;
     ConfigurationWindowModel::ObserverToken windowModelObserver = 0;
+    // Waits for the session that holds back the launch's window.
+    std::optional<std::uint64_t> sessionObserver;
     std::unique_ptr<app::ApplicationScenes> scenes;
     app::InstanceLock instanceLock;
     std::unique_ptr<app::SingleInstance> singleInstance;
@@ -204,6 +208,8 @@ struct TavlinApp::Parts {
     bool openKeyboardMonitor();
     void makeWindows();
     void makeWindowModel();
+    void makeConfigurationWindow();
+    void presentLaunchWindow(int attempt = 0);
     void fillConfigurationWindow(app::ConfigurationWindow& window);
     void watch(int fileDescriptor);
     void processDesktopEvents();
@@ -369,6 +375,58 @@ void TavlinApp::Parts::makeWindows() {
     inputWindow->setDelegate(&manager);
 }
 
+// The configuration window and what it shows; made once, at the end of the launch or sooner
+// when something asks for a window before that.
+void TavlinApp::Parts::makeConfigurationWindow() {
+    if (scenes) return;
+    makeWindowModel();
+    scenes = std::make_unique<app::ApplicationScenes>([this] { endApplication(); });
+    scenes->setConfiguration(loadedConfiguration);
+    fillConfigurationWindow(scenes->configurationWindow());
+    // The list's "Open Settings" shows the same window as "Settings…".
+    flateditor::SettingsContentView::setOpenSettingsHandler([this] { scenes->showSettings(); });
+    // A reload can turn a tree into a generated configuration or back: the menu bar follows.
+    windowModelObserver = windowModel->addObserver(
+        {nullptr, [this] { scenes->setConfiguration(windowModel->configurationOrError()); }});
+}
+
+// The launch shows the configuration window and gives it the focus, but not amid a leader key
+// typed before it was made: the window would take the focus from the session that key opens
+// and cover its input window. It comes once that session ends. The window is mapped first and
+// given the focus only once it is on screen, as giving it sooner takes effect only at its
+// mapping, whatever happened meanwhile.
+void TavlinApp::Parts::presentLaunchWindow(int attempt) {
+    constexpr double checkInterval = 0.005;
+    constexpr int mappingAttempts = 100;
+    const auto later = [this, attempt] {
+        queue.postAfter(checkInterval, [this, attempt] {
+            if (!terminated) presentLaunchWindow(attempt + 1);
+        });
+    };
+    // A leader key already typed is seen before the focus moves.
+    processDesktopEvents();
+    if (KeyEventHandlerManager::shared().leaderKeyUnderway()) return later();
+    if (inputWindow && inputWindow->isKeyWindow()) {
+        sessionObserver = InputWindowManager::shared().addChangeObserver([this] {
+            if (inputWindow->isKeyWindow()) return;
+            InputWindowManager::shared().removeChangeObserver(*std::exchange(sessionObserver, std::nullopt));
+            queue.post([this] {
+                if (!terminated) presentLaunchWindow();
+            });
+        });
+        return;
+    }
+    QWidget& window = scenes->configurationWindow();
+    if (!window.isVisible()) {
+        window.setAttribute(Qt::WA_ShowWithoutActivating);
+        window.show();
+        window.setAttribute(Qt::WA_ShowWithoutActivating, false);
+    }
+    const QWindow* handle = window.windowHandle();
+    if ((!handle || !handle->isExposed()) && attempt < mappingAttempts) return later();
+    delegate.configurationWindowDidLoad();
+}
+
 void TavlinApp::Parts::makeWindowModel() {
     windowModel = std::make_unique<ConfigurationWindowModel>(loadedConfiguration);
     selection = std::make_unique<Selection>(*windowModel);
@@ -413,6 +471,11 @@ void TavlinApp::Parts::applyActivationPolicy() {
 void TavlinApp::Parts::handleURL(const std::string& url) {
     if (url != showConfigurationWindowURL) {
         diag::printLimited("no handler for URL", "tavlin: no handler for " + printable(url));
+        return;
+    }
+    if (!scenes) {
+        makeConfigurationWindow();
+        presentLaunchWindow();
         return;
     }
     if (QWidget* window = app::configurationWindow()) {
@@ -492,6 +555,7 @@ void TavlinApp::Parts::terminate() {
     flateditor::RowComposeSheet::setPresenter(nullptr);
     app::setShowConfigurationWindowURLHandler(nullptr);
     if (settingsStore) settingsStore->removeObserver(policyObserver);
+    if (sessionObserver) InputWindowManager::shared().removeChangeObserver(*std::exchange(sessionObserver, std::nullopt));
     notifiers.clear();
     busWatch.stop();
     settingsSettle.stop();
@@ -567,25 +631,25 @@ int TavlinApp::run(const std::string& url) {
         parts.notifiers.push_back(std::move(notifier));
     }
 
+    // What a session needs comes first, and the leader keys are registered before the
+    // configuration window is built: a leader key typed in the first moments opens its session
+    // at once, instead of waiting behind the window's making and first paint.
     parts.openDesktopConnections();
     parts.makeWindows();
-    parts.makeWindowModel();
-    parts.scenes = std::make_unique<app::ApplicationScenes>([&parts] { parts.endApplication(); });
-    parts.scenes->setConfiguration(parts.loadedConfiguration);
-    parts.fillConfigurationWindow(parts.scenes->configurationWindow());
-    // The list's "Open Settings" shows the same window as "Settings…".
-    flateditor::SettingsContentView::setOpenSettingsHandler([&parts] { parts.scenes->showSettings(); });
-    // A reload can turn a tree into a generated configuration or back: the menu bar follows.
-    parts.windowModelObserver = parts.windowModel->addObserver(
-        {nullptr, [&parts] { parts.scenes->setConfiguration(parts.windowModel->configurationOrError()); }});
     parts.application.installEventFilter(&parts.activationPolicy);
     parts.application.installEventFilter(&parts.dropGuard);
-    parts.scenes->configurationWindow().show();
     parts.settingsStore = settings::appGroupStore();
     parts.policyObserver = parts.settingsStore->addObserver([&parts] { parts.applyActivationPolicy(); });
-
     parts.delegate.applicationDidFinishLaunching();
-    if (!url.empty()) parts.handleURL(url);
+    // On a later turn, after the desktop events that came meanwhile (a leader key) were handled.
+    parts.queue.post([&parts, url] {
+        if (parts.terminated) return;
+        if (!parts.scenes) {
+            parts.makeConfigurationWindow();
+            parts.presentLaunchWindow();
+        }
+        if (!url.empty()) parts.handleURL(url);
+    });
     // Ready once the installed applications are read (off this thread) and what the launch
     // stored from them (the first run's rows) has been handled on the main queue.
     xdg::ApplicationCatalog::shared().whenCurrent([&parts] {

@@ -136,6 +136,8 @@ void KeyEventHandlerManager::removeSources() {
     }
     if (hotKeyHandlersInstalled_) {
         hotKeyHandlersInstalled_ = false;
+        // Its release will not be reported any more.
+        hotKeyHeld_ = false;
         if (auto* registrar = HotKeyManager::shared().registrar()) registrar->setHandlers(nullptr, nullptr);
     }
     if (globalEventMonitor_) {
@@ -239,10 +241,12 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> KeyEventHandlerManager::h
 void KeyEventHandlerManager::hotKeyPressed(std::uint32_t identifier) {
     const auto combination = hotKeyID(identifier);
     if (!combination) return;
+    hotKeyHeld_ = true;
     if (auto handler = keyHandler_) handler(combination->first, combination->second, true);
 }
 
 void KeyEventHandlerManager::hotKeyReleased(std::uint32_t identifier) {
+    hotKeyHeld_ = false;
     const auto combination = hotKeyID(identifier);
     if (!combination) return;
     scheduleDelayedKeyUp(combination->first, combination->second);

@@ -58,6 +58,8 @@ public:
     const std::optional<KeyboardEvent>& latestModifierEvent() const { return latestModifierEvent_; }
     bool giveUpOnce = false;
     bool hasPendingRelease() const { return delayedKeyUpTimer_.has_value(); }
+    // A leader key is down, or its release has yet to show or hide the input window.
+    bool leaderKeyUnderway() const { return hotKeyHeld_ || hasPendingRelease(); }
     bool hasKeyHandler() const { return static_cast<bool>(keyHandler_); }
     bool monitorsInstalled() const { return localEventMonitor_.has_value() || globalEventMonitor_.has_value(); }
     bool hotKeyHandlersInstalled() const { return hotKeyHandlersInstalled_; }
@@ -76,6 +78,7 @@ private:
 
     KeyboardEventMonitor* monitor_ = nullptr;
     bool hotKeyHandlersInstalled_ = false;
+    bool hotKeyHeld_ = false;
     std::optional<KeyboardEventMonitor::Token> localEventMonitor_;
     std::optional<KeyboardEventMonitor::Token> globalEventMonitor_;
     bool observerRunning_ = false;

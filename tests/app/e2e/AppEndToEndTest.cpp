@@ -404,6 +404,23 @@ TEST_F(AppEndToEndTest, ModifiersLetGoTogetherWithTheKeyStillOpenTheInputWindow)
     EXPECT_TRUE(endedByEscape());
 }
 
+// The leader key typed the moment its grab appears, while the program is still starting: the
+// session opens and keeps the screen and the focus, and the configuration window comes after it.
+TEST_F(AppEndToEndTest, ALeaderKeyTypedAsSoonAsItIsGrabbedOpensASessionTheWindowWaitsFor) {
+    home_->writeConfiguration(treeConfiguration);
+    ASSERT_TRUE(seat_->takeFocusBack()) << "our window got no focus";
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+    const auto first = seat_->openSessionAsSoonAsGrabbed(xKey(keyT));
+    ASSERT_TRUE(first) << "no press was grabbed\n" << app_->outputTail();
+    ASSERT_TRUE(first->sessionGrabbed) << "no session grabbed the keyboard from our window\n" << app_->outputTail();
+    EXPECT_FALSE(seat_->waitUntil([&] { return seat_->showsWindow(app_->pid(), "Configuration"); }, 300ms))
+        << "the configuration window came up over the session";
+    EXPECT_TRUE(walkedToTheLeaf());
+    EXPECT_TRUE(waitForOpenedURLs(1));
+    EXPECT_TRUE(seat_->waitUntil([&] { return seat_->showsWindow(app_->pid(), "Configuration"); }))
+        << "the configuration window did not come after the session";
+}
+
 // The main menu in the configuration window, typed as a user types it.
 class MainMenuEndToEndTest : public AppEndToEndTest {
 protected:

@@ -14,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/types.h>
@@ -101,6 +102,16 @@ public:
         Clock::time_point released, grabbed;
     };
     std::optional<OpenedSession> openSessionWithControlOption(unsigned int xKeycode);
+    // Control+option held and the key tapped every 2 ms until the application's grab takes a
+    // press: the first press after its hot key appeared. The key goes up at once, the modifiers
+    // a moment later. The time of that press, and of the session's grab when one opened;
+    // nothing when no press was grabbed within the time.
+    struct FirstGrabbedPress {
+        Clock::time_point pressed;
+        std::optional<Clock::time_point> sessionGrabbed;
+    };
+    std::optional<FirstGrabbedPress> openSessionAsSoonAsGrabbed(unsigned int xKeycode,
+                                                                std::chrono::milliseconds limit = std::chrono::seconds(10));
     void movePointer(int x, int y);
     void click(unsigned int button = 1);
     // A button held down, then let go: a drag in between.
@@ -124,6 +135,13 @@ public:
     // Gives the input focus to the application's mapped top-level window of that title, and
     // stops taking it back until takeFocusFrom. Answers the window's geometry when found.
     std::optional<Geometry> giveFocusTo(pid_t application, const std::string& title);
+    // Whether the application's top-level window of that title is mapped now.
+    bool showsWindow(pid_t application, const std::string& title);
+    // Where that window is, when it is mapped.
+    std::optional<Geometry> shownWindowGeometry(pid_t application, const std::string& title);
+    // How many colours the screen shows in that area: one or two before a window first paints
+    // (the root's pattern shows through), many once it drew text.
+    std::size_t distinctColors(const Geometry& area);
     // A mapped dialog (an alert, a panel) of the process `pid`, with its title.
     struct Dialog {
         unsigned long window = 0;
@@ -148,6 +166,7 @@ private:
     explicit UserSeat(XDisplay* display);
     void waitForEvents(std::chrono::milliseconds limit);
     bool focusIsOnWindowOf(pid_t pid);
+    std::optional<std::pair<unsigned long, Geometry>> shownWindow(pid_t application, const std::string& title);
 
     XDisplay* display_;
     unsigned long window_ = 0;
