@@ -184,17 +184,21 @@ int noteRefusal(Display*, XErrorEvent* error) {
 }
 } // namespace
 
-bool UserSeat::canGrabKey(unsigned int xKeycode, unsigned int xModifiers) {
-    XSync(display_, False);
+bool rootGrabIsFree(XDisplay* display, unsigned int xKeycode, unsigned int xModifiers) {
+    XSync(display, False);
     grabRefused = false;
     const auto previous = XSetErrorHandler(noteRefusal);
-    XGrabKey(display_, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display_), False, GrabModeAsync, GrabModeAsync);
-    XSync(display_, False);
-    const bool taken = !grabRefused;
-    if (taken) XUngrabKey(display_, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display_));
-    XSync(display_, False);
+    XGrabKey(display, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync);
+    XSync(display, False);
+    const bool free = !grabRefused;
+    if (free) XUngrabKey(display, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display));
+    XSync(display, False);
     XSetErrorHandler(previous);
-    return taken;
+    return free;
+}
+
+bool UserSeat::canGrabKey(unsigned int xKeycode, unsigned int xModifiers) {
+    return rootGrabIsFree(display_, xKeycode, xModifiers);
 }
 
 bool UserSeat::holdKey(unsigned int xKeycode, unsigned int xModifiers) {

@@ -25,6 +25,9 @@ using XDisplay = struct _XDisplay;
 
 namespace tavlin::e2e {
 
+// Whether a grab of the combination on the root window would be granted now (nobody holds it).
+bool rootGrabIsFree(XDisplay* display, unsigned int xKeycode, unsigned int xModifiers);
+
 // X key codes of the keys the tests press, from the program's fixed table.
 unsigned int xKey(int virtualKeyCode);
 unsigned int xSuperKey();
