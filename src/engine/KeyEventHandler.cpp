@@ -97,8 +97,10 @@ void KeyEventHandlerManager::addKeyEventHandler(bool skipHotKeys, KeyHandler key
         });
         globalEventMonitor_ = monitor_->addGlobalMonitor([this](const KeyboardEvent& event) {
             // Typing in another application ends the wait for a delayed release; letting go of
-            // the combination's own modifiers does not, however soon after its key.
-            if (!isModifierRelease(event)) cancelDelayedKeyUp();
+            // the combination's own modifiers does not, however soon after its key, nor its own
+            // key, whose raw press may be read after the hot key's release.
+            if (!isModifierRelease(event) && !isDelayedKeyUpsOwnKey(event.type == KeyboardEvent::Type::keyDown, event.keyCode))
+                cancelDelayedKeyUp();
             if (event.type == KeyboardEvent::Type::flagsChanged) handleModifierFlagsChangedEvent(event, Origin::elsewhere);
             else handleKeyDownEvent(event, Origin::elsewhere);
         });
@@ -254,7 +256,13 @@ void KeyEventHandlerManager::hotKeyReleased(std::uint32_t identifier) {
 
 void KeyEventHandlerManager::observedInput(const ObservedInputEvent& event) {
     if (event.modifierFlags & eventFlags::leaderModifiers) tapSawModifiedInput() = true;
-    cancelDelayedKeyUp();
+    if (!isDelayedKeyUpsOwnKey(event.type == ObservedInputEvent::Type::keyDown, event.keyCode)) cancelDelayedKeyUp();
+}
+
+// Another connection to the X server brings the raw key events, and the combination's own press
+// may come after its hot-key release was read: it is part of the combination, not typing.
+bool KeyEventHandlerManager::isDelayedKeyUpsOwnKey(bool keyDown, int keyCode) const {
+    return keyDown && delayedKeyUpTimer_ && keyCode >= 0 && static_cast<std::uint32_t>(keyCode) == delayedKeyUpKeyCode_;
 }
 
 void KeyEventHandlerManager::reset() {
@@ -287,6 +295,7 @@ void KeyEventHandlerManager::cancelDelayedKeyUp() {
 void KeyEventHandlerManager::scheduleDelayedKeyUp(std::uint32_t keyCode, std::uint32_t modifiers) {
     // Only the latest release may fire: one left pending could toggle the window a second time.
     cancelDelayedKeyUp();
+    delayedKeyUpKeyCode_ = keyCode;
     delayedKeyUpTimer_ = MainQueue::shared().postAfter(delayedKeyUpInterval, [this, keyCode, modifiers] {
         delayedKeyUpTimer_.reset();
         if (auto handler = keyHandler_) handler(keyCode, modifiers, false);

@@ -74,6 +74,7 @@ private:
     void forgetTap();
     void setLatestModifierEvent(std::optional<KeyboardEvent> event, Origin origin = Origin::thisProgram);
     void cancelDelayedKeyUp();
+    bool isDelayedKeyUpsOwnKey(bool keyDown, int keyCode) const;
     void scheduleDelayedKeyUp(std::uint32_t keyCode, std::uint32_t modifiers);
 
     KeyboardEventMonitor* monitor_ = nullptr;
@@ -86,6 +87,8 @@ private:
     Origin latestModifierEventOrigin_ = Origin::thisProgram;
     KeyHandler keyHandler_;
     std::optional<MainQueue::TimerID> delayedKeyUpTimer_;
+    // The key of the combination whose release waits.
+    std::uint32_t delayedKeyUpKeyCode_ = 0;
 };
 
 // Set by the observer when it sees a key-down or click with a modifier held; read and cleared

@@ -44,6 +44,7 @@ struct ObservedInputEvent {
     enum class Type { keyDown, leftMouseDown, leftMouseUp };
     Type type = Type::keyDown;
     std::uint64_t modifierFlags = 0;
+    int keyCode = -1; // of a key: its virtual key code; -1 when unknown or not a key
 };
 
 // System-wide hot keys: key combinations that reach this program whatever window has the

@@ -262,6 +262,13 @@ TEST_F(KeyEventHandlerTest, LettingGoOfTheCombinationsModifiersKeepsItsRelease) 
     queue.advance(0.02);
     EXPECT_EQ(calls, (std::vector<Call>{{17, 0x1800, true}, {17, 0x1800, false}}));
 
+    // The raw press of T itself, read only after the hot key's release, is no typing either.
+    pressAndRelease();
+    monitor.observe({ObservedInputEvent::Type::keyDown, eventFlags::control | eventFlags::option, 17});
+    monitor.sendGlobal(keyDown(17, eventFlags::control | eventFlags::option));
+    queue.advance(0.02);
+    EXPECT_EQ(calls, (std::vector<Call>{{17, 0x1800, true}, {17, 0x1800, false}}));
+
     // Pressing a modifier or typing a key there still cancels it.
     pressAndRelease();
     monitor.sendGlobal(flagsChanged(eventFlags::control | eventFlags::option | eventFlags::shift, 56));

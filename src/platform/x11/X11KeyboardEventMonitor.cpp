@@ -121,8 +121,8 @@ void X11KeyboardEventMonitor::handleKey(unsigned int keycode, bool down, unsigne
         const auto code = keycodes::virtualKeyCode(keycode);
         const std::uint64_t flags = modifierFlags();
         // The observer stands for a tap at the head of the input stream: it sees a key first.
-        observe(ObservedInputEvent::Type::keyDown);
         // A key the fixed table lacks still counts as a key typed, with code -1.
+        observe(ObservedInputEvent::Type::keyDown, code ? *code : -1);
         deliver({KeyboardEvent::Type::keyDown, code ? *code : -1, flags, timestamp});
         return;
     }
@@ -164,9 +164,9 @@ void X11KeyboardEventMonitor::deliver(const KeyboardEvent& event) {
     }
 }
 
-void X11KeyboardEventMonitor::observe(ObservedInputEvent::Type type) {
+void X11KeyboardEventMonitor::observe(ObservedInputEvent::Type type, int keyCode) {
     const ObserverHandler observer = observer_;
-    if (observer) observer({type, modifierFlags()});
+    if (observer) observer({type, modifierFlags(), keyCode});
 }
 
 KeyboardEventMonitor::Token X11KeyboardEventMonitor::addLocalMonitor(LocalHandler handler) {

@@ -74,7 +74,7 @@ private:
     void handleKey(unsigned int keycode, bool down, unsigned long time);
     void handleButton(unsigned int button, bool down);
     void deliver(const KeyboardEvent& event);
-    void observe(ObservedInputEvent::Type type);
+    void observe(ObservedInputEvent::Type type, int keyCode = -1);
     void watchOwnWindows();
     void handleFocus(bool in, int detail, unsigned long window);
 
