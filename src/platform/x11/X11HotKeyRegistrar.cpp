@@ -47,6 +47,7 @@ X11HotKeyRegistrar::X11HotKeyRegistrar(x11::DisplayPtr display)
     if (XQueryExtension(d, "XInputExtension", &opcode, &eventBase, &errorBase)) {
         int major = 2, minor = 0;
         hasXInput2_ = XIQueryVersion(d, &major, &minor) == Success && major >= 2;
+        xiOpcode_ = opcode;
     }
     XSync(d, False);
 }
@@ -219,6 +220,16 @@ void X11HotKeyRegistrar::processPendingEvents() {
             handleKeyPress(event.xkey.keycode, event.xkey.state);
         } else if (event.type == KeyRelease) {
             handleKeyRelease(event.xkey.keycode);
+        } else if (event.type == GenericEvent && event.xcookie.extension == xiOpcode_ && XGetEventData(d, &event.xcookie)) {
+            // A key typed while the probe's grab was in place is this client's too: its press
+            // and release come as input-extension events, and are the hot key's all the same.
+            const auto* key = static_cast<const XIDeviceEvent*>(event.xcookie.data);
+            const auto keycode = static_cast<unsigned int>(key->detail);
+            const auto state = static_cast<unsigned int>(key->mods.effective);
+            const int type = key->evtype;
+            XFreeEventData(d, &event.xcookie);
+            if (type == XI_KeyPress) handleKeyPress(keycode, state);
+            else if (type == XI_KeyRelease) handleKeyRelease(keycode);
         } else if (x11::noteKeymapChange(event, xkbEventBase_)) {
             mappingChanged = true;
         }

@@ -64,6 +64,7 @@ private:
     unsigned long root_;
     int xkbEventBase_ = -1;
     bool hasXInput2_ = false;
+    int xiOpcode_ = -1;
     unsigned int numLockMask_ = 0;
     std::vector<HotKey> hotKeys_; // in registration order
     Reference lastReference_ = 0;
