@@ -14,6 +14,7 @@
 #include <X11/extensions/XTest.h>
 
 #include "e2e/AppDriver.h"
+#include "e2e/XDriver.h"
 
 namespace tavlin::e2e {
 namespace {
@@ -112,26 +113,8 @@ void ManagedDisplay::release(unsigned int xKeycode) {
     XFlush(display_);
 }
 
-namespace {
-bool grabRefused = false;
-int noteRefusal(Display*, XErrorEvent* error) {
-    if (error->error_code == BadAccess) grabRefused = true;
-    return 0;
-}
-} // namespace
-
 bool ManagedDisplay::keyIsFree(unsigned int xKeycode, unsigned int xModifiers) {
-    Display* d = display_;
-    XSync(d, False);
-    grabRefused = false;
-    const auto previous = XSetErrorHandler(noteRefusal);
-    XGrabKey(d, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync);
-    XSync(d, False);
-    const bool free = !grabRefused;
-    if (free) XUngrabKey(d, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(d));
-    XSync(d, False);
-    XSetErrorHandler(previous);
-    return free;
+    return tryKeyGrab(display_, xKeycode, xModifiers, false);
 }
 
 std::optional<unsigned long> ManagedDisplay::activeWindow() {

@@ -184,27 +184,25 @@ int noteRefusal(Display*, XErrorEvent* error) {
 }
 } // namespace
 
-bool UserSeat::canGrabKey(unsigned int xKeycode, unsigned int xModifiers) {
-    XSync(display_, False);
+bool tryKeyGrab(XDisplay* display, unsigned int xKeycode, unsigned int xModifiers, bool keep) {
+    XSync(display, False);
     grabRefused = false;
     const auto previous = XSetErrorHandler(noteRefusal);
-    XGrabKey(display_, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display_), False, GrabModeAsync, GrabModeAsync);
-    XSync(display_, False);
+    XGrabKey(display, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync);
+    XSync(display, False);
     const bool taken = !grabRefused;
-    if (taken) XUngrabKey(display_, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display_));
-    XSync(display_, False);
+    if (taken && !keep) XUngrabKey(display, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display));
+    XSync(display, False);
     XSetErrorHandler(previous);
     return taken;
 }
 
+bool UserSeat::canGrabKey(unsigned int xKeycode, unsigned int xModifiers) {
+    return tryKeyGrab(display_, xKeycode, xModifiers, false);
+}
+
 bool UserSeat::holdKey(unsigned int xKeycode, unsigned int xModifiers) {
-    XSync(display_, False);
-    grabRefused = false;
-    const auto previous = XSetErrorHandler(noteRefusal);
-    XGrabKey(display_, static_cast<int>(xKeycode), xModifiers, DefaultRootWindow(display_), False, GrabModeAsync, GrabModeAsync);
-    XSync(display_, False);
-    XSetErrorHandler(previous);
-    return !grabRefused;
+    return tryKeyGrab(display_, xKeycode, xModifiers, true);
 }
 
 unsigned int UserSeat::controlMask() { return ControlMask; }

@@ -30,6 +30,10 @@ unsigned int xSuperKey();
 unsigned int xControlKey();
 unsigned int xAltKey();
 
+// Takes a passive grab of the key with these X modifiers on the root window, and keeps it only
+// when `keep`; answers whether it got it, that is, whether no other client held it.
+bool tryKeyGrab(XDisplay* display, unsigned int xKeycode, unsigned int xModifiers, bool keep);
+
 class UserSeat {
 public:
     // Null-safe: `open()` answers nothing when $DISPLAY cannot be reached or lacks XTest.
