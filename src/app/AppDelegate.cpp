@@ -109,6 +109,8 @@ void AppDelegate::appActivated(const std::optional<RunningApplication>& applicat
         diag::printLine("unexpectedly found nil while accessing bundleURL of " + fullDescription(*application, true));
 }
 
+void AppDelegate::frontLeft() { leaderKeysFollowActiveApplication(std::nullopt); }
+
 bool AppDelegate::windowShouldClose(QWidget* window) {
     QWidget* configuration = app::configurationWindow();
     if (!configuration || configuration != window) {

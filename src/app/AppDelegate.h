@@ -23,6 +23,9 @@ public:
     // Any application became active; `application` is absent when the desktop could not say
     // which.
     void appActivated(const std::optional<RunningApplication>& application, bool isThisProgram);
+    // The application in front left it and none took its place: a listed one gives the leader
+    // keys back.
+    void frontLeft();
     // False keeps the window: a closed configuration window only hides.
     bool windowShouldClose(QWidget* window);
 

@@ -282,6 +282,7 @@ void TavlinApp::Parts::openDesktopConnections() {
         windowSystem->setActivationHandler([this](const RunningApplication& application, bool isThisProgram) {
             delegate.appActivated(application, isThisProgram);
         });
+        windowSystem->setFrontLeftHandler([this] { delegate.frontLeft(); });
         watch(windowSystem->fileDescriptor());
     } else {
         diag::printLine("tavlin: no X11 display: leader keys and windows need an X11 session");

@@ -8,7 +8,8 @@ ShellServices& ShellServices::shared() {
 }
 
 void FrontmostApplications::applicationDidActivate(const RunningApplication& application, bool isThisProgram) {
-    if (isThisProgram) return;
+    // The same one again (back in front after no application was) is no change.
+    if (isThisProgram || current == application) return;
     previous = std::move(current);
     current = application;
 }

@@ -23,7 +23,7 @@ struct FrontmostApplications {
     std::optional<RunningApplication> current;
     std::optional<RunningApplication> previous;
 
-    // An activation: this program's own activations leave both unchanged.
+    // An activation: this program's own activations, and the current one's, leave both unchanged.
     void applicationDidActivate(const RunningApplication& application, bool isThisProgram);
 
     static FrontmostApplications& shared();

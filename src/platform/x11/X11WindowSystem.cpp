@@ -124,6 +124,8 @@ void X11WindowSystem::rescanDesktopEntries() { xdg::ApplicationCatalog::shared()
 
 void X11WindowSystem::setActivationHandler(ActivationHandler handler) { activationHandler_ = std::move(handler); }
 
+void X11WindowSystem::setFrontLeftHandler(std::function<void()> handler) { frontLeftHandler_ = std::move(handler); }
+
 std::optional<std::int64_t> X11WindowSystem::processOf(unsigned long window) {
     Display* d = display_.get();
     Property pid;
@@ -283,10 +285,21 @@ void X11WindowSystem::noteActiveWindowChange() {
     {
         x11::ErrorTrap trap(display_.get());
         const auto active = activeClient();
-        // Another window of the same process is no new application.
-        if (!active || active->pid == lastActivePid_) return;
-        lastActivePid_ = active->pid;
-        application = applicationOf(*active);
+        if (!active) {
+            if (!lastActivePid_ || frontLeft_) return;
+            frontLeft_ = true;
+        } else {
+            // Another window of the same process is no new application.
+            if (active->pid == lastActivePid_ && !frontLeft_) return;
+            frontLeft_ = false;
+            lastActivePid_ = active->pid;
+            application = applicationOf(*active);
+        }
+    }
+    if (!application) {
+        const auto left = frontLeftHandler_;
+        if (left) left();
+        return;
     }
     // A copy: the handler may replace itself.
     const ActivationHandler handler = activationHandler_;

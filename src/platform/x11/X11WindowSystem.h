@@ -45,8 +45,13 @@ public:
     void rescanDesktopEntries();
 
     // Called from `processPendingEvents` when a window of another application than the one
-    // reported last becomes active; windows without a process are not reported.
+    // reported last becomes active, or of that one after it left the front; windows without a
+    // process are not reported.
     void setActivationHandler(ActivationHandler handler);
+    // Called from `processPendingEvents` when the application reported last leaves the front
+    // and no other takes it (no window, or one without a process, is active). When it comes
+    // back it is reported again.
+    void setFrontLeftHandler(std::function<void()> handler);
     // The watching connection's socket: readable when `processPendingEvents` has work.
     int fileDescriptor() const;
     // Handles every event received so far and calls the handler; never blocks.
@@ -81,6 +86,8 @@ private:
     std::string hostName_;
     std::optional<std::int64_t> lastActivePid_;
     ActivationHandler activationHandler_;
+    std::function<void()> frontLeftHandler_;
+    bool frontLeft_ = false;
 };
 
 } // namespace tavlin

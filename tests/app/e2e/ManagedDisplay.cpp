@@ -114,7 +114,7 @@ void ManagedDisplay::release(unsigned int xKeycode) {
 }
 
 bool ManagedDisplay::keyIsFree(unsigned int xKeycode, unsigned int xModifiers) {
-    return rootGrabIsFree(display_, xKeycode, xModifiers);
+    return tryKeyGrab(display_, xKeycode, xModifiers, false);
 }
 
 std::optional<unsigned long> ManagedDisplay::activeWindow() {

@@ -25,14 +25,15 @@ using XDisplay = struct _XDisplay;
 
 namespace tavlin::e2e {
 
-// Whether a grab of the combination on the root window would be granted now (nobody holds it).
-bool rootGrabIsFree(XDisplay* display, unsigned int xKeycode, unsigned int xModifiers);
-
 // X key codes of the keys the tests press, from the program's fixed table.
 unsigned int xKey(int virtualKeyCode);
 unsigned int xSuperKey();
 unsigned int xControlKey();
 unsigned int xAltKey();
+
+// Takes a passive grab of the key with these X modifiers on the root window, and keeps it only
+// when `keep`; answers whether it got it, that is, whether no other client held it.
+bool tryKeyGrab(XDisplay* display, unsigned int xKeycode, unsigned int xModifiers, bool keep);
 
 class UserSeat {
 public:

@@ -12,6 +12,7 @@
 #include "app/TavlinApp.h"
 #include "app/WindowOperations.h"
 #include "engine/EngineHarness.h"
+#include "engine/LeaderKeys.h"
 #include "model/FlatKeysAndActionRow.h"
 #include "platform/Files.h"
 #include "platform/HelperApplication.h"
@@ -31,6 +32,7 @@ class ShellTest : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
+        resetLeaderKeyState();
         ShellServices::shared().reloadLeaderKeys = [this](bool skipHotKeys) {
             EXPECT_FALSE(skipHotKeys);
             ++leaderKeyRegistrations;
@@ -40,6 +42,7 @@ protected:
     void TearDown() override {
         HelperApp::setDefaultApplicationLookup(nullptr);
         app::setShowConfigurationWindowURLHandler(nullptr);
+        resetLeaderKeyState();
         EngineTest::TearDown();
     }
 
@@ -171,6 +174,18 @@ TEST_F(ShellTest, FrontmostTrackingSkipsThisProgram) {
     EXPECT_EQ(FrontmostApplications::shared().previous, a);
     ASSERT_EQ(capture.lines().size(), 1u);
     EXPECT_EQ(capture.lines()[0].rfind("unexpectedly found nil while accessing bundleURL of NSRunningApp(", 0), 0u);
+    // Back in front after no application was: still the one before it is the previous one.
+    delegate.appActivated(b, false);
+    EXPECT_EQ(FrontmostApplications::shared().previous, a);
+}
+
+TEST_F(ShellTest, ALeaderKeyReleaseEndsWhenTheListedApplicationLeavesTheFrontEmpty) {
+    settings::setStringList(settings::keys::disabledApplications, {"/a.desktop"});
+    AppDelegate delegate;
+    delegate.appActivated(RunningApplication{10, "/a.desktop", "a", "A", "/bin/a"}, false);
+    EXPECT_TRUE(leaderKeysReleasedForActiveApplication());
+    delegate.frontLeft();
+    EXPECT_FALSE(leaderKeysReleasedForActiveApplication());
 }
 
 TEST_F(ShellTest, ClosingTheConfigurationWindowHidesInsteadOfClosing) {

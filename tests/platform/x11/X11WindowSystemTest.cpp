@@ -435,6 +435,26 @@ TEST_F(X11WindowSystemTest, theActivationHandlerHearsOfEachNewApplicationOnce) {
     EXPECT_EQ(reports.size(), 3u);
 }
 
+// A listed application's leader keys come back when it leaves the front with nothing after it,
+// and go again when it returns.
+TEST_F(X11WindowSystemTest, anApplicationLeavingTheFrontEmptyIsToldAndItsReturnReported) {
+    int activations = 0, left = 0;
+    system_->setActivationHandler([&](const RunningApplication&, bool) { ++activations; });
+    system_->setFrontLeftHandler([&] { ++left; });
+    const Window other = otherWindow();
+    setActive(other);
+    ASSERT_TRUE(pumpUntil([&] { pump(); }, [&] { return activations == 1; }));
+
+    setActive(makeWindow(std::nullopt, "plain"));
+    XDeleteProperty(d_, root_, activeWindow_);
+    XSync(d_, False);
+    ASSERT_TRUE(pumpUntil([&] { pump(); }, [&] { return left == 1; }));
+    setActive(other);
+    EXPECT_TRUE(pumpUntil([&] { pump(); }, [&] { return activations == 2; }));
+    settle([&] { pump(); });
+    EXPECT_EQ(left, 1);
+}
+
 TEST_F(X11WindowSystemTest, theApplicationActiveWhenOpenedIsNotReportedAsANewOne) {
     setActive(ownWindow());
     system_ = openSystem();
