@@ -288,6 +288,40 @@ std::optional<UserSeat::OpenedSession> UserSeat::openSessionWithControlOption(un
     return OpenedSession{released, Clock::now()};
 }
 
+std::optional<UserSeat::FirstGrabbedPress> UserSeat::openSessionAsSoonAsGrabbed(unsigned int xKeycode,
+                                                                                std::chrono::milliseconds limit) {
+    using namespace std::chrono_literals;
+    const auto deadline = Clock::now() + limit;
+    const auto mark = counts();
+    press(xControlKey());
+    press(xAltKey());
+    std::optional<Clock::time_point> pressed;
+    while (!pressed && Clock::now() < deadline) {
+        const int keys = keysReceived_;
+        const auto at = Clock::now();
+        press(xKeycode);
+        sync();
+        // The press reaches our window, or the application's grab takes it; should another
+        // window have the focus for a moment, neither shows and the press is tried again.
+        waitUntil([&] { return counts_.grabs > mark.grabs || keysReceived_ > keys; }, 20ms);
+        if (counts_.grabs > mark.grabs) {
+            pressed = at;
+        } else {
+            release(xKeycode);
+            // As often as a hand could: a flood of presses would only queue up in the program.
+            std::this_thread::sleep_until(at + 2ms);
+        }
+    }
+    if (pressed) release(xKeycode);
+    std::this_thread::sleep_for(40ms);
+    release(xAltKey());
+    release(xControlKey());
+    if (!pressed) return std::nullopt;
+    FirstGrabbedPress result{*pressed, std::nullopt};
+    if (waitForGrabs(mark, 2, 2s)) result.sessionGrabbed = Clock::now();
+    return result;
+}
+
 void UserSeat::movePointer(int x, int y) {
     XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
     XFlush(display_);
@@ -331,7 +365,7 @@ std::optional<UserSeat::Geometry> UserSeat::shownIndicatorWindow(pid_t pid) {
     return std::nullopt;
 }
 
-std::optional<UserSeat::Geometry> UserSeat::giveFocusTo(pid_t application, const std::string& title) {
+std::optional<std::pair<unsigned long, UserSeat::Geometry>> UserSeat::shownWindow(pid_t application, const std::string& title) {
     for (const Window window : topLevelWindows(display_)) {
         XWindowAttributes attributes{};
         if (!XGetWindowAttributes(display_, window, &attributes)) continue;
@@ -340,13 +374,41 @@ std::optional<UserSeat::Geometry> UserSeat::giveFocusTo(pid_t application, const
         char* name = nullptr;
         const bool matches = XFetchName(display_, window, &name) && name && title == name;
         if (name) XFree(name);
-        if (!matches) continue;
-        keepsFocus_ = false;
-        XSetInputFocus(display_, window, RevertToParent, CurrentTime);
-        XSync(display_, False);
-        return Geometry{attributes.x, attributes.y, attributes.width, attributes.height};
+        if (matches) return std::make_pair(window, Geometry{attributes.x, attributes.y, attributes.width, attributes.height});
     }
     return std::nullopt;
+}
+
+bool UserSeat::showsWindow(pid_t application, const std::string& title) { return shownWindow(application, title).has_value(); }
+
+std::optional<UserSeat::Geometry> UserSeat::shownWindowGeometry(pid_t application, const std::string& title) {
+    const auto shown = shownWindow(application, title);
+    if (!shown) return std::nullopt;
+    return shown->second;
+}
+
+std::size_t UserSeat::distinctColors(const Geometry& area) {
+    const int x = std::max(area.x, 0), y = std::max(area.y, 0);
+    const int width = std::min(area.x + area.width, screenWidth()) - x;
+    const int height = std::min(area.y + area.height, screenHeight()) - y;
+    if (width <= 0 || height <= 0) return 0;
+    XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, y, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (!image) return 0;
+    std::set<unsigned long> colors;
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column) colors.insert(XGetPixel(image, column, row) & 0xFFFFFF);
+    XDestroyImage(image);
+    return colors.size();
+}
+
+std::optional<UserSeat::Geometry> UserSeat::giveFocusTo(pid_t application, const std::string& title) {
+    const auto shown = shownWindow(application, title);
+    if (!shown) return std::nullopt;
+    keepsFocus_ = false;
+    XSetInputFocus(display_, shown->first, RevertToParent, CurrentTime);
+    XSync(display_, False);
+    return shown->second;
 }
 
 std::optional<UserSeat::Dialog> UserSeat::shownDialog(pid_t pid) {
