@@ -7,6 +7,7 @@
 
 #include "model/Settings.h"
 #include "platform/qt/LocaleDoubleField.h"
+#include "platform/qt/PeopleWordsQt.h"
 
 namespace tavlin::flateditor {
 
@@ -37,7 +38,7 @@ LeaderKeyIndicatorSettingsView::LeaderKeyIndicatorSettingsView(QWidget* parent) 
     fieldRow->addStretch();
     fieldRow->addWidget(heightField_);
     rowLayout->addLayout(fieldRow);
-    const QString noteText = QStringLiteral("Set 0 for system menu bar's height");
+    const QString noteText = words::qt(words::indicatorHeightOfThePanel);
     auto* note = new QLabel(noteText, heightRow_);
     note->setTextFormat(Qt::PlainText);
     note->setAccessibleName(noteText);

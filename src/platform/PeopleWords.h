@@ -33,6 +33,8 @@ inline constexpr std::string_view noBrowserFound = "Web browser (none found)";
 // Followed by nothing or the program's name, then by hideFromTaskBarEnd.
 inline constexpr std::string_view hideFromTaskBarStart = "Hide";
 inline constexpr std::string_view hideFromTaskBarEnd = "from the Task Bar";
+// What an indicator height of 0 stands for.
+inline constexpr std::string_view indicatorHeightOfThePanel = "Set 0 for the top panel's height";
 
 // The input-monitoring sheet: what the program observes of the keyboard, and whether it does.
 inline constexpr std::string_view inputMonitoring = "Input Monitoring";
