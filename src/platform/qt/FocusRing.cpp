@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QPointer>
 #include <QtGui/QPainter>
 #include <QtWidgets/QAbstractScrollArea>
 #include <QtWidgets/QScrollBar>
@@ -19,32 +20,35 @@ void drawFocusRing(QWidget& widget, const QRect& area) {
 
 namespace {
 
-// Paints the viewport as it would, then the ring over it.
+// Paints the viewport as it would, then the ring over it. It keeps the view as a plain widget:
+// the view's own destructor still sends it focus events, when it is a scroll area no more.
 class FocusRing final : public QObject {
 public:
-    explicit FocusRing(QAbstractScrollArea& view) : QObject(&view), view_(view) {
+    explicit FocusRing(QAbstractScrollArea& view) : QObject(&view), view_(&view), viewport_(view.viewport()) {
         view.installEventFilter(this);
-        view.viewport()->installEventFilter(this);
+        viewport_->installEventFilter(this);
         // Scrolling moves the painted pixels, the ring with them: paint it all again.
         for (QScrollBar* bar : {view.verticalScrollBar(), view.horizontalScrollBar()})
             connect(bar, &QScrollBar::valueChanged, this, [this] {
-                if (view_.hasFocus()) view_.viewport()->update();
+                if (view_->hasFocus() && viewport_) viewport_->update();
             });
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == &view_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
-            view_.viewport()->update();
-        if (watched != view_.viewport() || event->type() != QEvent::Paint || painting_ || !view_.hasFocus()) return false;
+        if (!viewport_) return false;
+        if (watched == view_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+            viewport_->update();
+        if (watched != viewport_ || event->type() != QEvent::Paint || painting_ || !view_->hasFocus()) return false;
         painting_ = true;
-        QCoreApplication::sendEvent(view_.viewport(), event);
+        QCoreApplication::sendEvent(viewport_, event);
         painting_ = false;
-        drawFocusRing(*view_.viewport(), view_.viewport()->rect());
+        drawFocusRing(*viewport_, viewport_->rect());
         return true;
     }
 
 private:
-    QAbstractScrollArea& view_;
+    QWidget* const view_;
+    QPointer<QWidget> viewport_;
     bool painting_ = false;
 };
 
