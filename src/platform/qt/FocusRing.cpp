@@ -36,8 +36,7 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (!viewport_) return false;
-        if (watched == view_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
-            viewport_->update();
+        if (watched == view_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) viewport_->update();
         if (watched != viewport_ || event->type() != QEvent::Paint || painting_ || !view_->hasFocus()) return false;
         painting_ = true;
         QCoreApplication::sendEvent(viewport_, event);
