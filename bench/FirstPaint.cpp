@@ -25,6 +25,7 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QTreeView>
 
+#include "ChancesConfiguration.h"
 #include "e2e/AppDriver.h"
 #include "e2e/XDriver.h"
 #include "model/FlatKeysAndActionRow.h"
@@ -78,18 +79,6 @@ std::vector<FlatKeysAndActionRow> rowsOf(int count) {
                           LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)));
     }
     return rows;
-}
-
-std::string treeWith(int chances) {
-    std::string text = R"({"hotKeys": [{"combo": {"info": {"keyCode": 17, "modifiersCode": 6144}}}],)"
-                       "\n\"decision\": {\"actions\": [], \"chances\": [\n";
-    for (int i = 0; i < chances; ++i) {
-        if (i > 0) text += ",\n";
-        text += R"(  {"pattern": {"key": {"allowedKeyCodes": [)" + std::to_string(i % 50) +
-                R"(]}}, "decision": {"actions": [{"openURL": {"url": "https://example.com/)" + std::to_string(i) +
-                R"("}}], "chances": []}})";
-    }
-    return text + "\n]}}\n";
 }
 
 // From the process's start until its window shows many colours (drawn text): the whole window
@@ -149,7 +138,7 @@ int main(int argc, char** argv) {
     PrivateBus bus;
     AppHome flatHome, treeHome, bareHome;
     flatHome.withStores([] { settings::setFlatKeysAndActionRows(rowsOf(flatRows)); });
-    treeHome.writeConfiguration(treeWith(treeChances));
+    treeHome.writeConfiguration(bench::configurationWithChances(treeChances));
     // The first start generates the configuration from the rows; the runs measure later starts.
     if (!firstPaint(*seat, executable, {}, flatHome, bus)) return 1;
 

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "ChancesConfiguration.h"
 #include "e2e/AppDriver.h"
 #include "e2e/XDriver.h"
 
@@ -31,18 +32,6 @@ using namespace std::chrono_literals;
 using namespace tavlin::e2e;
 
 constexpr int keyT = 17, keyEscape = 53;
-
-std::string configurationWith(int chances) {
-    std::string text = R"({"hotKeys": [{"combo": {"info": {"keyCode": 17, "modifiersCode": 6144}}}],)"
-                       "\n\"decision\": {\"actions\": [], \"chances\": [\n";
-    for (int i = 0; i < chances; ++i) {
-        if (i > 0) text += ",\n";
-        text += R"(  {"pattern": {"key": {"allowedKeyCodes": [)" + std::to_string(i % 50) +
-                R"(]}}, "decision": {"actions": [{"openURL": {"url": "https://example.com/)" + std::to_string(i) +
-                R"("}}], "chances": []}})";
-    }
-    return text + "\n]}}\n";
-}
 
 double milliseconds(Clock::duration duration) { return std::chrono::duration<double, std::milli>(duration).count(); }
 
@@ -81,7 +70,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs; ++i) {
         PrivateBus bus;
         AppHome home;
-        home.writeConfiguration(configurationWith(chances));
+        home.writeConfiguration(tavlin::bench::configurationWithChances(chances));
         seat->takeFocusBack(1s);
         AppProcess app(executable, {}, home, bus.address());
         const auto first = seat->openSessionAsSoonAsGrabbed(xKey(keyT));
