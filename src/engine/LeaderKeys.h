@@ -22,8 +22,8 @@ void handleLeaderKeyEvent(std::uint32_t keyCode, std::uint32_t modifiers, bool k
 
 // While the active application is on the disabled-applications list, every leader key is
 // released (no hot key held, no tap recognised) so that its keys reach it unchanged; they are
-// taken back when another application becomes active. This program's own windows are never
-// passed here, so they change nothing. A session already open stays open.
+// taken back when another application becomes active; none stands for no application in front,
+// and for this program's own windows. A session already open stays open.
 void leaderKeysFollowActiveApplication(const std::optional<RunningApplication>& application);
 // The stored list changed: compares the application last passed with it again.
 void leaderKeysFollowDisabledApplications();
