@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "model/HotKey.h"
 #include "platform/Workspace.h"
 
 namespace tavlin {
@@ -28,6 +29,9 @@ void leaderKeysFollowActiveApplication(const std::optional<RunningApplication>& 
 // The stored list changed: compares the application last passed with it again.
 void leaderKeysFollowDisabledApplications();
 bool leaderKeysReleasedForActiveApplication();
+// Whether a lone tap of the modifier opens a session now: it is a single-modifier leader key of
+// the file, and the leader keys are armed and not released.
+bool isArmedSingleModifierLeaderKey(HotKey::SingleTapModifier modifier);
 // Whether the list names the application: its desktop entry, or its executable.
 bool isDisabledApplication(const RunningApplication& application, const std::vector<std::string>& disabledPaths);
 // The name a person reads for a combination leader key (in the notification of a refused one).
