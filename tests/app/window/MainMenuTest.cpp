@@ -6,9 +6,9 @@
 #include <QtGui/QKeyEvent>
 #include <QtGui/QScreen>
 #include <QtTest/QTest>
-#include <QtWidgets/QListWidget>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QListWidget>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QMessageBox>
