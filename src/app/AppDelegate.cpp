@@ -104,7 +104,8 @@ void AppDelegate::appActivated(const std::optional<RunningApplication>& applicat
         return;
     }
     FrontmostApplications::shared().applicationDidActivate(*application, isThisProgram);
-    if (!isThisProgram) leaderKeysFollowActiveApplication(application);
+    // Our own windows are no listed application: the leader keys work in them.
+    leaderKeysFollowActiveApplication(isThisProgram ? std::nullopt : application);
     if (!application->bundlePath)
         diag::printLine("unexpectedly found nil while accessing bundleURL of " + fullDescription(*application, true));
 }

@@ -2,6 +2,7 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QEvent>
+#include <QtGui/QKeyEvent>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
@@ -9,6 +10,7 @@
 #include "app/DeviceInfo.h"
 #include "app/SupportMail.h"
 #include "app/WindowOperations.h"
+#include "engine/LeaderKeys.h"
 #include "model/Settings.h"
 #include "platform/BundleInfo.h"
 #include "platform/qt/MainMenu.h"
@@ -16,13 +18,24 @@
 namespace tavlin::app {
 namespace {
 
-// Keys typed while a window of ours grabs the keyboard (the input window during a session)
-// belong to that window: the menu's shortcuts must not act on them. A shortcut that is
-// overridden reaches the window as an ordinary key.
+// Alt pressed alone, as the menu bar sees it: on its release the bar takes the keyboard focus.
+bool isLoneAlt(const QKeyEvent& event) {
+    return (event.key() == Qt::Key_Alt || event.key() == Qt::Key_Meta) &&
+           (event.modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier;
+}
+
+// Keys that belong to a session or to a leader key must not act on the menu. Keys typed while a
+// window of ours grabs the keyboard (the input window during a session) belong to that window.
+// A lone Alt that is a leader key opens a session; the bar must not take the focus as well (Alt
+// with a letter, and F10, still open the menus). A shortcut that is overridden reaches the
+// window as an ordinary key.
 class SessionKeysFilter final : public QObject {
 public:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::ShortcutOverride || !QWidget::keyboardGrabber()) return false;
+        if (event->type() != QEvent::ShortcutOverride) return false;
+        if (!QWidget::keyboardGrabber() &&
+            !(isLoneAlt(*static_cast<QKeyEvent*>(event)) && isArmedSingleModifierLeaderKey(HotKey::SingleTapModifier::option)))
+            return false;
         event->accept();
         return true;
     }

@@ -1,5 +1,7 @@
 #include "engine/ActionOutcomeListener.h"
 
+#include <utility>
+
 #include "engine/Notifications.h"
 #include "platform/Diagnostics.h"
 
@@ -61,6 +63,14 @@ void ActionOutcomeListener::releaseHeldKeys() {
         heldKeys_.pop_front();
         deliver(key);
     }
+}
+
+std::deque<ActionOutcome> ActionOutcomeListener::takeHeldKeys() { return std::exchange(heldKeys_, {}); }
+
+void ActionOutcomeListener::holdForNextSession(std::deque<ActionOutcome> keys) {
+    if (keys.empty()) return;
+    heldKeys_.insert(heldKeys_.begin(), keys.begin(), keys.end());
+    if (pendingOwnOutcomes_ == 0) releaseHeldKeys();
 }
 
 void ActionOutcomeListener::cancel() {

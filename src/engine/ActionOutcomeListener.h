@@ -36,6 +36,12 @@ public:
     void ownOutcomeHandled(std::uint64_t session);
     bool hasEnded(std::uint64_t session) const { return session != session_; }
 
+    // A wait-again leaf starts the session over: the keys still held were typed for the session
+    // that follows. Taken before the restart cancels the wait, they are handed to the new session
+    // after it, ahead of any key typed later, and matched once its own texts are handled.
+    std::deque<ActionOutcome> takeHeldKeys();
+    void holdForNextSession(std::deque<ActionOutcome> keys);
+
 private:
     void receive(const Notification& notification);
     void deliver(const ActionOutcome& outcome);

@@ -119,6 +119,7 @@ void KeyEventHandlerManager::addKeyEventHandler(bool skipHotKeys, KeyHandler key
     if (monitor_ && monitor_->preflightListenEventAccess()) {
         observerRunning_ = monitor_->startObserver([this](const ObservedInputEvent& event) { observedInput(event); });
     }
+    observerStarted_ = observerRunning_;
 }
 
 void KeyEventHandlerManager::removeKeyEventHanlder() {
@@ -267,6 +268,7 @@ bool KeyEventHandlerManager::isDelayedKeyUpsOwnKey(bool keyDown, int keyCode) co
 
 void KeyEventHandlerManager::reset() {
     removeSources();
+    observerStarted_ = false;
     cancelDelayedKeyUp();
     keyHandler_ = nullptr;
     forgetTap();

@@ -64,6 +64,9 @@ public:
     bool monitorsInstalled() const { return localEventMonitor_.has_value() || globalEventMonitor_.has_value(); }
     bool hotKeyHandlersInstalled() const { return hotKeyHandlersInstalled_; }
     bool observerRunning() const { return observerRunning_; }
+    // Whether the observer started when the handler was last installed; removing the handler
+    // leaves this as it was.
+    bool observerStartedWhenLastInstalled() const { return observerStarted_; }
 
     // Back to the state of a fresh process (sources removed, no callback, nothing pending); used
     // when the queue or the event sources are replaced.
@@ -83,6 +86,7 @@ private:
     std::optional<KeyboardEventMonitor::Token> localEventMonitor_;
     std::optional<KeyboardEventMonitor::Token> globalEventMonitor_;
     bool observerRunning_ = false;
+    bool observerStarted_ = false;
     std::optional<KeyboardEvent> latestModifierEvent_;
     Origin latestModifierEventOrigin_ = Origin::thisProgram;
     KeyHandler keyHandler_;

@@ -1,5 +1,6 @@
 #include "engine/LeaderKeys.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -120,6 +121,13 @@ std::string leaderKeyDisplayName(std::uint32_t keyCode, std::uint32_t modifiers)
 }
 
 bool leaderKeysReleasedForActiveApplication() { return state().released; }
+
+bool isArmedSingleModifierLeaderKey(HotKey::SingleTapModifier modifier) {
+    if (!state().armed || state().released) return false;
+    const auto keys = singleModifierLeaderKeys();
+    return std::any_of(keys.begin(), keys.end(),
+                       [modifier](const HotKey& key) { return key.singleModifierInfo()->singleTapModifier == modifier; });
+}
 
 void resetLeaderKeyState() { state() = {}; }
 

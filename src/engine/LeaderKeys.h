@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "model/HotKey.h"
 #include "platform/Workspace.h"
 
 namespace tavlin {
@@ -22,12 +23,15 @@ void handleLeaderKeyEvent(std::uint32_t keyCode, std::uint32_t modifiers, bool k
 
 // While the active application is on the disabled-applications list, every leader key is
 // released (no hot key held, no tap recognised) so that its keys reach it unchanged; they are
-// taken back when another application becomes active. This program's own windows are never
-// passed here, so they change nothing. A session already open stays open.
+// taken back when another application becomes active; none stands for no application in front,
+// and for this program's own windows. A session already open stays open.
 void leaderKeysFollowActiveApplication(const std::optional<RunningApplication>& application);
 // The stored list changed: compares the application last passed with it again.
 void leaderKeysFollowDisabledApplications();
 bool leaderKeysReleasedForActiveApplication();
+// Whether a lone tap of the modifier opens a session now: it is a single-modifier leader key of
+// the file, and the leader keys are armed and not released.
+bool isArmedSingleModifierLeaderKey(HotKey::SingleTapModifier modifier);
 // Whether the list names the application: its desktop entry, or its executable.
 bool isDisabledApplication(const RunningApplication& application, const std::vector<std::string>& disabledPaths);
 // The name a person reads for a combination leader key (in the notification of a refused one).

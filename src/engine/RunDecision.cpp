@@ -104,12 +104,17 @@ void runDecision(std::vector<ActionResult> history, DecisionPtr decision) {
     // start over again from inside, without end. Such a second start ends the session instead.
     static bool startingOver = false;
     if (waitAgain && !startingOver) {
-        startingOver = true;
-        struct Reset {
-            ~Reset() { startingOver = false; }
-        } reset;
-        manager.handle(InputWindowManager::WindowEvent::resignKey());
-        manager.handle(InputWindowManager::WindowEvent::becomeKey());
+        // Keys typed after the one that led here belong to the new session.
+        auto heldKeys = listener.takeHeldKeys();
+        {
+            startingOver = true;
+            struct Reset {
+                ~Reset() { startingOver = false; }
+            } reset;
+            manager.handle(InputWindowManager::WindowEvent::resignKey());
+            manager.handle(InputWindowManager::WindowEvent::becomeKey());
+        }
+        listener.holdForNextSession(std::move(heldKeys));
     } else {
         if (waitAgain) diag::printLine("wait again ignored: the new session ended at once");
         manager.inputWindow().orderOut();

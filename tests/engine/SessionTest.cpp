@@ -107,7 +107,14 @@ class HeldKeysTest : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        const auto leader = LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command));
+        storeRows(LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)));
+        workspace.frontmost = RunningApplication{42, "/usr/share/applications/editor.desktop", "editor", "Editor",
+                                                 "/usr/bin/editor"};
+        workspace.openURLSucceeds = true;
+        currentLeaderKey() = HotKey::singleModifier(HotKey::SingleTapModifier::command);
+    }
+
+    void storeRows(const LeaderKey& leader) {
         const auto row = [&](std::vector<std::int64_t> keys, const std::string& url) {
             return FlatKeysAndActionRow(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), std::move(keys),
                                         act(K::openURL{url, std::nullopt}), false, leader);
@@ -115,10 +122,6 @@ protected:
         ASSERT_FALSE(settings::setFlatKeysAndActionRows(
             {row({0, 11}, "https://ab.example"), row({8}, "https://c.example"), row({0, 8}, "https://ac.example")}));
         Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
-        workspace.frontmost = RunningApplication{42, "/usr/share/applications/editor.desktop", "editor", "Editor",
-                                                 "/usr/bin/editor"};
-        workspace.openURLSucceeds = true;
-        currentLeaderKey() = HotKey::singleModifier(HotKey::SingleTapModifier::command);
     }
 
     // The leader key's window takes the keyboard and the keys come before any turn of the loop.
@@ -151,6 +154,17 @@ TEST_F(HeldKeysTest, KeysTypedBeforeTheReportedTextsRunTheirBindingInOrder) {
     typeKey(8);
     EXPECT_EQ(workspace.openedURLs.size(), 3u);
     EXPECT_EQ(workspace.openedURLs.back(), "https://c.example");
+}
+
+// A hold leader key that keeps its status waits again after each binding: the keys typed after
+// the first binding's go on to the session that starts over.
+TEST_F(HeldKeysTest, KeysHeldPastAWaitAgainLeafRunTheirBindingInTheNextSession) {
+    storeRows(LeaderKey::hold(false, 3));
+    currentLeaderKey() = HotKey::combo(3, 0);
+    typeAtTheGrab({8, 0, 11, 8});
+    EXPECT_EQ(workspace.openedURLs, (std::vector<std::string>{"https://c.example", "https://ab.example", "https://c.example"}));
+    EXPECT_TRUE(window.isKeyWindow());
+    EXPECT_TRUE(ActionOutcomeListener::shared().isWaiting());
 }
 
 TEST_F(HeldKeysTest, AKeyThatMatchesNothingStillEndsTheSessionAfterTheTexts) {

@@ -111,6 +111,24 @@ TEST(ListenEventAccessTest, isOnOnlyWhileTheObserverRuns) {
     manager.setMonitor(nullptr);
 }
 
+// A listed application in front releases the leader keys, the observer with them; that changes
+// nothing the user granted, so the answer stays (the list's button must not flip).
+class ListenEventAccessLeaderKeysTest : public test::LeaderKeyTest {};
+
+TEST_F(ListenEventAccessLeaderKeysTest, staysOnWhileTheLeaderKeysAreReleasedForAListedApplication) {
+    writeConfiguration(Decision::make({}, {test::keyChance(11, {})}),
+                       {HotKey::singleModifier(HotKey::SingleTapModifier::option)});
+    settings::setStringList(settings::keys::disabledApplications, {"/apps/listed.desktop"});
+    reloadLeaderKeys(false);
+    const auto listening = [] { return ListenEventAccess::shared().preflight(); };
+    ASSERT_TRUE(listening());
+    RunningApplication listed;
+    listed.bundlePath = "/apps/listed.desktop";
+    leaderKeysFollowActiveApplication(listed);
+    ASSERT_FALSE(monitor.observer);
+    EXPECT_TRUE(listening());
+}
+
 TEST_F(InputMonitoringGrantViewTest, theListOpensItAndReadsTheStateAgainWhenItsWindowIsActive) {
     SettingsContentView view;
     view.show();

@@ -256,6 +256,41 @@ TEST_F(AppEndToEndTest, KeysTypedInASessionWalkTheTreeAndTheLeafRunsItsAction) {
     ASSERT_TRUE(waitForOpenedURLs(2));
 }
 
+// Keys typed in one burst reach leaves that start the session over: each restarted session
+// reports its leader key before it takes the next key, which waits for that; none is lost.
+TEST_F(AppEndToEndTest, ABurstOfKeysThroughLeavesThatWaitAgainRunsEveryBinding) {
+    home_->writeConfiguration(R"({
+  "hotKeys": [{"singleModifier": {"info": {"singleTapModifier": "⌘"}}}],
+  "decision": {"actions": [{"getLeaderKey": {}}], "chances": [
+    {"pattern": {"message": {"regex": ".*"}}, "decision": {"actions": [], "chances": [
+      {"pattern": {"key": {"allowedKeyCodes": [0]}},
+       "decision": {"actions": [{"openURL": {"url": "https://example.org/a"}}, {"reWaitTriggerKeys": {}}], "chances": []}},
+      {"pattern": {"key": {"allowedKeyCodes": [11]}},
+       "decision": {"actions": [{"openURL": {"url": "https://example.org/b"}}, {"reWaitTriggerKeys": {}}], "chances": []}},
+      {"pattern": {"key": {"allowedKeyCodes": [8]}},
+       "decision": {"actions": [{"openURL": {"url": "https://example.org/c"}}], "chances": []}}
+    ]}}
+  ]}
+})");
+    ASSERT_TRUE(start());
+    constexpr int keyC = 8;
+    const std::vector<std::string> burst{"https://example.org/a", "https://example.org/b", "https://example.org/c"};
+    std::vector<std::string> expected;
+    for (int round = 0; round < 5; ++round) {
+        ASSERT_TRUE(openedByTap());
+        const auto since = seat_->counts();
+        for (const int key : {keyA, keyB, keyC}) seat_->tap(xKey(key));
+        ASSERT_TRUE(sessionEnded(since)) << "round " << round;
+        expected.insert(expected.end(), burst.begin(), burst.end());
+        ASSERT_TRUE(waitForOpenedURLs(expected.size())) << app_->outputTail();
+    }
+    // The openers run side by side and record in the order they come to it.
+    auto opened = home_->openedURLs();
+    std::sort(opened.begin(), opened.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(opened, expected);
+}
+
 TEST_F(AppEndToEndTest, EscapeOrAClickOutsideTheWindowEndsTheSession) {
     ASSERT_TRUE(startOnTree());
 

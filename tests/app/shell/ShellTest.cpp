@@ -179,12 +179,18 @@ TEST_F(ShellTest, FrontmostTrackingSkipsThisProgram) {
     EXPECT_EQ(FrontmostApplications::shared().previous, a);
 }
 
-TEST_F(ShellTest, ALeaderKeyReleaseEndsWhenTheListedApplicationLeavesTheFrontEmpty) {
+// Handed to no application, or to one of our own windows, the front is no listed application's.
+TEST_F(ShellTest, ALeaderKeyReleaseEndsWhenTheListedApplicationLeavesTheFrontEmptyOrToUs) {
     settings::setStringList(settings::keys::disabledApplications, {"/a.desktop"});
     AppDelegate delegate;
-    delegate.appActivated(RunningApplication{10, "/a.desktop", "a", "A", "/bin/a"}, false);
+    const RunningApplication listed{10, "/a.desktop", "a", "A", "/bin/a"};
+    delegate.appActivated(listed, false);
     EXPECT_TRUE(leaderKeysReleasedForActiveApplication());
     delegate.frontLeft();
+    EXPECT_FALSE(leaderKeysReleasedForActiveApplication());
+    delegate.appActivated(listed, false);
+    delegate.appActivated(RunningApplication{12, "/usr/share/applications/tavlin.desktop", "tavlin", "tavlin", "/bin/tavlin"},
+                          true);
     EXPECT_FALSE(leaderKeysReleasedForActiveApplication());
 }
 

@@ -8,6 +8,7 @@
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QListWidget>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QMessageBox>
@@ -16,6 +17,8 @@
 #include "app/DeviceInfo.h"
 #include "app/WindowOperations.h"
 #include "engine/EngineHarness.h"
+#include "engine/KeyEventHandler.h"
+#include "engine/LeaderKeys.h"
 #include "platform/BundleInfo.h"
 #include "platform/KeyboardLayout.h"
 #include "platform/qt/MainMenu.h"
@@ -65,6 +68,8 @@ protected:
         window().setConfiguration(configurationWithAuthor(std::nullopt));
     }
     void TearDown() override {
+        resetLeaderKeyState();
+        KeyEventHandlerManager::shared().reset();
         scenes.reset();
         setMainBundleInfo(std::nullopt);
         DeviceInfo::setSources(std::nullopt);
@@ -165,6 +170,26 @@ TEST_F(MainMenuTest, F10AndAltWithAFirstLetterOpenTheMenus) {
     EXPECT_EQ(opened(Qt::ALT | Qt::Key_H), "Help");
     EXPECT_EQ(opened(Qt::ALT | Qt::Key_T), "tavlin");
     EXPECT_EQ(opened(Qt::ALT | Qt::Key_T), "Tree");
+}
+
+// A lone Alt that is a leader key opens a session; the menu bar must not take the focus too.
+TEST_F(MainMenuTest, ALoneAltLeaderKeyLeavesTheFocusWhereItWasAndAltWithALetterStillOpensAMenu) {
+    writeConfiguration(Decision::make({}, {keyChance(0, {})}), {HotKey::singleModifier(HotKey::SingleTapModifier::option)});
+    reloadLeaderKeys(false);
+    auto* focused = new QListWidget;
+    window().setContent(focused);
+    window().show();
+    window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    focused->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), focused);
+    QTest::keyClick(focused, Qt::Key_Alt);
+    EXPECT_EQ(QApplication::focusWidget(), focused);
+    QTest::keyClick(focused, Qt::Key_H, Qt::AltModifier);
+    QWidget* popup = QApplication::activePopupWidget();
+    ASSERT_TRUE(popup);
+    EXPECT_EQ(popup->accessibleName(), "Help");
+    popup->close();
 }
 
 // Escape and Ctrl+W close the Settings window; Ctrl+W the configuration window.
