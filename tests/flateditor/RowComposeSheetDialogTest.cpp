@@ -46,6 +46,23 @@ constexpr int A = 0, B = 11, C = 8;
 
 LeaderKey optionTap() { return LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::option)); }
 
+// What the accessibility bridge does while a screen reader listens: each key press and release
+// from the window system is held back and sent again, no longer spontaneous, once the reader let
+// it pass.
+class ScreenReaderKeyDelay final : public QObject {
+public:
+    ScreenReaderKeyDelay() { qApp->installEventFilter(this); }
+    ~ScreenReaderKeyDelay() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (!event->spontaneous() || (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        QCoreApplication::postEvent(target, new QKeyEvent(key->type(), key->key(), key->modifiers(), key->text()));
+        return true;
+    }
+};
+
 // The sheet as the list opens it: the real list, the real presenter, the shell's observer.
 class RowComposeSheetDialogTest : public test::FlatEditorTest {
 protected:
@@ -389,6 +406,30 @@ TEST_F(RowComposeSheetDialogTest, thePickerAppendsOnlyWhatIsChosen) {
     }
     EXPECT_FALSE(closed(dialog));
     EXPECT_FALSE(settings::flatKeysAndActionRows());
+}
+
+TEST_F(RowComposeSheetDialogTest, aKeyPickedByKeyboardIsAddedOnceWhileAScreenReaderListens) {
+    show();
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(dialog);
+    QComboBox* picker = dialog->triggerKeys()->picker();
+    QAbstractItemView* list = picker->view();
+    const ScreenReaderKeyDelay bridge;
+    const auto type = [](QWidget* target, Qt::Key key) {
+        QTest::keyClick(target, key);
+        QCoreApplication::sendPostedEvents();
+    };
+    std::vector<std::int64_t> expected;
+    // Down Down Return, then type-ahead and Return.
+    for (const auto keys : {std::vector<Qt::Key>{Qt::Key_Down, Qt::Key_Down}, std::vector<Qt::Key>{Qt::Key_T}}) {
+        type(picker, Qt::Key_Space);
+        ASSERT_TRUE(list->isVisible());
+        for (const auto key : keys) type(list, key);
+        expected.push_back(list->currentIndex().data(Qt::UserRole).toLongLong());
+        type(list, Qt::Key_Return);
+        QTRY_VERIFY(!list->isVisible());
+        EXPECT_EQ(dialog->state().currentKeys(), expected);
+    }
 }
 
 TEST_F(RowComposeSheetDialogTest, closingBringsTheLeaderKeysBackOnce) {
