@@ -22,6 +22,14 @@ LeaderKeyEditorState::ShortcutStore storeOf(const shortcutkit::Name& name) {
 }
 
 QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// Tab enters a group on its checked button, and Space there changes nothing; the arrows move
+// (and check) within the group, whatever the other buttons' focus policy.
+void tabOnlyToChecked(const QButtonGroup& group) {
+    const QList<QAbstractButton*> buttons = group.buttons();
+    const QAbstractButton* entry = group.checkedButton() ? group.checkedButton() : buttons.value(0);
+    for (QAbstractButton* button : buttons) button->setFocusPolicy(button == entry ? Qt::StrongFocus : Qt::ClickFocus);
+}
 } // namespace
 
 ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcutNameForDisplay,
@@ -85,7 +93,6 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
         button->setCheckable(true);
         button->setAutoExclusive(true);
         button->setAutoDefault(false);
-        button->setFocusPolicy(Qt::StrongFocus);
         modifierGroup_->addButton(button, static_cast<int>(modifier));
         modifierRow->addWidget(button);
     }
@@ -111,6 +118,8 @@ void ConfigurationLeaderKeyView::refresh() {
     (combo ? comboButton_ : singleModifierButton_)->setChecked(true);
     modifierButton(state_.modifier())->setChecked(true);
     editors_->setCurrentIndex(combo ? 0 : 1);
+    tabOnlyToChecked(*kindGroup_);
+    tabOnlyToChecked(*modifierGroup_);
 }
 
 void ConfigurationLeaderKeyView::sync(const std::optional<HotKey>& hotKey) {
