@@ -421,6 +421,7 @@ void RowComposeSheetDialog::orderTabs() {
     add(leaderKeyEditor_->comboButton());
     add(leaderKeyEditor_->singleModifierButton());
     add(leaderKeyEditor_->recorder());
+    add(leaderKeyEditor_->recorder()->clearButton());
     for (const auto modifier : allSingleTapModifiers) add(leaderKeyEditor_->modifierButton(modifier));
     for (QPushButton* button : triggerKeys_->keyButtons()) add(button);
     add(triggerKeys_->picker());

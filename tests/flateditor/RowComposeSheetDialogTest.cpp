@@ -432,6 +432,32 @@ TEST_F(RowComposeSheetDialogTest, aKeyPickedByKeyboardIsAddedOnceWhileAScreenRea
     }
 }
 
+TEST_F(RowComposeSheetDialogTest, aRecordedCombinationKeepsTheFocusWhereTabGoesOnToTheClearButton) {
+    ASSERT_FALSE(store_->set(settings::keys::previousCheckedComplexMode, true));
+    show();
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(dialog);
+    QTest::mouseClick(dialog->leaderKeyEditor()->comboButton(), Qt::LeftButton);
+    focusRecorder(*dialog);
+    shortcutkit::RecorderControl* recorder = dialog->leaderKeyEditor()->recorder();
+    // Ctrl+Alt+Y as the X server sends it, with its key code.
+    const auto y = keycodes::xKeycode(16).value_or(0);
+    for (const auto type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent event(type, Qt::Key_Y, Qt::ControlModifier | Qt::AltModifier, y, 0, 0);
+        QApplication::sendEvent(recorder, &event);
+    }
+    EXPECT_EQ(recorder->text(), "Ctrl+Alt+Y");
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_EQ(QApplication::focusWidget(), recorder);
+    QTest::keyClick(recorder, Qt::Key_Tab);
+    auto* clear = qobject_cast<QToolButton*>(QApplication::focusWidget());
+    ASSERT_TRUE(clear && clear->defaultAction() == recorder->clearAction());
+    QTest::keyClick(clear, Qt::Key_Space);
+    EXPECT_TRUE(recorder->text().isEmpty());
+    EXPECT_TRUE(recorder->isRecording());
+    EXPECT_TRUE(settingErrorOf(dialog->state().currentLeaderKeyResult()));
+}
+
 TEST_F(RowComposeSheetDialogTest, closingBringsTheLeaderKeysBackOnce) {
     auto asleep = flatRow({A});
     asleep.action = Action(Action::Kind::sleep{});
