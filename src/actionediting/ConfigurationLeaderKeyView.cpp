@@ -51,6 +51,7 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
         kinds->addWidget(button);
     }
     kinds->addStretch();
+    kinds_ = kinds;
     layout->addLayout(kinds);
     // Every way of choosing (a click, the keyboard, an accessible Toggle) checks a button; refresh()
     // sets them with the groups' signals blocked, so what the code shows reports nothing.
@@ -58,6 +59,7 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
         if (!checked) return;
         state_.kindChanged(static_cast<Kind>(id));
         refresh();
+        if (static_cast<Kind>(id) == Kind::other && otherChosen_) otherChosen_();
     });
 
     editors_ = new QStackedWidget(this);
@@ -111,13 +113,29 @@ QPushButton* ConfigurationLeaderKeyView::modifierButton(HotKey::SingleTapModifie
     return static_cast<QPushButton*>(modifierGroup_->button(static_cast<int>(modifier)));
 }
 
+void ConfigurationLeaderKeyView::offerOtherLeaderKey(const QString& title, std::function<void()> chosen) {
+    otherButton_ = new QRadioButton(title, this);
+    otherButton_->setAccessibleName(title);
+    kindGroup_->addButton(otherButton_, static_cast<int>(Kind::other));
+    kinds_->insertWidget(kinds_->count() - 1, otherButton_);
+    otherChosen_ = std::move(chosen);
+    state_.kindChanged(Kind::other);
+    refresh();
+}
+
+QRadioButton* ConfigurationLeaderKeyView::checkedKindButton() const {
+    return static_cast<QRadioButton*>(kindGroup_->button(static_cast<int>(state_.kind())));
+}
+
 void ConfigurationLeaderKeyView::refresh() {
     const QSignalBlocker kindBlocker(kindGroup_);
     const QSignalBlocker modifierBlocker(modifierGroup_);
-    const bool combo = state_.kind() == Kind::combo;
-    (combo ? comboButton_ : singleModifierButton_)->setChecked(true);
+    const Kind kind = state_.kind();
+    checkedKindButton()->setChecked(true);
     modifierButton(state_.modifier())->setChecked(true);
-    editors_->setCurrentIndex(combo ? 0 : 1);
+    // The held key has no editor of its own.
+    if (otherButton_) editors_->setVisible(kind != Kind::other);
+    editors_->setCurrentIndex(kind == Kind::combo ? 0 : 1);
     tabOnlyToChecked(*kindGroup_);
     tabOnlyToChecked(*modifierGroup_);
 }

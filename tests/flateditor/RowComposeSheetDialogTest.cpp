@@ -458,6 +458,34 @@ TEST_F(RowComposeSheetDialogTest, aRecordedCombinationKeepsTheFocusWhereTabGoesO
     EXPECT_TRUE(settingErrorOf(dialog->state().currentLeaderKeyResult()));
 }
 
+TEST_F(RowComposeSheetDialogTest, aHeldLeaderKeyIsShownAsHeldAndKeptUnlessAnotherKindIsChosen) {
+    const auto held = flatRow({A}, LeaderKey::hold(true, keycodes::space));
+    store({held});
+    ASSERT_FALSE(store_->set(settings::keys::previousCheckedComplexMode, true));
+    show();
+    select(held);
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_Return);
+    ASSERT_TRUE(dialog);
+    QRadioButton* checked = nullptr;
+    for (auto* button : dialog->leaderKeyGroup()->findChildren<QRadioButton*>())
+        if (button->isChecked()) checked = button;
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(checked->text(), "Hold Space, keeping its own function");
+    EXPECT_FALSE(dialog->leaderKeyEditor()->recorder()->isVisible());
+    // By the arrows to another kind, which is the row's leader key then, and back.
+    checked->setFocus();
+    QTest::keyClick(checked, Qt::Key_Left);
+    EXPECT_TRUE(dialog->leaderKeyEditor()->singleModifierButton()->isChecked());
+    EXPECT_EQ(*leaderKeyOf(dialog->state().currentLeaderKeyResult()),
+              LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)));
+    QTest::keyClick(dialog->leaderKeyEditor()->singleModifierButton(), Qt::Key_Right);
+    EXPECT_TRUE(checked->isChecked());
+    chooseKind(*dialog, "Open File Manager");
+    save(*dialog);
+    ASSERT_TRUE(closed(dialog));
+    EXPECT_EQ(stored().back().leaderKey, held.leaderKey);
+}
+
 TEST_F(RowComposeSheetDialogTest, closingBringsTheLeaderKeysBackOnce) {
     auto asleep = flatRow({A});
     asleep.action = Action(Action::Kind::sleep{});
