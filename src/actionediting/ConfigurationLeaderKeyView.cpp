@@ -22,6 +22,14 @@ LeaderKeyEditorState::ShortcutStore storeOf(const shortcutkit::Name& name) {
 }
 
 QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// Tab enters a group on its checked button, and Space there changes nothing; the arrows move
+// (and check) within the group, whatever the other buttons' focus policy.
+void tabOnlyToChecked(const QButtonGroup& group) {
+    const QList<QAbstractButton*> buttons = group.buttons();
+    const QAbstractButton* entry = group.checkedButton() ? group.checkedButton() : buttons.value(0);
+    for (QAbstractButton* button : buttons) button->setFocusPolicy(button == entry ? Qt::StrongFocus : Qt::ClickFocus);
+}
 } // namespace
 
 ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcutNameForDisplay,
@@ -43,6 +51,7 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
         kinds->addWidget(button);
     }
     kinds->addStretch();
+    kinds_ = kinds;
     layout->addLayout(kinds);
     // Every way of choosing (a click, the keyboard, an accessible Toggle) checks a button; refresh()
     // sets them with the groups' signals blocked, so what the code shows reports nothing.
@@ -50,6 +59,7 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
         if (!checked) return;
         state_.kindChanged(static_cast<Kind>(id));
         refresh();
+        if (static_cast<Kind>(id) == Kind::other && otherChosen_) otherChosen_();
     });
 
     editors_ = new QStackedWidget(this);
@@ -85,7 +95,6 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
         button->setCheckable(true);
         button->setAutoExclusive(true);
         button->setAutoDefault(false);
-        button->setFocusPolicy(Qt::StrongFocus);
         modifierGroup_->addButton(button, static_cast<int>(modifier));
         modifierRow->addWidget(button);
     }
@@ -104,13 +113,31 @@ QPushButton* ConfigurationLeaderKeyView::modifierButton(HotKey::SingleTapModifie
     return static_cast<QPushButton*>(modifierGroup_->button(static_cast<int>(modifier)));
 }
 
+void ConfigurationLeaderKeyView::offerOtherLeaderKey(const QString& title, std::function<void()> chosen) {
+    otherButton_ = new QRadioButton(title, this);
+    otherButton_->setAccessibleName(title);
+    kindGroup_->addButton(otherButton_, static_cast<int>(Kind::other));
+    kinds_->insertWidget(kinds_->count() - 1, otherButton_);
+    otherChosen_ = std::move(chosen);
+    state_.kindChanged(Kind::other);
+    refresh();
+}
+
+QRadioButton* ConfigurationLeaderKeyView::checkedKindButton() const {
+    return static_cast<QRadioButton*>(kindGroup_->button(static_cast<int>(state_.kind())));
+}
+
 void ConfigurationLeaderKeyView::refresh() {
     const QSignalBlocker kindBlocker(kindGroup_);
     const QSignalBlocker modifierBlocker(modifierGroup_);
-    const bool combo = state_.kind() == Kind::combo;
-    (combo ? comboButton_ : singleModifierButton_)->setChecked(true);
+    const Kind kind = state_.kind();
+    checkedKindButton()->setChecked(true);
     modifierButton(state_.modifier())->setChecked(true);
-    editors_->setCurrentIndex(combo ? 0 : 1);
+    // The held key has no editor of its own.
+    if (otherButton_) editors_->setVisible(kind != Kind::other);
+    editors_->setCurrentIndex(kind == Kind::combo ? 0 : 1);
+    tabOnlyToChecked(*kindGroup_);
+    tabOnlyToChecked(*modifierGroup_);
 }
 
 void ConfigurationLeaderKeyView::sync(const std::optional<HotKey>& hotKey) {

@@ -9,6 +9,7 @@
 #include "shortcutkit/Name.h"
 
 class QButtonGroup;
+class QHBoxLayout;
 class QRadioButton;
 class QStackedWidget;
 class QPushButton;
@@ -34,6 +35,13 @@ public:
     // nothing.
     void sync(const std::optional<HotKey>& hotKey);
 
+    // Shows the owner's leader key that is no hot key (a held key) as a third choice, chosen
+    // now. Choosing it again calls `chosen`; leaving it reports the other kind's key as usual.
+    void offerOtherLeaderKey(const QString& title, std::function<void()> chosen);
+    QRadioButton* otherButton() const { return otherButton_; }
+    // The kind button that is checked.
+    QRadioButton* checkedKindButton() const;
+
     const LeaderKeyEditorState& state() const { return state_; }
     QRadioButton* comboButton() const { return comboButton_; }
     QRadioButton* singleModifierButton() const { return singleModifierButton_; }
@@ -46,7 +54,10 @@ private:
     LeaderKeyEditorState state_;
     QRadioButton* comboButton_ = nullptr;
     QRadioButton* singleModifierButton_ = nullptr;
+    QRadioButton* otherButton_ = nullptr;
+    std::function<void()> otherChosen_;
     QButtonGroup* kindGroup_ = nullptr;
+    QHBoxLayout* kinds_ = nullptr;
     QButtonGroup* modifierGroup_ = nullptr;
     QStackedWidget* editors_ = nullptr;
     shortcutkit::RecorderControl* recorder_ = nullptr;

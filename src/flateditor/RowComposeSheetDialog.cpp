@@ -134,11 +134,21 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
     leaderKeyEditor_ = new ConfigurationLeaderKeyView(
         shortcutkit::Name("sl-prefs-flat-row"), state_.leaderKeyView().optionForPress(),
         [this](const std::optional<HotKey>& hotKey) {
+            // Reports come from the combination and the modifier only: a held key is given up.
+            if (state_.leaderKeyView().currentKind() == LeaderKey::Kind::hold) state_.leaderKeyHeldChanged(false);
             state_.leaderKeyHotKeyChanged(hotKey);
             triggerKeysTitle_->setText(qString(state_.triggerKeysTitle()));
             showConflict();
         },
         [this](bool focused) { state_.recorderFocusChanged(focused); }, leaderKeyGroup_);
+    // A held leader key is shown as what it is, and kept unless another kind is chosen.
+    if (const auto* hold = state_.leaderKeyView().initialLeaderKey().holdInfo()) {
+        leaderKeyEditor_->offerOtherLeaderKey(qString(heldLeaderKeyTitle(*hold)), [this] {
+            state_.leaderKeyHeldChanged(true);
+            triggerKeysTitle_->setText(qString(state_.triggerKeysTitle()));
+            showConflict();
+        });
+    }
     leaderLayout->addWidget(leaderKeyEditor_);
     layout->addWidget(leaderKeyGroup_);
 
@@ -332,8 +342,7 @@ QWidget* RowComposeSheetDialog::focusTarget(RowComposeSheet::Field field) const 
     switch (field) {
     case Field::leaderKeySetting:
         // The kind selector: focusing the recorder would switch every leader key off.
-        return leaderKeyEditor_->comboButton()->isChecked() ? static_cast<QWidget*>(leaderKeyEditor_->comboButton())
-                                                            : leaderKeyEditor_->singleModifierButton();
+        return leaderKeyEditor_->checkedKindButton();
     case Field::newKeyToAppendPicker: return triggerKeys_->picker();
     case Field::keyBindingConflictMessage: return triggerKeys_->conflictLabel();
     default: {
@@ -420,7 +429,9 @@ void RowComposeSheetDialog::orderTabs() {
     // The recorder takes focus only from its second turn on screen; its place is fixed now.
     add(leaderKeyEditor_->comboButton());
     add(leaderKeyEditor_->singleModifierButton());
+    add(leaderKeyEditor_->otherButton());
     add(leaderKeyEditor_->recorder());
+    add(leaderKeyEditor_->recorder()->clearButton());
     for (const auto modifier : allSingleTapModifiers) add(leaderKeyEditor_->modifierButton(modifier));
     for (QPushButton* button : triggerKeys_->keyButtons()) add(button);
     add(triggerKeys_->picker());

@@ -1,5 +1,6 @@
 #include "flateditor/TriggerKeyEditorView.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -55,6 +56,9 @@ TriggerKeyEditorView::TriggerKeyEditorView(const std::vector<TriggerKeyPickerIte
     for (const auto& item : items)
         picker_->addItem(qString(item.title), item.keyCode ? QVariant::fromValue<qlonglong>(*item.keyCode) : QVariant());
     picker_->installEventFilter(this);
+    // Filters run newest first: these see the list's keys before the picker's own handling.
+    picker_->view()->installEventFilter(this);
+    picker_->view()->window()->installEventFilter(this);
     connect(picker_, &QComboBox::activated, this, &TriggerKeyEditorView::picked);
     editorRow->addWidget(pickerLabel);
     editorRow->addWidget(picker_);
@@ -135,6 +139,7 @@ void TriggerKeyEditorView::setConflictMessage(const std::optional<std::string>& 
 }
 
 void TriggerKeyEditorView::picked(int index) {
+    listMayPick_ = false;
     {
         // The picker always shows its first item; setting it back is no choice of the user's.
         const QSignalBlocker block(picker_);
@@ -145,6 +150,16 @@ void TriggerKeyEditorView::picked(int index) {
 }
 
 bool TriggerKeyEditorView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == picker_->view()->window()) {
+        if (event->type() == QEvent::Show) listMayPick_ = true;
+        else if (event->type() == QEvent::Hide) listMayPick_ = false;
+    } else if (watched == picker_->view() && !listMayPick_ &&
+               (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
+        // An accessibility bridge holds each key press back and delivers it again once a screen
+        // reader has seen it, after the list's Return already picked: that one would pick again.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    }
     if (watched == picker_) {
         // On the closed box these would step through the keys, and each step would append one.
         if (event->type() == QEvent::Wheel) return true;

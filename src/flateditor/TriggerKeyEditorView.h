@@ -56,6 +56,8 @@ private:
     QComboBox* picker_ = nullptr;
     QPushButton* deleteAll_ = nullptr;
     QLabel* conflict_ = nullptr;
+    // Whether the open list may still pick: once per showing.
+    bool listMayPick_ = false;
 };
 
 } // namespace tavlin::flateditor

@@ -186,6 +186,33 @@ TEST_F(LeaderKeyWidgetsTest, AReloadedFileIsShownByTheKeptEditorAndManyKeysList)
     EXPECT_EQ(column()->rows()[99]->textLabel()->text(), "Super+Unknow(900)");
 }
 
+TEST_F(LeaderKeyWidgetsTest, TabEntersEachRadioGroupOnItsCheckedButtonWhereSpaceChangesNothing) {
+    open(withHotKeys(R"({"singleModifier":{"info":{"singleTapModifier":"⌥"}}})"));
+    view_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view_.get()));
+    auto* editor = column()->editor();
+    ASSERT_TRUE(editor);
+    if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+    // Once round by Tab, with Space at every stop in the editor.
+    std::vector<QWidget*> stops, inEditor;
+    for (int step = 0; step < 30; ++step) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : view_.get(), Qt::Key_Tab);
+        QWidget* focused = QApplication::focusWidget();
+        if (!focused || (!stops.empty() && focused == stops.front())) break;
+        stops.push_back(focused);
+        if (!editor->isAncestorOf(focused)) continue;
+        inEditor.push_back(focused);
+        QTest::keyClick(focused, Qt::Key_Space);
+    }
+    EXPECT_EQ(inEditor,
+              (std::vector<QWidget*>{editor->singleModifierButton(), editor->modifierButton(HotKey::SingleTapModifier::option)}));
+    EXPECT_EQ(storedHotKeys(), (std::vector<HotKey>{HotKey::singleModifier(HotKey::SingleTapModifier::option)}));
+    // The arrows still move within the group, and choose.
+    editor->modifierButton(HotKey::SingleTapModifier::option)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(storedHotKeys(), (std::vector<HotKey>{HotKey::singleModifier(HotKey::SingleTapModifier::control)}));
+}
+
 TEST_F(LeaderKeyWidgetsTest, TheTreeStaysPutWhateverTheColumnShows) {
     open(withHotKeys(""));
     view_->show();

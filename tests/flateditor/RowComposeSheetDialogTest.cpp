@@ -46,6 +46,23 @@ constexpr int A = 0, B = 11, C = 8;
 
 LeaderKey optionTap() { return LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::option)); }
 
+// What the accessibility bridge does while a screen reader listens: each key press and release
+// from the window system is held back and sent again, no longer spontaneous, once the reader let
+// it pass.
+class ScreenReaderKeyDelay final : public QObject {
+public:
+    ScreenReaderKeyDelay() { qApp->installEventFilter(this); }
+    ~ScreenReaderKeyDelay() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (!event->spontaneous() || (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        QCoreApplication::postEvent(target, new QKeyEvent(key->type(), key->key(), key->modifiers(), key->text()));
+        return true;
+    }
+};
+
 // The sheet as the list opens it: the real list, the real presenter, the shell's observer.
 class RowComposeSheetDialogTest : public test::FlatEditorTest {
 protected:
@@ -389,6 +406,84 @@ TEST_F(RowComposeSheetDialogTest, thePickerAppendsOnlyWhatIsChosen) {
     }
     EXPECT_FALSE(closed(dialog));
     EXPECT_FALSE(settings::flatKeysAndActionRows());
+}
+
+TEST_F(RowComposeSheetDialogTest, aKeyPickedByKeyboardIsAddedOnceWhileAScreenReaderListens) {
+    show();
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(dialog);
+    QComboBox* picker = dialog->triggerKeys()->picker();
+    QAbstractItemView* list = picker->view();
+    const ScreenReaderKeyDelay bridge;
+    const auto type = [](QWidget* target, Qt::Key key) {
+        QTest::keyClick(target, key);
+        QCoreApplication::sendPostedEvents();
+    };
+    std::vector<std::int64_t> expected;
+    // Down Down Return, then type-ahead and Return.
+    for (const auto keys : {std::vector<Qt::Key>{Qt::Key_Down, Qt::Key_Down}, std::vector<Qt::Key>{Qt::Key_T}}) {
+        type(picker, Qt::Key_Space);
+        ASSERT_TRUE(list->isVisible());
+        for (const auto key : keys) type(list, key);
+        expected.push_back(list->currentIndex().data(Qt::UserRole).toLongLong());
+        type(list, Qt::Key_Return);
+        QTRY_VERIFY(!list->isVisible());
+        EXPECT_EQ(dialog->state().currentKeys(), expected);
+    }
+}
+
+TEST_F(RowComposeSheetDialogTest, aRecordedCombinationKeepsTheFocusWhereTabGoesOnToTheClearButton) {
+    ASSERT_FALSE(store_->set(settings::keys::previousCheckedComplexMode, true));
+    show();
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(dialog);
+    QTest::mouseClick(dialog->leaderKeyEditor()->comboButton(), Qt::LeftButton);
+    focusRecorder(*dialog);
+    shortcutkit::RecorderControl* recorder = dialog->leaderKeyEditor()->recorder();
+    // Ctrl+Alt+Y as the X server sends it, with its key code.
+    const auto y = keycodes::xKeycode(16).value_or(0);
+    for (const auto type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent event(type, Qt::Key_Y, Qt::ControlModifier | Qt::AltModifier, y, 0, 0);
+        QApplication::sendEvent(recorder, &event);
+    }
+    EXPECT_EQ(recorder->text(), "Ctrl+Alt+Y");
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_EQ(QApplication::focusWidget(), recorder);
+    QTest::keyClick(recorder, Qt::Key_Tab);
+    auto* clear = qobject_cast<QToolButton*>(QApplication::focusWidget());
+    ASSERT_TRUE(clear && clear->defaultAction() == recorder->clearAction());
+    QTest::keyClick(clear, Qt::Key_Space);
+    EXPECT_TRUE(recorder->text().isEmpty());
+    EXPECT_TRUE(recorder->isRecording());
+    EXPECT_TRUE(settingErrorOf(dialog->state().currentLeaderKeyResult()));
+}
+
+TEST_F(RowComposeSheetDialogTest, aHeldLeaderKeyIsShownAsHeldAndKeptUnlessAnotherKindIsChosen) {
+    const auto held = flatRow({A}, LeaderKey::hold(true, keycodes::space));
+    store({held});
+    ASSERT_FALSE(store_->set(settings::keys::previousCheckedComplexMode, true));
+    show();
+    select(held);
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_Return);
+    ASSERT_TRUE(dialog);
+    QRadioButton* checked = nullptr;
+    for (auto* button : dialog->leaderKeyGroup()->findChildren<QRadioButton*>())
+        if (button->isChecked()) checked = button;
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(checked->text(), "Hold Space, keeping its own function");
+    EXPECT_FALSE(dialog->leaderKeyEditor()->recorder()->isVisible());
+    // By the arrows to another kind, which is the row's leader key then, and back.
+    checked->setFocus();
+    QTest::keyClick(checked, Qt::Key_Left);
+    EXPECT_TRUE(dialog->leaderKeyEditor()->singleModifierButton()->isChecked());
+    EXPECT_EQ(*leaderKeyOf(dialog->state().currentLeaderKeyResult()),
+              LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)));
+    QTest::keyClick(dialog->leaderKeyEditor()->singleModifierButton(), Qt::Key_Right);
+    EXPECT_TRUE(checked->isChecked());
+    chooseKind(*dialog, "Open File Manager");
+    save(*dialog);
+    ASSERT_TRUE(closed(dialog));
+    EXPECT_EQ(stored().back().leaderKey, held.leaderKey);
 }
 
 TEST_F(RowComposeSheetDialogTest, closingBringsTheLeaderKeysBackOnce) {

@@ -34,12 +34,13 @@ HotKey LeaderKeyEditorState::hotKey(const shortcutkit::Shortcut& shortcut) {
 
 std::optional<HotKey> LeaderKeyEditorState::shownHotKey() const {
     if (kind_ == Kind::singleModifier) return hotKey(modifier_);
+    if (kind_ == Kind::other) return std::nullopt;
     if (const auto stored = store_.get()) return hotKey(*stored);
     return std::nullopt;
 }
 
 void LeaderKeyEditorState::reportKind() {
-    if (!report_) return;
+    if (!report_ || kind_ == Kind::other) return;
     if (kind_ == Kind::singleModifier) report_(hotKey(modifier_));
     else report_(currentShortcut_ ? std::optional<HotKey>(hotKey(*currentShortcut_)) : std::nullopt);
 }

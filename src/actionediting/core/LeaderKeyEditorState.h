@@ -15,7 +15,9 @@ namespace tavlin {
 // once, because the owner saves (and backs up) at every report.
 class LeaderKeyEditorState {
 public:
-    enum class Kind { combo, singleModifier };
+    // `other`: a leader key of the owner's that is neither (a held key), chosen while it is kept;
+    // choosing it reports nothing, the owner keeps that key itself.
+    enum class Kind { combo, singleModifier, other };
     using Report = std::function<void(const std::optional<HotKey>&)>;
     // The shortcut stored under the editor's name.
     struct ShortcutStore {

@@ -22,6 +22,10 @@ void RowComposeSheetState::leaderKeyHotKeyChanged(const std::optional<HotKey>& h
     currentLeaderKeyResult_ = leaderKeyView_.hotKeyChanged(hotKey);
 }
 
+void RowComposeSheetState::leaderKeyHeldChanged(bool held) {
+    currentLeaderKeyResult_ = leaderKeyView_.kindChanged(held ? LeaderKey::Kind::hold : LeaderKey::Kind::press);
+}
+
 void RowComposeSheetState::appendKey(std::int64_t keyCode) {
     currentKeys_.push_back(keyCode);
     currentKeysDidChange();

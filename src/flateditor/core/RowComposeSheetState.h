@@ -63,6 +63,9 @@ public:
     const LeaderKeyViewState& leaderKeyView() const { return leaderKeyView_; }
     const LeaderKeyResult& currentLeaderKeyResult() const { return currentLeaderKeyResult_; }
     void leaderKeyHotKeyChanged(const std::optional<HotKey>& hotKey);
+    // A row opened with a held leader key: the control gives it up for a pressed key, or takes
+    // it back.
+    void leaderKeyHeldChanged(bool held);
     void recorderFocusChanged(bool focused) { suspension_.recorderFocusChanged(focused); }
 
     // Trigger keys.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "model/KeyNames.h"
 #include "platform/VirtualKeyCodes.h"
 
 namespace tavlin::flateditor {
@@ -61,6 +62,16 @@ LeaderKeyViewState::LeaderKeyViewState(const LeaderKey& initialLeaderKey) : init
         removeOption_ = {OptionForHoldAndRemovePressFunction::Case::custom, 0};
         removeCustomText_ = std::to_string(hold.keyCode);
     }
+}
+
+std::string heldLeaderKeyTitle(const LeaderKey::HoldInfo& hold) {
+    return "Hold " + keyName(hold.keyCode) +
+           (hold.keepPressFunction ? ", keeping its own function" : ", without its own function");
+}
+
+LeaderKeyResult LeaderKeyViewState::kindChanged(LeaderKey::Kind kind) {
+    currentKind_ = kind;
+    return currentResult();
 }
 
 LeaderKeyResult LeaderKeyViewState::hotKeyChanged(const std::optional<HotKey>& hotKey) {

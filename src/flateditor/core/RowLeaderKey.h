@@ -32,6 +32,9 @@ std::variant<std::int64_t, LeaderKeySettingError> parseCustomKeyCode(std::string
 // F1 to F20, the keys offered to a held leader key that loses its own function.
 const std::vector<std::int64_t>& functionKeyCodes();
 
+// How the row sheet names a held leader key: "Hold Space, keeping its own function".
+std::string heldLeaderKeyTitle(const LeaderKey::HoldInfo& hold);
+
 // The settings behind the row sheet's leader-key control. Only the pressed key's hot key ever
 // changes; a held key keeps the settings it was opened with, whatever is recorded.
 class LeaderKeyViewState {
@@ -59,6 +62,8 @@ public:
     // The control's change: the hot key set, or nothing once the recording is cleared. Answers
     // the new result.
     LeaderKeyResult hotKeyChanged(const std::optional<HotKey>& hotKey);
+    // A held leader key given up for a pressed one, or taken back. Answers the new result.
+    LeaderKeyResult kindChanged(LeaderKey::Kind kind);
     LeaderKeyResult currentResult() const;
 
 private:

@@ -15,6 +15,7 @@
 #include <QWindow>
 
 #include "platform/qt/FieldWidth.h"
+#include "platform/qt/FocusRing.h"
 #include "platform/qt/PlainText.h"
 #include "shortcutkit/CarbonShortcutTable.h"
 #include "shortcutkit/ShortcutStore.h"
@@ -95,7 +96,12 @@ RecorderControl::RecorderControl(Name name, OnChange change, QWidget* parent)
     clearAction_->setToolTip(QStringLiteral("Clear shortcut"));
     connect(clearAction_, &QAction::triggered, this, [this] { clearShortcut(); });
     for (auto* button : findChildren<QToolButton*>()) {
-        if (button->defaultAction() == clearAction_) button->setAccessibleName(QStringLiteral("Clear shortcut"));
+        if (button->defaultAction() != clearAction_) continue;
+        clearButton_ = button;
+        button->setAccessibleName(QStringLiteral("Clear shortcut"));
+        // A keyboard user clears by Tab and Space; a click still leaves the focus where it is.
+        button->setFocusPolicy(Qt::TabFocus);
+        button->installEventFilter(this);
     }
 
     showStoredShortcut();
@@ -168,6 +174,12 @@ void RecorderControl::focusOutEvent(QFocusEvent* event) {
     emit focusChanged(false);
 }
 
+void RecorderControl::mousePressEvent(QMouseEvent* event) {
+    QLineEdit::mousePressEvent(event);
+    // Focused after a recording, idle: a click records again.
+    if (event->button() == Qt::LeftButton && hasFocus() && !recording_) startRecording();
+}
+
 void RecorderControl::startRecording() {
     if (recording_) return;
     recording_ = true;
@@ -200,14 +212,23 @@ void RecorderControl::blur() {
 }
 
 void RecorderControl::clearShortcut() {
+    // Focused (and recording) before the clear button hides, which would pass its focus on.
+    setFocus(Qt::OtherFocusReason);
     setText(QString());
     shortcutkit::setShortcut(std::nullopt, name_);
     if (onChange) onChange(std::nullopt);
     updateClearButton();
-    setFocus(Qt::OtherFocusReason);
 }
 
 bool RecorderControl::eventFilter(QObject* watched, QEvent* event) {
+    // The button's style shows no focus of its own: a ring shows where Tab put it.
+    if (watched == clearButton_ && event->type() == QEvent::Paint && clearButton_->hasFocus() && !paintingClearButton_) {
+        paintingClearButton_ = true;
+        QCoreApplication::sendEvent(clearButton_, event);
+        paintingClearButton_ = false;
+        qt::drawFocusRing(*clearButton_, clearButton_->rect());
+        return true;
+    }
     if (!recording_) return QLineEdit::eventFilter(watched, event);
     // The user is at it again: from now on only a click or a focus move starts a recording.
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonRelease) resumeAfterAlert_ = false;
@@ -280,7 +301,8 @@ bool RecorderControl::handleKeyPress(QKeyEvent& event) {
     clearAction_->setVisible(true);
     userDefaultsStore(*shortcut, name_);
     if (onChange) onChange(shortcut);
-    blur();
+    // The focus stays, idle, so that Tab goes on from here.
+    endRecording();
     return true;
 }
 

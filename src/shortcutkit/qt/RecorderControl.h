@@ -13,6 +13,7 @@ class QAction;
 class QKeyEvent;
 class QMessageBox;
 class QMouseEvent;
+class QToolButton;
 class QWindow;
 
 namespace tavlin::shortcutkit {
@@ -40,8 +41,10 @@ public:
     OnChange onChange;
 
     bool isRecording() const { return recording_; }
-    // The button that clears the shortcut; shown only while there is one.
+    // The button that clears the shortcut; shown only while there is one. Tab reaches it after
+    // the field.
     QAction* clearAction() const { return clearAction_; }
+    QToolButton* clearButton() const { return clearButton_; }
 
     QSize sizeHint() const override;
 
@@ -56,6 +59,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -72,9 +76,11 @@ private:
 
     Name name_;
     QAction* clearAction_ = nullptr;
+    QToolButton* clearButton_ = nullptr;
     NotificationCenter::Token observer_ = 0;
     bool shownOnce_ = false;
     bool recording_ = false;
+    bool paintingClearButton_ = false;
     bool resumeAfterAlert_ = false; // the window's activation may give focus back once
     QPointer<QWindow> grabbedWindow_;
 };

@@ -56,8 +56,9 @@ protected:
         QtShortcutKitTest::TearDown();
     }
 
+    // A click, which also starts again on the idle recorder that kept the focus.
     void startRecording() {
-        recorder->setFocus(Qt::MouseFocusReason);
+        QTest::mouseClick(recorder, Qt::LeftButton);
         ASSERT_TRUE(recorder->isRecording());
     }
     bool type(Qt::Key key, const Key& code, Qt::KeyboardModifiers modifiers = {}) {
@@ -136,7 +137,7 @@ TEST_F(RecorderControlTest, aModifiedCombinationIsStoredShownReportedAndNotGrabb
     EXPECT_EQ(recorder->text(), QStringLiteral("Ctrl+Alt+J"));
     EXPECT_EQ(reported, std::vector<std::optional<Shortcut>>{controlOptionJ});
     EXPECT_FALSE(recorder->isRecording());
-    EXPECT_FALSE(recorder->hasFocus());
+    EXPECT_TRUE(recorder->hasFocus()); // idle: Tab goes on from here
     EXPECT_TRUE(recorder->clearAction()->isVisible());
     EXPECT_EQ(changes, std::vector<std::string>{name.rawValue});
     EXPECT_TRUE(registrar.grabs.empty());
@@ -184,7 +185,7 @@ TEST_F(RecorderControlTest, escapeAndTabEndRecordingButEscapeWithAModifierIsACom
     startRecording();
     type(Qt::Key_Tab, keys::tab);
     EXPECT_FALSE(recorder->isRecording());
-    EXPECT_TRUE(other->hasFocus()); // Tab passes on and moves focus
+    EXPECT_EQ(QApplication::focusWidget(), recorder->clearButton()); // Tab passes on and moves focus
 
     startRecording();
     type(Qt::Key_Escape, keys::escape, Qt::MetaModifier);
