@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QtDBus/QDBusConnection>
 
@@ -52,8 +53,10 @@ private:
 };
 
 // One running application per user and display, with or without a session bus: the holder of
-// an exclusive lock on a file in $XDG_RUNTIME_DIR (else the settings folder). The lock goes
-// with the process, however it ends; programs it starts do not inherit it.
+// exclusive locks on a file in $XDG_RUNTIME_DIR and on one in the settings folder. Either alone
+// keeps a second start out, so a lock path that cannot be opened in one folder (a folder or a
+// link put there, a read-only folder) still leaves the other. The locks go with the process,
+// however it ends; programs it starts do not inherit them.
 class InstanceLock {
 public:
     InstanceLock() = default;
@@ -62,14 +65,19 @@ public:
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     enum class State { held, heldByAnother, unavailable };
-    // Never waits. `unavailable` when the file cannot be opened or locked (one line says why).
-    State acquire();
+    // Never waits. `unavailable` when neither file can be opened and locked (one line says why
+    // for each).
+    State acquire(const std::string& display);
 
-    // The lock file of $DISPLAY; none without a folder for it.
-    static std::optional<std::filesystem::path> file();
+    // The display a connection to the X server on `socket` reaches, named for a file name: the
+    // server's socket rather than the spelling of $DISPLAY (":0", "unix:0" and ":0.0" are one
+    // display). `spelled` names it when the socket tells nothing.
+    static std::string displayName(int socket, const std::string& spelled);
+    // The lock files of `display`; none without a folder for them.
+    static std::vector<std::filesystem::path> files(const std::string& display);
 
 private:
-    int descriptor_ = -1;
+    std::vector<int> descriptors_;
 };
 
 } // namespace tavlin::app

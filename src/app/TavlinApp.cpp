@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <utility>
@@ -18,7 +19,9 @@
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QWindow>
+#include <QtGui/qguiapplication_platform.h>
 #include <QtWidgets/QApplication>
+#include <xcb/xcb.h>
 
 #include "app/AppDelegate.h"
 #include "app/ApplicationScenes.h"
@@ -154,6 +157,14 @@ void removeStaleTemporaryFiles() {
     }
     if (const auto config = files::configDirectory())
         files::removeStaleTemporaryFiles(*config / std::string(bundleIdentifier), ".json", olderThan);
+}
+
+// The display the application's windows are on, named by the X server's socket.
+std::string connectedDisplay() {
+    const char* spelled = std::getenv("DISPLAY");
+    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    const int socket = x11 && x11->connection() ? xcb_get_file_descriptor(x11->connection()) : -1;
+    return app::InstanceLock::displayName(socket, spelled ? spelled : "");
 }
 
 } // namespace
@@ -591,12 +602,19 @@ int TavlinApp::run(const std::string& url) {
     Parts& parts = *parts_;
     // The lock first: of two starts at once, the one that holds it is the one that claims the
     // name, and the other can only hand over.
-    if (parts.instanceLock.acquire() == app::InstanceLock::State::heldByAnother) {
+    const auto lock = parts.instanceLock.acquire(connectedDisplay());
+    if (lock == app::InstanceLock::State::heldByAnother) {
         // The holder may be claiming the name just now (starting, or back from a bus restart).
         if (parts.singleInstance->forward(url, std::chrono::seconds(5))) return 0;
         diag::printLine(
             "tavlin: another instance runs for this user and display, out of reach of the session bus; "
             "this one ends");
+        return 1;
+    }
+    if (lock == app::InstanceLock::State::unavailable) {
+        // Nothing would keep a second start, on another bus or none, from running beside this one.
+        if (parts.singleInstance->forward(url)) return 0;
+        diag::printLine("tavlin: no instance lock can be taken; this one ends rather than run beside another");
         return 1;
     }
     const auto claim = parts.singleInstance->claim(

@@ -35,6 +35,7 @@ DragPayload::DataForType dataOf(const QMimeData* data) {
         // Another program's payload is refused by its announced size before any of it is read.
         const auto payload = readDropPayload(*data, format(type), static_cast<qint64>(DragPayload::maximumSize));
         if (payload.tooLarge) throw DragPayload::TooLargeError();
+        if (payload.stalled) throw DragPayload::StalledError();
         return payload.bytes.toStdString();
     };
 }

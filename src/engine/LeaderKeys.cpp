@@ -77,7 +77,9 @@ void tellRefused(std::uint32_t keyCode, std::uint32_t modifiers, std::int32_t st
                                    ? "Another program already uses this key combination."
                                    : "The window system refused this key combination.";
     UserNotificationCenter::current().requestAuthorization([title, reason](bool) {
-        UserNotificationCenter::current().add({Uuid::random().string(), title, reason, false});
+        // Without a notification server the banner shows nowhere: the output says it instead.
+        UserNotificationCenter::current().addOrReport({Uuid::random().string(), title, reason, false},
+                                                      [title, reason] { diag::printLine("tavlin: " + title + ": " + reason); });
     });
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <system_error>
 
+#include "model/ConfigurationBackups.h"
 #include "model/DecodedConfiguration.h"
 #include "model/LeaderKeyCache.h"
 #include "platform/Diagnostics.h"
@@ -203,8 +204,9 @@ void Configuration::backUpConfigurationFile() {
     if (!url || !files::exists(*url)) return;
     const auto folder = makeBackupFolder();
     if (!folder) return;
-    const auto destination = *folder / ("configuration_" + files::backupTimestamp(std::chrono::system_clock::now()) + ".json");
-    FileHelper::replaceItem(destination, *url);
+    const auto now = std::chrono::system_clock::now();
+    const auto destination = *folder / ("configuration_" + files::backupTimestamp(now) + ".json");
+    if (FileHelper::replaceItem(destination, *url)) pruneConfigurationBackups(*folder, now);
 }
 
 void Configuration::upgradeFileIfNeeded() {

@@ -63,7 +63,8 @@ public:
 
     // Reads the file, writing the default configuration where the options say so.
     static Result<std::shared_ptr<Configuration>> loadOrCreate(unsigned options);
-    // Copies the file into backup/configuration_<timestamp>.json beside it. Never fails outward.
+    // Copies the file into backup/configuration_<timestamp>.json beside it and lets the older
+    // copies go that are no longer kept (ConfigurationBackups.h). Never fails outward.
     static void backUpConfigurationFile();
     static std::optional<std::filesystem::path> makeBackupFolder();
     // Start-up upgrade: renames the old action-kind name and converts the older format.

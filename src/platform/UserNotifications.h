@@ -21,6 +21,12 @@ public:
     virtual void requestAuthorization(std::function<void(bool granted)> completion) = 0;
     // Delivers at once; failures are not reported.
     virtual void add(const Request& request) = 0;
+    // The same, and `undelivered` runs later on the main thread when no banner could be shown (no
+    // notification server, or it refused). A centre that cannot tell never runs it.
+    virtual void addOrReport(const Request& request, std::function<void()> undelivered) {
+        (void)undelivered;
+        add(request);
+    }
 
     static UserNotificationCenter& current();
     // Whether a centre is installed (a program without a desktop has none).

@@ -22,10 +22,10 @@ class HugeForeignPayload final : public SizedMimeData {
 public:
     mutable qint64 handedOver = 0;
     QStringList formats() const override { return {format(DragPayload::actionType)}; }
-    std::optional<QByteArray> read(const QString&, qint64 limit) const override {
-        if (size > limit) return std::nullopt;
+    DropPayload read(const QString&, qint64 limit) const override {
+        if (size > limit) return {{}, true};
         handedOver += size;
-        return QByteArray(size, 'p');
+        return {QByteArray(size, 'p')};
     }
 
 protected:

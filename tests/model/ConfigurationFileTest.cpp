@@ -177,6 +177,36 @@ TEST_F(ConfigurationFileTest, FirstStartWritesTheSampleWithoutAuthorInfoAndMakes
     EXPECT_EQ(backups().size(), 1u);
 }
 
+// Each save leaves a copy: the folder keeps the newest twenty and the newest of each of the last
+// seven days, and never touches a file that is no backup of ours.
+TEST_F(ConfigurationFileTest, BackupsBeyondTheNewestTwentyAndEachDaysNewestGo) {
+    writeFile(file(), currentFileText);
+    const auto now = std::chrono::system_clock::now();
+    const auto nameAt = [&](std::chrono::hours age) { return backupNameAt(now - age); };
+    const std::set<std::string> strangers{"configuration_notes.json", "configuration_2020-01-01_00-00-00.000+0000.json.txt",
+                                          "mine.json"};
+    for (const auto& name : strangers) writeFile(backupFolder() / name, "{}");
+    const auto kept = [&](std::chrono::hours age) { return fs::exists(backupFolder() / nameAt(age)); };
+
+    // A month old: the new copy and the nineteen newest stay, the six oldest go.
+    for (int day = 1; day <= 25; ++day) writeFile(backupFolder() / nameAt(std::chrono::hours(24 * (30 + day))), "{}");
+    Configuration::backUpConfigurationFile();
+    EXPECT_EQ(backups().size(), 20 + strangers.size());
+    for (int day = 1; day <= 25; ++day) EXPECT_EQ(kept(std::chrono::hours(24 * (30 + day))), day <= 19) << day;
+
+    // Three a day for the last week: beyond the newest twenty (the last six days) only the newest
+    // of the seventh day stays, and none older.
+    for (int day = 0; day < 7; ++day)
+        for (int hour : {3, 9, 15}) writeFile(backupFolder() / nameAt(std::chrono::hours(24 * day + hour)), "{}");
+    Configuration::backUpConfigurationFile();
+    EXPECT_TRUE(kept(std::chrono::hours(24 * 5 + 15)));
+    EXPECT_TRUE(kept(std::chrono::hours(24 * 6 + 3)));
+    EXPECT_FALSE(kept(std::chrono::hours(24 * 6 + 9)));
+    EXPECT_FALSE(kept(std::chrono::hours(24 * 6 + 15)));
+    EXPECT_FALSE(kept(std::chrono::hours(24 * 31)));
+    for (const auto& name : strangers) EXPECT_TRUE(fs::exists(backupFolder() / name)) << name;
+}
+
 TEST_F(ConfigurationFileTest, WithoutOptionsAMissingFileIsAnErrorAndNothingIsWritten) {
     const auto result = Configuration::loadOrCreate(0);
     ASSERT_FALSE(result.hasValue());

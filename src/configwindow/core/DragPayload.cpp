@@ -56,6 +56,9 @@ bool load(const DataForType& dataForType, std::string_view type, Item (*reader)(
     } catch (const TooLargeError& error) {
         diag::printLine(error.what());
         return true;
+    } catch (const StalledError& error) {
+        diag::printLine(error.what());
+        return true;
     }
     if (!data) {
         diag::printLine("");
@@ -78,6 +81,8 @@ bool load(const DataForType& dataForType, std::string_view type, Item (*reader)(
 
 TypeMismatchError::TypeMismatchError() : std::runtime_error("The data is not of the requested type.") {}
 TooLargeError::TooLargeError() : std::runtime_error("The dragged data is too large.") {}
+StalledError::StalledError()
+    : std::runtime_error("The dragged data did not arrive: the program it was dragged from stopped handing it over.") {}
 
 std::string writeAction(const Action& action, std::string_view typeIdentifier) {
     requireType(typeIdentifier, actionType);

@@ -34,6 +34,12 @@ public:
     TooLargeError();
 };
 
+// The program the data was dragged from did not hand it over in time.
+class StalledError : public std::runtime_error {
+public:
+    StalledError();
+};
+
 // The pretty JSON {"_action": ..., "_id": ...} for `typeIdentifier`. Under any other format: one
 // empty line printed, then TypeMismatchError. Encoding errors pass through.
 std::string writeAction(const Action& action, std::string_view typeIdentifier);
@@ -46,7 +52,8 @@ std::string writeChance(const Chance& chance, std::string_view typeIdentifier);
 Action readAction(std::string_view data, std::string_view typeIdentifier);
 ChancePtr readChance(std::string_view data, std::string_view typeIdentifier);
 
-// The data a drop holds under a format, or nothing; throws TooLargeError for data it refused.
+// The data a drop holds under a format, or nothing; throws TooLargeError or StalledError for data
+// it refused.
 using DataForType = std::function<std::optional<std::string>(std::string_view typeIdentifier)>;
 
 // The drop loaders. Without data of the format: one empty line, false. Otherwise true, and the

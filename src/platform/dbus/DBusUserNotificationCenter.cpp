@@ -3,6 +3,7 @@
 #include <QtCore/QStringList>
 #include <QtCore/QVariantMap>
 #include <QtDBus/QDBusMessage>
+#include <QtDBus/QDBusPendingCallWatcher>
 
 namespace tavlin {
 namespace {
@@ -21,13 +22,14 @@ void DBusUserNotificationCenter::requestAuthorization(std::function<void(bool gr
     if (completion) completion(true);
 }
 
-void DBusUserNotificationCenter::add(const Request& request) {
+void DBusUserNotificationCenter::add(const Request& request) { addOrReport(request, nullptr); }
+
+void DBusUserNotificationCenter::addOrReport(const Request& request, std::function<void()> undelivered) {
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
                                                        QStringLiteral("/org/freedesktop/Notifications"),
                                                        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     QVariantMap hints;
     if (request.defaultSound) hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
-    // The server's own id for the banner is of no use to us, so the reply is dropped.
     call << QStringLiteral("tavlin") << quint32(0) << QString() << qText(request.title)
          << (request.subtitle ? qText(*request.subtitle) : QString()) << QStringList() << hints << qint32(-1);
     if (!connection_.isConnected() && !connection_.name().isEmpty()) {
@@ -36,7 +38,17 @@ void DBusUserNotificationCenter::add(const Request& request) {
         QDBusConnection::disconnectFromBus(name);
         connection_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
     }
-    connection_.send(call);
+    if (!undelivered) {
+        // The server's own id for the banner is of no use to us, so the reply is dropped.
+        connection_.send(call);
+        return;
+    }
+    // Only the error matters; the answer is awaited on the event loop, never here.
+    auto* watcher = new QDBusPendingCallWatcher(connection_.asyncCall(call));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, undelivered = std::move(undelivered)] {
+        if (watcher->isError()) undelivered();
+        watcher->deleteLater();
+    });
 }
 
 } // namespace tavlin

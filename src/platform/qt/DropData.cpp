@@ -57,12 +57,13 @@ public:
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
 
-    enum class Outcome { read, notOffered, tooLarge, failed };
+    // `stalled`: the program did not answer, or not all of it, within the time.
+    enum class Outcome { read, notOffered, tooLarge, stalled };
     Outcome read(const QByteArray& target, qint64 limit, QByteArray& bytes) {
         XConvertSelection(display_, selection_, XInternAtom(display_, target.constData(), False), property_, window_, time_);
         XEvent event;
         if (!waitFor(event, [this](const XEvent& e) { return e.type == SelectionNotify && e.xselection.requestor == window_; }))
-            return Outcome::failed;
+            return Outcome::stalled;
         if (event.xselection.property == None) return Outcome::notOffered;
         const auto [type, size] = peek();
         if (type != incremental_) {
@@ -79,7 +80,7 @@ public:
                     return e.type == PropertyNotify && e.xproperty.window == window_ && e.xproperty.atom == property_ &&
                            e.xproperty.state == PropertyNewValue;
                 }))
-                return Outcome::failed;
+                return Outcome::stalled;
             const auto [chunkType, chunk] = peek();
             if (chunk == 0) {
                 XDeleteProperty(display_, window_, property_);
@@ -171,20 +172,16 @@ struct QtMimeData : QMimeData {
 } // namespace
 
 DropPayload readDropPayload(const QMimeData& data, const QString& format, qint64 limit) {
-    if (const auto* sized = dynamic_cast<const SizedMimeData*>(&data)) {
-        auto bytes = sized->read(format, limit);
-        if (!bytes) return {{}, true};
-        return {std::move(*bytes), false};
-    }
+    if (const auto* sized = dynamic_cast<const SizedMimeData*>(&data)) return sized->read(format, limit);
     QByteArray bytes = data.data(format);
     if (bytes.size() > limit) return {{}, true};
-    return {std::move(bytes), false};
+    return {std::move(bytes)};
 }
 
 X11DropData::Fetched X11DropData::fetch(const QString& format, qint64 limit, QByteArray& bytes) const {
     if (auto found = read_.constFind(format); found != read_.constEnd()) {
         bytes = *found;
-        return bytes.size() > limit ? Fetched::refused : Fetched::read;
+        return bytes.size() > limit ? Fetched::tooLarge : Fetched::read;
     }
     const auto targets = targetsFor(format);
     if (targets.isEmpty() || !hasFormat(format)) return Fetched::qtData;
@@ -197,35 +194,37 @@ X11DropData::Fetched X11DropData::fetch(const QString& format, qint64 limit, QBy
         switch (transfer.read(target, limit, bytes)) {
         case Transfer::Outcome::read:
             if (target == "STRING") bytes = QString::fromLatin1(bytes).toUtf8();
-            if (bytes.size() > limit) return Fetched::refused;
+            if (bytes.size() > limit) return Fetched::tooLarge;
             read_.insert(format, bytes);
             return Fetched::read;
         case Transfer::Outcome::notOffered: continue;
-        case Transfer::Outcome::tooLarge:
-        case Transfer::Outcome::failed: return Fetched::refused;
+        case Transfer::Outcome::tooLarge: return Fetched::tooLarge;
+        case Transfer::Outcome::stalled: return Fetched::stalled;
         }
     }
     // Under another name only, which Qt knows how to convert; never an empty drop in its place.
     return Fetched::qtData;
 }
 
-std::optional<QByteArray> X11DropData::read(const QString& format, qint64 limit) const {
+DropPayload X11DropData::read(const QString& format, qint64 limit) const {
     QByteArray bytes;
     switch (fetch(format, limit, bytes)) {
-    case Fetched::read: return bytes;
-    case Fetched::refused: return std::nullopt;
+    case Fetched::read: return {std::move(bytes)};
+    case Fetched::tooLarge: return {{}, true};
+    case Fetched::stalled: return {{}, false, true};
     case Fetched::qtData: break;
     }
     bytes = qtData_.data(format);
-    if (bytes.size() > limit) return std::nullopt;
-    return bytes;
+    if (bytes.size() > limit) return {{}, true};
+    return {std::move(bytes)};
 }
 
 QVariant X11DropData::retrieveData(const QString& format, QMetaType type) const {
     QByteArray bytes;
     switch (fetch(format, foreignDropLimit, bytes)) {
     case Fetched::read: return bytes;
-    case Fetched::refused: return {};
+    case Fetched::tooLarge:
+    case Fetched::stalled: return {};
     case Fetched::qtData: break;
     }
     return (qtData_.*QtMimeData::retrieve)(format, type);

@@ -14,21 +14,24 @@ namespace tavlin {
 // The most any drop target of ours takes from another program.
 inline constexpr qint64 foreignDropLimit = qint64{64} << 20;
 
+// A drop's payload under a format, or why it was refused: announced or shown to be larger than the
+// limit, or not handed over in time (the dragging program stalled).
+struct DropPayload {
+    QByteArray bytes;
+    bool tooLarge = false;
+    bool stalled = false;
+    bool refused() const { return tooLarge || stalled; }
+};
+
 // Drop data read on demand from another program, handing over no more than the caller takes.
 class SizedMimeData : public QMimeData {
 public:
-    // The payload of `format`; none, when refused: announced or shown to be larger than `limit`, or
-    // not handed over in time.
-    virtual std::optional<QByteArray> read(const QString& format, qint64 limit) const = 0;
+    virtual DropPayload read(const QString& format, qint64 limit) const = 0;
 };
 
 // A drop's payload under `format`. Data from another program is refused by its announced size
 // before any of it is read, and otherwise read no further than `limit`; data of this process is
 // in memory already.
-struct DropPayload {
-    QByteArray bytes;
-    bool tooLarge = false;
-};
 DropPayload readDropPayload(const QMimeData& data, const QString& format, qint64 limit);
 
 // A drop another program made on X: the window of ours it went to and the time it carried. The
@@ -53,14 +56,14 @@ public:
 
     QStringList formats() const override { return qtData_.formats(); }
     bool hasFormat(const QString& format) const override { return qtData_.hasFormat(format); }
-    std::optional<QByteArray> read(const QString& format, qint64 limit) const override;
+    DropPayload read(const QString& format, qint64 limit) const override;
 
 protected:
     // What widgets read through QMimeData: bounded by foreignDropLimit, nothing beyond it.
     QVariant retrieveData(const QString& format, QMetaType type) const override;
 
 private:
-    enum class Fetched { read, refused, qtData };
+    enum class Fetched { read, tooLarge, stalled, qtData };
     Fetched fetch(const QString& format, qint64 limit, QByteArray& bytes) const;
 
     const QMimeData& qtData_;

@@ -489,6 +489,47 @@ TEST_F(AppHardeningTest, ASecondStartEndsWhileAnInstanceRunsWithoutTheSessionBus
     EXPECT_FALSE(nameOwned("local.tavlin")) << "the second start kept the name";
 }
 
+// The display's own lock is kept whatever $DISPLAY's spelling, and a lock file in the runtime
+// folder that cannot be used (a folder, a link or another user's file put in its place) leaves
+// the one in the settings folder: a second start, without the bus that would hand it over, ends.
+TEST_F(AppHardeningTest, ASecondStartEndsWhateverTheDisplaysSpellingOrTheRuntimeLock) {
+    const std::string display = std::getenv("DISPLAY");
+    if (display.empty() || display[0] != ':' || display.find('.') != std::string::npos)
+        GTEST_SKIP() << "needs a local display without a screen number, not " << display;
+    home_->writeConfiguration(plainTree);
+    const std::string noBus = "unix:path=" + (home_->root() / "no-bus").string();
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, noBus);
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    std::vector<std::filesystem::path> locks;
+    for (const auto& entry : std::filesystem::directory_iterator(home_->root() / "runtime"))
+        if (entry.path().extension() == ".lock") locks.push_back(entry.path());
+    ASSERT_EQ(locks.size(), 1u);
+    const auto lock = locks.front();
+    const auto elsewhere = home_->root() / "elsewhere.lock";
+    std::ofstream(elsewhere).put('\n');
+
+    const auto secondStartEnds = [&](const std::string& attack, const std::string& spelled) {
+        ::setenv("DISPLAY", spelled.c_str(), 1);
+        AppProcess second(TAVLIN_EXECUTABLE, {}, *home_, noBus);
+        ::setenv("DISPLAY", display.c_str(), 1);
+        EXPECT_TRUE(second.waitForExit(10s).has_value()) << attack << ": the second start kept running\n" << second.outputTail();
+        EXPECT_FALSE(second.printedReady()) << attack;
+        EXPECT_EQ(second.outputCount("another instance runs"), 1u) << attack << "\n" << second.outputTail();
+    };
+    secondStartEnds("spelled with a host", "unix" + display);
+    secondStartEnds("spelled with a screen", display + ".0");
+    std::filesystem::remove(lock);
+    std::filesystem::create_directory(lock);
+    secondStartEnds("a folder", display);
+    std::filesystem::remove(lock);
+    std::filesystem::create_symlink(elsewhere, lock);
+    secondStartEnds("a link", display);
+    std::filesystem::remove(lock);
+    std::filesystem::copy_file(elsewhere, lock);
+    if (::chown(lock.c_str(), 65534, 65534) == 0) secondStartEnds("another user's file", display);
+    EXPECT_TRUE(app_->running());
+}
+
 // A session's address may name its bus's guid, which the restarted bus does not have.
 TEST_F(AppHardeningTest, ARestartedSessionBusIsJoinedAgainThoughTheAddressNamedTheOldGuid) {
     home_->writeConfiguration(plainTree);

@@ -1,5 +1,5 @@
 // The real `tavlin` when another program already holds one of its leader keys: the user is told
-// through the desktop's notification server, once.
+// through the desktop's notification server, once, or in its output when there is none.
 
 #include <gtest/gtest.h>
 
@@ -111,6 +111,25 @@ TEST_F(RefusedLeaderKeyTest, AKeyHeldByAnotherProgramIsToldOnce) {
     EXPECT_EQ(notice.rfind("tavlin: ", 0), 0u) << notice;
     // The key as a person on this desktop reads it.
     EXPECT_NE(notice.find("The leader key Ctrl+Alt+J cannot be used"), std::string::npos) << notice;
+    EXPECT_EQ(app_->outputCount("cannot be used"), 0u) << "told twice\n" << app_->outputTail();
+    EXPECT_TRUE(app_->stop()) << app_->outputTail();
+}
+
+// Without a notification server the banner shows nowhere: the output tells it, once.
+TEST_F(RefusedLeaderKeyTest, WithoutANotificationServerTheRefusedKeyIsPrinted) {
+    constexpr int keyJ = 38;
+    ASSERT_TRUE(seat_->holdKey(xKey(keyJ), UserSeat::controlMask() | UserSeat::altMask()));
+    const FlatKeysAndActionRow row(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), {0},
+                                   Action(Action::Kind::openURL{"https://example.org/j", std::nullopt}, std::nullopt), false,
+                                   LeaderKey::press(HotKey::combo(keyJ, 0x1800)));
+    home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({row}));
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+
+    const std::string told =
+        "tavlin: The leader key Ctrl+Alt+J cannot be used: Another program already uses this key combination.";
+    EXPECT_TRUE(pollUntil([&] { return app_->outputCount(told) > 0; }, 10s)) << app_->outputTail();
+    EXPECT_EQ(app_->outputCount(told), 1u) << app_->outputTail();
     EXPECT_TRUE(app_->stop()) << app_->outputTail();
 }
 

@@ -50,6 +50,7 @@ public:
     std::atomic<qint64> sent{0};
     std::atomic<int> refused{0};
     std::atomic<bool> finished{false}; // the target ended the drop
+    std::atomic<bool> stalls{false};   // announces chunks and then hands none over
 
 private:
     Atom atom(const char* name) { return XInternAtom(display_.get(), name, False); }
@@ -118,7 +119,7 @@ private:
                                          request.target,  property, request.time};
                     XSendEvent(display, requestor, False, 0, &notify);
                 } else if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete &&
-                           event.xproperty.window == requestor && event.xproperty.atom == property && !last) {
+                           event.xproperty.window == requestor && event.xproperty.atom == property && !last && !stalls) {
                     // The last chunk was taken: the next one, or the empty end.
                     const auto length = static_cast<int>(std::min<qint64>(size_ - sent, static_cast<qint64>(chunk.size())));
                     XChangeProperty(display, requestor, property, XA_STRING, 8, PropModeReplace,
@@ -146,12 +147,16 @@ int ignoreErrors(Display*, XErrorEvent*) { return 0; }
 
 using DropDataX11Test = testing::XServerTest;
 
-TEST_F(DropDataX11Test, AnotherProgramsPayloadReachesAWidgetOnlyWithinTheLimit) {
+void makeApplication() {
     static int argc = 1;
     static char name[] = "tavlin-drop-tests";
     static char* argv[] = {name, nullptr};
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     if (!qApp) new QApplication(argc, argv);
+}
+
+TEST_F(DropDataX11Test, AnotherProgramsPayloadReachesAWidgetOnlyWithinTheLimit) {
+    makeApplication();
     QLineEdit field;
     field.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&field));
@@ -185,7 +190,7 @@ TEST_F(DropDataX11Test, AnotherProgramsPayloadReachesAWidgetOnlyWithinTheLimit) 
     };
     {
         DraggingProgram program(window, 300 << 10, 300 << 10);
-        EXPECT_EQ(read(program), QByteArray(300 << 10, 'p'));
+        EXPECT_EQ(read(program).bytes, QByteArray(300 << 10, 'p'));
         // A format no drop target of ours reads is Qt's, with its conversions.
         QImage image(2, 2, QImage::Format_RGB32);
         image.fill(Qt::red);
@@ -196,11 +201,28 @@ TEST_F(DropDataX11Test, AnotherProgramsPayloadReachesAWidgetOnlyWithinTheLimit) 
     }
     {
         DraggingProgram program(window, 100 << 20, 10);
-        EXPECT_FALSE(read(program));
+        EXPECT_TRUE(read(program).tooLarge);
         EXPECT_LE(program.sent, limit + (64 << 10)); // announced small, stopped at the limit
     }
     qApp->removeEventFilter(&guard);
     XSetErrorHandler(previous);
+}
+
+// A program that stops handing its data over is refused for that, not for a size it never had.
+TEST_F(DropDataX11Test, AProgramThatStallsIsRefusedAsStalled) {
+    makeApplication();
+    QLineEdit field;
+    field.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&field));
+    const auto window = static_cast<Window>(field.winId());
+    QMimeData qtData;
+    qtData.setText(QStringLiteral("never read"));
+    DraggingProgram program(window, 1000, 1000);
+    program.stalls = true;
+    const auto payload = readDropPayload(X11DropData(qtData, {window, program.time}), QStringLiteral("text/plain"), 1 << 20);
+    EXPECT_TRUE(payload.stalled);
+    EXPECT_FALSE(payload.tooLarge);
+    EXPECT_EQ(program.sent, 0);
 }
 
 } // namespace
