@@ -14,6 +14,7 @@
 #include "actionediting/ActionKindEditors.h"
 #include "configwindow/SafeTextDocument.h"
 #include "engine/ui/MarkdownText.h"
+#include "model/LaidOutText.h"
 #include "platform/HelperApplication.h"
 #include "platform/qt/FieldWidth.h"
 
@@ -36,7 +37,7 @@ void ActionComposeSheet::buildReadOnly() {
     const auto& old = std::get<ActionSheetItem::Edit>(item_.changeKind).oldAction;
     auto* layout = new QVBoxLayout(this);
     auto* title = new QLabel(QStringLiteral("Readonly Action:"), this);
-    auto* description = new QLabel(qString(old.kind.shownText()), this);
+    auto* description = new QLabel(qString(laidOutPart(old.kind.shownText())), this);
     description->setTextFormat(Qt::PlainText);
     for (QLabel* label : {title, description}) {
         label->setForegroundRole(QPalette::PlaceholderText);

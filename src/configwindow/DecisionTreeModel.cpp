@@ -73,13 +73,13 @@ const QTextDocument* DecisionTreeModel::descriptionDocument(const QModelIndex& i
     if (!row || row->kind != DecisionTreeRows::Row::Kind::action) return nullptr;
     const auto& description = row->action().actionDescription;
     if (!description) return nullptr;
-    const QString key = qString(DecisionTreeRows::shownPart(*description));
+    const QString key = renderingKey(*description);
     if (auto found = documents_.constFind(key); found != documents_.constEnd()) return found->get();
     if (documents_.size() >= documentCacheLimit) documents_.clear();
     auto document = std::make_shared<SafeTextDocument>();
     document->setUndoRedoEnabled(false);
     document->setDocumentMargin(0);
-    document->setHtml(markdownHtml(std::string(DecisionTreeRows::shownPart(*description))));
+    document->setHtml(markdownHtml(*description));
     documents_.insert(key, document);
     return document.get();
 }

@@ -17,6 +17,7 @@
 #include "flateditor/RowTexts.h"
 #include "flateditor/SectionHeader.h"
 #include "flateditor/SymbolIcons.h"
+#include "model/LaidOutText.h"
 #include "platform/qt/PlainText.h"
 
 namespace tavlin::flateditor {
@@ -80,8 +81,8 @@ void KeysAndActionRowView::clearCaches() {
     names_.clear();
 }
 
-QTextDocument& KeysAndActionRowView::description(const std::string& value) const {
-    const QString key = text(value);
+QTextDocument& KeysAndActionRowView::description(std::string_view value) const {
+    const QString key = renderingKey(value);
     auto found = descriptions_.find(key);
     if (found == descriptions_.end()) {
         auto document = std::make_shared<InertTextDocument>();
@@ -197,9 +198,8 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
     const QPalette::ColorGroup group = row.enabled ? option.palette.currentColorGroup() : QPalette::Disabled;
     const QColor textColour = option.palette.color(group, option.state & QStyle::State_Selected ? QPalette::HighlightedText
                                                                                                 : QPalette::Text);
-    const ActionText action = actionText(row.action);
-    if (action.rich) {
-        QTextDocument& document = description(action.text);
+    if (const auto& described = row.action.actionDescription) {
+        QTextDocument& document = description(*described);
         if (document.defaultFont() != option.font) document.setDefaultFont(option.font);
         painter->setFont(option.font);
         painter->translate(actionArea.left(), actionArea.top() + (actionArea.height() - metrics.height()) / 2);
@@ -212,7 +212,7 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
         painter->setPen(textColour);
         painter->setFont(option.font);
         painter->drawText(actionArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                          metrics.elidedText(text(action.text), Qt::ElideRight, actionArea.width()));
+                          metrics.elidedText(text(actionText(row.action).text), Qt::ElideRight, actionArea.width()));
     }
     painter->restore();
 }
@@ -226,7 +226,8 @@ std::optional<QString> KeysAndActionRowView::tooltipAt(const QModelIndex& index,
                                                        const QPoint& point) const {
     if (const FlatKeysAndActionRow* row = rowAt(index)) {
         if (toggleRect(option).contains(point)) return text(enableToggleTooltip(row->enabled));
-        if (badgeAreaRect(option).contains(point)) return text(leaderKeyExplanation(row->leaderKey, row->keys));
+        if (badgeAreaRect(option).contains(point))
+            return text(std::string(laidOutPart(leaderKeyExplanation(row->leaderKey, row->keys))));
         return std::nullopt;
     }
     if (const Section* section = sectionAt(index))

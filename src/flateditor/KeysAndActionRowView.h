@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include <QHash>
 #include <QIcon>
@@ -51,7 +52,7 @@ protected:
 
 private:
     void paintRow(QPainter* painter, const QStyleOptionViewItem& option, const FlatKeysAndActionRow& row) const;
-    QTextDocument& description(const std::string& text) const;
+    QTextDocument& description(std::string_view text) const;
     const std::vector<QIcon>& headerIcons(const Section& section) const;
     std::vector<QString> headerNames(const Section& section) const;
 

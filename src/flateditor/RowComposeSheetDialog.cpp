@@ -27,6 +27,7 @@
 #include "flateditor/ActionDescriptionEditorView.h"
 #include "flateditor/ApplicationScopeEditorView.h"
 #include "flateditor/TriggerKeyEditorView.h"
+#include "model/LaidOutText.h"
 #include "model/Settings.h"
 #include "platform/HelperApplication.h"
 #include "platform/qt/PlainText.h"
@@ -202,7 +203,7 @@ RowComposeSheetDialog::~RowComposeSheetDialog() {
 }
 
 void RowComposeSheetDialog::buildReadOnly(QVBoxLayout* layout, QVBoxLayout* outer) {
-    for (const QString& text : {QStringLiteral("Readonly Action:"), qString(state_.readOnlyActionDescription())}) {
+    for (const QString& text : {QStringLiteral("Readonly Action:"), qString(laidOutPart(state_.readOnlyActionDescription()))}) {
         QLabel* label = qt::plainLabel(text, this);
         label->setForegroundRole(QPalette::PlaceholderText);
         layout->addWidget(label);

@@ -1,6 +1,7 @@
 #include "flateditor/RowTexts.h"
 
 #include "model/KeyNames.h"
+#include "model/LaidOutText.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -40,7 +41,7 @@ std::string enableToggleTooltip(bool enabled) {
     return std::string("Click to ") + (enabled ? "disable" : "enabled") + " this key binding";
 }
 
-std::string badgeKeyNames(const std::vector<std::int64_t>& keys) { return joined(keyNames(keys), " "); }
+std::string badgeKeyNames(const std::vector<std::int64_t>& keys) { return std::string(laidOutPart(joined(keyNames(keys), " "))); }
 
 bool leaderKeyShowsSpaceSymbol(const LeaderKey& leaderKey) { return leaderKey.description() == keyName(49); }
 
@@ -51,7 +52,7 @@ double leaderKeyOpacity(const LeaderKey& leaderKey) {
 
 ActionText actionText(const Action& action) {
     if (action.actionDescription) return {*action.actionDescription, true};
-    return {action.kind.shownText(), false};
+    return {std::string(laidOutPart(action.kind.shownText())), false};
 }
 
 std::string rowKeysText(const FlatKeysAndActionRow& row) {

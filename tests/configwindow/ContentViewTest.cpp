@@ -11,6 +11,7 @@
 #include <QtWidgets/QStackedWidget>
 
 #include "configwindow/ContentViewHarness.h"
+#include "model/LaidOutText.h"
 #include "model/Settings.h"
 #include "support/PaintRecorder.h"
 
@@ -246,7 +247,7 @@ TEST_F(TreeViewTest, ALongTextIsLaidOutOnlyAsFarAsARowShows) {
     open(R"({"hotKeys": [], "decision": {"actions": [{"sleep": {}, "description": "**)" + letters + R"(**"}],
       "chances": [{"pattern": {"message": {"regex": ")" +
          letters + R"("}}, "decision": {"actions": [], "chances": []}}]}})");
-    const auto limit = static_cast<qsizetype>(DecisionTreeRows::shownTextLimit);
+    const auto limit = static_cast<qsizetype>(laidOutTextLimit);
     EXPECT_LE(rows().descriptionDocument(rowAt({0}))->characterCount(), limit);
     for (int row : {0, 1}) {
         EXPECT_LE(textAt({row}).size(), limit + 2);

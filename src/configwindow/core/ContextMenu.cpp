@@ -1,5 +1,7 @@
 #include "configwindow/core/ContextMenu.h"
 
+#include "model/LaidOutText.h"
+
 namespace tavlin {
 namespace {
 
@@ -16,14 +18,14 @@ std::vector<ContextMenuEntry> contextMenuEntries(const std::optional<SelectedAct
     using K = CommandKind;
     if (!selection) return {header("Root"), divider(), command(K::addRootAction), command(K::addRootChance)};
     if (const auto* action = selection->action()) {
-        return {header("- " + action->action.kind.shownText()),
+        return {header("- " + std::string(laidOutPart(action->action.kind.shownText()))),
                 divider(),
                 command(K::addActionAbove),
                 command(K::editAction),
                 command(K::addActionBelow),
                 command(K::deleteAction, "DELETE Action")};
     }
-    return {header("• " + selection->chance()->pattern.kind.description()),
+    return {header("• " + std::string(laidOutPart(selection->chance()->pattern.kind.description()))),
             divider(),
             command(K::addChanceAbove),
             command(K::editPattern),

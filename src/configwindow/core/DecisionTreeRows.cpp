@@ -1,5 +1,7 @@
 #include "configwindow/core/DecisionTreeRows.h"
 
+#include "model/LaidOutText.h"
+
 namespace tavlin {
 
 namespace {
@@ -75,20 +77,13 @@ const DecisionTreeRows::Row* DecisionTreeRows::chanceRow(const Uuid& id) const {
     return found == chances_.end() ? nullptr : found->second;
 }
 
-std::string_view DecisionTreeRows::shownPart(std::string_view text) {
-    if (text.size() <= shownTextLimit) return text;
-    std::size_t end = shownTextLimit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end; // a continuation byte
-    return text.substr(0, end);
-}
-
 std::string DecisionTreeRows::actionText(const Action& action) {
-    if (action.actionDescription) return "- " + std::string(shownPart(*action.actionDescription));
-    return "- " + std::string(shownPart(action.kind.shownText()));
+    if (action.actionDescription) return "- " + std::string(laidOutPart(*action.actionDescription));
+    return "- " + std::string(laidOutPart(action.kind.shownText()));
 }
 
 std::string DecisionTreeRows::chanceText(const Chance& chance) {
-    return "• " + std::string(shownPart(chance.pattern.kind.description()));
+    return "• " + std::string(laidOutPart(chance.pattern.kind.description()));
 }
 
 } // namespace tavlin

@@ -2,7 +2,6 @@
 
 #include <deque>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -42,16 +41,10 @@ public:
     const Row* actionRow(const Uuid& id) const;
     const Row* chanceRow(const Uuid& id) const;
 
-    // A row shows one line, so no more than this much of an item's text is ever shown or
-    // rendered: a description of many megabytes costs what a short one does.
-    static constexpr std::size_t shownTextLimit = 4096;
-    // The start of `text`, at most shownTextLimit bytes, cut before a character.
-    static std::string_view shownPart(std::string_view text);
-
-    // "- " and the shown part of the action's description when it has one (Markdown), else of
+    // "- " and the laid-out part of the action's description when it has one (Markdown), else of
     // its one-line text.
     static std::string actionText(const Action& action);
-    // "• " and the shown part of the pattern's one-line text.
+    // "• " and the laid-out part of the pattern's one-line text.
     static std::string chanceText(const Chance& chance);
 
 private:

@@ -15,6 +15,7 @@
 #include "engine/ActionStatistics.h"
 #include "engine/InputWindowManager.h"
 #include "engine/ui/MarkdownText.h"
+#include "model/LaidOutText.h"
 #include "model/Settings.h"
 #include "platform/HelperApplication.h"
 #include "platform/MainQueue.h"
@@ -34,7 +35,12 @@ bool isShown(const Action& action) {
     return !action.kind.is<Action::Kind::internalMethod>() && !action.kind.is<Action::Kind::reWaitTriggerKeys>();
 }
 
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+// Only the laid-out part of a text goes into a label (markdownHtml cuts its own): the session
+// holds the keyboard while the hint is built.
+QString laidOutString(std::string_view text) {
+    const std::string_view part = laidOutPart(text);
+    return QString::fromUtf8(part.data(), static_cast<qsizetype>(part.size()));
+}
 
 QLabel* richLabel(const QString& html, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -154,7 +160,9 @@ void InputWindowContentView::rebuild() {
             palette.setColor(QPalette::WindowText, Qt::gray);
             marker->setPalette(palette);
             addToRow(layout, marker);
-            addToRow(layout, richLabel(markdownHtml("~~" + entry.description() + "~~"), row));
+            addToRow(
+                layout,
+                richLabel(markdownHtml("~~" + std::string(laidOutPart(entry.description(), laidOutTextLimit - 4)) + "~~"), row));
             addRow(row);
             addDivider();
         }
@@ -163,7 +171,7 @@ void InputWindowContentView::rebuild() {
     const Decision& decision = *states->decision;
     for (const auto& action : decision.actions) {
         if (!isShown(action)) continue;
-        addRow(qt::plainLabel(QStringLiteral("- ") + fromUtf8(action.kind.shownText()) + QStringLiteral(" done."), this));
+        addRow(qt::plainLabel(QStringLiteral("- ") + laidOutString(action.kind.shownText()) + QStringLiteral(" done."), this));
     }
 
     chancesDivider_ = addDivider();
@@ -179,12 +187,14 @@ void InputWindowContentView::rebuild() {
         auto* row = new QWidget(this);
         auto* layout = rowLayout(row);
         addToRow(layout, qt::plainLabel(QStringLiteral("• "), row));
-        addToRow(layout, qt::plainLabel(fromUtf8(chance->pattern.kind.description()) + QLatin1Char(':'), row));
+        addToRow(layout, qt::plainLabel(laidOutString(chance->pattern.kind.description()) + QLatin1Char(':'), row));
         const Decision* next = chance->decision.get();
         if (next) {
             for (const auto& action : next->actions) {
                 if (!isShown(action)) continue;
-                addToRow(layout, richLabel(markdownHtml(action.actionDescription.value_or(action.kind.shownText())), row));
+                addToRow(layout, richLabel(action.actionDescription ? markdownHtml(*action.actionDescription)
+                                                                    : markdownHtml(action.kind.shownText()),
+                                           row));
             }
             if (!next->actions.empty() && ActionStatistics::count(next->actions.front()) > wellKnownUsageCount) {
                 auto* effect = new QGraphicsOpacityEffect(row);

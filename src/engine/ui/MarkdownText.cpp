@@ -14,6 +14,8 @@
 #include <QUrl>
 #include <QVariant>
 
+#include "model/LaidOutText.h"
+
 namespace tavlin {
 namespace {
 
@@ -145,13 +147,24 @@ QString labelHtml(QTextDocument& document) {
     return html;
 }
 
+bool readsAsHtml(std::string_view text) { return text.find("</") != std::string_view::npos; }
+
+QString laidOutSource(std::string_view text) {
+    const std::string_view part = laidOutPart(text);
+    return QString::fromUtf8(part.data(), static_cast<qsizetype>(part.size()));
+}
+
 } // namespace
 
 QVariant InertTextDocument::loadResource(int, const QUrl&) { return {}; }
 
-QString markdownHtml(const std::string& text) {
-    const QString source = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    if (source.contains(QLatin1String("</"))) {
+QString renderingKey(std::string_view text) {
+    return (readsAsHtml(text) ? QStringLiteral("html:") : QStringLiteral("text:")) + laidOutSource(text);
+}
+
+QString markdownHtml(std::string_view text) {
+    const QString source = laidOutSource(text);
+    if (readsAsHtml(text)) {
         DetachedDocument document;
         document.setHtml(source);
         if (!document.isEmpty()) return labelHtml(document);

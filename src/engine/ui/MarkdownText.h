@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include <QAbstractTextDocumentLayout>
 #include <QString>
@@ -25,7 +26,13 @@ protected:
 // for comes back escaped, as it was typed. Blocks carry no vertical margins and no font of their
 // own, so one line of text stays one line tall in the label's font. Images and background
 // images are left out, so that showing the result loads nothing.
-QString markdownHtml(const std::string& text);
+// Only the laid-out part of the text (model/LaidOutText) is rendered; whether it reads as HTML is
+// decided on the whole text, whose closing tags may lie past the cut.
+QString markdownHtml(std::string_view text);
+
+// Equal for two texts exactly when markdownHtml renders them alike, without converting more than
+// their laid-out parts: the key of a cache of renderings.
+QString renderingKey(std::string_view text);
 
 // Draws the first line of a rendered description at the painter's origin, no wider than
 // `width`. When anything of it is cut (the end of a longer line, or lines below the first) it

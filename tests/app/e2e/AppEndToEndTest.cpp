@@ -15,6 +15,7 @@
 #include "e2e/DesktopTest.h"
 #include "e2e/XDriver.h"
 #include "model/KeyNames.h"
+#include "model/LaidOutText.h"
 #include "model/Settings.h"
 #include "platform/VirtualKeyCodes.h"
 #include "support/RequiredEnvironment.h"
@@ -907,6 +908,66 @@ TEST_F(FlatEditorEndToEndTest, BadgesReadSuperAndTheStoredRowsStayAsWrittenAndWo
     EXPECT_TRUE(app_->stop()) << app_->outputTail();
     EXPECT_EQ(fileText(settingsFile), stored);
     EXPECT_NE(fileText(home_->configurationFile()).find("\"singleTapModifier\" : \"⌘\""), std::string::npos);
+}
+
+} // namespace
+} // namespace tavlin::e2e
+
+namespace tavlin::e2e {
+namespace {
+
+// A description of megabytes stays stored whole, while the list, its reader and the hint lay out
+// only its start: the start gets ready, the hint shows, and the row's keys run its binding.
+TEST_F(FlatEditorEndToEndTest, AMultiMegabyteDescriptionIsLaidOutOnlyInPartAndTheRowStillRuns) {
+    std::string description = "Long";
+    for (int i = 0; i < (4 << 20); ++i) description += "é"; // 8 MB; a cut inside a letter would read as U+FFFD
+    const FlatKeysAndActionRow described(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), {keyA, keyB},
+                                         Action(Action::Kind::openURL{"https://example.org/long", std::nullopt}, description),
+                                         false, LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command)));
+    home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({described}));
+
+    ASSERT_EQ(setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1), 0);
+    AppProcess accessibilityBus("/usr/libexec/at-spi-bus-launcher", {}, *home_, bus_->address());
+    ASSERT_TRUE(launchWithWindowFocused());
+    std::vector<std::string> names;
+    const auto reads = [&](const std::string& start) {
+        return std::any_of(names.begin(), names.end(), [&](const std::string& name) { return name.starts_with(start); });
+    };
+    // What is read out is what is laid out: the start of the text, whole letters only.
+    const auto bounded = [&] {
+        for (const auto& name : names) {
+            if (name.size() > laidOutTextLimit + 64 || name.find("\xEF\xBF\xBD") != std::string::npos)
+                return ::testing::AssertionFailure() << name.size() << " bytes read out: " << name.substr(0, 64);
+        }
+        return ::testing::AssertionSuccess();
+    };
+    ASSERT_TRUE(pollUntil(
+        [&] {
+            names = accessibleNames(bus_->address(), app_->pid());
+            return reads("Super A B Longéé");
+        },
+        20s));
+    EXPECT_TRUE(bounded());
+
+    ASSERT_TRUE(takeFocusBack());
+    ASSERT_TRUE(openSessionForTriggerKeys());
+    seat_->tap(xKey(keyA));
+    ASSERT_TRUE(pollUntil(
+        [&] {
+            names = accessibleNames(bus_->address(), app_->pid());
+            return reads("Key: B:") && reads("Longéé");
+        },
+        20s))
+        << "no hint\n"
+        << app_->outputTail();
+    EXPECT_TRUE(bounded());
+    seat_->tap(xKey(keyB));
+    ASSERT_TRUE(waitForOpenedURLs(1)) << app_->outputTail();
+    EXPECT_EQ(home_->openedURLs(), std::vector<std::string>{"https://example.org/long"});
+    EXPECT_TRUE(app_->stop()) << app_->outputTail();
+    const auto stored = storedRows();
+    ASSERT_TRUE(stored && stored->size() == 1);
+    EXPECT_TRUE(stored->front().action.actionDescription == description); // not EXPECT_EQ: it would print megabytes
 }
 
 } // namespace
