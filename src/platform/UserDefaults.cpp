@@ -171,6 +171,86 @@ DefaultsValue decodeTagged(const json::Value& tagged) {
     throw MalformedValue("unknown kind \"" + tag + "\"");
 }
 
+bool isJsonSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+// Moves `at` past the string that starts there.
+void skipString(std::string_view text, std::size_t& at) {
+    for (++at; at < text.size() && text[at] != '"'; ++at)
+        if (text[at] == '\\') ++at;
+    ++at;
+}
+
+// Moves `at` past the value that starts there.
+void skipValue(std::string_view text, std::size_t& at) {
+    if (at >= text.size()) return;
+    if (text[at] == '"') return skipString(text, at);
+    if (text[at] != '{' && text[at] != '[') {
+        while (at < text.size() && !isJsonSpace(text[at]) && text[at] != ',' && text[at] != '}' && text[at] != ']') ++at;
+        return;
+    }
+    int depth = 0;
+    while (at < text.size()) {
+        const char c = text[at];
+        if (c == '"') {
+            skipString(text, at);
+            continue;
+        }
+        ++at;
+        if (c == '{' || c == '[') ++depth;
+        else if ((c == '}' || c == ']') && --depth == 0) return;
+    }
+}
+
+// The text of each member of a document that parsed as an object, as it stands in the file; a
+// repeated name takes its last value, as in parsing.
+std::map<std::string, std::string> memberTexts(std::string_view text) {
+    std::map<std::string, std::string> members;
+    std::size_t at = 0;
+    const auto skipSpace = [&] {
+        while (at < text.size() && isJsonSpace(text[at])) ++at;
+    };
+    skipSpace();
+    ++at; // {
+    while (true) {
+        skipSpace();
+        if (at >= text.size() || text[at] != '"') break;
+        const std::size_t nameStart = at;
+        skipString(text, at);
+        std::string name = json::parse(text.substr(nameStart, at - nameStart)).get<std::string>();
+        skipSpace();
+        ++at; // :
+        skipSpace();
+        const std::size_t valueStart = at;
+        skipValue(text, at);
+        members.insert_or_assign(std::move(name), std::string(text.substr(valueStart, at - valueStart)));
+        skipSpace();
+        if (at >= text.size() || text[at] != ',') break;
+        ++at;
+    }
+    return members;
+}
+
+// The document as json::encode writes it, but with some values given as texts of their own.
+std::string encodeDocument(const std::map<std::string, std::variant<json::Value, std::string>>& members) {
+    if (members.empty()) return json::encode(json::Value::object());
+    std::string text = "{";
+    for (const auto& [key, member] : members) {
+        text += text.size() == 1 ? "\n  " : ",\n  ";
+        text += json::encode(json::Value(key));
+        text += " : ";
+        if (const auto* raw = std::get_if<std::string>(&member)) {
+            text += *raw;
+            continue;
+        }
+        // One level deeper than written alone.
+        for (const char c : json::encode(std::get<json::Value>(member))) {
+            text += c;
+            if (c == '\n') text += "  ";
+        }
+    }
+    return text + "\n}";
+}
+
 struct SharedSuites {
     std::mutex mutex;
     std::map<std::string, std::shared_ptr<UserDefaults>> suites;
@@ -269,11 +349,17 @@ void UserDefaults::readFile(bool firstRead) const {
 
     std::map<std::string, DefaultsValue> values;
     std::map<std::string, std::string> unreadable;
+    std::optional<std::map<std::string, std::string>> texts;
     for (const auto& [key, tagged] : document.items()) {
         try {
             values.insert_or_assign(key, decodeTagged(tagged));
         } catch (const MalformedValue& error) {
-            unreadable.insert_or_assign(key, json::encode(tagged, json::Style::compact));
+            try {
+                unreadable.insert_or_assign(key, json::encode(tagged, json::Style::compact));
+            } catch (const EncodingError&) {
+                if (!texts) texts = memberTexts(contents.bytes);
+                if (const auto text = texts->find(key); text != texts->end()) unreadable.insert_or_assign(key, text->second);
+            }
             diag::printLine("User defaults " + path_.string() + ": cannot read the value for key \"" + key + "\" (" +
                             error.what() + "); it is kept as it is in the file.");
         }
@@ -444,13 +530,19 @@ std::optional<std::string> UserDefaults::persistAndAnnounce() {
             failure = "The user defaults “" + name_ + "” couldn’t be saved because no configuration folder is known.";
         } else {
             // Keys in order, values that could not be read among them as they were read.
-            std::map<std::string, json::Value> members;
+            std::map<std::string, std::variant<json::Value, std::string>> members;
             for (const auto& [key, value] : values_) members.emplace(key, encodeTagged(value));
-            for (const auto& [key, text] : unreadable_) members.emplace(key, json::parse(text));
-            json::Value document = json::Value::object();
-            for (auto& [key, value] : members) document[key] = std::move(value);
+            for (const auto& [key, text] : unreadable_) {
+                json::Value value = json::parse(text);
+                try {
+                    json::encode(value, json::Style::compact);
+                    members.emplace(key, std::move(value));
+                } catch (const EncodingError&) {
+                    members.emplace(key, text); // only its text in the file can carry it
+                }
+            }
             try {
-                const std::string text = json::encode(document);
+                const std::string text = encodeDocument(members);
                 // A file the store would refuse to read is never written.
                 if (text.size() > files::maximumDefaultsFileSize)
                     throw FileError::tooLarge(path_, files::maximumDefaultsFileSize, "save");

@@ -133,7 +133,9 @@ private:
     mutable std::recursive_mutex mutex_;
     mutable std::map<std::string, DefaultsValue> values_;
     // Values in the file that could not be read, kept as they were and written back unchanged.
-    mutable std::map<std::string, std::string> unreadable_; // key to the value's compact JSON text
+    // Key to the value's compact JSON text, or to its text in the file when it has no JSON text
+    // of ours (a number beyond the range of a double).
+    mutable std::map<std::string, std::string> unreadable_;
     std::map<ObserverToken, Observer> observers_;
     ObserverToken nextToken_ = 1;
 };

@@ -365,6 +365,30 @@ TEST_F(UserDefaultsTest, UnreadableValuesStayInTheFileAndAreCopiedAsideBeforeThe
     EXPECT_EQ(fileContents(folder() / names[1]), R"({"rows" : 6})");
 }
 
+// A number beyond the range of a double has no JSON text of ours: a value holding one is kept as
+// it stands in the file.
+TEST_F(UserDefaultsTest, ValuesBeyondTheRangeOfADoubleAreKeptAsWritten) {
+    for (const std::string value :
+         {R"({"integer": 4e580})", R"({"bool" : -4E+580})", "4e580", "{\"array\": [\n  {\"double\": 1},\n  1e999\n]}"}) {
+        SCOPED_TRACE(value);
+        fs::remove_all(folder());
+        // The name is written with an escape, as another program may write it.
+        writeFile(file(), "{\"good\": {\"integer\": 1}, \"b\\u0061d\":" + value + "}");
+        auto suite = reloaded();
+        EXPECT_FALSE(suite->object("bad").has_value());
+        EXPECT_TRUE(suite->contains("bad"));
+
+        EXPECT_EQ(suite->set("other", 2), std::nullopt);
+        const std::string text = fileContents(file());
+        EXPECT_NE(text.find("\"bad\" : " + value + ",\n"), text.npos) << text;
+        suite = reloaded();
+        EXPECT_EQ(suite->integer("good"), 1);
+        EXPECT_EQ(suite->integer("other"), 2);
+        EXPECT_TRUE(suite->contains("bad"));
+        EXPECT_EQ(folderEntries(folder()), std::vector<std::string>{"test.json"});
+    }
+}
+
 // Another program edits the file while the suite is in use: our next write keeps what it added,
 // readable or not; a refresh, never a read, takes a change in, announced only when a value
 // changed; a damaged file is set aside and the values in use stay.
