@@ -1,10 +1,12 @@
 #include "platform/UserDefaults.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <thread>
 #include <type_traits>
 
 #include "platform/Decoding.h"
@@ -251,6 +253,11 @@ std::string encodeDocument(const std::map<std::string, std::variant<json::Value,
     return text + "\n}";
 }
 
+std::chrono::milliseconds& settleTime() {
+    static std::chrono::milliseconds time{500};
+    return time;
+}
+
 struct SharedSuites {
     std::mutex mutex;
     std::map<std::string, std::shared_ptr<UserDefaults>> suites;
@@ -319,32 +326,37 @@ void UserDefaults::load() {
 
 void UserDefaults::readFile(bool firstRead) const {
     files::FileContents contents;
-    try {
-        contents = files::readRegularFile(path_, files::maximumDefaultsFileSize);
-    } catch (const FileError& error) {
-        fileIdentity_ = files::identity(path_);
-        if (error.kind() == FileError::Kind::noSuchFile) return;
-        // What could not be read must not be replaced by what little this process knows.
-        diag::printLine("User defaults " + path_.string() +
-                        " could not be read and will not be saved: " + error.localizedDescription());
-        unsavable_ = "The file “" + path_.filename().string() + "” couldn’t be saved because it couldn’t be read first. " +
-                     error.localizedDescription();
-        return;
-    }
-    fileIdentity_ = contents.identity;
-    unsavable_.reset();
-
     json::Value document;
-    std::string problem;
-    try {
-        document = json::parse(contents.bytes);
-        if (!document.is_object()) problem = "the document is not a JSON object";
-    } catch (const DecodingError& error) {
-        problem = error.debugDescription();
-    }
-    if (!problem.empty()) {
-        setAsideCorruptFile(problem, firstRead);
-        return;
+    // A file that changes while it is read again is rewritten by another program: it may be
+    // caught mid-way more than once, but not for ever.
+    for (int reads = 1;; ++reads) {
+        try {
+            contents = files::readRegularFile(path_, files::maximumDefaultsFileSize);
+        } catch (const FileError& error) {
+            fileIdentity_ = files::identity(path_);
+            if (error.kind() == FileError::Kind::noSuchFile) return;
+            // What could not be read must not be replaced by what little this process knows.
+            diag::printLine("User defaults " + path_.string() +
+                            " could not be read and will not be saved: " + error.localizedDescription());
+            unsavable_ = "The file “" + path_.filename().string() + "” couldn’t be saved because it couldn’t be read first. " +
+                         error.localizedDescription();
+            return;
+        }
+        fileIdentity_ = contents.identity;
+        unsavable_.reset();
+
+        std::string problem;
+        try {
+            document = json::parse(contents.bytes);
+            if (!document.is_object()) problem = "the document is not a JSON object";
+        } catch (const DecodingError& error) {
+            problem = error.debugDescription();
+        }
+        if (problem.empty()) break;
+        if (reads == 10 || !changesBeforeSettling(contents.identity)) {
+            setAsideCorruptFile(problem, firstRead);
+            return;
+        }
     }
 
     std::map<std::string, DefaultsValue> values;
@@ -385,6 +397,26 @@ void UserDefaults::setAsideCorruptFile(const std::string& problem, bool firstRea
     diag::printLine("User defaults " + path_.string() + " is damaged (" + problem + "); moved it to " + aside.string() +
                     (firstRead ? " and started empty." : " and kept the values in use."));
 }
+
+bool UserDefaults::changesBeforeSettling(const files::FileIdentity& read) const {
+    using namespace std::chrono;
+    const auto modified = system_clock::time_point(
+        duration_cast<system_clock::duration>(seconds(read.modified.tv_sec) + nanoseconds(read.modified.tv_nsec)));
+    // Unchanged since its last write for the settle time; the wait itself follows the steady
+    // clock, so that a wall clock set back or ahead makes it no longer than that.
+    const auto left = std::clamp(duration_cast<steady_clock::duration>(settleTime() - (system_clock::now() - modified)),
+                                 steady_clock::duration::zero(), duration_cast<steady_clock::duration>(settleTime()));
+    const auto settled = steady_clock::now() + left;
+    while (true) {
+        if (files::identity(path_) != read) return true;
+        if (steady_clock::now() >= settled) return false;
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+}
+
+UserDefaults::SettleTime::SettleTime(std::chrono::milliseconds time) : previous_(settleTime()) { settleTime() = time; }
+
+UserDefaults::SettleTime::~SettleTime() { settleTime() = previous_; }
 
 bool UserDefaults::takeInChangesOfOthers() const {
     std::lock_guard lock(mutex_);
