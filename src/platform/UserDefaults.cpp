@@ -1,10 +1,12 @@
 #include "platform/UserDefaults.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <thread>
 #include <type_traits>
 
 #include "platform/Decoding.h"
@@ -171,6 +173,91 @@ DefaultsValue decodeTagged(const json::Value& tagged) {
     throw MalformedValue("unknown kind \"" + tag + "\"");
 }
 
+bool isJsonSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+// Moves `at` past the string that starts there.
+void skipString(std::string_view text, std::size_t& at) {
+    for (++at; at < text.size() && text[at] != '"'; ++at)
+        if (text[at] == '\\') ++at;
+    ++at;
+}
+
+// Moves `at` past the value that starts there.
+void skipValue(std::string_view text, std::size_t& at) {
+    if (at >= text.size()) return;
+    if (text[at] == '"') return skipString(text, at);
+    if (text[at] != '{' && text[at] != '[') {
+        while (at < text.size() && !isJsonSpace(text[at]) && text[at] != ',' && text[at] != '}' && text[at] != ']') ++at;
+        return;
+    }
+    int depth = 0;
+    while (at < text.size()) {
+        const char c = text[at];
+        if (c == '"') {
+            skipString(text, at);
+            continue;
+        }
+        ++at;
+        if (c == '{' || c == '[') ++depth;
+        else if ((c == '}' || c == ']') && --depth == 0) return;
+    }
+}
+
+// The text of each member of a document that parsed as an object, as it stands in the file; a
+// repeated name takes its last value, as in parsing.
+std::map<std::string, std::string> memberTexts(std::string_view text) {
+    std::map<std::string, std::string> members;
+    std::size_t at = 0;
+    const auto skipSpace = [&] {
+        while (at < text.size() && isJsonSpace(text[at])) ++at;
+    };
+    skipSpace();
+    ++at; // {
+    while (true) {
+        skipSpace();
+        if (at >= text.size() || text[at] != '"') break;
+        const std::size_t nameStart = at;
+        skipString(text, at);
+        std::string name = json::parse(text.substr(nameStart, at - nameStart)).get<std::string>();
+        skipSpace();
+        ++at; // :
+        skipSpace();
+        const std::size_t valueStart = at;
+        skipValue(text, at);
+        members.insert_or_assign(std::move(name), std::string(text.substr(valueStart, at - valueStart)));
+        skipSpace();
+        if (at >= text.size() || text[at] != ',') break;
+        ++at;
+    }
+    return members;
+}
+
+// The document as json::encode writes it, but with some values given as texts of their own.
+std::string encodeDocument(const std::map<std::string, std::variant<json::Value, std::string>>& members) {
+    if (members.empty()) return json::encode(json::Value::object());
+    std::string text = "{";
+    for (const auto& [key, member] : members) {
+        text += text.size() == 1 ? "\n  " : ",\n  ";
+        text += json::encode(json::Value(key));
+        text += " : ";
+        if (const auto* raw = std::get_if<std::string>(&member)) {
+            text += *raw;
+            continue;
+        }
+        // One level deeper than written alone.
+        for (const char c : json::encode(std::get<json::Value>(member))) {
+            text += c;
+            if (c == '\n') text += "  ";
+        }
+    }
+    return text + "\n}";
+}
+
+std::chrono::milliseconds& settleTime() {
+    static std::chrono::milliseconds time{500};
+    return time;
+}
+
 struct SharedSuites {
     std::mutex mutex;
     std::map<std::string, std::shared_ptr<UserDefaults>> suites;
@@ -239,41 +326,52 @@ void UserDefaults::load() {
 
 void UserDefaults::readFile(bool firstRead) const {
     files::FileContents contents;
-    try {
-        contents = files::readRegularFile(path_, files::maximumDefaultsFileSize);
-    } catch (const FileError& error) {
-        fileIdentity_ = files::identity(path_);
-        if (error.kind() == FileError::Kind::noSuchFile) return;
-        // What could not be read must not be replaced by what little this process knows.
-        diag::printLine("User defaults " + path_.string() +
-                        " could not be read and will not be saved: " + error.localizedDescription());
-        unsavable_ = "The file “" + path_.filename().string() + "” couldn’t be saved because it couldn’t be read first. " +
-                     error.localizedDescription();
-        return;
-    }
-    fileIdentity_ = contents.identity;
-    unsavable_.reset();
-
     json::Value document;
-    std::string problem;
-    try {
-        document = json::parse(contents.bytes);
-        if (!document.is_object()) problem = "the document is not a JSON object";
-    } catch (const DecodingError& error) {
-        problem = error.debugDescription();
-    }
-    if (!problem.empty()) {
-        setAsideCorruptFile(problem, firstRead);
-        return;
+    // A file that changes while it is read again is rewritten by another program: it may be
+    // caught mid-way more than once, but not for ever.
+    for (int reads = 1;; ++reads) {
+        try {
+            contents = files::readRegularFile(path_, files::maximumDefaultsFileSize);
+        } catch (const FileError& error) {
+            fileIdentity_ = files::identity(path_);
+            if (error.kind() == FileError::Kind::noSuchFile) return;
+            // What could not be read must not be replaced by what little this process knows.
+            diag::printLine("User defaults " + path_.string() +
+                            " could not be read and will not be saved: " + error.localizedDescription());
+            unsavable_ = "The file “" + path_.filename().string() + "” couldn’t be saved because it couldn’t be read first. " +
+                         error.localizedDescription();
+            return;
+        }
+        fileIdentity_ = contents.identity;
+        unsavable_.reset();
+
+        std::string problem;
+        try {
+            document = json::parse(contents.bytes);
+            if (!document.is_object()) problem = "the document is not a JSON object";
+        } catch (const DecodingError& error) {
+            problem = error.debugDescription();
+        }
+        if (problem.empty()) break;
+        if (reads == 10 || !changesBeforeSettling(contents.identity)) {
+            setAsideCorruptFile(problem, firstRead);
+            return;
+        }
     }
 
     std::map<std::string, DefaultsValue> values;
     std::map<std::string, std::string> unreadable;
+    std::optional<std::map<std::string, std::string>> texts;
     for (const auto& [key, tagged] : document.items()) {
         try {
             values.insert_or_assign(key, decodeTagged(tagged));
         } catch (const MalformedValue& error) {
-            unreadable.insert_or_assign(key, json::encode(tagged, json::Style::compact));
+            try {
+                unreadable.insert_or_assign(key, json::encode(tagged, json::Style::compact));
+            } catch (const EncodingError&) {
+                if (!texts) texts = memberTexts(contents.bytes);
+                if (const auto text = texts->find(key); text != texts->end()) unreadable.insert_or_assign(key, text->second);
+            }
             diag::printLine("User defaults " + path_.string() + ": cannot read the value for key \"" + key + "\" (" +
                             error.what() + "); it is kept as it is in the file.");
         }
@@ -299,6 +397,26 @@ void UserDefaults::setAsideCorruptFile(const std::string& problem, bool firstRea
     diag::printLine("User defaults " + path_.string() + " is damaged (" + problem + "); moved it to " + aside.string() +
                     (firstRead ? " and started empty." : " and kept the values in use."));
 }
+
+bool UserDefaults::changesBeforeSettling(const files::FileIdentity& read) const {
+    using namespace std::chrono;
+    const auto modified = system_clock::time_point(
+        duration_cast<system_clock::duration>(seconds(read.modified.tv_sec) + nanoseconds(read.modified.tv_nsec)));
+    // Unchanged since its last write for the settle time; the wait itself follows the steady
+    // clock, so that a wall clock set back or ahead makes it no longer than that.
+    const auto left = std::clamp(duration_cast<steady_clock::duration>(settleTime() - (system_clock::now() - modified)),
+                                 steady_clock::duration::zero(), duration_cast<steady_clock::duration>(settleTime()));
+    const auto settled = steady_clock::now() + left;
+    while (true) {
+        if (files::identity(path_) != read) return true;
+        if (steady_clock::now() >= settled) return false;
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+}
+
+UserDefaults::SettleTime::SettleTime(std::chrono::milliseconds time) : previous_(settleTime()) { settleTime() = time; }
+
+UserDefaults::SettleTime::~SettleTime() { settleTime() = previous_; }
 
 bool UserDefaults::takeInChangesOfOthers() const {
     std::lock_guard lock(mutex_);
@@ -444,13 +562,19 @@ std::optional<std::string> UserDefaults::persistAndAnnounce() {
             failure = "The user defaults “" + name_ + "” couldn’t be saved because no configuration folder is known.";
         } else {
             // Keys in order, values that could not be read among them as they were read.
-            std::map<std::string, json::Value> members;
+            std::map<std::string, std::variant<json::Value, std::string>> members;
             for (const auto& [key, value] : values_) members.emplace(key, encodeTagged(value));
-            for (const auto& [key, text] : unreadable_) members.emplace(key, json::parse(text));
-            json::Value document = json::Value::object();
-            for (auto& [key, value] : members) document[key] = std::move(value);
+            for (const auto& [key, text] : unreadable_) {
+                json::Value value = json::parse(text);
+                try {
+                    json::encode(value, json::Style::compact);
+                    members.emplace(key, std::move(value));
+                } catch (const EncodingError&) {
+                    members.emplace(key, text); // only its text in the file can carry it
+                }
+            }
             try {
-                const std::string text = json::encode(document);
+                const std::string text = encodeDocument(members);
                 // A file the store would refuse to read is never written.
                 if (text.size() > files::maximumDefaultsFileSize)
                     throw FileError::tooLarge(path_, files::maximumDefaultsFileSize, "save");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -111,11 +112,27 @@ public:
 
     explicit UserDefaults(std::string name); // use suite()
 
+    // How long a file that does not read must stay unchanged before it counts as damaged: another
+    // program's in-place write (truncate, then write) leaves a part of the file for a moment.
+    // Test seam: while one lives, that time is `time`.
+    class SettleTime {
+    public:
+        explicit SettleTime(std::chrono::milliseconds time);
+        ~SettleTime();
+        SettleTime(const SettleTime&) = delete;
+        SettleTime& operator=(const SettleTime&) = delete;
+
+    private:
+        std::chrono::milliseconds previous_;
+    };
+
 private:
     void load();
     // Reads the file into the values; what cannot be read is kept aside and the values held stay.
     void readFile(bool firstRead) const;
     void setAsideCorruptFile(const std::string& problem, bool firstRead) const;
+    // Whether the file changes before it has stayed as it was read for the settle time.
+    bool changesBeforeSettling(const files::FileIdentity& read) const;
     // Takes in the file when another program changed it; answers whether a value changed.
     bool takeInChangesOfOthers() const;
     void announce() const;
@@ -133,7 +150,9 @@ private:
     mutable std::recursive_mutex mutex_;
     mutable std::map<std::string, DefaultsValue> values_;
     // Values in the file that could not be read, kept as they were and written back unchanged.
-    mutable std::map<std::string, std::string> unreadable_; // key to the value's compact JSON text
+    // Key to the value's compact JSON text, or to its text in the file when it has no JSON text
+    // of ours (a number beyond the range of a double).
+    mutable std::map<std::string, std::string> unreadable_;
     std::map<ObserverToken, Observer> observers_;
     ObserverToken nextToken_ = 1;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -363,6 +367,56 @@ TEST_F(UserDefaultsTest, UnreadableValuesStayInTheFileAndAreCopiedAsideBeforeThe
     names = folderEntries(folder());
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(fileContents(folder() / names[1]), R"({"rows" : 6})");
+}
+
+// A number beyond the range of a double has no JSON text of ours: a value holding one is kept as
+// it stands in the file.
+TEST_F(UserDefaultsTest, ValuesBeyondTheRangeOfADoubleAreKeptAsWritten) {
+    for (const std::string value :
+         {R"({"integer": 4e580})", R"({"bool" : -4E+580})", "4e580", "{\"array\": [\n  {\"double\": 1},\n  1e999\n]}"}) {
+        SCOPED_TRACE(value);
+        fs::remove_all(folder());
+        // The name is written with an escape, as another program may write it.
+        writeFile(file(), "{\"good\": {\"integer\": 1}, \"b\\u0061d\":" + value + "}");
+        auto suite = reloaded();
+        EXPECT_FALSE(suite->object("bad").has_value());
+        EXPECT_TRUE(suite->contains("bad"));
+
+        EXPECT_EQ(suite->set("other", 2), std::nullopt);
+        const std::string text = fileContents(file());
+        EXPECT_NE(text.find("\"bad\" : " + value + ",\n"), text.npos) << text;
+        suite = reloaded();
+        EXPECT_EQ(suite->integer("good"), 1);
+        EXPECT_EQ(suite->integer("other"), 2);
+        EXPECT_TRUE(suite->contains("bad"));
+        EXPECT_EQ(folderEntries(folder()), std::vector<std::string>{"test.json"});
+    }
+}
+
+// Another program rewrites the file in place (truncate, then write): a read that lands between
+// the two waits for the rest instead of setting the file aside.
+TEST_F(UserDefaultsTest, AReadAmidAnInPlaceWriteTakesInTheWholeFile) {
+    const auto suite = UserDefaults::suite("test");
+    suite->set("a", 1);
+    const UserDefaults::SettleTime settle(std::chrono::seconds(60)); // never reached: the write ends first
+    const std::string full = R"({"a": {"integer": 2}})";
+    const int fd = ::open(file().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, full.data(), 5), 5);
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, file().c_str(), IN_CLOSE_NOWRITE), 0);
+    std::thread writer([&] {
+        // The rest goes in once the suite has read the part.
+        pollfd read{watch, POLLIN, 0};
+        ::poll(&read, 1, 60'000);
+        EXPECT_EQ(::write(fd, full.data() + 5, full.size() - 5), static_cast<ssize_t>(full.size() - 5));
+    });
+    suite->refresh();
+    writer.join();
+    ::close(fd);
+    ::close(watch);
+    EXPECT_EQ(suite->integer("a"), 2);
+    EXPECT_EQ(folderEntries(folder()), std::vector<std::string>{"test.json"});
 }
 
 // Another program edits the file while the suite is in use: our next write keeps what it added,
