@@ -1,12 +1,14 @@
 #include "platform/linux/ApplicationCatalog.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <set>
 #include <system_error>
 #include <thread>
 #include <utility>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gio/gdesktopappinfo.h>
@@ -36,6 +38,14 @@ std::string taken(char* value) {
     return result;
 }
 
+// Takes ownership of a GLib string list.
+std::vector<std::string> takenList(char** values) {
+    std::vector<std::string> result;
+    for (char** value = values; value && *value; ++value) result.emplace_back(*value);
+    g_strfreev(values);
+    return result;
+}
+
 struct Unref {
     void operator()(gpointer object) const { g_object_unref(object); }
 };
@@ -48,6 +58,10 @@ using KeyFile = std::unique_ptr<GKeyFile, FreeKeyFile>;
 // The largest desktop entry we found installed is 5.6 KB (vim.desktop, most of it
 // translated names); a file of 1 MB is no entry, and GIO would hold all of it in memory.
 constexpr std::uint64_t maximumEntrySize = 1 << 20;
+// A mimeinfo.cache lists every type of every entry of its folder.
+constexpr std::uint64_t maximumListSize = 16 << 20;
+
+constexpr std::string_view schemeTypePrefix = "x-scheme-handler/";
 
 std::string_view withoutDesktopSuffix(std::string_view id) {
     constexpr std::string_view suffix = ".desktop";
@@ -55,11 +69,11 @@ std::string_view withoutDesktopSuffix(std::string_view id) {
     return id;
 }
 
-// The folders whose files GIO opens, from the environment as GIO reads it.
+// The folders of the desktop's applications and their associations, from the environment.
 struct Folders {
     std::vector<fs::path> applications; // entries in any depth, mimeapps lists, caches
     std::vector<fs::path> lists;        // mimeapps lists only
-    std::vector<fs::path> mime;         // the MIME database
+    std::vector<std::string> desktops;  // lowercase, for "<desktop>-mimeapps.list"
 
     static Folders current() {
         const auto home = [] {
@@ -70,102 +84,112 @@ struct Folders {
             const char* value = std::getenv(name);
             return value && fs::path(value).is_absolute() ? fs::path(value) : fallback;
         };
-        const auto several = [](const char* name, std::vector<fs::path> fallback) {
+        const auto words = [](const char* name) {
+            std::vector<std::string> words;
             const char* value = std::getenv(name);
-            if (!value || !*value) return fallback;
-            std::vector<fs::path> folders;
-            std::string_view rest(value);
+            std::string_view rest(value ? value : "");
             while (!rest.empty()) {
                 const auto end = std::min(rest.find(':'), rest.size());
-                if (const fs::path folder(rest.substr(0, end)); folder.is_absolute()) folders.push_back(folder);
+                if (end > 0) words.emplace_back(rest.substr(0, end));
                 rest.remove_prefix(std::min(end + 1, rest.size()));
             }
-            return folders;
+            return words;
+        };
+        const auto several = [&](const char* name, std::vector<fs::path> fallback) {
+            std::vector<fs::path> folders;
+            for (const auto& word : words(name)) {
+                if (const fs::path folder(word); folder.is_absolute()) folders.push_back(folder);
+            }
+            return folders.empty() && words(name).empty() ? fallback : folders;
         };
         std::vector<fs::path> data{one("XDG_DATA_HOME", home / ".local/share")};
         for (auto& folder : several("XDG_DATA_DIRS", {"/usr/local/share", "/usr/share"})) data.push_back(std::move(folder));
         Folders folders;
         folders.lists.push_back(one("XDG_CONFIG_HOME", home / ".config"));
         for (auto& folder : several("XDG_CONFIG_DIRS", {"/etc/xdg"})) folders.lists.push_back(std::move(folder));
-        for (const auto& folder : data) {
-            folders.applications.push_back(folder / "applications");
-            folders.mime.push_back(folder / "mime");
+        for (const auto& folder : data) folders.applications.push_back(folder / "applications");
+        for (auto desktop : words("XDG_CURRENT_DESKTOP")) {
+            std::transform(desktop.begin(), desktop.end(), desktop.begin(),
+                           [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+            folders.desktops.push_back(std::move(desktop));
         }
         return folders;
     }
 };
 
-// Why a file GIO would open is not a regular one, for the first such file: GIO would wait in its
-// open() for a FIFO's writer, for good.
-std::optional<std::string> firstFileThatWouldBlock(const Folders& folders) {
-    const auto blocks = [](const fs::directory_entry& entry) {
-        std::error_code error;
-        const auto type = entry.status(error).type();
-        return !error && type != fs::file_type::regular && type != fs::file_type::directory;
-    };
-    const auto refusal = [](const fs::path& path) -> std::string {
-        try {
-            files::readBeginning(path, 0);
-        } catch (const FileError& error) {
-            return error.localizedDescription();
-        }
-        return path.string();
-    };
-    const auto opened = [](const fs::path& name) {
-        const auto extension = name.extension();
-        return extension == ".desktop" || extension == ".list" || extension == ".cache";
-    };
-    const auto options = fs::directory_options::skip_permission_denied;
-    std::error_code error;
-    for (const auto& folder : folders.applications) {
-        for (fs::recursive_directory_iterator it(folder, options, error), end; !error && it != end; it.increment(error)) {
-            if (opened(it->path().filename()) && blocks(*it)) return refusal(it->path());
-        }
-        error.clear();
-    }
-    for (const auto& folder : folders.lists) {
-        for (fs::directory_iterator it(folder, options, error), end; !error && it != end; it.increment(error)) {
-            if (it->path().filename().string().ends_with("mimeapps.list") && blocks(*it)) return refusal(it->path());
-        }
-        error.clear();
-    }
-    for (const auto& folder : folders.mime) {
-        for (fs::directory_iterator it(folder, options, error), end; !error && it != end; it.increment(error)) {
-            if (blocks(*it)) return refusal(it->path());
-        }
-        error.clear();
-    }
-    return std::nullopt;
+// The bytes as a key file; nothing without a [Desktop Entry] group when that is asked for.
+KeyFile keyFileOf(const std::string& bytes, const char* group) {
+    KeyFile file(g_key_file_new());
+    if (!g_key_file_load_from_data(file.get(), bytes.data(), bytes.size(), G_KEY_FILE_KEEP_TRANSLATIONS, nullptr) ||
+        (group && !g_key_file_has_group(file.get(), group)))
+        return nullptr;
+    return file;
 }
 
-// What the catalog keeps of an entry GIO read.
-ApplicationCatalog::Entry entryOf(GDesktopAppInfo* info, std::string id, const fs::path& path) {
+// The file's bytes, read without waiting on anything but a regular file; nothing when it is no
+// regular file, too large or unreadable. What keeps a file that is there from being read is
+// told through `refusal`.
+std::optional<std::string> bytesAt(const fs::path& path, std::uint64_t limit, std::optional<std::string>* refusal = nullptr) {
+    try {
+        return files::readFile(path, limit);
+    } catch (const FileError& error) {
+        if (refusal && !*refusal && error.kind() == FileError::Kind::notAFile) *refusal = error.localizedDescription();
+        return std::nullopt;
+    }
+}
+
+std::string stringOf(GKeyFile* file, const char* key) {
+    return taken(g_key_file_get_string(file, G_KEY_FILE_DESKTOP_GROUP, key, nullptr));
+}
+bool flagOf(GKeyFile* file, const char* key) { return g_key_file_get_boolean(file, G_KEY_FILE_DESKTOP_GROUP, key, nullptr); }
+
+// The icon as GIO names it: an absolute path as it is, else a theme icon, without the file
+// extension entries often give it by mistake.
+std::string iconOf(GKeyFile* file) {
+    std::string icon = taken(
+        g_key_file_get_locale_string(file, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_ICON, nullptr, nullptr));
+    if (icon.empty() || icon.front() == '/') return icon;
+    for (std::string_view extension : {".png", ".xpm", ".svg"}) {
+        if (icon.size() > extension.size() && icon.ends_with(extension)) icon.resize(icon.size() - extension.size());
+    }
+    return icon;
+}
+
+// Whether the programs the entry names (TryExec, the first word of Exec) are installed.
+bool programsInstalled(GKeyFile* file) {
+    if (const auto tryExec = stringOf(file, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC); !tryExec.empty() && !resolveExecutable(tryExec))
+        return false;
+    const auto exec = stringOf(file, G_KEY_FILE_DESKTOP_KEY_EXEC);
+    if (exec.empty()) return true;
+    gchar** words = nullptr;
+    if (!g_shell_parse_argv(exec.c_str(), nullptr, &words, nullptr)) return false;
+    const bool installed = resolveExecutable(words[0]).has_value();
+    g_strfreev(words);
+    return installed;
+}
+
+// The application an entry describes; nothing for another Type or one that is Hidden. One
+// whose programs are not installed has no executable.
+std::optional<ApplicationCatalog::Entry> applicationOf(GKeyFile* file, std::string id, const fs::path& path) {
+    if (stringOf(file, G_KEY_FILE_DESKTOP_KEY_TYPE) != G_KEY_FILE_DESKTOP_TYPE_APPLICATION ||
+        flagOf(file, G_KEY_FILE_DESKTOP_KEY_HIDDEN))
+        return std::nullopt;
     ApplicationCatalog::Entry entry;
     entry.id = std::move(id);
     entry.path = path;
-    entry.name = taken(g_desktop_app_info_get_locale_string(info, G_KEY_FILE_DESKTOP_KEY_NAME));
-    if (GIcon* icon = g_app_info_get_icon(G_APP_INFO(info))) entry.icon = taken(g_icon_to_string(icon));
-    entry.startupWMClass = text(g_desktop_app_info_get_startup_wm_class(info));
-    // GIO answers the first word of Exec as written, quotes and all.
-    const char* executable = g_app_info_get_executable(G_APP_INFO(info));
-    entry.executable = taken(executable ? g_shell_unquote(executable, nullptr) : nullptr);
-    entry.listed = !g_desktop_app_info_get_nodisplay(info);
-    return entry;
-}
-
-// The file's [Desktop Entry] group, read without blocking on anything but a regular file.
-KeyFile keyFileAt(const fs::path& path) {
-    std::string bytes;
-    try {
-        bytes = files::readFile(path, maximumEntrySize);
-    } catch (const FileError&) {
-        return nullptr;
+    entry.name = taken(
+        g_key_file_get_locale_string(file, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_NAME, nullptr, nullptr));
+    entry.icon = iconOf(file);
+    entry.startupWMClass = stringOf(file, G_KEY_FILE_DESKTOP_KEY_STARTUP_WM_CLASS);
+    entry.listed = !flagOf(file, G_KEY_FILE_DESKTOP_KEY_NO_DISPLAY);
+    if (programsInstalled(file)) {
+        // The first word of Exec as written, then unquoted.
+        const auto exec = stringOf(file, G_KEY_FILE_DESKTOP_KEY_EXEC);
+        const auto start = std::min(exec.find_first_not_of(' '), exec.size());
+        const auto word = exec.substr(start, exec.find(' ', start) - start);
+        entry.executable = word.empty() ? "" : taken(g_shell_unquote(word.c_str(), nullptr));
     }
-    KeyFile file(g_key_file_new());
-    if (!g_key_file_load_from_data(file.get(), bytes.data(), bytes.size(), G_KEY_FILE_KEEP_TRANSLATIONS, nullptr) ||
-        !g_key_file_has_group(file.get(), G_KEY_FILE_DESKTOP_GROUP))
-        return nullptr;
-    return file;
+    return entry;
 }
 
 // The desktop-file id of a file in an applications folder ("kde4/kate.desktop" gives
@@ -181,42 +205,147 @@ std::string idOfPath(const fs::path& path) {
     return std::string(withoutDesktopSuffix(path.filename().string()));
 }
 
+// The associations of one mimeapps list (or defaults.list), for URL schemes only.
+struct Associations {
+    std::map<std::string, std::vector<std::string>> defaults, added, removed; // scheme → ids
+
+    static Associations of(const std::string& bytes, bool defaultsOnly) {
+        Associations associations;
+        const KeyFile file = keyFileOf(bytes, nullptr);
+        if (!file) return associations;
+        const auto group = [&](const char* name, std::map<std::string, std::vector<std::string>>& into) {
+            for (const auto& key : takenList(g_key_file_get_keys(file.get(), name, nullptr, nullptr))) {
+                if (!key.starts_with(schemeTypePrefix)) continue;
+                auto& ids = into[key.substr(schemeTypePrefix.size())];
+                for (const auto& id : takenList(g_key_file_get_string_list(file.get(), name, key.c_str(), nullptr, nullptr)))
+                    ids.emplace_back(withoutDesktopSuffix(id));
+            }
+        };
+        group("Default Applications", associations.defaults);
+        if (defaultsOnly) return associations;
+        group("Added Associations", associations.added);
+        group("Removed Associations", associations.removed);
+        return associations;
+    }
+};
+
 } // namespace
 
 std::optional<ApplicationCatalog::Entry> ApplicationCatalog::readFile(const std::filesystem::path& path) {
-    const KeyFile file = keyFileAt(path);
+    const auto bytes = bytesAt(path, maximumEntrySize);
+    const KeyFile file = bytes ? keyFileOf(*bytes, G_KEY_FILE_DESKTOP_GROUP) : nullptr;
     if (!file) return std::nullopt;
-    if (const AppInfo info(g_desktop_app_info_new_from_keyfile(file.get())); info)
-        return entryOf(info.get(), idOfPath(path), path);
-    // GIO also refuses an application whose program is not installed; a path chosen earlier
-    // still shows by its name and icon.
-    const auto value = [&](const char* key) {
-        return taken(g_key_file_get_locale_string(file.get(), G_KEY_FILE_DESKTOP_GROUP, key, nullptr, nullptr));
-    };
-    const auto flag = [&](const char* key) { return g_key_file_get_boolean(file.get(), G_KEY_FILE_DESKTOP_GROUP, key, nullptr); };
-    if (value(G_KEY_FILE_DESKTOP_KEY_TYPE) != G_KEY_FILE_DESKTOP_TYPE_APPLICATION || flag(G_KEY_FILE_DESKTOP_KEY_HIDDEN))
-        return std::nullopt;
-    Entry entry;
-    entry.id = idOfPath(path);
-    entry.path = path;
-    entry.name = value(G_KEY_FILE_DESKTOP_KEY_NAME);
-    entry.icon = value(G_KEY_FILE_DESKTOP_KEY_ICON);
-    entry.listed = !flag(G_KEY_FILE_DESKTOP_KEY_NO_DISPLAY);
-    return entry;
+    return applicationOf(file.get(), idOfPath(path), path);
 }
 
-std::optional<std::string> ApplicationCatalog::launch(const std::filesystem::path& path, const std::vector<std::string>& items) {
+namespace {
+
+std::string applicationNamed(const std::string& name) { return "The application “" + name + "”"; }
+
+// GIO starts a DBusActivatable entry through the session bus, by the name of its file, which
+// it is not handed: the bus call is ours. Nothing when there is no bus or the name is none.
+std::optional<std::optional<std::string>> activateOverBus(const std::string& id, GList* uris, const std::string& name) {
+    if (!g_dbus_is_name(id.c_str()) || g_dbus_is_unique_name(id.c_str())) return std::nullopt;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (!bus) return std::nullopt;
+    std::string object = "/" + id;
+    std::replace(object.begin(), object.end(), '.', '/');
+    std::replace(object.begin(), object.end(), '-', '_');
+    GVariantBuilder platform;
+    g_variant_builder_init(&platform, G_VARIANT_TYPE_VARDICT);
+    GVariant* parameters = nullptr;
+    if (!uris) {
+        parameters = g_variant_new("(@a{sv})", g_variant_builder_end(&platform));
+    } else {
+        GVariantBuilder list;
+        g_variant_builder_init(&list, G_VARIANT_TYPE_STRING_ARRAY);
+        for (GList* uri = uris; uri; uri = uri->next) g_variant_builder_add(&list, "s", static_cast<const char*>(uri->data));
+        parameters = g_variant_new("(@as@a{sv})", g_variant_builder_end(&list), g_variant_builder_end(&platform));
+    }
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(bus, id.c_str(), object.c_str(), "org.freedesktop.Application",
+                                                  uris ? "Open" : "Activate", parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
+                                                  nullptr, &error);
+    g_object_unref(bus);
+    if (reply) g_variant_unref(reply);
+    if (!error) return std::optional<std::string>();
+    std::string sentence = applicationNamed(name) + " could not be launched: " + text(error->message) + ".";
+    g_error_free(error);
+    return sentence;
+}
+
+// The first of the lists GIO reads when it takes its lock of the folders (after each change)
+// that is there but no regular file: GIO would wait in its open() for good.
+std::optional<fs::path> listGioWouldWaitFor(const Folders& folders) {
+    std::vector<fs::path> lists;
+    const auto mimeapps = [&](const fs::path& folder) {
+        for (const auto& desktop : folders.desktops) lists.push_back(folder / (desktop + "-mimeapps.list"));
+        lists.push_back(folder / "mimeapps.list");
+    };
+    for (const auto& folder : folders.lists) mimeapps(folder);
+    for (const auto& folder : folders.applications) {
+        mimeapps(folder);
+        lists.push_back(folder / "defaults.list");
+        lists.push_back(folder / "mimeinfo.cache");
+    }
+    for (const auto& list : lists) {
+        struct stat info {};
+        if (::stat(list.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return list;
+    }
+    return std::nullopt;
+}
+
+// On a thread of its own: GIO takes its lock of the applications folders here, and may wait
+// for it as long as another holds it. We make no reading of GIO's, but only this thread would
+// wait.
+std::optional<std::string> launchThroughGio(const std::string& bytes, GList* uris, const std::string& id, const std::string& name,
+                                            const Folders& folders) {
+    std::optional<std::string> sentence;
+    const KeyFile file = keyFileOf(bytes, G_KEY_FILE_DESKTOP_GROUP);
+    if (file && flagOf(file.get(), "DBusActivatable")) {
+        if (auto activated = activateOverBus(id, uris, name)) {
+            g_list_free_full(uris, g_free);
+            return *activated;
+        }
+    }
+    if (const auto list = listGioWouldWaitFor(folders)) {
+        g_list_free_full(uris, g_free);
+        return applicationNamed(name) + " could not be launched because “" + list->string() + "” is not a regular file.";
+    }
+    const AppInfo info(file ? g_desktop_app_info_new_from_keyfile(file.get()) : nullptr);
+    if (!info) {
+        sentence = applicationNamed(name) + " could not be launched because it is not a valid desktop entry.";
+    } else {
+        GError* error = nullptr;
+        const auto newSession = +[](gpointer) { ::setsid(); };
+        if (!g_desktop_app_info_launch_uris_as_manager(info.get(), uris, nullptr,
+                                                       GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDIN_FROM_DEV_NULL), newSession,
+                                                       nullptr, nullptr, nullptr, &error))
+            sentence = applicationNamed(name) + " could not be launched: " + text(error ? error->message : "unknown error") + ".";
+        if (error) g_error_free(error);
+    }
+    g_list_free_full(uris, g_free);
+    return sentence;
+}
+
+} // namespace
+
+std::shared_ptr<const ApplicationCatalog::Launch> ApplicationCatalog::launch(const std::filesystem::path& path,
+                                                                             const std::vector<std::string>& items) {
+    auto launch = std::make_shared<Launch>();
+    const auto refused = [&](std::string sentence) {
+        launch->decide(std::move(sentence));
+        return launch;
+    };
     std::string name = std::string(withoutDesktopSuffix(path.filename().string()));
     if (name.empty()) name = path.string();
-    const auto application = [&] { return "The application “" + name + "”"; };
+    const auto application = [&] { return applicationNamed(name); };
     std::error_code ec;
-    if (!fs::exists(path, ec)) return application() + " could not be launched because it was not found.";
-    const KeyFile file = keyFileAt(path);
-    const auto invalid = [&] { return application() + " could not be launched because it is not a valid desktop entry."; };
-    if (!file) return invalid();
-    const auto string = [&](const char* key) {
-        return taken(g_key_file_get_string(file.get(), G_KEY_FILE_DESKTOP_GROUP, key, nullptr));
-    };
+    if (!fs::exists(path, ec)) return refused(application() + " could not be launched because it was not found.");
+    const auto bytes = bytesAt(path, maximumEntrySize);
+    const KeyFile file = bytes ? keyFileOf(*bytes, G_KEY_FILE_DESKTOP_GROUP) : nullptr;
+    if (!file) return refused(application() + " could not be launched because it is not a valid desktop entry.");
+    const auto string = [&](const char* key) { return stringOf(file.get(), key); };
     if (auto localized = taken(
             g_key_file_get_locale_string(file.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_NAME, nullptr, nullptr));
         !localized.empty())
@@ -225,107 +354,249 @@ std::optional<std::string> ApplicationCatalog::launch(const std::filesystem::pat
         return application() + " could not be launched because its program “" + program + "” was not found.";
     };
     // What the terminal or the session bus starts is theirs to check.
-    const auto flag = [&](const char* key) { return g_key_file_get_boolean(file.get(), G_KEY_FILE_DESKTOP_GROUP, key, nullptr); };
+    const auto flag = [&](const char* key) { return flagOf(file.get(), key); };
     const bool startedByOthers = flag(G_KEY_FILE_DESKTOP_KEY_TERMINAL) || flag("DBusActivatable");
     if (!startedByOthers) {
         if (const auto tryExec = string(G_KEY_FILE_DESKTOP_KEY_TRY_EXEC); !tryExec.empty() && !resolveExecutable(tryExec))
-            return notFound(tryExec);
+            return refused(notFound(tryExec));
         if (const auto folder = string(G_KEY_FILE_DESKTOP_KEY_PATH); !folder.empty() && !fs::is_directory(folder, ec))
-            return application() + " could not be launched because its working folder “" + folder + "” does not exist.";
+            return refused(application() + " could not be launched because its working folder “" + folder + "” does not exist.");
         // GIO takes an entry whose program is missing for no entry at all.
         gchar** words = nullptr;
         if (g_shell_parse_argv(string(G_KEY_FILE_DESKTOP_KEY_EXEC).c_str(), nullptr, &words, nullptr)) {
             const std::string program = words[0];
             g_strfreev(words);
-            if (!resolveExecutable(program)) return notFound(program);
+            if (!resolveExecutable(program)) return refused(notFound(program));
         }
     }
     GList* uris = nullptr;
-    const auto freeUris = [&] { g_list_free_full(std::exchange(uris, nullptr), g_free); };
     for (const auto& item : items) {
         gchar* uri = item.find('\0') != std::string::npos ? nullptr
                      : item.starts_with("/")              ? g_filename_to_uri(item.c_str(), nullptr, nullptr)
                      : isUrl(item)                        ? g_strdup(item.c_str())
                                                           : nullptr;
         if (!uri) {
-            freeUris();
-            return application() + " cannot open “" + item + "” because it is not a URL.";
+            g_list_free_full(uris, g_free);
+            return refused(application() + " cannot open “" + item + "” because it is not a URL.");
         }
         uris = g_list_append(uris, uri);
     }
-    // The file was just read as a regular one; GIO reads it by name so that it knows the
-    // entry's id, which the session bus needs to start it.
-    const AppInfo info(g_desktop_app_info_new_from_filename(path.c_str()));
-    if (!info) {
-        freeUris();
-        return invalid();
-    }
-    GError* error = nullptr;
-    const auto newSession = +[](gpointer) { ::setsid(); };
-    const bool launched = g_desktop_app_info_launch_uris_as_manager(
-        info.get(), uris, nullptr, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDIN_FROM_DEV_NULL), newSession, nullptr, nullptr,
-        nullptr, &error);
-    freeUris();
-    if (launched) return std::nullopt;
-    std::string sentence = application() + " could not be launched: " + text(error ? error->message : "unknown error") + ".";
-    if (error) g_error_free(error);
-    return sentence;
+    // GIO is handed the bytes just read, never the file's name, which it would open blocking.
+    std::thread([launch, bytes = *bytes, uris, id = std::string(withoutDesktopSuffix(path.filename().string())), name,
+                 folders = Folders::current()] {
+        launch->decide(launchThroughGio(bytes, uris, id, name, folders));
+    }).detach();
+    return launch;
 }
 
 struct ApplicationCatalog::Reading {
     std::vector<Entry> entries;
     std::map<fs::path, std::vector<std::size_t>> byExecutable;
     std::map<std::string, std::optional<std::string>> schemeHandlers;
-    std::optional<std::string> failure; // then nothing else was read
+    std::vector<fs::path> folders;      // every applications folder walked, subfolders too
+    std::optional<std::string> refusal; // the first file left out for being no regular file
 
     // On the reading thread.
     static std::unique_ptr<Reading> read(const Folders& folders, const std::vector<std::string>& schemesAsked);
 };
 
+namespace {
+
+// One reading of the folders. Nothing is opened that could wait: folders and files are
+// opened without blocking and files read only when they are regular, links followed; each
+// folder is walked once, however many links lead to it.
+class Walk {
+public:
+    Walk(ApplicationCatalog::Reading& reading, const Folders& folders) : reading_(reading), folders_(folders) {}
+
+    void run(const std::vector<std::string>& schemesAsked) {
+        for (const auto& folder : folders_.lists) readLists(folder);
+        for (const auto& folder : folders_.applications) {
+            readLists(folder);
+            if (const auto bytes = bytesAt(folder / "defaults.list", maximumListSize, &reading_.refusal))
+                lists_.push_back(Associations::of(*bytes, true));
+            readCache(folder);
+            walk(folder, "");
+        }
+        resolveSchemes(schemesAsked);
+    }
+
+private:
+    void readLists(const fs::path& folder) {
+        for (const auto& desktop : folders_.desktops) {
+            if (const auto bytes = bytesAt(folder / (desktop + "-mimeapps.list"), maximumListSize, &reading_.refusal))
+                lists_.push_back(Associations::of(*bytes, false));
+        }
+        if (const auto bytes = bytesAt(folder / "mimeapps.list", maximumListSize, &reading_.refusal))
+            lists_.push_back(Associations::of(*bytes, false));
+    }
+
+    void readCache(const fs::path& folder) {
+        const auto bytes = bytesAt(folder / "mimeinfo.cache", maximumListSize, &reading_.refusal);
+        const KeyFile file = bytes ? keyFileOf(*bytes, nullptr) : nullptr;
+        if (!file) return;
+        for (const auto& key : takenList(g_key_file_get_keys(file.get(), "MIME Cache", nullptr, nullptr))) {
+            if (!key.starts_with(schemeTypePrefix)) continue;
+            auto& ids = declared_[key.substr(schemeTypePrefix.size())];
+            for (const auto& id : takenList(g_key_file_get_string_list(file.get(), "MIME Cache", key.c_str(), nullptr, nullptr)))
+                ids.emplace_back(withoutDesktopSuffix(id));
+        }
+    }
+
+    void walk(const fs::path& folder, const std::string& prefix) {
+        struct stat info {};
+        if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || !visited_.emplace(info.st_dev, info.st_ino).second)
+            return;
+        reading_.folders.push_back(folder);
+        std::vector<std::string> names;
+        std::error_code error;
+        for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end; !error && it != end;
+             it.increment(error))
+            names.push_back(it->path().filename().string());
+        std::sort(names.begin(), names.end());
+        for (const auto& name : names) {
+            const fs::path path = folder / name;
+            if (::stat(path.c_str(), &info) != 0) continue;
+            if (S_ISDIR(info.st_mode)) {
+                walk(path, prefix + name + "-");
+                continue;
+            }
+            if (!name.ends_with(".desktop") || name.size() == std::string_view(".desktop").size()) continue;
+            std::string id = prefix + std::string(withoutDesktopSuffix(name));
+            // An id met again in a folder of lower precedence is left out, also when the first
+            // is Hidden or its program not installed.
+            if (seen_.contains(id)) continue;
+            const auto bytes = bytesAt(path, maximumEntrySize, &reading_.refusal);
+            if (!bytes) continue;
+            seen_.insert(id);
+            const KeyFile file = keyFileOf(*bytes, G_KEY_FILE_DESKTOP_GROUP);
+            if (!file) continue;
+            auto entry = applicationOf(file.get(), id, path);
+            if (!entry || (entry->executable.empty() && !programsInstalled(file.get()))) continue;
+            for (const auto& type : takenList(g_key_file_get_string_list(file.get(), G_KEY_FILE_DESKTOP_GROUP,
+                                                                         G_KEY_FILE_DESKTOP_KEY_MIME_TYPE, nullptr, nullptr))) {
+                if (type.starts_with(schemeTypePrefix)) declared_[type.substr(schemeTypePrefix.size())].push_back(id);
+            }
+            if (!entry->executable.empty()) {
+                if (const auto resolved = resolveExecutable(entry->executable))
+                    reading_.byExecutable[*resolved].push_back(reading_.entries.size());
+            }
+            installed_.emplace(entry->id, entry->path.string());
+            reading_.entries.push_back(std::move(*entry));
+        }
+    }
+
+    // The lists' default first, in their order of precedence; else the first installed entry
+    // added for the scheme or declaring it, unless a list removed it.
+    void resolveSchemes(const std::vector<std::string>& schemesAsked) {
+        std::set<std::string> schemes(schemesAsked.begin(), schemesAsked.end());
+        for (const auto& [scheme, ids] : declared_) schemes.insert(scheme);
+        for (const auto& list : lists_) {
+            for (const auto* group : {&list.defaults, &list.added}) {
+                for (const auto& [scheme, ids] : *group) schemes.insert(scheme);
+            }
+        }
+        for (const auto& scheme : schemes) reading_.schemeHandlers.emplace(scheme, handlerFor(scheme));
+    }
+
+    std::optional<std::string> handlerFor(const std::string& scheme) const {
+        const auto installed = [&](const std::string& id) -> std::optional<std::string> {
+            if (const auto found = installed_.find(id); found != installed_.end()) return found->second;
+            return std::nullopt;
+        };
+        const auto idsOf = [&](const std::map<std::string, std::vector<std::string>>& group) {
+            const auto found = group.find(scheme);
+            return found == group.end() ? std::vector<std::string>{} : found->second;
+        };
+        for (const auto& list : lists_) {
+            for (const auto& id : idsOf(list.defaults)) {
+                if (auto path = installed(id)) return path;
+            }
+        }
+        std::set<std::string> removed;
+        for (const auto& list : lists_) {
+            for (const auto& id : idsOf(list.removed)) removed.insert(id);
+        }
+        std::vector<std::string> candidates;
+        for (const auto& list : lists_) {
+            for (const auto& id : idsOf(list.added)) candidates.push_back(id);
+        }
+        for (const auto& id : idsOf(declared_)) candidates.push_back(id);
+        for (const auto& id : candidates) {
+            if (removed.contains(id)) continue;
+            if (auto path = installed(id)) return path;
+        }
+        return std::nullopt;
+    }
+
+    ApplicationCatalog::Reading& reading_;
+    const Folders& folders_;
+    std::set<std::pair<dev_t, ino_t>> visited_;
+    std::set<std::string> seen_;
+    std::map<std::string, std::string> installed_;             // id → path
+    std::vector<Associations> lists_;                          // in order of precedence
+    std::map<std::string, std::vector<std::string>> declared_; // scheme → ids, in order of precedence
+};
+
+} // namespace
+
 std::unique_ptr<ApplicationCatalog::Reading> ApplicationCatalog::Reading::read(const Folders& folders,
                                                                                const std::vector<std::string>& schemesAsked) {
     auto reading = std::make_unique<Reading>();
-    if ((reading->failure = firstFileThatWouldBlock(folders))) return reading;
-    // In order of precedence: an id met again in a folder of lower precedence is left out, as
-    // are entries that are Hidden or whose program is not installed.
-    std::set<std::string> schemes(schemesAsked.begin(), schemesAsked.end());
-    GList* all = g_app_info_get_all();
-    for (GList* item = all; item; item = item->next) {
-        if (!G_IS_DESKTOP_APP_INFO(item->data)) continue;
-        auto* info = G_DESKTOP_APP_INFO(item->data);
-        const char* filename = g_desktop_app_info_get_filename(info);
-        if (!filename) continue;
-        Entry entry = entryOf(info, std::string(withoutDesktopSuffix(text(g_app_info_get_id(G_APP_INFO(info))))), filename);
-        if (!entry.executable.empty()) {
-            if (const auto resolved = resolveExecutable(entry.executable))
-                reading->byExecutable[*resolved].push_back(reading->entries.size());
-        }
-        for (const char* const* type = g_app_info_get_supported_types(G_APP_INFO(info)); type && *type; ++type) {
-            constexpr std::string_view prefix = "x-scheme-handler/";
-            if (std::string_view(*type).starts_with(prefix)) schemes.insert(std::string(*type + prefix.size()));
-        }
-        reading->entries.push_back(std::move(entry));
-    }
-    g_list_free_full(all, g_object_unref);
-    for (const auto& scheme : schemes) {
-        std::optional<std::string> path;
-        if (GAppInfo* info = g_app_info_get_default_for_uri_scheme(scheme.c_str())) {
-            if (G_IS_DESKTOP_APP_INFO(info)) {
-                if (const char* filename = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(info))) path = filename;
-            }
-            g_object_unref(info);
-        }
-        reading->schemeHandlers.emplace(scheme, path);
-    }
+    Walk(*reading, folders).run(schemesAsked);
     return reading;
 }
 
+// The watches of the folders whose files make the catalog: the applications folders with
+// their subfolders, and the folders of the mimeapps lists.
 struct ApplicationCatalog::Monitor {
-    GAppInfoMonitor* monitor = nullptr;
-    gulong handler = 0;
+    ApplicationCatalog* catalog = nullptr;
+    std::map<fs::path, GFileMonitor*> folders;
+    std::set<fs::path> fixed; // watched whether they are there or not, for good
+
+    // In folders of lists only the mimeapps lists count.
+    void watch(const fs::path& folder, bool listsOnly) {
+        if (folders.contains(folder)) return;
+        GFile* file = g_file_new_for_path(folder.c_str());
+        GFileMonitor* monitor = g_file_monitor_directory(file, G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr);
+        g_object_unref(file);
+        if (!monitor) return;
+        folders.emplace(folder, monitor);
+        const auto changed = +[](GFileMonitor*, GFile*, GFile*, GFileMonitorEvent, gpointer catalog) {
+            static_cast<ApplicationCatalog*>(catalog)->invalidate();
+        };
+        const auto listChanged = +[](GFileMonitor*, GFile* file, GFile* other, GFileMonitorEvent, gpointer catalog) {
+            const auto isList = [](GFile* file) { return file && taken(g_file_get_basename(file)).ends_with("mimeapps.list"); };
+            if (isList(file) || isList(other)) static_cast<ApplicationCatalog*>(catalog)->invalidate();
+        };
+        g_signal_connect(monitor, "changed", listsOnly ? G_CALLBACK(listChanged) : G_CALLBACK(changed), catalog);
+    }
+
+    // Drops the watches of subfolders no longer walked.
+    void keepOnly(const std::vector<fs::path>& walked) {
+        const std::set<fs::path> keep(walked.begin(), walked.end());
+        for (auto it = folders.begin(); it != folders.end();) {
+            if (keep.contains(it->first) || fixed.contains(it->first)) {
+                ++it;
+                continue;
+            }
+            release(it->second);
+            it = folders.erase(it);
+        }
+    }
+
+    void release(GFileMonitor* monitor) const {
+        g_signal_handlers_disconnect_matched(monitor, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, catalog);
+        g_file_monitor_cancel(monitor);
+        g_object_unref(monitor);
+    }
+
+    ~Monitor() {
+        for (const auto& [folder, monitor] : folders) release(monitor);
+    }
 };
 
-// Shared with the reading thread, which may outlive the catalog (held in an open() for good).
+// Shared with the reading thread, which may outlive the catalog.
 struct ApplicationCatalog::Worker {
     GMainContext* context = g_main_context_ref_thread_default();
     // Main thread only, as the rest.
@@ -367,18 +638,15 @@ ApplicationCatalog& ApplicationCatalog::shared() {
 
 ApplicationCatalog::ApplicationCatalog() : monitor_(std::make_unique<Monitor>()), worker_(std::make_shared<Worker>()) {
     worker_->owner = this;
+    monitor_->catalog = this;
     // Notices come through the GLib main context that is this thread's default now.
-    monitor_->monitor = g_app_info_monitor_get();
-    monitor_->handler = g_signal_connect_swapped(
-        monitor_->monitor, "changed",
-        G_CALLBACK(+[](gpointer catalog) { static_cast<ApplicationCatalog*>(catalog)->invalidate(); }), this);
+    const Folders folders = Folders::current();
+    for (const auto& folder : folders.lists) monitor_->watch(folder, true);
+    for (const auto& folder : folders.applications) monitor_->watch(folder, false);
+    for (const auto& [folder, monitor] : monitor_->folders) monitor_->fixed.insert(folder);
 }
 
-ApplicationCatalog::~ApplicationCatalog() {
-    worker_->owner = nullptr;
-    g_signal_handler_disconnect(monitor_->monitor, monitor_->handler);
-    g_object_unref(monitor_->monitor);
-}
+ApplicationCatalog::~ApplicationCatalog() { worker_->owner = nullptr; }
 
 void ApplicationCatalog::dispatchPendingChanges() {
     while (g_main_context_iteration(nullptr, FALSE)) {
@@ -392,29 +660,22 @@ void ApplicationCatalog::invalidate() {
 }
 
 void ApplicationCatalog::load() {
-    // After a refused reading GIO has read nothing, so it reports no further change either:
-    // each use tries again (off this thread, one reading at a time) until one succeeds.
-    if ((loaded_ && !refused_) || worker_->running) return;
+    if (loaded_ || worker_->running) return;
     Worker::start(worker_, schemesAsked_);
 }
 
 void ApplicationCatalog::adopt(Reading& reading) {
     worker_->running = false;
     ++loads_;
-    if (reading.failure) {
-        // Changes nothing of what is known; said once, not at each of the tries that follow.
-        refused_ = true;
-        if (std::exchange(lastRefusal_, *reading.failure) != *reading.failure) diag::printLine(*reading.failure);
-    } else {
-        refused_ = false;
-        lastRefusal_.clear();
-        entries_ = std::move(reading.entries);
-        byExecutable_ = std::move(reading.byExecutable);
-        schemeHandlers_ = std::move(reading.schemeHandlers);
-    }
-    const bool schemeLeftOut = !reading.failure && std::any_of(schemesAsked_.begin(), schemesAsked_.end(),
-                                                               [&](const auto& s) { return !schemeHandlers_.contains(s); });
-    if (std::exchange(worker_->again, false) || schemeLeftOut) {
+    // Said once, not at each of the readings that meet the same file.
+    if (!reading.refusal) lastRefusal_.clear();
+    else if (std::exchange(lastRefusal_, *reading.refusal) != *reading.refusal) diag::printLine(*reading.refusal);
+    entries_ = std::move(reading.entries);
+    byExecutable_ = std::move(reading.byExecutable);
+    schemeHandlers_ = std::move(reading.schemeHandlers);
+    for (const auto& folder : reading.folders) monitor_->watch(folder, false);
+    monitor_->keepOnly(reading.folders);
+    if (std::exchange(worker_->again, false)) {
         Worker::start(worker_, schemesAsked_);
         return;
     }

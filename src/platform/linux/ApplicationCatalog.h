@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -12,22 +13,23 @@
 
 namespace tavlin::xdg {
 
-// The installed applications (desktop entries) and the URL-scheme handlers, as GIO reads them:
-// the applications folders in order of precedence, Hidden and TryExec, localized names, the
-// mimeapps lists and the MimeType keys of the entries themselves.
+// The installed applications (desktop entries) and the URL-scheme handlers: the applications
+// folders in order of precedence with their subfolders (links followed), Hidden and TryExec,
+// localized names, the mimeapps lists, the folders' mimeinfo.cache and the MimeType keys of the
+// entries themselves.
 //
-// GIO opens these files with a blocking open(): a FIFO among them would hold the reader for good.
-// So they are read on a thread of their own, never by the thread that asks: asking answers from
-// what was read last (nothing before the first reading is done) and never touches a file, so it
-// may be asked at every session and every change of the active window, also while the keyboard
-// is grabbed. A reading is refused at once when one of the files GIO would open is no regular
-// file. At most one reading runs at a time; one held in an open() for good only stops later
-// readings, and is left behind at exit.
+// We read these files ourselves, never through GIO: it opens them with a blocking open(), and
+// a FIFO among them would hold its reader, and GIO's lock of the folders with it, for good. A
+// file is opened without blocking and read only when it is a regular one; anything else is
+// left out with a line. The reading runs on a thread of its own all the same: asking answers
+// from what was read last (nothing before the first reading is done) and never touches a file,
+// so it may be asked at every session and every change of the active window, also while the
+// keyboard is grabbed. At most one reading runs at a time.
 //
-// What was read is kept until GIO reports a change of the applications folders or of the
-// mimeapps lists (GAppInfoMonitor); then it is read again. Both the change notices and the
-// finished readings are delivered by the GLib main context of the thread that made the catalog
-// (the main thread, whose context Qt's event loop runs). Main thread only.
+// What was read is kept until a file of those folders changes (watched by GIO's file monitors,
+// which open nothing); then it is read again. Both the change notices and the finished readings
+// are delivered by the GLib main context of the thread that made the catalog (the main thread,
+// whose context Qt's event loop runs). Main thread only.
 class ApplicationCatalog {
 public:
     struct Entry {
@@ -58,22 +60,39 @@ public:
     // scheme no entry declares is looked up from the next reading on.
     std::optional<std::string> defaultApplicationPathForScheme(const std::string& scheme);
     // Calls `done` on this thread once what was asked so far has been read since the last
-    // change: at once when it has, never when the reading cannot end.
+    // change: at once when it has.
     void whenCurrent(std::function<void()> done);
     // Whether what was asked so far has been read since the last change.
     bool isCurrent() const;
 
-    // One entry file, wherever it lies, read through GIO by the thread that asks. The file is
-    // read first without blocking: nothing when it is no regular file, larger than any entry,
-    // no application (Type, Hidden) or unreadable. One whose program is not installed has no
-    // executable.
+    // One entry file, wherever it lies, read by the thread that asks, without blocking: nothing
+    // when it is no regular file, larger than any entry, no application (Type, Hidden) or
+    // unreadable. One whose program is not installed has no executable.
     static std::optional<Entry> readFile(const std::filesystem::path& path);
-    // Launches the entry file through GIO with `items` (URLs, or absolute paths, which become
-    // file URLs), detached from us in a session of its own. The sentence for the user when it
-    // could not be started; nothing when it was.
-    static std::optional<std::string> launch(const std::filesystem::path& path, const std::vector<std::string>& items);
 
-    // Reads again. Called on GIO's change notices.
+    // A launch under way, decided on a thread of its own.
+    class Launch {
+    public:
+        bool decided() const { return decided_.load(std::memory_order_acquire); }
+        // Once decided: the sentence for the user when it could not be started; nothing when it was.
+        const std::optional<std::string>& error() const { return error_; }
+        void decide(std::optional<std::string> error) {
+            error_ = std::move(error);
+            decided_.store(true, std::memory_order_release);
+        }
+
+    private:
+        std::atomic<bool> decided_{false};
+        std::optional<std::string> error_;
+    };
+    // Launches the entry file with `items` (URLs, or absolute paths, which become file URLs),
+    // detached from us in a session of its own. The file is read and checked here, without
+    // blocking (refusals are decided at once); GIO is handed its bytes and starts it on a thread
+    // of its own: handed an entry, GIO takes its lock of the applications folders and may read
+    // their lists with a blocking open(), so a list that is no regular file is refused first.
+    static std::shared_ptr<const Launch> launch(const std::filesystem::path& path, const std::vector<std::string>& items);
+
+    // Reads again. Called on the change notices.
     void invalidate();
     // How many readings were taken in so far.
     std::size_t loadCount() const { return loads_; }
@@ -91,8 +110,7 @@ private:
     struct Worker;
     std::unique_ptr<Monitor> monitor_;
     std::shared_ptr<Worker> worker_;
-    bool loaded_ = false;  // the last reading is taken in and no change came since it began
-    bool refused_ = false; // the last reading met a file that is no regular one
+    bool loaded_ = false; // the last reading is taken in and no change came since it began
     std::string lastRefusal_;
     std::size_t loads_ = 0;
     std::vector<Entry> entries_;

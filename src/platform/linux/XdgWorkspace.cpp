@@ -199,7 +199,12 @@ void XdgWorkspace::launch(Prepared prepared, Completion completion) {
         return;
     }
     if (prepared.desktopLaunch) {
-        complete(std::move(completion), ApplicationCatalog::launch(*prepared.desktopLaunch, prepared.items));
+        pollUntilDone(queue_, [launch = ApplicationCatalog::launch(*prepared.desktopLaunch, prepared.items),
+                               completion = std::move(completion)] {
+            if (!launch->decided()) return false;
+            if (completion) completion(launch->error());
+            return true;
+        });
         return;
     }
     const std::string application = "The application “" + prepared.name + "”";

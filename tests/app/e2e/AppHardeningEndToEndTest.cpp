@@ -323,6 +323,50 @@ TEST_F(AppHardeningTest, AFifoAmongTheDesktopEntriesHoldsNeitherTheStartNorASess
     EXPECT_TRUE(seat_->keyboardFree());
 }
 
+// A FIFO in a linked subfolder of the applications, or swapped in for an entry while it is
+// read, holds neither the keyboard nor the start of other applications.
+TEST_F(AppHardeningTest, AFifoInALinkedSubfolderOrSwappedInForAnEntryHoldsNoApplicationOpening) {
+    const auto elsewhere = home_->root() / "home" / "x";
+    std::filesystem::create_directories(elsewhere);
+    std::filesystem::create_directories(home_->applicationsFolder());
+    ASSERT_EQ(::mkfifo((elsewhere / "e.desktop").c_str(), 0600), 0);
+    std::filesystem::create_directory_symlink(elsewhere, home_->applicationsFolder() / "sub");
+    const auto runs = home_->root() / "other.runs";
+    home_->writeProgram("tavlin-e2e-other", "#!/bin/sh\necho run >> '" + runs.string() + "'\n");
+    const auto entry = home_->writeDesktopEntry("org.example.Other",
+                                                "[Desktop Entry]\nType=Application\nName=Other\nExec=tavlin-e2e-other\n");
+    nlohmann::ordered_json configuration = nlohmann::ordered_json::parse(plainTree);
+    configuration["decision"]["chances"][0]["decision"] = {
+        {"actions", {{{"openApp", {{"path", entry.string()}, {"hideAppIfRunning", false}}}}}},
+        {"chances", nlohmann::ordered_json::array()}};
+    home_->writeConfiguration(configuration.dump(2));
+    ASSERT_TRUE(start());
+
+    const auto launched = [&](std::size_t count) {
+        const bool posted = postSignals(
+            bus_->address(), "local.tavlin.notification_names.external_event",
+            {R"({"start_key_sequence": {"info": {"hotKeyCode": 49, "hotKeyModifiers": 0, "endAutomatically": true}}})",
+             R"({"type_key": {"info": {"keyCode": 0}}})"});
+        return posted && pollUntil([&] { return readFile(runs).size() >= count * 4; }, 10s);
+    };
+    ASSERT_TRUE(launched(1)) << app_->outputTail();
+    // Each swap is seen by a reading of its own, while the application is opened.
+    const auto swapped = home_->applicationsFolder() / "swapped.desktop";
+    const auto next = home_->applicationsFolder() / "next";
+    for (std::size_t i = 0; i < 100; ++i) {
+        std::ofstream(next) << "[Desktop Entry]\nType=Application\nName=Swapped\nExec=tavlin-e2e-other\n";
+        std::filesystem::rename(next, swapped);
+        ASSERT_EQ(::mkfifo(next.c_str(), 0600), 0);
+        std::filesystem::rename(next, swapped);
+        ASSERT_TRUE(launched(i + 2)) << "swap " << i << "\n" << app_->outputTail();
+    }
+    // Once the last of those sessions has let go of the keyboard, one that waits for keys opens
+    // and Escape ends it.
+    ASSERT_TRUE(seat_->waitUntil([&] { return seat_->keyboardFree(); }));
+    ASSERT_TRUE(handOverFocus());
+    EXPECT_TRUE(aSessionOpensAndEnds());
+}
+
 // Whether a key is ours follows the focus events that come in order with the keys, not the
 // toolkit's idea of the focus, which lags behind: keys typed into another program while ours
 // had not yet heard that the focus left (here: stopped meanwhile) are never written out.

@@ -11,7 +11,6 @@
 #include "LinuxTestSupport.h"
 #include "platform/linux/ApplicationCatalog.h"
 
-// GIO reads the XDG folders once per process; each test runs in a process of its own (ctest).
 namespace tavlin::xdg {
 namespace {
 
@@ -135,6 +134,51 @@ TEST_F(ApplicationCatalogTest, FindsSchemeHandlersDeclaredByEntriesOrChosenInThe
     EXPECT_EQ(catalog.defaultApplicationPathForScheme("tavlin-nothing"), std::nullopt);
 }
 
+// The lists in their order of precedence: the desktop's own before the plain one, the user's
+// before the applications folders' (and their defaults.list); a default that is not installed
+// gives way; additions come before the entries' own declarations, removals take those away.
+TEST_F(ApplicationCatalogTest, SchemeHandlersFollowTheListsInTheirOrderOfPrecedence) {
+    tavlin::test::SavedEnvironment desktop{"XDG_CURRENT_DESKTOP"};
+    ::setenv("XDG_CURRENT_DESKTOP", "Test:Other", 1);
+    for (const char* id : {"first", "second", "third"}) {
+        writeEntry(systemApplications(), id, "Exec=tavlin-test-program %u\nMimeType=x-scheme-handler/declared;\n");
+    }
+    const auto list = [](const std::string& group, const std::string& ids) {
+        return "[" + group + "]\nx-scheme-handler/s=" + ids + "\n";
+    };
+    const auto config = tempHome().configHome();
+    const struct {
+        std::vector<std::pair<fs::path, std::string>> files;
+        std::string scheme;
+        std::optional<std::string> handler;
+    } cases[] = {
+        {{{config / "test-mimeapps.list", list("Default Applications", "second.desktop")},
+          {config / "mimeapps.list", list("Default Applications", "first.desktop")}},
+         "s",
+         "second"},
+        {{{config / "mimeapps.list", list("Default Applications", "gone.desktop;third.desktop")},
+          {userApplications() / "mimeapps.list", list("Default Applications", "first.desktop")}},
+         "s",
+         "third"},
+        {{{systemApplications() / "defaults.list", list("Default Applications", "second.desktop")}}, "s", "second"},
+        {{{config / "mimeapps.list", list("Added Associations", "third.desktop")}}, "s", "third"},
+        {{{config / "mimeapps.list", list("Added Associations", "gone.desktop")}}, "s", std::nullopt},
+        {{}, "declared", "first"},
+        {{{config / "mimeapps.list", "[Removed Associations]\nx-scheme-handler/declared=first.desktop;second.desktop;\n"}},
+         "declared",
+         "third"},
+    };
+    for (const auto& [files, scheme, handler] : cases) {
+        for (const auto& [path, text] : files) writeFile(path, text);
+        ApplicationCatalog catalog;
+        catalog.defaultApplicationPathForScheme(scheme);
+        ASSERT_TRUE(current(catalog));
+        const auto expected = handler ? std::optional((systemApplications() / (*handler + ".desktop")).string()) : std::nullopt;
+        EXPECT_EQ(catalog.defaultApplicationPathForScheme(scheme), expected) << files.size() << " " << scheme;
+        for (const auto& [path, text] : files) fs::remove(path);
+    }
+}
+
 TEST_F(ApplicationCatalogTest, MatchesWindowsByClassThenIdThenTheOnlyEntryOfTheirProgram) {
     const auto self = fs::canonical("/proc/self/exe");
     writeEntry(userApplications(), "org.example.Classy", "Name=Classy\nExec=tavlin-test-program\nStartupWMClass=TavlinProbe\n");
@@ -171,6 +215,24 @@ TEST_F(ApplicationCatalogTest, AFifoAmongTheEntriesOrAsAListNeitherBlocksNorLose
     }
     writeEntry(userApplications(), "org.example.Later", "Name=Later\nExec=tavlin-test-program\n");
     EXPECT_TRUE(afterChangeNotice([&] { return catalog.findById("org.example.Later") != nullptr; }));
+}
+
+// Linked subfolders are read under the link's name, each folder once however many links lead
+// to it (here one back up); a FIFO there is left out with a line, the rest read.
+TEST_F(ApplicationCatalogTest, ReadsLinkedSubfoldersOnceAndLeavesOutWhatIsNoRegularFile) {
+    const auto elsewhere = root_ / "elsewhere";
+    writeEntry(elsewhere, "org.example.Linked", "Name=Linked\nExec=tavlin-test-program\n");
+    ASSERT_EQ(::mkfifo((elsewhere / "e.desktop").c_str(), 0600), 0);
+    fs::create_directory_symlink(elsewhere, userApplications() / "sub");
+    fs::create_directory_symlink(userApplications(), elsewhere / "up");
+    diag::Capture lines;
+    ApplicationCatalog catalog;
+    ASSERT_TRUE(current(catalog));
+    ASSERT_NE(catalog.findById("sub-org.example.Linked"), nullptr);
+    EXPECT_EQ(catalog.entries().size(), 1u);
+    const auto said = lines.lines();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_TRUE(said[0].find("e.desktop") != std::string::npos && said[0].ends_with("not a regular file.")) << said[0];
 }
 
 } // namespace

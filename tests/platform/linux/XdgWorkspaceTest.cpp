@@ -241,6 +241,21 @@ TEST_F(XdgWorkspaceLaunch, ReportsWhatKeepsTheApplicationFromStarting) {
     EXPECT_TRUE(recordedRuns(records_).empty());
 }
 
+// GIO reads the mimeapps lists with a blocking open() when it is handed an entry: a FIFO there
+// is told, and neither the queue nor a thread waits for it.
+TEST_F(XdgWorkspaceLaunch, AListGioWouldWaitForIsToldInsteadOfStarting) {
+    writeExecutable(bin_ / "fake-app", recorderScript(records_, 0));
+    const auto list = tempHome().configHome() / "mimeapps.list";
+    fs::create_directories(list.parent_path());
+    ASSERT_EQ(::mkfifo(list.c_str(), 0600), 0);
+    Completions completions;
+    workspace_->openApplication(writeEntry("fake.desktop", "Name=Fake\nExec=fake-app\n").string(), completions.handler());
+    awaitCompletion(completions);
+    EXPECT_EQ(completions.error,
+              "The application “Fake” could not be launched because “" + list.string() + "” is not a regular file.");
+    EXPECT_TRUE(recordedRuns(records_).empty());
+}
+
 TEST_F(XdgWorkspaceLaunch, OpensApplicationsWithoutItems) {
     writeExecutable(bin_ / "fake-app", recorderScript(records_, 0));
     Completions fromEntry;
