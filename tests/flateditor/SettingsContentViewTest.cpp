@@ -431,6 +431,7 @@ TEST_F(SettingsContentViewTest, everyControlHasAnAccessibleNameAndSymbol) {
 }
 
 // A screen reader meets the rows one per child, and a section header as no row to toggle.
+// "Toggle" switches the row and stores it, as a click on its box does.
 TEST_F(SettingsContentViewTest, theAccessibleListIsTheRowsAndOnlyRowsToggle) {
     const auto app = flatRow({A}, test::commandTap(), Scope::only({"/x.desktop"}));
     const auto everywhere = flatRow({B});
@@ -444,7 +445,11 @@ TEST_F(SettingsContentViewTest, theAccessibleListIsTheRowsAndOnlyRowsToggle) {
         EXPECT_EQ(rows->child(i)->actionInterface()->actionNames().isEmpty(), header) << i;
     }
     rows->child(indexOf(everywhere).row())->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-    EXPECT_EQ(view_->selectedRowID(), everywhere.id);
+    auto off = everywhere;
+    off.enabled = false;
+    EXPECT_EQ(storedText(), flatRowsRawValue({off, app}));
+    renderTurn();
+    EXPECT_FALSE(rows->child(indexOf(everywhere).row())->state().checked);
 }
 
 TEST(SymbolIcons, grayscaleKeepsTransparency) {
