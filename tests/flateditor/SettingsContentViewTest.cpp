@@ -452,6 +452,30 @@ TEST_F(SettingsContentViewTest, theAccessibleListIsTheRowsAndOnlyRowsToggle) {
     EXPECT_FALSE(rows->child(indexOf(everywhere).row())->state().checked);
 }
 
+// Return and Space press the focused button of the bar; Return edits a row only from the list.
+TEST_F(SettingsContentViewTest, returnPressesTheFocusedButtonAndEditsOnlyFromTheList) {
+    const auto a = flatRow({A});
+    store({a});
+    show();
+    click(a);
+    int openSettings = 0;
+    SettingsContentView::setOpenSettingsHandler([&] { ++openSettings; });
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        textButton("Open Settings")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(textButton("Open Settings"), key);
+        button("New")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button("New"), key);
+    }
+    SettingsContentView::setOpenSettingsHandler(nullptr);
+    EXPECT_EQ(openSettings, 3);
+    ASSERT_EQ(presented_.size(), 3u);
+    for (const auto& change : presented_) EXPECT_TRUE(std::holds_alternative<RowComposeSheet::ChangeKind::newRow>(change.value));
+    list()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(list(), Qt::Key_Return);
+    ASSERT_EQ(presented_.size(), 4u);
+    EXPECT_EQ(std::get<RowComposeSheet::ChangeKind::edit>(presented_[3].value).oldRow.id, a.id);
+}
+
 TEST(SymbolIcons, grayscaleKeepsTransparency) {
     test::offscreenApplication();
     QImage image(4, 4, QImage::Format_ARGB32);
