@@ -13,9 +13,7 @@ std::optional<std::size_t> storedIndex(const std::vector<FlatKeysAndActionRow>& 
     return std::nullopt;
 }
 
-void store(const std::vector<FlatKeysAndActionRow>& rows) {
-    if (const auto error = settings::setFlatKeysAndActionRows(rows)) diag::printLine(*error);
-}
+bool store(const std::vector<FlatKeysAndActionRow>& rows) { return !settings::storeChosenFlatRows(rows); }
 
 std::string sectionIDsText(const std::vector<Section>& sections) {
     std::string text = "[";
@@ -60,7 +58,8 @@ void deleteRow(std::optional<Uuid>& selectedRowID) {
     }
     const auto successor = rowToSelectAfterDeleting(*selectedRowID, *rows);
     rows->erase(rows->begin() + static_cast<std::ptrdiff_t>(*index));
-    store(*rows);
+    // A row that is still stored stays selected.
+    if (!store(*rows)) return;
     selectedRowID = successor ? std::optional<Uuid>(successor->id) : std::nullopt;
 }
 

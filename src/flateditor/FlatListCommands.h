@@ -15,9 +15,10 @@ namespace tavlin::flateditor {
 // The row to select once the row is deleted: its neighbour as the list shows it.
 std::optional<FlatKeysAndActionRow> rowToSelectAfterDeleting(const Uuid& rowID, const std::vector<FlatKeysAndActionRow>& rows);
 
-// Deletes the selected row and moves the selection to its successor.
+// Deletes the selected row and moves the selection to its successor. A change that cannot be
+// stored is told in an alert and leaves the stored rows, and those in force, as they were.
 void deleteRow(std::optional<Uuid>& selectedRowID);
-// Writes `row` over the stored row with the id of `from`.
+// Writes `row` over the stored row with the id of `from`, as deleteRow stores.
 void updateStoredRow(const FlatKeysAndActionRow& row, const FlatKeysAndActionRow& from);
 
 RowComposeSheet::ChangeKind newRowChange();

@@ -1,9 +1,11 @@
 #include "flateditor/SettingsContentView.h"
 
+#include <QAbstractButton>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QPushButton>
 #include <QShortcut>
@@ -130,19 +132,21 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
     });
 
     // Command is Control in windows here. A disabled button's shortcut does nothing.
-    const auto shortcut = [this](const QKeySequence& keys, QToolButton* button) {
-        auto* action = new QShortcut(keys, this);
-        action->setContext(Qt::WidgetWithChildrenShortcut);
+    const auto shortcut = [this](const QKeySequence& keys, QToolButton* button, QWidget* scope) {
+        auto* action = new QShortcut(keys, scope);
+        action->setContext(scope == this ? Qt::WidgetWithChildrenShortcut : Qt::WidgetShortcut);
         connect(action, &QShortcut::activated, button, [button] {
             if (button->isEnabled()) button->click();
         });
     };
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_N), newButton_);
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_D), duplicateButton_);
-    shortcut(QKeySequence(Qt::Key_Return), editButton_);
-    shortcut(QKeySequence(Qt::Key_Enter), editButton_);
-    shortcut(QKeySequence(Qt::Key_Backspace), deleteButton_);
-    shortcut(QKeySequence(Qt::Key_Delete), deleteButton_);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_N), newButton_, this);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_D), duplicateButton_, this);
+    // Return edits only from the list: on a focused button it presses that button.
+    shortcut(QKeySequence(Qt::Key_Return), editButton_, list_);
+    shortcut(QKeySequence(Qt::Key_Enter), editButton_, list_);
+    shortcut(QKeySequence(Qt::Key_Backspace), deleteButton_, this);
+    shortcut(QKeySequence(Qt::Key_Delete), deleteButton_, this);
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) button->installEventFilter(this);
 
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &SettingsContentView::selectionChanged);
     connect(model_, &QStandardItemModel::itemChanged, this, &SettingsContentView::itemChanged);
@@ -325,6 +329,21 @@ void SettingsContentView::showEvent(QShowEvent* event) {
 bool SettingsContentView::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) refreshInputMonitoring();
     return QWidget::event(event);
+}
+
+// Buttons take Space by themselves; Return and Enter press them too, as the keys do in dialogs.
+bool SettingsContentView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool returnKey = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if (button && returnKey && modifiers == Qt::NoModifier) {
+            if (button->isEnabled() && !key->isAutoRepeat()) button->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SettingsContentView::showDisabledApplications() {

@@ -241,7 +241,9 @@ void writeGenerated(const std::shared_ptr<Configuration>& generated, Sources sou
         if (failure != reportedFailure) {
             reportedFailure = failure;
             diag::printLine(description);
-            showAlert("Unrecoverable error, please report", description);
+            // A file that cannot be written (a full disk, a folder in the way) is no fault to report.
+            const bool fileFailure = dynamic_cast<const FileError*>(&error) != nullptr;
+            showAlert(fileFailure ? "Failed to save configuration" : "Unrecoverable error, please report", description);
         }
         // A missing file would get the hand-made sample tree at the next load of the leader
         // keys, and the rows would never be used again: the tree of no rows keeps the file

@@ -67,6 +67,36 @@ std::optional<std::string> setFlatKeysAndActionRows(const std::vector<FlatKeysAn
     return appGroupStore()->set(keys::flatKeysAndActionRows, text);
 }
 
+namespace {
+// The alert names the suite's file also when the reason names only its folder.
+void alertSaveFailure(const std::string& failure) {
+    const auto path = appGroupStore()->filePath();
+    const bool named = path.empty() || failure.find(path.filename().string()) != std::string::npos;
+    showAlert("Failed to save settings", named ? failure : "The file “" + path.string() + "” couldn’t be saved. " + failure);
+}
+
+std::string toldFailure(std::string failure) {
+    diag::printLine(failure);
+    alertSaveFailure(failure);
+    return failure;
+}
+} // namespace
+
+std::optional<std::string> storeChosenValues(std::map<std::string, DefaultsValue> values) {
+    if (auto failure = appGroupStore()->setIfWritten(std::move(values))) return toldFailure(std::move(*failure));
+    return std::nullopt;
+}
+
+std::optional<std::string> storeChosenFlatRows(const std::vector<FlatKeysAndActionRow>& rows) {
+    std::string text;
+    try {
+        text = flatRowsRawValue(rows);
+    } catch (const std::exception& error) {
+        return toldFailure(localizedDescription(error));
+    }
+    return storeChosenValues({{keys::flatKeysAndActionRows, DefaultsValue(std::move(text))}});
+}
+
 bool storeDefaultFlatRowsIfNeverStored(const std::optional<std::string>& browserApplicationPath) {
     // A value that cannot be read is still the user's: nothing is stored over it.
     if (appGroupStore()->contains(keys::flatKeysAndActionRows)) return false;
@@ -87,7 +117,7 @@ bool storePreference(const std::string& key, DefaultsValue value) {
         if (previous) store->set(key, *previous);
         else store->remove(key);
     }
-    showAlert("Failed to save settings", *failure);
+    alertSaveFailure(*failure);
     return false;
 }
 

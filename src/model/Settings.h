@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +57,12 @@ bool showDecisionBorder();
 std::optional<std::vector<FlatKeysAndActionRow>> flatKeysAndActionRows();
 // Stores the rows; an error text when they could not be encoded or written (nothing is stored).
 std::optional<std::string> setFlatKeysAndActionRows(const std::vector<FlatKeysAndActionRow>& rows);
+// Stores values the user changed, in one write, only when the file takes them. Otherwise nothing
+// changes, in memory neither (what is in force stays what is stored), the reason is printed, an
+// alert "Failed to save settings" tells it, and it is the answer.
+std::optional<std::string> storeChosenValues(std::map<std::string, DefaultsValue> values);
+// The rows the user changed, stored so; rows that cannot be encoded are told the same way.
+std::optional<std::string> storeChosenFlatRows(const std::vector<FlatKeysAndActionRow>& rows);
 // Stores the default rows (opening `browserApplicationPath` when given) when the key was never
 // stored. Answers whether it did.
 bool storeDefaultFlatRowsIfNeverStored(const std::optional<std::string>& browserApplicationPath = {});

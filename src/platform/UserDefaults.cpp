@@ -528,6 +528,30 @@ std::optional<std::string> UserDefaults::set(std::map<std::string, DefaultsValue
     return persistAndAnnounce();
 }
 
+std::optional<std::string> UserDefaults::setIfWritten(std::map<std::string, DefaultsValue> values) {
+    if (values.empty()) return std::nullopt;
+    refresh();
+    {
+        std::lock_guard lock(mutex_);
+        const auto previousValues = values_;
+        const auto previousUnreadable = unreadable_;
+        for (const auto& entry : values)
+            if (auto refused = keepUnreadableValueAside(entry.first)) {
+                unreadable_ = previousUnreadable;
+                return refused;
+            }
+        for (auto& [key, value] : values) values_.insert_or_assign(key, std::move(value));
+        if (auto failure = persist()) {
+            // The file still holds what was there: so does the suite.
+            values_ = previousValues;
+            unreadable_ = previousUnreadable;
+            return failure;
+        }
+    }
+    announce();
+    return std::nullopt;
+}
+
 std::optional<std::string> UserDefaults::remove(const std::string& key) {
     refresh();
     {
@@ -552,6 +576,12 @@ void UserDefaults::removeObserver(ObserverToken token) {
 }
 
 std::optional<std::string> UserDefaults::persistAndAnnounce() {
+    auto failure = persist();
+    announce();
+    return failure;
+}
+
+std::optional<std::string> UserDefaults::persist() {
     std::optional<std::string> failure;
     {
         // Encoding and writing under the lock keep concurrent writers from landing out of order.
@@ -587,7 +617,6 @@ std::optional<std::string> UserDefaults::persistAndAnnounce() {
             }
         }
     }
-    announce();
     return failure;
 }
 

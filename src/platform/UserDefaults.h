@@ -100,6 +100,9 @@ public:
     std::optional<std::string> set(const std::string& key, DefaultsValue value);
     // Stores several values with one write of the file and one announcement.
     std::optional<std::string> set(std::map<std::string, DefaultsValue> values);
+    // The same, but the values are kept only when the file takes them: after a failed write the
+    // suite is as it was, in memory too, nothing is announced, and the failure is answered.
+    std::optional<std::string> setIfWritten(std::map<std::string, DefaultsValue> values);
     std::optional<std::string> remove(const std::string& key);
 
     // Reads the file again when another program changed it since it was read or written here,
@@ -139,6 +142,8 @@ private:
     // Before an unreadable value is replaced: answers why it cannot be, or nothing.
     std::optional<std::string> keepUnreadableValueAside(const std::string& key);
     std::optional<std::string> persistAndAnnounce();
+    // Writes the values to the file, under the lock; answers why it could not.
+    std::optional<std::string> persist();
 
     std::string name_;
     std::filesystem::path path_; // empty when no configuration folder is known

@@ -431,6 +431,7 @@ TEST_F(SettingsContentViewTest, everyControlHasAnAccessibleNameAndSymbol) {
 }
 
 // A screen reader meets the rows one per child, and a section header as no row to toggle.
+// "Toggle" switches the row and stores it, as a click on its box does.
 TEST_F(SettingsContentViewTest, theAccessibleListIsTheRowsAndOnlyRowsToggle) {
     const auto app = flatRow({A}, test::commandTap(), Scope::only({"/x.desktop"}));
     const auto everywhere = flatRow({B});
@@ -444,7 +445,31 @@ TEST_F(SettingsContentViewTest, theAccessibleListIsTheRowsAndOnlyRowsToggle) {
         EXPECT_EQ(rows->child(i)->actionInterface()->actionNames().isEmpty(), header) << i;
     }
     rows->child(indexOf(everywhere).row())->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-    EXPECT_EQ(view_->selectedRowID(), everywhere.id);
+    auto off = everywhere;
+    off.enabled = false;
+    EXPECT_EQ(storedText(), flatRowsRawValue({off, app}));
+    renderTurn();
+    EXPECT_FALSE(rows->child(indexOf(everywhere).row())->state().checked);
+}
+
+// Return and Space press the focused button of the bar: Return edits a row only from the list.
+TEST_F(SettingsContentViewTest, returnAndSpacePressTheFocusedButton) {
+    const auto a = flatRow({A});
+    store({a});
+    show();
+    click(a);
+    int openSettings = 0;
+    SettingsContentView::setOpenSettingsHandler([&] { ++openSettings; });
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        textButton("Open Settings")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(textButton("Open Settings"), key);
+        button("New")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button("New"), key);
+    }
+    SettingsContentView::setOpenSettingsHandler(nullptr);
+    EXPECT_EQ(openSettings, 3);
+    ASSERT_EQ(presented_.size(), 3u);
+    for (const auto& change : presented_) EXPECT_TRUE(std::holds_alternative<RowComposeSheet::ChangeKind::newRow>(change.value));
 }
 
 TEST(SymbolIcons, grayscaleKeepsTransparency) {

@@ -347,7 +347,7 @@ TEST_F(FlatRowsMigrationTest, AnUnreadableListCompilesToAnEmptyTreeAndIsKept) {
     EXPECT_EQ(settings::appGroupStore()->string(settings::keys::flatKeysAndActionRows), text);
 }
 
-TEST_F(FlatRowsMigrationTest, AFailedWriteRaisesTheAlertAndKeepsTheCache) {
+TEST_F(FlatRowsMigrationTest, AFailedWriteIsToldAsASaveFailureAndKeepsTheCache) {
     fs::create_directories(file()); // a folder where the file goes
     ASSERT_EQ(settings::setFlatKeysAndActionRows(Row::defaultRows()), std::nullopt);
     cachedLeaderKeys() = std::vector<HotKey>{HotKey::singleModifier(HotKey::SingleTapModifier::shift)};
@@ -356,7 +356,7 @@ TEST_F(FlatRowsMigrationTest, AFailedWriteRaisesTheAlertAndKeepsTheCache) {
     Compile::migrate();
 
     const std::string reason = "The file “configuration.json” couldn’t be saved because it is a folder.";
-    EXPECT_EQ(alerts_, (std::vector<std::pair<std::string, std::string>>{{"Unrecoverable error, please report", reason}}));
+    EXPECT_EQ(alerts_, (std::vector<std::pair<std::string, std::string>>{{"Failed to save configuration", reason}}));
     EXPECT_EQ(capture.lines(), std::vector<std::string>{reason});
     EXPECT_TRUE(cachedLeaderKeys().has_value());
     EXPECT_TRUE(fs::is_directory(file()));

@@ -58,23 +58,18 @@ RowCommitResult commitRow(const RowChangeKind& changeKind, const FlatKeysAndActi
         rows->push_back(row);
     }
 
-    // Encoding first tells a list the store cannot take from a file that could not be written.
+    // A list that cannot be encoded is told in the sheet alone: no file is involved.
     std::string text;
     try {
         text = flatRowsRawValue(*rows);
     } catch (const std::exception& error) {
         return {Status::refused, localizedDescription(error)};
     }
-    RowCommitResult result;
     alsoStored.insert_or_assign(settings::keys::flatKeysAndActionRows, DefaultsValue(text));
-    if (auto failure = store->set(std::move(alsoStored))) {
-        // The store keeps a value it could not write to disk in memory, where it is in force.
-        if (store->string(settings::keys::flatKeysAndActionRows) != text) return {Status::refused, failure};
-        diag::printLine(*failure);
-        result = {Status::writeFailed, failure};
-    }
+    // A row the file does not take is not in force either: the sheet stays open with it.
+    if (auto failure = settings::storeChosenValues(std::move(alsoStored))) return {Status::refused, failure};
     if (rowSaved) rowSaved(row);
-    return result;
+    return {};
 }
 
 } // namespace tavlin::flateditor

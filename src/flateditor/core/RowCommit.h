@@ -18,10 +18,9 @@ using RowSaved = std::function<void(const std::optional<FlatKeysAndActionRow>& r
 struct RowCommitResult {
     enum class Status {
         stored,
-        // Kept in the suite (and so in force) but the file could not be written: `message` says why.
-        writeFailed,
-        // Nothing stored: the list could not be encoded, the store refused it, or unreadable stored
-        // rows could not be kept aside. `message` says why; the sheet stays open.
+        // Nothing stored: the list could not be encoded, the file could not be written (an alert
+        // said so), or unreadable stored rows could not be kept aside. `message` says why; the
+        // sheet stays open.
         refused,
     };
     Status status = Status::stored;

@@ -57,10 +57,17 @@ public:
         return state;
     }
 
-    // "Toggle" selects the row or takes it out of the selection, as in Qt's own rows.
+    // "Toggle" switches a row that has a check box, as a click on the box does; any other row it
+    // selects or takes out of the selection, as in Qt's own rows.
     QStringList actionNames() const override { return selectable() ? QStringList{toggleAction()} : QStringList(); }
     void doAction(const QString& name) override {
         if (name != toggleAction() || !selectable()) return;
+        if (index_.flags() & Qt::ItemIsUserCheckable) {
+            const bool checked = index_.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+            const_cast<QAbstractItemModel*>(index_.model())
+                ->setData(index_, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+            return;
+        }
         QItemSelectionModel* selection = view_->selectionModel();
         const QItemSelectionModel::SelectionFlags rows = view_->selectionBehavior() == QAbstractItemView::SelectRows
                                                              ? QItemSelectionModel::Rows

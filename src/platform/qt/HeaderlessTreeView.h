@@ -13,7 +13,8 @@ namespace tavlin::qt {
 // tree counts the header even while it is hidden (a column header is its first child) and offers
 // "Toggle" on every row, also on rows that cannot be selected. Here the accessible children are
 // the rows shown, first to last (one per row, the first column), and only a row that can be
-// selected offers "Toggle". Without expandable items and root decoration it is a list.
+// selected offers "Toggle", which switches a row's check box when it has one. Without expandable
+// items and root decoration it is a list.
 class HeaderlessTreeView : public QTreeView {
 public:
     explicit HeaderlessTreeView(QWidget* parent = nullptr);

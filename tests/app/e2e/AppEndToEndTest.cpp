@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <thread>
 
@@ -728,6 +729,53 @@ TEST_F(FlatEditorEndToEndTest, BackspaceInTheListDeletesTheRowAndItsKeysStopWork
     seat_->tap(xKey(keyB));
     ASSERT_TRUE(waitForOpenedURLs(1)) << app_->outputTail();
     EXPECT_EQ(home_->openedURLs(), std::vector<std::string>{"https://example.org/second"});
+    EXPECT_TRUE(app_->stop()) << app_->outputTail();
+}
+
+// A delete the settings file cannot take (its folder is now a file) is told in an alert that
+// names the file and why; the list and the sessions keep the row, as the file does.
+TEST_F(FlatEditorEndToEndTest, ADeleteThatCannotBeStoredIsToldAndTheRowStaysInForce) {
+    home_->setSetting(settings::keys::flatKeysAndActionRows,
+                      flatRowsRawValue({row(keyA, "https://example.org/first"), row(keyB, "https://example.org/second")}));
+    const auto folder = home_->root() / "config" / "local.tavlin";
+    // A screen reader's view tells what the alert and the list read.
+    ASSERT_EQ(setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1), 0);
+    AppProcess accessibilityBus("/usr/libexec/at-spi-bus-launcher", {}, *home_, bus_->address());
+    ASSERT_TRUE(launchWithWindowFocused());
+    std::filesystem::rename(folder, folder.string() + ".kept");
+    std::ofstream(folder) << "in the way\n";
+
+    seat_->tap(xKey(119)); // End
+    seat_->tap(xKey(115)); // Home: the first row
+    seat_->tap(xKey(51));  // Backspace
+    std::optional<UserSeat::Dialog> alert;
+    ASSERT_TRUE(seat_->waitUntil([&] { return (alert = seat_->shownDialog(app_->pid())).has_value(); }, 20s))
+        << "no alert\n"
+        << app_->outputTail();
+    std::vector<std::string> names;
+    const auto reads = [&](const std::string& text) {
+        return std::any_of(names.begin(), names.end(),
+                           [&](const std::string& name) { return name.find(text) != std::string::npos; });
+    };
+    ASSERT_TRUE(pollUntil(
+        [&] {
+            names = accessibleNames(bus_->address(), app_->pid());
+            return reads("Failed to save settings") && reads("local.tavlin.app.json");
+        },
+        20s))
+        << testing::PrintToString(names);
+    EXPECT_TRUE(reads("example.org/first")) << testing::PrintToString(names);
+    // The reason's line is printed as it always was.
+    EXPECT_EQ(app_->outputCount("The folder “local.tavlin” couldn’t be created. Not a directory.\n"), 1u) << app_->outputTail();
+
+    ASSERT_TRUE(seat_->focusOn(alert->window));
+    seat_->tap(xKey(keycodes::escape));
+    ASSERT_TRUE(seat_->waitUntil([&] { return !seat_->shownDialog(app_->pid()); }, 20s));
+    ASSERT_TRUE(seat_->takeFocusBack());
+    ASSERT_TRUE(openSessionForTriggerKeys());
+    seat_->tap(xKey(keyA));
+    ASSERT_TRUE(waitForOpenedURLs(1)) << app_->outputTail();
+    EXPECT_EQ(home_->openedURLs(), std::vector<std::string>{"https://example.org/first"});
     EXPECT_TRUE(app_->stop()) << app_->outputTail();
 }
 

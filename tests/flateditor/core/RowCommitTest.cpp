@@ -86,21 +86,26 @@ TEST_F(RowCommitTest, UnreadableStoredRowsAreCopiedAsideBeforeTheFirstSave) {
     }));
 }
 
-TEST_F(RowCommitTest, AFailedFileWriteStillClosesTheSheetAndPrintsWhy) {
+TEST_F(RowCommitTest, AFailedFileWriteKeepsTheSheetOpenTellsWhyAndPutsNothingInForce) {
+    const auto kept = flatRow({S});
+    store({kept});
     auto state = sheet(newRow());
     state.appendKey(A);
     state.setCurrentKind(ActionConfigurationKind::openFinder);
     diag::Capture capture;
     RowSaveResult result;
     {
-        const files::InjectedWriteFailure failure(files::InjectedWriteFailure::Step::rename, EACCES);
+        const files::InjectedWriteFailure failure(files::InjectedWriteFailure::Step::flush, ENOSPC);
         result = state.save();
     }
-    EXPECT_TRUE(result.closes);
-    EXPECT_EQ(savedRows.size(), 1u);
-    EXPECT_FALSE(capture.lines().empty());
-    // The list stays in force in memory, where the launcher reads it.
-    EXPECT_EQ(stored().size(), 1u);
+    EXPECT_FALSE(result.closes);
+    EXPECT_TRUE(savedRows.empty());
+    ASSERT_TRUE(state.visibleValidationText());
+    EXPECT_NE(state.visibleValidationText()->find("local.tavlin.app.json"), std::string::npos);
+    // The reason as before, then the alert (printed here, as no presenter is installed).
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>{*state.visibleValidationText(),
+                                                         "Alert: Failed to save settings: " + *state.visibleValidationText()}));
+    EXPECT_EQ(idsOf(stored()), idsOf({kept}));
 }
 
 TEST_F(RowCommitTest, TheReplacedRowIsTheOnlyOneSkippedByTheConflictCheck) {
