@@ -12,8 +12,10 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 tavlin=${1:-$root/build/src/app/tavlin}
 runs=${2:-200}
 [[ -x $tavlin ]] || { echo "no tavlin executable at $tavlin" >&2; exit 1; }
-command -v dbus-daemon >/dev/null && command -v dbus-send >/dev/null || {
-  echo "dbus-daemon and dbus-send are needed" >&2; exit 1; }
+if ! command -v dbus-daemon >/dev/null || ! command -v dbus-send >/dev/null; then
+  echo "dbus-daemon and dbus-send are needed" >&2
+  exit 1
+fi
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tavlin-bench.XXXXXX")
 # shellcheck source=../scripts/lib/private-desktop.sh
@@ -52,7 +54,7 @@ elapsed_us() {
   local start=$EPOCHREALTIME end
   "$@" >/dev/null 2>&1
   end=$EPOCHREALTIME
-  echo $(( (${end/./} - ${start/./}) ))
+  echo $((${end/./} - ${start/./}))
 }
 median_ms() { sort -n | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f", m / 1000 }'; }
 

@@ -50,7 +50,9 @@ ENTRY
 if command -v xdg-mime >/dev/null; then
   xdg-mime default tavlin.desktop x-scheme-handler/tavlin || log "could not register the tavlin:// handler"
 fi
-command -v update-desktop-database >/dev/null && update-desktop-database "$applications" 2>/dev/null || true
+if command -v update-desktop-database >/dev/null; then
+  update-desktop-database "$applications" 2>/dev/null || true
+fi
 
 if [[ -n ${DISPLAY:-} ]]; then
   log "starting tavlin on $DISPLAY"

@@ -96,7 +96,7 @@ export TAVLIN_TEST_REQUIRE_DESKTOP=1
 # Nothing from the caller's desktop session may leak into the tests.
 unset XAUTHORITY WAYLAND_DISPLAY SESSION_MANAGER QT_QPA_PLATFORM \
   XDG_CURRENT_DESKTOP XDG_SESSION_TYPE XDG_SESSION_DESKTOP DESKTOP_SESSION \
-  DBUS_STARTER_ADDRESS DBUS_STARTER_BUS_TYPE
+  DBUS_STARTER_ADDRESS DBUS_STARTER_BUS_TYPE TAVLIN_SILENCE
 
 # The tests run in their own process group, in the background: bash runs traps only once a
 # foreground command returns, and the EXIT trap stops the whole group, so neither an

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "platform/Alerts.h"
+#include "platform/Diagnostics.h"
 #include "platform/HelperApplication.h"
 #include "platform/KeyboardLayout.h"
 #include "platform/MainQueue.h"
@@ -102,6 +103,7 @@ private:
     void OnTestStart(const ::testing::TestInfo&) override {
         environment_ = currentEnvironment();
         children_ = childProcesses();
+        diag::silence("");
         home_.emplace();
     }
 
@@ -115,6 +117,7 @@ private:
         UserNotificationCenter::setCurrent(nullptr);
         setAlertPresenter(nullptr);
         setHelperRunningProbe(nullptr);
+        diag::silence("");
         useUSLayout();
         home_.reset();
         restoreEnvironment(environment_);

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts: the Debian packages the build, the tests and the app need, and their
 # installation. Expects log and die to be defined.
 
@@ -6,7 +7,7 @@ packages=(
   qt6-base-dev libqt6svg6 libx11-dev libxtst-dev libxi-dev libxkbcommon-dev libxkbcommon-x11-dev
   nlohmann-json3-dev libicu-dev libgtest-dev libbenchmark-dev libdbus-1-dev libglib2.0-dev
   xvfb xauth dbus x11-xkb-utils xkb-data fonts-dejavu-core xdg-utils openbox jq at-spi2-core
-  clang libclang-rt-14-dev clang-format
+  clang libclang-rt-14-dev clang-format clang-tidy shellcheck
 )
 
 # Installs the given packages, or all of the above, that are missing.

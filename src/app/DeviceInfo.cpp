@@ -1,7 +1,6 @@
 #include "app/DeviceInfo.h"
 
 #include <charconv>
-#include <fstream>
 
 #include <sys/utsname.h>
 
@@ -10,6 +9,7 @@
 
 #include "platform/BundleInfo.h"
 #include "platform/Diagnostics.h"
+#include "platform/Files.h"
 #include "platform/Utf8.h"
 
 namespace tavlin {
@@ -38,13 +38,11 @@ DeviceInfo::Sources currentSources() {
 
 // At most `limit` bytes of a regular file; nothing when it cannot be opened or read.
 std::optional<std::string> readPrefix(const std::filesystem::path& path, std::size_t limit) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes(limit, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(limit));
-    if (in.bad()) return std::nullopt;
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
+    try {
+        return files::readBeginning(path, limit);
+    } catch (const FileError&) {
+        return std::nullopt;
+    }
 }
 
 bool isControl(UChar32 scalar) { return u_charType(scalar) == U_CONTROL_CHAR; }

@@ -78,7 +78,7 @@ DecisionTreeView::DecisionTreeView(ConfigurationWindowModel& windowModel, Select
     });
     connect(treeModel_, &QAbstractItemModel::modelAboutToBeReset, this, [this] { rememberState(); });
     connect(treeModel_, &QAbstractItemModel::modelReset, this, [this] { restoreState(); });
-    selectionToken_ = selection_.addObserver([this] { selectionChanged(); });
+    selectionToken_ = selection_.addObserver([this] { followSelection(); });
     restoreState();
 }
 
@@ -101,7 +101,7 @@ bool DecisionTreeView::isHighlighted(const QModelIndex& index) const {
     return false;
 }
 
-void DecisionTreeView::selectionChanged() {
+void DecisionTreeView::followSelection() {
     // During a change the rows are being rebuilt; the reset repaints anyway.
     viewport()->update();
 }

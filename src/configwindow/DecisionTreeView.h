@@ -62,7 +62,7 @@ private:
     bool isOnArrow(const QModelIndex& index, const QPoint& position) const;
     void rememberState();
     void restoreState();
-    void selectionChanged();
+    void followSelection();
     void drawBorders(QPainter* painter, const QRect& rowRect, const QModelIndex& index) const;
     // Where a drop at `position` would land; `index` is set to the target's row.
     std::optional<DropTargeting::Target> dropTargetAt(const QMimeData* data, const QPointF& position, QModelIndex* index) const;

@@ -1,7 +1,10 @@
 #include "platform/Diagnostics.h"
 
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -45,9 +48,43 @@ double limitNow() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+constexpr std::array<std::string_view, 7> categoryNames{"general", "keys", "session", "actions", "files", "bus", "editor"};
+
+unsigned silencedBits(std::string_view names) {
+    unsigned bits = 0;
+    while (!names.empty()) {
+        const auto comma = names.find(',');
+        std::string_view name = names.substr(0, comma);
+        while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+        while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+        for (std::size_t i = 0; i < categoryNames.size(); ++i) {
+            if (categoryNames[i] == name) bits |= 1U << i;
+        }
+        names = comma == std::string_view::npos ? std::string_view() : names.substr(comma + 1);
+    }
+    return bits;
+}
+
+std::atomic<unsigned>& silenced() {
+    static std::atomic<unsigned> bits = [] {
+        const char* names = std::getenv(silenceVariable);
+        return silencedBits(names ? names : "");
+    }();
+    return bits;
+}
+
+bool isSilenced(Category category) {
+    return (silenced().load(std::memory_order_relaxed) >> static_cast<unsigned>(category)) & 1U;
+}
+
 } // namespace
 
-void printLimited(std::string_view kind, std::string_view line) {
+std::string_view categoryName(Category category) { return categoryNames.at(static_cast<std::size_t>(category)); }
+
+void silence(std::string_view names) { silenced().store(silencedBits(names), std::memory_order_relaxed); }
+
+void printLimited(Category category, std::string_view kind, std::string_view line) {
+    if (isSilenced(category)) return;
     std::string summary;
     {
         std::lock_guard lock(limitMutex());
@@ -67,8 +104,8 @@ void printLimited(std::string_view kind, std::string_view line) {
         }
         ++limit.printed;
     }
-    if (!summary.empty()) printLine(summary);
-    printLine(line);
+    if (!summary.empty()) printLine(category, summary);
+    printLine(category, line);
 }
 
 void resetLimits(std::function<double()> clock) {
@@ -77,7 +114,8 @@ void resetLimits(std::function<double()> clock) {
     limitClock() = std::move(clock);
 }
 
-void printLine(std::string_view line) {
+void printLine(Category category, std::string_view line) {
+    if (isSilenced(category)) return;
     std::lock_guard lock(sinkMutex());
     if (auto& sink = currentSink()) {
         sink(line);

@@ -216,7 +216,9 @@ TEST_F(ActionFieldsTest, LabelledURLAndTitleWholePlaceholdersAndOneWidthAcrossKi
         EXPECT_EQ(sheet()->width(), width);
         EXPECT_LE(sheet()->height(), sheet()->sizeHint().height()) << "a blank gap";
         for (const QLineEdit* field : sheet()->findChildren<QLineEdit*>())
-            if (field->isVisibleTo(sheet())) EXPECT_TRUE(showsWhole(*field, field->placeholderText()));
+            if (field->isVisibleTo(sheet())) {
+                EXPECT_TRUE(showsWhole(*field, field->placeholderText()));
+            }
         auto* field = named<QLineEdit>(fields(), kind == "Open URL" ? "URL" : "Title");
         const auto labels = fields()->findChildren<QLabel*>();
         EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](QLabel* label) { return label->buddy() == field; }));

@@ -202,7 +202,9 @@ TEST_F(DragDropTest, TheInsertionLineRunsBetweenRowsNeverThroughTheirText) {
     const int aboveText = above.top() + (above.height() - line) / 2, targetText = target.top() + (target.height() - line) / 2;
     int drawn = 0; // rows of pixels on the line, all between the two rows' texts
     for (int y = 0; y < image.height(); ++y)
-        if (image.pixelColor(x, y) == QColor(0, 122, 255)) EXPECT_TRUE(++drawn && y >= aboveText + line && y < targetText) << y;
+        if (image.pixelColor(x, y) == QColor(0, 122, 255)) {
+            EXPECT_TRUE(++drawn && y >= aboveText + line && y < targetText) << y;
+        }
     EXPECT_GT(drawn, 0);
 }
 

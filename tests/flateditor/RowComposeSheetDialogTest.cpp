@@ -293,7 +293,9 @@ TEST_F(RowComposeSheetDialogTest, inComplexModeEveryTitlePromptAndPlaceholderSho
     QTest::mouseClick(dialog->leaderKeyEditor()->comboButton(), Qt::LeftButton);
     test::expectGroupTitlesWhole(*dialog);
     for (const QLineEdit* field : dialog->findChildren<QLineEdit*>()) // the recorder among them
-        if (field->isVisibleTo(dialog)) EXPECT_TRUE(test::showsWhole(*field, field->placeholderText()));
+        if (field->isVisibleTo(dialog)) {
+            EXPECT_TRUE(test::showsWhole(*field, field->placeholderText()));
+        }
 }
 
 TEST_F(RowComposeSheetDialogTest, editReplacesInPlaceAndACopyConflictsUntilItsKeysChange) {

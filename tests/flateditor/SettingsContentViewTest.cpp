@@ -151,8 +151,9 @@ TEST_F(SettingsContentViewTest, headersNameTheirApplicationsLongTextsEndInAnElli
     EXPECT_TRUE(painted.textIn(list()->visualRect(indexOf(long_))).endsWith(QChar(0x2026)));
     EXPECT_TRUE(painted.textIn(list()->visualRect(indexOf(wide))).contains(QChar(0x2026)));
     for (const auto& text : painted.texts)
-        if (text.text.contains("https://"))
+        if (text.text.contains("https://")) {
             EXPECT_EQ(text.color == Qt::blue, text.text.contains("off")) << text.text.toStdString();
+        }
     // An entry that names no icon, or is gone, still shows one.
     EXPECT_FALSE(ApplicationInfo::icon("/nowhere/gone.desktop").isNull());
 }

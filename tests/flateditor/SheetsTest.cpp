@@ -250,7 +250,8 @@ TEST_F(WindowFitTest, everySheetAndWindowFitsTheSmallScreen) {
                                  .initialConfigurationKind = kind,
                                  .allKinds = allActionConfigurationKinds(),
                                  .paramsByKind = defaultActionParamsByKind(),
-                                 .actionDescription = description};
+                                 .actionDescription = description,
+                                 .newActionHandler = nullptr};
             return new ActionComposeSheet(std::move(item), nullptr);
         });
     for (const auto kind : {Pattern::ConfigurationKind::key, Pattern::ConfigurationKind::message})
@@ -260,7 +261,8 @@ TEST_F(WindowFitTest, everySheetAndWindowFitsTheSmallScreen) {
             return new PatternComposeSheet({.changeKind = PatternSheetItem::NewChance{0},
                                             .initialConfigurationKind = kind,
                                             .allPatternKinds = {kind},
-                                            .paramsByKind = params},
+                                            .paramsByKind = params,
+                                            .newPatternHandler = nullptr},
                                            nullptr);
         });
     factories.emplace_back("add hot key", [] {
@@ -285,9 +287,10 @@ TEST_F(WindowFitTest, everySheetAndWindowFitsTheSmallScreen) {
             bool scrolled = false;
             for (QWidget* up = button->parentWidget(); up && !scrolled; up = up->parentWidget())
                 scrolled = qobject_cast<QAbstractScrollArea*>(up);
-            if (button->isVisibleTo(window.get()) && !scrolled)
+            if (button->isVisibleTo(window.get()) && !scrolled) {
                 EXPECT_TRUE(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())))
                     << name << " " << button->text().toStdString();
+            }
         }
     }
 }

@@ -40,6 +40,18 @@ TEST(Diagnostics, CaptureRestoresThePreviousSink) {
     EXPECT_EQ(outer, (Lines{"outside", "direct"}));
 }
 
+TEST(Diagnostics, SilencedCategoriesAloneAreLeftOut) {
+    Capture capture;
+    silence("keys, unknown ,session");
+    printLine(Category::keys, "key");
+    printLimited(Category::session, "kind", "session");
+    printLine(Category::bus, "bus");
+    printLine("general");
+    silence("");
+    printLine(Category::keys, "key again");
+    EXPECT_EQ(capture.lines(), (Lines{"bus", "general", "key again"}));
+}
+
 TEST(Diagnostics, NestedCapturesEachSeeTheirOwnLines) {
     Capture outer;
     printLine("a");

@@ -230,7 +230,7 @@ TEST_F(FilesTest, FoldersAreTheUsersOwnWhateverTheUmask) {
     const mode_t previous = ::umask(0);
     files::writeFileAtomically(root_ / "data" / "local.tavlin" / "configuration.json", "{}");
     ::umask(previous);
-    for (const fs::path folder : {root_ / "data", root_ / "data" / "local.tavlin"}) {
+    for (const fs::path& folder : {root_ / "data", root_ / "data" / "local.tavlin"}) {
         EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all) << folder;
     }
 }

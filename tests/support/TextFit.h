@@ -24,9 +24,10 @@ inline void expectGroupTitlesWhole(const QWidget& window) {
         if (!box->isVisibleTo(&window)) continue;
         EXPECT_TRUE(box->title().isEmpty()) << box->title().toStdString();
         for (const QLabel* label : box->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-            if (label->isVisibleTo(&window))
+            if (label->isVisibleTo(&window)) {
                 EXPECT_TRUE(label->height() >= label->sizeHint().height() && box->contentsRect().contains(label->geometry()))
                     << label->text().toStdString();
+            }
     }
 }
 

@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <glib.h>
+
 extern char** environ;
 
 namespace tavlin::xdg {
@@ -29,14 +31,41 @@ std::vector<char*> argvPointers(const std::vector<std::string>& argv) {
     return pointers;
 }
 
-// In a forked child of a possibly threaded process: reports the errno through the pipe and
-// ends. Only async-signal-safe calls may run there.
-[[noreturn]] void failInChild(int pipe, int error) {
-    ssize_t written;
-    do {
-        written = ::write(pipe, &error, sizeof error);
-    } while (written < 0 && errno == EINTR);
-    ::_exit(127);
+// Runs in the started program's process just before its exec, in a child of a threaded
+// process: only async-signal-safe calls. A session of its own, so that a terminal's hang-up or
+// Ctrl-C aimed at us does not reach it, and the signal handling a program expects.
+void prepareDetachedChild(gpointer) {
+    ::setsid();
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    ::sigprocmask(SIG_SETMASK, &noSignals, nullptr);
+    struct sigaction defaultAction {};
+    defaultAction.sa_handler = SIG_DFL;
+    for (int signal = 1; signal < NSIG; ++signal) ::sigaction(signal, &defaultAction, nullptr);
+}
+
+// GLib reports a failed start by a code of its own for each errno it knows.
+int errnoOfSpawnError(int code) {
+    switch (code) {
+    case G_SPAWN_ERROR_FORK: return EAGAIN;
+    case G_SPAWN_ERROR_NOMEM: return ENOMEM;
+    case G_SPAWN_ERROR_CHDIR: return ENOENT;
+    case G_SPAWN_ERROR_ACCES: return EACCES;
+    case G_SPAWN_ERROR_PERM: return EPERM;
+    case G_SPAWN_ERROR_TOO_BIG: return E2BIG;
+    case G_SPAWN_ERROR_NOEXEC: return ENOEXEC;
+    case G_SPAWN_ERROR_NAMETOOLONG: return ENAMETOOLONG;
+    case G_SPAWN_ERROR_NOENT: return ENOENT;
+    case G_SPAWN_ERROR_NOTDIR: return ENOTDIR;
+    case G_SPAWN_ERROR_LOOP: return ELOOP;
+    case G_SPAWN_ERROR_TXTBUSY: return ETXTBSY;
+    case G_SPAWN_ERROR_NFILE: return ENFILE;
+    case G_SPAWN_ERROR_MFILE: return EMFILE;
+    case G_SPAWN_ERROR_INVAL: return EINVAL;
+    case G_SPAWN_ERROR_ISDIR: return EISDIR;
+    case G_SPAWN_ERROR_LIBBAD: return ELIBBAD;
+    default: return EIO;
+    }
 }
 
 } // namespace
@@ -127,76 +156,28 @@ std::optional<std::string> describeFailure(int waitStatus) {
     return "ended in an unknown way";
 }
 
-DetachedStart startDetached(const std::filesystem::path& program, const std::vector<std::string>& argv,
-                            const std::string& workingDirectory) {
-    DetachedStart start;
-    if (argv.empty() || hasNul(program.string()) || hasNul(workingDirectory)) {
-        start.error = EINVAL;
-        return start;
-    }
+int startDetached(const std::filesystem::path& program, const std::vector<std::string>& argv,
+                  const std::string& workingDirectory) {
+    if (argv.empty() || hasNul(program.string()) || hasNul(workingDirectory)) return EINVAL;
     for (const auto& argument : argv) {
-        if (hasNul(argument)) {
-            start.error = EINVAL;
-            return start;
-        }
+        if (hasNul(argument)) return EINVAL;
     }
-    // Everything the children use is made before the fork: they may not allocate.
+    // With G_SPAWN_FILE_AND_ARGV_ZERO the first element is the file and the rest the argv.
     const std::string programPath = program.string();
     std::vector<char*> pointers = argvPointers(argv);
-    int pipe[2];
-    if (::pipe2(pipe, O_CLOEXEC) != 0) {
-        start.error = errno;
-        return start;
-    }
-    FileDescriptor readEnd(pipe[0]);
-    FileDescriptor writeEnd(pipe[1]);
-    const FileDescriptor devNull(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-    if (devNull.get() < 0) {
-        start.error = errno;
-        return start;
-    }
+    pointers.insert(pointers.begin(), const_cast<char*>(programPath.c_str()));
 
-    const pid_t middle = ::fork();
-    if (middle < 0) {
-        start.error = errno;
-        return start;
-    }
-    if (middle == 0) {
-        if (::setsid() < 0) failInChild(writeEnd.get(), errno);
-        // _Fork runs no fork handlers, so it is safe in a child of a threaded process.
-        const pid_t child = ::_Fork();
-        if (child < 0) failInChild(writeEnd.get(), errno);
-        if (child > 0) ::_exit(0);
-
-        sigset_t noSignals;
-        sigemptyset(&noSignals);
-        ::sigprocmask(SIG_SETMASK, &noSignals, nullptr);
-        struct sigaction defaultAction {};
-        defaultAction.sa_handler = SIG_DFL;
-        for (int signal = 1; signal < NSIG; ++signal) ::sigaction(signal, &defaultAction, nullptr);
-        if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0) failInChild(writeEnd.get(), errno);
-        if (::dup2(devNull.get(), STDIN_FILENO) < 0) failInChild(writeEnd.get(), errno);
-        ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
-        ::execve(programPath.c_str(), pointers.data(), environ);
-        failInChild(writeEnd.get(), errno);
-    }
-
-    writeEnd.reset(); // so that the read end sees end of file once the program runs
-    int status = 0;
-    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
-    ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
-    start.pending = std::move(readEnd);
-    return start;
-}
-
-std::optional<int> pollDetachedStart(const FileDescriptor& pending) {
-    int error = 0;
-    const ssize_t count = ::read(pending.get(), &error, sizeof error);
-    if (count == static_cast<ssize_t>(sizeof error)) return error;
-    if (count == 0) return 0;
-    if (count < 0 && (errno == EAGAIN || errno == EINTR)) return std::nullopt;
-    return EIO;
+    // Without G_SPAWN_DO_NOT_REAP_CHILD GLib starts the program from an intermediate child, which
+    // it reaps before returning; it closes every descriptor above 2 and reports a failed exec.
+    const auto flags = static_cast<GSpawnFlags>(G_SPAWN_FILE_AND_ARGV_ZERO | G_SPAWN_STDIN_FROM_DEV_NULL);
+    GError* error = nullptr;
+    const gboolean started = g_spawn_async_with_pipes_and_fds(
+        workingDirectory.empty() ? nullptr : workingDirectory.c_str(), pointers.data(), nullptr, flags, prepareDetachedChild,
+        nullptr, -1, -1, -1, nullptr, nullptr, 0, nullptr, nullptr, nullptr, nullptr, &error);
+    if (started) return 0;
+    const int code = error && error->domain == G_SPAWN_ERROR ? errnoOfSpawnError(error->code) : EIO;
+    g_clear_error(&error);
+    return code;
 }
 
 std::optional<std::filesystem::path> executableOfProcess(pid_t pid) {

@@ -54,20 +54,13 @@ std::optional<int> reapIfEnded(pid_t pid);
 // “Terminated”"); nothing for a clean exit.
 std::optional<std::string> describeFailure(int waitStatus);
 
-// A program started so that it is not our child: a middle process starts a new session, forks
-// the program and exits at once (and is reaped here), so the program outlives us and never
-// becomes our zombie. `pending` reaches end of file once the program runs, or delivers the errno
-// of a failed start; `error` is set when nothing could be started at all.
-struct DetachedStart {
-    FileDescriptor pending;
-    int error = 0;
-};
-DetachedStart startDetached(const std::filesystem::path& program, const std::vector<std::string>& argv,
-                            const std::string& workingDirectory);
-
-// Reads `pending` without blocking: nothing while the start is undecided, else 0 for a running
-// program or the errno of the failed start.
-std::optional<int> pollDetachedStart(const FileDescriptor& pending);
+// Starts `program` (a path, never looked up in PATH) with `argv` so that it is not our child:
+// GLib starts it from an intermediate process that it reaps at once, so the program outlives us
+// and never becomes our zombie. It runs in a session of its own, with standard input from
+// /dev/null, default signal handling and no descriptors but 0 to 2. 0 once it runs, else the
+// errno of the failed start.
+int startDetached(const std::filesystem::path& program, const std::vector<std::string>& argv,
+                  const std::string& workingDirectory);
 
 // The executable of a running process (/proc/<pid>/exe with symbolic links resolved).
 std::optional<std::filesystem::path> executableOfProcess(pid_t pid);

@@ -20,10 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A program that started has its exec done in milliseconds; one that has not after this long
-// is taken as started, so that a completion never waits for ever.
-constexpr double startDecisionSeconds = 10;
-
 bool isDesktopEntryPath(const std::string& path) { return path.ends_with(".desktop"); }
 
 std::string displayNameOfPath(const std::string& path) {
@@ -212,40 +208,12 @@ void XdgWorkspace::launch(Prepared prepared, Completion completion) {
         return application + " could not be launched: " + systemMessage(error) + ".";
     };
 
-    struct Pending {
-        std::vector<FileDescriptor> starts;
-        std::optional<std::string> error;
-        double since = 0;
-    };
-    auto pending = std::make_shared<Pending>();
-    pending->since = queue_.now();
+    std::optional<std::string> error;
     for (const auto& command : prepared.commands) {
-        DetachedStart start = startDetached(command.program, command.argv, command.workingDirectory);
-        if (start.error != 0) {
-            if (!pending->error) pending->error = startError(start.error);
-        } else {
-            pending->starts.push_back(std::move(start.pending));
-        }
+        const int startFailure = startDetached(command.program, command.argv, command.workingDirectory);
+        if (startFailure != 0 && !error) error = startError(startFailure);
     }
-    if (pending->starts.empty()) {
-        complete(std::move(completion), std::move(pending->error));
-        return;
-    }
-    pollUntilDone(queue_, [&queue = queue_, pending, startError, completion = std::move(completion)] {
-        auto& starts = pending->starts;
-        for (auto it = starts.begin(); it != starts.end();) {
-            const auto result = pollDetachedStart(*it);
-            if (!result) {
-                ++it;
-                continue;
-            }
-            if (*result != 0 && !pending->error) pending->error = startError(*result);
-            it = starts.erase(it);
-        }
-        if (!starts.empty() && queue.now() - pending->since < startDecisionSeconds) return false;
-        if (completion) completion(pending->error);
-        return true;
-    });
+    complete(std::move(completion), std::move(error));
 }
 
 void XdgWorkspace::complete(Completion completion, std::optional<std::string> error) {

@@ -1,41 +1,24 @@
 #include "platform/qt/ImageFile.h"
 
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QtCore/QBuffer>
 #include <QtCore/QByteArray>
 #include <QtGui/QImageReader>
 
+#include "platform/Files.h"
+
 namespace tavlin::qt {
 
 QImage readImageFile(const std::string& path) {
-    // Not even opened unless it is a regular file: opening some devices does something.
-    struct stat named {};
-    if (::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) return {};
-    // O_NONBLOCK: should a FIFO have taken its place since, opening it does not wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return {};
     QByteArray bytes;
-    struct stat status {};
-    bool whole = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= maximumImageFileBytes;
-    if (whole) {
-        bytes.resize(static_cast<qsizetype>(status.st_size));
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += n;
-        }
-        // A file that shrank meanwhile gives what it had; one that grew is cut at its old size.
-        bytes.truncate(done);
+    try {
+        // A regular file only, opened without blocking: a FIFO or a device named there reads as
+        // no image instead of holding the caller.
+        const std::string read = files::readFile(path, maximumImageFileBytes);
+        bytes = QByteArray(read.data(), static_cast<qsizetype>(read.size()));
+    } catch (const FileError&) {
+        return {};
     }
-    ::close(fd);
-    if (!whole || bytes.isEmpty()) return {};
+    if (bytes.isEmpty()) return {};
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);

@@ -158,9 +158,8 @@ TEST_F(MainMenuTest, F10AndAltWithAFirstLetterOpenTheMenus) {
     window().show();
     window().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
-    const auto opened = [&](int keys) {
-        QTest::keyClick(&window(), Qt::Key(keys & ~Qt::KeyboardModifierMask),
-                        Qt::KeyboardModifiers(keys & Qt::KeyboardModifierMask));
+    const auto opened = [&](QKeyCombination keys) {
+        QTest::keyClick(&window(), keys.key(), keys.keyboardModifiers());
         QWidget* popup = QApplication::activePopupWidget();
         const QString title = popup ? popup->accessibleName() : QString();
         if (popup) popup->close();
@@ -195,12 +194,11 @@ TEST_F(MainMenuTest, ALoneAltLeaderKeyLeavesTheFocusWhereItWasAndAltWithALetterS
 // Escape and Ctrl+W close the Settings window; Ctrl+W the configuration window.
 TEST_F(MainMenuTest, EscapeAndControlWCloseTheWindows) {
     item(bar(), "tavlin", "Settings…")->trigger();
-    const auto closes = [](QWidget* shownWindow, int keys) {
+    const auto closes = [](QWidget* shownWindow, QKeyCombination keys) {
         shownWindow->show();
         shownWindow->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(shownWindow));
-        QTest::keyClick(shownWindow, Qt::Key(keys & ~Qt::KeyboardModifierMask),
-                        Qt::KeyboardModifiers(keys & Qt::KeyboardModifierMask));
+        QTest::keyClick(shownWindow, keys.key(), keys.keyboardModifiers());
         return !shownWindow->isVisible();
     };
     EXPECT_TRUE(closes(scenes->settingsWindow(), Qt::Key_Escape));
