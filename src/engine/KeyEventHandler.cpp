@@ -13,22 +13,31 @@
 namespace tavlin {
 namespace {
 
+// The event flag and the Carbon mask bit of a modifier key; nothing for any other key.
+struct ModifierBits {
+    std::uint64_t flag;
+    std::uint32_t carbon;
+};
+
+std::optional<ModifierBits> modifierBits(int keyCode) {
+    switch (keyCode) {
+    case keycodes::rightCommand:
+    case keycodes::command: return ModifierBits{eventFlags::command, carbon::command};
+    case keycodes::shift:
+    case keycodes::rightShift: return ModifierBits{eventFlags::shift, carbon::shift};
+    case keycodes::option:
+    case keycodes::rightOption: return ModifierBits{eventFlags::option, carbon::option};
+    case keycodes::control:
+    case keycodes::rightControl: return ModifierBits{eventFlags::control, carbon::control};
+    default: return std::nullopt;
+    }
+}
+
 // A modifier key going up: its own flag is clear after the change.
 bool isModifierRelease(const KeyboardEvent& event) {
     if (event.type != KeyboardEvent::Type::flagsChanged) return false;
-    std::uint64_t flag = 0;
-    switch (event.keyCode) {
-    case keycodes::rightCommand:
-    case keycodes::command: flag = eventFlags::command; break;
-    case keycodes::shift:
-    case keycodes::rightShift: flag = eventFlags::shift; break;
-    case keycodes::option:
-    case keycodes::rightOption: flag = eventFlags::option; break;
-    case keycodes::control:
-    case keycodes::rightControl: flag = eventFlags::control; break;
-    default: return false;
-    }
-    return (event.modifierFlags & flag) == 0;
+    const auto bits = modifierBits(event.keyCode);
+    return bits && (event.modifierFlags & bits->flag) == 0;
 }
 
 constexpr double delayedKeyUpInterval = 0.01;
@@ -97,9 +106,11 @@ void KeyEventHandlerManager::addKeyEventHandler(bool skipHotKeys, KeyHandler key
         });
         globalEventMonitor_ = monitor_->addGlobalMonitor([this](const KeyboardEvent& event) {
             // Typing in another application ends the wait for a delayed release; letting go of
-            // the combination's own modifiers does not, however soon after its key, nor its own
-            // key, whose raw press may be read after the hot key's release.
-            if (!isModifierRelease(event) && !isDelayedKeyUpsOwnKey(event.type == KeyboardEvent::Type::keyDown, event.keyCode))
+            // the combination's own modifiers does not, however soon after its key, nor the
+            // presses of its key and modifiers, whose raw events may be read after the hot key's
+            // release.
+            if (!isModifierRelease(event) && !isDelayedKeyUpsOwnModifier(event) &&
+                !isDelayedKeyUpsOwnKey(event.type == KeyboardEvent::Type::keyDown, event.keyCode))
                 cancelDelayedKeyUp();
             if (event.type == KeyboardEvent::Type::flagsChanged) handleModifierFlagsChangedEvent(event, Origin::elsewhere);
             else handleKeyDownEvent(event, Origin::elsewhere);
@@ -253,6 +264,7 @@ void KeyEventHandlerManager::hotKeyReleased(std::uint32_t identifier) {
     const auto combination = hotKeyID(identifier);
     if (!combination) return;
     scheduleDelayedKeyUp(combination->first, combination->second);
+    delayedKeyUpModifiers_ = combination->second;
 }
 
 void KeyEventHandlerManager::observedInput(const ObservedInputEvent& event) {
@@ -260,10 +272,17 @@ void KeyEventHandlerManager::observedInput(const ObservedInputEvent& event) {
     if (!isDelayedKeyUpsOwnKey(event.type == ObservedInputEvent::Type::keyDown, event.keyCode)) cancelDelayedKeyUp();
 }
 
-// Another connection to the X server brings the raw key events, and the combination's own press
-// may come after its hot-key release was read: it is part of the combination, not typing.
+// Another connection to the X server brings the raw key events, and the combination's own presses
+// (its key's and its modifiers') may come after its hot-key release was read: they are part of
+// the combination, not typing.
 bool KeyEventHandlerManager::isDelayedKeyUpsOwnKey(bool keyDown, int keyCode) const {
     return keyDown && delayedKeyUpTimer_ && keyCode >= 0 && static_cast<std::uint32_t>(keyCode) == delayedKeyUpKeyCode_;
+}
+
+bool KeyEventHandlerManager::isDelayedKeyUpsOwnModifier(const KeyboardEvent& event) const {
+    if (!delayedKeyUpTimer_ || event.type != KeyboardEvent::Type::flagsChanged) return false;
+    const auto bits = modifierBits(event.keyCode);
+    return bits && (event.modifierFlags & bits->flag) && (delayedKeyUpModifiers_ & bits->carbon);
 }
 
 void KeyEventHandlerManager::reset() {
@@ -298,6 +317,7 @@ void KeyEventHandlerManager::scheduleDelayedKeyUp(std::uint32_t keyCode, std::ui
     // Only the latest release may fire: one left pending could toggle the window a second time.
     cancelDelayedKeyUp();
     delayedKeyUpKeyCode_ = keyCode;
+    delayedKeyUpModifiers_ = 0;
     delayedKeyUpTimer_ = MainQueue::shared().postAfter(delayedKeyUpInterval, [this, keyCode, modifiers] {
         delayedKeyUpTimer_.reset();
         if (auto handler = keyHandler_) handler(keyCode, modifiers, false);

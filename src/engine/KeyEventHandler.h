@@ -78,6 +78,7 @@ private:
     void setLatestModifierEvent(std::optional<KeyboardEvent> event, Origin origin = Origin::thisProgram);
     void cancelDelayedKeyUp();
     bool isDelayedKeyUpsOwnKey(bool keyDown, int keyCode) const;
+    bool isDelayedKeyUpsOwnModifier(const KeyboardEvent& event) const;
     void scheduleDelayedKeyUp(std::uint32_t keyCode, std::uint32_t modifiers);
 
     KeyboardEventMonitor* monitor_ = nullptr;
@@ -93,6 +94,8 @@ private:
     std::optional<MainQueue::TimerID> delayedKeyUpTimer_;
     // The key of the combination whose release waits.
     std::uint32_t delayedKeyUpKeyCode_ = 0;
+    // Its Carbon modifiers when it is a hot key; none for a single-modifier tap.
+    std::uint32_t delayedKeyUpModifiers_ = 0;
 };
 
 // Set by the observer when it sees a key-down or click with a modifier held; read and cleared

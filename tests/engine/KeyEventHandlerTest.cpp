@@ -269,6 +269,16 @@ TEST_F(KeyEventHandlerTest, LettingGoOfTheCombinationsModifiersKeepsItsRelease) 
     queue.advance(0.02);
     EXPECT_EQ(calls, (std::vector<Call>{{17, 0x1800, true}, {17, 0x1800, false}}));
 
+    // The whole combination's raw presses may come only after the hot key's release too.
+    calls.clear();
+    registrar.press(17, 0x1800);
+    registrar.release(17, 0x1800);
+    monitor.sendGlobal(flagsChanged(eventFlags::control, 59));
+    monitor.sendGlobal(flagsChanged(eventFlags::control | eventFlags::option, 58));
+    monitor.sendGlobal(keyDown(17, eventFlags::control | eventFlags::option));
+    queue.advance(0.02);
+    EXPECT_EQ(calls, (std::vector<Call>{{17, 0x1800, true}, {17, 0x1800, false}}));
+
     // Pressing a modifier or typing a key there still cancels it.
     pressAndRelease();
     monitor.sendGlobal(flagsChanged(eventFlags::control | eventFlags::option | eventFlags::shift, 56));

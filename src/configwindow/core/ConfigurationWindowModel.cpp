@@ -164,7 +164,9 @@ void ConfigurationWindowModel::reloadConfigurationFile() {
     if (const auto& reload = ShellServices::shared().reloadLeaderKeys) reload(false);
     change([this] {
         load();
-        save();
+        // A file that does not load was reported by the leader keys' reload; writing nothing
+        // keeps it for the user to mend.
+        if (!error()) save();
     });
 }
 

@@ -52,7 +52,8 @@ public:
     // cleared or backed up.
     void save();
 
-    // The file read again (after the leader keys are registered anew from it) and written back.
+    // The file read again (after the leader keys are registered anew from it) and written back;
+    // a file that does not load is shown as its error and left as it is.
     void reloadConfigurationFile();
     // Fills an empty tree with the sample tree.
     void loadSampleDecision();

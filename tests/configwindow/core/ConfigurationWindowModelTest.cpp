@@ -2,6 +2,8 @@
 
 #include "configwindow/WindowTestSupport.h"
 #include "configwindow/core/ConfigurationWindowModel.h"
+#include "engine/LeaderKeys.h"
+#include "engine/ShellServices.h"
 #include "model/LeaderKeyCache.h"
 
 namespace tavlin {
@@ -54,8 +56,12 @@ TEST_F(ConfigurationWindowModelTest, AFailedWriteKeepsTheCacheAndMakesNoBackup) 
     cachedLeaderKeys() = std::nullopt;
 }
 
+// The leader keys are registered from the file first, as the application does, and report a file
+// that does not load; the window then shows its error and writes nothing.
 TEST_F(ConfigurationWindowModelTest, ReloadTakesTheFileAsItIsNowOrItsError) {
     AlertRecorder recorder;
+    ShellServices::shared().reloadLeaderKeys = reloadLeaderKeys;
+    const std::shared_ptr<void> unwire(nullptr, [](void*) { unregisterAllLeaderKeys(), ShellServices::shared() = {}; });
     ConfigurationWindowModel model(writeAndLoad(smallTreeText()));
     writeFile(configurationFile(), R"({"hotKeys": [], "decision": {"actions": [{"sleep": {}}], "chances": []}})");
     model.reloadConfigurationFile();
@@ -68,8 +74,9 @@ TEST_F(ConfigurationWindowModelTest, ReloadTakesTheFileAsItIsNowOrItsError) {
     model.reloadConfigurationFile();
     ASSERT_TRUE(model.error());
     ASSERT_EQ(recorder.alerts.size(), 1u);
-    EXPECT_EQ(recorder.alerts[0].first, "Failed to save configuration");
+    EXPECT_EQ(recorder.alerts[0], std::make_pair(std::string("Invalid configuration file"), *model.error()));
     EXPECT_EQ(fileContents(configurationFile()), "{}");
+    EXPECT_EQ(backupCount(), 1u);
 }
 
 // Another program wrote the file while the window showed it: the edit is refused, their version
