@@ -77,12 +77,12 @@ TEST_F(CommandsTest, EveryAddAndEditCommandGoesThroughItsSheetIntoTheFile) {
     pickKind(patternSheet()->kindPicker(), "Always Match");
     QTest::mouseClick(patternSheet()->saveButton(), Qt::LeftButton);
     click(rowAt({7}));
-    choose("Add Pattern(Chance) Above");
+    choose("Add Pattern (Chance) Above");
     pickKind(patternSheet()->kindPicker(), "Message");
     QTest::keyClicks(patternSheet()->regexField(), "hello");
     QTest::mouseClick(patternSheet()->saveButton(), Qt::LeftButton);
     click(rowAt({8})); // key A, moved down by one
-    choose("Add Pattern(Chance) Below");
+    choose("Add Pattern (Chance) Below");
     pickKind(patternSheet()->kindPicker(), "Always Match");
     QTest::mouseClick(patternSheet()->saveButton(), Qt::LeftButton);
 
@@ -136,7 +136,7 @@ TEST_F(CommandsTest, SeveralKeysAreShownAsAListAndKept) {
 TEST_F(CommandsTest, DeletesFromTheContextMenuClearTheSelectionAndBackUpOnce) {
     open(smallTreeText());
     click(rowAt({4}));
-    triggerContextEntry("DELETE Pattern(Chance)");
+    triggerContextEntry("DELETE Pattern (Chance)");
     EXPECT_FALSE(selection_->current());
     EXPECT_EQ(stored()->chances.size(), 1u);
     EXPECT_EQ(backupCount(), 1u);

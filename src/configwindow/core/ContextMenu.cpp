@@ -28,7 +28,7 @@ std::vector<ContextMenuEntry> contextMenuEntries(const std::optional<SelectedAct
             command(K::addChanceAbove),
             command(K::editPattern),
             command(K::addChanceBelow),
-            command(K::deleteChance, "DELETE Pattern(Chance)"),
+            command(K::deleteChance, "DELETE Pattern (Chance)"),
             divider(),
             command(K::addChildAction),
             command(K::addChildChance)};
