@@ -197,7 +197,8 @@ TEST_F(CommandsTest, SortAsksAndOnlyConfirmSortsEveryLevel) {
     EXPECT_EQ(textAt({0}), "• Key: A");
 }
 
-TEST_F(CommandsTest, TheSortQuestionConfirmsByDefaultAndCancelsWithEscape) {
+// Sorting cannot be undone: Return, like Escape, leaves the tree as it is.
+TEST_F(CommandsTest, TheSortQuestionCancelsByDefault) {
     open(smallTreeText());
     std::optional<bool> answer;
     view_->confirmSort([&](bool confirmed) { answer = confirmed; });
@@ -205,8 +206,8 @@ TEST_F(CommandsTest, TheSortQuestionConfirmsByDefaultAndCancelsWithEscape) {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text(), "The configuration will be sorted by pattern.");
-    EXPECT_EQ(box->defaultButton()->text(), "Confirm");
-    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_EQ(box->defaultButton()->text(), "Cancel");
+    QTest::keyClick(box, Qt::Key_Return);
     QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 30000);
     EXPECT_FALSE(*answer);
 }
