@@ -327,9 +327,9 @@ private:
     void build(p::getFrontmostApp&) {
         using K = GetFrontmostAppKind;
         addPicker(QStringLiteral("App Information Kind"),
-                  std::vector<std::pair<QString, K>>{{QStringLiteral("Bundle URL"), K::bundleURL},
-                                                     {QStringLiteral("Localized Name"), K::localizedName},
-                                                     {QStringLiteral("Bundle Identifier"), K::bundleIdentifier}},
+                  std::vector<std::pair<QString, K>>{{words::qt(tavlin::shownText(K::bundleURL)), K::bundleURL},
+                                                     {words::qt(tavlin::shownText(K::localizedName)), K::localizedName},
+                                                     {words::qt(tavlin::shownText(K::bundleIdentifier)), K::bundleIdentifier}},
                   &p::getFrontmostApp::appInfoKind);
     }
     void build(p::getLeaderKey&) {

@@ -43,7 +43,10 @@ void askWithWarningBox(QWidget* parent, std::function<void(bool)> answer) {
     auto* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     confirm->setAccessibleName(QStringLiteral("Confirm"));
     cancel->setAccessibleName(QStringLiteral("Cancel"));
-    box->setDefaultButton(confirm);
+    // Sorting cannot be undone: only a deliberate choice confirms it, and focus on Confirm must
+    // not make it the default.
+    confirm->setAutoDefault(false);
+    box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);

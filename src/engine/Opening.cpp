@@ -5,6 +5,7 @@
 #include "engine/ActionRunner.h"
 #include "engine/Notifications.h"
 #include "engine/ShellServices.h"
+#include "model/Action.h"
 #include "platform/Alerts.h"
 #include "platform/Diagnostics.h"
 #include "platform/FileUrl.h"
@@ -71,6 +72,11 @@ void openURL(const std::string& url, const std::optional<std::string>& applicati
 
 void openApp(const std::string& path, bool hideAppIfRunning, const std::optional<std::string>& launchArgumentsText,
              std::optional<bool> switchToPreviousApp) {
+    // The first-run row's stand-in where no browser was found: there is nothing to open or hide.
+    if (path == placeholderBrowserPath) {
+        showAlert("Failed to open app", std::string(words::noBrowserToOpen));
+        return;
+    }
     auto& workspace = Workspace::shared();
     const auto& frontmost = FrontmostApplications::shared();
     const auto targetExecutable = workspace.executablePathOfApplication(path);

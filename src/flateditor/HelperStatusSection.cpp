@@ -1,5 +1,6 @@
 #include "flateditor/HelperStatusSection.h"
 
+#include <QtCore/QStringList>
 #include <QtGui/QIcon>
 #include <QtGui/QMouseEvent>
 #include <QtWidgets/QHBoxLayout>
@@ -8,7 +9,7 @@
 #include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
-#include "platform/BundleInfo.h"
+#include "model/ActionConfigurability.h"
 #include "platform/HelperApplication.h"
 #include "platform/Workspace.h"
 #include "platform/dbus/DBusDistributedNotificationCenter.h"
@@ -17,7 +18,12 @@
 namespace tavlin::flateditor {
 namespace {
 
-void openDownloadPage() { Workspace::shared().openURL(helperDownloadPageURL, nullptr); }
+std::string& downloadPage() {
+    static std::string url = TAVLIN_HELPER_PAGE_URL;
+    return url;
+}
+
+void openDownloadPage(const std::string& url) { Workspace::shared().openURL(url, nullptr); }
 
 // A helper's path: plain text, wrapped where it must; a click reveals it.
 class HelperPathLabel final : public QLabel {
@@ -96,25 +102,30 @@ void HelperStatusSection::build() {
     built_ = true;
     delete form_;
     form_ = new QWidget(this);
-    const QString url = QString::fromLatin1(helperDownloadPageURL);
+    const std::string page = downloadPage();
+    const QString url = QString::fromStdString(page);
     if (helperInfos_.empty()) {
         auto* column = new QVBoxLayout(form_);
         column->setContentsMargins(0, 0, 0, 0);
-        const QString name = QString::fromStdString(appDisplayName().value_or("tavlin"));
-        auto* notice = plainLabel(QStringLiteral("To support more actions, you must install a small Helper application by "
-                                                 "downloading it from ") +
-                                      name + QStringLiteral("'s website."),
+        QStringList kinds;
+        for (const auto kind : helperKinds())
+            kinds << QString::fromUtf8(title(kind).data(), static_cast<qsizetype>(title(kind).size()));
+        auto* notice = plainLabel(QStringLiteral("Actions that need the helper application (") +
+                                      kinds.join(QStringLiteral(", ")) +
+                                      QStringLiteral(") are not available on this desktop while no helper runs."),
                                   form_);
         notice->setWordWrap(true);
         column->addWidget(notice);
-        auto* visit = new QPushButton(QStringLiteral("Visit Website"), form_);
-        visit->setAccessibleName(visit->text());
-        visit->setAccessibleDescription(url);
-        connect(visit, &QPushButton::clicked, this, [] { openDownloadPage(); });
-        auto* buttonRow = new QHBoxLayout();
-        buttonRow->addWidget(visit);
-        buttonRow->addStretch();
-        column->addLayout(buttonRow);
+        if (!page.empty()) {
+            auto* visit = new QPushButton(QStringLiteral("Visit Website"), form_);
+            visit->setAccessibleName(visit->text());
+            visit->setAccessibleDescription(url);
+            connect(visit, &QPushButton::clicked, this, [page] { openDownloadPage(page); });
+            auto* buttonRow = new QHBoxLayout();
+            buttonRow->addWidget(visit);
+            buttonRow->addStretch();
+            column->addLayout(buttonRow);
+        }
     } else {
         auto* row = new QHBoxLayout(form_);
         row->setContentsMargins(0, 0, 0, 0);
@@ -122,17 +133,23 @@ void HelperStatusSection::build() {
         column->addWidget(plainLabel(QStringLiteral("The helper is running."), form_));
         for (const auto& info : helperInfos_) column->addWidget(new HelperPathLabel(info, form_));
         row->addLayout(column, 1);
-        auto* help = new QToolButton(form_);
-        help->setIcon(QIcon::fromTheme(QStringLiteral("help-contents")));
-        help->setText(QStringLiteral("?"));
-        help->setToolTip(url);
-        help->setAccessibleName(QStringLiteral("Helper Download Page"));
-        help->setAccessibleDescription(url);
-        connect(help, &QToolButton::clicked, this, [] { openDownloadPage(); });
-        row->addWidget(help, 0, Qt::AlignTop);
+        if (!page.empty()) {
+            auto* help = new QToolButton(form_);
+            help->setIcon(QIcon::fromTheme(QStringLiteral("help-contents")));
+            help->setText(QStringLiteral("?"));
+            help->setToolTip(url);
+            help->setAccessibleName(QStringLiteral("Helper Download Page"));
+            help->setAccessibleDescription(url);
+            connect(help, &QToolButton::clicked, this, [page] { openDownloadPage(page); });
+            row->addWidget(help, 0, Qt::AlignTop);
+        }
     }
     layout_->addWidget(form_);
 }
+
+const std::string& HelperStatusSection::downloadPageURL() { return downloadPage(); }
+
+void HelperStatusSection::setDownloadPageURL(std::string url) { downloadPage() = std::move(url); }
 
 void HelperStatusSection::revealHelper(const HelperAppInfo& info) {
     Workspace::shared().activateFileViewerSelecting(info.bundlePath);

@@ -12,10 +12,7 @@ class QVBoxLayout;
 
 namespace tavlin::flateditor {
 
-// The address the preferences window sends people to for the helper application.
-inline constexpr const char* helperDownloadPageURL = "https://tavlin.example/helper/";
-
-// Whether the helper runs, and where to get it when it does not. While shown, the list of
+// Whether the helper runs, and where to get it when the build names a page. While shown, the list of
 // running helpers is asked for once a second, and only while the window is active: the bus
 // answers later, so a stuck bus never holds the window up.
 class HelperStatusSection final : public QWidget {
@@ -35,6 +32,11 @@ public:
 
     // Selects the helper's application in a file viewer.
     static void revealHelper(const HelperAppInfo& info);
+
+    // Where the helper can be had: the build's TAVLIN_HELPER_PAGE_URL, empty when it names none,
+    // and then no link is shown. Sections built after a change use the new page.
+    static const std::string& downloadPageURL();
+    static void setDownloadPageURL(std::string url);
 
 protected:
     void showEvent(QShowEvent* event) override;

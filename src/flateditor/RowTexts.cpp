@@ -38,7 +38,7 @@ std::string leaderKeyExplanation(const LeaderKey& leaderKey, const std::vector<s
 }
 
 std::string enableToggleTooltip(bool enabled) {
-    return std::string("Click to ") + (enabled ? "disable" : "enabled") + " this key binding";
+    return std::string("Click to ") + (enabled ? "disable" : "enable") + " this key binding";
 }
 
 std::string badgeKeyNames(const std::vector<std::int64_t>& keys) { return std::string(laidOutPart(joined(keyNames(keys), " "))); }

@@ -455,6 +455,15 @@ std::string_view displayText(GetFrontmostAppKind kind) {
     return "";
 }
 
+std::string_view shownText(GetFrontmostAppKind kind) {
+    switch (kind) {
+    case GetFrontmostAppKind::bundleURL: return words::frontmostAppPath;
+    case GetFrontmostAppKind::localizedName: return words::frontmostAppName;
+    case GetFrontmostAppKind::bundleIdentifier: return words::frontmostAppId;
+    }
+    return "";
+}
+
 std::string_view displayText(GetLeaderKeyKind kind) {
     return kind == GetLeaderKeyKind::displayName ? "Display Name" : "Key Code Text";
 }
@@ -474,6 +483,13 @@ std::string Action::Kind::shownText() const {
     if (is<openFinder>()) return std::string(words::openFileManager);
     if (const auto* c = get<runAppleScript>()) return std::string(words::runScript) + " " + standardizedPath(c->path);
     if (const auto* c = get<simulateKeystroke>()) return "Simulate Keystroke " + c->keystroke.shownText();
+    if (const auto* c = get<getFrontmostApp>()) return "Get Frontmost App's " + std::string(tavlin::shownText(c->kind));
+    // What the step does, not how it is stored: generated trees start every press binding with it.
+    if (const auto* c = get<internalMethod>()) {
+        return std::get<InternalMethodInfo::MethodKind::setRequireReactivateOnce>(c->info.kind.value).params.newValue
+                   ? "Reopen the Input Window After Each Sequence"
+                   : "Stop Reopening the Input Window";
+    }
     // The default row's stand-in where no browser is known: it names no program of this desktop.
     if (const auto* c = get<openApp>(); c && c->path == placeholderBrowserPath)
         return std::string(words::openWebBrowser) + description().substr(("Open App " + applicationName(c->path)).size());

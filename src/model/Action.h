@@ -48,6 +48,8 @@ std::string_view rawValue(GetFrontmostAppKind kind);
 std::string_view rawValue(GetLeaderKeyKind kind);
 std::string_view displayText(GetFrontmostAppKind kind);
 std::string_view displayText(GetLeaderKeyKind kind);
+// What a person reads for the kind: the desktop entry's path, name or id.
+std::string_view shownText(GetFrontmostAppKind kind);
 
 // One step a decision performs when the key sequence reaches it.
 struct Action {

@@ -1,10 +1,13 @@
 #include "model/Pattern.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "model/KeyNames.h"
+#include "model/LeaderKey.h"
 #include "platform/Diagnostics.h"
 #include "platform/JsonSink.h"
+#include "platform/Regex.h"
 #include "platform/Unicode.h"
 
 namespace tavlin {
@@ -46,6 +49,57 @@ std::string Pattern::Kind::description() const {
     }
     if (const auto* m = get<message>()) return "Message (regex: \"" + m->regex + "\")";
     return "Always match";
+}
+
+namespace {
+
+std::optional<std::uint32_t> decimal(std::string_view digits) {
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return value;
+}
+
+// The hot key whose key-code text ("(55)", "40(256)") the expression matches and nothing else.
+std::optional<HotKey> leaderKeyMatchedBy(std::string_view regex) {
+    const auto matches = [regex](const HotKey& hotKey) { return Regex::escapedPattern(hotKey.keyCodeText()) == regex; };
+    for (const auto modifier : allSingleTapModifiers) {
+        if (const auto hotKey = HotKey::singleModifier(modifier); matches(hotKey)) return hotKey;
+    }
+    constexpr std::string_view open = "\\(", close = "\\)";
+    const auto at = regex.find(open);
+    if (at == std::string_view::npos || !regex.ends_with(close) || at + open.size() + close.size() > regex.size())
+        return std::nullopt;
+    const auto keyCode = decimal(regex.substr(0, at));
+    const auto modifiers = decimal(regex.substr(at + open.size(), regex.size() - at - open.size() - close.size()));
+    if (!keyCode || !modifiers) return std::nullopt;
+    // Compared once more, so that "007" or a sign is no leader key.
+    if (const auto hotKey = HotKey::combo(*keyCode, *modifiers); matches(hotKey)) return hotKey;
+    return std::nullopt;
+}
+
+std::optional<std::string> leaderKeyText(const Pattern::Kind& kind) {
+    const auto* m = kind.get<Pattern::Kind::message>();
+    if (!m) return std::nullopt;
+    const auto hotKey = leaderKeyMatchedBy(m->regex);
+    if (!hotKey) return std::nullopt;
+    return shownText(*hotKey);
+}
+
+} // namespace
+
+std::string Pattern::Kind::shownText() const {
+    if (const auto leaderKey = leaderKeyText(*this)) return "Leader Key: " + *leaderKey;
+    return description();
+}
+
+std::string Pattern::Kind::hintLabel() const {
+    if (const auto leaderKey = leaderKeyText(*this)) return *leaderKey + ":";
+    const auto* k = get<key>();
+    if (!k || k->allowedKeyCodes.empty()) return shownText() + ":";
+    std::string text;
+    for (const auto& name : keyNames(k->allowedKeyCodes)) text += (text.empty() ? "" : ", ") + name;
+    return text + ":";
 }
 
 void Pattern::Kind::hash(Hasher& hasher) const {

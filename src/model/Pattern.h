@@ -42,6 +42,12 @@ struct Pattern {
 
         // "Key: A", "Key: [\"A\", \"B\"]", "Message (regex: \"…\")", "Always match".
         std::string description() const;
+        // What a person reads: the description, but a message that is exactly a leader key's
+        // key-code text (as generated trees match it) names that key: "Leader Key: Super".
+        std::string shownText() const;
+        // The hint's label before a chance's actions: the keys alone ("T:", "A, B:"), or the
+        // leader key ("Super:"), otherwise the shown text, each followed by one colon.
+        std::string hintLabel() const;
 
         void hash(Hasher& hasher) const;
         friend bool operator==(const Kind&, const Kind&) = default;

@@ -5,7 +5,7 @@
 
 namespace tavlin {
 
-// A critical alert with a message, an informative text and one "Cancel" button. The desktop
+// A critical alert with a message, an informative text and one "OK" button. The desktop
 // layer installs a presenter that shows it from the main queue; until then (and in tests that
 // record alerts) the presenter decides what happens.
 using AlertPresenter = std::function<void(const std::string& messageText, const std::string& informativeText)>;

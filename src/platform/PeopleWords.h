@@ -33,6 +33,12 @@ inline constexpr std::string_view noBrowserFound = "Web browser (none found)";
 // Followed by nothing or the program's name, then by hideFromTaskBarEnd.
 inline constexpr std::string_view hideFromTaskBarStart = "Hide";
 inline constexpr std::string_view hideFromTaskBarEnd = "from the Task Bar";
+// What the frontmost application is reported by: its desktop entry's path, its name, its id.
+inline constexpr std::string_view frontmostAppPath = "Desktop Entry Path";
+inline constexpr std::string_view frontmostAppName = "Application Name";
+inline constexpr std::string_view frontmostAppId = "Desktop Entry ID";
+// What the first-run row's alert says when it has no web browser to open.
+inline constexpr std::string_view noBrowserToOpen = "No web browser was found on this system.";
 // What an indicator height of 0 stands for.
 inline constexpr std::string_view indicatorHeightOfThePanel = "Set 0 for the top panel's height";
 

@@ -77,12 +77,12 @@ TEST_F(CommandsTest, EveryAddAndEditCommandGoesThroughItsSheetIntoTheFile) {
     pickKind(patternSheet()->kindPicker(), "Always Match");
     QTest::mouseClick(patternSheet()->saveButton(), Qt::LeftButton);
     click(rowAt({7}));
-    choose("Add Pattern(Chance) Above");
+    choose("Add Pattern (Chance) Above");
     pickKind(patternSheet()->kindPicker(), "Message");
     QTest::keyClicks(patternSheet()->regexField(), "hello");
     QTest::mouseClick(patternSheet()->saveButton(), Qt::LeftButton);
     click(rowAt({8})); // key A, moved down by one
-    choose("Add Pattern(Chance) Below");
+    choose("Add Pattern (Chance) Below");
     pickKind(patternSheet()->kindPicker(), "Always Match");
     QTest::mouseClick(patternSheet()->saveButton(), Qt::LeftButton);
 
@@ -136,7 +136,7 @@ TEST_F(CommandsTest, SeveralKeysAreShownAsAListAndKept) {
 TEST_F(CommandsTest, DeletesFromTheContextMenuClearTheSelectionAndBackUpOnce) {
     open(smallTreeText());
     click(rowAt({4}));
-    triggerContextEntry("DELETE Pattern(Chance)");
+    triggerContextEntry("DELETE Pattern (Chance)");
     EXPECT_FALSE(selection_->current());
     EXPECT_EQ(stored()->chances.size(), 1u);
     EXPECT_EQ(backupCount(), 1u);
@@ -197,7 +197,8 @@ TEST_F(CommandsTest, SortAsksAndOnlyConfirmSortsEveryLevel) {
     EXPECT_EQ(textAt({0}), "• Key: A");
 }
 
-TEST_F(CommandsTest, TheSortQuestionConfirmsByDefaultAndCancelsWithEscape) {
+// Sorting cannot be undone: Return, like Escape, leaves the tree as it is.
+TEST_F(CommandsTest, TheSortQuestionCancelsByDefault) {
     open(smallTreeText());
     std::optional<bool> answer;
     view_->confirmSort([&](bool confirmed) { answer = confirmed; });
@@ -205,8 +206,8 @@ TEST_F(CommandsTest, TheSortQuestionConfirmsByDefaultAndCancelsWithEscape) {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text(), "The configuration will be sorted by pattern.");
-    EXPECT_EQ(box->defaultButton()->text(), "Confirm");
-    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_EQ(box->defaultButton()->text(), "Cancel");
+    QTest::keyClick(box, Qt::Key_Return);
     QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 30000);
     EXPECT_FALSE(*answer);
 }

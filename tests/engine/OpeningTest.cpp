@@ -105,6 +105,15 @@ TEST_F(OpeningTest, AppIsLaunchedWhenNothingElseApplies) {
     EXPECT_EQ(alerts[0].informativeText, "No such application.");
 }
 
+// The first-run row where no browser was found says so, and names no program of another desktop.
+TEST_F(OpeningTest, TheBrowserStandInSaysNoBrowserWasFound) {
+    perform(act(K::openApp{std::string(placeholderBrowserPath), true, std::nullopt, std::nullopt}));
+    EXPECT_TRUE(workspace.launchedApplications.empty());
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText, "Failed to open app");
+    EXPECT_EQ(alerts[0].informativeText, "No web browser was found on this system.");
+}
+
 TEST_F(OpeningTest, SwitchToPreviousTogglesBetweenTargetAndTheAppBefore) {
     const Action toggle = act(K::openApp{*editor.bundlePath, false, std::nullopt, true});
     bringToFront(terminal);

@@ -319,8 +319,8 @@ TEST_F(ActionKindEditorsTest, pickersOfKeystrokeAndInformationKinds) {
     open(Kind::getFrontmostApp);
     auto* app = control<QComboBox>("App Information Kind");
     ASSERT_TRUE(app);
-    EXPECT_EQ(options(app), (QStringList{"Bundle URL", "Localized Name", "Bundle Identifier"}));
-    EXPECT_EQ(app->currentText(), "Localized Name");
+    EXPECT_EQ(options(app), (QStringList{"Desktop Entry Path", "Application Name", "Desktop Entry ID"}));
+    EXPECT_EQ(app->currentText(), "Application Name");
     app->setFocus();
     QTest::keyClick(app, Qt::Key_Down);
     EXPECT_EQ(entry<p::getFrontmostApp>(Kind::getFrontmostApp).appInfoKind, GetFrontmostAppKind::bundleIdentifier);

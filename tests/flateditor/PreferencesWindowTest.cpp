@@ -63,6 +63,14 @@ public:
     int raises = 0;
 };
 
+// The page a build could name for the helper, for as long as it lives.
+struct PageOfABuild {
+    static constexpr const char* url = "https://helper.test/download/";
+    PageOfABuild() : previous(HelperStatusSection::downloadPageURL()) { HelperStatusSection::setDownloadPageURL(url); }
+    ~PageOfABuild() { HelperStatusSection::setDownloadPageURL(previous); }
+    std::string previous;
+};
+
 class PreferencesWindowTest : public test::FlatEditorTest {
 protected:
     void SetUp() override {
@@ -267,7 +275,22 @@ TEST_F(PreferencesWindowTest, NoControlHasTheFocusOnceTheWindowIsUp) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return window_->focusWidget() == nullptr; }, 20000));
 }
 
-TEST_F(PreferencesWindowTest, WithoutAHelperTheNoticeLinksToTheDownloadPage) {
+// Without a helper the notice says what is missing; a link appears only when the build names a page.
+TEST_F(PreferencesWindowTest, WithoutAHelperTheNoticeSaysWhatIsMissingAndLinksOnlyToARealPage) {
+    const QString notice =
+        "Actions that need the helper application (Run Menu Command, Switch To Recent Window, Execute "
+        "File, Sleep, Simulate Keystroke, Switch Input Method) are not available on this desktop while "
+        "no helper runs.";
+    const auto texts = [](QWidget* section) {
+        QStringList shown;
+        for (auto* label : section->findChildren<QLabel*>()) shown << label->text();
+        for (auto* button : section->findChildren<QAbstractButton*>()) shown << button->text();
+        return shown;
+    };
+    ASSERT_TRUE(HelperStatusSection::downloadPageURL().empty()) << "a build without a page";
+    EXPECT_EQ(texts(open().helperSection()), QStringList{notice});
+    window_.reset();
+
     // The real workspace, with an xdg-open of our own on the PATH.
     const auto bin = std::filesystem::path(std::getenv("HOME")) / "bin";
     const auto opened = std::filesystem::path(std::getenv("HOME")) / "opened";
@@ -284,22 +307,15 @@ TEST_F(PreferencesWindowTest, WithoutAHelperTheNoticeLinksToTheDownloadPage) {
     xdg::XdgWorkspace workspace(queue);
     Workspace::setShared(&workspace);
 
-    auto& view = open();
-    auto* section = view.helperSection();
+    const PageOfABuild page;
+    auto* section = open().helperSection();
     EXPECT_TRUE(section->helperInfos().empty());
-    EXPECT_TRUE(section->findChild<QLabel*>(QString(), Qt::FindChildrenRecursively));
-    const QString notice =
-        "To support more actions, you must install a small Helper application by downloading it from tavlin's website.";
-    bool noticeShown = false;
-    for (auto* label : section->findChildren<QLabel*>()) noticeShown = noticeShown || label->text() == notice;
-    EXPECT_TRUE(noticeShown);
-    QPushButton* visit = nullptr;
-    for (auto* button : section->findChildren<QPushButton*>())
-        if (button->text() == "Visit Website") visit = button;
+    EXPECT_EQ(texts(section), (QStringList{notice, "Visit Website"}));
+    QPushButton* visit = section->findChild<QPushButton*>();
     ASSERT_TRUE(visit);
     QTest::mouseClick(visit, Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(opened); }, 20000));
-    EXPECT_EQ(test::fileContents(opened), helperDownloadPageURL);
+    EXPECT_EQ(test::fileContents(opened), PageOfABuild::url);
     window_.reset();
     Workspace::setShared(&workspace_);
 }
@@ -319,6 +335,7 @@ TEST_F(PreferencesWindowTest, RunningHelpersAreListedInOrderOnlyWhileTheWindowIs
     RunningApplication withoutPath{77, {}, {}, {}, {}};
     workspace_.helpers = {windowed, sameProcess, withoutPath};
 
+    const PageOfABuild page;
     auto& view = open();
     auto* section = view.helperSection();
     EXPECT_TRUE(section->timer().isActive());
@@ -333,9 +350,9 @@ TEST_F(PreferencesWindowTest, RunningHelpersAreListedInOrderOnlyWhileTheWindowIs
     EXPECT_EQ(workspace_.revealed, std::vector<std::string>{"/apps/helper.desktop"});
     auto* help = section->findChild<QToolButton*>();
     ASSERT_TRUE(help);
-    EXPECT_EQ(help->toolTip(), helperDownloadPageURL);
+    EXPECT_EQ(help->toolTip(), PageOfABuild::url);
     QTest::mouseClick(help, Qt::LeftButton);
-    EXPECT_EQ(workspace_.openedURLs, std::vector<std::string>{helperDownloadPageURL});
+    EXPECT_EQ(workspace_.openedURLs, std::vector<std::string>{PageOfABuild::url});
 
     // Another window in front: ticks ask nothing, and the list stays.
     helper.unregisterService(name);

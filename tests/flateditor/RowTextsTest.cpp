@@ -32,7 +32,7 @@ TEST(RowTexts, unknownKeyCodesAreNamedNotDropped) {
 
 TEST(RowTexts, badgeAndToggle) {
     EXPECT_EQ(enableToggleTooltip(true), "Click to disable this key binding");
-    EXPECT_EQ(enableToggleTooltip(false), "Click to enabled this key binding");
+    EXPECT_EQ(enableToggleTooltip(false), "Click to enable this key binding");
     EXPECT_EQ(badgeKeyNames({A, B}), "A B");
     EXPECT_EQ(badgeKeyNames({}), "");
     EXPECT_TRUE(leaderKeyShowsSpaceSymbol(LeaderKey::hold(true, 49)));

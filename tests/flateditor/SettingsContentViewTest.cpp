@@ -118,7 +118,7 @@ TEST_F(SettingsContentViewTest, tooltipsPerArea) {
     store({row, off, except});
     show();
     EXPECT_EQ(tooltipAt(toggleOf(indexOf(row))), "Click to disable this key binding");
-    EXPECT_EQ(tooltipAt(toggleOf(indexOf(off))), "Click to enabled this key binding");
+    EXPECT_EQ(tooltipAt(toggleOf(indexOf(off))), "Click to enable this key binding");
     const QRect rect = list()->visualRect(indexOf(row));
     EXPECT_EQ(tooltipAt(QPoint(rect.left() + 4 + 20 + 6 + 50, rect.center().y())),
               "Hold Space and press A, B in sequence to trigger the action; press and release it quickly to input Space");

@@ -387,6 +387,11 @@ TEST_F(ActionDescriptions, ShownTextsUseTheDesktopsWords) {
         {K::openApp{"/usr/share/applications/firefox.desktop", true, std::nullopt, std::nullopt},
          "Open App firefox (hide app if running)"},
         {K::openURL{"https://example.org", std::nullopt}, "Open URL https://example.org"},
+        {K::getFrontmostApp{GetFrontmostAppKind::bundleURL}, "Get Frontmost App's Desktop Entry Path"},
+        {K::getFrontmostApp{GetFrontmostAppKind::localizedName}, "Get Frontmost App's Application Name"},
+        {K::getFrontmostApp{GetFrontmostAppKind::bundleIdentifier}, "Get Frontmost App's Desktop Entry ID"},
+        {internal(false), "Stop Reopening the Input Window"},
+        {internal(true), "Reopen the Input Window After Each Sequence"},
     };
     for (const auto& [kind, text] : cases) EXPECT_EQ(kind.shownText(), text);
     EXPECT_EQ(K(K::openFinder{}).description(), "Open Finder");

@@ -125,6 +125,30 @@ TEST(PatternText, DisplayTexts) {
     EXPECT_EQ(always().description(), "Always match");
 }
 
+// A message that is exactly a leader key's key-code text reads as that key; any other expression,
+// even one close to it, reads as its description.
+TEST(PatternText, ShownTextsAndHintLabels) {
+    struct Case {
+        Kind kind;
+        std::string shown;
+        std::string hint;
+    };
+    const std::string near = "Message (regex: \"040\\(256\\)\")";
+    const Case cases[] = {
+        {message("\\(55\\)"), "Leader Key: Super", "Super:"},
+        {message("40\\(4352\\)"), "Leader Key: Super+Ctrl+K", "Super+Ctrl+K:"},
+        {message("040\\(256\\)"), near, near + ":"},
+        {message("(55)"), "Message (regex: \"(55)\")", "Message (regex: \"(55)\"):"},
+        {keys({17}), "Key: T", "T:"},
+        {keys({0, 11}), "Key: [\"A\", \"B\"]", "A, B:"},
+        {always(), "Always match", "Always match:"},
+    };
+    for (const auto& [kind, shown, hint] : cases) {
+        EXPECT_EQ(kind.shownText(), shown);
+        EXPECT_EQ(kind.hintLabel(), hint);
+    }
+}
+
 TEST(PatternText, QuotedTextEscapes) {
     EXPECT_EQ(quotedText("A"), R"("A")");
     EXPECT_EQ(quotedText(""), R"("")");

@@ -10,10 +10,10 @@ std::string_view rawValue(CommandKind kind) {
     case CommandKind::editAction: return "Edit Action";
     case CommandKind::addActionBelow: return "Add Action Below";
     case CommandKind::deleteAction: return "Delete Action";
-    case CommandKind::addChanceAbove: return "Add Pattern(Chance) Above";
+    case CommandKind::addChanceAbove: return "Add Pattern (Chance) Above";
     case CommandKind::editPattern: return "Edit Pattern";
-    case CommandKind::addChanceBelow: return "Add Pattern(Chance) Below";
-    case CommandKind::deleteChance: return "Delete Pattern(Chance)";
+    case CommandKind::addChanceBelow: return "Add Pattern (Chance) Below";
+    case CommandKind::deleteChance: return "Delete Pattern (Chance)";
     case CommandKind::addChildAction: return "Add Child Action";
     case CommandKind::addChildChance: return "Add Child Chance";
     case CommandKind::sortAllByChance: return "Sort All > By Pattern";

@@ -25,12 +25,12 @@ std::vector<ContextMenuEntry> contextMenuEntries(const std::optional<SelectedAct
                 command(K::addActionBelow),
                 command(K::deleteAction, "DELETE Action")};
     }
-    return {header("• " + std::string(laidOutPart(selection->chance()->pattern.kind.description()))),
+    return {header("• " + std::string(laidOutPart(selection->chance()->pattern.kind.shownText()))),
             divider(),
             command(K::addChanceAbove),
             command(K::editPattern),
             command(K::addChanceBelow),
-            command(K::deleteChance, "DELETE Pattern(Chance)"),
+            command(K::deleteChance, "DELETE Pattern (Chance)"),
             divider(),
             command(K::addChildAction),
             command(K::addChildChance)};

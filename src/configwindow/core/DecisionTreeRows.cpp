@@ -83,7 +83,7 @@ std::string DecisionTreeRows::actionText(const Action& action) {
 }
 
 std::string DecisionTreeRows::chanceText(const Chance& chance) {
-    return "• " + std::string(laidOutPart(chance.pattern.kind.description()));
+    return "• " + std::string(laidOutPart(chance.pattern.kind.shownText()));
 }
 
 } // namespace tavlin

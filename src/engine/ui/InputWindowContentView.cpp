@@ -187,7 +187,7 @@ void InputWindowContentView::rebuild() {
         auto* row = new QWidget(this);
         auto* layout = rowLayout(row);
         addToRow(layout, qt::plainLabel(QStringLiteral("• "), row));
-        addToRow(layout, qt::plainLabel(laidOutString(chance->pattern.kind.description()) + QLatin1Char(':'), row));
+        addToRow(layout, qt::plainLabel(laidOutString(chance->pattern.kind.hintLabel()), row));
         const Decision* next = chance->decision.get();
         if (next) {
             for (const auto& action : next->actions) {

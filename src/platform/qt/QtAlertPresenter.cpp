@@ -23,10 +23,11 @@ std::unique_ptr<QMessageBox> makeAlertBox(const std::string& messageText, const 
     box->setInformativeText(qText(informativeText));
     // Alerts carry paths, URLs and names from files and messages.
     showPlainText(*box);
-    // Our own text, not the standard button's, which follows the user's language.
-    QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
+    // Our own text, not the standard button's, which follows the user's language. The alert
+    // only informs: its one button acknowledges it, and Escape does the same.
+    QPushButton* ok = box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box->setDefaultButton(ok);
+    box->setEscapeButton(ok);
     return box;
 }
 
@@ -45,7 +46,7 @@ AlertPresenter installQtAlertPresenter() {
                 const auto [message, informative] = std::move(waiting.front());
                 waiting.pop_front();
                 const auto box = makeAlertBox(message, informative);
-                box->exec(); // the only answer is Cancel, so it is not looked at
+                box->exec(); // the only answer is OK, so it is not looked at
             }
             showing = false;
         });

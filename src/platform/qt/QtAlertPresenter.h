@@ -9,7 +9,7 @@ class QMessageBox;
 
 namespace tavlin::qt {
 
-// The critical alert box: the message, the informative text and one "Cancel" button. Not shown.
+// The critical alert box: the message, the informative text and one "OK" button. Not shown.
 std::unique_ptr<QMessageBox> makeAlertBox(const std::string& messageText, const std::string& informativeText);
 
 // Makes showAlert post a task on MainQueue::shared() that runs the alert box modally, so the

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "configwindow/core/DecisionTreeRows.h"
+#include "model/Configuration.h"
 
 namespace tavlin {
 namespace {
@@ -27,6 +28,28 @@ TEST(DecisionTreeRowsTest, ActionsComeBeforeChancesAndEachChanceHoldsItsDecision
     EXPECT_EQ(rows.chanceRow(root->chances[1]->id), rows.topLevel()[2]);
     EXPECT_EQ(rows.actionRow(inner->actions[0].id), key->children[0]);
     EXPECT_EQ(rows.actionRow(Uuid::random()), nullptr);
+}
+
+// The steps a generated tree adds read as what they do, and its leader-key chances name the key.
+TEST(DecisionTreeRowsTest, AGeneratedTreeReadsInWords) {
+    const LeaderKey super = LeaderKey::press(HotKey::singleModifier(HotKey::SingleTapModifier::command));
+    std::vector<FlatKeysAndActionRow> flat;
+    flat.emplace_back(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), std::vector<std::int64_t>{17},
+                      Action(Action::Kind::openFinder{}), false, super);
+    const auto generated = Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(flat);
+    const DecisionTreeRows rows(generated->decision);
+    std::vector<std::string> texts;
+    const auto collect = [&](const auto& self, const DecisionTreeRows::Row* parent) -> void {
+        for (const auto* row : rows.children(parent)) {
+            texts.push_back(row->chance ? DecisionTreeRows::chanceText(*row->chance)
+                                        : DecisionTreeRows::actionText(row->action()));
+            self(self, row);
+        }
+    };
+    collect(collect, nullptr);
+    EXPECT_EQ(texts, (std::vector<std::string>{"- Get Frontmost App's Desktop Entry Path", "• Always match", "- Get Leader Key",
+                                               "• Leader Key: Super", "• Key: T", "- Stop Reopening the Input Window",
+                                               "- Open File Manager"}));
 }
 
 TEST(DecisionTreeRowsTest, AVeryDeepTreeIsBuilt) {

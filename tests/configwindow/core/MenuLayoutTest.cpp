@@ -49,8 +49,8 @@ TEST(MenuLayoutTest, WhatIsEnabledFollowsTheKindOfSelection) {
               (V{"Add Root Action", "Add Root Chance", "Add Action Above", "Edit Action", "Add Action Below", "Delete Action",
                  "Sort All > By Pattern"}));
     EXPECT_EQ(enabledTitles(nodeEditMenuItems(chanceSelection())),
-              (V{"Add Root Action", "Add Root Chance", "Add Pattern(Chance) Above", "Edit Pattern", "Add Pattern(Chance) Below",
-                 "Delete Pattern(Chance)", "Add Child Action", "Add Child Chance", "Sort All > By Pattern"}));
+              (V{"Add Root Action", "Add Root Chance", "Add Pattern (Chance) Above", "Edit Pattern", "Add Pattern (Chance) Below",
+                 "Delete Pattern (Chance)", "Add Child Action", "Add Child Chance", "Sort All > By Pattern"}));
     // Items differing only in availability are different items.
     EXPECT_NE(MenuItem::command(CommandKind::editAction, true), MenuItem::command(CommandKind::editAction, false));
 }
@@ -76,7 +76,7 @@ TEST(ContextMenuTest, TheThreeForms) {
     const auto chance = contextMenuEntries(chanceSelection());
     ASSERT_EQ(chance.size(), 9u);
     EXPECT_EQ(chance[0].title, "• Message (regex: \"x.*\")");
-    EXPECT_EQ(chance[5].title, "DELETE Pattern(Chance)");
+    EXPECT_EQ(chance[5].title, "DELETE Pattern (Chance)");
     EXPECT_EQ(chance[6].type, T::divider);
     EXPECT_EQ(chance[8].kind, CommandKind::addChildChance);
     for (const auto* entries : {&root, &action, &chance})

@@ -77,7 +77,7 @@ TEST_F(InputWindowContentViewTest, ShowsNothingUntilTheHintIsUpAndNothingAfterTh
 
     queue.advance(0.2);
     ASSERT_TRUE(InputWindowManager::shared().showingHint());
-    EXPECT_EQ(view.rowTexts(), QStringList({"- Sleep done.", "• Key: " + QString::fromStdString(keyName(0)) + ":"}));
+    EXPECT_EQ(view.rowTexts(), QStringList({"- Sleep done.", "• " + QString::fromStdString(keyName(0)) + ":"}));
     EXPECT_EQ(view.minimumWidth(), 365);
 
     window.orderOut();
@@ -114,7 +114,7 @@ TEST_F(InputWindowContentViewTest, ActionRowsLeaveOutTheSessionsBookkeeping) {
     showHint();
     InputWindowContentView view;
     show(Decision::make({internalMethodAction(), act(K::reWaitTriggerKeys{})}, {keyChance(1, {})}));
-    EXPECT_EQ(view.rowTexts(), QStringList({"• Key: " + QString::fromStdString(keyName(1)) + ":"}));
+    EXPECT_EQ(view.rowTexts(), QStringList({"• " + QString::fromStdString(keyName(1)) + ":"}));
 
     show(Decision::make({act(K::openURL{"https://example.com/", std::nullopt}), internalMethodAction(), act(K::sleep{}),
                          act(K::reWaitTriggerKeys{})}));
@@ -132,7 +132,7 @@ TEST_F(InputWindowContentViewTest, ChanceRowsNameThePatternAndTheActionsItLeadsT
                                 Chance::make(Pattern(Pattern::Kind::alwaysMatch{}), Decision::make({act(K::switchWindow{})})),
                             }));
     EXPECT_EQ(view.rowTexts(), QStringList({
-                                   "• Key: " + QString::fromStdString(keyName(0)) + ":",
+                                   "• " + QString::fromStdString(keyName(0)) + ":",
                                    "• Message (regex: \"a.*\"): Open File Manager Nap briefly",
                                    "• Always match: Switch To Recent Window",
                                }));
@@ -190,7 +190,7 @@ TEST_F(InputWindowContentViewTest, HistoryRowsShowOnlyWhenTheSettingAsks) {
     EXPECT_EQ(view.rowTexts(), QStringList({
                                    "> Open File Manager \"A\" typed but nothing matched.",
                                    "> No actions finished.",
-                                   "• Key: A:",
+                                   "• A:",
                                }));
     int dividers = 0;
     for (const QFrame* frame : view.findChildren<QFrame*>()) dividers += frame->frameShape() == QFrame::HLine;

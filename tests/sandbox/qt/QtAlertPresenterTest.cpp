@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include "platform/Alerts.h"
@@ -45,14 +46,15 @@ protected:
     AlertPresenter previousPresenter_;
 };
 
-TEST_F(QtAlertPresenterTest, BoxIsCriticalWithBothTextsAndOnlyACancelButton) {
+TEST_F(QtAlertPresenterTest, BoxIsCriticalWithBothTextsAndOnlyAnOkButton) {
     const auto box = makeAlertBox("Invalid configuration file", "line 3: unexpected token");
     EXPECT_EQ(box->icon(), QMessageBox::Critical);
     EXPECT_EQ(box->text(), "Invalid configuration file");
     EXPECT_EQ(box->informativeText(), "line 3: unexpected token");
     ASSERT_EQ(box->buttons().size(), 1);
-    EXPECT_EQ(box->buttons()[0]->text(), "Cancel");
-    EXPECT_EQ(box->buttonRole(box->buttons()[0]), QMessageBox::RejectRole);
+    EXPECT_EQ(box->buttons()[0]->text(), "OK");
+    EXPECT_EQ(box->buttonRole(box->buttons()[0]), QMessageBox::AcceptRole);
+    EXPECT_EQ(box->defaultButton(), box->buttons()[0]);
 }
 
 TEST_F(QtAlertPresenterTest, MarkupFromAFileIsShownAsWrittenAndLoadsNothing) {
