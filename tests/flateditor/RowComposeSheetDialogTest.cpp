@@ -424,7 +424,7 @@ TEST_F(RowComposeSheetDialogTest, aKeyPickedByKeyboardIsAddedOnceWhileAScreenRea
     };
     std::vector<std::int64_t> expected;
     // Down Down Return, then type-ahead and Return.
-    for (const auto keys : {std::vector<Qt::Key>{Qt::Key_Down, Qt::Key_Down}, std::vector<Qt::Key>{Qt::Key_T}}) {
+    for (const auto& keys : {std::vector<Qt::Key>{Qt::Key_Down, Qt::Key_Down}, std::vector<Qt::Key>{Qt::Key_T}}) {
         type(picker, Qt::Key_Space);
         ASSERT_TRUE(list->isVisible());
         for (const auto key : keys) type(list, key);
