@@ -24,6 +24,7 @@
 #include "platform/qt/FieldWidth.h"
 #include "platform/qt/LocaleDoubleField.h"
 #include "platform/qt/PeopleWordsQt.h"
+#include "platform/qt/QtText.h"
 
 namespace tavlin {
 namespace {
@@ -267,7 +268,7 @@ private:
             write<p::executeFile>([&](p::executeFile& file) { file.argumentsText = typed.toStdString(); });
         });
         layout_->addWidget(edit);
-        auto* note = new QLabel(QString::fromUtf8(executeFileNote.data(), static_cast<qsizetype>(executeFileNote.size())), this);
+        auto* note = new QLabel(qt::qString(executeFileNote), this);
         note->setTextFormat(Qt::PlainText);
         note->setAccessibleName(note->text());
         QFont font = note->font();

@@ -8,6 +8,7 @@
 #include <QtWidgets/QStackedWidget>
 #include <QtWidgets/QVBoxLayout>
 
+#include "platform/qt/QtText.h"
 #include "shortcutkit/ShortcutStore.h"
 #include "shortcutkit/qt/RecorderControl.h"
 
@@ -20,8 +21,6 @@ LeaderKeyEditorState::ShortcutStore storeOf(const shortcutkit::Name& name) {
     return {[name] { return shortcutkit::getShortcut(name); },
             [name](const std::optional<shortcutkit::Shortcut>& shortcut) { shortcutkit::setShortcut(shortcut, name); }};
 }
-
-QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // Tab enters a group on its checked button, and Space there changes nothing; the arrows move
 // (and check) within the group, whatever the other buttons' focus policy.
@@ -41,8 +40,8 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
     auto* layout = new QVBoxLayout(this);
 
     auto* kinds = new QHBoxLayout();
-    comboButton_ = new QRadioButton(qString(LeaderKeyEditorState::title(Kind::combo)), this);
-    singleModifierButton_ = new QRadioButton(qString(LeaderKeyEditorState::title(Kind::singleModifier)), this);
+    comboButton_ = new QRadioButton(qt::qString(LeaderKeyEditorState::title(Kind::combo)), this);
+    singleModifierButton_ = new QRadioButton(qt::qString(LeaderKeyEditorState::title(Kind::singleModifier)), this);
     kindGroup_ = new QButtonGroup(this);
     kindGroup_->addButton(comboButton_, static_cast<int>(Kind::combo));
     kindGroup_->addButton(singleModifierButton_, static_cast<int>(Kind::singleModifier));
@@ -90,7 +89,7 @@ ConfigurationLeaderKeyView::ConfigurationLeaderKeyView(shortcutkit::Name shortcu
     modifierGroup_->setExclusive(true);
     for (const auto modifier : allSingleTapModifiers) {
         // Auto-exclusive checkable push buttons are announced as the radio buttons they are.
-        auto* button = new QPushButton(qString(LeaderKeyEditorState::label(modifier)), modifierPage);
+        auto* button = new QPushButton(qt::qString(LeaderKeyEditorState::label(modifier)), modifierPage);
         button->setAccessibleName(button->text());
         button->setCheckable(true);
         button->setAutoExclusive(true);

@@ -17,11 +17,11 @@
 #include "model/LaidOutText.h"
 #include "platform/HelperApplication.h"
 #include "platform/qt/FieldWidth.h"
+#include "platform/qt/QtText.h"
 
 namespace tavlin {
 
 namespace {
-QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 // Typing into a long description re-renders it after a pause, not at every key.
 constexpr int previewDelayMilliseconds = 150;
 } // namespace
@@ -37,7 +37,7 @@ void ActionComposeSheet::buildReadOnly() {
     const auto& old = std::get<ActionSheetItem::Edit>(item_.changeKind).oldAction;
     auto* layout = new QVBoxLayout(this);
     auto* title = new QLabel(QStringLiteral("Readonly Action:"), this);
-    auto* description = new QLabel(qString(laidOutPart(old.kind.shownText())), this);
+    auto* description = new QLabel(qt::qString(laidOutPart(old.kind.shownText())), this);
     description->setTextFormat(Qt::PlainText);
     for (QLabel* label : {title, description}) {
         label->setForegroundRole(QPalette::PlaceholderText);
@@ -55,7 +55,7 @@ void ActionComposeSheet::buildEditor() {
     kindPicker_ = new QComboBox(this);
     kindPicker_->setAccessibleName(QStringLiteral("Kind"));
     kindLabel->setBuddy(kindPicker_);
-    for (const auto kind : item_.allKinds) kindPicker_->addItem(qString(title(kind)), static_cast<int>(kind));
+    for (const auto kind : item_.allKinds) kindPicker_->addItem(qt::qString(title(kind)), static_cast<int>(kind));
     // A kind not offered now (an experimental one being edited) shows as a blank choice.
     kindPicker_->setCurrentIndex(kindPicker_->findData(static_cast<int>(currentKind_)));
     connect(kindPicker_, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -78,7 +78,7 @@ void ActionComposeSheet::buildEditor() {
     descriptionField_->setAccessibleName(descriptionLabel->text());
     descriptionField_->setPlaceholderText(descriptionLabel->text());
     qt::keepPlaceholderWhole(*descriptionField_);
-    descriptionField_->setText(qString(item_.actionDescription));
+    descriptionField_->setText(qt::qString(item_.actionDescription));
     descriptionLabel->setBuddy(descriptionField_);
     layout->addWidget(descriptionLabel);
     layout->addWidget(descriptionField_);

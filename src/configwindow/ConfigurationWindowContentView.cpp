@@ -22,13 +22,12 @@
 #include "model/Settings.h"
 #include "platform/Workspace.h"
 #include "platform/qt/FocusRing.h"
+#include "platform/qt/QtText.h"
 #include "sandbox/BundleNames.h"
 
 namespace tavlin {
 
 namespace {
-
-QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QPointer<ConfigurationWindowContentView>& newestView() {
     static QPointer<ConfigurationWindowContentView> view;
@@ -118,7 +117,7 @@ void ConfigurationWindowContentView::build() {
     flatPage_ = new QWidget(pages_);
     auto* flatLayout = new QVBoxLayout(flatPage_);
     const auto file = Configuration::fileURL();
-    auto* location = new QLabel(file ? qString(file->string()) : QString(), flatPage_);
+    auto* location = new QLabel(file ? qt::qString(file->string()) : QString(), flatPage_);
     location->setTextFormat(Qt::PlainText);
     location->setTextInteractionFlags(Qt::TextSelectableByMouse);
     location->setAlignment(Qt::AlignCenter);
@@ -197,7 +196,8 @@ void ConfigurationWindowContentView::buildBottomBar() {
     auto* noteLayout = new QVBoxLayout(backgroundNote_);
     noteLayout->setContentsMargins(0, 0, 0, 0);
     const std::string name = sandbox::appDisplayName();
-    quitButton_ = linkButton(name.empty() ? QStringLiteral("Quit") : QStringLiteral("Quit ") + qString(name), backgroundNote_);
+    quitButton_ = linkButton(name.empty() ? QStringLiteral("Quit") : QStringLiteral("Quit ") + qt::qString(name),
+                             backgroundNote_);
     // As SIGTERM does: quitting would ask the window to close, and it only hides.
     connect(quitButton_, &QPushButton::clicked, this, [] { QCoreApplication::exit(0); });
     auto* note = new QLabel(QStringLiteral("Closing the window won't stop background running."), backgroundNote_);
@@ -225,7 +225,7 @@ void ConfigurationWindowContentView::buildBottomBar() {
 void ConfigurationWindowContentView::refresh() {
     const auto configuration = model_.configuration();
     if (const auto* error = model_.error()) {
-        errorLabel_->setText(qString(*error));
+        errorLabel_->setText(qt::qString(*error));
         errorLabel_->setAccessibleName(errorLabel_->text());
         pages_->setCurrentWidget(errorPage_);
     } else if (configuration && configuration->isGenerated()) {
@@ -281,7 +281,7 @@ std::vector<NodeEditMenuEntry> ConfigurationWindowContentView::nodeEditMenuEntri
             continue;
         }
         const CommandKind kind = item.kind;
-        entries.push_back({false, qString(item.title), item.available, [self, kind] {
+        entries.push_back({false, qt::qString(item.title), item.available, [self, kind] {
                                if (self) self->run(kind);
                            }});
     }
@@ -295,11 +295,11 @@ QMenu* ConfigurationWindowContentView::makeContextMenu() {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     for (const auto& entry : contextMenuEntries(selection_.current())) {
         switch (entry.type) {
-        case ContextMenuEntry::Type::header: menu->addAction(qString(entry.title))->setEnabled(false); break;
+        case ContextMenuEntry::Type::header: menu->addAction(qt::qString(entry.title))->setEnabled(false); break;
         case ContextMenuEntry::Type::divider: menu->addSeparator(); break;
         case ContextMenuEntry::Type::command: {
             const CommandKind kind = entry.kind;
-            menu->addAction(qString(entry.title), this, [this, kind] { run(kind); });
+            menu->addAction(qt::qString(entry.title), this, [this, kind] { run(kind); });
             break;
         }
         }

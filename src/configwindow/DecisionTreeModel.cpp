@@ -5,13 +5,13 @@
 #include "configwindow/SafeTextDocument.h"
 #include "engine/ui/MarkdownText.h"
 #include "platform/qt/PlainText.h"
+#include "platform/qt/QtText.h"
 
 namespace tavlin {
 
 namespace {
 constexpr qsizetype documentCacheLimit = 4096;
 
-QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 } // namespace
 
 DecisionTreeModel::DecisionTreeModel(ConfigurationWindowModel& model, QObject* parent)
@@ -95,19 +95,19 @@ QVariant DecisionTreeModel::data(const QModelIndex& index, int role) const {
         if (auto found = texts_.find(row); found != texts_.end()) return found->second;
         QString text;
         if (isChance) {
-            text = qString(DecisionTreeRows::chanceText(*row->chance));
+            text = qt::qString(DecisionTreeRows::chanceText(*row->chance));
         } else if (const auto* document = descriptionDocument(index)) {
             // A row shows one line; the reader gets the text without its markup.
             QString plain = document->toPlainText();
             plain.replace(QChar::ParagraphSeparator, QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
             text = QStringLiteral("- ") + plain;
         } else {
-            text = qString(DecisionTreeRows::actionText(row->action()));
+            text = qt::qString(DecisionTreeRows::actionText(row->action()));
         }
         return texts_.emplace(row, std::move(text)).first->second;
     }
     case IsChanceRole: return isChance;
-    case ItemIDRole: return qString(isChance ? row->chance->id.string() : row->action().id.string());
+    case ItemIDRole: return qt::qString(isChance ? row->chance->id.string() : row->action().id.string());
     default: return {};
     }
 }

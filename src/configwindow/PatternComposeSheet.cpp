@@ -10,12 +10,12 @@
 
 #include "model/KeyNames.h"
 #include "platform/Regex.h"
+#include "platform/qt/QtText.h"
 
 namespace tavlin {
 
 namespace {
 using PK = Pattern::ConfigurationKind;
-QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 } // namespace
 
 PatternComposeSheet::PatternComposeSheet(PatternSheetItem item, QWidget* parent)
@@ -28,7 +28,7 @@ PatternComposeSheet::PatternComposeSheet(PatternSheetItem item, QWidget* parent)
     kindPicker_ = new QComboBox(this);
     kindPicker_->setAccessibleName(QStringLiteral("Kind"));
     kindLabel->setBuddy(kindPicker_);
-    for (const PK kind : item_.allPatternKinds) kindPicker_->addItem(qString(patternKindTitle(kind)), static_cast<int>(kind));
+    for (const PK kind : item_.allPatternKinds) kindPicker_->addItem(qt::qString(patternKindTitle(kind)), static_cast<int>(kind));
     kindPicker_->setCurrentIndex(kindPicker_->findData(static_cast<int>(currentKind_)));
     connect(kindPicker_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index < 0) return;
@@ -47,7 +47,7 @@ PatternComposeSheet::PatternComposeSheet(PatternSheetItem item, QWidget* parent)
     keyPicker_ = new QComboBox(keyEditor_);
     keyPicker_->setAccessibleName(QStringLiteral("Key"));
     keyLabel->setBuddy(keyPicker_);
-    for (const int code : sortedAvailableKeyCodes()) keyPicker_->addItem(qString(keyName(code)), code);
+    for (const int code : sortedAvailableKeyCodes()) keyPicker_->addItem(qt::qString(keyName(code)), code);
     keyList_ = new QLabel(keyEditor_);
     keyList_->setTextFormat(Qt::PlainText);
     keyRow->addWidget(keyLabel);
@@ -72,7 +72,7 @@ PatternComposeSheet::PatternComposeSheet(PatternSheetItem item, QWidget* parent)
     messageColumn->addWidget(regexField_);
     messageColumn->addWidget(regexProblem_);
     if (const auto* message = std::get_if<PatternParams::message>(&params_[PK::message].value))
-        regexField_->setText(qString(message->regex));
+        regexField_->setText(qt::qString(message->regex));
     connect(regexField_, &QLineEdit::textChanged, this, [this](const QString& text) {
         params_[PK::message] = {PatternParams::message{text.toStdString()}};
         update();
@@ -102,7 +102,7 @@ void PatternComposeSheet::showEditor() {
             // Several keys (or none) cannot be changed here; Save keeps them.
             QStringList names;
             for (const auto& name : keyNames(key ? key->allowedKeyCodes : std::vector<std::int64_t>{}))
-                names << qString(quotedText(name));
+                names << qt::qString(quotedText(name));
             keyList_->setText(QLatin1Char('[') + names.join(QStringLiteral(", ")) + QLatin1Char(']'));
             keyList_->setAccessibleName(keyList_->text());
         }
@@ -120,7 +120,7 @@ void PatternComposeSheet::update() {
     if (const auto* message = std::get_if<PatternParams::message>(&params_[PK::message].value))
         if (!message->regex.empty()) Regex::compile(message->regex, nullptr, &reason);
     const QString problem = reason.empty() ? QString()
-                                           : QStringLiteral("This regular expression is invalid: %1.").arg(qString(reason));
+                                           : QStringLiteral("This regular expression is invalid: %1.").arg(qt::qString(reason));
     const bool changed = problem != regexProblem_->text();
     regexProblem_->setText(problem);
     regexProblem_->setVisible(!problem.isEmpty());

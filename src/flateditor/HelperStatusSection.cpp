@@ -14,6 +14,7 @@
 #include "platform/Workspace.h"
 #include "platform/dbus/DBusDistributedNotificationCenter.h"
 #include "platform/dbus/HelperBusProcess.h"
+#include "platform/qt/QtText.h"
 
 namespace tavlin::flateditor {
 namespace {
@@ -108,8 +109,7 @@ void HelperStatusSection::build() {
         auto* column = new QVBoxLayout(form_);
         column->setContentsMargins(0, 0, 0, 0);
         QStringList kinds;
-        for (const auto kind : helperKinds())
-            kinds << QString::fromUtf8(title(kind).data(), static_cast<qsizetype>(title(kind).size()));
+        for (const auto kind : helperKinds()) kinds << qt::qString(title(kind));
         auto* notice = plainLabel(QStringLiteral("Actions that need the helper application (") +
                                       kinds.join(QStringLiteral(", ")) +
                                       QStringLiteral(") are not available on this desktop while no helper runs."),

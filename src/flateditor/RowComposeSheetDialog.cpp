@@ -31,12 +31,11 @@
 #include "model/Settings.h"
 #include "platform/HelperApplication.h"
 #include "platform/qt/PlainText.h"
+#include "platform/qt/QtText.h"
 #include "shortcutkit/qt/RecorderControl.h"
 
 namespace tavlin::flateditor {
 namespace {
-
-QString qString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 int scopeKindIndex(ApplicationScopeKind kind) {
     for (int i = 0; i < 3; ++i)
@@ -138,15 +137,15 @@ RowComposeSheetDialog::RowComposeSheetDialog(RowComposeSheet::SheetItem item, QW
             // Reports come from the combination and the modifier only: a held key is given up.
             if (state_.leaderKeyView().currentKind() == LeaderKey::Kind::hold) state_.leaderKeyHeldChanged(false);
             state_.leaderKeyHotKeyChanged(hotKey);
-            triggerKeysTitle_->setText(qString(state_.triggerKeysTitle()));
+            triggerKeysTitle_->setText(qt::qString(state_.triggerKeysTitle()));
             showConflict();
         },
         [this](bool focused) { state_.recorderFocusChanged(focused); }, leaderKeyGroup_);
     // A held leader key is shown as what it is, and kept unless another kind is chosen.
     if (const auto* hold = state_.leaderKeyView().initialLeaderKey().holdInfo()) {
-        leaderKeyEditor_->offerOtherLeaderKey(qString(heldLeaderKeyTitle(*hold)), [this] {
+        leaderKeyEditor_->offerOtherLeaderKey(qt::qString(heldLeaderKeyTitle(*hold)), [this] {
             state_.leaderKeyHeldChanged(true);
-            triggerKeysTitle_->setText(qString(state_.triggerKeysTitle()));
+            triggerKeysTitle_->setText(qt::qString(state_.triggerKeysTitle()));
             showConflict();
         });
     }
@@ -203,7 +202,8 @@ RowComposeSheetDialog::~RowComposeSheetDialog() {
 }
 
 void RowComposeSheetDialog::buildReadOnly(QVBoxLayout* layout, QVBoxLayout* outer) {
-    for (const QString& text : {QStringLiteral("Readonly Action:"), qString(laidOutPart(state_.readOnlyActionDescription()))}) {
+    for (const QString& text :
+         {QStringLiteral("Readonly Action:"), qt::qString(laidOutPart(state_.readOnlyActionDescription()))}) {
         QLabel* label = qt::plainLabel(text, this);
         label->setForegroundRole(QPalette::PlaceholderText);
         layout->addWidget(label);
@@ -219,7 +219,7 @@ void RowComposeSheetDialog::buildEditable(QVBoxLayout* layout, QVBoxLayout* oute
     kindPicker_ = new QComboBox(actionGroup);
     kindPicker_->setAccessibleName(QStringLiteral("Kind"));
     kindLabel->setBuddy(kindPicker_);
-    for (const auto kind : state_.sheetItem().allKinds) kindPicker_->addItem(qString(title(kind)), static_cast<int>(kind));
+    for (const auto kind : state_.sheetItem().allKinds) kindPicker_->addItem(qt::qString(title(kind)), static_cast<int>(kind));
     // A kind the picker does not offer (one being edited) shows as a blank choice and still works.
     kindPicker_->setCurrentIndex(kindPicker_->findData(static_cast<int>(state_.currentKind())));
     connect(kindPicker_, &QComboBox::activated, this, [this](int index) {
@@ -291,7 +291,7 @@ void RowComposeSheetDialog::showValidation() {
     if (!validationLabel_) return;
     const auto text = state_.visibleValidationText();
     validationLabel_->setVisible(text.has_value());
-    validationLabel_->setText(text ? qString(*text) : QString());
+    validationLabel_->setText(text ? qt::qString(*text) : QString());
     validationLabel_->setAccessibleName(validationLabel_->text());
     relayout();
 }
@@ -306,7 +306,7 @@ void RowComposeSheetDialog::showComplexMode() {
                                           : QStringLiteral("Click to show more settings"));
         complexModeToggle_->setAccessibleDescription(complexModeToggle_->toolTip());
     }
-    triggerKeysTitle_->setText(qString(state_.triggerKeysTitle()));
+    triggerKeysTitle_->setText(qt::qString(state_.triggerKeysTitle()));
     triggerKeysGroup_->setAccessibleDescription(triggerKeysTitle_->text());
     relayout();
 }

@@ -20,6 +20,7 @@
 #include "platform/HelperApplication.h"
 #include "platform/MainQueue.h"
 #include "platform/qt/PlainText.h"
+#include "platform/qt/QtText.h"
 
 namespace tavlin {
 namespace {
@@ -39,7 +40,7 @@ bool isShown(const Action& action) {
 // holds the keyboard while the hint is built.
 QString laidOutString(std::string_view text) {
     const std::string_view part = laidOutPart(text);
-    return QString::fromUtf8(part.data(), static_cast<qsizetype>(part.size()));
+    return qt::qString(part);
 }
 
 QLabel* richLabel(const QString& html, QWidget* parent) {

@@ -15,6 +15,7 @@
 #include <QVariant>
 
 #include "model/LaidOutText.h"
+#include "platform/qt/QtText.h"
 
 namespace tavlin {
 namespace {
@@ -151,7 +152,7 @@ bool readsAsHtml(std::string_view text) { return text.find("</") != std::string_
 
 QString laidOutSource(std::string_view text) {
     const std::string_view part = laidOutPart(text);
-    return QString::fromUtf8(part.data(), static_cast<qsizetype>(part.size()));
+    return qt::qString(part);
 }
 
 } // namespace

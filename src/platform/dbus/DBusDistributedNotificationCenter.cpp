@@ -5,16 +5,15 @@
 #include "platform/Diagnostics.h"
 #include "platform/dbus/DistributedNotificationReceiver.h"
 #include "platform/dbus/DistributedNotificationWire.h"
+#include "platform/qt/QtText.h"
 
 namespace tavlin {
 namespace {
 
-QString qText(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
 // The signature is given, so QtDBus hands the slot only (s, s) messages: others are ignored.
 bool subscribe(QDBusConnection& connection, DistributedNotificationReceiver* receiver, const std::string& name, bool on) {
     const QString service; // any sender
-    const QStringList argumentMatch{qText(name)};
+    const QStringList argumentMatch{qt::qString(name)};
     const QString path = QString::fromLatin1(distributedWire::objectPath);
     const QString interface = QString::fromLatin1(distributedWire::interfaceName);
     const QString member = QString::fromLatin1(distributedWire::memberName);
@@ -96,7 +95,7 @@ void DBusDistributedNotificationCenter::post(const Notification& notification) {
     QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(distributedWire::objectPath),
                                                      QString::fromLatin1(distributedWire::interfaceName),
                                                      QString::fromLatin1(distributedWire::memberName));
-    signal << qText(distributedWire::wireText(notification.name)) << qText(object);
+    signal << qt::qString(distributedWire::wireText(notification.name)) << qt::qString(object);
     if (!connection_.send(signal)) {
         diag::printLine("Could not post distributed notification " + notification.name + " on the session bus");
     }

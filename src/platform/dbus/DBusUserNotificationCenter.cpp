@@ -1,4 +1,5 @@
 #include "platform/dbus/DBusUserNotificationCenter.h"
+#include "platform/qt/QtText.h"
 
 #include <QtCore/QStringList>
 #include <QtCore/QVariantMap>
@@ -6,11 +7,7 @@
 #include <QtDBus/QDBusPendingCallWatcher>
 
 namespace tavlin {
-namespace {
-
-QString qText(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-} // namespace
+namespace {} // namespace
 
 DBusUserNotificationCenter::DBusUserNotificationCenter(QDBusConnection connection) : connection_(std::move(connection)) {}
 
@@ -30,8 +27,8 @@ void DBusUserNotificationCenter::addOrReport(const Request& request, std::functi
                                                        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     QVariantMap hints;
     if (request.defaultSound) hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
-    call << QStringLiteral("tavlin") << quint32(0) << QString() << qText(request.title)
-         << (request.subtitle ? qText(*request.subtitle) : QString()) << QStringList() << hints << qint32(-1);
+    call << QStringLiteral("tavlin") << quint32(0) << QString() << qt::qString(request.title)
+         << (request.subtitle ? qt::qString(*request.subtitle) : QString()) << QStringList() << hints << qint32(-1);
     if (!connection_.isConnected() && !connection_.name().isEmpty()) {
         // The bus went away and may be back: a connection once made is kept under its name.
         const QString name = connection_.name();

@@ -5,10 +5,11 @@
 #include <QString>
 
 #include "platform/PeopleWords.h"
+#include "platform/qt/QtText.h"
 
 namespace tavlin::words {
 
 // A word of the table as a widget shows it.
-inline QString qt(std::string_view word) { return QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size())); }
+inline QString qt(std::string_view word) { return ::tavlin::qt::qString(word); }
 
 } // namespace tavlin::words

@@ -8,19 +8,16 @@
 
 #include "platform/MainQueue.h"
 #include "platform/qt/PlainText.h"
+#include "platform/qt/QtText.h"
 
 namespace tavlin::qt {
-namespace {
-
-QString qText(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-} // namespace
+namespace {} // namespace
 
 std::unique_ptr<QMessageBox> makeAlertBox(const std::string& messageText, const std::string& informativeText) {
     auto box = std::make_unique<QMessageBox>();
     box->setIcon(QMessageBox::Critical);
-    box->setText(qText(messageText));
-    box->setInformativeText(qText(informativeText));
+    box->setText(qt::qString(messageText));
+    box->setInformativeText(qt::qString(informativeText));
     // Alerts carry paths, URLs and names from files and messages.
     showPlainText(*box);
     // Our own text, not the standard button's, which follows the user's language. The alert
