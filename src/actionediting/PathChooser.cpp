@@ -36,7 +36,7 @@ bool keepBookmark(const FileUrl& url, const ActionEditingRules& rules) {
         manager->storeBookmark(manager->createReadOnlyBookmark(url));
         return true;
     } catch (const std::exception& error) {
-        diag::printLine(error.what());
+        diag::printLine(diag::Category::editor, error.what());
         showAlert("Failed to grant access to " + url.absoluteString(), error.what());
         return false;
     }
@@ -48,7 +48,7 @@ std::optional<FileUrl> runPathPanel(PathChooserKind kind, const std::optional<st
                                     const ActionEditingRules& rules) {
     const auto settings = pathChooserSettings(kind);
     if (kind == PathChooserKind::appleScript && !settings.startFolder) {
-        diag::printLine("the application scripts folder could not be made");
+        diag::printLine(diag::Category::editor, "the application scripts folder could not be made");
         return std::nullopt;
     }
     auto panel = openPanelProvider()->makePanel();
@@ -70,7 +70,7 @@ std::optional<FileUrl> runPathPanel(PathChooserKind kind, const std::optional<st
     if (panel->runModal() != modalResponse::ok) return std::nullopt;
     const auto urls = panel->urls();
     if (urls.empty()) {
-        diag::printLine("failed to get the url chosen by users");
+        diag::printLine(diag::Category::editor, "failed to get the url chosen by users");
         return std::nullopt;
     }
     return urls.front();

@@ -350,7 +350,7 @@ void DecisionTreeView::startDrag(Qt::DropActions supportedActions) {
                           QByteArray::fromStdString(DragPayload::writeAction(row->action(), DragPayload::actionType)));
         }
     } catch (const std::exception& error) {
-        diag::printLine(error.what());
+        diag::printLine(diag::Category::editor, error.what());
         delete data;
         return;
     }
@@ -444,7 +444,7 @@ void DecisionTreeView::dropEvent(QDropEvent* event) {
     const auto* row = treeModel_->row(index);
     if (!target || !row) {
         if (data && (data->hasFormat(format(DragPayload::actionType)) || data->hasFormat(format(DragPayload::chanceType))))
-            diag::printLine("");
+            diag::printLine(diag::Category::editor, "");
         event->ignore();
         return;
     }

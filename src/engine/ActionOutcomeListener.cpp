@@ -25,7 +25,7 @@ void ActionOutcomeListener::waitForOutcome(Continuation continuation) {
 void ActionOutcomeListener::receive(const Notification& notification) {
     const auto outcome = actionOutcome(notification);
     if (!outcome) {
-        diag::printLimited("undecodable outcome", "");
+        diag::printLimited(diag::Category::session, "undecodable outcome", "");
         return;
     }
     if (pendingOwnOutcomes_ > 0 && outcome->get<ActionOutcome::key>()) {

@@ -6,7 +6,7 @@
 namespace tavlin {
 
 void post(const ActionOutcome& outcome) {
-    diag::printLine("Post action outcome: " + outcome.description());
+    diag::printLine(diag::Category::session, "Post action outcome: " + outcome.description());
     NotificationCenter::local().post(notification(outcome));
 }
 

@@ -34,10 +34,10 @@ std::string frontmostApplicationText(GetFrontmostAppKind kind, AfterText& afterT
     static const std::string failure = "get_frontmost_app_failure";
     const auto application = Workspace::shared().frontmostApplication();
     if (!application) {
-        diag::printLine("");
+        diag::printLine(diag::Category::actions, "");
         return failure;
     }
-    if (!application->bundlePath) diag::printLine("");
+    if (!application->bundlePath) diag::printLine(diag::Category::actions, "");
     // The suite it goes to also holds the flat rows: writing it must not come between the leader
     // key and the first trigger key.
     afterText = [path = application->bundlePath] { settings::addSuggestedDisabledApplicationPath(path); };
@@ -53,7 +53,7 @@ std::string frontmostApplicationText(GetFrontmostAppKind kind, AfterText& afterT
 std::string leaderKeyText(std::optional<GetLeaderKeyKind> kind) {
     const auto& key = currentLeaderKey();
     if (!key) {
-        diag::printLine("");
+        diag::printLine(diag::Category::actions, "");
         return "";
     }
     if (kind == GetLeaderKeyKind::keyCodeText) return key->keyCodeText();
@@ -185,7 +185,8 @@ std::optional<std::string> performDeferring(const Action& action, const Decision
 void performSimulatedKeystroke(std::int64_t keyCode, bool command, bool shift, bool option, bool control) {
     // The modifier bits are added to the code: a code so large that the sum overflows is no key.
     if (keyCode > std::numeric_limits<std::int64_t>::max() - 0x1B00) {
-        diag::printLine("cannot simulate the keystroke: the key code " + std::to_string(keyCode) + " is out of range");
+        diag::printLine(diag::Category::actions,
+                        "cannot simulate the keystroke: the key code " + std::to_string(keyCode) + " is out of range");
         return;
     }
     const auto& services = ShellServices::shared();

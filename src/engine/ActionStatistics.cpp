@@ -64,7 +64,7 @@ void writePending() {
     const auto store = defaults();
     for (const auto& [text, added] : state.added) values.emplace(text, saturatingSum(store->integer(text).value_or(0), added));
     state.added.clear();
-    if (const auto error = store->set(std::move(values))) diag::printLine(*error);
+    if (const auto error = store->set(std::move(values))) diag::printLine(diag::Category::actions, *error);
 }
 
 } // namespace tavlin::ActionStatistics

@@ -27,11 +27,11 @@ void requestAccess(const FileUrl& url, std::function<void(const FileUrl& granted
     sharedFileAccess()->access(url, Permissions::bookmark, true, noParentWindow, true,
                                [then = std::move(then)](const Result<AccessInfo>& result) {
                                    if (!result.hasValue()) {
-                                       diag::printLine(result.errorDescription());
+                                       diag::printLine(diag::Category::actions, result.errorDescription());
                                        return;
                                    }
                                    if (!result.value().securityScopedURL) {
-                                       diag::printLine("");
+                                       diag::printLine(diag::Category::actions, "");
                                        return;
                                    }
                                    then(*result.value().securityScopedURL);
@@ -40,12 +40,12 @@ void requestAccess(const FileUrl& url, std::function<void(const FileUrl& granted
 
 void openWithApplication(const FileUrl& item, const FileUrl& application) {
     if (!securityScope::startAccessing(item)) {
-        diag::printLine("no sandbox permission");
+        diag::printLine(diag::Category::actions, "no sandbox permission");
         return;
     }
     if (!securityScope::startAccessing(application)) {
         securityScope::stopAccessing(item);
-        diag::printLine("no sandbox permission");
+        diag::printLine(diag::Category::actions, "no sandbox permission");
         return;
     }
     Workspace::shared().openURLs({item.absoluteString()}, application.path(),

@@ -32,8 +32,8 @@ std::uint32_t HotKeyManager::hotKeySignature() {
 HotKeyRegistrar::Registration HotKeyManager::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers) {
     // An identifier is never used twice: once they are all used up, nothing more registers.
     if (nextHotKeyID_ == std::numeric_limits<std::uint32_t>::max()) {
-        diag::printLine("failed to register (" + std::to_string(keyCode) + ")");
-        diag::printLine("unexpected error while registering hot keys: no hot-key identifier left");
+        diag::printLine(diag::Category::keys, "failed to register (" + std::to_string(keyCode) + ")");
+        diag::printLine(diag::Category::keys, "unexpected error while registering hot keys: no hot-key identifier left");
         return {-1, 0};
     }
     const std::uint32_t identifier = ++nextHotKeyID_;
@@ -43,11 +43,13 @@ HotKeyRegistrar::Registration HotKeyManager::registerHotKey(std::uint32_t keyCod
         hotKeysByID[identifier] = HotKey{keyCode, modifiers, registration.reference};
         return registration;
     }
-    diag::printLine("failed to register (" + std::to_string(keyCode) + ")");
+    diag::printLine(diag::Category::keys, "failed to register (" + std::to_string(keyCode) + ")");
     if (registration.status == HotKeyRegistrar::Registration::heldByAnotherProgram) {
-        diag::printLine("another process has already registered the same hotkey using the kEventHotKeyExclusive option");
+        diag::printLine(diag::Category::keys,
+                        "another process has already registered the same hotkey using the kEventHotKeyExclusive option");
     } else {
-        diag::printLine("unexpected error while registering hot keys: " + std::to_string(registration.status));
+        diag::printLine(diag::Category::keys,
+                        "unexpected error while registering hot keys: " + std::to_string(registration.status));
     }
     registration.reference = 0;
     return registration;

@@ -164,7 +164,7 @@ void InputWindowManager::placeWindow(std::optional<double> width, std::optional<
         else inputWindow().center();
         const auto screen = inputWindow().visibleScreenFrame();
         if (!screen) {
-            diag::printLine("");
+            diag::printLine(diag::Category::session, "");
             inputWindow().center();
         } else if (!screen->contains(inputWindow().frame())) {
             inputWindow().center();
@@ -182,16 +182,17 @@ void InputWindowManager::windowResignedKey() {
 
     const Rect frame = inputWindow().frame();
     if (frame.width == 0 && frame.height == 0) {
-        diag::printLine("zero size window, no position saved");
+        diag::printLine(diag::Category::session, "zero size window, no position saved");
     } else {
         const Point topLeft{frame.x, frame.y + frame.height};
         auto store = settings::appGroupStore();
         store->set(settings::keys::inputWindowTopLeftPositionString, pointText(topLeft));
         store->set(settings::keys::inputWindowWidthDouble, frame.width);
         const auto saved = pointFromText(pointText(topLeft));
-        diag::printLine("top leading position saved: " +
-                        (saved && !(*saved == Point{0, 0}) ? pointText(*saved) : std::string("nil")));
-        diag::printLine("current frame: " + frameText(frame));
+        diag::printLine(diag::Category::session,
+                        "top leading position saved: " +
+                            (saved && !(*saved == Point{0, 0}) ? pointText(*saved) : std::string("nil")));
+        diag::printLine(diag::Category::session, "current frame: " + frameText(frame));
     }
     auto handler = std::move(didResignHandler);
     didResignHandler = nullptr;
@@ -220,7 +221,7 @@ void InputWindowManager::handle(const WindowEvent& event) {
         break;
     }
     if (!windowEventHandler) {
-        diag::printLine("");
+        diag::printLine(diag::Category::session, "");
         return;
     }
     if (windowEventHandler(event) == EventResult::suggestResignWindow) inputWindow().orderOut();
@@ -228,7 +229,7 @@ void InputWindowManager::handle(const WindowEvent& event) {
 
 void InputWindowManager::deliver(int keyCode) {
     if (!windowEventHandler) {
-        diag::printLine("");
+        diag::printLine(diag::Category::session, "");
         return;
     }
     windowEventHandler(WindowEvent::keyDown(keyCode));
@@ -275,7 +276,7 @@ void InputWindowManager::showIndicator() {
     const auto& key = currentLeaderKey();
     std::string text;
     if (!key) {
-        diag::printLine("");
+        diag::printLine(diag::Category::session, "");
         text = "No Value";
     } else {
         text = shownText(*key);
@@ -348,7 +349,7 @@ namespace ExternalEventObserver {
 void start() {
     auto& center = DistributedNotificationCenter::shared();
     if (externalEventToken()) {
-        diag::printLine("");
+        diag::printLine(diag::Category::session, "");
         center.removeObserver(*externalEventToken());
     }
     externalEventToken() = center.addObserver(std::string(notificationNames::externalEvent), handle);
@@ -363,16 +364,17 @@ void handle(const Notification& notification) {
     using Event = tavlinNotifications::ExternalEvent;
     const auto event = Event::fromNotification(notification);
     if (!event) {
-        diag::printLimited("undecodable notification", "");
+        diag::printLimited(diag::Category::session, "undecodable notification", "");
         return;
     }
-    diag::printLimited("Event received", "Event received: " + event->description());
+    diag::printLimited(diag::Category::session, "Event received", "Event received: " + event->description());
     auto& manager = InputWindowManager::shared();
     // Events that waited long behind others (a flood) no longer stand for what their sender
     // wants now: they must not open sessions that take the keyboard from the user.
     if (!event->get<Event::endKeySequence>() && notification.receivedAt &&
         MainQueue::shared().now() - *notification.receivedAt > maximumExternalEventDelay) {
-        diag::printLimited("stale external event", "Ignored an external event that waited more than 1 s");
+        diag::printLimited(diag::Category::session, "stale external event",
+                           "Ignored an external event that waited more than 1 s");
         return;
     }
     if (const auto* start = event->get<Event::startKeySequence>()) {
@@ -380,7 +382,7 @@ void handle(const Notification& notification) {
         const auto& info = start->info;
         // A leader key that cannot be stored as a key combination is refused whole.
         if (info.hotKeyCode < 0 || info.hotKeyCode > highest || info.hotKeyModifiers < 0 || info.hotKeyModifiers > highest) {
-            diag::printLine("Ignored start event: the hot key lies outside 0...4294967295");
+            diag::printLine(diag::Category::session, "Ignored start event: the hot key lies outside 0...4294967295");
             return;
         }
         currentLeaderKey() = HotKey::combo(static_cast<std::uint32_t>(info.hotKeyCode),
@@ -390,7 +392,7 @@ void handle(const Notification& notification) {
     } else if (const auto* type = event->get<Event::typeKey>()) {
         const auto code = type->info.keyCode;
         if (code < std::numeric_limits<int>::min() || code > std::numeric_limits<int>::max()) {
-            diag::printLine("Ignored key event: the key code is out of range");
+            diag::printLine(diag::Category::session, "Ignored key event: the key code is out of range");
             return;
         }
         manager.scheduleEvent(static_cast<int>(code));

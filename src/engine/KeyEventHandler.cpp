@@ -63,9 +63,10 @@ std::string summary(const std::optional<KeyboardEvent>& event, Origin origin = O
 void printEntryTrace(const char* function, const KeyboardEvent& event, Origin origin, const std::optional<KeyboardEvent>& latest,
                      Origin latestOrigin) {
     const std::string keyCode = origin == Origin::thisProgram ? "\n-- event keyCode: " + std::to_string(event.keyCode) : "";
-    diag::printLine(std::string("[[ ") + function + keyCode +
-                    "\n-- event modifiers: " + shortcutkit::modifierFlagsDescription(event.modifierFlags) +
-                    "\n-- event type: " + typeText(event.type) + "\n-- latestModifierEvent: " + summary(latest, latestOrigin));
+    diag::printLine(diag::Category::keys, std::string("[[ ") + function + keyCode + "\n-- event modifiers: " +
+                                              shortcutkit::modifierFlagsDescription(event.modifierFlags) +
+                                              "\n-- event type: " + typeText(event.type) +
+                                              "\n-- latestModifierEvent: " + summary(latest, latestOrigin));
 }
 
 // The stored interval; anything but a finite number of seconds, zero or more, counts as unset.
@@ -122,8 +123,8 @@ void KeyEventHandlerManager::addKeyEventHandler(bool skipHotKeys, KeyHandler key
             registrar->setHandlers([this](std::uint32_t identifier) { hotKeyPressed(identifier); },
                                    [this](std::uint32_t identifier) { hotKeyReleased(identifier); });
             hotKeyHandlersInstalled_ = true;
-            diag::printLine("key press event handler install result: 0");
-            diag::printLine("key release event handler install result: 0");
+            diag::printLine(diag::Category::keys, "key press event handler install result: 0");
+            diag::printLine(diag::Category::keys, "key release event handler install result: 0");
         }
     }
 
@@ -134,13 +135,13 @@ void KeyEventHandlerManager::addKeyEventHandler(bool skipHotKeys, KeyHandler key
 }
 
 void KeyEventHandlerManager::removeKeyEventHanlder() {
-    diag::printLine("[[ removeKeyEventHanlder()");
+    diag::printLine(diag::Category::keys, "[[ removeKeyEventHanlder()");
     removeSources();
     setLatestModifierEvent(std::nullopt);
     forgetTap();
     // A release still pending would toggle the window with the leader keys off.
     cancelDelayedKeyUp();
-    diag::printLine("]] removeKeyEventHanlder()");
+    diag::printLine(diag::Category::keys, "]] removeKeyEventHanlder()");
 }
 
 void KeyEventHandlerManager::removeSources() {
@@ -169,7 +170,7 @@ std::optional<KeyboardEvent> KeyEventHandlerManager::handleModifierFlagsChangedE
     std::optional<KeyboardEvent> result = event;
     const auto finish = [&] {
         setLatestModifierEvent(event, origin);
-        diag::printLine("]] handleModifierFlagsChangedEvent(_:) returned with " + summary(result, origin));
+        diag::printLine(diag::Category::keys, "]] handleModifierFlagsChangedEvent(_:) returned with " + summary(result, origin));
         return result;
     };
 
@@ -217,7 +218,7 @@ KeyboardEvent KeyEventHandlerManager::handleKeyDownEvent(const KeyboardEvent& ev
     const bool traced = origin == Origin::thisProgram;
     if (traced) printEntryTrace("handleKeyDownEvent(_:)", event, origin, latestModifierEvent_, latestModifierEventOrigin_);
     if (event.modifierFlags & eventFlags::leaderModifiers) giveUpOnce = true;
-    if (traced) diag::printLine("]] handleKeyDownEvent(_:)");
+    if (traced) diag::printLine(diag::Category::keys, "]] handleKeyDownEvent(_:)");
     return event;
 }
 
@@ -228,7 +229,7 @@ void KeyEventHandlerManager::fireSingleModifierLeaderKey(std::uint64_t modifierF
     else if (modifierFlags & eventFlags::option) code = keycodes::option;
     else if (modifierFlags & eventFlags::control) code = keycodes::control;
     else {
-        diag::printLine("");
+        diag::printLine(diag::Category::keys, "");
         return;
     }
     if (auto handler = keyHandler_) handler(code, code, true);
@@ -246,7 +247,7 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> KeyEventHandlerManager::h
     const auto& table = HotKeyManager::shared().hotKeysByID;
     const auto found = table.find(identifier);
     if (found == table.end()) {
-        diag::printLine(std::to_string(identifier) + " not found");
+        diag::printLine(diag::Category::keys, std::to_string(identifier) + " not found");
         return std::nullopt;
     }
     return std::make_pair(found->second.keyCode, found->second.modifiers);
@@ -304,7 +305,7 @@ void KeyEventHandlerManager::forgetTap() {
 void KeyEventHandlerManager::setLatestModifierEvent(std::optional<KeyboardEvent> event, Origin origin) {
     latestModifierEvent_ = std::move(event);
     latestModifierEventOrigin_ = origin;
-    diag::printLine("latestModifierEvent changed to " + summary(latestModifierEvent_, origin));
+    diag::printLine(diag::Category::keys, "latestModifierEvent changed to " + summary(latestModifierEvent_, origin));
 }
 
 void KeyEventHandlerManager::cancelDelayedKeyUp() {

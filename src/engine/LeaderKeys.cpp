@@ -43,7 +43,7 @@ std::vector<HotKey> singleModifierLeaderKeys() {
     try {
         configuration = loadConfiguration(SearchPathDirectory::applicationSupport, Configuration::relativePath());
     } catch (...) {
-        diag::printLine("");
+        diag::printLine(diag::Category::keys, "");
         return {};
     }
     std::vector<HotKey> keys;
@@ -78,8 +78,9 @@ void tellRefused(std::uint32_t keyCode, std::uint32_t modifiers, std::int32_t st
                                    : "The window system refused this key combination.";
     UserNotificationCenter::current().requestAuthorization([title, reason](bool) {
         // Without a notification server the banner shows nowhere: the output says it instead.
-        UserNotificationCenter::current().addOrReport({Uuid::random().string(), title, reason, false},
-                                                      [title, reason] { diag::printLine("tavlin: " + title + ": " + reason); });
+        UserNotificationCenter::current().addOrReport({Uuid::random().string(), title, reason, false}, [title, reason] {
+            diag::printLine(diag::Category::keys, "tavlin: " + title + ": " + reason);
+        });
     });
 }
 
@@ -169,7 +170,7 @@ void handleLeaderKeyEvent(std::uint32_t keyCode, std::uint32_t modifiers, bool k
     } else {
         const auto modifier = singleTapModifier(modifiers);
         if (!modifier) {
-            diag::printLine("");
+            diag::printLine(diag::Category::keys, "");
             return;
         }
         bool configured = false;

@@ -10,13 +10,13 @@ std::string encodedText(const json::Value& value) { return json::encode(value, j
 template <typename T, typename Decode>
 std::optional<T> decodeNotification(const Notification& notification, std::string_view name, Decode decode) {
     if (notification.name != name || !notification.object) {
-        diag::printLimited("undecodable notification", "");
+        diag::printLimited(diag::Category::bus, "undecodable notification", "");
         return std::nullopt;
     }
     try {
         return decodeJson(*notification.object, decode);
     } catch (const std::exception&) {
-        diag::printLimited("undecodable notification", "");
+        diag::printLimited(diag::Category::bus, "undecodable notification", "");
         return std::nullopt;
     }
 }

@@ -110,14 +110,14 @@ void activateFinder() {
     // The desktop's file manager stands in: it opens on the home folder.
     const std::string home = expandingTildeInPath("~");
     Workspace::shared().openURL(FileUrl(home, true).absoluteString(), [](std::optional<std::string> error) {
-        if (error) diag::printLine("failed to open the file manager");
+        if (error) diag::printLine(diag::Category::actions, "failed to open the file manager");
     });
 }
 
 void runAppleScript(const std::string& path) {
     const auto error = Workspace::shared().runScript(path, [path](std::optional<std::string> runError) {
         if (!runError) {
-            diag::printLine("executed");
+            diag::printLine(diag::Category::actions, "executed");
             return;
         }
         const std::string message = std::string(words::scriptRunError) + path;

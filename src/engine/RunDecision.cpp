@@ -99,7 +99,7 @@ void runDecision(std::vector<ActionResult> history, DecisionPtr decision) {
     }
 
     history.push_back(ActionResult{actions, ActionResult::MatchKind::lastSoDontCareMatch{}});
-    diag::printLine("chances empty, success end, current history: " + std::to_string(history.size()));
+    diag::printLine(diag::Category::session, "chances empty, success end, current history: " + std::to_string(history.size()));
     // Starting over runs the root step at once; a root that is itself a wait-again leaf would
     // start over again from inside, without end. Such a second start ends the session instead.
     static bool startingOver = false;
@@ -116,13 +116,13 @@ void runDecision(std::vector<ActionResult> history, DecisionPtr decision) {
         }
         listener.holdForNextSession(std::move(heldKeys));
     } else {
-        if (waitAgain) diag::printLine("wait again ignored: the new session ended at once");
+        if (waitAgain) diag::printLine(diag::Category::session, "wait again ignored: the new session ended at once");
         manager.inputWindow().orderOut();
     }
     for (const auto& action : queued) {
         if (!ActionStatistics::increment(action)) {
-            diag::printLine("");
-            diag::printLine("");
+            diag::printLine(diag::Category::session, "");
+            diag::printLine(diag::Category::session, "");
         }
     }
 }
@@ -134,7 +134,7 @@ void continueDecision(const ActionOutcome& outcome, const DecisionPtr& decision,
         return;
     }
     history.push_back(ActionResult{decision->actions, ActionResult::MatchKind::notMatchedAndNotLast{outcome}});
-    diag::printLine("no further match and stop, current history: " + std::to_string(history.size()));
+    diag::printLine(diag::Category::session, "no further match and stop, current history: " + std::to_string(history.size()));
     InputWindowManager::shared().inputWindow().orderOut();
 }
 

@@ -41,7 +41,8 @@ std::optional<FlatKeysAndActionRow> rowToSelectAfterDeleting(const Uuid& rowID, 
         if (sections.size() == 1) return std::nullopt;
         const auto& neighbour = s + 1 < sections.size() ? sections[s + 1] : sections[s - 1];
         if (neighbour.rows.empty()) {
-            diag::printLine("currentRowID: " + rowID.string() + "; sections: " + sectionIDsText(sections));
+            diag::printLine(diag::Category::editor,
+                            "currentRowID: " + rowID.string() + "; sections: " + sectionIDsText(sections));
             return std::nullopt;
         }
         return neighbour.rows.front();
@@ -53,7 +54,7 @@ void deleteRow(std::optional<Uuid>& selectedRowID) {
     auto rows = settings::flatKeysAndActionRows();
     const auto index = selectedRowID && rows ? storedIndex(*rows, *selectedRowID) : std::nullopt;
     if (!index) {
-        diag::printLine("");
+        diag::printLine(diag::Category::editor, "");
         return;
     }
     const auto successor = rowToSelectAfterDeleting(*selectedRowID, *rows);
@@ -67,7 +68,7 @@ void updateStoredRow(const FlatKeysAndActionRow& row, const FlatKeysAndActionRow
     auto rows = settings::flatKeysAndActionRows();
     const auto index = rows ? storedIndex(*rows, from.id) : std::nullopt;
     if (!index) {
-        diag::printLine("");
+        diag::printLine(diag::Category::editor, "");
         return;
     }
     (*rows)[*index] = row;
@@ -80,7 +81,7 @@ std::optional<RowComposeSheet::ChangeKind> editRowChange(const std::optional<Uui
     const auto rows = settings::flatKeysAndActionRows();
     const auto index = selectedRowID && rows ? storedIndex(*rows, *selectedRowID) : std::nullopt;
     if (!index) {
-        diag::printLine("");
+        diag::printLine(diag::Category::editor, "");
         return std::nullopt;
     }
     return RowComposeSheet::ChangeKind{RowComposeSheet::ChangeKind::edit{(*rows)[*index]}};
@@ -90,7 +91,7 @@ std::optional<RowComposeSheet::ChangeKind> newRowWithSelectedChange(const std::o
     const auto rows = settings::flatKeysAndActionRows();
     const auto index = selectedRowID && rows ? storedIndex(*rows, *selectedRowID) : std::nullopt;
     if (!index) {
-        diag::printLine("");
+        diag::printLine(diag::Category::editor, "");
         return std::nullopt;
     }
     return RowComposeSheet::ChangeKind{RowComposeSheet::ChangeKind::newWithRow{(*rows)[*index]}};

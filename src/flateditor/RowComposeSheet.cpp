@@ -18,7 +18,7 @@ RowComposeSheet::Presenter RowComposeSheet::setPresenter(Presenter installed) {
 
 void RowComposeSheet::present(const ChangeKind& changeKind, RowSaved rowSaved) {
     if (presenter()) presenter()(changeKind, std::move(rowSaved));
-    else diag::printLine("");
+    else diag::printLine(diag::Category::editor, "");
 }
 
 } // namespace tavlin::flateditor

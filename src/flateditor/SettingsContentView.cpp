@@ -128,7 +128,7 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
     connect(inputMonitoringButton_, &QPushButton::clicked, this, &SettingsContentView::showInputMonitoringGrant);
     connect(openSettingsButton_, &QPushButton::clicked, this, [] {
         if (openSettingsHandler()) openSettingsHandler()();
-        else diag::printLine("");
+        else diag::printLine(diag::Category::editor, "");
     });
 
     // Command is Control in windows here. A disabled button's shortcut does nothing.

@@ -192,7 +192,7 @@ std::optional<std::filesystem::path> Configuration::makeBackupFolder() {
         try {
             files::createDirectories(folder);
         } catch (const FileError& error) {
-            diag::printLine(error.localizedDescription());
+            diag::printLine(diag::Category::files, error.localizedDescription());
             return std::nullopt;
         }
     }
@@ -217,7 +217,7 @@ void Configuration::upgradeFileIfNeeded() {
     try {
         contents = files::readRegularFile(*url, files::maximumConfigurationFileSize);
     } catch (const FileError& error) {
-        diag::printLine(error.localizedDescription());
+        diag::printLine(diag::Category::files, error.localizedDescription());
         return;
     }
     const std::string& bytes = contents.bytes;
@@ -229,7 +229,7 @@ void Configuration::upgradeFileIfNeeded() {
             decodedConfiguration::forget();
             rewritten = true;
         } catch (const FileError& error) {
-            diag::printLine(error.localizedDescription());
+            diag::printLine(diag::Category::files, error.localizedDescription());
             return;
         }
     }
@@ -249,7 +249,7 @@ void Configuration::convertOldFormat() {
     try {
         old = loadOldConfiguration(SearchPathDirectory::applicationSupport, relativePath());
     } catch (const std::exception& error) {
-        diag::printLine(localizedDescription(error));
+        diag::printLine(diag::Category::files, localizedDescription(error));
         return;
     }
     std::vector<HotKey> hotKeys;
@@ -258,7 +258,7 @@ void Configuration::convertOldFormat() {
     try {
         converted.write(SearchPathDirectory::applicationSupport, relativePath());
     } catch (const std::exception& error) {
-        diag::printLine(localizedDescription(error));
+        diag::printLine(diag::Category::files, localizedDescription(error));
         return;
     }
     cachedLeaderKeys().reset();

@@ -40,8 +40,8 @@ bool FileHelper::replaceItem(const std::filesystem::path& destination, const std
         files::copyReplacing(source, destination);
         return true;
     } catch (const FileError& error) {
-        diag::printLine("Cannot copy item at " + source.string() + " to " + destination.string() + ": " +
-                        error.localizedDescription());
+        diag::printLine(diag::Category::files, "Cannot copy item at " + source.string() + " to " + destination.string() + ": " +
+                                                   error.localizedDescription());
         return false;
     }
 }

@@ -81,7 +81,7 @@ std::vector<ChancePtr> keyChances(const std::vector<PendingRow>& rows, bool isHo
     for (const auto& pending : rows) {
         const std::size_t remaining = pending.remainingKeys();
         if (remaining == 0) {
-            diag::printLine("");
+            diag::printLine(diag::Category::files, "");
         } else if (remaining == 1) {
             ending.push_back(&pending);
         } else {
@@ -240,7 +240,7 @@ void writeGenerated(const std::shared_ptr<Configuration>& generated, Sources sou
                                     sources.rowsText.value_or("");
         if (failure != reportedFailure) {
             reportedFailure = failure;
-            diag::printLine(description);
+            diag::printLine(diag::Category::files, description);
             // A file that cannot be written (a full disk, a folder in the way) is no fault to report.
             const bool fileFailure = dynamic_cast<const FileError*>(&error) != nullptr;
             showAlert(fileFailure ? "Failed to save configuration" : "Unrecoverable error, please report", description);

@@ -52,7 +52,7 @@ std::optional<std::vector<FlatKeysAndActionRow>> flatKeysAndActionRows() {
     bool lackedIDs = false;
     auto rows = flatRowsFromRawValue(*text, &lackedIDs);
     if (rows && lackedIDs) {
-        if (auto error = setFlatKeysAndActionRows(*rows)) diag::printLine(*error);
+        if (auto error = setFlatKeysAndActionRows(*rows)) diag::printLine(diag::Category::files, *error);
     }
     return rows;
 }
@@ -76,7 +76,7 @@ void alertSaveFailure(const std::string& failure) {
 }
 
 std::string toldFailure(std::string failure) {
-    diag::printLine(failure);
+    diag::printLine(diag::Category::files, failure);
     alertSaveFailure(failure);
     return failure;
 }
@@ -101,7 +101,7 @@ bool storeDefaultFlatRowsIfNeverStored(const std::optional<std::string>& browser
     // A value that cannot be read is still the user's: nothing is stored over it.
     if (appGroupStore()->contains(keys::flatKeysAndActionRows)) return false;
     if (auto error = setFlatKeysAndActionRows(FlatKeysAndActionRow::defaultRows(browserApplicationPath))) {
-        diag::printLine(*error);
+        diag::printLine(diag::Category::files, *error);
         return false;
     }
     return true;
@@ -135,7 +135,7 @@ std::string stringListText(const std::vector<std::string>& list) {
 } // namespace
 
 void setStringList(const char* key, const std::vector<std::string>& list) {
-    if (auto error = appGroupStore()->set(key, stringListText(list))) diag::printLine(*error);
+    if (auto error = appGroupStore()->set(key, stringListText(list))) diag::printLine(diag::Category::files, *error);
 }
 
 bool storeStringListPreference(const char* key, const std::vector<std::string>& list) {

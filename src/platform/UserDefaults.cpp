@@ -336,8 +336,9 @@ void UserDefaults::readFile(bool firstRead) const {
             fileIdentity_ = files::identity(path_);
             if (error.kind() == FileError::Kind::noSuchFile) return;
             // What could not be read must not be replaced by what little this process knows.
-            diag::printLine("User defaults " + path_.string() +
-                            " could not be read and will not be saved: " + error.localizedDescription());
+            diag::printLine(diag::Category::files,
+                            "User defaults " + path_.string() +
+                                " could not be read and will not be saved: " + error.localizedDescription());
             unsavable_ = "The file “" + path_.filename().string() + "” couldn’t be saved because it couldn’t be read first. " +
                          error.localizedDescription();
             return;
@@ -372,8 +373,8 @@ void UserDefaults::readFile(bool firstRead) const {
                 if (!texts) texts = memberTexts(contents.bytes);
                 if (const auto text = texts->find(key); text != texts->end()) unreadable.insert_or_assign(key, text->second);
             }
-            diag::printLine("User defaults " + path_.string() + ": cannot read the value for key \"" + key + "\" (" +
-                            error.what() + "); it is kept as it is in the file.");
+            diag::printLine(diag::Category::files, "User defaults " + path_.string() + ": cannot read the value for key \"" +
+                                                       key + "\" (" + error.what() + "); it is kept as it is in the file.");
         }
     }
     values_ = std::move(values);
@@ -386,16 +387,18 @@ void UserDefaults::setAsideCorruptFile(const std::string& problem, bool firstRea
     std::error_code ec;
     std::filesystem::rename(path_, aside, ec);
     if (ec) {
-        diag::printLine("User defaults " + path_.string() + " is damaged (" + problem + ") and could not be moved to " +
-                        aside.string() + " (" + ec.message() + "); it will not be saved.");
+        diag::printLine(diag::Category::files, "User defaults " + path_.string() + " is damaged (" + problem +
+                                                   ") and could not be moved to " + aside.string() + " (" + ec.message() +
+                                                   "); it will not be saved.");
         unsavable_ = "The file “" + path_.filename().string() +
                      "” couldn’t be saved because it is damaged and could not be moved aside.";
         return;
     }
     fileIdentity_.reset();
     // Damaged by another program while in use: the values read before are still the best known.
-    diag::printLine("User defaults " + path_.string() + " is damaged (" + problem + "); moved it to " + aside.string() +
-                    (firstRead ? " and started empty." : " and kept the values in use."));
+    diag::printLine(diag::Category::files, "User defaults " + path_.string() + " is damaged (" + problem + "); moved it to " +
+                                               aside.string() +
+                                               (firstRead ? " and started empty." : " and kept the values in use."));
 }
 
 bool UserDefaults::changesBeforeSettling(const files::FileIdentity& read) const {
@@ -494,14 +497,15 @@ std::optional<std::string> UserDefaults::keepUnreadableValueAside(const std::str
     try {
         files::copyReplacing(path_, aside);
     } catch (const FileError& error) {
-        diag::printLine("User defaults " + path_.string() + ": the value for key \"" + key +
-                        "\" cannot be read and could not be copied aside (" + error.localizedDescription() +
-                        "); it is not replaced.");
+        diag::printLine(diag::Category::files, "User defaults " + path_.string() + ": the value for key \"" + key +
+                                                   "\" cannot be read and could not be copied aside (" +
+                                                   error.localizedDescription() + "); it is not replaced.");
         return "The value for “" + key + "” in the file “" + path_.filename().string() +
                "” couldn’t be replaced because it couldn’t be read and the file couldn’t be copied aside.";
     }
-    diag::printLine("User defaults " + path_.string() + ": the value for key \"" + key +
-                    "\" that could not be read is replaced; the file was copied to " + aside.string() + ".");
+    diag::printLine(diag::Category::files, "User defaults " + path_.string() + ": the value for key \"" + key +
+                                               "\" that could not be read is replaced; the file was copied to " + aside.string() +
+                                               ".");
     unreadable_.erase(key);
     return std::nullopt;
 }

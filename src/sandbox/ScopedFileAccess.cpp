@@ -124,7 +124,8 @@ void ScopedFileAccess::access(const FileUrl& url, Permissions permissions, bool 
         return;
     }
     if (!window) {
-        diag::printLine("ERROR: Unable to ask permission in ScopedFileAccess as no window has been given");
+        diag::printLine(diag::Category::actions,
+                        "ERROR: Unable to ask permission in ScopedFileAccess as no window has been given");
         completion(failure(Fail::Case::noWindowProvided, info));
         return;
     }
@@ -160,7 +161,7 @@ Result<AccessInfo> ScopedFileAccess::accessAndRun(const AccessInfo& info, const 
         return result;
     }
     if (!securityScope::startAccessing(*info.securityScopedURL)) {
-        diag::printLine("Unexpectedly failed to startAccessingSecurityScopedResource");
+        diag::printLine(diag::Category::actions, "Unexpectedly failed to startAccessingSecurityScopedResource");
         auto result = failure(Fail::Case::unexpectedlyUnableToAccessBookmark, info);
         block(result);
         return result;

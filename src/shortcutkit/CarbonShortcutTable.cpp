@@ -48,11 +48,11 @@ void registerShortcut(const Shortcut& shortcut) {
     const std::string text = "shortcut key code " + std::to_string(shortcut.carbonKeyCode) + " with modifiers " +
                              std::to_string(shortcut.carbonModifiers);
     if (!fitsRegistrar(shortcut)) {
-        diag::printLine("cannot register " + text + ": no such key");
+        diag::printLine(diag::Category::keys, "cannot register " + text + ": no such key");
         return;
     }
     if (lastHotKeyId == std::numeric_limits<std::uint32_t>::max()) {
-        diag::printLine("cannot register " + text + ": no hot-key identifier left");
+        diag::printLine(diag::Category::keys, "cannot register " + text + ": no hot-key identifier left");
         return;
     }
     const std::int64_t identifier = ++lastHotKeyId;
@@ -60,7 +60,7 @@ void registerShortcut(const Shortcut& shortcut) {
                                                         static_cast<std::uint32_t>(shortcut.carbonModifiers),
                                                         static_cast<std::uint32_t>(identifier));
     if (registration.status != 0 || registration.reference == 0) {
-        diag::printLine("cannot register " + text + ": status " + std::to_string(registration.status));
+        diag::printLine(diag::Category::keys, "cannot register " + text + ": status " + std::to_string(registration.status));
         return;
     }
     table().emplace(identifier, HotKey{shortcut, identifier, registration.reference,

@@ -82,7 +82,7 @@ const Case* entry(const ActionParamsByKind& params, K kind) {
 }
 
 Result unknown() {
-    diag::printLine("");
+    diag::printLine(diag::Category::editor, "");
     return Error::unknown;
 }
 

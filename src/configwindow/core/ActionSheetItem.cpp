@@ -40,7 +40,7 @@ ActionSheetItem ActionSheetItem::make(DecisionPtr decision, ChangeKind changeKin
         if (const auto* edit = std::get_if<Edit>(&changeKind)) {
             const int i = edit->replaceIndex;
             if (!inTree || i < 0 || i >= size || decision->actions[static_cast<std::size_t>(i)].id != edit->oldAction.id) {
-                diag::printLine("");
+                diag::printLine(diag::Category::editor, "");
                 return;
             }
             changeWrapper([&] {
@@ -50,7 +50,7 @@ ActionSheetItem ActionSheetItem::make(DecisionPtr decision, ChangeKind changeKin
         } else {
             const int i = std::get<New>(changeKind).insertIndex;
             if (!inTree || i < 0 || i > size) {
-                diag::printLine("");
+                diag::printLine(diag::Category::editor, "");
                 return;
             }
             changeWrapper([&] { decision->actions.insert(decision->actions.begin() + i, action); });

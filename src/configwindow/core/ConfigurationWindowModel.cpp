@@ -173,7 +173,7 @@ void ConfigurationWindowModel::reloadConfigurationFile() {
 void ConfigurationWindowModel::loadSampleDecision() {
     const auto configuration = this->configuration();
     if (!configuration) {
-        diag::printLine("");
+        diag::printLine(diag::Category::editor, "");
         return;
     }
     applyChange([&configuration] { configuration->decision = Decision::example(); });

@@ -15,7 +15,7 @@ constexpr std::string_view idKey = "_id";
 
 void requireType(std::string_view given, std::string_view expected) {
     if (given == expected) return;
-    diag::printLine("");
+    diag::printLine(diag::Category::editor, "");
     throw TypeMismatchError();
 }
 
@@ -54,14 +54,14 @@ bool load(const DataForType& dataForType, std::string_view type, Item (*reader)(
     try {
         if (dataForType) data = dataForType(type);
     } catch (const TooLargeError& error) {
-        diag::printLine(error.what());
+        diag::printLine(diag::Category::editor, error.what());
         return true;
     } catch (const StalledError& error) {
-        diag::printLine(error.what());
+        diag::printLine(diag::Category::editor, error.what());
         return true;
     }
     if (!data) {
-        diag::printLine("");
+        diag::printLine(diag::Category::editor, "");
         return false;
     }
     std::optional<Item> item;
@@ -70,7 +70,7 @@ bool load(const DataForType& dataForType, std::string_view type, Item (*reader)(
     } catch (const TypeMismatchError&) {
         return true; // the reader has printed its line
     } catch (const std::exception& error) {
-        diag::printLine(reasonOf(error));
+        diag::printLine(diag::Category::editor, reasonOf(error));
         return true;
     }
     if (handler) handler(std::move(*item));

@@ -12,7 +12,7 @@ namespace {
 using DropTargeting::InsertPosition;
 
 std::nullopt_t refuse() {
-    diag::printLine("");
+    diag::printLine(diag::Category::editor, "");
     return std::nullopt;
 }
 

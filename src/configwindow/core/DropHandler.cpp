@@ -15,7 +15,7 @@ void actionDropped(ConfigurationWindowModel& model, Action dropped, DecisionPtr 
     if (!copy && container && index >= 0 && static_cast<std::size_t>(index) < container->actions.size() &&
         container->actions[static_cast<std::size_t>(index)].id == dropped.id)
         return;
-    diag::printLine("action dragged: " + dropped.kind.description());
+    diag::printLine(diag::Category::editor, "action dragged: " + dropped.kind.description());
     const int to = index + (position == InsertPosition::below ? 1 : 0);
     MainQueue::shared().post([&model, dropped = std::move(dropped), container = std::move(container), to, copy] {
         if (const auto edit = DropEdits::planActionDrop(model.rootDecision(), dropped, container, to, copy))

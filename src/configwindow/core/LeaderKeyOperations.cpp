@@ -28,14 +28,14 @@ void removeHotKey(ConfigurationWindowModel& model, HotKeyManager& manager, std::
     const auto configuration = model.configuration();
     if (!configuration) return;
     if (index >= configuration->hotKeys.size() || !(configuration->hotKeys[index] == hotKey)) {
-        diag::printLine("");
+        diag::printLine(diag::Category::editor, "");
         return;
     }
     if (!model.applyChange(
             [&] { configuration->hotKeys.erase(configuration->hotKeys.begin() + static_cast<std::ptrdiff_t>(index)); }))
         return;
     const auto* combo = hotKey.comboInfo();
-    if (combo && !manager.unregisterHotKey(combo->keyCode, combo->modifiersCode)) diag::printLine("");
+    if (combo && !manager.unregisterHotKey(combo->keyCode, combo->modifiersCode)) diag::printLine(diag::Category::editor, "");
 }
 
 } // namespace tavlin

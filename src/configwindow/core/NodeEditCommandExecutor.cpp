@@ -16,7 +16,7 @@ void NodeEditCommandExecutor::withAction(const std::function<void(const ActionPl
     const auto place = selection && selection->action() ? findAction(model_.rootDecision(), selection->action()->action.id)
                                                         : std::nullopt;
     if (!place) {
-        diag::printLine("");
+        diag::printLine(diag::Category::editor, "");
         return;
     }
     act(*place);
@@ -27,7 +27,7 @@ void NodeEditCommandExecutor::withChance(const std::function<void(const ChancePl
     const auto place = selection && selection->chance() ? findChance(model_.rootDecision(), selection->chance()->chanceID)
                                                         : std::nullopt;
     if (!place) {
-        diag::printLine("");
+        diag::printLine(diag::Category::editor, "");
         return;
     }
     act(*place);
@@ -50,7 +50,7 @@ void NodeEditCommandExecutor::openPatternSheet(DecisionPtr decision, PatternShee
         std::move(changeKind), std::move(decision), [model](const std::function<void()>& edit) { model->applyChange(edit); },
         [model](const Decision& decision) { return treeContains(model->rootDecision(), &decision); });
     if (!item) {
-        diag::printLine("");
+        diag::printLine(diag::Category::editor, "");
         return;
     }
     if (presenter_.presentPatternSheet) presenter_.presentPatternSheet(std::move(*item));
@@ -125,7 +125,7 @@ void NodeEditCommandExecutor::confirmSortByPattern(std::shared_ptr<Configuration
         // A reload while the question was open replaced the configuration: sorting the old one
         // would save nothing the window shows.
         if (model_.configuration() != configuration) {
-            diag::printLine("");
+            diag::printLine(diag::Category::editor, "");
             return;
         }
         model_.applyChange([&] { configuration->decision = configuration->decision->sortedByPattern(); });

@@ -34,7 +34,7 @@ std::optional<Pattern> makePattern(PK kind, const PatternParamsByKind& params) {
             return Pattern(Pattern::Kind::message{message->regex});
         }
     }
-    diag::printLine("");
+    diag::printLine(diag::Category::editor, "");
     return std::nullopt;
 }
 
@@ -74,7 +74,7 @@ std::optional<PatternSheetItem> PatternSheetItem::make(ChangeKind changeKind, De
         if (const auto* added = std::get_if<NewChance>(&changeKind)) {
             const int i = added->insertIndex;
             if (!inTree || i < 0 || i > size) {
-                diag::printLine("");
+                diag::printLine(diag::Category::editor, "");
                 return;
             }
             changeWrapper(
@@ -94,7 +94,7 @@ std::optional<PatternSheetItem> PatternSheetItem::make(ChangeKind changeKind, De
                    container->chances[static_cast<std::size_t>(index)]->pattern.id == patternEdit.oldPattern.id;
         }
         if (!inTree || !same) {
-            diag::printLine("");
+            diag::printLine(diag::Category::editor, "");
             return;
         }
         changeWrapper([&] { container->chances[static_cast<std::size_t>(index)]->pattern = pattern; });

@@ -25,7 +25,7 @@ std::optional<std::string> keepUnreadableRowsAside(const UserDefaults& store, co
     } catch (const std::exception& error) {
         return "The stored key bindings cannot be read and could not be copied aside: " + localizedDescription(error);
     }
-    diag::printLine("The stored key bindings could not be read; they were copied to " + aside.string());
+    diag::printLine(diag::Category::editor, "The stored key bindings could not be read; they were copied to " + aside.string());
     return std::nullopt;
 }
 
@@ -54,7 +54,8 @@ RowCommitResult commitRow(const RowChangeKind& changeKind, const FlatKeysAndActi
     if (const auto index = replacedRowIndex(*rows, changeKind)) {
         (*rows)[*index] = row;
     } else {
-        if (changeKind.editChange()) diag::printLine("The edited key binding is no longer stored; the saved one is appended.");
+        if (changeKind.editChange())
+            diag::printLine(diag::Category::editor, "The edited key binding is no longer stored; the saved one is appended.");
         rows->push_back(row);
     }
 

@@ -69,6 +69,7 @@ std::string RowComposeSheetState::triggerKeysTitle() const {
     if (complexMode_) return flateditor::triggerKeysTitle(std::nullopt);
     if (const auto* leaderKey = leaderKeyOf(currentLeaderKeyResult_)) return flateditor::triggerKeysTitle(shownText(*leaderKey));
     diag::printLine(
+        diag::Category::editor,
         ValidationError(ValidationError::invalidLeaderKeySetting{*settingErrorOf(currentLeaderKeyResult_)}).message());
     return flateditor::triggerKeysTitle(std::nullopt);
 }

@@ -31,7 +31,8 @@ DBusDistributedNotificationCenter::DBusDistributedNotificationCenter(QDBusConnec
       receiver_(std::make_unique<DistributedNotificationReceiver>(
           [this](const QString& name, const QString& object) { receive(name, object); })) {
     if (!connection_.isConnected()) {
-        diag::printLine("The session bus is not reachable: " + connection_.lastError().message().toStdString());
+        diag::printLine(diag::Category::bus,
+                        "The session bus is not reachable: " + connection_.lastError().message().toStdString());
     }
     readerThread_.setObjectName(QStringLiteral("tavlin bus reader"));
     receiver_->moveToThread(&readerThread_);
@@ -81,15 +82,15 @@ void DBusDistributedNotificationCenter::reconnect(QDBusConnection connection) {
     connection_ = std::move(connection);
     for (const auto& name : subscriptions_) {
         if (!subscribe(connection_, receiver_.get(), name, true))
-            diag::printLine("Could not observe distributed notification " + name + " on the session bus");
+            diag::printLine(diag::Category::bus, "Could not observe distributed notification " + name + " on the session bus");
     }
 }
 
 void DBusDistributedNotificationCenter::post(const Notification& notification) {
     const std::string object = distributedWire::wireObject(notification.object);
     if (object.size() > distributedWire::maximumObjectBytes) {
-        diag::printLine("Did not post distributed notification " + notification.name + ": its object has " +
-                        std::to_string(object.size()) + " bytes, more than 1 MiB");
+        diag::printLine(diag::Category::bus, "Did not post distributed notification " + notification.name + ": its object has " +
+                                                 std::to_string(object.size()) + " bytes, more than 1 MiB");
         return;
     }
     QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(distributedWire::objectPath),
@@ -97,7 +98,8 @@ void DBusDistributedNotificationCenter::post(const Notification& notification) {
                                                      QString::fromLatin1(distributedWire::memberName));
     signal << qt::qString(distributedWire::wireText(notification.name)) << qt::qString(object);
     if (!connection_.send(signal)) {
-        diag::printLine("Could not post distributed notification " + notification.name + " on the session bus");
+        diag::printLine(diag::Category::bus,
+                        "Could not post distributed notification " + notification.name + " on the session bus");
     }
 }
 
@@ -106,7 +108,7 @@ DBusDistributedNotificationCenter::Token DBusDistributedNotificationCenter::addO
     const Token token = nextToken_++;
     observers_.emplace(token, NamedObserver{name, std::move(observer)});
     if (subscriptions_.insert(name).second && !subscribe(connection_, receiver_.get(), name, true)) {
-        diag::printLine("Could not observe distributed notification " + name + " on the session bus");
+        diag::printLine(diag::Category::bus, "Could not observe distributed notification " + name + " on the session bus");
     }
     return token;
 }
@@ -114,7 +116,7 @@ DBusDistributedNotificationCenter::Token DBusDistributedNotificationCenter::addO
 void DBusDistributedNotificationCenter::subscribeInAdvance(const std::vector<std::string>& names) {
     for (const auto& name : names) {
         if (subscriptions_.insert(name).second && !subscribe(connection_, receiver_.get(), name, true))
-            diag::printLine("Could not observe distributed notification " + name + " on the session bus");
+            diag::printLine(diag::Category::bus, "Could not observe distributed notification " + name + " on the session bus");
     }
     // The bus handles one connection's messages in order: once it answers this, it has them.
     constexpr int timeoutMilliseconds = 2000;
@@ -131,9 +133,9 @@ void DBusDistributedNotificationCenter::removeObserver(Token token) { observers_
 void DBusDistributedNotificationCenter::receive(const QString& name, const QString& object) {
     QByteArray objectBytes = object.toUtf8();
     if (static_cast<std::size_t>(objectBytes.size()) > distributedWire::maximumObjectBytes) {
-        diag::printLimited("dropped large notification", "Dropped distributed notification " + name.toStdString() +
-                                                             ": its object has " + std::to_string(objectBytes.size()) +
-                                                             " bytes, more than 1 MiB");
+        diag::printLimited(diag::Category::bus, "dropped large notification",
+                           "Dropped distributed notification " + name.toStdString() + ": its object has " +
+                               std::to_string(objectBytes.size()) + " bytes, more than 1 MiB");
         return;
     }
     Notification notification{name.toStdString(), distributedWire::objectFromWire(objectBytes.toStdString()), {}};
@@ -154,9 +156,10 @@ void DBusDistributedNotificationCenter::deliverNext() {
     if (!more) {
         // The end of a burst: one line for all it lost.
         if (const std::size_t dropped = inbox_.takeDropped()) {
-            diag::printLimited("dropped notifications", "Dropped " + std::to_string(dropped) +
-                                                            " distributed notifications: they came faster than they "
-                                                            "could be handled");
+            diag::printLimited(diag::Category::bus, "dropped notifications",
+                               "Dropped " + std::to_string(dropped) +
+                                   " distributed notifications: they came faster than they "
+                                   "could be handled");
         }
     }
     // On the system clock, which the application's main queue reads too.

@@ -669,7 +669,8 @@ void ApplicationCatalog::adopt(Reading& reading) {
     ++loads_;
     // Said once, not at each of the readings that meet the same file.
     if (!reading.refusal) lastRefusal_.clear();
-    else if (std::exchange(lastRefusal_, *reading.refusal) != *reading.refusal) diag::printLine(*reading.refusal);
+    else if (std::exchange(lastRefusal_, *reading.refusal) != *reading.refusal)
+        diag::printLine(diag::Category::actions, *reading.refusal);
     entries_ = std::move(reading.entries);
     byExecutable_ = std::move(reading.byExecutable);
     schemeHandlers_ = std::move(reading.schemeHandlers);

@@ -55,7 +55,7 @@ void XdgWorkspace::openURL(const std::string& url, Completion completion) {
     const Spawned opener = spawnChild({"xdg-open", url});
     if (opener.pid < 0) {
         const std::string error = "xdg-open could not be started: " + systemMessage(opener.error);
-        diag::printLine(error);
+        diag::printLine(diag::Category::actions, error);
         complete(std::move(completion), error);
         return;
     }

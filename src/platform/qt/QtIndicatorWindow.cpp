@@ -35,7 +35,7 @@ QtIndicatorWindow::QtIndicatorWindow(std::function<double()> heightPercent)
 
 double QtIndicatorWindow::pillHeight(const QScreen* screen, double heightPercent) {
     if (!screen) {
-        diag::printLine("");
+        diag::printLine(diag::Category::session, "");
         return heightWithoutScreen;
     }
     const QRect frame = screen->geometry();

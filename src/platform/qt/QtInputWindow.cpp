@@ -126,7 +126,7 @@ void QtInputWindow::tryGrab() {
     if (++grabAttempts_ >= grabAttemptLimit) {
         // Another program holds the keyboard: a session that gets no keys would only swallow
         // the user's next leader key, so it ends.
-        diag::printLine("the input window could not take the keyboard");
+        diag::printLine(diag::Category::session, "the input window could not take the keyboard");
         orderOut();
         return;
     }

@@ -174,8 +174,9 @@ void X11HotKeyRegistrar::regrabAll() {
     numLockMask_ = newNumLock;
     for (const HotKey* hotKey : combinations) {
         if (grab(hotKey->keycode, hotKey->modifiers) != Success) {
-            diag::printLine("could not grab X key code " + std::to_string(hotKey->keycode) + " with modifiers " +
-                            std::to_string(hotKey->modifiers) + " again after a keyboard mapping change");
+            diag::printLine(diag::Category::keys, "could not grab X key code " + std::to_string(hotKey->keycode) +
+                                                      " with modifiers " + std::to_string(hotKey->modifiers) +
+                                                      " again after a keyboard mapping change");
         }
     }
 }
