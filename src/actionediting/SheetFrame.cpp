@@ -13,6 +13,13 @@ SheetFrame::SheetFrame(const QString& title, Keys keys, QWidget* parent) : QDial
     setWindowModality(Qt::WindowModal);
 }
 
+void SheetFrame::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Sheets open from the keyboard as often as not: their focus shows from the start, not only
+    // once Tab has moved it. Qt takes the mark from a window each time it shows.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+}
+
 QPushButton* SheetFrame::makeButton(const QString& title) {
     auto* button = new QPushButton(title, this);
     button->setAccessibleName(title);

@@ -32,6 +32,7 @@ protected:
     // `withSave` is false, as for a sheet that only shows) and Cancel, and a stretch after them
     // when `centred`.
     QHBoxLayout* makeButtons(bool withSave, bool centred, QWidget* leading = nullptr);
+    void showEvent(QShowEvent* event) override;
 
 private:
     QPushButton* makeButton(const QString& title);

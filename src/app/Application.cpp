@@ -11,6 +11,7 @@
 #include "app/TavlinApp.h"
 #include "model/Configuration.h"
 #include "platform/KeyboardLayout.h"
+#include "platform/qt/FocusRing.h"
 #include "platform/x11/X11InputSources.h"
 
 namespace {
@@ -45,6 +46,7 @@ extern "C" int tavlinRunApplication(int argc, char** argv) {
     Configuration::upgradeFileIfNeeded();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavlin"));
+    QApplication::setStyle(qt::makeFocusRingStyle());
     QGuiApplication::setDesktopFileName(QStringLiteral("tavlin"));
     TavlinApp app(application);
     return app.run(url);

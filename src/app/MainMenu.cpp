@@ -22,9 +22,10 @@ QAction* addCommand(QMenu& menu, const QString& title, const std::function<void(
     return action;
 }
 
-// The title is shown with its first letter underlined: Alt and that letter open the menu.
-QMenu* addMenu(QMenuBar& bar, const QString& title) {
-    QMenu* menu = bar.addMenu(QLatin1Char('&') + title);
+// The title is shown with its letter at `mnemonic` underlined: Alt and that letter open the menu.
+// Each menu needs a letter of its own, or Alt and a shared letter cycles through them.
+QMenu* addMenu(QMenuBar& bar, const QString& title, qsizetype mnemonic = 0) {
+    QMenu* menu = bar.addMenu(QString(title).insert(mnemonic, QLatin1Char('&')));
     menu->setAccessibleName(title);
     return menu;
 }
@@ -48,7 +49,8 @@ QMenu* fillMainMenu(QMenuBar& bar, const MainMenuCommands& commands) {
         for (QAction* action : bar.actions())
             if (action->isVisible() && action->isEnabled()) return bar.setActiveAction(action);
     });
-    QMenu* application = addMenu(bar, QStringLiteral("tavlin"));
+    // Alt+T belongs to the tree menu; the application menu takes its second letter.
+    QMenu* application = addMenu(bar, QStringLiteral("tavlin"), 1);
     addCommand(*application, QStringLiteral("About tavlin"), commands.showAbout);
     application->addSeparator();
     addCommand(*application, QStringLiteral("Configuration"), commands.showConfigurationWindow);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <QtCore/QMargins>
 #include <QtCore/QPointer>
 #include <QtWidgets/QWidget>
 
@@ -23,8 +24,15 @@ public:
     // second one.
     static void present(std::unique_ptr<SettingsWindow>& window);
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
+    // Sized to its content within its screen's free area, `frame` included, and moved onto it.
+    void fitToScreen(const QMargins& frame);
+
     QPointer<QWidget> content_;
+    bool framed_ = false;
 };
 
 } // namespace tavlin::app

@@ -17,6 +17,7 @@
 #include "model/LaidOutText.h"
 #include "platform/HelperApplication.h"
 #include "platform/qt/FieldWidth.h"
+#include "platform/qt/FocusRing.h"
 #include "platform/qt/QtText.h"
 
 namespace tavlin {
@@ -62,6 +63,7 @@ void ActionComposeSheet::buildEditor() {
         if (index < 0) return;
         currentKind_ = static_cast<ActionConfigurationKind>(kindPicker_->itemData(index).toInt());
         rebuildFields();
+        orderTabs();
         paramsChanged();
         fitHeight();
     });
@@ -101,7 +103,15 @@ void ActionComposeSheet::buildEditor() {
     updatePreview();
 
     layout->addLayout(makeButtons(true, false));
+    orderTabs();
     paramsChanged();
+}
+
+// Top to bottom, as the sheet reads: a kind's fields are made anew at each change of kind and
+// would otherwise come after Cancel.
+void ActionComposeSheet::orderTabs() {
+    if (!saveButton()) return;
+    qt::chainFocus({kindPicker_, fieldsEditor_, descriptionField_, preview_, saveButton(), cancelButton()});
 }
 
 void ActionComposeSheet::rebuildFields() {
@@ -141,6 +151,11 @@ void ActionComposeSheet::paramsChanged() {
 void ActionComposeSheet::updatePreview() {
     if (!preview_) return;
     preview_->setHtml(markdownHtml(descriptionField_->text().toStdString()));
+    // Nothing to read or select in an empty preview: Tab passes it by.
+    const Qt::FocusPolicy policy = descriptionField_->text().isEmpty() ? Qt::NoFocus : Qt::StrongFocus;
+    if (policy == preview_->focusPolicy()) return;
+    preview_->setFocusPolicy(policy);
+    orderTabs();
 }
 
 void ActionComposeSheet::save() {

@@ -37,6 +37,7 @@ private:
     void rebuildFields();
     // Keeps the width (growing only when the fields need more) and takes the height they need.
     void fitHeight();
+    void orderTabs();
 
     ActionSheetItem item_;
     ActionConfigurationKind currentKind_;

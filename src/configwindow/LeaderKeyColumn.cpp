@@ -1,7 +1,9 @@
 #include "configwindow/LeaderKeyColumn.h"
 
+#include <QtGui/QAccessible>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
+#include <QtWidgets/QAccessibleWidget>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QScrollArea>
 #include <QtWidgets/QScrollBar>
@@ -19,11 +21,28 @@ namespace tavlin {
 
 namespace {
 
+// Read out as the button it acts as, which a screen reader can press.
+class AccessibleClickableLabel final : public QAccessibleWidget {
+public:
+    AccessibleClickableLabel(QWidget* label, std::function<void()> press)
+        : QAccessibleWidget(label, QAccessible::Button), press_(std::move(press)) {}
+    QStringList actionNames() const override { return QAccessibleWidget::actionNames() << pressAction(); }
+    void doAction(const QString& name) override {
+        if (name == pressAction()) press_();
+        else QAccessibleWidget::doAction(name);
+    }
+
+private:
+    std::function<void()> press_;
+};
+
 // A text that acts as a link: a click, or Return or Space while it has focus.
 class ClickableLabel final : public QLabel {
 public:
     ClickableLabel(const QString& text, std::function<void()> activated, QWidget* parent)
         : QLabel(text, parent), activated_(std::move(activated)) {
+        // Registered here: a factory would come after the stock one, which reads a label as text.
+        QAccessible::registerAccessibleInterface(new AccessibleClickableLabel(this, [this] { activated_(); }));
         setFocusPolicy(Qt::StrongFocus);
         setCursor(Qt::PointingHandCursor);
         setAccessibleName(text);
@@ -54,6 +73,12 @@ private:
     std::function<void()> activated_;
 };
 
+// The leader keys are read out as the list they are, not as fillers around their texts.
+QAccessibleInterface* accessibleLeaderKeyRow(const QString&, QObject* object) {
+    if (auto* row = dynamic_cast<ConfigurationHotKeyRow*>(object)) return new QAccessibleWidget(row, QAccessible::ListItem);
+    return nullptr;
+}
+
 // As wide as what it holds, as tall as it is made.
 class EditorsArea final : public QScrollArea {
 public:
@@ -77,6 +102,7 @@ public:
 
 LeaderKeyColumn::LeaderKeyColumn(ConfigurationWindowModel& model, HotKeyManager& manager, QWidget* parent)
     : QWidget(parent), model_(model), manager_(manager) {
+    [[maybe_unused]] static const bool announced = (QAccessible::installFactory(accessibleLeaderKeyRow), true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);

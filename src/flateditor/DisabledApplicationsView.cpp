@@ -2,6 +2,7 @@
 
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -14,6 +15,7 @@
 #include "flateditor/RowComposeSheet.h"
 #include "flateditor/SymbolIcons.h"
 #include "model/Settings.h"
+#include "platform/qt/FocusRing.h"
 #include "platform/qt/PlainText.h"
 
 namespace tavlin::flateditor {
@@ -36,6 +38,7 @@ QListWidget* plainList(QWidget* parent, const QString& name) {
     list->setAccessibleName(name);
     list->setIconSize(QSize(16, 16));
     list->setTextElideMode(Qt::ElideMiddle);
+    qt::showFocusRing(*list);
     return list;
 }
 
@@ -68,6 +71,8 @@ DisabledApplicationsView::DisabledApplicationsView(std::vector<std::string> disa
         layout->addWidget(suggestionBox);
         connect(suggestionList_, &QListWidget::itemClicked, this,
                 [this](QListWidgetItem* item) { addSuggestion(item->data(pathRole).toString().toStdString()); });
+        // Return or Space adds the current suggestion, as a click does.
+        suggestionList_->installEventFilter(this);
     }
 
     auto* buttons = new QHBoxLayout();
@@ -128,6 +133,25 @@ void DisabledApplicationsView::removeSelectedApplication() {
 void DisabledApplicationsView::addSuggestion(const std::string& path) {
     state_.addSuggestion(path);
     rebuildList();
+}
+
+void DisabledApplicationsView::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Opened from the keyboard as often as not: the focus shows from the start. Qt takes the
+    // mark from a window each time it shows.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+}
+
+bool DisabledApplicationsView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == suggestionList_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        QListWidgetItem* current = suggestionList_->currentItem();
+        if (current && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+            addSuggestion(current->data(pathRole).toString().toStdString());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void DisabledApplicationsView::saveAndDismiss() {

@@ -34,6 +34,10 @@ public:
     void addSuggestion(const std::string& path);
     void saveAndDismiss();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void rebuildList();
     void updateButtons();

@@ -34,6 +34,8 @@ TriggerKeyEditorView::TriggerKeyEditorView(const std::vector<TriggerKeyPickerIte
     keyScroller_ = new QScrollArea(this);
     keyScroller_->setAccessibleName(QStringLiteral("Trigger keys"));
     keyScroller_->setFrameShape(QFrame::NoFrame);
+    // Its keys take the focus; the row around them is no stop of its own.
+    keyScroller_->setFocusPolicy(Qt::NoFocus);
     keyScroller_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     keyScroller_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     keyScroller_->setWidgetResizable(true);

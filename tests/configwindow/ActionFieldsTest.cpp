@@ -15,6 +15,7 @@
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QTextEdit>
 
 #include <sys/stat.h>
 
@@ -259,6 +260,31 @@ TEST_F(ActionFieldsTest, FieldsFollowTheHelperAndKeepWhatIsHidden) {
     const auto scripts = *FileHelper::applicationScriptsDirectory();
     clickButton(QString::fromStdString(scripts.string()));
     EXPECT_EQ(workspace_.openedURLs, (std::vector<std::string>{FileUrl::fromPath(scripts.string()).absoluteString()}));
+}
+
+// A kind's fields are made anew at each change of kind: Tab still meets them between the kind
+// and the description, and passes the empty preview by.
+TEST_F(ActionFieldsTest, TabFollowsTheLayoutAfterAChangeOfKind) {
+    addAction("Notification");
+    sheet()->kindPicker()->setCurrentIndex(sheet()->kindPicker()->findText("Open URL"));
+    QCoreApplication::processEvents(); // the new fields show
+    ASSERT_TRUE(sheet()->descriptionField()->text().isEmpty());
+    std::vector<QWidget*> stops{sheet()->kindPicker()};
+    stops.front()->setFocus();
+    while (stops.size() < 30) {
+        QTest::keyClick(stops.back(), Qt::Key_Tab);
+        QWidget* next = sheet()->focusWidget();
+        if (!next || next == stops.front()) break;
+        stops.push_back(next);
+    }
+    const auto description = std::find(stops.begin(), stops.end(), static_cast<QWidget*>(sheet()->descriptionField()));
+    ASSERT_NE(description, stops.end());
+    const auto fieldStops = std::count_if(stops.begin(), stops.end(),
+                                          [&](QWidget* stop) { return fields()->isAncestorOf(stop); });
+    EXPECT_GT(fieldStops, 0);
+    EXPECT_EQ(std::count_if(stops.begin(), description, [&](QWidget* stop) { return fields()->isAncestorOf(stop); }), fieldStops);
+    EXPECT_EQ(std::count(stops.begin(), stops.end(), static_cast<QWidget*>(sheet()->descriptionPreview())), 0);
+    EXPECT_EQ(stops.back(), sheet()->cancelButton());
 }
 
 TEST_F(ActionFieldsTest, DelaysReadTheLocaleAndKeepTheLastFiniteValue) {

@@ -6,7 +6,10 @@
 #include <QtWidgets/QPushButton>
 
 #include "actionediting/ConfigurationLeaderKeyView.h"
+#include "configwindow/ConfigurationAddHotKeySheet.h"
+#include "configwindow/ConfigurationHotKeyRow.h"
 #include "configwindow/ContentViewHarness.h"
+#include "configwindow/LeaderKeyColumn.h"
 #include "configwindow/PatternComposeSheet.h"
 #include "support/Accessible.h"
 
@@ -59,6 +62,27 @@ TEST_F(ScreenReaderTest, TheFourModifiersAreRadioButtons) {
         EXPECT_EQ(accessible(editor.modifierButton(modifier))->role(), QAccessible::RadioButton);
         EXPECT_EQ(accessible(editor.modifierButton(modifier))->state().checked, modifier == HotKey::SingleTapModifier::shift);
     }
+}
+
+TEST_F(ScreenReaderTest, LeaderKeysAreListItemsAndClickToAddMoreIsAButtonThatPresses) {
+    open(R"({"hotKeys": [{"combo": {"info": {"keyCode": 17, "modifiersCode": 6144}}},
+                          {"combo": {"info": {"keyCode": 11, "modifiersCode": 6144}}}],
+             "decision": {"actions": [], "chances": []}})");
+    LeaderKeyColumn* column = nullptr;
+    for (QWidget* widget : view_->findChildren<QWidget*>())
+        if (auto* found = dynamic_cast<LeaderKeyColumn*>(widget)) column = found;
+    ASSERT_TRUE(column);
+    ASSERT_EQ(column->rows().size(), 2u);
+    for (ConfigurationHotKeyRow* row : column->rows()) {
+        EXPECT_EQ(accessible(row)->role(), QAccessible::ListItem);
+        EXPECT_EQ(accessible(row)->text(QAccessible::Name), row->textLabel()->text());
+    }
+    QAccessibleInterface* addMore = accessible(column->addMoreLabel());
+    EXPECT_EQ(addMore->role(), QAccessible::Button);
+    EXPECT_EQ(addMore->text(QAccessible::Name), "Click to add more");
+    ASSERT_TRUE(addMore->actionInterface());
+    addMore->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(column->addSheet());
 }
 
 } // namespace

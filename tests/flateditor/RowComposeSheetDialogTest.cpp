@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -433,6 +434,32 @@ TEST_F(RowComposeSheetDialogTest, aKeyPickedByKeyboardIsAddedOnceWhileAScreenRea
         QTRY_VERIFY(!list->isVisible());
         EXPECT_EQ(dialog->state().currentKeys(), expected);
     }
+}
+
+// The sheet opens from the keyboard: its focus shows before any Tab, and Tab meets the keys
+// picked, never the row that holds them.
+TEST_F(RowComposeSheetDialogTest, theFocusShowsFromTheOpeningAndTheKeysRowIsNoStop) {
+    show();
+    QPointer<RowComposeSheetDialog> dialog = open(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(dialog);
+    QWidget* picker = dialog->triggerKeys()->picker();
+    ASSERT_EQ(QApplication::focusWidget(), picker);
+    const QImage focused = picker->grab().toImage();
+    picker->clearFocus();
+    EXPECT_NE(picker->grab().toImage(), focused);
+
+    pick(*dialog, A);
+    QScrollArea* keysRow = dialog->triggerKeys()->findChild<QScrollArea*>();
+    ASSERT_TRUE(keysRow);
+    std::set<QWidget*> stops;
+    QWidget* stop = picker;
+    stop->setFocus();
+    for (int step = 0; step < 60 && stops.insert(stop).second; ++step) {
+        QTest::keyClick(stop, Qt::Key_Tab);
+        stop = dialog->focusWidget();
+    }
+    EXPECT_EQ(stops.count(keysRow), 0u);
+    EXPECT_EQ(stops.count(dialog->triggerKeys()->keyButtons().front()), 1u);
 }
 
 TEST_F(RowComposeSheetDialogTest, aRecordedCombinationKeepsTheFocusWhereTabGoesOnToTheClearButton) {

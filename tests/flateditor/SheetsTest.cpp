@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QGroupBox>
+#include <QImage>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
@@ -182,6 +183,43 @@ TEST_F(DisabledApplicationsViewTest, suggestionsAddRowsAndDoneStoresEachOnce) {
     QTest::mouseClick(sheet.doneButton(), Qt::LeftButton);
     EXPECT_EQ(stored(), R"(["\/apps\/b.desktop","\/apps\/a.desktop"])");
     EXPECT_FALSE(sheet.isVisible());
+}
+
+TEST_F(DisabledApplicationsViewTest, returnOrSpaceAddsTheCurrentSuggestion) {
+    DisabledApplicationsView sheet({"/apps/b.desktop"}, {"/apps/a.desktop", "/apps/c.desktop"});
+    sheet.show();
+    QListWidget* suggestions = sheet.suggestionList();
+    suggestions->setFocus();
+    suggestions->setCurrentRow(0);
+    QTest::keyClick(suggestions, Qt::Key_Return);
+    suggestions->setCurrentRow(1);
+    QTest::keyClick(suggestions, Qt::Key_Space);
+    EXPECT_EQ(sheet.state().applicationPaths,
+              (std::vector<std::string>{"/apps/b.desktop", "/apps/a.desktop", "/apps/c.desktop"}));
+    EXPECT_TRUE(sheet.isVisible());
+}
+
+// Opened from the keyboard, the sheet shows where the focus is from the start, on either list.
+TEST_F(DisabledApplicationsViewTest, bothListsShowTheFocus) {
+    DisabledApplicationsView sheet({"/apps/b.desktop"}, {"/apps/a.desktop"});
+    sheet.show();
+    sheet.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&sheet));
+    // Pixels in the highlight colour at the left edge of the list, half-way down.
+    const auto ring = [](QListWidget* list) {
+        const QImage image = list->grab().toImage();
+        int count = 0;
+        for (int x = 0; x < 6; ++x)
+            count += image.pixelColor(x, image.height() / 2) == list->palette().color(QPalette::Highlight);
+        return count;
+    };
+    for (QListWidget* list : {sheet.applicationList(), sheet.suggestionList()}) {
+        list->setFocus();
+        ASSERT_TRUE(list->hasFocus());
+        EXPECT_GE(ring(list), 2) << list->accessibleName().toStdString();
+        list->clearFocus();
+        EXPECT_EQ(ring(list), 0) << list->accessibleName().toStdString();
+    }
 }
 
 TEST_F(DisabledApplicationsViewTest, escapeAndTheCloseBoxStoreNothing) {

@@ -16,6 +16,7 @@
 #include "engine/InputWindowManager.h"
 #include "engine/ui/MarkdownText.h"
 #include "model/LaidOutText.h"
+#include "model/LeaderKey.h"
 #include "model/Settings.h"
 #include "platform/HelperApplication.h"
 #include "platform/MainQueue.h"
@@ -233,6 +234,15 @@ std::optional<double> InputWindowContentView::rowOpacity(int row) const {
     if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return std::nullopt;
     const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(rows_[static_cast<std::size_t>(row)]->graphicsEffect());
     return effect ? effect->opacity() : 1.0;
+}
+
+void InputWindowContentView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Shown with the window, before the window is announced: a screen reader names the session
+    // by the leader key that opened it.
+    const auto& leaderKey = currentLeaderKey();
+    window()->setAccessibleName(leaderKey ? QStringLiteral("Key sequence: ") + QString::fromStdString(shownText(*leaderKey))
+                                          : QStringLiteral("Key sequence"));
 }
 
 void InputWindowContentView::paintEvent(QPaintEvent*) {

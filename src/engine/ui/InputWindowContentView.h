@@ -33,6 +33,7 @@ public:
     QFrame* chancesDivider() const { return chancesDivider_; }
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -6,19 +6,62 @@
 #include <QtCore/QPointer>
 #include <QtGui/QPainter>
 #include <QtWidgets/QAbstractScrollArea>
+#include <QtWidgets/QProxyStyle>
 #include <QtWidgets/QScrollBar>
+#include <QtWidgets/QStyleOption>
 
 namespace tavlin::qt {
 
-void drawFocusRing(QWidget& widget, const QRect& area) {
-    QPainter painter(&widget);
+namespace {
+
+void paintRing(QPainter& painter, const QColor& color, const QRect& area) {
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(widget.palette().color(QPalette::Highlight), 2));
+    painter.setPen(QPen(color, 2));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(QRectF(area).adjusted(1, 1, -1, -1), 3, 3);
+    painter.restore();
 }
 
-namespace {
+// Focus shows once the keyboard moved it in the window, as the stock style has it; sheets and
+// dialogs count as moved from the moment they open.
+bool showsFocus(const QStyleOption& option) {
+    return (option.state & QStyle::State_HasFocus) && (option.state & QStyle::State_KeyboardFocusChange);
+}
+
+class FocusRingStyle final : public QProxyStyle {
+public:
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element == PE_FrameFocusRect) {
+            if (!(option->state & State_KeyboardFocusChange)) return;
+            // On a selected row the highlight is the background: the ring takes the text's colour.
+            QColor color = option->palette.color(QPalette::Highlight);
+            if (const auto* focus = qstyleoption_cast<const QStyleOptionFocusRect*>(option);
+                focus && focus->backgroundColor == color)
+                color = option->palette.color(QPalette::HighlightedText);
+            return paintRing(*painter, color, option->rect);
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (element == PE_FrameLineEdit && showsFocus(*option))
+            paintRing(*painter, option->palette.color(QPalette::Highlight), option->rect);
+    }
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        // The stock style rings a button by its outline alone.
+        if (element == CE_PushButtonBevel && showsFocus(*option))
+            paintRing(*painter, option->palette.color(QPalette::Highlight), option->rect);
+    }
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override {
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        if ((control == CC_ComboBox || control == CC_SpinBox) && showsFocus(*option))
+            paintRing(*painter, option->palette.color(QPalette::Highlight), option->rect);
+    }
+};
 
 // Paints the viewport as it would, then the ring over it. It keeps the view as a plain widget:
 // the view's own destructor still sends it focus events, when it is a scroll area no more.
@@ -52,6 +95,13 @@ private:
 };
 
 } // namespace
+
+void drawFocusRing(QWidget& widget, const QRect& area) {
+    QPainter painter(&widget);
+    paintRing(painter, widget.palette().color(QPalette::Highlight), area);
+}
+
+QStyle* makeFocusRingStyle() { return new FocusRingStyle(); }
 
 void showFocusRing(QAbstractScrollArea& view) { new FocusRing(view); }
 

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 
+#include <QtGui/QAccessible>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
 #include <QtGui/QScreen>
 #include <QtGui/QWindow>
+#include <QtWidgets/QAccessibleWidget>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QVBoxLayout>
 
@@ -46,11 +48,18 @@ QWidget* shownApplicationModalWindow() {
     return nullptr;
 }
 
+// A frameless tool window would be announced as a filler, not as the window the session is.
+QAccessibleInterface* accessibleInputWindow(const QString&, QObject* object) {
+    if (auto* window = dynamic_cast<QtInputWindow*>(object)) return new QAccessibleWidget(window, QAccessible::Window);
+    return nullptr;
+}
+
 } // namespace
 
 QtInputWindow::QtInputWindow()
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint |
                            Qt::WindowDoesNotAcceptFocus) {
+    [[maybe_unused]] static const bool announced = (QAccessible::installFactory(accessibleInputWindow), true);
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_QuitOnClose, false);

@@ -41,14 +41,14 @@ DisplayForChildren::DisplayForChildren(const std::string& name) : previous_(std:
 
 DisplayForChildren::~DisplayForChildren() { ::setenv("DISPLAY", previous_.c_str(), 1); }
 
-std::unique_ptr<ManagedDisplay> ManagedDisplay::start(const AppHome& home) {
+std::unique_ptr<ManagedDisplay> ManagedDisplay::start(const AppHome& home, const std::string& screenSize) {
     std::unique_ptr<ManagedDisplay> result(new ManagedDisplay);
     // Xvfb writes its display number once it accepts connections.
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return nullptr;
     result->server_.emplace("Xvfb",
-                            std::vector<std::string>{"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x800x24"}, home,
-                            "", ends[1]);
+                            std::vector<std::string>{"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", screenSize + "x24"},
+                            home, "", ends[1]);
     ::close(ends[1]);
     std::string number;
     pollfd readable{ends[0], POLLIN, 0};
@@ -142,6 +142,43 @@ bool ManagedDisplay::activeWindowIsOnTop() {
     const bool onTop = data && format == 32 && count > 0 && reinterpret_cast<unsigned long*>(data)[count - 1] == *active;
     if (data) XFree(data);
     return onTop;
+}
+
+std::string ManagedDisplay::activeWindowName() {
+    const auto active = activeWindow();
+    char* name = nullptr;
+    if (!active || *active == None || !XFetchName(display_, *active, &name) || !name) return {};
+    std::string result(name);
+    XFree(name);
+    return result;
+}
+
+bool ManagedDisplay::activeWindowFitsTheScreen() {
+    Display* d = display_;
+    const auto active = activeWindow();
+    XWindowAttributes window{}, root{};
+    if (!active || *active == None || !XGetWindowAttributes(d, *active, &window) ||
+        !XGetWindowAttributes(d, DefaultRootWindow(d), &root))
+        return false;
+    int x = 0, y = 0;
+    Window child = None;
+    XTranslateCoordinates(d, *active, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    // Left, right, top and bottom.
+    long extents[4] = {0, 0, 0, 0};
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, *active, XInternAtom(d, "_NET_FRAME_EXTENTS", False), 0, 4, False, XA_CARDINAL, &actual, &format,
+                           &count, &remaining, &data) != Success ||
+        !data || count != 4) {
+        if (data) XFree(data);
+        return false;
+    }
+    for (int i = 0; i < 4; ++i) extents[i] = reinterpret_cast<long*>(data)[i];
+    XFree(data);
+    return x - extents[0] >= 0 && y - extents[2] >= 0 && x + window.width + extents[1] <= root.width &&
+           y + window.height + extents[3] <= root.height;
 }
 
 } // namespace tavlin::e2e

@@ -26,8 +26,8 @@ private:
 
 class ManagedDisplay {
 public:
-    // Null when Xvfb or openbox cannot be started.
-    static std::unique_ptr<ManagedDisplay> start(const AppHome& home);
+    // Null when Xvfb or openbox cannot be started. The screen is `screenSize` ("WxH") pixels.
+    static std::unique_ptr<ManagedDisplay> start(const AppHome& home, const std::string& screenSize = "1280x800");
     ~ManagedDisplay();
 
     // ":N", for $DISPLAY.
@@ -47,6 +47,10 @@ public:
     // The process of the active window, and whether that window is the topmost one.
     std::optional<pid_t> activeProcess();
     bool activeWindowIsOnTop();
+    // The active window's title, and whether the whole of it, the window manager's frame
+    // included, lies on the screen.
+    std::string activeWindowName();
+    bool activeWindowFitsTheScreen();
 
 private:
     ManagedDisplay() = default;

@@ -76,6 +76,27 @@ TEST_F(WindowManagerTest, ASecondStartBringsTheBuriedConfigurationWindowForward)
         << app_->outputTail();
 }
 
+// At 1.25 scaling a screen 424 pixels tall leaves room for Settings at its smallest (400) and its
+// title bar, not for the content's own height as well: it opens with its frame on the screen.
+TEST_F(WindowManagerTest, SettingsOpensWhollyOnAScaledScreen) {
+    const auto display = ManagedDisplay::start(*home_, "1280x530");
+    ASSERT_TRUE(display) << "cannot start Xvfb with openbox";
+    home_->writeConfiguration(R"({"hotKeys": [], "decision": {"actions": [], "chances": []}})");
+    const DisplayForChildren children(display->name());
+    ::setenv("QT_SCALE_FACTOR", "1.25", 1);
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+    ::unsetenv("QT_SCALE_FACTOR");
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    ASSERT_TRUE(pollUntil([&] { return display->activeProcess() == app_->pid(); }, 10s)) << "the window was never active";
+    constexpr int keyComma = 43;
+    display->press(xControlKey());
+    display->press(xKey(keyComma));
+    display->release(xKey(keyComma));
+    display->release(xControlKey());
+    ASSERT_TRUE(pollUntil([&] { return display->activeWindowName() == "tavlin Settings"; }, 10s)) << app_->outputTail();
+    EXPECT_TRUE(pollUntil([&] { return display->activeWindowFitsTheScreen(); }, 5s));
+}
+
 // In a program on the disabled list the leader keys are that program's keys; in any other they
 // open a session.
 TEST_F(WindowManagerTest, LeaderKeysReachAListedProgramAndWorkInAnother) {

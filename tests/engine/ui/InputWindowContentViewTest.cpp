@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -16,6 +17,7 @@
 #include "engine/EngineHarness.h"
 #include "engine/ui/InputWindowContentView.h"
 #include "model/KeyNames.h"
+#include "platform/qt/QtInputWindow.h"
 #include "support/QtTestApplication.h"
 
 namespace tavlin {
@@ -240,6 +242,20 @@ TEST_F(InputWindowContentViewTest, PaintsARoundedBackgroundInAFixedPitchFont) {
     image.fill(Qt::transparent);
     view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     EXPECT_EQ(qAlpha(image.pixel(25, 25)), 0) << "nothing is painted while empty";
+}
+
+// A screen reader meets the session as a window named for the leader key that opened it.
+TEST_F(InputWindowContentViewTest, TheSessionWindowIsAnnouncedByItsLeaderKey) {
+    qt::QtInputWindow window;
+    window.setContent(new InputWindowContentView());
+    currentLeaderKey() = HotKey::singleModifier(HotKey::SingleTapModifier::command);
+    window.makeKeyAndOrderFront();
+    QAccessibleInterface* announced = QAccessible::queryAccessibleInterface(&window);
+    ASSERT_TRUE(announced);
+    EXPECT_EQ(announced->role(), QAccessible::Window);
+    EXPECT_EQ(announced->text(QAccessible::Name), "Key sequence: Super");
+    window.orderOut();
+    currentLeaderKey().reset();
 }
 
 } // namespace
