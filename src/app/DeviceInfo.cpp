@@ -16,8 +16,8 @@ namespace tavlin {
 namespace {
 
 // Both are a line or a short file; anything longer is not what we look for.
-constexpr std::size_t osReleaseLimit = 64 * 1024;
-constexpr std::size_t modelLimit = 4 * 1024;
+constexpr std::size_t osReleaseLimit = std::size_t{64} * 1024;
+constexpr std::size_t modelLimit = std::size_t{4} * 1024;
 constexpr std::size_t prettyNameLimit = 256;
 
 std::optional<DeviceInfo::Sources>& replacedSources() {

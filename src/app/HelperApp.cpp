@@ -59,7 +59,7 @@ void open() {
     whenRegistered("tavlinhelper", [](std::optional<std::string> application) {
         waiting = false;
         if (!application || isRunning()) return;
-        Workspace::shared().openApplication(*application, [](std::optional<std::string> error) {
+        Workspace::shared().openApplication(*application, [](const std::optional<std::string>& error) {
             if (!error) return;
             UserNotificationCenter::current().requestAuthorization(
                 [error](bool) { postUserNotification("Failed to open tavlin helper", *error); });

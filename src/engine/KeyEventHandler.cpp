@@ -199,14 +199,12 @@ std::optional<KeyboardEvent> KeyEventHandlerManager::handleModifierFlagsChangedE
             result.reset();
             giveUpOnce = false;
         }
-    } else if (newModifiers != 0 && heldBefore - std::popcount(newModifiers) == 1) {
-        // One of several held modifiers was released while others remain: the rest is no tap.
-        giveUpOnce = true;
-        return finish();
-    } else if (newModifiers != 0 && newModifiers == oldModifiers &&
-               ((event.modifierFlags ^ latest.modifierFlags) & ~eventFlags::leaderModifiers) != 0) {
-        // Caps Lock (or another flag key) toggled while the modifier is held: that is a
-        // combination, not a tap, also when the toggle arrives as an event of its own.
+    } else if ((newModifiers != 0 && heldBefore - std::popcount(newModifiers) == 1) ||
+               (newModifiers != 0 && newModifiers == oldModifiers &&
+                ((event.modifierFlags ^ latest.modifierFlags) & ~eventFlags::leaderModifiers) != 0)) {
+        // One of several held modifiers was released while others remain, or Caps Lock (or another
+        // flag key) toggled while the modifier is held, also when the toggle arrives as an event of
+        // its own: that is a combination, not a tap.
         giveUpOnce = true;
         return finish();
     }

@@ -60,12 +60,12 @@ void openURL(const std::string& url, const std::optional<std::string>& applicati
     }
     auto& workspace = Workspace::shared();
     if (!applicationPath || applicationPath->empty()) {
-        workspace.openURL(url, [url](std::optional<std::string> error) {
+        workspace.openURL(url, [url](const std::optional<std::string>& error) {
             if (error) showAlert("Failed to open the URL", url);
         });
         return;
     }
-    workspace.openURLs({url}, *applicationPath, [](std::optional<std::string> error) {
+    workspace.openURLs({url}, *applicationPath, [](const std::optional<std::string>& error) {
         if (error) showAlert("Failed to open url with application", *error);
     });
 }
@@ -101,7 +101,7 @@ void openApp(const std::string& path, bool hideAppIfRunning, const std::optional
 }
 
 void launchApplication(const std::string& path) {
-    Workspace::shared().openApplication(path, [](std::optional<std::string> error) {
+    Workspace::shared().openApplication(path, [](const std::optional<std::string>& error) {
         if (error) showAlert("Failed to open app", *error);
     });
 }
@@ -109,7 +109,7 @@ void launchApplication(const std::string& path) {
 void activateFinder() {
     // The desktop's file manager stands in: it opens on the home folder.
     const std::string home = expandingTildeInPath("~");
-    Workspace::shared().openURL(FileUrl(home, true).absoluteString(), [](std::optional<std::string> error) {
+    Workspace::shared().openURL(FileUrl(home, true).absoluteString(), [](const std::optional<std::string>& error) {
         if (error) diag::printLine(diag::Category::actions, "failed to open the file manager");
     });
 }

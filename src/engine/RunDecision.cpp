@@ -58,7 +58,8 @@ ChancePtr firstMatchingChance(const std::vector<ChancePtr>& chances, const Actio
     return nullptr;
 }
 
-void runDecision(std::vector<ActionResult> history, DecisionPtr decision) {
+// The decision is held by value: starting the session over lets go of the tree it came from.
+void runDecision(std::vector<ActionResult> history, DecisionPtr decision) { // NOLINT(performance-unnecessary-value-param)
     using K = Action::Kind;
     const auto& actions = decision->actions;
 

@@ -45,7 +45,8 @@ QListWidget* plainList(QWidget* parent, const QString& name) {
 } // namespace
 
 DisabledApplicationsView::DisabledApplicationsView(std::vector<std::string> disabledApplications,
-                                                   std::vector<std::string> suggestedDisabledApplicationPaths, QWidget* parent)
+                                                   const std::vector<std::string>& suggestedDisabledApplicationPaths,
+                                                   QWidget* parent)
     : QDialog(parent), state_(std::move(disabledApplications)) {
     setWindowTitle(QStringLiteral("Disable in these applications"));
     setAccessibleName(QStringLiteral("Disable in these applications"));

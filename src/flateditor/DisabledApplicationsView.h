@@ -19,7 +19,7 @@ namespace tavlin::flateditor {
 class DisabledApplicationsView final : public QDialog {
 public:
     DisabledApplicationsView(std::vector<std::string> disabledApplications,
-                             std::vector<std::string> suggestedDisabledApplicationPaths, QWidget* parent = nullptr);
+                             const std::vector<std::string>& suggestedDisabledApplicationPaths, QWidget* parent = nullptr);
 
     const DisabledApplicationsList& state() const { return state_; }
     QListWidget* applicationList() const { return applicationList_; }

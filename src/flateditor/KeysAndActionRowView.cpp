@@ -202,7 +202,9 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
         QTextDocument& document = description(*described);
         if (document.defaultFont() != option.font) document.setDefaultFont(option.font);
         painter->setFont(option.font);
-        painter->translate(actionArea.left(), actionArea.top() + (actionArea.height() - metrics.height()) / 2);
+        // Whole pixels, so the text sits as a label's would.
+        const int top = actionArea.top() + (actionArea.height() - metrics.height()) / 2;
+        painter->translate(actionArea.left(), top);
         QAbstractTextDocumentLayout::PaintContext context;
         context.palette = option.palette;
         context.palette.setCurrentColorGroup(group);

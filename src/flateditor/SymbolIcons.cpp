@@ -24,7 +24,7 @@ const char* themeName(const std::string& name) {
 QIcon symbolIcon(const std::string& name) {
     static const bool registered = (initResources(), true);
     (void)registered;
-    const QIcon bundled(QStringLiteral(":/flateditor/icons/") + QString::fromStdString(name) + QStringLiteral(".svg"));
+    QIcon bundled(QStringLiteral(":/flateditor/icons/") + QString::fromStdString(name) + QStringLiteral(".svg"));
     if (const char* theme = themeName(name)) return QIcon::fromTheme(QLatin1String(theme), bundled);
     return bundled;
 }

@@ -161,6 +161,7 @@ std::shared_ptr<Configuration> Configuration::WritingFlatRowsPreferencesToTavlin
     }
 
     std::vector<ChancePtr> chances;
+    chances.reserve(rowsByPath.size() + 1);
     for (const auto& [path, pathRows] : rowsByPath) chances.push_back(appChance(path, pathRows));
     chances.push_back(otherAppsChance(otherAppsRows));
     const auto root = sortedDecision({Action(K::getFrontmostApp{GetFrontmostAppKind::bundleURL})}, std::move(chances));

@@ -82,7 +82,9 @@ std::string toldFailure(std::string failure) {
 }
 } // namespace
 
-std::optional<std::string> storeChosenValues(std::map<std::string, DefaultsValue> values) {
+// By value, to be moved on into the suite.
+std::optional<std::string> storeChosenValues(
+    std::map<std::string, DefaultsValue> values) { // NOLINT(performance-unnecessary-value-param)
     if (auto failure = appGroupStore()->setIfWritten(std::move(values))) return toldFailure(std::move(*failure));
     return std::nullopt;
 }
@@ -107,7 +109,7 @@ bool storeDefaultFlatRowsIfNeverStored(const std::optional<std::string>& browser
     return true;
 }
 
-bool storePreference(const std::string& key, DefaultsValue value) {
+bool storePreference(const std::string& key, const DefaultsValue& value) {
     const auto store = appGroupStore();
     const std::optional<DefaultsValue> previous = store->object(key);
     const auto failure = store->set(key, value);

@@ -75,7 +75,7 @@ void addSuggestedDisabledApplicationPath(const std::optional<std::string>& path)
 // Stores a value the user chose. When the file cannot be written the suite is put back as it was
 // (the store would keep the value in memory, in force though not saved), an alert "Failed to save
 // settings" says why, and the answer is false, so the control shows the stored value again.
-bool storePreference(const std::string& key, DefaultsValue value);
+bool storePreference(const std::string& key, const DefaultsValue& value);
 
 // Lists of texts kept as one text preference (compact JSON).
 std::vector<std::string> stringList(const char* key);

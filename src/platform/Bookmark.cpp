@@ -69,8 +69,8 @@ Record decode(const Data& data) {
 
 } // namespace
 
-BookmarkError::BookmarkError(Kind kind, std::string localizedDescription)
-    : std::runtime_error(std::move(localizedDescription)), kind_(kind) {}
+BookmarkError::BookmarkError(Kind kind, const std::string& localizedDescription)
+    : std::runtime_error(localizedDescription), kind_(kind) {}
 
 Data create(const FileUrl& url, std::uint32_t creationOptions) {
     struct stat status {};

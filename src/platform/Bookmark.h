@@ -33,7 +33,7 @@ public:
         fileNotFound, // the item is gone, or was never there
         corrupt,      // not bookmark data, or a version this program cannot read
     };
-    BookmarkError(Kind kind, std::string localizedDescription);
+    BookmarkError(Kind kind, const std::string& localizedDescription);
     Kind kind() const { return kind_; }
 
 private:

@@ -157,7 +157,8 @@ char* putPlainQuoted(char* at, std::string_view text) {
 // A line break and `count` spaces, written eight at a time: needs room for count + 8 bytes.
 char* putLineBreak(char* at, std::size_t count) {
     *at++ = '\n';
-    for (std::size_t i = 0; i < count; i += 8) std::memcpy(at + i, "        ", 8);
+    // Eight spaces, not a C string: the text written has no terminator.
+    for (std::size_t i = 0; i < count; i += 8) std::memcpy(at + i, "        ", 8); // NOLINT(bugprone-not-null-terminated-result)
     return at + count;
 }
 

@@ -128,7 +128,7 @@ private:
         const auto values = values_.end() - static_cast<std::ptrdiff_t>(count);
         if (hasRepeatedName(first)) {
             // A repeated name keeps its first place and takes the last value.
-            for (std::size_t i = 0; i < count; ++i) object[std::move(keys[i])] = std::move(values[i]);
+            for (std::size_t i = 0; i < count; ++i) object[keys[i]] = std::move(values[i]);
         } else {
             for (std::size_t i = 0; i < count; ++i) object.emplace_back(std::move(keys[i]), std::move(values[i]));
         }

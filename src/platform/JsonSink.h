@@ -50,6 +50,7 @@ protected:
 // Builds the Value that a sequence of events describes, exactly as assigning members in that
 // order would: numbers keep their kind (signed, unsigned, floating). Names are copied when their
 // value begins, so a name need only live until then.
+// NOLINTNEXTLINE(bugprone-exception-escape): its implicit members only move and destroy values.
 class ValueBuilder final : public Sink {
 public:
     void beginObject() override;

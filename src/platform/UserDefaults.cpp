@@ -520,7 +520,9 @@ std::optional<std::string> UserDefaults::set(const std::string& key, DefaultsVal
     return persistAndAnnounce();
 }
 
-std::optional<std::string> UserDefaults::set(std::map<std::string, DefaultsValue> values) {
+// The values are taken by value to be moved into the suite: a list of rows can be megabytes.
+std::optional<std::string> UserDefaults::set(
+    std::map<std::string, DefaultsValue> values) { // NOLINT(performance-unnecessary-value-param)
     if (values.empty()) return std::nullopt;
     refresh();
     {
@@ -532,7 +534,8 @@ std::optional<std::string> UserDefaults::set(std::map<std::string, DefaultsValue
     return persistAndAnnounce();
 }
 
-std::optional<std::string> UserDefaults::setIfWritten(std::map<std::string, DefaultsValue> values) {
+std::optional<std::string> UserDefaults::setIfWritten(
+    std::map<std::string, DefaultsValue> values) { // NOLINT(performance-unnecessary-value-param): as set
     if (values.empty()) return std::nullopt;
     refresh();
     {

@@ -23,6 +23,7 @@ public:
     virtual void add(const Request& request) = 0;
     // The same, and `undelivered` runs later on the main thread when no banner could be shown (no
     // notification server, or it refused). A centre that cannot tell never runs it.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): an override keeps it for later.
     virtual void addOrReport(const Request& request, std::function<void()> undelivered) {
         (void)undelivered;
         add(request);

@@ -18,8 +18,8 @@ bool ActionSheetItem::isReadOnly() const {
     return edit && configurability(edit->oldAction).isReadOnly();
 }
 
-ActionSheetItem ActionSheetItem::make(DecisionPtr decision, ChangeKind changeKind, ChangeWrapper changeWrapper,
-                                      std::function<bool(const Decision&)> stillInTree,
+ActionSheetItem ActionSheetItem::make(DecisionPtr decision, ChangeKind changeKind, const ChangeWrapper& changeWrapper,
+                                      const std::function<bool(const Decision&)>& stillInTree,
                                       std::function<void(const Uuid&, const Uuid&)> replaced) {
     ActionSheetItem item;
     item.changeKind = changeKind;

@@ -38,8 +38,8 @@ struct ActionSheetItem {
     std::function<void(const Action&)> newActionHandler;
 
     // `replaced` is told inside the edit when Save replaced an action by a new one.
-    static ActionSheetItem make(DecisionPtr decision, ChangeKind changeKind, ChangeWrapper changeWrapper,
-                                std::function<bool(const Decision&)> stillInTree = nullptr,
+    static ActionSheetItem make(DecisionPtr decision, ChangeKind changeKind, const ChangeWrapper& changeWrapper,
+                                const std::function<bool(const Decision&)>& stillInTree = nullptr,
                                 std::function<void(const Uuid& oldID, const Uuid& newID)> replaced = nullptr);
 
     // Editing an action that cannot be edited now shows it read-only.

@@ -38,7 +38,7 @@ bool isWithin(const Decision* decision, const Decision& top) {
 
 // Inserts first when the removal comes later in the same list, so both positions stay valid.
 template <typename Item, typename List>
-Edit moveEdit(DecisionPtr source, int from, DecisionPtr target, int to, Item item, List Decision::*list) {
+Edit moveEdit(const DecisionPtr& source, int from, const DecisionPtr& target, int to, Item item, List Decision::*list) {
     return [source, from, target, to, item = std::move(item), list] {
         auto& sourceList = (*source).*list;
         auto& targetList = (*target).*list;

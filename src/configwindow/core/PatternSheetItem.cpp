@@ -47,8 +47,9 @@ std::string_view patternKindTitle(PK kind) {
     return {};
 }
 
-std::optional<PatternSheetItem> PatternSheetItem::make(ChangeKind changeKind, DecisionPtr container, ChangeWrapper changeWrapper,
-                                                       std::function<bool(const Decision&)> stillInTree) {
+std::optional<PatternSheetItem> PatternSheetItem::make(ChangeKind changeKind, DecisionPtr container,
+                                                       const ChangeWrapper& changeWrapper,
+                                                       const std::function<bool(const Decision&)>& stillInTree) {
     PatternSheetItem item;
     item.changeKind = changeKind;
     item.allPatternKinds = {PK::key, PK::message, PK::alwaysMatch};

@@ -62,8 +62,9 @@ struct PatternSheetItem {
     std::function<void(const Pattern&)> newPatternHandler;
 
     // Fails (nothing) when an edit's index does not name a chance of the container.
-    static std::optional<PatternSheetItem> make(ChangeKind changeKind, DecisionPtr decisionContainer, ChangeWrapper changeWrapper,
-                                                std::function<bool(const Decision&)> stillInTree = nullptr);
+    static std::optional<PatternSheetItem> make(ChangeKind changeKind, DecisionPtr decisionContainer,
+                                                const ChangeWrapper& changeWrapper,
+                                                const std::function<bool(const Decision&)>& stillInTree = nullptr);
 
     Pattern::ConfigurationKind startKind() const { return initialConfigurationKind.value_or(Pattern::ConfigurationKind::key); }
 };

@@ -139,7 +139,7 @@ bool namesAnyResource(const QTextDocument& document) {
 QString labelHtml(QTextDocument& document) {
     dropResources(document);
     fitForLabel(document);
-    const QString html = QTextDocumentFragment(&document).toHtml();
+    QString html = QTextDocumentFragment(&document).toHtml();
     // What the label will read must name nothing to load; if a form slipped through, the text
     // alone is shown.
     DetachedDocument check;

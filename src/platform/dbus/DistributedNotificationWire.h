@@ -18,7 +18,7 @@ inline constexpr const char* signature = "ss";
 
 // Our objects are small JSON texts. Larger ones are neither sent nor accepted, so a stray
 // giant message costs a receiver one diagnostic line rather than its memory.
-inline constexpr std::size_t maximumObjectBytes = 1024 * 1024;
+inline constexpr std::size_t maximumObjectBytes = std::size_t{1024} * 1024;
 
 // A D-Bus string must be UTF-8 without NUL, or the bus drops the sender's connection (and
 // libdbus aborts on the attempt): ill-formed sequences and NULs become U+FFFD.

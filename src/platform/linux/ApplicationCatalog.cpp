@@ -95,7 +95,7 @@ struct Folders {
             }
             return words;
         };
-        const auto several = [&](const char* name, std::vector<fs::path> fallback) {
+        const auto several = [&](const char* name, const std::vector<fs::path>& fallback) {
             std::vector<fs::path> folders;
             for (const auto& word : words(name)) {
                 if (const fs::path folder(word); folder.is_absolute()) folders.push_back(folder);

@@ -145,7 +145,7 @@ private:
                 bytes.append(reinterpret_cast<const char*>(&item), sizeof item);
             }
         } else {
-            bytes.append(reinterpret_cast<const char*>(value), static_cast<qsizetype>(items * static_cast<unsigned>(format / 8)));
+            bytes.append(reinterpret_cast<const char*>(value), static_cast<qsizetype>(items) * (format / 8));
         }
         XFree(value);
     }

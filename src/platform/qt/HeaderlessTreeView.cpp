@@ -175,7 +175,8 @@ QAccessibleInterface* HeaderlessTreeView::accessibleCell(int position) const {
 }
 
 void HeaderlessTreeView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-    QAbstractItemView::currentChanged(current, previous);
+    // Not QTreeView's: it announces cells of its own, which are not the rows a reader meets here.
+    QAbstractItemView::currentChanged(current, previous); // NOLINT(bugprone-parent-virtual-call)
     if (allColumnsShowFocus()) {
         for (const QModelIndex& index : {previous, current}) {
             if (!index.isValid()) continue;
@@ -187,7 +188,7 @@ void HeaderlessTreeView::currentChanged(const QModelIndex& current, const QModel
 }
 
 void HeaderlessTreeView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
-    QAbstractItemView::selectionChanged(selected, deselected);
+    QAbstractItemView::selectionChanged(selected, deselected); // NOLINT(bugprone-parent-virtual-call): as above
     announce(QAccessible::SelectionAdd, selected.indexes().value(0));
     announce(QAccessible::SelectionRemove, deselected.indexes().value(0));
 }

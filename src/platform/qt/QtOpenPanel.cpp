@@ -123,7 +123,8 @@ public:
         }
         chosen_ = std::move(chosen);
         errorLabel_->hide();
-        QDialog::accept();
+        // Not QFileDialog::accept: it would choose again, by its own rules, what was just checked.
+        QDialog::accept(); // NOLINT(bugprone-parent-virtual-call)
     }
 
 private:

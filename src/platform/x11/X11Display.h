@@ -3,7 +3,7 @@
 #include <memory>
 
 // An owned X connection, without pulling Xlib's macros into the headers that use it.
-struct _XDisplay;
+struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's own name for a connection
 
 namespace tavlin::x11 {
 

@@ -68,7 +68,8 @@ unsigned int X11KeystrokeSender::modifierKeycode(unsigned long keysym, unsigned 
         const KeyCode keycode = map->modifiermap[modifier * map->max_keypermod + i];
         if (keycode == 0) continue;
         if (chosen == 0) chosen = keycode;
-        if (keysyms && keycode >= minKeycode && keycode <= maxKeycode && keysyms[(keycode - minKeycode) * perKeycode] == keysym) {
+        if (keysyms && keycode >= minKeycode && keycode <= maxKeycode &&
+            keysyms[static_cast<std::ptrdiff_t>(keycode - minKeycode) * perKeycode] == keysym) {
             chosen = keycode;
             break;
         }
