@@ -2,14 +2,16 @@
 // key works. Control+option+T is tapped every 2 ms from the start; "hot key live" is the first
 // press the application's grab takes, and that tap must open a session that keeps the focus
 // (one whose grab our window does not see, because a window of the application took the focus,
-// counts as lost). Also the time until it prints "tavlin: ready" and its
-// resident memory once idle. The configuration holds 10 chances (or as many as the first
-// argument says) under that leader key.
+// counts as lost). Also the time until it prints "tavlin: ready", its resident memory once idle,
+// and, after that, the leader key's release until the input window holds the keyboard: the first
+// session after ready against the later ones (a session decodes nothing while the file is
+// unchanged), and the memory after them. The configuration holds 10 chances (or as many as the
+// first argument says) under that leader key.
 //
 // It types on $DISPLAY, so run it on a private X server:
 //
 //   Xvfb :58 -noreset -nolisten tcp & xvfb=$!
-//   DISPLAY=:58 build/bench/tavlin_startup_latency [chances] [runs]   # default 10 20
+//   DISPLAY=:58 build/bench/tavlin_startup_latency [chances] [runs] [quiet]   # default 10 20
 //   kill $xvfb
 //
 // TAVLIN_BENCH_EXECUTABLE names another build's `tavlin` to measure instead (its
@@ -32,6 +34,7 @@ using namespace std::chrono_literals;
 using namespace tavlin::e2e;
 
 constexpr int keyT = 17, keyEscape = 53;
+constexpr int laterSessionsPerRun = 3;
 
 double milliseconds(Clock::duration duration) { return std::chrono::duration<double, std::milli>(duration).count(); }
 
@@ -50,6 +53,8 @@ void print(const char* what, std::vector<double> samples, const char* unit = "ms
 int main(int argc, char** argv) {
     const int chances = argc > 1 ? std::atoi(argv[1]) : 10;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 20;
+    // "quiet": no key is typed until ready, as after a restart nobody is typing.
+    const bool quiet = argc > 3 && std::string(argv[3]) == "quiet";
     if (chances <= 0 || runs <= 0) {
         std::fprintf(stderr, "usage: %s [chances] [runs]\n", argv[0]);
         return 2;
@@ -65,27 +70,29 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavlin_startup_latency: cannot open %s with XTest\n", std::getenv("DISPLAY"));
         return 1;
     }
-    std::vector<double> live, opened, ready, resident;
-    int lost = 0;
+    std::vector<double> live, opened, ready, resident, firstSession, laterSessions, residentAfter;
+    int lost = 0, lostSessions = 0;
     for (int i = 0; i < runs; ++i) {
         PrivateBus bus;
         AppHome home;
         home.writeConfiguration(tavlin::bench::configurationWithChances(chances));
         seat->takeFocusBack(1s);
         AppProcess app(executable, {}, home, bus.address());
-        const auto first = seat->openSessionAsSoonAsGrabbed(xKey(keyT));
-        if (!first) {
-            std::fprintf(stderr, "no press was grabbed\n%s\n", app.outputTail().c_str());
-            return 1;
-        }
-        live.push_back(milliseconds(first->pressed - app.startTime()));
-        if (first->sessionGrabbed) {
-            opened.push_back(milliseconds(*first->sessionGrabbed - app.startTime()));
-            const auto mark = seat->counts();
-            seat->tap(xKey(keyEscape));
-            seat->waitForReleases(mark, 1, 2s);
-        } else {
-            ++lost;
+        if (!quiet) {
+            const auto first = seat->openSessionAsSoonAsGrabbed(xKey(keyT));
+            if (!first) {
+                std::fprintf(stderr, "no press was grabbed\n%s\n", app.outputTail().c_str());
+                return 1;
+            }
+            live.push_back(milliseconds(first->pressed - app.startTime()));
+            if (first->sessionGrabbed) {
+                opened.push_back(milliseconds(*first->sessionGrabbed - app.startTime()));
+                const auto mark = seat->counts();
+                seat->tap(xKey(keyEscape));
+                seat->waitForReleases(mark, 1, 2s);
+            } else {
+                ++lost;
+            }
         }
         if (!app.waitUntilReady(60s)) {
             std::fprintf(stderr, "the application did not get ready\n%s\n", app.outputTail().c_str());
@@ -95,6 +102,23 @@ int main(int argc, char** argv) {
         ready.push_back(milliseconds(readyAt - app.startTime()));
         std::this_thread::sleep_until(readyAt + 1s);
         if (const auto kib = residentKiB(app.pid())) resident.push_back(*kib / 1024.0);
+        if (!seat->takeFocusFrom(app.pid())) {
+            std::fprintf(stderr, "our window did not get the input focus\n");
+            return 1;
+        }
+        for (int session = 0; session < laterSessionsPerRun + 1; ++session) {
+            const auto began = seat->openSessionWithControlOption(xKey(keyT));
+            if (!began) {
+                // The next one would not be the first any more, nor measured as a later one.
+                ++lostSessions;
+                break;
+            }
+            (session == 0 ? firstSession : laterSessions).push_back(milliseconds(began->grabbed - began->released));
+            const auto mark = seat->counts();
+            seat->tap(xKey(keyEscape));
+            seat->waitForReleases(mark, 1, 2s);
+        }
+        if (const auto kib = residentKiB(app.pid())) residentAfter.push_back(*kib / 1024.0);
         app.stop();
     }
     std::printf("tavlin_startup_latency: %s, %d chances, %d runs\n", executable.c_str(), chances, runs);
@@ -103,5 +127,9 @@ int main(int argc, char** argv) {
     print("start -> \"tavlin: ready\"", ready);
     print("idle resident memory (VmRSS, 1 s after ready)", resident, "MiB");
     std::printf("%-46s %d of %d\n", "first grabbed presses that opened no session", lost, runs);
+    print("first session after ready: release -> grab", firstSession);
+    print("later sessions: release -> grab", laterSessions);
+    print("resident memory after those sessions", residentAfter, "MiB");
+    std::printf("%-46s %d of %d\n", "runs whose sessions were cut short by a loss", lostSessions, runs);
     return 0;
 }

@@ -145,7 +145,6 @@ void ConfigurationWindowContentView::build() {
 
 void ConfigurationWindowContentView::buildTreePage() {
     if (treeView_) return;
-    model_.ownTree();
     auto* treeLayout = new QVBoxLayout(treePage_);
     auto* topRow = new QHBoxLayout();
     leaderKeyColumn_ = new LeaderKeyColumn(model_, HotKeyManager::shared(), treePage_);

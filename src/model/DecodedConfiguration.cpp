@@ -73,6 +73,13 @@ std::optional<files::FileIdentity> keptIdentity(const std::shared_ptr<Configurat
     return shared.kept->identity;
 }
 
+void replace(const std::shared_ptr<Configuration>& configuration, std::shared_ptr<Configuration> replacement) {
+    auto& shared = state();
+    std::lock_guard lock(shared.mutex);
+    if (configuration && shared.kept && shared.kept->configuration == configuration)
+        shared.kept->configuration = std::move(replacement);
+}
+
 void forget() {
     auto& shared = state();
     std::lock_guard lock(shared.mutex);

@@ -27,6 +27,9 @@ std::shared_ptr<Configuration> decode(const std::filesystem::path& url, const fi
 void adopt(const std::filesystem::path& url, const files::FileIdentity& identity, std::shared_ptr<Configuration> configuration);
 // The identity of the file `configuration` was decoded from, while it is the kept copy.
 std::optional<files::FileIdentity> keptIdentity(const std::shared_ptr<Configuration>& configuration);
+// Keeps `replacement` instead of `configuration` while that is the kept copy, for the same file
+// version: a reader about to change its copy in place hands the others one of their own.
+void replace(const std::shared_ptr<Configuration>& configuration, std::shared_ptr<Configuration> replacement);
 // Drops the kept copy. Writes of the file call it, so that a file replaced within one tick of
 // the clock by one of the same size, and given a reused inode, is never mistaken for the old.
 void forget();

@@ -29,7 +29,7 @@ TEST_F(ContentViewPagesTest, TheThreePagesFollowTheModel) {
 }
 
 // The tree editor of a generated configuration, hidden behind the flat list, is neither made nor
-// exposed to screen readers, and sessions share the window's decoded tree, until it is shown.
+// exposed to screen readers, until it is shown.
 TEST_F(ContentViewPagesTest, TheTreeEditorIsMadeWhenFirstShown) {
     std::string generated = smallTreeText();
     generated.insert(generated.find('{') + 1, R"("authorInfo": "flat_rows",)");
@@ -47,6 +47,21 @@ TEST_F(ContentViewPagesTest, TheTreeEditorIsMadeWhenFirstShown) {
     EXPECT_EQ(textAt({4, 1}), "• Key: B");
     EXPECT_TRUE(tree().isExpanded(rowAt({4})));
     EXPECT_NE(stored(), model_->rootDecision()); // edited in place, so no longer shared
+}
+
+// Sessions load the window's decoded tree, shown or not, until the window edits it; the window
+// keeps its own tree across the edit and sessions then load the saved one.
+TEST_F(ContentViewPagesTest, SessionsShareTheShownTreeUntilItIsEdited) {
+    open(smallTreeText());
+    ASSERT_TRUE(view_->treeView());
+    const auto root = model_->rootDecision();
+    EXPECT_EQ(stored(), root);
+
+    model_->applyChange([&] { root->actions.pop_back(); });
+    EXPECT_EQ(model_->rootDecision(), root);
+    const auto saved = stored();
+    EXPECT_NE(saved, root);
+    EXPECT_EQ(titles(*saved), (std::vector<std::string>{"a", "b"}));
 }
 
 TEST_F(ContentViewPagesTest, ABrokenFileShowsItsErrorWithUsableFileButtonsAndIsLeftAlone) {

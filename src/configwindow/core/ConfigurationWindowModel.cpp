@@ -35,10 +35,13 @@ ConfigurationWindowModel::ConfigurationWindowModel(ConfigurationOrError configur
 }
 
 void ConfigurationWindowModel::ownTree() {
-    if (ownsTree_) return;
-    ownsTree_ = true;
-    // The tree is edited in place: the decoded copy sessions share must be another one.
-    if (decodedConfiguration::keptIdentity(configuration())) decodedConfiguration::forget();
+    // The window keeps its tree, which its views and sheets point into, and edits it in place;
+    // sessions get a copy of the version the file holds, so they need not decode it again.
+    const auto configuration = this->configuration();
+    if (!configuration || !decodedConfiguration::keptIdentity(configuration)) return;
+    decodedConfiguration::replace(configuration,
+                                  std::make_shared<Configuration>(configuration->authorInfo, configuration->hotKeys,
+                                                                  configuration->decision->copyWithNewIDs()));
 }
 
 std::shared_ptr<Configuration> ConfigurationWindowModel::configuration() const {
@@ -138,8 +141,6 @@ void ConfigurationWindowModel::load() {
         configurationOrError_ = localizedDescription(error);
         fileIdentity_ = currentFileIdentity();
     }
-    // A tree edited in place: sessions must not share it.
-    if (ownsTree_) decodedConfiguration::forget();
 }
 
 void ConfigurationWindowModel::save() {

@@ -58,12 +58,10 @@ public:
     // Fills an empty tree with the sample tree.
     void loadSampleDecision();
 
-    // The tree is about to be shown by the tree editor or changed in place: sessions decode
-    // their own copy from now on. Until then they share this one (a generated configuration
-    // shown as the flat list is never edited here), and the file is decoded once.
-    void ownTree();
-
 private:
+    // The tree is about to be changed in place. Until then sessions share it with the window,
+    // and the file is decoded once.
+    void ownTree();
     void announceAboutToChange();
     void announceChanged();
     // Runs a step of a change between the announcements.
@@ -79,7 +77,6 @@ private:
     std::map<ObserverToken, Observer> observers_;
     ObserverToken nextToken_ = 1;
     int changing_ = 0;
-    bool ownsTree_ = false;
 };
 
 } // namespace tavlin
