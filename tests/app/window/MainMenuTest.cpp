@@ -104,7 +104,9 @@ TEST_F(MainMenuTest, TheMenusTheirItemsShortcutsAndOrder) {
     // No new-item command anywhere; each menu's mnemonic is a letter of its own.
     EXPECT_EQ(bar()->actions()[0]->text(), "t&avlin");
     for (QAction* top : bar()->actions()) {
-        if (top != bar()->actions()[0]) EXPECT_EQ(top->text(), '&' + shown(top));
+        if (top != bar()->actions()[0]) {
+            EXPECT_EQ(top->text(), '&' + shown(top));
+        }
         for (const QAction* action : top->menu()->actions()) EXPECT_FALSE(action->text().startsWith("New"));
     }
 
