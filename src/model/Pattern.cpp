@@ -31,21 +31,32 @@ std::string quotedText(std::string_view text) {
     return out + "\"";
 }
 
-std::string Pattern::Kind::description() const {
-    if (const auto* k = get<key>()) {
-        if (k->allowedKeyCodes.empty()) return "Key: []";
-        if (k->allowedKeyCodes.size() == 1) return "Key: " + keyName(k->allowedKeyCodes.front());
-        std::string text = "Key: [";
-        bool first = true;
-        for (const auto& name : keyNames(k->allowedKeyCodes)) {
-            if (!first) text += ", ";
-            first = false;
-            text += quotedText(name);
-        }
-        return text + "]";
+namespace {
+
+std::string keysText(const std::vector<std::string>& names) {
+    if (names.empty()) return "Key: []";
+    if (names.size() == 1) return "Key: " + names.front();
+    std::string text = "Key: [";
+    bool first = true;
+    for (const auto& name : names) {
+        if (!first) text += ", ";
+        first = false;
+        text += quotedText(name);
     }
+    return text + "]";
+}
+
+} // namespace
+
+std::string Pattern::Kind::description() const {
+    if (const auto* k = get<key>()) return keysText(keyNames(k->allowedKeyCodes));
     if (const auto* m = get<message>()) return "Message (regex: \"" + m->regex + "\")";
     return "Always match";
+}
+
+std::string Pattern::Kind::shownText() const {
+    if (const auto* k = get<key>()) return keysText(shownKeyNames(k->allowedKeyCodes));
+    return description();
 }
 
 void Pattern::Kind::hash(Hasher& hasher) const {

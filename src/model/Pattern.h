@@ -42,6 +42,8 @@ struct Pattern {
 
         // "Key: A", "Key: [\"A\", \"B\"]", "Message (regex: \"…\")", "Always match".
         std::string description() const;
+        // As description, with the keys' names as a person reads them.
+        std::string shownText() const;
 
         void hash(Hasher& hasher) const;
         friend bool operator==(const Kind&, const Kind&) = default;

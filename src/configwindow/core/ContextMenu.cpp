@@ -23,7 +23,7 @@ std::vector<ContextMenuEntry> contextMenuEntries(const std::optional<SelectedAct
                 command(K::addActionBelow),
                 command(K::deleteAction, "DELETE Action")};
     }
-    return {header("• " + selection->chance()->pattern.kind.description()),
+    return {header("• " + selection->chance()->pattern.kind.shownText()),
             divider(),
             command(K::addChanceAbove),
             command(K::editPattern),

@@ -88,7 +88,7 @@ std::string DecisionTreeRows::actionText(const Action& action) {
 }
 
 std::string DecisionTreeRows::chanceText(const Chance& chance) {
-    return "• " + std::string(shownPart(chance.pattern.kind.description()));
+    return "• " + std::string(shownPart(chance.pattern.kind.shownText()));
 }
 
 } // namespace tavlin

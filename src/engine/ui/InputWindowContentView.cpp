@@ -179,7 +179,7 @@ void InputWindowContentView::rebuild() {
         auto* row = new QWidget(this);
         auto* layout = rowLayout(row);
         addToRow(layout, qt::plainLabel(QStringLiteral("• "), row));
-        addToRow(layout, qt::plainLabel(fromUtf8(chance->pattern.kind.description()) + QLatin1Char(':'), row));
+        addToRow(layout, qt::plainLabel(fromUtf8(chance->pattern.kind.shownText()) + QLatin1Char(':'), row));
         const Decision* next = chance->decision.get();
         if (next) {
             for (const auto& action : next->actions) {
