@@ -16,7 +16,7 @@ namespace {
 const QStringList& keyPickerNames() {
     static const QStringList names = [] {
         QStringList list;
-        for (const int code : sortedAvailableKeyCodes()) list.push_back(QString::fromStdString(keyName(code)));
+        for (const int code : sortedAvailableKeyCodes()) list.push_back(QString::fromStdString(shownKeyName(code)));
         return list;
     }();
     return names;

@@ -47,7 +47,7 @@ PatternComposeSheet::PatternComposeSheet(PatternSheetItem item, QWidget* parent)
     keyPicker_ = new QComboBox(keyEditor_);
     keyPicker_->setAccessibleName(QStringLiteral("Key"));
     keyLabel->setBuddy(keyPicker_);
-    for (const int code : sortedAvailableKeyCodes()) keyPicker_->addItem(qt::qString(keyName(code)), code);
+    for (const int code : sortedAvailableKeyCodes()) keyPicker_->addItem(qt::qString(shownKeyName(code)), code);
     keyList_ = new QLabel(keyEditor_);
     keyList_->setTextFormat(Qt::PlainText);
     keyRow->addWidget(keyLabel);
@@ -101,7 +101,7 @@ void PatternComposeSheet::showEditor() {
         } else {
             // Several keys (or none) cannot be changed here; Save keeps them.
             QStringList names;
-            for (const auto& name : keyNames(key ? key->allowedKeyCodes : std::vector<std::int64_t>{}))
+            for (const auto& name : shownKeyNames(key ? key->allowedKeyCodes : std::vector<std::int64_t>{}))
                 names << qt::qString(quotedText(name));
             keyList_->setText(QLatin1Char('[') + names.join(QStringLiteral(", ")) + QLatin1Char(']'));
             keyList_->setAccessibleName(keyList_->text());

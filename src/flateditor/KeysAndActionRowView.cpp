@@ -155,13 +155,17 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
     const QFont mono = monospaced(option.font);
     const QFontMetrics monoMetrics(mono);
     const bool space = leaderKeyShowsSpaceSymbol(row.leaderKey);
-    // A badge wider than its column ends in an ellipsis; the tooltip tells it whole.
+    // A badge wider than its column is cut with an ellipsis, the leader key first: the trigger
+    // keys tell the rows apart. The tooltip tells it whole.
     const int room = area.width() - 16;
-    const QString leader = metrics.elidedText(text(shownText(row.leaderKey)), Qt::ElideRight, room);
+    const int gap = metrics.horizontalAdvance(QLatin1Char(' '));
+    const QString allNames = text(badgeKeyNames(row.keys));
+    const int namesWanted = allNames.isEmpty() ? 0 : gap + monoMetrics.horizontalAdvance(allNames);
+    const QString leader = metrics.elidedText(text(shownText(row.leaderKey)), Qt::ElideMiddle,
+                                              std::max(room - namesWanted, metrics.horizontalAdvance(QChar(0x2026)) * 2));
     const int leaderWidth = space ? 9 : metrics.horizontalAdvance(leader);
-    const int namesRoom = room - leaderWidth - metrics.horizontalAdvance(QLatin1Char(' '));
-    const QString names = namesRoom <= 0 ? QString()
-                                         : monoMetrics.elidedText(text(badgeKeyNames(row.keys)), Qt::ElideRight, namesRoom);
+    const int namesRoom = room - leaderWidth - gap;
+    const QString names = namesRoom <= 0 ? QString() : monoMetrics.elidedText(allNames, Qt::ElideRight, namesRoom);
     const int namesWidth = names.isEmpty() ? 0
                                            : metrics.horizontalAdvance(QLatin1Char(' ')) + monoMetrics.horizontalAdvance(names);
     const int height = std::max(metrics.height(), monoMetrics.height()) + 4;

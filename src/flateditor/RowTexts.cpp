@@ -20,10 +20,10 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
 // Built as the plain text the bold markers would leave: the key names never pass through a
 // markup reader, so a key named "*" or "`" shows as itself.
 std::string leaderKeyExplanation(const LeaderKey& leaderKey, const std::vector<std::int64_t>& keys) {
-    const std::string names = joined(keyNames(keys), ", ");
+    const std::string names = joined(shownKeyNames(keys), ", ");
     const std::string inSequence = keys.size() >= 2 ? " in sequence" : "";
     if (const auto* hold = leaderKey.holdInfo()) {
-        const std::string held = keyName(hold->keyCode);
+        const std::string held = shownKeyName(hold->keyCode);
         // Without trigger keys the sentence would read "press  to trigger".
         std::string text = keys.empty() ? "Hold " + held + " to trigger the action"
                                         : "Hold " + held + " and press " + names + inSequence + " to trigger the action";
@@ -41,7 +41,9 @@ std::string enableToggleTooltip(bool enabled) {
     return std::string("Click to ") + (enabled ? "disable" : "enable") + " this key binding";
 }
 
-std::string badgeKeyNames(const std::vector<std::int64_t>& keys) { return std::string(laidOutPart(joined(keyNames(keys), " "))); }
+std::string badgeKeyNames(const std::vector<std::int64_t>& keys) {
+    return std::string(laidOutPart(joined(shownKeyNames(keys), " ")));
+}
 
 bool leaderKeyShowsSpaceSymbol(const LeaderKey& leaderKey) { return leaderKey.description() == keyName(49); }
 

@@ -105,7 +105,7 @@ void TriggerKeyEditorView::setKeys(const std::vector<std::int64_t>& keys) {
             gap->show();
             keyLayout_->addWidget(gap);
         }
-        const QString name = qString(keyName(keys[position]));
+        const QString name = qString(shownKeyName(keys[position]));
         auto* button = new QPushButton(deleteIcon, name, keyRow_);
         button->setLayoutDirection(Qt::RightToLeft); // the name first, then the mark
         button->setAutoDefault(false);

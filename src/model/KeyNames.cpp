@@ -4,6 +4,7 @@
 
 #include "platform/Diagnostics.h"
 #include "platform/KeyboardLayout.h"
+#include "platform/PeopleWords.h"
 #include "platform/StableSort.h"
 #include "platform/Unicode.h"
 
@@ -150,6 +151,20 @@ std::optional<std::string> keyNameIfKnown(std::int64_t keyCode) {
     // Stored codes are 64-bit; no key has a code beyond the table's.
     if (keyCode < std::numeric_limits<int>::min() || keyCode > std::numeric_limits<int>::max()) return std::nullopt;
     return KeyNameTable::shared().nameIfKnown(static_cast<int>(keyCode));
+}
+
+std::string shownKeyName(std::int64_t keyCode) {
+    if (keyCode >= std::numeric_limits<int>::min() && keyCode <= std::numeric_limits<int>::max()) {
+        if (const auto name = words::pcKeyName(static_cast<int>(keyCode))) return std::string(*name);
+    }
+    return keyName(keyCode);
+}
+
+std::vector<std::string> shownKeyNames(const std::vector<std::int64_t>& keyCodes) {
+    std::vector<std::string> names;
+    names.reserve(keyCodes.size());
+    for (const std::int64_t code : keyCodes) names.push_back(shownKeyName(code));
+    return names;
 }
 
 bool keyCodeOrder(int a, int b) { return KeyNameTable::shared().keyCodeOrder(a, b); }

@@ -60,6 +60,10 @@ private:
 std::string keyName(std::int64_t keyCode);
 std::vector<std::string> keyNames(const std::vector<std::int64_t>& keyCodes);
 std::optional<std::string> keyNameIfKnown(std::int64_t keyCode);
+// The name a person reads: the PC keyboard's where it differs ("Backspace", "Delete", "Insert",
+// "Num Lock", "Enter"), else keyName. Stored, matched and printed texts keep keyName.
+std::string shownKeyName(std::int64_t keyCode);
+std::vector<std::string> shownKeyNames(const std::vector<std::int64_t>& keyCodes);
 bool keyCodeOrder(int a, int b);
 const std::vector<int>& sortedAvailableKeyCodes();
 // The key's index in sortedAvailableKeyCodes(); nothing for a key that is not among them.

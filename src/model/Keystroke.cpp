@@ -19,7 +19,7 @@ std::string Keystroke::description() const {
 std::string Keystroke::shownText() const {
     const std::uint32_t mask = (cmd ? carbon::command : 0) | (shift ? carbon::shift : 0) | (option ? carbon::option : 0) |
                                (control ? carbon::control : 0);
-    return words::keyCombination(mask, keyNameIfKnown(mainKeyCode).value_or(std::to_string(mainKeyCode)));
+    return words::keyCombination(mask, keyNameIfKnown(mainKeyCode) ? shownKeyName(mainKeyCode) : std::to_string(mainKeyCode));
 }
 
 json::Value Keystroke::toJson() const {

@@ -43,12 +43,12 @@ std::string_view shownText(HotKey::SingleTapModifier modifier) {
 
 std::string shownText(const HotKey& hotKey) {
     if (const auto* combo = hotKey.comboInfo())
-        return words::keyCombination(static_cast<std::uint32_t>(combo->modifiersCode), keyName(combo->keyCode));
+        return words::keyCombination(static_cast<std::uint32_t>(combo->modifiersCode), shownKeyName(combo->keyCode));
     return std::string(shownText(hotKey.singleModifierInfo()->singleTapModifier));
 }
 
 std::string shownText(const LeaderKey& leaderKey) {
-    if (const auto* hold = leaderKey.holdInfo()) return keyName(hold->keyCode);
+    if (const auto* hold = leaderKey.holdInfo()) return shownKeyName(hold->keyCode);
     return shownText(leaderKey.pressInfo()->hotKey);
 }
 

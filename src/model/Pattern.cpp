@@ -34,19 +34,25 @@ std::string quotedText(std::string_view text) {
     return out + "\"";
 }
 
-std::string Pattern::Kind::description() const {
-    if (const auto* k = get<key>()) {
-        if (k->allowedKeyCodes.empty()) return "Key: []";
-        if (k->allowedKeyCodes.size() == 1) return "Key: " + keyName(k->allowedKeyCodes.front());
-        std::string text = "Key: [";
-        bool first = true;
-        for (const auto& name : keyNames(k->allowedKeyCodes)) {
-            if (!first) text += ", ";
-            first = false;
-            text += quotedText(name);
-        }
-        return text + "]";
+namespace {
+
+std::string keysText(const std::vector<std::string>& names) {
+    if (names.empty()) return "Key: []";
+    if (names.size() == 1) return "Key: " + names.front();
+    std::string text = "Key: [";
+    bool first = true;
+    for (const auto& name : names) {
+        if (!first) text += ", ";
+        first = false;
+        text += quotedText(name);
     }
+    return text + "]";
+}
+
+} // namespace
+
+std::string Pattern::Kind::description() const {
+    if (const auto* k = get<key>()) return keysText(keyNames(k->allowedKeyCodes));
     if (const auto* m = get<message>()) return "Message (regex: \"" + m->regex + "\")";
     return "Always match";
 }
@@ -90,6 +96,7 @@ std::optional<std::string> leaderKeyText(const Pattern::Kind& kind) {
 
 std::string Pattern::Kind::shownText() const {
     if (const auto leaderKey = leaderKeyText(*this)) return "Leader Key: " + *leaderKey;
+    if (const auto* k = get<key>()) return keysText(shownKeyNames(k->allowedKeyCodes));
     return description();
 }
 
@@ -98,7 +105,7 @@ std::string Pattern::Kind::hintLabel() const {
     const auto* k = get<key>();
     if (!k || k->allowedKeyCodes.empty()) return shownText() + ":";
     std::string text;
-    for (const auto& name : keyNames(k->allowedKeyCodes)) text += (text.empty() ? "" : ", ") + name;
+    for (const auto& name : shownKeyNames(k->allowedKeyCodes)) text += (text.empty() ? "" : ", ") + name;
     return text + ":";
 }
 

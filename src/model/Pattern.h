@@ -42,8 +42,9 @@ struct Pattern {
 
         // "Key: A", "Key: [\"A\", \"B\"]", "Message (regex: \"…\")", "Always match".
         std::string description() const;
-        // What a person reads: the description, but a message that is exactly a leader key's
-        // key-code text (as generated trees match it) names that key: "Leader Key: Super".
+        // What a person reads: the description with the keys' names as a person reads them, but a
+        // message that is exactly a leader key's key-code text (as generated trees match it)
+        // names that key: "Leader Key: Super".
         std::string shownText() const;
         // The hint's label before a chance's actions: the keys alone ("T:", "A, B:"), or the
         // leader key ("Super:"), otherwise the shown text, each followed by one colon.

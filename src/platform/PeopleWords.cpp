@@ -19,4 +19,15 @@ std::string keyCombination(std::uint32_t carbonModifiers, std::string_view key) 
     return text.append(key);
 }
 
+std::optional<std::string_view> pcKeyName(int virtualKeyCode) {
+    switch (virtualKeyCode) {
+    case 36: return "Enter";
+    case 51: return "Backspace";
+    case 71: return "Num Lock";
+    case 114: return "Insert";
+    case 117: return "Delete";
+    default: return std::nullopt;
+    }
+}
+
 } // namespace tavlin::words

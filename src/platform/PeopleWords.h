@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,6 +21,10 @@ inline constexpr std::string_view shiftKey = "Shift";
 // "Super+Ctrl+Alt+Shift+K": the modifiers of a Carbon mask in the desktop's order, each joined
 // by "+", then the key; only the modifiers when the key is empty.
 std::string keyCombination(std::uint32_t carbonModifiers, std::string_view key);
+
+// A key as a PC keyboard labels it, where that differs from the key-code name stored texts and
+// patterns use ("Backspace" for the key those call "Delete"); nothing for a key named alike.
+std::optional<std::string_view> pcKeyName(int virtualKeyCode);
 
 // What stands in here for another desktop's programs and services.
 inline constexpr std::string_view openFileManager = "Open File Manager";

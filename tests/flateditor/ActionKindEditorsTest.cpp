@@ -297,7 +297,7 @@ TEST_F(ActionKindEditorsTest, pickersOfKeystrokeAndInformationKinds) {
     EXPECT_TRUE(visibleTexts().contains("Key: "));
     ASSERT_EQ(key->count(), static_cast<int>(sortedAvailableKeyCodes().size()));
     for (int i = 0; i < key->count(); ++i)
-        EXPECT_EQ(key->itemText(i).toStdString(), keyName(sortedAvailableKeyCodes()[static_cast<std::size_t>(i)]));
+        EXPECT_EQ(key->itemText(i).toStdString(), shownKeyName(sortedAvailableKeyCodes()[static_cast<std::size_t>(i)]));
     EXPECT_EQ(key->currentIndex(), 2);
     QStringList toggles;
     for (QCheckBox* toggle : editor_->findChildren<QCheckBox*>()) toggles << toggle->accessibleName();

@@ -149,7 +149,10 @@ TEST_F(SettingsContentViewTest, headersNameTheirApplicationsLongTextsEndInAnElli
     list()->viewport()->render(&painted);
     EXPECT_TRUE(painted.textIn(list()->visualRect(model()->index(0, 0))).contains("Writer Pro"));
     EXPECT_TRUE(painted.textIn(list()->visualRect(indexOf(long_))).endsWith(QChar(0x2026)));
-    EXPECT_TRUE(painted.textIn(list()->visualRect(indexOf(wide))).contains(QChar(0x2026)));
+    // The leader key gives way first: the trigger keys, which tell rows apart, stay whole.
+    const QString badge = painted.textIn(list()->visualRect(indexOf(wide)));
+    EXPECT_TRUE(badge.contains(QChar(0x2026))) << badge.toStdString();
+    EXPECT_TRUE(badge.contains(QStringLiteral("A B"))) << badge.toStdString();
     for (const auto& text : painted.texts)
         if (text.text.contains("https://")) {
             EXPECT_EQ(text.color == Qt::blue, text.text.contains("off")) << text.text.toStdString();

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "model/KeyNames.h"
+#include "model/LeaderKey.h"
+#include "model/Pattern.h"
 #include "platform/Diagnostics.h"
 #include "platform/KeyboardLayout.h"
 #include "platform/Unicode.h"
@@ -32,6 +34,18 @@ TEST(KeyNames, UsLayoutNamesAndFallbacks) {
     EXPECT_EQ(keyName(10), "Unknow(10)");
     EXPECT_EQ(keyNameIfKnown(10), std::nullopt);
     EXPECT_EQ(keyName(-3), "Unknow(-3)");
+}
+
+// People read the PC keyboard's names; stored and matched texts keep the key-code names.
+TEST(KeyNames, ShownNamesFollowThePcKeyboard) {
+    const std::pair<int, std::string> shown[] = {{51, "Backspace"}, {117, "Delete"}, {114, "Insert"}, {71, "Num Lock"},
+                                                 {36, "Enter"},     {0, "A"},        {49, "Space"}};
+    for (const auto& [code, name] : shown) EXPECT_EQ(shownKeyName(code), name) << code;
+    EXPECT_EQ(keyName(51), "Delete");
+    const Pattern::Kind pattern = Pattern::Kind::key{{51, 117}};
+    EXPECT_EQ(pattern.description(), "Key: [\"Delete\", \"Forward Delete\"]");
+    EXPECT_EQ(pattern.shownText(), "Key: [\"Backspace\", \"Delete\"]");
+    EXPECT_EQ(shownText(LeaderKey::press(HotKey::combo(36, carbon::command))), "Super+Enter");
 }
 
 TEST(KeyNames, KeyNamesKeepListOrderAndUseFallbacks) {

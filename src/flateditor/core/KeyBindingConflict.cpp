@@ -46,7 +46,7 @@ std::optional<KeyBindingConflictKind> keyBindingConflict(const std::vector<FlatK
 
 std::string conflictMessage(const KeyBindingConflictKind& kind) {
     std::string text = "Conflict with existing key bindings (";
-    const auto names = keyNames(kind.conflictKeys());
+    const auto names = shownKeyNames(kind.conflictKeys());
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (i > 0) text += ", ";
         text += names[i];

@@ -65,7 +65,7 @@ LeaderKeyViewState::LeaderKeyViewState(const LeaderKey& initialLeaderKey) : init
 }
 
 std::string heldLeaderKeyTitle(const LeaderKey::HoldInfo& hold) {
-    return "Hold " + keyName(hold.keyCode) +
+    return "Hold " + shownKeyName(hold.keyCode) +
            (hold.keepPressFunction ? ", keeping its own function" : ", without its own function");
 }
 

@@ -11,7 +11,7 @@ std::vector<TriggerKeyPickerItem> triggerKeyPickerItems(bool keysEmpty) {
     std::vector<TriggerKeyPickerItem> items;
     items.reserve(codes.size() + 1);
     items.push_back({std::nullopt, firstPickerItemTitle(keysEmpty)});
-    for (const int code : codes) items.push_back({code, keyName(code)});
+    for (const int code : codes) items.push_back({code, shownKeyName(code)});
     return items;
 }
 

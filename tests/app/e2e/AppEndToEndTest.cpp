@@ -865,6 +865,37 @@ TEST_F(FlatEditorEndToEndTest, ARowComposedByKeyboardRunsAndTheLeaderKeyRecorder
     EXPECT_TRUE(app_->stop()) << app_->outputTail();
 }
 
+// The key picker names keys as the keyboard does: "Backspace", found by typing its name, is
+// the key BackSpace fires.
+TEST_F(FlatEditorEndToEndTest, ATriggerKeyPickedAsBackspaceFiresOnBackSpace) {
+    constexpr int keyN = 45, keyS = 1, tab = 48, backspace = 51;
+    home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({row(keyA, "https://example.org/a")}));
+    ASSERT_TRUE(launchWithWindowFocused());
+    seat_->chord({xControlKey(), xKey(keyN)});
+    ASSERT_TRUE(sheetFocused()) << app_->outputTail();
+    seat_->tap(xKey(keycodes::space));
+    std::this_thread::sleep_for(focusHandOver);
+    seat_->tap(xKey(keyB));
+    seat_->tap(xKey(keyA));
+    seat_->tap(xKey(keycodes::returnKey));
+    std::this_thread::sleep_for(focusHandOver);
+    // Past "Delete All Keys" to the kind; Down steps from "Open App" to "Open File Manager".
+    seat_->tap(xKey(tab));
+    seat_->tap(xKey(tab));
+    seat_->tap(xKey(keyDown));
+    seat_->chord({xControlKey(), xKey(keyS)});
+    ASSERT_TRUE(pollUntil([&] { return storedRows() && storedRows()->size() == 2; }, 20s)) << app_->outputTail();
+    EXPECT_EQ(storedRows()->back().keys, (std::vector<std::int64_t>{backspace}));
+    ASSERT_TRUE(waitForConfiguration("openFinder"));
+
+    ASSERT_TRUE(takeFocusBack());
+    ASSERT_TRUE(openSessionForTriggerKeys());
+    seat_->tap(xKey(backspace));
+    ASSERT_TRUE(waitForOpenedURLs(1)) << app_->outputTail();
+    EXPECT_EQ(home_->openedURLs().front().rfind("file://", 0), 0u) << home_->openedURLs().front();
+    EXPECT_TRUE(app_->stop()) << app_->outputTail();
+}
+
 // Open App, the sheet's first kind, with its application picked in the chooser by keyboard:
 // the filter narrows the list to our entry, Return chooses it, and the saved keys start it.
 TEST_F(FlatEditorEndToEndTest, ARowComposedAsOpenAppWithAnEntryChosenInTheApplicationChooserLaunchesIt) {
