@@ -75,22 +75,36 @@ private:
     std::vector<std::string> notifications_;
 };
 
-class RefusedLeaderKeyTest : public DesktopTest {};
+class RefusedLeaderKeyTest : public DesktopTest {
+protected:
+    static constexpr int keyJ = 38;
+
+    // Generated from rows, so that a change of them registers the leader keys again.
+    static FlatKeysAndActionRow rowOnCtrlAltJ(std::int64_t key, const std::string& url) {
+        return {Uuid::random(),
+                true,
+                FlatKeysAndActionRow::ApplicationScope::allBut(),
+                {key},
+                Action(Action::Kind::openURL{url, std::nullopt}, std::nullopt),
+                false,
+                LeaderKey::press(HotKey::combo(keyJ, 0x1800))};
+    }
+
+    // Ctrl+Alt+J is held by another client before the start, and is the leader key of one row.
+    void startWithCtrlAltJHeldElsewhere() {
+        ASSERT_TRUE(seat_->holdKey(xKey(keyJ), UserSeat::controlMask() | UserSeat::altMask()));
+        home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({rowOnCtrlAltJ(0, "https://example.org/j")}));
+        app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
+        ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    }
+};
 
 // Control+option+J is held by another client before the start; the key is told once, however
 // often the leader keys are registered again in the run.
 TEST_F(RefusedLeaderKeyTest, AKeyHeldByAnotherProgramIsToldOnce) {
-    constexpr int keyJ = 38;
-    ASSERT_TRUE(seat_->holdKey(xKey(keyJ), UserSeat::controlMask() | UserSeat::altMask()));
     NotificationServer server(bus_->address());
     ASSERT_TRUE(server.owns());
-    // Generated from rows, so that a change of them registers the leader keys again.
-    const FlatKeysAndActionRow row(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), {0},
-                                   Action(Action::Kind::openURL{"https://example.org/j", std::nullopt}, std::nullopt), false,
-                                   LeaderKey::press(HotKey::combo(keyJ, 0x1800)));
-    home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({row}));
-    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
-    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    ASSERT_NO_FATAL_FAILURE(startWithCtrlAltJHeldElsewhere());
 
     const std::string refused =
         "failed to register (38)\nanother process has already registered the same hotkey using the "
@@ -98,10 +112,8 @@ TEST_F(RefusedLeaderKeyTest, AKeyHeldByAnotherProgramIsToldOnce) {
     ASSERT_TRUE(pollUntil([&] { return !server.notifications().empty(); }, 10s)) << app_->outputTail();
     const auto attempts = app_->outputCount(refused);
     ASSERT_GE(attempts, 1u) << app_->outputTail();
-    const FlatKeysAndActionRow another(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), {1},
-                                       Action(Action::Kind::openURL{"https://example.org/s", std::nullopt}, std::nullopt), false,
-                                       LeaderKey::press(HotKey::combo(keyJ, 0x1800)));
-    home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({row, another}));
+    home_->setSetting(settings::keys::flatKeysAndActionRows,
+                      flatRowsRawValue({rowOnCtrlAltJ(0, "https://example.org/j"), rowOnCtrlAltJ(1, "https://example.org/s")}));
     ASSERT_TRUE(pollUntil([&] { return app_->outputCount(refused) > attempts; }, 10s)) << "no registration again\n"
                                                                                        << app_->outputTail();
     // A second notice would follow the attempt at once.
@@ -117,14 +129,7 @@ TEST_F(RefusedLeaderKeyTest, AKeyHeldByAnotherProgramIsToldOnce) {
 
 // Without a notification server the banner shows nowhere: the output tells it, once.
 TEST_F(RefusedLeaderKeyTest, WithoutANotificationServerTheRefusedKeyIsPrinted) {
-    constexpr int keyJ = 38;
-    ASSERT_TRUE(seat_->holdKey(xKey(keyJ), UserSeat::controlMask() | UserSeat::altMask()));
-    const FlatKeysAndActionRow row(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), {0},
-                                   Action(Action::Kind::openURL{"https://example.org/j", std::nullopt}, std::nullopt), false,
-                                   LeaderKey::press(HotKey::combo(keyJ, 0x1800)));
-    home_->setSetting(settings::keys::flatKeysAndActionRows, flatRowsRawValue({row}));
-    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, bus_->address());
-    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    ASSERT_NO_FATAL_FAILURE(startWithCtrlAltJHeldElsewhere());
 
     const std::string told =
         "tavlin: The leader key Ctrl+Alt+J cannot be used: Another program already uses this key combination.";
