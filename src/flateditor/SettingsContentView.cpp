@@ -181,8 +181,10 @@ void SettingsContentView::scheduleRender() {
 }
 
 void SettingsContentView::render() {
-    sections_ = groupRows(settings::flatKeysAndActionRows());
-    renderedRowsText_ = settings::appGroupStore()->string(settings::keys::flatKeysAndActionRows);
+    // The reading the configuration's generation made of the same text, and the text itself.
+    const auto stored = settings::storedFlatKeysAndActionRows();
+    sections_ = groupRows(stored->rows);
+    renderedRowsText_ = stored->text;
     rowView_->clearCaches();
     {
         // The view must see the reset; only the selection's signals are held back.

@@ -265,20 +265,26 @@ void writeGenerated(const std::shared_ptr<Configuration>& generated, Sources sou
         remember(*url, *identity, std::move(sources), generated);
 }
 
-// The stored rows (absent counts as none), and then the sources: reading the rows may store
-// them again with the identifiers they lacked.
-std::vector<FlatKeysAndActionRow> storedRows(Sources& sources) {
-    auto rows = settings::flatKeysAndActionRows().value_or(std::vector<FlatKeysAndActionRow>{});
-    sources = currentSources();
-    return rows;
+// The stored rows, as every reader of their text shares them, with the sources they are part
+// of: the text compared later is the one these rows were read from.
+std::shared_ptr<const settings::StoredFlatRows> storedRows(Sources& sources) {
+    auto stored = settings::storedFlatKeysAndActionRows();
+    sources = Sources{stored->text, sortedAvailableKeyCodes()};
+    return stored;
+}
+
+// Absent or unreadable rows compile as none.
+std::shared_ptr<Configuration> compiled(const settings::StoredFlatRows& stored) {
+    static const std::vector<FlatKeysAndActionRow> none;
+    return Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(stored.rows ? *stored.rows : none);
 }
 
 } // namespace
 
 void Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate() {
     Sources sources;
-    const auto rows = storedRows(sources);
-    writeGenerated(configuration(rows), std::move(sources));
+    const auto stored = storedRows(sources);
+    writeGenerated(compiled(*stored), std::move(sources));
 }
 
 bool Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrateIfChanged() {
@@ -289,8 +295,7 @@ bool Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrateIfChanged() {
     }
     Sources sources = currentSources();
     if (unchangedSinceGenerated(*url, &sources)) return false;
-    const auto rows = storedRows(sources);
-    const auto generated = configuration(rows);
+    const auto generated = compiled(*storedRows(sources));
     if (adoptIfHeld(*url, generated, sources)) return false;
     writeGenerated(generated, std::move(sources));
     return true;
@@ -305,8 +310,8 @@ bool Configuration::WritingFlatRowsPreferencesToTavlinJSON::adoptFileIfCurrent()
         return false;
     }
     Sources sources;
-    const auto rows = storedRows(sources);
-    return adoptIfHeld(*url, configuration(rows), sources);
+    const auto generated = compiled(*storedRows(sources));
+    return adoptIfHeld(*url, generated, sources);
 }
 
 bool Configuration::WritingFlatRowsPreferencesToTavlinJSON::fileUnchangedSinceGenerated() {

@@ -1,6 +1,7 @@
 #include "model/Settings.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "model/ListText.h"
 #include "platform/Alerts.h"
@@ -46,16 +47,45 @@ HotKey::SingleTapModifier previousSetLeaderKeySingleModier() {
 bool hideDockIcon() { return read(appGroupStore()->boolean(keys::hideDockIcon), false); }
 bool showDecisionBorder() { return read(appGroupStore()->boolean(keys::showDecisionBorder), false); }
 
-std::optional<std::vector<FlatKeysAndActionRow>> flatKeysAndActionRows() {
-    const auto text = appGroupStore()->string(keys::flatKeysAndActionRows);
-    if (!text) return std::nullopt;
-    bool lackedIDs = false;
-    auto rows = flatRowsFromRawValue(*text, &lackedIDs);
-    if (rows && lackedIDs) {
-        if (auto error = setFlatKeysAndActionRows(*rows)) diag::printLine(diag::Category::files, *error);
-    }
-    return rows;
+namespace {
+
+// The last reading of the rows, for the text it was made from.
+struct KeptRows {
+    std::mutex mutex;
+    std::shared_ptr<const StoredFlatRows> reading;
+};
+
+KeptRows& keptRows() {
+    static KeptRows kept;
+    return kept;
 }
+
+} // namespace
+
+std::shared_ptr<const StoredFlatRows> storedFlatKeysAndActionRows() {
+    auto text = appGroupStore()->string(keys::flatKeysAndActionRows);
+    auto& kept = keptRows();
+    {
+        // Keyed by the text itself: a change by another program, taken in by a refresh, is a
+        // new text like one of ours.
+        std::lock_guard lock(kept.mutex);
+        if (kept.reading && kept.reading->text == text) return kept.reading;
+    }
+    auto reading = std::make_shared<StoredFlatRows>();
+    bool lackedIDs = false;
+    if (text) reading->rows = flatRowsFromRawValue(*text, &lackedIDs);
+    reading->text = std::move(text);
+    if (reading->rows && lackedIDs) {
+        if (auto error = setFlatKeysAndActionRows(*reading->rows)) diag::printLine(diag::Category::files, *error);
+        // The identifiers the rows got are theirs from now on, stored or not.
+        reading->text = appGroupStore()->string(keys::flatKeysAndActionRows);
+    }
+    std::lock_guard lock(kept.mutex);
+    kept.reading = reading;
+    return reading;
+}
+
+std::optional<std::vector<FlatKeysAndActionRow>> flatKeysAndActionRows() { return storedFlatKeysAndActionRows()->rows; }
 
 std::optional<std::string> setFlatKeysAndActionRows(const std::vector<FlatKeysAndActionRow>& rows) {
     std::string text;

@@ -55,6 +55,13 @@ bool showDecisionBorder();
 // text is then left as it is). Rows stored without identifiers are written back once with the
 // identifiers they got, so that later edits find them.
 std::optional<std::vector<FlatKeysAndActionRow>> flatKeysAndActionRows();
+// The stored rows with the stored text they were read from. Every reader of one text shares one
+// reading of it (the rows are parsed once per change of them): never change them.
+struct StoredFlatRows {
+    std::optional<std::string> text;
+    std::optional<std::vector<FlatKeysAndActionRow>> rows; // as flatKeysAndActionRows() answers
+};
+std::shared_ptr<const StoredFlatRows> storedFlatKeysAndActionRows();
 // Stores the rows; an error text when they could not be encoded or written (nothing is stored).
 std::optional<std::string> setFlatKeysAndActionRows(const std::vector<FlatKeysAndActionRow>& rows);
 // Stores values the user changed, in one write, only when the file takes them. Otherwise nothing

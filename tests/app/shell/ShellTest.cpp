@@ -14,8 +14,10 @@
 #include "engine/EngineHarness.h"
 #include "engine/LeaderKeys.h"
 #include "model/FlatKeysAndActionRow.h"
+#include "model/Settings.h"
 #include "platform/Files.h"
 #include "platform/HelperApplication.h"
+#include "platform/Json.h"
 #include "support/QtTestApplication.h"
 
 namespace tavlin::test {
@@ -151,6 +153,30 @@ TEST_F(ShellTest, AStartOnTheFileItsRowsMakeWritesNothing) {
     settingsStore()->set(settings::keys::inputWindowWidthDouble, 500.0);
     queue.runUntilIdle();
     EXPECT_EQ(fileText(configurationFile()), made->encodedText());
+}
+
+// The list and the generation share one reading of the rows, for the text it was made from:
+// rows another program stores after it are read again before the file is made from them.
+TEST_F(ShellTest, RowsAnotherProgramStoresAreReadAgainBeforeTheFileIsMadeFromThem) {
+    storeRows(FlatKeysAndActionRow::defaultRows("/usr/share/applications/a.desktop"));
+    AppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    queue.runUntilIdle();
+    const auto before = settings::storedFlatKeysAndActionRows();
+    EXPECT_EQ(settings::storedFlatKeysAndActionRows(), before); // one reading while the text stays
+
+    const auto theirs = FlatKeysAndActionRow::defaultRows("/usr/share/applications/b.desktop");
+    const std::string theirText = flatRowsRawValue(theirs);
+    writeFile(settingsStore()->filePath(),
+              json::encode(json::Value{{settings::keys::flatKeysAndActionRows, {{"string", theirText}}}}));
+    UserDefaults::refreshSharedSuites();
+    queue.runUntilIdle();
+    const auto after = settings::storedFlatKeysAndActionRows();
+    EXPECT_EQ(after->text, theirText);
+    ASSERT_TRUE(after->rows.has_value());
+    EXPECT_EQ(flatRowsRawValue(*after->rows), theirText);
+    EXPECT_EQ(fileText(configurationFile()),
+              Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(theirs)->encodedText());
 }
 
 TEST_F(ShellTest, AnInvalidConfigurationIsLeftAloneAfterAChange) {
