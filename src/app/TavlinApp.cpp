@@ -157,6 +157,8 @@ void removeStaleTemporaryFiles() {
     }
     if (const auto config = files::configDirectory())
         files::removeStaleTemporaryFiles(*config / std::string(bundleIdentifier), ".json", olderThan);
+    if (const auto cache = files::cacheDirectory())
+        files::removeStaleTemporaryFiles(*cache / std::string(bundleIdentifier), ".sources", olderThan);
 }
 
 // The display the application's windows are on, named by the X server's socket.

@@ -7,6 +7,7 @@
 #include "model/LeaderKeyCache.h"
 #include "model/Settings.h"
 #include "platform/Alerts.h"
+#include "platform/BundleInfo.h"
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
 #include "platform/Regex.h"
@@ -206,16 +207,75 @@ bool unchangedSinceGenerated(const std::filesystem::path& url, const Sources* so
     return identity && *identity == last->identity;
 }
 
+// The same knowledge kept across starts, so that a start on the file its sources made needs no
+// encoding of the whole tree to compare it with the file: the file's identity as it was written
+// or found current, the sources, and the build of the code that compiled them. Any change of the
+// file changes its identity; a record that is missing, unreadable or differs in anything leaves
+// the file to be compared as it is encoded. One line of compact JSON, then the rows' text as it
+// is stored, compared byte for byte.
+std::optional<std::filesystem::path> recordURL() {
+    const auto cache = files::cacheDirectory();
+    if (!cache) return std::nullopt;
+    return *cache / std::string(bundleIdentifier) / "generated-configuration.sources";
+}
+
+json::Value recordHeader(const std::string& code, const std::filesystem::path& url, const files::FileIdentity& identity,
+                         const Sources& sources) {
+    return json::Value{{"code", code},
+                       {"configuration", url.string()},
+                       {"file",
+                        {identity.device, identity.inode, identity.size, identity.modified.tv_sec, identity.modified.tv_nsec,
+                         identity.changed.tv_sec, identity.changed.tv_nsec}},
+                       {"keyOrder", sources.keyOrder},
+                       {"rows", sources.rowsText.has_value()}};
+}
+
+bool recordedAsMadeFrom(const std::filesystem::path& url, const files::FileIdentity& identity, const Sources& sources) {
+    const auto& code = codeBuildIdentity();
+    const auto record = recordURL();
+    if (!code || !record) return false;
+    try {
+        const std::string text = files::readFile(*record, files::maximumDefaultsFileSize + (std::uint64_t{1} << 20));
+        const auto end = text.find('\n');
+        if (end == std::string::npos) return false;
+        const std::string_view rows = std::string_view(text).substr(end + 1);
+        return json::parse(std::string_view(text).substr(0, end)) == recordHeader(*code, url, identity, sources) &&
+               rows == sources.rowsText.value_or(std::string());
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void record(const std::filesystem::path& url, const files::FileIdentity& identity, const Sources& sources) {
+    const auto& code = codeBuildIdentity();
+    const auto path = recordURL();
+    if (!code || !path) return;
+    try {
+        const std::string header = json::encode(recordHeader(*code, url, identity, sources), json::Style::compact) + '\n';
+        files::writeFileAtomically(*path, [&](const files::AppendBytes& append) {
+            append(header);
+            if (sources.rowsText) append(*sources.rowsText);
+        });
+    } catch (const std::exception&) {
+        // Only a later start's shortcut is lost: it compares the file as it is encoded.
+    }
+}
+
 // The generated configuration is what the file decodes to: sessions use it without reading
 // the file again.
 void remember(const std::filesystem::path& url, const files::FileIdentity& identity, Sources sources,
-              std::shared_ptr<Configuration> configuration) {
+              std::shared_ptr<Configuration> configuration, bool recorded = false) {
     decodedConfiguration::adopt(url, identity, std::move(configuration));
+    if (!recorded) record(url, identity, sources);
     lastGenerated() = Generated{url, identity, std::move(sources)};
 }
 
 bool adoptIfHeld(const std::filesystem::path& url, const std::shared_ptr<Configuration>& generated, Sources& sources) {
     try {
+        if (const auto identity = files::identity(url); identity && recordedAsMadeFrom(url, *identity, sources)) {
+            remember(url, *identity, std::move(sources), generated, true);
+            return true;
+        }
         if (const auto identity = generated->identityOfFileHoldingIt(url)) {
             remember(url, *identity, std::move(sources), generated);
             return true;

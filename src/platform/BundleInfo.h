@@ -21,4 +21,8 @@ void setMainBundleInfo(std::optional<BundleInfo> info);
 // The application's name as menus and windows show it; nothing when it has none.
 std::optional<std::string> appDisplayName();
 
+// The build identifier the linker gave the code that runs this (its GNU build ID, in hex): two
+// builds that differ in any way have different ones. Nothing when it was linked without one.
+const std::optional<std::string>& codeBuildIdentity();
+
 } // namespace tavlin

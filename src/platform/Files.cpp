@@ -295,6 +295,8 @@ std::optional<std::filesystem::path> applicationSupportDirectory() { return xdgD
 
 std::optional<std::filesystem::path> configDirectory() { return xdgDirectory("XDG_CONFIG_HOME", ".config"); }
 
+std::optional<std::filesystem::path> cacheDirectory() { return xdgDirectory("XDG_CACHE_HOME", ".cache"); }
+
 std::optional<std::filesystem::path> applicationScriptsDirectory() {
     const auto support = applicationSupportDirectory();
     if (!support) return std::nullopt;

@@ -72,6 +72,8 @@ struct FileContents {
 std::optional<std::filesystem::path> applicationSupportDirectory();
 // $XDG_CONFIG_HOME, else ~/.config.
 std::optional<std::filesystem::path> configDirectory();
+// $XDG_CACHE_HOME, else ~/.cache: what can be made again from other files.
+std::optional<std::filesystem::path> cacheDirectory();
 // The folder from which the user's scripts run, created when missing:
 // <application support>/local.tavlin/scripts.
 std::optional<std::filesystem::path> applicationScriptsDirectory();

@@ -89,8 +89,8 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-// While it lives: HOME is <root>/home (created), XDG_DATA_HOME <root>/data and XDG_CONFIG_HOME
-// <root>/config (not created), and the user-defaults suites and GLib read afresh from there. On
+// While it lives: HOME is <root>/home (created), XDG_DATA_HOME <root>/data, XDG_CONFIG_HOME
+// <root>/config and XDG_CACHE_HOME <root>/cache (not created), and the user-defaults suites and GLib read afresh from there. On
 // destruction the suites are forgotten, the variables restored and the folder removed.
 class TempHome {
 public:
@@ -102,6 +102,7 @@ public:
         ::setenv("HOME", home().c_str(), 1);
         ::setenv("XDG_DATA_HOME", dataHome().c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", configHome().c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", cacheHome().c_str(), 1);
         followEnvironmentInGLib();
         UserDefaults::resetSharedSuites();
     }
@@ -119,9 +120,10 @@ public:
     std::filesystem::path home() const { return root_ / "home"; }
     std::filesystem::path dataHome() const { return root_ / "data"; }
     std::filesystem::path configHome() const { return root_ / "config"; }
+    std::filesystem::path cacheHome() const { return root_ / "cache"; }
 
 private:
-    SavedEnvironment saved_{"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"};
+    SavedEnvironment saved_{"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"};
     std::filesystem::path root_;
 };
 

@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -177,6 +178,40 @@ TEST_F(ShellTest, RowsAnotherProgramStoresAreReadAgainBeforeTheFileIsMadeFromThe
     EXPECT_EQ(flatRowsRawValue(*after->rows), theirText);
     EXPECT_EQ(fileText(configurationFile()),
               Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(theirs)->encodedText());
+}
+
+// A start finds a generated file as this build last made it, from rows as they were then, and
+// trusts it without comparing it with the tree it encodes; a file replaced by another (same
+// size, a new file) or rows changed while the program did not run are found out all the same.
+TEST_F(ShellTest, AStartRegeneratesAFileOrRowsChangedSinceItWasMade) {
+    const auto rows = FlatKeysAndActionRow::defaultRows("/usr/share/applications/browser.desktop");
+    const auto otherRows = FlatKeysAndActionRow::defaultRows("/usr/share/applications/brewser.desktop");
+    const struct {
+        const char* change;
+        std::function<void()> make;
+        const std::vector<FlatKeysAndActionRow>& expected;
+    } cases[] = {
+        {"file replaced by one of the same size",
+         [&] {
+             std::string text = fileText(configurationFile());
+             const auto at = text.find("browser");
+             ASSERT_NE(at, std::string::npos);
+             text.replace(at, 7, "brewser");
+             files::writeFileAtomically(configurationFile(), text);
+         },
+         rows},
+        {"rows changed", [&] { storeRows(otherRows); }, otherRows},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        storeRows(rows);
+        Configuration::WritingFlatRowsPreferencesToTavlinJSON::migrate();
+        c.make();
+        Configuration::upgradeFileIfNeeded();
+        TavlinApp::loadConfigurationForWindow();
+        EXPECT_EQ(fileText(configurationFile()),
+                  Configuration::WritingFlatRowsPreferencesToTavlinJSON::configuration(c.expected)->encodedText());
+    }
 }
 
 TEST_F(ShellTest, AnInvalidConfigurationIsLeftAloneAfterAChange) {
