@@ -1,12 +1,12 @@
 // The windows' first paint as a user meets it: from the process's start until its configuration
-// window is on screen with its rows drawn, for the flat list with 1,000 rows and the tree with
-// 10,000 chances, each against its floor: a bare Qt program of this same file showing the same
-// number of rows in a plain tree view (run as `--bare-list N` and `--bare-tree N`).
+// window is on screen with its rows drawn, for the flat list with 1,000 rows (or as many as the
+// second argument says) and the tree with 10,000 chances, each against its floor: a bare Qt program of this same file showing the
+// same number of rows in a plain tree view (run as `--bare-list N` and `--bare-tree N`).
 //
 // It opens windows on $DISPLAY, so run it on a private X server:
 //
 //   Xvfb :58 -noreset -nolisten tcp & xvfb=$!
-//   DISPLAY=:58 build/bench/tavlin_first_paint [runs]   # default 10
+//   DISPLAY=:58 build/bench/tavlin_first_paint [runs] [flat rows]   # default 10 1000
 //   kill $xvfb
 //
 // TAVLIN_BENCH_EXECUTABLE names another build's `tavlin` to measure instead. Build with
@@ -37,7 +37,7 @@ using namespace std::chrono_literals;
 using namespace tavlin;
 using namespace tavlin::e2e;
 
-constexpr int flatRows = 1000, treeChances = 10000;
+constexpr int treeChances = 10000;
 
 // The floor: the same number of rows in a plain view, the tree's under one expanded node.
 int runBareWindow(bool tree, int rows) {
@@ -116,8 +116,9 @@ int main(int argc, char** argv) {
     if (argc > 2 && (std::strcmp(argv[1], "--bare-list") == 0 || std::strcmp(argv[1], "--bare-tree") == 0))
         return runBareWindow(std::strcmp(argv[1], "--bare-tree") == 0, std::atoi(argv[2]));
     const int runs = argc > 1 ? std::atoi(argv[1]) : 10;
-    if (runs <= 0) {
-        std::fprintf(stderr, "usage: %s [runs]\n", argv[0]);
+    const int flatRows = argc > 2 ? std::atoi(argv[2]) : 1000;
+    if (runs <= 0 || flatRows <= 0) {
+        std::fprintf(stderr, "usage: %s [runs] [flat rows]\n", argv[0]);
         return 2;
     }
     if (!std::getenv("DISPLAY")) {
@@ -137,7 +138,7 @@ int main(int argc, char** argv) {
     }
     PrivateBus bus;
     AppHome flatHome, treeHome, bareHome;
-    flatHome.withStores([] { settings::setFlatKeysAndActionRows(rowsOf(flatRows)); });
+    flatHome.withStores([&] { settings::setFlatKeysAndActionRows(rowsOf(flatRows)); });
     treeHome.writeConfiguration(bench::configurationWithChances(treeChances));
     // The first start generates the configuration from the rows; the runs measure later starts.
     if (!firstPaint(*seat, executable, {}, flatHome, bus)) return 1;
@@ -155,8 +156,9 @@ int main(int argc, char** argv) {
         treeFloor.push_back(*d);
     }
     std::printf("tavlin_first_paint: %s, %d runs, process start -> window painted\n", executable.c_str(), runs);
-    print("flat list, 1,000 rows", flat);
-    print("  bare Qt list, 1,000 rows", flatFloor);
+    const std::string rows = std::to_string(flatRows) + " rows";
+    print(("flat list, " + rows).c_str(), flat);
+    print(("  bare Qt list, " + rows).c_str(), flatFloor);
     print("tree window, 10,000 chances", tree);
     print("  bare Qt tree, 10,000 rows", treeFloor);
     return 0;

@@ -1,14 +1,17 @@
 // Start-up of the real application with many flat rows: process start until it prints
 // "tavlin: ready", on a configuration generated from the same rows by an earlier start. Prints
 // the peak resident memory at ready (VmHWM) and how often a start replaced configuration.json.
+// Then as many starts with control+option+T (one row more) tapped every 2 ms from the start:
+// start until the first press its grab takes.
 //
-// It opens windows on $DISPLAY, so run it on a private X server:
+// It opens windows and types on $DISPLAY, so run it on a private X server:
 //
 //   Xvfb :58 -noreset -nolisten tcp & xvfb=$!
 //   DISPLAY=:58 build/bench/tavlin_flat_rows_startup [rows] [runs]   # default 10000 10
 //   kill $xvfb
 //
-// Build with CMAKE_BUILD_TYPE=Release or RelWithDebInfo to measure.
+// TAVLIN_BENCH_EXECUTABLE names another build's `tavlin` to measure instead. Build with
+// CMAKE_BUILD_TYPE=Release or RelWithDebInfo to measure.
 
 #include <sys/stat.h>
 
@@ -21,6 +24,7 @@
 
 #include "SampleRows.h"
 #include "e2e/AppDriver.h"
+#include "e2e/XDriver.h"
 #include "model/Settings.h"
 
 namespace {
@@ -71,12 +75,27 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavlin_flat_rows_startup: DISPLAY is not set (run it on a private Xvfb)\n");
         return 2;
     }
+    const char* other = std::getenv("TAVLIN_BENCH_EXECUTABLE");
+    const std::string executable = other && *other ? other : TAVLIN_EXECUTABLE;
+    auto seat = UserSeat::open();
+    if (!seat) {
+        std::fprintf(stderr, "tavlin_flat_rows_startup: cannot open %s with XTest\n", std::getenv("DISPLAY"));
+        return 1;
+    }
+    constexpr int keyT = 17, keyEscape = 53;
     PrivateBus bus;
     AppHome home;
-    home.withStores([&] { tavlin::settings::setFlatKeysAndActionRows(tavlin::bench::sampleRows(rowCount)); });
+    home.withStores([&] {
+        using namespace tavlin;
+        auto rows = bench::sampleRows(rowCount);
+        rows.emplace_back(Uuid::random(), true, FlatKeysAndActionRow::ApplicationScope::allBut(), std::vector<std::int64_t>{0},
+                          Action(Action::Kind::openURL{"https://example.com/t", std::nullopt}), false,
+                          LeaderKey::press(HotKey::combo(keyT, 0x1000 | 0x800)));
+        settings::setFlatKeysAndActionRows(rows);
+    });
     {
         // The first start generates the file; the runs measure starts that find it made.
-        AppProcess first(TAVLIN_EXECUTABLE, {}, home, bus.address());
+        AppProcess first(executable, {}, home, bus.address());
         if (!first.waitUntilReady(std::chrono::seconds(120))) {
             std::fprintf(stderr, "the application did not get ready\n%s\n", first.outputTail().c_str());
             return 1;
@@ -87,7 +106,7 @@ int main(int argc, char** argv) {
     int rewrites = 0;
     for (int i = 0; i < runs; ++i) {
         const FileVersion before = versionOf(home.configurationFile());
-        AppProcess app(TAVLIN_EXECUTABLE, {}, home, bus.address());
+        AppProcess app(executable, {}, home, bus.address());
         if (!app.waitUntilReady(std::chrono::seconds(120))) {
             std::fprintf(stderr, "the application did not get ready\n%s\n", app.outputTail().c_str());
             return 1;
@@ -97,11 +116,34 @@ int main(int argc, char** argv) {
         if (!(versionOf(home.configurationFile()) == before)) ++rewrites;
         app.stop();
     }
+    std::vector<double> grabbed;
+    for (int i = 0; i < runs; ++i) {
+        seat->takeFocusBack(std::chrono::seconds(1));
+        AppProcess app(executable, {}, home, bus.address());
+        const auto first = seat->openSessionAsSoonAsGrabbed(xKey(keyT), std::chrono::seconds(60));
+        if (!first) {
+            std::fprintf(stderr, "no press was grabbed\n%s\n", app.outputTail().c_str());
+            return 1;
+        }
+        grabbed.push_back(std::chrono::duration<double, std::milli>(first->pressed - app.startTime()).count());
+        if (first->sessionGrabbed) {
+            const auto mark = seat->counts();
+            seat->tap(xKey(keyEscape));
+            seat->waitForReleases(mark, 1, std::chrono::seconds(2));
+        }
+        if (!app.waitUntilReady(std::chrono::seconds(120))) {
+            std::fprintf(stderr, "the application did not get ready\n%s\n", app.outputTail().c_str());
+            return 1;
+        }
+        app.stop();
+    }
     std::printf(
-        "tavlin_flat_rows_startup: %d rows, %d runs: start to ready median %.1f ms (min %.1f, max %.1f), "
-        "peak RSS median %.1f MB, configuration.json %.1f MB, replaced by %d of %d starts\n",
-        rowCount, runs, median(times), *std::min_element(times.begin(), times.end()),
+        "tavlin_flat_rows_startup: %s, %d rows, %d runs: start to ready median %.1f ms (min %.1f, max %.1f), "
+        "peak RSS median %.1f MB, configuration.json %.1f MB, replaced by %d of %d starts; "
+        "start to hot key grabbed median %.1f ms (min %.1f, max %.1f)\n",
+        executable.c_str(), rowCount + 1, runs, median(times), *std::min_element(times.begin(), times.end()),
         *std::max_element(times.begin(), times.end()), median(peaks),
-        static_cast<double>(versionOf(home.configurationFile()).size) / 1e6, rewrites, runs);
+        static_cast<double>(versionOf(home.configurationFile()).size) / 1e6, rewrites, runs, median(grabbed),
+        *std::min_element(grabbed.begin(), grabbed.end()), *std::max_element(grabbed.begin(), grabbed.end()));
     return 0;
 }
