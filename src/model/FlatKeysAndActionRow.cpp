@@ -1,5 +1,10 @@
 #include "model/FlatKeysAndActionRow.h"
 
+#include <algorithm>
+#include <iterator>
+#include <system_error>
+#include <thread>
+
 #include "model/KeyNames.h"
 #include "model/ListText.h"
 #include "platform/Hasher.h"
@@ -162,21 +167,131 @@ std::string flatRowsRawValue(const std::vector<FlatKeysAndActionRow>& rows) {
     return json::encode(array, json::Style::compact);
 }
 
-std::optional<std::vector<FlatKeysAndActionRow>> flatRowsFromRawValue(std::string_view text, bool* lackedStoredIDs) {
-    try {
-        const json::Value value = json::parse(text);
-        std::vector<FlatKeysAndActionRow> rows;
-        bool lacked = false;
-        for (const auto& element : JsonReader(value).elements()) {
-            bool hadID = true;
-            rows.push_back(FlatKeysAndActionRow::fromJson(element, &hadID));
-            lacked = lacked || !hadID;
+namespace {
+
+bool isJsonSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+// A list of many rows is read in pieces side by side: parsing and decoding it is most of what a
+// start with thousands of rows costs before the list shows. The text is cut at commas between
+// the list's own elements, each piece read as a list of its own; JSON elements read alike
+// wherever they stand, so the pieces give the rows the whole text gives. Nothing when the text
+// is not one list found whole, which is then read in one piece (and fails as such).
+std::optional<std::vector<std::string>> listPieces(std::string_view text, std::size_t count) {
+    std::size_t at = 0;
+    while (at < text.size() && isJsonSpace(text[at])) ++at;
+    if (at == text.size() || text[at] != '[') return std::nullopt;
+    const std::size_t length = text.size() / count;
+    std::vector<std::string> pieces;
+    std::size_t start = at + 1;
+    const auto cut = [&](std::size_t end) {
+        std::string piece;
+        piece.reserve(end - start + 2);
+        piece += '[';
+        piece.append(text.substr(start, end - start));
+        piece += ']';
+        pieces.push_back(std::move(piece));
+    };
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = at; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') ++i;
+            else if (c == '"') inString = false;
+            continue;
         }
-        if (lackedStoredIDs) *lackedStoredIDs = lacked;
-        return rows;
-    } catch (const std::exception&) {
-        return std::nullopt;
+        switch (c) {
+        case '"': inString = true; break;
+        case '[':
+        case '{': ++depth; break;
+        case ']':
+        case '}':
+            if (--depth > 0) break;
+            if (c != ']') return std::nullopt;
+            for (std::size_t j = i + 1; j < text.size(); ++j) {
+                if (!isJsonSpace(text[j])) return std::nullopt;
+            }
+            cut(i);
+            return pieces;
+        case ',':
+            if (depth == 1 && i - start >= length && pieces.size() + 1 < count) {
+                cut(i);
+                start = i + 1;
+            }
+            break;
+        default: break;
+        }
     }
+    return std::nullopt;
+}
+
+std::vector<FlatKeysAndActionRow> rowsOfList(std::string_view text, bool& lackedStoredIDs) {
+    const json::Value value = json::parse(text);
+    const auto elements = JsonReader(value).elements();
+    std::vector<FlatKeysAndActionRow> rows;
+    rows.reserve(elements.size());
+    for (const auto& element : elements) {
+        bool hadID = true;
+        rows.push_back(FlatKeysAndActionRow::fromJson(element, &hadID));
+        lackedStoredIDs = lackedStoredIDs || !hadID;
+    }
+    return rows;
+}
+
+} // namespace
+
+std::optional<std::vector<FlatKeysAndActionRow>> flatRowsFromRawValue(std::string_view text, bool* lackedStoredIDs) {
+    constexpr std::size_t bytesPerPiece = std::size_t{512} << 10, mostPieces = 4;
+    const std::size_t count = std::clamp<std::size_t>(text.size() / bytesPerPiece, 1, mostPieces);
+    const auto pieces = count > 1 ? listPieces(text, count) : std::nullopt;
+    if (!pieces) {
+        try {
+            bool lacked = false;
+            auto rows = rowsOfList(text, lacked);
+            if (lackedStoredIDs) *lackedStoredIDs = lacked;
+            return rows;
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+    }
+    struct Part {
+        std::vector<FlatKeysAndActionRow> rows;
+        bool lacked = false, failed = false;
+    };
+    std::vector<Part> parts(pieces->size());
+    const auto read = [&](std::size_t i) noexcept {
+        try {
+            parts[i].rows = rowsOfList((*pieces)[i], parts[i].lacked);
+            // An empty piece between commas is no element: the whole text does not read.
+            parts[i].failed = parts[i].rows.empty();
+        } catch (...) {
+            parts[i].failed = true;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        try {
+            threads.emplace_back(read, i);
+        } catch (const std::system_error&) {
+            read(i);
+        }
+    }
+    read(0);
+    for (auto& thread : threads) thread.join();
+    std::vector<FlatKeysAndActionRow> rows;
+    bool lacked = false;
+    std::size_t total = 0;
+    for (const auto& part : parts) {
+        if (part.failed) return std::nullopt;
+        total += part.rows.size();
+    }
+    rows.reserve(total);
+    for (auto& part : parts) {
+        lacked = lacked || part.lacked;
+        std::move(part.rows.begin(), part.rows.end(), std::back_inserter(rows));
+    }
+    if (lackedStoredIDs) *lackedStoredIDs = lacked;
+    return rows;
 }
 
 } // namespace tavlin

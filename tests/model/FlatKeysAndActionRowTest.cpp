@@ -227,6 +227,32 @@ TEST(FlatRowList, StoredAsOneJsonArray) {
         EXPECT_EQ(flatRowsFromRawValue(text), std::nullopt) << text;
 }
 
+// A list of megabytes is read in pieces cut between its elements: texts holding commas,
+// brackets and quotes must not be cut, and a list that does not read whole reads in no piece.
+TEST(FlatRowList, AListOfMegabytesReadsAsItsRowsAndFailsAsAWhole) {
+    std::vector<Row> rows;
+    for (int i = 0; i < 8000; ++i) {
+        rows.push_back(makeRow(Scope::only({"/a,b]}/" + std::to_string(i % 5)}), {i % 50, 7}, i % 2 ? command : space,
+                               Action(K::openURL{"https://example.com/\"],[{\\" + std::to_string(i), std::nullopt})));
+    }
+    const std::string text = flatRowsRawValue(rows);
+    ASSERT_GT(text.size(), std::size_t{2} << 20);
+    bool lacked = true;
+    EXPECT_EQ(flatRowsFromRawValue(" " + text + "\n", &lacked), rows);
+    EXPECT_FALSE(lacked);
+
+    json::Value stored = json::parse(text);
+    stored.back().erase("id");
+    EXPECT_TRUE(flatRowsFromRawValue(json::encode(stored, json::Style::compact), &lacked).has_value());
+    EXPECT_TRUE(lacked);
+
+    const std::size_t middle = text.find("},{", text.size() / 2) + 1;
+    for (const std::string& broken : {text + "x", text.substr(0, text.size() - 1) + "}", text.substr(0, text.size() - 1),
+                                      text.substr(0, middle) + "," + text.substr(middle),
+                                      text.substr(0, middle) + std::string(1 << 20, ' ') + "," + text.substr(middle)})
+        EXPECT_EQ(flatRowsFromRawValue(broken), std::nullopt) << broken.substr(broken.size() - 20);
+}
+
 TEST(FlatRowList, ARowThatCannotBeEncodedIsAnErrorNotAnEmptyList) {
     const std::vector<Row> rows{
         makeRow(Scope::allBut(), {1}),
