@@ -55,6 +55,30 @@ QString rowText(const FlatKeysAndActionRow& row) {
     return QString::fromStdString(rowKeysText(row)) + QLatin1Char(' ') + actionString;
 }
 
+// A row of the list. Its fixed roles are answered from what it keeps rather than stored as
+// values: a list of thousands of rows would otherwise grow each item's values one role at a
+// time, most of the cost of drawing the list the first time.
+class RowItem final : public QStandardItem {
+public:
+    RowItem(const QString& text, int section, int row, QString id)
+        : QStandardItem(text), section_(section), row_(row), id_(std::move(id)) {}
+
+    QVariant data(int role) const override {
+        switch (role) {
+        case Role::kindRole: return static_cast<int>(Kind::row);
+        case Role::sectionRole: return section_;
+        case Role::rowRole: return row_;
+        case Role::rowIDRole: return id_;
+        case Qt::AccessibleTextRole: return text();
+        default: return QStandardItem::data(role);
+        }
+    }
+
+private:
+    int section_, row_;
+    QString id_;
+};
+
 QToolButton* commandButton(QWidget* parent, const std::string& symbol, const QString& help, const QString& accessibleName) {
     auto* button = new QToolButton(parent);
     setSymbol(button, symbol);
@@ -206,14 +230,10 @@ void SettingsContentView::render() {
             items.append(header);
             for (std::size_t r = 0; r < section.rows.size(); ++r) {
                 const auto& row = section.rows[r];
-                auto* item = new QStandardItem(rowText(row));
+                auto* item = new RowItem(rowText(row), static_cast<int>(s), static_cast<int>(r),
+                                         QString::fromStdString(row.id.string()));
                 item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
                 item->setCheckState(row.enabled ? Qt::Checked : Qt::Unchecked);
-                item->setData(static_cast<int>(Kind::row), Role::kindRole);
-                item->setData(static_cast<int>(s), Role::sectionRole);
-                item->setData(static_cast<int>(r), Role::rowRole);
-                item->setData(QString::fromStdString(row.id.string()), Role::rowIDRole);
-                item->setData(item->text(), Qt::AccessibleTextRole);
                 items.append(item);
             }
         }
