@@ -231,12 +231,12 @@ TEST(FlatRowList, StoredAsOneJsonArray) {
 // brackets and quotes must not be cut, and a list that does not read whole reads in no piece.
 TEST(FlatRowList, AListOfMegabytesReadsAsItsRowsAndFailsAsAWhole) {
     std::vector<Row> rows;
-    for (int i = 0; i < 8000; ++i) {
-        rows.push_back(makeRow(Scope::only({"/a,b]}/" + std::to_string(i % 5)}), {i % 50, 7}, i % 2 ? command : space,
-                               Action(K::openURL{"https://example.com/\"],[{\\" + std::to_string(i), std::nullopt})));
+    for (int i = 0; i < 5000; ++i) {
+        rows.push_back(makeRow(Scope::only({"/a,[b]{c}/" + std::to_string(i % 5)}), {i % 50, 7}, i % 2 ? command : space,
+                               Action(K::openURL{"https://example.com/\"}}},{{{\\" + std::to_string(i), std::nullopt})));
     }
     const std::string text = flatRowsRawValue(rows);
-    ASSERT_GT(text.size(), std::size_t{2} << 20);
+    ASSERT_GT(text.size(), std::size_t{1} << 20); // in two pieces at least
     bool lacked = true;
     EXPECT_EQ(flatRowsFromRawValue(" " + text + "\n", &lacked), rows);
     EXPECT_FALSE(lacked);
