@@ -8,6 +8,7 @@
 #include "model/KeyNames.h"
 #include "model/ListText.h"
 #include "platform/Hasher.h"
+#include "platform/Memory.h"
 
 namespace tavlin {
 
@@ -291,6 +292,8 @@ std::optional<std::vector<FlatKeysAndActionRow>> flatRowsFromRawValue(std::strin
         std::move(part.rows.begin(), part.rows.end(), std::back_inserter(rows));
     }
     if (lackedStoredIDs) *lackedStoredIDs = lacked;
+    // The pieces' documents were freed in the threads' arenas, among rows that live on.
+    memory::returnFreedPages();
     return rows;
 }
 
