@@ -289,7 +289,8 @@ std::optional<UserSeat::OpenedSession> UserSeat::openSessionWithControlOption(un
 }
 
 std::optional<UserSeat::FirstGrabbedPress> UserSeat::openSessionAsSoonAsGrabbed(unsigned int xKeycode,
-                                                                                std::chrono::milliseconds limit) {
+                                                                                std::chrono::milliseconds limit,
+                                                                                bool waitForSession) {
     using namespace std::chrono_literals;
     const auto deadline = Clock::now() + limit;
     const auto mark = counts();
@@ -318,7 +319,7 @@ std::optional<UserSeat::FirstGrabbedPress> UserSeat::openSessionAsSoonAsGrabbed(
     release(xControlKey());
     if (!pressed) return std::nullopt;
     FirstGrabbedPress result{*pressed, std::nullopt};
-    if (waitForGrabs(mark, 2, 2s)) result.sessionGrabbed = Clock::now();
+    if (waitForSession && waitForGrabs(mark, 2, 2s)) result.sessionGrabbed = Clock::now();
     return result;
 }
 
