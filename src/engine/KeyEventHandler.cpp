@@ -255,6 +255,9 @@ void KeyEventHandlerManager::hotKeyPressed(std::uint32_t identifier) {
     const auto combination = hotKeyID(identifier);
     if (!combination) return;
     hotKeyHeld_ = true;
+    // The modifiers held with it were used with a key: letting go of them is no tap, also when
+    // the monitor missed their presses (they were down before it started watching).
+    giveUpOnce = true;
     if (auto handler = keyHandler_) handler(combination->first, combination->second, true);
 }
 
