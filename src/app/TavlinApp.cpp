@@ -25,6 +25,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/ApplicationScenes.h"
+#include "app/EarlyStart.h"
 #include "app/HelperApp.h"
 #include "app/SingleInstance.h"
 #include "app/WindowOperations.h"
@@ -199,6 +200,7 @@ struct TavlinApp::Parts {
     std::optional<std::uint64_t> sessionObserver;
     std::unique_ptr<app::ApplicationScenes> scenes;
     app::InstanceLock instanceLock;
+    std::unique_ptr<app::EarlyStart> early;
     std::unique_ptr<app::SingleInstance> singleInstance;
     std::vector<std::unique_ptr<QSocketNotifier>> notifiers;
     QTimer busWatch;
@@ -299,7 +301,9 @@ void TavlinApp::Parts::openDesktopConnections() {
         diag::printLine("tavlin: no X11 display: leader keys and windows need an X11 session");
     }
 
-    hotKeys = X11HotKeyRegistrar::open();
+    // The connection that grabbed the leader keys at the start keeps them, and the presses it
+    // took meanwhile.
+    hotKeys = early && early->hotKeys.display ? X11HotKeyRegistrar::adopt(std::move(early->hotKeys)) : X11HotKeyRegistrar::open();
     if (hotKeys) {
         hotKeyHub = std::make_unique<HotKeyHub>(hotKeys.get());
         HotKeyManager::shared().setRegistrar(&hotKeyHub->addClient());
@@ -575,7 +579,11 @@ void TavlinApp::Parts::terminate() {
     application.removeEventFilter(&dropGuard);
 }
 
-TavlinApp::TavlinApp(QApplication& application) : parts_(std::make_unique<Parts>(application)) {
+TavlinApp::TavlinApp(QApplication& application) : TavlinApp(application, nullptr) {}
+
+TavlinApp::TavlinApp(QApplication& application, std::unique_ptr<app::EarlyStart> early)
+    : parts_(std::make_unique<Parts>(application)) {
+    parts_->early = std::move(early);
     application.setQuitOnLastWindowClosed(false);
     parts_->installServices();
     parts_->singleInstance = std::make_unique<app::SingleInstance>(DBusDistributedNotificationCenter::sessionBusConnection());
@@ -602,7 +610,9 @@ int TavlinApp::run(const std::string& url) {
     Parts& parts = *parts_;
     // The lock first: of two starts at once, the one that holds it is the one that claims the
     // name, and the other can only hand over.
-    const auto lock = parts.instanceLock.acquire(connectedDisplay());
+    const auto lock = parts.early && parts.early->lockState ? *parts.early->lockState
+                                                            : parts.instanceLock.acquire(connectedDisplay());
+    if (parts.early) parts.instanceLock = std::move(parts.early->lock);
     if (lock == app::InstanceLock::State::heldByAnother) {
         // The holder may be claiming the name just now (starting, or back from a bus restart).
         if (parts.singleInstance->forward(url, std::chrono::seconds(5))) return 0;
@@ -660,6 +670,10 @@ int TavlinApp::run(const std::string& url) {
     parts.settingsStore = settings::appGroupStore();
     parts.policyObserver = parts.settingsStore->addObserver([&parts] { parts.applyActivationPolicy(); });
     parts.delegate.applicationDidFinishLaunching();
+    // The leader keys are registered: a key grabbed at the start that the configuration no
+    // longer has goes back to the other programs.
+    if (parts.hotKeys) parts.hotKeys->releaseUnclaimedGrabs();
+    parts.early.reset();
     // On a later turn, after the desktop events that came meanwhile (a leader key) were handled.
     parts.queue.post([&parts, url] {
         if (parts.terminated) return;
