@@ -181,8 +181,10 @@ struct TavlinApp::Parts {
     DBusDistributedNotificationCenter distributedCenter;
     DBusUserNotificationCenter userNotifications;
     xdg::XdgWorkspace workspace{queue};
-    std::unique_ptr<X11WindowSystem> windowSystem;
+    // The connection the hot keys own is shared by the window system, the input sources and the
+    // keystrokes, which go before it.
     std::unique_ptr<X11HotKeyRegistrar> hotKeys;
+    std::unique_ptr<X11WindowSystem> windowSystem;
     // The leader keys and recorded shortcuts share the registrar through it.
     std::unique_ptr<HotKeyHub> hotKeyHub;
     std::unique_ptr<X11KeyboardEventMonitor> keyboardMonitor;
@@ -289,21 +291,28 @@ void TavlinApp::Parts::installServices() {
 }
 
 void TavlinApp::Parts::openDesktopConnections() {
-    windowSystem = X11WindowSystem::open();
+    // The connection that grabbed the leader keys at the start keeps them, and the presses it
+    // took meanwhile.
+    hotKeys = early && early->hotKeys.display ? X11HotKeyRegistrar::adopt(std::move(early->hotKeys)) : X11HotKeyRegistrar::open();
+    // Three connections in all: Qt's, the hot keys' (shared by the pieces below, which read
+    // their events from it), and the input observer's, whose raw events the server does not
+    // send to the connection that holds a grab. Each connection costs the start-up time.
+    _XDisplay* shared = hotKeys ? hotKeys->sharedDisplay() : nullptr;
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+
+    windowSystem = shared ? X11WindowSystem::onSharedConnection(shared) : X11WindowSystem::open();
     if (windowSystem) {
         workspace.setWindowSystem(windowSystem.get());
         windowSystem->setActivationHandler([this](const RunningApplication& application, bool isThisProgram) {
             delegate.appActivated(application, isThisProgram);
         });
         windowSystem->setFrontLeftHandler([this] { delegate.frontLeft(); });
+        if (shared) hotKeys->addEventReader(windowSystem.get());
         watch(windowSystem->fileDescriptor());
     } else {
         diag::printLine("tavlin: no X11 display: leader keys and windows need an X11 session");
     }
 
-    // The connection that grabbed the leader keys at the start keeps them, and the presses it
-    // took meanwhile.
-    hotKeys = early && early->hotKeys.display ? X11HotKeyRegistrar::adopt(std::move(early->hotKeys)) : X11HotKeyRegistrar::open();
     if (hotKeys) {
         hotKeyHub = std::make_unique<HotKeyHub>(hotKeys.get());
         HotKeyManager::shared().setRegistrar(&hotKeyHub->addClient());
@@ -311,7 +320,9 @@ void TavlinApp::Parts::openDesktopConnections() {
         watch(hotKeys->fileDescriptor());
     }
     openKeyboardMonitor();
-    inputSources = X11InputSources::open();
+    // Keymaps are read over Qt's XCB connection, to the same display.
+    inputSources = shared && x11 && x11->connection() ? X11InputSources::onSharedConnections(shared, x11->connection())
+                                                      : X11InputSources::open();
     if (inputSources) {
         inputSources->updateCurrentKeyboardLayout();
         inputSourceProvider = std::make_unique<X11InputSourceProvider>(*inputSources);
@@ -322,9 +333,10 @@ void TavlinApp::Parts::openDesktopConnections() {
             inputSources->updateCurrentKeyboardLayout();
             InputSourceManager::reloadSelectableInputSources();
         });
+        if (shared) hotKeys->addEventReader(inputSources.get());
         watch(inputSources->fileDescriptor());
     }
-    keystrokes = X11KeystrokeSender::open();
+    keystrokes = shared ? X11KeystrokeSender::onSharedConnection(shared) : X11KeystrokeSender::open();
     if (keystrokes) {
         InputSourceManager::setKeystrokePoster(
             [this](int keyCode, std::uint32_t modifiers) { keystrokes->typeKey(keyCode, modifiers); });

@@ -274,8 +274,10 @@ void X11HotKeyRegistrar::processPendingEvents() {
         } else if (x11::noteKeymapChange(event, xkbEventBase_)) {
             mappingChanged = true;
         }
+        for (x11::EventReader* reader : readers_) reader->handleEvent(event);
     }
     if (mappingChanged) regrabAll();
+    for (x11::EventReader* reader : readers_) reader->finishBatch();
 }
 
 } // namespace tavlin

@@ -50,6 +50,10 @@ public:
 
     // The connection's socket: readable when `processPendingEvents` has work.
     int fileDescriptor() const;
+    // The connection, for pieces that share it; they are handed its other events (see
+    // x11::EventReader) and must go before the registrar.
+    _XDisplay* sharedDisplay() const { return display_.get(); }
+    void addEventReader(x11::EventReader* reader) { readers_.push_back(reader); }
     // Handles every event received so far and calls the handlers; never blocks.
     void processPendingEvents();
 
@@ -89,6 +93,7 @@ private:
     std::vector<HotKey> pressed_; // the hot keys whose key is down
     Handler pressedHandler_;
     Handler releasedHandler_;
+    std::vector<x11::EventReader*> readers_;
 };
 
 } // namespace tavlin
