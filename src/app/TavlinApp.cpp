@@ -224,6 +224,7 @@ struct TavlinApp::Parts {
     void makeWindows();
     void makeWindowModel();
     void makeConfigurationWindow();
+    void finishLaunch(const std::string& url);
     void presentLaunchWindow(int attempt = 0);
     void fillConfigurationWindow(app::ConfigurationWindow& window);
     void watch(int fileDescriptor);
@@ -453,6 +454,24 @@ void TavlinApp::Parts::presentLaunchWindow(int attempt) {
     const QWindow* handle = window.windowHandle();
     if ((!handle || !handle->isExposed()) && attempt < mappingAttempts) return later();
     delegate.configurationWindowDidLoad();
+}
+
+// The configuration window is made on a later turn, after the desktop events that came
+// meanwhile, and not while a leader key typed in the first moments waits for its release:
+// making the window takes longer than that wait, and its session would open only after it.
+void TavlinApp::Parts::finishLaunch(const std::string& url) {
+    constexpr double checkInterval = 0.005;
+    if (terminated) return;
+    processDesktopEvents();
+    if (!scenes && KeyEventHandlerManager::shared().leaderKeyUnderway()) {
+        queue.postAfter(checkInterval, [this, url] { finishLaunch(url); });
+        return;
+    }
+    if (!scenes) {
+        makeConfigurationWindow();
+        presentLaunchWindow();
+    }
+    if (!url.empty()) handleURL(url);
 }
 
 void TavlinApp::Parts::makeWindowModel() {
@@ -686,15 +705,7 @@ int TavlinApp::run(const std::string& url) {
     // longer has goes back to the other programs.
     if (parts.hotKeys) parts.hotKeys->releaseUnclaimedGrabs();
     parts.early.reset();
-    // On a later turn, after the desktop events that came meanwhile (a leader key) were handled.
-    parts.queue.post([&parts, url] {
-        if (parts.terminated) return;
-        if (!parts.scenes) {
-            parts.makeConfigurationWindow();
-            parts.presentLaunchWindow();
-        }
-        if (!url.empty()) parts.handleURL(url);
-    });
+    parts.queue.post([&parts, url] { parts.finishLaunch(url); });
     // Ready once the installed applications are read (off this thread) and what the launch
     // stored from them (the first run's rows) has been handled on the main queue.
     xdg::ApplicationCatalog::shared().whenCurrent([&parts] {
