@@ -1,5 +1,6 @@
 #include "app/EarlyStart.h"
 
+#include <csignal>
 #include <cstdlib>
 
 #include "model/Configuration.h"
@@ -8,6 +9,9 @@
 namespace tavlin::app {
 
 std::unique_ptr<EarlyStart> startEarly() {
+    // Its lines go to standard output like the application's, which may be a pipe whose reader
+    // is gone: the write fails instead of ending the start.
+    std::signal(SIGPIPE, SIG_IGN);
     auto hotKeys = X11HotKeyRegistrar::open();
     if (!hotKeys) return nullptr;
     auto early = std::make_unique<EarlyStart>();
