@@ -54,11 +54,15 @@ int loadAndRunApplication(int argc, char** argv) {
     // and the rest, most of the start-up's time) loads after; without it the application does
     // everything itself, later.
     void* early = nullptr;
-    if (void* start = loadLibrary(folder, startLibraryName)) {
+    void* start = loadLibrary(folder, startLibraryName);
+    if (start) {
         using StartEntry = void* (*)();
         if (const auto entry = reinterpret_cast<StartEntry>(::dlsym(start, "tavlinStartEarly"))) early = entry();
     }
     void* library = loadLibrary(folder, libraryName);
+    // What it made is plain data the application takes over; its code is not used again. Let go
+    // once the application's library holds the libraries both use, which then stay.
+    if (start) ::dlclose(start);
     if (!library) {
         std::fprintf(stderr, "tavlin: cannot load %s: %s\n", libraryName, ::dlerror());
         return 1;
