@@ -8,6 +8,11 @@
 // unchanged), and the memory after them. The configuration holds 10 chances (or as many as the
 // first argument says) under that leader key.
 //
+// In the same runs, interleaved, the same start and taps are measured for xbindkeys (when it is
+// installed) bound to the same combination, and for a floor program that only grabs it: "hot key
+// live" is again the first press their grab takes, and "served" the moment the line their
+// command (or they) print on that press arrives.
+//
 // It types on $DISPLAY, so run it on a private X server:
 //
 //   Xvfb :58 -noreset -nolisten tcp & xvfb=$!
@@ -18,11 +23,18 @@
 // libtavlin_application.so beside it). Build with CMAKE_BUILD_TYPE=Release or RelWithDebInfo.
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include "ChancesConfiguration.h"
 #include "e2e/AppDriver.h"
@@ -46,6 +58,55 @@ void print(const char* what, std::vector<double> samples, const char* unit = "ms
     std::sort(samples.begin(), samples.end());
     std::printf("%-46s median %7.1f %s   min %7.1f   max %7.1f\n", what, samples[samples.size() / 2], unit, samples.front(),
                 samples.back());
+}
+
+// A hot-key program other than ours: how soon its grab takes a press, and how soon that press
+// is served, as the line it prints on its standard output.
+struct Peer {
+    std::string name;
+    std::string executable;
+    std::vector<std::string> arguments;
+    std::vector<double> live, served;
+    int lost = 0;
+};
+
+// The time the next line on the pipe arrived; nothing when none came within the limit.
+std::optional<Clock::time_point> lineArrival(int descriptor, std::chrono::milliseconds limit) {
+    pollfd readable{descriptor, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&readable, 1, static_cast<int>(limit.count()));
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0) return std::nullopt;
+    const auto at = Clock::now();
+    // A pipe whose writers all went away is readable too, with nothing in it.
+    char byte = 0;
+    if (::read(descriptor, &byte, 1) != 1) return std::nullopt;
+    return at;
+}
+
+bool measurePeer(Peer& peer, UserSeat& seat, const AppHome& home, const std::string& busAddress) {
+    int output[2];
+    if (::pipe2(output, O_CLOEXEC) != 0) return false;
+    seat.takeFocusBack(1s);
+    AppProcess process(peer.executable, peer.arguments, home, busAddress, output[1]);
+    ::close(output[1]);
+    // Watched while the keys are typed: the line comes before the typing is over.
+    std::optional<Clock::time_point> served;
+    std::thread watcher([&] { served = lineArrival(output[0], 12s); });
+    const auto first = seat.openSessionAsSoonAsGrabbed(xKey(keyT), 10s, false);
+    if (!first) process.stop();
+    watcher.join();
+    ::close(output[0]);
+    if (!first) {
+        std::fprintf(stderr, "%s: no press was grabbed\n", peer.name.c_str());
+        return false;
+    }
+    peer.live.push_back(milliseconds(first->pressed - process.startTime()));
+    if (served) peer.served.push_back(milliseconds(*served - process.startTime()));
+    else ++peer.lost;
+    process.stop();
+    return true;
 }
 
 } // namespace
@@ -72,9 +133,30 @@ int main(int argc, char** argv) {
     }
     std::vector<double> live, opened, ready, resident, firstSession, laterSessions, residentAfter;
     int lost = 0, lostSessions = 0;
+    std::vector<Peer> peers;
+    if (::access("/usr/bin/xbindkeys", X_OK) == 0)
+        peers.push_back({"xbindkeys", "/usr/bin/xbindkeys", {"-n", "-f", ""}, {}, {}, 0});
+    else std::fprintf(stderr, "tavlin_startup_latency: xbindkeys is not installed; measured without it\n");
+    peers.push_back({"floor (XGrabKey alone)", TAVLIN_GRAB_FLOOR, {std::to_string(xKey(keyT))}, {}, {}, 0});
     for (int i = 0; i < runs; ++i) {
         PrivateBus bus;
         AppHome home;
+        if (!quiet) {
+            for (auto& peer : peers) {
+                // Its configuration in a home of its own, each run anew as ours.
+                AppHome peerHome;
+                auto arguments = peer.arguments;
+                if (peer.name == "xbindkeys") {
+                    arguments[2] = (peerHome.root() / "xbindkeysrc").string();
+                    std::ofstream(arguments[2]) << "\"echo served\"\n  control+alt + t\n";
+                }
+                Peer run{peer.name, peer.executable, arguments, {}, {}, 0};
+                if (!measurePeer(run, *seat, peerHome, bus.address())) return 1;
+                peer.live.insert(peer.live.end(), run.live.begin(), run.live.end());
+                peer.served.insert(peer.served.end(), run.served.begin(), run.served.end());
+                peer.lost += run.lost;
+            }
+        }
         home.writeConfiguration(tavlin::bench::configurationWithChances(chances));
         seat->takeFocusBack(1s);
         AppProcess app(executable, {}, home, bus.address());
@@ -92,6 +174,7 @@ int main(int argc, char** argv) {
                 seat->waitForReleases(mark, 1, 2s);
             } else {
                 ++lost;
+                std::fprintf(stderr, "run %d: the first grabbed press opened no session\n%s\n", i + 1, app.outputTail().c_str());
             }
         }
         if (!app.waitUntilReady(60s)) {
@@ -124,6 +207,11 @@ int main(int argc, char** argv) {
     std::printf("tavlin_startup_latency: %s, %d chances, %d runs\n", executable.c_str(), chances, runs);
     print("start -> first press the hot key takes", live);
     print("start -> that press's session holds keyboard", opened);
+    for (const auto& peer : peers) {
+        print((peer.name + ": start -> first press its grab takes").c_str(), peer.live);
+        print((peer.name + ": start -> that press served").c_str(), peer.served);
+        if (peer.lost) std::printf("%-46s %d of %d\n", (peer.name + ": grabbed presses not served").c_str(), peer.lost, runs);
+    }
     print("start -> \"tavlin: ready\"", ready);
     print("idle resident memory (VmRSS, 1 s after ready)", resident, "MiB");
     std::printf("%-46s %d of %d\n", "first grabbed presses that opened no session", lost, runs);

@@ -3,10 +3,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include <QtWidgets/QApplication>
 
+#include "app/EarlyStart.h"
 #include "app/InstanceHandOver.h"
 #include "app/TavlinApp.h"
 #include "model/Configuration.h"
@@ -24,8 +27,9 @@ bool hasDisplay() {
 
 } // namespace
 
-extern "C" int tavlinRunApplication(int argc, char** argv) {
+extern "C" int tavlinRunApplication(int argc, char** argv, void* early) {
     using namespace tavlin;
+    std::unique_ptr<app::EarlyStart> earlyStart(static_cast<app::EarlyStart*>(early));
     // Diagnostics go to standard output, often a pipe to a log collector; when the reader goes
     // away a write fails (and is dropped) instead of ending the launcher. Children get the
     // default back when they are spawned.
@@ -48,6 +52,6 @@ extern "C" int tavlinRunApplication(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("tavlin"));
     QApplication::setStyle(qt::makeFocusRingStyle());
     QGuiApplication::setDesktopFileName(QStringLiteral("tavlin"));
-    TavlinApp app(application);
+    TavlinApp app(application, std::move(earlyStart));
     return app.run(url);
 }

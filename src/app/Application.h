@@ -2,4 +2,5 @@
 
 // The application side of the executable, in a library of its own that the executable loads
 // only when no client command was given: the client path then loads nothing it does not use.
-extern "C" __attribute__((visibility("default"))) int tavlinRunApplication(int argc, char** argv);
+// `early` is what `tavlinStartEarly` made (app/EarlyStart.h), owned from then on, or null.
+extern "C" __attribute__((visibility("default"))) int tavlinRunApplication(int argc, char** argv, void* early);

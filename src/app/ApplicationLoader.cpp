@@ -15,6 +15,7 @@ namespace tavlin {
 namespace {
 
 constexpr const char* libraryName = "libtavlin_application.so";
+constexpr const char* startLibraryName = "libtavlin_start.so";
 
 // The folder of the running executable, from the kernel rather than argv[0], which may be
 // anything.
@@ -25,6 +26,17 @@ std::string executableFolder() {
     std::string folder(path, static_cast<std::size_t>(length));
     const auto slash = folder.rfind('/');
     return slash == std::string::npos ? "." : folder.substr(0, slash);
+}
+
+// The library of that name beside the executable or in the lib folder next to it; null when
+// neither loads (the reason is left in dlerror).
+void* loadLibrary(const std::string& folder, const char* name) {
+    for (const std::string& candidate : {folder + "/" + name, folder + "/../lib/" + name}) {
+        // Lazily bound: resolving every function of it and of Qt up front was a fifth of the
+        // time to the first leader key.
+        if (void* library = ::dlopen(candidate.c_str(), RTLD_LAZY | RTLD_LOCAL)) return library;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -38,24 +50,30 @@ int loadAndRunApplication(int argc, char** argv) {
                                      url.empty() ? std::nullopt : std::optional<std::string>(url), 5000))
         return 0;
     const std::string folder = executableFolder();
-    void* library = nullptr;
-    for (const std::string& candidate : {folder + "/" + libraryName, folder + "/../lib/" + libraryName}) {
-        // Lazily bound: resolving every function of it and of Qt up front was a fifth of the
-        // time to the first leader key.
-        library = ::dlopen(candidate.c_str(), RTLD_LAZY | RTLD_LOCAL);
-        if (library) break;
+    // The leader keys are grabbed first, by a small library, while the application's own (Qt
+    // and the rest, most of the start-up's time) loads after; without it the application does
+    // everything itself, later.
+    void* early = nullptr;
+    void* start = loadLibrary(folder, startLibraryName);
+    if (start) {
+        using StartEntry = void* (*)();
+        if (const auto entry = reinterpret_cast<StartEntry>(::dlsym(start, "tavlinStartEarly"))) early = entry();
     }
+    void* library = loadLibrary(folder, libraryName);
+    // What it made is plain data the application takes over; its code is not used again. Let go
+    // once the application's library holds the libraries both use, which then stay.
+    if (start) ::dlclose(start);
     if (!library) {
         std::fprintf(stderr, "tavlin: cannot load %s: %s\n", libraryName, ::dlerror());
         return 1;
     }
-    using Entry = int (*)(int, char**);
+    using Entry = int (*)(int, char**, void*);
     const auto entry = reinterpret_cast<Entry>(::dlsym(library, "tavlinRunApplication"));
     if (!entry) {
         std::fprintf(stderr, "tavlin: %s has no application entry\n", libraryName);
         return 1;
     }
-    return entry(argc, argv);
+    return entry(argc, argv, early);
 }
 
 } // namespace tavlin

@@ -25,6 +25,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/ApplicationScenes.h"
+#include "app/EarlyStart.h"
 #include "app/HelperApp.h"
 #include "app/SingleInstance.h"
 #include "app/WindowOperations.h"
@@ -182,8 +183,10 @@ struct TavlinApp::Parts {
     DBusDistributedNotificationCenter distributedCenter;
     DBusUserNotificationCenter userNotifications;
     xdg::XdgWorkspace workspace{queue};
-    std::unique_ptr<X11WindowSystem> windowSystem;
+    // The connection the hot keys own is shared by the window system, the input sources and the
+    // keystrokes, which go before it.
     std::unique_ptr<X11HotKeyRegistrar> hotKeys;
+    std::unique_ptr<X11WindowSystem> windowSystem;
     // The leader keys and recorded shortcuts share the registrar through it.
     std::unique_ptr<HotKeyHub> hotKeyHub;
     std::unique_ptr<X11KeyboardEventMonitor> keyboardMonitor;
@@ -201,6 +204,7 @@ struct TavlinApp::Parts {
     std::optional<std::uint64_t> sessionObserver;
     std::unique_ptr<app::ApplicationScenes> scenes;
     app::InstanceLock instanceLock;
+    std::unique_ptr<app::EarlyStart> early;
     std::unique_ptr<app::SingleInstance> singleInstance;
     std::vector<std::unique_ptr<QSocketNotifier>> notifiers;
     QTimer busWatch;
@@ -222,6 +226,7 @@ struct TavlinApp::Parts {
     void makeWindows();
     void makeWindowModel();
     void makeConfigurationWindow();
+    void finishLaunch(const std::string& url);
     void presentLaunchWindow(int attempt = 0);
     void fillConfigurationWindow(app::ConfigurationWindow& window);
     void watch(int fileDescriptor);
@@ -289,19 +294,28 @@ void TavlinApp::Parts::installServices() {
 }
 
 void TavlinApp::Parts::openDesktopConnections() {
-    windowSystem = X11WindowSystem::open();
+    // The connection that grabbed the leader keys at the start keeps them, and the presses it
+    // took meanwhile.
+    hotKeys = early && early->hotKeys.display ? X11HotKeyRegistrar::adopt(std::move(early->hotKeys)) : X11HotKeyRegistrar::open();
+    // Three connections in all: Qt's, the hot keys' (shared by the pieces below, which read
+    // their events from it), and the input observer's, whose raw events the server does not
+    // send to the connection that holds a grab. Each connection costs the start-up time.
+    _XDisplay* shared = hotKeys ? hotKeys->sharedDisplay() : nullptr;
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+
+    windowSystem = shared ? X11WindowSystem::onSharedConnection(shared) : X11WindowSystem::open();
     if (windowSystem) {
         workspace.setWindowSystem(windowSystem.get());
         windowSystem->setActivationHandler([this](const RunningApplication& application, bool isThisProgram) {
             delegate.appActivated(application, isThisProgram);
         });
         windowSystem->setFrontLeftHandler([this] { delegate.frontLeft(); });
+        if (shared) hotKeys->addEventReader(windowSystem.get());
         watch(windowSystem->fileDescriptor());
     } else {
         diag::printLine("tavlin: no X11 display: leader keys and windows need an X11 session");
     }
 
-    hotKeys = X11HotKeyRegistrar::open();
     if (hotKeys) {
         hotKeyHub = std::make_unique<HotKeyHub>(hotKeys.get());
         HotKeyManager::shared().setRegistrar(&hotKeyHub->addClient());
@@ -309,7 +323,9 @@ void TavlinApp::Parts::openDesktopConnections() {
         watch(hotKeys->fileDescriptor());
     }
     openKeyboardMonitor();
-    inputSources = X11InputSources::open();
+    // Keymaps are read over Qt's XCB connection, to the same display.
+    inputSources = shared && x11 && x11->connection() ? X11InputSources::onSharedConnections(shared, x11->connection())
+                                                      : X11InputSources::open();
     if (inputSources) {
         inputSources->updateCurrentKeyboardLayout();
         inputSourceProvider = std::make_unique<X11InputSourceProvider>(*inputSources);
@@ -320,9 +336,10 @@ void TavlinApp::Parts::openDesktopConnections() {
             inputSources->updateCurrentKeyboardLayout();
             InputSourceManager::reloadSelectableInputSources();
         });
+        if (shared) hotKeys->addEventReader(inputSources.get());
         watch(inputSources->fileDescriptor());
     }
-    keystrokes = X11KeystrokeSender::open();
+    keystrokes = shared ? X11KeystrokeSender::onSharedConnection(shared) : X11KeystrokeSender::open();
     if (keystrokes) {
         InputSourceManager::setKeystrokePoster(
             [this](int keyCode, std::uint32_t modifiers) { keystrokes->typeKey(keyCode, modifiers); });
@@ -439,6 +456,24 @@ void TavlinApp::Parts::presentLaunchWindow(int attempt) {
     const QWindow* handle = window.windowHandle();
     if ((!handle || !handle->isExposed()) && attempt < mappingAttempts) return later();
     delegate.configurationWindowDidLoad();
+}
+
+// The configuration window is made on a later turn, after the desktop events that came
+// meanwhile, and not while a leader key typed in the first moments waits for its release:
+// making the window takes longer than that wait, and its session would open only after it.
+void TavlinApp::Parts::finishLaunch(const std::string& url) {
+    constexpr double checkInterval = 0.005;
+    if (terminated) return;
+    processDesktopEvents();
+    if (!scenes && KeyEventHandlerManager::shared().leaderKeyUnderway()) {
+        queue.postAfter(checkInterval, [this, url] { finishLaunch(url); });
+        return;
+    }
+    if (!scenes) {
+        makeConfigurationWindow();
+        presentLaunchWindow();
+    }
+    if (!url.empty()) handleURL(url);
 }
 
 void TavlinApp::Parts::makeWindowModel() {
@@ -577,7 +612,11 @@ void TavlinApp::Parts::terminate() {
     application.removeEventFilter(&dropGuard);
 }
 
-TavlinApp::TavlinApp(QApplication& application) : parts_(std::make_unique<Parts>(application)) {
+TavlinApp::TavlinApp(QApplication& application) : TavlinApp(application, nullptr) {}
+
+TavlinApp::TavlinApp(QApplication& application, std::unique_ptr<app::EarlyStart> early)
+    : parts_(std::make_unique<Parts>(application)) {
+    parts_->early = std::move(early);
     application.setQuitOnLastWindowClosed(false);
     parts_->installServices();
     parts_->singleInstance = std::make_unique<app::SingleInstance>(DBusDistributedNotificationCenter::sessionBusConnection());
@@ -604,7 +643,9 @@ int TavlinApp::run(const std::string& url) {
     Parts& parts = *parts_;
     // The lock first: of two starts at once, the one that holds it is the one that claims the
     // name, and the other can only hand over.
-    const auto lock = parts.instanceLock.acquire(connectedDisplay());
+    const auto lock = parts.early && parts.early->lockState ? *parts.early->lockState
+                                                            : parts.instanceLock.acquire(connectedDisplay());
+    if (parts.early) parts.instanceLock = std::move(parts.early->lock);
     if (lock == app::InstanceLock::State::heldByAnother) {
         // The holder may be claiming the name just now (starting, or back from a bus restart).
         if (parts.singleInstance->forward(url, std::chrono::seconds(5))) return 0;
@@ -662,15 +703,11 @@ int TavlinApp::run(const std::string& url) {
     parts.settingsStore = settings::appGroupStore();
     parts.policyObserver = parts.settingsStore->addObserver([&parts] { parts.applyActivationPolicy(); });
     parts.delegate.applicationDidFinishLaunching();
-    // On a later turn, after the desktop events that came meanwhile (a leader key) were handled.
-    parts.queue.post([&parts, url] {
-        if (parts.terminated) return;
-        if (!parts.scenes) {
-            parts.makeConfigurationWindow();
-            parts.presentLaunchWindow();
-        }
-        if (!url.empty()) parts.handleURL(url);
-    });
+    // The leader keys are registered: a key grabbed at the start that the configuration no
+    // longer has goes back to the other programs.
+    if (parts.hotKeys) parts.hotKeys->releaseUnclaimedGrabs();
+    parts.early.reset();
+    parts.queue.post([&parts, url] { parts.finishLaunch(url); });
     // Ready once the installed applications are read (off this thread) and what the launch
     // stored from them (the first run's rows) has been handled on the main queue.
     xdg::ApplicationCatalog::shared().whenCurrent([&parts] {

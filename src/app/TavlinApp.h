@@ -10,6 +10,10 @@ class QApplication;
 
 namespace tavlin {
 
+namespace app {
+struct EarlyStart;
+}
+
 // The running application: the event loop, the delegate, the windows, and every desktop
 // service the engine reaches through the platform layer, wired together for the process's life.
 class TavlinApp {
@@ -19,6 +23,9 @@ public:
     using LoadedConfiguration = std::variant<std::shared_ptr<Configuration>, std::string>;
 
     explicit TavlinApp(QApplication& application);
+    // With the executable's head start, taken over here: the instance lock and the grabbed
+    // leader keys (null: none).
+    TavlinApp(QApplication& application, std::unique_ptr<app::EarlyStart> early);
     ~TavlinApp();
     TavlinApp(const TavlinApp&) = delete;
     TavlinApp& operator=(const TavlinApp&) = delete;

@@ -190,7 +190,10 @@ std::optional<KeyboardEvent> KeyEventHandlerManager::handleModifierFlagsChangedE
         const double held = event.timestamp - latest.timestamp;
         if (otherFlagsGained != 0 || !(held <= maximumPressAndReleaseInterval())) {
             giveUpOnce = false;
-        } else if (giveUpOnce) {
+        } else if (giveUpOnce || isHotKeyReleasesModifier(event)) {
+            // The second: the modifier was held with a hot key whose release waits, though the
+            // monitor missed its use (it was down before the monitor watched, as when a leader
+            // key is typed during the start): a combination, not a tap.
             giveUpOnce = false;
             setLatestModifierEvent(std::nullopt);
             return event;
@@ -282,6 +285,11 @@ bool KeyEventHandlerManager::isDelayedKeyUpsOwnModifier(const KeyboardEvent& eve
     if (!delayedKeyUpTimer_ || event.type != KeyboardEvent::Type::flagsChanged) return false;
     const auto bits = modifierBits(event.keyCode);
     return bits && (event.modifierFlags & bits->flag) && (delayedKeyUpModifiers_ & bits->carbon);
+}
+
+bool KeyEventHandlerManager::isHotKeyReleasesModifier(const KeyboardEvent& event) const {
+    const auto bits = modifierBits(event.keyCode);
+    return delayedKeyUpTimer_ && bits && (delayedKeyUpModifiers_ & bits->carbon);
 }
 
 void KeyEventHandlerManager::reset() {

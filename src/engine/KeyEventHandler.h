@@ -79,6 +79,8 @@ private:
     void cancelDelayedKeyUp();
     bool isDelayedKeyUpsOwnKey(bool keyDown, int keyCode) const;
     bool isDelayedKeyUpsOwnModifier(const KeyboardEvent& event) const;
+    // The modifier the event is about belongs to a hot key whose release waits.
+    bool isHotKeyReleasesModifier(const KeyboardEvent& event) const;
     void scheduleDelayedKeyUp(std::uint32_t keyCode, std::uint32_t modifiers);
 
     KeyboardEventMonitor* monitor_ = nullptr;

@@ -291,6 +291,23 @@ TEST_F(KeyEventHandlerTest, LettingGoOfTheCombinationsModifiersKeepsItsRelease) 
     EXPECT_EQ(calls, (std::vector<Call>{{17, 0x1800, true}}));
 }
 
+// The start-up grabs the leader keys before the monitor watches: a combination typed then is
+// reported with its modifiers already down, and letting go of them one by one must not read
+// as a tap of the last one, whose release would replace the combination's.
+TEST_F(KeyEventHandlerTest, ModifiersHeldBeforeTheMonitorWatchedAreNoTapAfterAHotKey) {
+    HotKeyManager::shared().registerHotKey(17, 0x1800); // control-option-T
+    registrar.press(17, 0x1800);
+    registrar.release(17, 0x1800);
+    monitor.sendGlobal(flagsChanged(eventFlags::control, 58));
+    monitor.sendGlobal(flagsChanged(0, 59));
+    queue.advance(0.02);
+    EXPECT_EQ(calls, (std::vector<Call>{{17, 0x1800, true}, {17, 0x1800, false}}));
+    calls.clear();
+    tapLocally(command, 55, 0.05);
+    queue.advance(0.02);
+    EXPECT_EQ(calls, (std::vector<Call>{commandDown, commandUp})) << "the next tap works";
+}
+
 TEST_F(KeyEventHandlerTest, UnknownHotKeyIdentifierIsPrintedAndNotDelivered) {
     diag::Capture capture;
     handlerManager().hotKeyPressed(987654);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include <X11/XKBlib.h>
 #include <X11/extensions/XInput2.h>
@@ -53,8 +54,42 @@ X11HotKeyRegistrar::X11HotKeyRegistrar(x11::DisplayPtr display)
 }
 
 X11HotKeyRegistrar::~X11HotKeyRegistrar() {
+    if (!display_) return;
     for (const auto& hotKey : hotKeys_) ungrab(hotKey.keycode, hotKey.modifiers);
+    releaseUnclaimedGrabs();
     XSync(display_.get(), False);
+}
+
+X11HotKeyRegistrar::HeldGrabs X11HotKeyRegistrar::detach(std::unique_ptr<X11HotKeyRegistrar> registrar) {
+    HeldGrabs held;
+    if (!registrar) return held;
+    held.numLockMask = registrar->numLockMask_;
+    held.combinations = std::move(registrar->adopted_);
+    for (const auto& hotKey : registrar->hotKeys_) {
+        const std::pair combination{hotKey.keycode, hotKey.modifiers};
+        if (std::find(held.combinations.begin(), held.combinations.end(), combination) == held.combinations.end())
+            held.combinations.push_back(combination);
+    }
+    registrar->hotKeys_.clear();
+    held.display = std::move(registrar->display_);
+    return held;
+}
+
+std::unique_ptr<X11HotKeyRegistrar> X11HotKeyRegistrar::adopt(HeldGrabs held) {
+    if (!held.display) return nullptr;
+    std::unique_ptr<X11HotKeyRegistrar> registrar(new X11HotKeyRegistrar(std::move(held.display)));
+    // Released and taken again with the lock states they were taken in.
+    registrar->numLockMask_ = held.numLockMask;
+    registrar->adopted_ = std::move(held.combinations);
+    return registrar;
+}
+
+bool X11HotKeyRegistrar::isAdopted(unsigned int keycode, unsigned int modifiers) const {
+    return std::find(adopted_.begin(), adopted_.end(), std::pair{keycode, modifiers}) != adopted_.end();
+}
+
+void X11HotKeyRegistrar::releaseUnclaimedGrabs() {
+    for (const auto& [keycode, modifiers] : std::exchange(adopted_, {})) ungrab(keycode, modifiers);
 }
 
 int X11HotKeyRegistrar::fileDescriptor() const { return ConnectionNumber(display_.get()); }
@@ -111,8 +146,9 @@ bool X11HotKeyRegistrar::isHeldByAnotherProgram(std::uint32_t keyCode, std::uint
     // Plain variables, not a structured binding: the lambda below captures them.
     const unsigned int keycode = combination->first;
     const unsigned int modifiers = combination->second;
-    const bool ours = std::any_of(hotKeys_.begin(), hotKeys_.end(),
-                                  [&](const HotKey& h) { return h.keycode == keycode && h.modifiers == modifiers; });
+    const bool ours = isAdopted(keycode, modifiers) || std::any_of(hotKeys_.begin(), hotKeys_.end(), [&](const HotKey& h) {
+                          return h.keycode == keycode && h.modifiers == modifiers;
+                      });
     if (ours) return false;
     const int error = grab(keycode, modifiers);
     if (error == Success) ungrab(keycode, modifiers);
@@ -137,8 +173,11 @@ HotKeyRegistrar::Registration X11HotKeyRegistrar::registerHotKey(std::uint32_t k
     if (!combination) return {statusInvalidCombination, 0};
     HotKey hotKey{lastReference_ + 1, identifier, combination->first, combination->second};
     // This connection already holds the combination: grabbing again would succeed but could
-    // not be undone without dropping the other registration's grab.
-    if (!isShared(hotKey)) {
+    // not be undone without dropping the other registration's grab. An adopted grab is taken
+    // over as it is.
+    if (isAdopted(hotKey.keycode, hotKey.modifiers)) {
+        std::erase(adopted_, std::pair{hotKey.keycode, hotKey.modifiers});
+    } else if (!isShared(hotKey)) {
         const int error = grab(hotKey.keycode, hotKey.modifiers);
         if (error == BadAccess) return {statusHeldByAnotherProgram, 0};
         if (error != Success) return {statusServerError, 0};
@@ -163,20 +202,21 @@ void X11HotKeyRegistrar::setHandlers(Handler pressed, Handler released) {
 
 void X11HotKeyRegistrar::regrabAll() {
     const unsigned int newNumLock = x11::numLockMask(display_.get());
-    std::vector<const HotKey*> combinations;
+    std::vector<std::pair<unsigned int, unsigned int>> combinations;
     for (const auto& hotKey : hotKeys_) {
-        const bool seen = std::any_of(combinations.begin(), combinations.end(), [&](const HotKey* c) {
-            return c->keycode == hotKey.keycode && c->modifiers == hotKey.modifiers;
-        });
-        if (!seen) combinations.push_back(&hotKey);
+        const std::pair combination{hotKey.keycode, hotKey.modifiers};
+        if (std::find(combinations.begin(), combinations.end(), combination) == combinations.end())
+            combinations.push_back(combination);
     }
-    for (const HotKey* hotKey : combinations) ungrab(hotKey->keycode, hotKey->modifiers);
+    for (const auto& [keycode, modifiers] : combinations) ungrab(keycode, modifiers);
+    for (const auto& [keycode, modifiers] : adopted_) ungrab(keycode, modifiers);
     numLockMask_ = newNumLock;
-    for (const HotKey* hotKey : combinations) {
-        if (grab(hotKey->keycode, hotKey->modifiers) != Success) {
-            diag::printLine(diag::Category::keys, "could not grab X key code " + std::to_string(hotKey->keycode) +
-                                                      " with modifiers " + std::to_string(hotKey->modifiers) +
-                                                      " again after a keyboard mapping change");
+    // An adopted grab that cannot be had again is no one's yet: it is simply gone.
+    std::erase_if(adopted_, [this](const auto& combination) { return grab(combination.first, combination.second) != Success; });
+    for (const auto& [keycode, modifiers] : combinations) {
+        if (grab(keycode, modifiers) != Success) {
+            diag::printLine(diag::Category::keys, "could not grab X key code " + std::to_string(keycode) + " with modifiers " +
+                                                      std::to_string(modifiers) + " again after a keyboard mapping change");
         }
     }
 }
@@ -234,8 +274,10 @@ void X11HotKeyRegistrar::processPendingEvents() {
         } else if (x11::noteKeymapChange(event, xkbEventBase_)) {
             mappingChanged = true;
         }
+        for (x11::EventReader* reader : readers_) reader->handleEvent(event);
     }
     if (mappingChanged) regrabAll();
+    for (x11::EventReader* reader : readers_) reader->finishBatch();
 }
 
 } // namespace tavlin

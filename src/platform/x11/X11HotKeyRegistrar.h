@@ -26,6 +26,21 @@ public:
     static std::unique_ptr<X11HotKeyRegistrar> open(const char* displayName = nullptr);
     ~X11HotKeyRegistrar() override;
 
+    // A connection with the grabs it holds, passed on from one registrar to another: a grab
+    // belongs to the connection that made it, and presses it took wait there to be read.
+    struct HeldGrabs {
+        x11::DisplayPtr display;
+        unsigned int numLockMask = 0;
+        std::vector<std::pair<unsigned int, unsigned int>> combinations; // X key code, X modifiers
+    };
+    // Lets go of the connection, its grabs still held; the registrar is left without one.
+    static HeldGrabs detach(std::unique_ptr<X11HotKeyRegistrar> registrar);
+    // Takes over a detached connection. Its grabs count as this registrar's own; each is handed
+    // to the first registration of its combination, and `releaseUnclaimedGrabs` lets go of the
+    // rest. Null without a connection.
+    static std::unique_ptr<X11HotKeyRegistrar> adopt(HeldGrabs held);
+    void releaseUnclaimedGrabs();
+
     Registration registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers, std::uint32_t identifier) override;
     void unregisterHotKey(Reference reference) override;
     void setHandlers(Handler pressed, Handler released) override;
@@ -35,6 +50,10 @@ public:
 
     // The connection's socket: readable when `processPendingEvents` has work.
     int fileDescriptor() const;
+    // The connection, for pieces that share it; they are handed its other events (see
+    // x11::EventReader) and must go before the registrar.
+    _XDisplay* sharedDisplay() const { return display_.get(); }
+    void addEventReader(x11::EventReader* reader) { readers_.push_back(reader); }
     // Handles every event received so far and calls the handlers; never blocks.
     void processPendingEvents();
 
@@ -57,6 +76,7 @@ private:
     void ungrab(unsigned int keycode, unsigned int modifiers);
     bool isShared(const HotKey& hotKey) const;
     void regrabAll();
+    bool isAdopted(unsigned int keycode, unsigned int modifiers) const;
     void handleKeyPress(unsigned int keycode, unsigned int state);
     void handleKeyRelease(unsigned int keycode);
 
@@ -67,10 +87,13 @@ private:
     int xiOpcode_ = -1;
     unsigned int numLockMask_ = 0;
     std::vector<HotKey> hotKeys_; // in registration order
+    // Grabs taken over from another registrar that no registration has claimed yet.
+    std::vector<std::pair<unsigned int, unsigned int>> adopted_;
     Reference lastReference_ = 0;
     std::vector<HotKey> pressed_; // the hot keys whose key is down
     Handler pressedHandler_;
     Handler releasedHandler_;
+    std::vector<x11::EventReader*> readers_;
 };
 
 } // namespace tavlin

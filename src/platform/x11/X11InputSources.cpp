@@ -1,6 +1,8 @@
 #include "platform/x11/X11InputSources.h"
 
 #include <cstdlib>
+#include <optional>
+#include <utility>
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -61,34 +63,52 @@ std::vector<std::string> ruleNames(Display* display) {
 
 } // namespace
 
+namespace {
+
+// XKB on the Xlib connection and, for xkbcommon, on the XCB one: the keyboard's device and its
+// event base, nothing without XKB.
+std::optional<std::pair<std::int32_t, int>> setUpXkb(Display* display, xcb_connection_t* xcb) {
+    int opcode = 0, eventBase = 0, errorBase = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (!XkbQueryExtension(display, &opcode, &eventBase, &errorBase, &major, &minor)) return std::nullopt;
+    if (!xkb_x11_setup_xkb_extension(xcb, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr))
+        return std::nullopt;
+    const std::int32_t deviceId = xkb_x11_get_core_keyboard_device_id(xcb);
+    if (deviceId < 0) return std::nullopt;
+    return std::pair{deviceId, eventBase};
+}
+
+} // namespace
+
 std::unique_ptr<X11InputSources> X11InputSources::open(const char* displayName) {
     auto display = x11::openDisplay(displayName);
     if (!display) return nullptr;
-    int opcode = 0, eventBase = 0, errorBase = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
-    if (!XkbQueryExtension(display.get(), &opcode, &eventBase, &errorBase, &major, &minor)) return nullptr;
     // xkbcommon reads keymaps over XCB: a second, XCB connection to the same display.
     xcb_connection_t* xcb = xcb_connect(displayName, nullptr);
-    if (xcb_connection_has_error(xcb)) {
-        xcb_disconnect(xcb);
-        return nullptr;
-    }
-    const std::int32_t deviceId = xkb_x11_setup_xkb_extension(xcb, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
-                                                              XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr,
-                                                              nullptr)
-                                      ? xkb_x11_get_core_keyboard_device_id(xcb)
-                                      : -1;
-    xkb_context* context = deviceId >= 0 ? xkb_context_new(XKB_CONTEXT_NO_FLAGS) : nullptr;
+    const auto xkb = xcb_connection_has_error(xcb) ? std::nullopt : setUpXkb(display.get(), xcb);
+    xkb_context* context = xkb ? xkb_context_new(XKB_CONTEXT_NO_FLAGS) : nullptr;
     if (!context) {
         xcb_disconnect(xcb);
         return nullptr;
     }
-    return std::unique_ptr<X11InputSources>(new X11InputSources(std::move(display), xcb, context, deviceId, eventBase));
+    Display* d = display.get();
+    return std::unique_ptr<X11InputSources>(
+        new X11InputSources(std::move(display), d, xcb, true, context, xkb->first, xkb->second));
 }
 
-X11InputSources::X11InputSources(x11::DisplayPtr display, xcb_connection_t* xcb, xkb_context* context, std::int32_t deviceId,
-                                 int xkbEventBase)
-    : display_(std::move(display)), xcb_(xcb), context_(context), deviceId_(deviceId), xkbEventBase_(xkbEventBase) {
-    Display* d = display_.get();
+std::unique_ptr<X11InputSources> X11InputSources::onSharedConnections(Display* display, xcb_connection_t* xcb) {
+    if (!display || !xcb || xcb_connection_has_error(xcb)) return nullptr;
+    const auto xkb = setUpXkb(display, xcb);
+    xkb_context* context = xkb ? xkb_context_new(XKB_CONTEXT_NO_FLAGS) : nullptr;
+    if (!context) return nullptr;
+    return std::unique_ptr<X11InputSources>(new X11InputSources(nullptr, display, xcb, false, context, xkb->first, xkb->second));
+}
+
+X11InputSources::X11InputSources(x11::DisplayPtr owned, Display* display, xcb_connection_t* xcb, bool ownsXcb,
+                                 xkb_context* context, std::int32_t deviceId, int xkbEventBase)
+    : ownDisplay_(std::move(owned)), display_(display), xcb_(xcb), ownsXcb_(ownsXcb), context_(context), deviceId_(deviceId),
+      xkbEventBase_(xkbEventBase) {
+    Display* d = display_;
     XkbSelectEvents(d, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask, XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
     XkbSelectEventDetails(d, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask, XkbGroupStateMask);
     XSync(d, False);
@@ -96,7 +116,7 @@ X11InputSources::X11InputSources(x11::DisplayPtr display, xcb_connection_t* xcb,
 
 X11InputSources::~X11InputSources() {
     xkb_context_unref(context_);
-    xcb_disconnect(xcb_);
+    if (ownsXcb_) xcb_disconnect(xcb_);
 }
 
 xkb_keymap* X11InputSources::fetchKeymap() {
@@ -107,7 +127,7 @@ std::vector<X11InputSource> X11InputSources::list() {
     const KeymapPtr keymap(fetchKeymap());
     if (!keymap) return {};
     const xkb_layout_index_t count = xkb_keymap_num_layouts(keymap.get());
-    const auto names = ruleNames(display_.get());
+    const auto names = ruleNames(display_);
     std::vector<std::string> layouts, variants;
     if (!names.empty() && !names[2].empty()) {
         layouts = splitAtCommas(names[2]);
@@ -133,15 +153,15 @@ std::vector<X11InputSource> X11InputSources::list() {
 
 std::optional<std::size_t> X11InputSources::currentIndex() {
     XkbStateRec state{};
-    if (XkbGetState(display_.get(), XkbUseCoreKbd, &state) != Success) return std::nullopt;
+    if (XkbGetState(display_, XkbUseCoreKbd, &state) != Success) return std::nullopt;
     return static_cast<std::size_t>(state.group);
 }
 
 bool X11InputSources::selectGroup(std::size_t index) {
     const KeymapPtr keymap(fetchKeymap());
     if (!keymap || index >= xkb_keymap_num_layouts(keymap.get())) return false;
-    x11::ErrorTrap trap(display_.get());
-    if (!XkbLockGroup(display_.get(), XkbUseCoreKbd, static_cast<unsigned int>(index))) return false;
+    x11::ErrorTrap trap(display_);
+    if (!XkbLockGroup(display_, XkbUseCoreKbd, static_cast<unsigned int>(index))) return false;
     return trap.sync() == Success;
 }
 
@@ -173,23 +193,32 @@ bool X11InputSources::updateCurrentKeyboardLayout() {
 
 void X11InputSources::setChangeHandler(std::function<void()> handler) { changeHandler_ = std::move(handler); }
 
-int X11InputSources::fileDescriptor() const { return ConnectionNumber(display_.get()); }
+int X11InputSources::fileDescriptor() const { return ownDisplay_ ? ConnectionNumber(display_) : -1; }
 
 void X11InputSources::processPendingEvents() {
-    Display* d = display_.get();
-    bool changed = false;
+    if (!ownDisplay_) return;
+    Display* d = display_;
     while (XPending(d) > 0) {
         XEvent event;
         XNextEvent(d, &event);
-        if (event.type == MappingNotify) {
-            XRefreshKeyboardMapping(&event.xmapping);
-        } else if (event.type == xkbEventBase_) {
-            changed = true;
-        }
+        handleEvent(event);
     }
-    // One call for a burst: setting a keymap sends several notifications.
+    finishBatch();
+}
+
+void X11InputSources::handleEvent(XEvent& event) {
+    // On a shared connection its owner has applied a mapping change to Xlib's tables already.
+    if (event.type == MappingNotify && ownDisplay_) {
+        XRefreshKeyboardMapping(&event.xmapping);
+    } else if (event.type == xkbEventBase_) {
+        changed_ = true;
+    }
+}
+
+// One call for a burst: setting a keymap sends several notifications.
+void X11InputSources::finishBatch() {
     const std::function<void()> handler = changeHandler_;
-    if (changed && handler) handler();
+    if (std::exchange(changed_, false) && handler) handler();
 }
 
 } // namespace tavlin

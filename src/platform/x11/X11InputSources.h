@@ -24,11 +24,15 @@ struct X11InputSource {
 };
 
 // The layouts (XKB groups) of the core keyboard: which there are, which is current, switching.
-class X11InputSources {
+class X11InputSources final : public x11::EventReader {
 public:
     // Null when the display cannot be reached or has no XKB.
     static std::unique_ptr<X11InputSources> open(const char* displayName = nullptr);
-    ~X11InputSources();
+    // On connections other pieces own, which must outlive it: the Xlib one for requests and
+    // notices (handed over through `handleEvent` and `finishBatch`), an XCB one to the same
+    // display to read keymaps over. Null without XKB.
+    static std::unique_ptr<X11InputSources> onSharedConnections(_XDisplay* display, xcb_connection_t* xcb);
+    ~X11InputSources() override;
     X11InputSources(const X11InputSources&) = delete;
     X11InputSources& operator=(const X11InputSources&) = delete;
 
@@ -48,18 +52,24 @@ public:
 
     // Called from `processPendingEvents` after the group or the keymap changed.
     void setChangeHandler(std::function<void()> handler);
+    // -1 on shared connections, whose owner reads them.
     int fileDescriptor() const;
-    // Handles every event received so far; never blocks.
+    // Handles every event received so far; never blocks. Nothing on shared connections.
     void processPendingEvents();
+    void handleEvent(_XEvent& event) override;
+    void finishBatch() override;
 
 private:
-    X11InputSources(x11::DisplayPtr display, xcb_connection_t* xcb, xkb_context* context, std::int32_t deviceId,
-                    int xkbEventBase);
+    X11InputSources(x11::DisplayPtr owned, _XDisplay* display, xcb_connection_t* xcb, bool ownsXcb, xkb_context* context,
+                    std::int32_t deviceId, int xkbEventBase);
     // The server's keymap now (the caller unrefs it); null when it cannot be read.
     xkb_keymap* fetchKeymap();
 
-    x11::DisplayPtr display_;
+    x11::DisplayPtr ownDisplay_;
+    _XDisplay* display_;
     xcb_connection_t* xcb_;
+    bool ownsXcb_;
+    bool changed_ = false;
     xkb_context* context_;
     std::int32_t deviceId_;
     int xkbEventBase_;

@@ -48,13 +48,21 @@ std::unique_ptr<X11KeystrokeSender> X11KeystrokeSender::open(const char* display
     if (!display) return nullptr;
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     if (!XTestQueryExtension(display.get(), &eventBase, &errorBase, &major, &minor)) return nullptr;
-    return std::unique_ptr<X11KeystrokeSender>(new X11KeystrokeSender(std::move(display)));
+    Display* d = display.get();
+    return std::unique_ptr<X11KeystrokeSender>(new X11KeystrokeSender(std::move(display), d));
 }
 
-X11KeystrokeSender::X11KeystrokeSender(x11::DisplayPtr display) : display_(std::move(display)) {}
+std::unique_ptr<X11KeystrokeSender> X11KeystrokeSender::onSharedConnection(Display* display) {
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!display || !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) return nullptr;
+    return std::unique_ptr<X11KeystrokeSender>(new X11KeystrokeSender(nullptr, display));
+}
+
+X11KeystrokeSender::X11KeystrokeSender(x11::DisplayPtr owned, Display* display)
+    : ownDisplay_(std::move(owned)), display_(display) {}
 
 unsigned int X11KeystrokeSender::modifierKeycode(unsigned long keysym, unsigned int modifierMask) {
-    Display* d = display_.get();
+    Display* d = display_;
     XModifierKeymap* map = XGetModifierMapping(d);
     if (!map) return 0;
     int modifier = 0;
@@ -80,7 +88,7 @@ unsigned int X11KeystrokeSender::modifierKeycode(unsigned long keysym, unsigned 
 }
 
 bool X11KeystrokeSender::waitForModifierRelease(std::chrono::milliseconds limit) {
-    Display* d = display_.get();
+    Display* d = display_;
     XModifierKeymap* map = XGetModifierMapping(d);
     if (!map) return false;
     // Locks are not held down; only keys that change what a key types while held count.
@@ -110,7 +118,7 @@ bool X11KeystrokeSender::waitForModifierRelease(std::chrono::milliseconds limit)
 
 bool X11KeystrokeSender::typeKey(int virtualKeyCode, std::uint32_t carbonModifiers,
                                  std::chrono::milliseconds modifierReleaseWait) {
-    Display* d = display_.get();
+    Display* d = display_;
     const auto keycode = keycodes::xKeycode(virtualKeyCode);
     const auto modifiers = x11::xModifiersOfCarbonMask(carbonModifiers);
     int minKeycode = 0, maxKeycode = 0;

@@ -8,11 +8,13 @@
 
 namespace tavlin {
 
-// Types keystrokes as if on the keyboard, through XTest, on a connection of its own.
+// Types keystrokes as if on the keyboard, through XTest.
 class X11KeystrokeSender {
 public:
     // Null when the display cannot be reached or has no XTest.
     static std::unique_ptr<X11KeystrokeSender> open(const char* displayName = nullptr);
+    // On a connection another piece owns, which must outlive it (it sends requests only).
+    static std::unique_ptr<X11KeystrokeSender> onSharedConnection(_XDisplay* display);
 
     // Presses the modifiers of the Carbon mask, types the key, and releases the modifiers.
     // First waits, up to `modifierReleaseWait`, for the user to let go of held modifier keys,
@@ -23,11 +25,12 @@ public:
                  std::chrono::milliseconds modifierReleaseWait = std::chrono::milliseconds(500));
 
 private:
-    explicit X11KeystrokeSender(x11::DisplayPtr display);
+    X11KeystrokeSender(x11::DisplayPtr owned, _XDisplay* display);
     bool waitForModifierRelease(std::chrono::milliseconds limit);
     unsigned int modifierKeycode(unsigned long keysym, unsigned int modifierMask);
 
-    x11::DisplayPtr display_;
+    x11::DisplayPtr ownDisplay_;
+    _XDisplay* display_;
 };
 
 } // namespace tavlin

@@ -4,6 +4,7 @@
 #include <climits>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include <unistd.h>
 
@@ -97,28 +98,33 @@ std::unique_ptr<X11WindowSystem> X11WindowSystem::open(const char* displayName) 
     auto display = x11::openDisplay(displayName);
     auto watcher = display ? x11::openDisplay(displayName) : nullptr;
     if (!watcher) return nullptr;
-    return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(std::move(display), std::move(watcher)));
+    return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(std::move(display), std::move(watcher), nullptr));
 }
 
-X11WindowSystem::X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher)
-    : display_(std::move(display)), watcher_(std::move(watcher)), root_(DefaultRootWindow(display_.get())),
-      hostName_(currentHostName()) {
-    Display* d = display_.get();
+std::unique_ptr<X11WindowSystem> X11WindowSystem::onSharedConnection(Display* display) {
+    if (!display) return nullptr;
+    return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(nullptr, nullptr, display));
+}
+
+X11WindowSystem::X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher, Display* shared)
+    : ownDisplay_(std::move(display)), ownWatcher_(std::move(watcher)), display_(shared ? shared : ownDisplay_.get()),
+      watcher_(shared ? shared : ownWatcher_.get()), root_(DefaultRootWindow(display_)), hostName_(currentHostName()) {
+    Display* d = display_;
     activeWindowAtom_ = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
     clientListAtom_ = XInternAtom(d, "_NET_CLIENT_LIST", False);
     pidAtom_ = XInternAtom(d, "_NET_WM_PID", False);
     supportingWmCheckAtom_ = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
 
     // Watch first, then read: a change in between is then seen twice rather than never.
-    XSelectInput(watcher_.get(), DefaultRootWindow(watcher_.get()), PropertyChangeMask);
-    XSync(watcher_.get(), False);
+    XSelectInput(watcher_, DefaultRootWindow(watcher_), PropertyChangeMask);
+    XSync(watcher_, False);
     x11::ErrorTrap trap(d);
     if (const auto active = activeClient()) lastActivePid_ = active->pid;
 }
 
 X11WindowSystem::~X11WindowSystem() = default;
 
-int X11WindowSystem::fileDescriptor() const { return ConnectionNumber(watcher_.get()); }
+int X11WindowSystem::fileDescriptor() const { return ownWatcher_ ? ConnectionNumber(watcher_) : -1; }
 
 void X11WindowSystem::rescanDesktopEntries() { xdg::ApplicationCatalog::shared().invalidate(); }
 
@@ -127,7 +133,7 @@ void X11WindowSystem::setActivationHandler(ActivationHandler handler) { activati
 void X11WindowSystem::setFrontLeftHandler(std::function<void()> handler) { frontLeftHandler_ = std::move(handler); }
 
 std::optional<std::int64_t> X11WindowSystem::processOf(unsigned long window) {
-    Display* d = display_.get();
+    Display* d = display_;
     Property pid;
     if (!pid.read(d, window, pidAtom_, XA_CARDINAL, 1, 32)) return std::nullopt;
     const std::uint32_t value = pid.item32(0);
@@ -145,7 +151,7 @@ std::optional<std::int64_t> X11WindowSystem::processOf(unsigned long window) {
 
 std::string X11WindowSystem::windowClassOf(unsigned long window) {
     Property wmClass;
-    if (!wmClass.read(display_.get(), window, XA_WM_CLASS, AnyPropertyType, maximumTextWords, 8)) return {};
+    if (!wmClass.read(display_, window, XA_WM_CLASS, AnyPropertyType, maximumTextWords, 8)) return {};
     // Two NUL-terminated strings, instance then class; the terminators may be missing.
     const std::string_view text = wmClass.text();
     const auto instanceEnd = std::min(text.find('\0'), text.size());
@@ -156,7 +162,7 @@ std::string X11WindowSystem::windowClassOf(unsigned long window) {
 }
 
 std::optional<X11WindowSystem::Client> X11WindowSystem::activeClient() {
-    const auto window = windowProperty(display_.get(), root_, activeWindowAtom_);
+    const auto window = windowProperty(display_, root_, activeWindowAtom_);
     if (!window) return std::nullopt;
     const auto pid = processOf(*window);
     if (!pid) return std::nullopt;
@@ -164,7 +170,7 @@ std::optional<X11WindowSystem::Client> X11WindowSystem::activeClient() {
 }
 
 std::vector<X11WindowSystem::Client> X11WindowSystem::clients() {
-    Display* d = display_.get();
+    Display* d = display_;
     std::vector<Window> windows;
     if (auto managed = windowListProperty(d, root_, clientListAtom_)) {
         windows = std::move(*managed);
@@ -201,19 +207,19 @@ RunningApplication X11WindowSystem::applicationOf(const Client& client) {
 bool X11WindowSystem::windowManagerIsRunning() {
     // A window manager that ended may leave the root's property behind; its check window
     // then is gone or no longer points at itself.
-    const auto check = windowProperty(display_.get(), root_, supportingWmCheckAtom_);
-    return check && windowProperty(display_.get(), *check, supportingWmCheckAtom_) == check;
+    const auto check = windowProperty(display_, root_, supportingWmCheckAtom_);
+    return check && windowProperty(display_, *check, supportingWmCheckAtom_) == check;
 }
 
 std::optional<RunningApplication> X11WindowSystem::frontmostApplication() {
-    x11::ErrorTrap trap(display_.get());
+    x11::ErrorTrap trap(display_);
     const auto active = activeClient();
     if (!active) return std::nullopt;
     return applicationOf(*active);
 }
 
 std::vector<RunningApplication> X11WindowSystem::runningApplications(const std::string& bundleIdentifier) {
-    x11::ErrorTrap trap(display_.get());
+    x11::ErrorTrap trap(display_);
     std::vector<RunningApplication> found;
     std::set<std::int64_t> seen;
     for (const Client& client : clients()) {
@@ -225,7 +231,7 @@ std::vector<RunningApplication> X11WindowSystem::runningApplications(const std::
 }
 
 void X11WindowSystem::activate(const RunningApplication& application) {
-    Display* d = display_.get();
+    Display* d = display_;
     x11::ErrorTrap trap(d);
     const auto windows = windowsOf(application.processIdentifier);
     if (windows.empty()) return;
@@ -255,35 +261,44 @@ void X11WindowSystem::activate(const RunningApplication& application) {
 }
 
 void X11WindowSystem::hide(const RunningApplication& application) {
-    Display* d = display_.get();
+    Display* d = display_;
     x11::ErrorTrap trap(d);
     for (Window window : windowsOf(application.processIdentifier)) XIconifyWindow(d, window, DefaultScreen(d));
     XFlush(d);
 }
 
 bool X11WindowSystem::isThisApplicationActive() {
-    x11::ErrorTrap trap(display_.get());
+    x11::ErrorTrap trap(display_);
     const auto active = activeClient();
     return active && active->pid == ::getpid();
 }
 
 void X11WindowSystem::processPendingEvents() {
-    Display* w = watcher_.get();
-    bool activeWindowChanged = false;
+    if (!ownWatcher_) return;
+    Display* w = watcher_;
     while (XPending(w) > 0) {
         XEvent event;
         XNextEvent(w, &event);
-        // Atoms belong to the server, so the other connection's atom names the property here too.
-        if (event.type == PropertyNotify && event.xproperty.atom == activeWindowAtom_) activeWindowChanged = true;
+        handleEvent(event);
     }
-    // The property is read now, so several notices in one batch are one change.
-    if (activeWindowChanged) noteActiveWindowChange();
+    finishBatch();
+}
+
+void X11WindowSystem::handleEvent(XEvent& event) {
+    // Atoms belong to the server, so the other connection's atom names the property here too.
+    if (event.type == PropertyNotify && event.xproperty.atom == activeWindowAtom_ && event.xproperty.window == root_)
+        activeWindowChanged_ = true;
+}
+
+// The property is read now, so several notices in one batch are one change.
+void X11WindowSystem::finishBatch() {
+    if (std::exchange(activeWindowChanged_, false)) noteActiveWindowChange();
 }
 
 void X11WindowSystem::noteActiveWindowChange() {
     std::optional<RunningApplication> application;
     {
-        x11::ErrorTrap trap(display_.get());
+        x11::ErrorTrap trap(display_);
         const auto active = activeClient();
         if (!active) {
             if (!lastActivePid_ || frontLeft_) return;

@@ -18,13 +18,16 @@ namespace tavlin {
 // desktop entries by its WM_CLASS. Requests go over one connection of its own; activations are
 // watched on a second one, so a reply read on the first never leaves change notices queued
 // inside Xlib where the socket notifier cannot see them. Main thread only.
-class X11WindowSystem final : public xdg::WindowSystemApplications {
+class X11WindowSystem final : public xdg::WindowSystemApplications, public x11::EventReader {
 public:
     using ActivationHandler = std::function<void(const RunningApplication& application, bool isThisProgram)>;
 
     // Null when the display cannot be reached ($DISPLAY when `displayName` is null). Windows are
     // matched to the shared application catalog's entries.
     static std::unique_ptr<X11WindowSystem> open(const char* displayName = nullptr);
+    // On a connection another piece owns and reads: requests and notices go over it, and the
+    // notices come through `handleEvent` and `finishBatch`. The connection must outlive it.
+    static std::unique_ptr<X11WindowSystem> onSharedConnection(_XDisplay* display);
     ~X11WindowSystem() override;
     X11WindowSystem(const X11WindowSystem&) = delete;
     X11WindowSystem& operator=(const X11WindowSystem&) = delete;
@@ -52,10 +55,14 @@ public:
     // and no other takes it (no window, or one without a process, is active). When it comes
     // back it is reported again.
     void setFrontLeftHandler(std::function<void()> handler);
-    // The watching connection's socket: readable when `processPendingEvents` has work.
+    // The watching connection's socket: readable when `processPendingEvents` has work; -1 on a
+    // shared connection, whose owner reads it.
     int fileDescriptor() const;
-    // Handles every event received so far and calls the handler; never blocks.
+    // Handles every event received so far and calls the handler; never blocks. Nothing on a
+    // shared connection.
     void processPendingEvents();
+    void handleEvent(_XEvent& event) override;
+    void finishBatch() override;
 
 private:
     struct Client {
@@ -63,7 +70,7 @@ private:
         std::int64_t pid;
     };
 
-    X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher);
+    X11WindowSystem(x11::DisplayPtr display, x11::DisplayPtr watcher, _XDisplay* shared);
 
     // These read windows that may vanish at any moment: callers hold an ErrorTrap.
     std::optional<std::int64_t> processOf(unsigned long window);
@@ -76,8 +83,10 @@ private:
     bool windowManagerIsRunning();
     void noteActiveWindowChange();
 
-    x11::DisplayPtr display_;
-    x11::DisplayPtr watcher_;
+    x11::DisplayPtr ownDisplay_;
+    x11::DisplayPtr ownWatcher_;
+    _XDisplay* display_;
+    _XDisplay* watcher_;
     unsigned long root_;
     unsigned long activeWindowAtom_;
     unsigned long clientListAtom_;
@@ -88,6 +97,7 @@ private:
     ActivationHandler activationHandler_;
     std::function<void()> frontLeftHandler_;
     bool frontLeft_ = false;
+    bool activeWindowChanged_ = false;
 };
 
 } // namespace tavlin

@@ -37,7 +37,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int keyA = 0, keyQ = 12, keyJ = 38;
+constexpr int keyA = 0, keyQ = 12, keyJ = 38, keyT = 17;
 constexpr auto focusHandOver = std::chrono::milliseconds(300);
 
 std::string readFile(const std::filesystem::path& path) {
@@ -531,6 +531,29 @@ TEST_F(AppHardeningTest, ASecondStartEndsWhileAnInstanceRunsWithoutTheSessionBus
     }
     EXPECT_TRUE(app_->running());
     EXPECT_FALSE(nameOwned("local.tavlin")) << "the second start kept the name";
+}
+
+// The start grabs the leader keys before the application loads, but only once it holds the
+// display's lock: a second start that cannot hand over grabs nothing, not even a key the running
+// instance has not taken (the file changed since it started).
+TEST_F(AppHardeningTest, ASecondStartGrabsNoLeaderKey) {
+    home_->writeConfiguration(plainTree);
+    const std::string noBus = "unix:path=" + (home_->root() / "no-bus").string();
+    app_.emplace(TAVLIN_EXECUTABLE, std::vector<std::string>{}, *home_, noBus);
+    ASSERT_TRUE(app_->waitUntilReady()) << app_->outputTail();
+    nlohmann::ordered_json configuration = nlohmann::ordered_json::parse(plainTree);
+    configuration["hotKeys"] = {{{"combo", {{"info", {{"keyCode", keyT}, {"modifiersCode", 0x1800}}}}}}};
+    home_->writeConfiguration(configuration.dump(2));
+
+    AppProcess second(TAVLIN_EXECUTABLE, {}, *home_, noBus);
+    const unsigned int combination = UserSeat::controlMask() | UserSeat::altMask();
+    bool grabbed = false;
+    const auto deadline = Clock::now() + 10s;
+    while (second.running() && !grabbed && Clock::now() < deadline) grabbed = !seat_->canGrabKey(xKey(keyT), combination);
+    EXPECT_FALSE(grabbed) << "the second start grabbed Control+Alt+T\n" << second.outputTail();
+    EXPECT_TRUE(second.waitForExit(10s).has_value()) << second.outputTail();
+    EXPECT_EQ(second.outputCount("another instance runs"), 1u) << second.outputTail();
+    EXPECT_TRUE(app_->running());
 }
 
 // The display's own lock is kept whatever $DISPLAY's spelling, and a lock file in the runtime

@@ -289,12 +289,14 @@ std::optional<UserSeat::OpenedSession> UserSeat::openSessionWithControlOption(un
 }
 
 std::optional<UserSeat::FirstGrabbedPress> UserSeat::openSessionAsSoonAsGrabbed(unsigned int xKeycode,
-                                                                                std::chrono::milliseconds limit) {
+                                                                                std::chrono::milliseconds limit,
+                                                                                bool waitForSession,
+                                                                                std::vector<unsigned int> modifiers) {
     using namespace std::chrono_literals;
     const auto deadline = Clock::now() + limit;
     const auto mark = counts();
-    press(xControlKey());
-    press(xAltKey());
+    if (modifiers.empty()) modifiers = {xControlKey(), xAltKey()};
+    for (const unsigned int modifier : modifiers) press(modifier);
     std::optional<Clock::time_point> pressed;
     while (!pressed && Clock::now() < deadline) {
         const int keys = keysReceived_;
@@ -314,11 +316,10 @@ std::optional<UserSeat::FirstGrabbedPress> UserSeat::openSessionAsSoonAsGrabbed(
     }
     if (pressed) release(xKeycode);
     std::this_thread::sleep_for(40ms);
-    release(xAltKey());
-    release(xControlKey());
+    for (auto modifier = modifiers.rbegin(); modifier != modifiers.rend(); ++modifier) release(*modifier);
     if (!pressed) return std::nullopt;
     FirstGrabbedPress result{*pressed, std::nullopt};
-    if (waitForGrabs(mark, 2, 2s)) result.sessionGrabbed = Clock::now();
+    if (waitForSession && waitForGrabs(mark, 2, 2s)) result.sessionGrabbed = Clock::now();
     return result;
 }
 

@@ -109,13 +109,17 @@ public:
     // Control+option held and the key tapped every 2 ms until the application's grab takes a
     // press: the first press after its hot key appeared. The key goes up at once, the modifiers
     // a moment later. The time of that press, and of the session's grab when one opened;
-    // nothing when no press was grabbed within the time.
+    // nothing when no press was grabbed within the time. Without `waitForSession` it answers
+    // once the modifiers are up, for a program that opens no session of its own. `modifiers`
+    // are the X key codes held instead of Control and Alt.
     struct FirstGrabbedPress {
         Clock::time_point pressed;
         std::optional<Clock::time_point> sessionGrabbed;
     };
     std::optional<FirstGrabbedPress> openSessionAsSoonAsGrabbed(unsigned int xKeycode,
-                                                                std::chrono::milliseconds limit = std::chrono::seconds(10));
+                                                                std::chrono::milliseconds limit = std::chrono::seconds(10),
+                                                                bool waitForSession = true,
+                                                                std::vector<unsigned int> modifiers = {});
     void movePointer(int x, int y);
     void click(unsigned int button = 1);
     // A button held down, then let go: a drag in between.

@@ -298,5 +298,37 @@ TEST_F(X11HotKeyRegistrarTest, theProbeCallsTheRegistrarsOwnHotKeysFreeAndLeaves
     EXPECT_TRUE(other->isHeldByAnotherProgram(keyK, carbonCommand));
 }
 
+// The start-up grabs the leader keys on a connection that the application's registrar takes over
+// later: the grabs stay in force throughout, a press made meanwhile reaches the new owner, and
+// only the grabs no registration claimed are let go.
+TEST_F(X11HotKeyRegistrarTest, anAdoptedConnectionKeepsItsGrabsAndThePressesMadeMeanwhile) {
+    constexpr std::uint32_t carbonShift = 0x200;
+    ASSERT_EQ(registrar->registerHotKey(keyK, carbonCommand, 1).status, 0);
+    ASSERT_EQ(registrar->registerHotKey(keyK, carbonCommand | carbonShift, 2).status, 0);
+    auto held = X11HotKeyRegistrar::detach(std::move(registrar));
+    ASSERT_TRUE(held.display);
+    chord({xSuperL, xKey(keyK)});
+    EXPECT_FALSE(canGrab(xKey(keyK), Mod4Mask));
+
+    registrar = X11HotKeyRegistrar::adopt(std::move(held));
+    ASSERT_TRUE(registrar);
+    registrar->setHandlers([this](std::uint32_t id) { log.push_back("pressed " + std::to_string(id)); },
+                           [this](std::uint32_t id) { log.push_back("released " + std::to_string(id)); });
+    // An adopted grab is this registrar's own, not another program's.
+    EXPECT_FALSE(registrar->isHeldByAnotherProgram(keyK, carbonCommand | carbonShift));
+    const auto claimed = registrar->registerHotKey(keyK, carbonCommand, 9);
+    ASSERT_EQ(claimed.status, 0);
+    ASSERT_TRUE(waitForLog(2));
+    EXPECT_EQ(log, (std::vector<std::string>{"pressed 9", "released 9"}));
+
+    EXPECT_FALSE(canGrab(xKey(keyK), Mod4Mask | ShiftMask));
+    registrar->releaseUnclaimedGrabs();
+    EXPECT_TRUE(canGrab(xKey(keyK), Mod4Mask | ShiftMask));
+    EXPECT_FALSE(canGrab(xKey(keyK), Mod4Mask));
+    // The claimed grab is an ordinary registration from then on.
+    registrar->unregisterHotKey(claimed.reference);
+    EXPECT_TRUE(canGrab(xKey(keyK), Mod4Mask));
+}
+
 } // namespace
 } // namespace tavlin

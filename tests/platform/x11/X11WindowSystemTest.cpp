@@ -21,6 +21,7 @@
 #include <X11/Xutil.h>
 
 #include "platform/linux/ApplicationCatalog.h"
+#include "platform/x11/X11HotKeyRegistrar.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "support/SharedState.h"
 #include "support/TempHome.h"
@@ -483,6 +484,30 @@ TEST_F(X11WindowSystemTest, aChangeLeavesTheSocketReadableEvenAfterQueries) {
     ASSERT_EQ(::poll(&readable, 1, 3000), 1);
     pump();
     EXPECT_EQ(reported, std::vector<std::int64_t>{other_->pid()});
+}
+
+// In the application the window system shares the hot keys' connection, which reads the
+// notices and hands them over: it must neither miss them nor read the connection itself.
+TEST_F(X11WindowSystemTest, onTheHotKeysConnectionActivationsComeThroughItsReader) {
+    auto hotKeys = X11HotKeyRegistrar::open();
+    ASSERT_TRUE(hotKeys);
+    system_ = X11WindowSystem::onSharedConnection(hotKeys->sharedDisplay());
+    ASSERT_TRUE(system_);
+    hotKeys->addEventReader(system_.get());
+    EXPECT_EQ(system_->fileDescriptor(), -1);
+    std::vector<std::int64_t> reported;
+    system_->setActivationHandler(
+        [&](const RunningApplication& application, bool) { reported.push_back(application.processIdentifier); });
+    setActive(otherWindow());
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            pump();
+            hotKeys->processPendingEvents();
+        },
+        [&] { return !reported.empty(); }));
+    EXPECT_EQ(reported, std::vector<std::int64_t>{other_->pid()});
+    EXPECT_EQ(system_->frontmostApplication(), sleeper());
+    system_.reset();
 }
 
 TEST_F(X11WindowSystemTest, rescanningFindsEntriesInstalledSinceOpening) {
