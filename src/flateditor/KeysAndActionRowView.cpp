@@ -234,6 +234,9 @@ std::optional<QString> KeysAndActionRowView::tooltipAt(const QModelIndex& index,
         if (toggleRect(option).contains(point)) return text(enableToggleTooltip(row->enabled));
         if (badgeAreaRect(option).contains(point))
             return text(std::string(laidOutPart(leaderKeyExplanation(row->leaderKey, row->keys))));
+        // The action's text names its application; the tool tip tells which file that is.
+        if (actionRect(option).contains(point) && !row->action.actionDescription)
+            if (const auto path = row->action.kind.applicationPath(); path && !path->empty()) return text(*path);
         return std::nullopt;
     }
     if (const Section* section = sectionAt(index))

@@ -164,11 +164,16 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
         if (self && self->store_->string(settings::keys::flatKeysAndActionRows) != self->renderedRowsText_)
             self->scheduleRender();
     });
+    namesObserver_ = NotificationCenter::local().addObserver(std::string(words::applicationNamesDidChange),
+                                                             [self](const Notification&) {
+                                                                 if (self) self->scheduleRender();
+                                                             });
     render();
 }
 
 SettingsContentView::~SettingsContentView() {
     if (store_) store_->removeObserver(observer_);
+    NotificationCenter::local().removeObserver(namesObserver_);
 }
 
 void SettingsContentView::scheduleRender() {

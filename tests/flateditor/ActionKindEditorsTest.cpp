@@ -535,7 +535,11 @@ TEST_F(ActionKindEditorsTest, applicationChoosersStartBesideTheChosenOneAndWrite
     });
     QTest::mouseClick(control<QPushButton>("Choose App"), Qt::LeftButton);
     EXPECT_EQ(entry<p::openApp>(Kind::openApp), (p::openApp{viewer.string(), true, false, "--x"}));
-    EXPECT_TRUE(visibleTexts().contains(QString::fromStdString(viewer.string())));
+    // Shown by its entry's name and icon; the path is the tool tip.
+    auto* chosen = editor_->findChildren<PathLabel*>().front();
+    EXPECT_EQ(chosen->text(), "viewer");
+    EXPECT_EQ(chosen->toolTip(), QString::fromStdString(viewer.string()));
+    EXPECT_TRUE(dynamic_cast<PathRow&>(*chosen->parentWidget()).iconLabel()->isVisibleTo(editor_.get()));
     // Chosen once: the next chooser starts in the folder that holds it.
     panels_->chooseNext(other);
     whenApplicationChooserShows(
@@ -545,7 +549,7 @@ TEST_F(ActionKindEditorsTest, applicationChoosersStartBesideTheChosenOneAndWrite
     EXPECT_EQ(entry<p::openApp>(Kind::openApp).path, other.path());
 }
 
-TEST_F(ActionKindEditorsTest, doubleClickOnAPathAsksTheFileManagerOnceAndASingleClickNothing) {
+TEST_F(ActionKindEditorsTest, doubleClickOrReturnOnAPathAsksTheFileManagerAndASingleClickNothing) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) TAVLIN_SKIP_WITHOUT_DESKTOP("no session bus");
     workspace_.setShowItems([](const std::string& uri) {
@@ -568,11 +572,15 @@ TEST_F(ActionKindEditorsTest, doubleClickOnAPathAsksTheFileManagerOnceAndASingle
     EXPECT_EQ(path->textFormat(), Qt::PlainText);
     QTest::mouseClick(path, Qt::LeftButton);
     QTest::mouseDClick(path, Qt::LeftButton);
+    // The keyboard's way: a Tab stop that Return reveals.
+    EXPECT_EQ(path->focusPolicy(), Qt::StrongFocus);
+    QTest::keyClick(path, Qt::Key_Return);
     // The bus keeps one sender's calls in order: whatever the clicks sent arrives before a marker
     // sent after them.
     workspace_.activateFileViewerSelecting("/marker");
     QTRY_VERIFY_WITH_TIMEOUT(fake.shown.contains(QStringLiteral("file:///marker")), 20000);
-    EXPECT_EQ(fake.shown.join(' ').toStdString(), FileUrl("/tmp/a <b>b</b>.txt", false).absoluteString() + " file:///marker");
+    const std::string uri = FileUrl("/tmp/a <b>b</b>.txt", false).absoluteString();
+    EXPECT_EQ(fake.shown.join(' ').toStdString(), uri + " " + uri + " file:///marker");
     EXPECT_TRUE(workspace_.openedURLs.empty());
 
     manager.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
