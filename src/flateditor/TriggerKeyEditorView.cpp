@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "actionediting/KeyTypeAhead.h"
 #include "flateditor/SymbolIcons.h"
 #include "model/KeyNames.h"
 
@@ -57,6 +58,7 @@ TriggerKeyEditorView::TriggerKeyEditorView(const std::vector<TriggerKeyPickerIte
     picker_->setMaxVisibleItems(20);
     for (const auto& item : items)
         picker_->addItem(qString(item.title), item.keyCode ? QVariant::fromValue<qlonglong>(*item.keyCode) : QVariant());
+    installKeyTypeAhead(*picker_);
     picker_->installEventFilter(this);
     // Filters run newest first: these see the list's keys before the picker's own handling.
     picker_->view()->installEventFilter(this);

@@ -2,6 +2,7 @@
 
 #include "platform/KeyboardEvents.h"
 #include "platform/NotificationCenter.h"
+#include "platform/VirtualKeyCodes.h"
 
 namespace tavlin::words {
 namespace {
@@ -36,6 +37,16 @@ std::optional<std::string_view> pcKeyName(int virtualKeyCode) {
     case 114: return "Insert";
     case 117: return "Delete";
     default: return std::nullopt;
+    }
+}
+
+bool pcKeyboardHasKey(int virtualKeyCode) {
+    switch (virtualKeyCode) {
+    case keycodes::f17:
+    case keycodes::f18:
+    case keycodes::f19:
+    case keycodes::f20: return false;
+    default: return true;
     }
 }
 

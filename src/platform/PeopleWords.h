@@ -26,6 +26,9 @@ std::string keyCombination(std::uint32_t carbonModifiers, std::string_view key);
 // A key as a PC keyboard labels it, where that differs from the key-code name stored texts and
 // patterns use ("Backspace" for the key those call "Delete"); nothing for a key named alike.
 std::optional<std::string_view> pcKeyName(int virtualKeyCode);
+// Whether a PC keyboard has the key: most have no F17 to F20, which stay offered but are no
+// first choice of a search.
+bool pcKeyboardHasKey(int virtualKeyCode);
 
 // The name a person reads for the application whose desktop entry (or program) is at `path`,
 // as the source the application installs knows it: nothing without a source, or when the

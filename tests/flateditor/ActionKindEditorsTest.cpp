@@ -289,6 +289,27 @@ TEST_F(ActionKindEditorsTest, executeFileArgumentsAndNoteOnlyWithTheHelper) {
     EXPECT_EQ(entry<p::executeFile>(Kind::executeFile).argumentsText, std::optional<std::string>(""));
 }
 
+// Typing a key's name picks that key before the keys whose names only start with it, and
+// F17 to F20, which a PC keyboard lacks, after the others: typed from F16, "f1" is F1.
+TEST_F(ActionKindEditorsTest, typingIntoTheKeyPickerFindsTheKeyOfThatName) {
+    const int interval = QApplication::keyboardInputInterval();
+    QApplication::setKeyboardInputInterval(60'000); // one search however slowly the keys come
+    const std::vector<std::tuple<int, const char*, const char*>> cases{
+        {0, "f", "F"},     {0, "f1", "F1"},        {106 /* F16 */, "f1", "F1"},
+        {0, "f17", "F17"}, {0, "ba", "Backspace"}, {0, "del", "Delete"},
+        {0, "ff", "F1"},   {0, "zz", "Z"},
+    };
+    for (const auto& [start, typed, picked] : cases) {
+        entries_[Kind::simulateKeystroke] = p::simulateKeystroke{start, false, false, false, false};
+        open(Kind::simulateKeystroke);
+        auto* key = control<QComboBox>("Key");
+        key->setFocus();
+        QTest::keyClicks(key, typed);
+        EXPECT_EQ(key->currentText(), picked) << typed;
+    }
+    QApplication::setKeyboardInputInterval(interval);
+}
+
 TEST_F(ActionKindEditorsTest, pickersOfKeystrokeAndInformationKinds) {
     entries_[Kind::simulateKeystroke] = p::simulateKeystroke{sortedAvailableKeyCodes()[2], false, false, true, false};
     open(Kind::simulateKeystroke);
