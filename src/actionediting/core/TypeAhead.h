@@ -19,6 +19,6 @@ Match match(std::string_view name, std::string_view typed);
 // the first in list order; a name `lastResort` holds for comes after every other of the same
 // match. Nothing when no name starts with it.
 std::optional<std::size_t> best(const std::vector<std::string>& names, std::string_view typed,
-                                 const std::function<bool(std::size_t)>& lastResort = {});
+                                const std::function<bool(std::size_t)>& lastResort = {});
 
 } // namespace tavlin::typeahead
