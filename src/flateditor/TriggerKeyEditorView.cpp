@@ -180,7 +180,14 @@ bool TriggerKeyEditorView::eventFilter(QObject* watched, QEvent* event) {
                 if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) break;
                 picker_->showPopup();
                 return true;
-            default: break;
+            default:
+                // Typing a name opens the list where it finds the key, as the arrows do: the
+                // closed box would append every key each letter passed on the way.
+                if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) break;
+                if (key->text().isEmpty() || !key->text().front().isPrint()) break;
+                picker_->showPopup();
+                picker_->view()->keyboardSearch(key->text());
+                return true;
             }
         }
     }

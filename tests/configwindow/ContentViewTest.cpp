@@ -133,8 +133,7 @@ TEST_F(TreeViewTest, ApplicationsReadByNameOnceTheEntriesAreReadWithThePathInThe
     words::setApplicationNameSource([](const std::string&) { return std::optional<std::string>("UXTerm"); });
     words::applicationNamesChanged();
     EXPECT_EQ(textAt({0}), "- Open App UXTerm");
-    EXPECT_EQ(rowAt({0}).data(Qt::ToolTipRole).toString(),
-              "- Open App UXTerm\n/usr/share/applications/debian-uxterm.desktop");
+    EXPECT_EQ(rowAt({0}).data(Qt::ToolTipRole).toString(), "- Open App UXTerm\n/usr/share/applications/debian-uxterm.desktop");
 }
 
 TEST_F(TreeViewTest, ClicksSelectRightClicksDoNotAndBlankSpaceClears) {
