@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -186,7 +187,8 @@ bool TriggerKeyEditorView::eventFilter(QObject* watched, QEvent* event) {
                 if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) break;
                 if (key->text().isEmpty() || !key->text().front().isPrint()) break;
                 picker_->showPopup();
-                picker_->view()->keyboardSearch(key->text());
+                // The list's type-ahead finds it.
+                QCoreApplication::sendEvent(picker_->view(), event);
                 return true;
             }
         }
