@@ -25,6 +25,7 @@ PathLabel::PathLabel(QWidget* parent) : QLabel(parent) {
     setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A Tab stop, so that revealing it needs no mouse.
     setFocusPolicy(Qt::StrongFocus);
+    setContentsMargins(4, 2, 4, 2); // room for the focus ring
     setVisible(false);
 }
 
