@@ -189,6 +189,7 @@ void SettingsContentView::render() {
     sections_ = groupRows(settings::flatKeysAndActionRows());
     renderedRowsText_ = settings::appGroupStore()->string(settings::keys::flatKeysAndActionRows);
     rowView_->clearCaches();
+    rowView_->fitBadgeColumn(list_->font());
     {
         // The view must see the reset; only the selection's signals are held back.
         const QSignalBlocker blockSelection(list_->selectionModel());

@@ -139,9 +139,12 @@ TEST_F(SettingsContentViewTest, headersNameTheirApplicationsLongTextsEndInAnElli
     const auto app = flatRow({A}, test::commandTap(), Scope::only({entry}));
     const auto long_ = flatRow({A}, test::commandTap(), Scope::allBut(), "https://on/", "**Bold**" + std::string(600, 'w'));
     const auto off = flatRow({C}, test::commandTap(), Scope::allBut(), "https://off/", std::nullopt, false);
-    // Every modifier and two keys: more than the badge's column holds.
-    const auto wide = flatRow({A, B}, LeaderKey::press(HotKey::combo(40, 0x1B00)), Scope::allBut(), "https://wide/");
-    store({app, long_, off, wide});
+    // Every modifier and many keys: more than the badges' column holds, however wide it grows.
+    const auto wide = flatRow({A, B, A, B, A, B, A, B, A, B}, LeaderKey::press(HotKey::combo(40, 0x1B00)), Scope::allBut(),
+                              "https://wide/");
+    // Wider than the narrowest column: the column grows and the badge stays whole.
+    const auto backspace = flatRow({51}, test::commandTap(), Scope::allBut(), "https://backspace/");
+    store({app, long_, off, wide, backspace});
     show();
     QPalette palette = list()->palette();
     palette.setColor(QPalette::Disabled, QPalette::Text, Qt::blue);
@@ -154,6 +157,8 @@ TEST_F(SettingsContentViewTest, headersNameTheirApplicationsLongTextsEndInAnElli
     const QString badge = painted.textIn(list()->visualRect(indexOf(wide)));
     EXPECT_TRUE(badge.contains(QChar(0x2026))) << badge.toStdString();
     EXPECT_TRUE(badge.contains(QStringLiteral("A B"))) << badge.toStdString();
+    const QString whole = painted.textIn(list()->visualRect(indexOf(backspace)));
+    EXPECT_TRUE(whole.contains(QStringLiteral("Super")) && !whole.contains(QChar(0x2026))) << whole.toStdString();
     for (const auto& text : painted.texts)
         if (text.text.contains("https://")) {
             EXPECT_EQ(text.color == Qt::blue, text.text.contains("off")) << text.text.toStdString();
