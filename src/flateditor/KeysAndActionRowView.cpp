@@ -90,7 +90,8 @@ void KeysAndActionRowView::fitBadgeColumn(const QFont& font) {
                                    : metrics.horizontalAdvance(text(shownText(row.leaderKey)));
             const int keys = names.isEmpty() ? 0
                                              : metrics.horizontalAdvance(QLatin1Char(' ')) + monoMetrics.horizontalAdvance(names);
-            widest = std::max(widest, leader + keys + 16);
+            // A few pixels spare: at a fractional scale the advances add up to a little more.
+            widest = std::max(widest, leader + keys + 16 + 4);
             if (widest >= widestBadgeArea) break;
         }
     badgeArea_ = std::clamp(widest, narrowestBadgeArea, widestBadgeArea);
