@@ -84,13 +84,15 @@ PathRow::PathRow(const QString& title, const QString& buttonTitle, const std::st
         leading->setAccessibleName(title.trimmed());
         layout->addWidget(leading);
     }
-    icon_ = new QLabel(this);
-    icon_->setFixedSize(iconSize, iconSize);
-    icon_->setVisible(false);
+    if (application_) {
+        icon_ = new QLabel(this);
+        icon_->setFixedSize(iconSize, iconSize);
+        icon_->setVisible(false);
+        layout->addWidget(icon_);
+    }
     button_ = new QPushButton(buttonTitle, this);
     button_->setAutoDefault(false);
     button_->setAccessibleName(buttonTitle);
-    layout->addWidget(icon_);
     layout->addWidget(label_);
     layout->addWidget(button_);
     layout->addStretch();
@@ -103,6 +105,7 @@ void PathRow::setPath(const std::string& path) {
     // An entry without a name, or none at all, keeps its path.
     const bool named = entry && !entry->name.empty();
     label_->setPath(path, named ? ApplicationInfo::nameForEntry(*entry) : QString());
+    if (!icon_) return;
     icon_->setVisible(named);
     if (named) icon_->setPixmap(ApplicationInfo::iconForEntry(*entry).pixmap(QSize(iconSize, iconSize), devicePixelRatioF()));
 }

@@ -40,6 +40,7 @@ public:
 
     void setPath(const std::string& path);
     PathLabel* pathLabel() const { return label_; }
+    // An application's icon; none in rows of other paths.
     QLabel* iconLabel() const { return icon_; }
     QPushButton* button() const { return button_; }
 
