@@ -170,8 +170,11 @@ TEST_F(ChoosersTest, applicationDialogListsFiltersAndAnswersTheEntry) {
 // list, and a filter that shows nothing keeps the focus (and has no current item to enter).
 TEST_F(ChoosersTest, applicationDialogRanksTheExactNameFirstAndDownEntersTheList) {
     std::vector<xdg::ApplicationCatalog::Entry> entries;
-    for (const char* name : {"UXTerm", "Xterminal", "Axterm Viewer", "XTerm"})
-        entries.push_back({.id = name, .path = std::string("/apps/") + name + ".desktop", .name = name});
+    for (const char* name : {"UXTerm", "Xterminal", "Axterm Viewer", "XTerm"}) {
+        auto& entry = entries.emplace_back();
+        entry.id = entry.name = name;
+        entry.path = std::string("/apps/") + name + ".desktop";
+    }
     ApplicationChooserDialog dialog(entries, {});
     dialog.show();
     dialog.activateWindow();
