@@ -24,6 +24,7 @@
 #include "platform/KeyboardLayout.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PeopleWords.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserNotifications.h"
 #include "platform/Workspace.h"
@@ -117,6 +118,7 @@ private:
         UserNotificationCenter::setCurrent(nullptr);
         setAlertPresenter(nullptr);
         setHelperRunningProbe(nullptr);
+        words::setApplicationNameSource(nullptr);
         diag::silence("");
         useUSLayout();
         home_.reset();

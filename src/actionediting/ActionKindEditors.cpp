@@ -140,7 +140,7 @@ private:
     template <class P>
     PathRow* addPathRow(const QString& buttonTitle, std::string P::*field, ChooserKind kind, ActionFieldError focus,
                         std::optional<std::string> (*startFolder)(const std::string&)) {
-        auto* row = new PathRow(QString(), buttonTitle, value<P>().*field, this);
+        auto* row = new PathRow(QString(), buttonTitle, value<P>().*field, this, kind == ChooserKind::application);
         connect(row->button(), &QPushButton::clicked, this,
                 [this, row, field, kind, startFolder] { choose<P>(kind, startFolder(value<P>().*field), field, row); });
         focusTarget(focus, row->button());
@@ -153,7 +153,7 @@ private:
     void addOpenWithRow() {
         const std::string shown = value<P>().applicationPath.value_or(std::string());
         auto* row = new PathRow(QString::fromUtf8(context_.rules.openWithTitle), QStringLiteral("Choose Application"), shown,
-                                this);
+                                this, true);
         connect(row->button(), &QPushButton::clicked, this, [this, row] {
             const auto start = containingFolderURL(value<P>().applicationPath.value_or(std::string()));
             choose<P>(ChooserKind::application, start, &P::applicationPath, row);

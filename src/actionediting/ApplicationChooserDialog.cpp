@@ -7,6 +7,7 @@
 #include <QCollator>
 #include <QEventLoop>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,12 +15,14 @@
 #include <QVBoxLayout>
 
 #include "actionediting/ApplicationInfo.h"
+#include "actionediting/core/TypeAhead.h"
 #include "platform/qt/PlainText.h"
 
 namespace tavlin {
 namespace {
 
 constexpr int pathRole = Qt::UserRole + 1;
+constexpr int orderRole = Qt::UserRole + 2; // how well it answers the filter, then its place by name
 
 QString programOf(const xdg::ApplicationCatalog::Entry& entry) {
     return QString::fromStdString(std::filesystem::path(entry.executable).filename().string());
@@ -40,6 +43,9 @@ public:
         }
         if (role == Qt::DecorationRole) return icon_;
         return QListWidgetItem::data(role);
+    }
+    bool operator<(const QListWidgetItem& other) const override {
+        return data(orderRole).toInt() < other.data(orderRole).toInt();
     }
 
 private:
@@ -85,6 +91,7 @@ ApplicationChooserDialog::ApplicationChooserDialog(const std::vector<xdg::Applic
         item->setData(pathRole, QString::fromStdString(candidate.path));
         item->setToolTip(qt::toolTipText(QString::fromStdString(candidate.path)));
         item->setData(Qt::AccessibleTextRole, candidate.name);
+        item->setData(orderRole, list_->count() - 1);
     }
     layout->addWidget(list_, 1);
     auto* buttons = new QHBoxLayout();
@@ -104,6 +111,8 @@ ApplicationChooserDialog::ApplicationChooserDialog(const std::vector<xdg::Applic
     layout->addLayout(buttons);
     resize(420, 480);
 
+    // Down from the filter goes on into the list.
+    filter_->installEventFilter(this);
     connect(filter_, &QLineEdit::textChanged, this, &ApplicationChooserDialog::setFilter);
     connect(list_, &QListWidget::itemDoubleClicked, this, [this] { chooseCurrent(); });
     connect(list_, &QListWidget::currentRowChanged, this, [this] { updateButtons(); });
@@ -114,19 +123,55 @@ ApplicationChooserDialog::ApplicationChooserDialog(const std::vector<xdg::Applic
 }
 
 void ApplicationChooserDialog::setFilter(const QString& text) {
-    const QString folded = text.trimmed().toCaseFolded();
+    const QString trimmed = text.trimmed();
+    const QString folded = trimmed.toCaseFolded();
+    const std::string typed = trimmed.toStdString();
+    const int count = list_->count();
     setUpdatesEnabled(false);
-    QListWidgetItem* firstShown = nullptr;
-    for (int i = 0; i < list_->count(); ++i) {
-        const bool shown = folded.isEmpty() || candidates_[static_cast<std::size_t>(i)].searchText.contains(folded);
+    // The exact name first, then names that start with it, then the rest that hold it anywhere
+    // (name, id or program), each in name order.
+    for (int i = 0; i < count; ++i) {
         QListWidgetItem* item = list_->item(i);
-        item->setHidden(!shown);
-        if (shown && !firstShown) firstShown = item;
+        const int index = item->data(orderRole).toInt() % count;
+        const Candidate& candidate = candidates_[static_cast<std::size_t>(index)];
+        int rank = 0;
+        if (!folded.isEmpty()) {
+            const auto match = typeahead::match(candidate.name.toStdString(), typed);
+            rank = match == typeahead::Match::exact        ? 0
+                   : match == typeahead::Match::prefix     ? 1
+                   : candidate.searchText.contains(folded) ? 2
+                                                           : 3;
+        }
+        item->setHidden(rank == 3);
+        item->setData(orderRole, rank * count + index);
     }
+    list_->sortItems();
+    QListWidgetItem* firstShown = nullptr;
+    for (int i = 0; i < count && !firstShown; ++i)
+        if (!list_->item(i)->isHidden()) firstShown = list_->item(i);
+    // A filter picks its best answer; without one, the choice so far stays.
     QListWidgetItem* current = list_->currentItem();
-    if (!current || current->isHidden()) list_->setCurrentItem(firstShown);
+    if (!folded.isEmpty() || !current || current->isHidden()) list_->setCurrentItem(firstShown);
     setUpdatesEnabled(true);
+    if (list_->currentItem()) list_->scrollToItem(list_->currentItem());
     updateButtons();
+}
+
+bool ApplicationChooserDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != filter_ || event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Down || key->modifiers() != Qt::NoModifier) return false;
+    // Into the list, on its current item; a list that shows nothing keeps the focus here.
+    QListWidgetItem* current = list_->currentItem();
+    if (!current || current->isHidden()) {
+        current = nullptr;
+        for (int i = 0; i < list_->count() && !current; ++i)
+            if (!list_->item(i)->isHidden()) current = list_->item(i);
+        if (!current) return true;
+        list_->setCurrentItem(current);
+    }
+    list_->setFocus(Qt::TabFocusReason);
+    return true;
 }
 
 void ApplicationChooserDialog::updateButtons() {

@@ -38,8 +38,13 @@ public:
     QPushButton* otherButton() const { return other_; }
     const std::optional<std::string>& chosenPath() const { return chosen_; }
 
-    // Shows only the entries whose name, id or Exec program contains the text, in any case.
+    // Shows only the entries whose name, id or Exec program contains the text, in any case: the
+    // one of that very name first, then names that start with it, then the others; the first
+    // becomes the current one.
     void setFilter(const QString& text);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Candidate {

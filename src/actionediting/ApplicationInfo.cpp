@@ -54,6 +54,8 @@ QIcon iconForEntry(const xdg::ApplicationCatalog::Entry& entry) {
     return themed.isNull() ? generic() : themed;
 }
 
+std::optional<xdg::ApplicationCatalog::Entry> entry(const std::string& path) { return entryAt(path); }
+
 QString name(const std::string& path) {
     if (const auto entry = entryAt(path)) return nameForEntry(*entry);
     return fileName(path);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <QIcon>
@@ -18,6 +19,9 @@ QString name(const std::string& path);
 // A desktop entry's Icon from the theme (or its file, when it names one), other files by their
 // kind; the generic application icon when there is none.
 QIcon icon(const std::string& path);
+
+// The desktop entry at `path`, read as it is; nothing for another file, or one that does not read.
+std::optional<xdg::ApplicationCatalog::Entry> entry(const std::string& path);
 
 // The same for an entry already read.
 QString nameForEntry(const xdg::ApplicationCatalog::Entry& entry);

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "actionediting/KeyTypeAhead.h"
 #include "model/KeyNames.h"
 #include "platform/qt/PeopleWordsQt.h"
 
@@ -37,6 +38,8 @@ KeystrokeEditor::KeystrokeEditor(const actionparams::simulateKeystroke& keystrok
     title->setBuddy(picker_);
     picker_->addItems(keyPickerNames());
     const auto& codes = sortedAvailableKeyCodes();
+    for (std::size_t i = 0; i < codes.size(); ++i) picker_->setItemData(static_cast<int>(i), codes[i]);
+    installKeyTypeAhead(*picker_);
     // A stored key the picker does not offer shows no selection and stays until one is picked.
     int current = -1;
     for (std::size_t i = 0; i < codes.size(); ++i)

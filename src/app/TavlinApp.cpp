@@ -270,6 +270,8 @@ void TavlinApp::Parts::installServices() {
     // File and folder actions ask for access through it.
     qt::installQtOpenPanelProvider();
     setHelperRunningProbe(helperRunningOnSessionBus);
+    // Rows, hints and sheets name applications as their desktop entries do.
+    xdg::ApplicationCatalog::nameApplicationsForPeople();
     // A session's first wait must not be the moment the bus learns what we listen to: messages
     // sent right after the session opened would pass us by.
     distributedCenter.subscribeInAdvance(

@@ -4,6 +4,7 @@
 
 #include "configwindow/SafeTextDocument.h"
 #include "engine/ui/MarkdownText.h"
+#include "platform/PeopleWords.h"
 #include "platform/qt/PlainText.h"
 #include "platform/qt/QtText.h"
 
@@ -21,10 +22,20 @@ DecisionTreeModel::DecisionTreeModel(ConfigurationWindowModel& model, QObject* p
                                      rebuild();
                                      endResetModel();
                                  }});
+    // Rows name applications as the installed entries do: read again, the names may change.
+    namesObserver_ = NotificationCenter::local().addObserver(std::string(words::applicationNamesDidChange),
+                                                             [this](const Notification&) {
+                                                                 emit layoutAboutToBeChanged();
+                                                                 texts_.clear();
+                                                                 emit layoutChanged();
+                                                             });
     rebuild();
 }
 
-DecisionTreeModel::~DecisionTreeModel() { model_.removeObserver(token_); }
+DecisionTreeModel::~DecisionTreeModel() {
+    model_.removeObserver(token_);
+    NotificationCenter::local().removeObserver(namesObserver_);
+}
 
 void DecisionTreeModel::rebuild() {
     root_ = model_.rootDecision();
@@ -89,7 +100,14 @@ QVariant DecisionTreeModel::data(const QModelIndex& index, int role) const {
     if (!row) return {};
     const bool isChance = row->kind == DecisionTreeRows::Row::Kind::chance;
     switch (role) {
-    case Qt::ToolTipRole: return qt::toolTipText(data(index, Qt::DisplayRole).toString());
+    case Qt::ToolTipRole: {
+        // An application shown by its name is told by its path too.
+        QString tip = data(index, Qt::DisplayRole).toString();
+        if (!isChance && !row->action().actionDescription)
+            if (const auto path = row->action().kind.applicationPath(); path && !path->empty())
+                tip += QLatin1Char('\n') + qt::qString(*path);
+        return qt::toolTipText(tip);
+    }
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole: {
         if (auto found = texts_.find(row); found != texts_.end()) return found->second;

@@ -8,6 +8,7 @@
 
 #include "configwindow/core/ConfigurationWindowModel.h"
 #include "configwindow/core/DecisionTreeRows.h"
+#include "platform/NotificationCenter.h"
 
 class QTextDocument;
 
@@ -49,6 +50,7 @@ private:
 
     ConfigurationWindowModel& model_;
     ConfigurationWindowModel::ObserverToken token_;
+    NotificationCenter::Token namesObserver_ = 0;
     std::unique_ptr<DecisionTreeRows> rows_;
     DecisionPtr root_; // keeps the tree the rows point into alive
     mutable QHash<QString, std::shared_ptr<QTextDocument>> documents_;

@@ -8,6 +8,7 @@
 #include <QtWidgets/QStackedWidget>
 #include <QtWidgets/QVBoxLayout>
 
+#include "actionediting/KeyTypeAhead.h"
 #include "model/KeyNames.h"
 #include "platform/Regex.h"
 #include "platform/qt/QtText.h"
@@ -48,6 +49,7 @@ PatternComposeSheet::PatternComposeSheet(PatternSheetItem item, QWidget* parent)
     keyPicker_->setAccessibleName(QStringLiteral("Key"));
     keyLabel->setBuddy(keyPicker_);
     for (const int code : sortedAvailableKeyCodes()) keyPicker_->addItem(qt::qString(shownKeyName(code)), code);
+    installKeyTypeAhead(*keyPicker_);
     keyList_ = new QLabel(keyEditor_);
     keyList_->setTextFormat(Qt::PlainText);
     keyRow->addWidget(keyLabel);

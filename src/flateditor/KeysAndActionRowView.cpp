@@ -24,7 +24,10 @@ namespace tavlin::flateditor {
 namespace {
 
 constexpr int toggleWidth = 20;
-constexpr int badgeAreaWidth = 100;
+// The badges' column: as wide as the widest badge needs, between these; beyond, the leader key
+// is shortened.
+constexpr int narrowestBadgeArea = 100;
+constexpr int widestBadgeArea = 240;
 constexpr int spacing = 6;
 constexpr int leading = 4;
 
@@ -66,13 +69,32 @@ QRect KeysAndActionRowView::toggleRect(const QStyleOptionViewItem& option) const
 
 QRect KeysAndActionRowView::badgeAreaRect(const QStyleOptionViewItem& option) const {
     const QRect toggle = toggleRect(option);
-    return QRect(toggle.right() + 1 + spacing, option.rect.top(), badgeAreaWidth, option.rect.height());
+    return QRect(toggle.right() + 1 + spacing, option.rect.top(), badgeArea_, option.rect.height());
 }
 
 QRect KeysAndActionRowView::actionRect(const QStyleOptionViewItem& option) const {
     const QRect badge = badgeAreaRect(option);
     const int left = badge.right() + 1 + spacing;
     return QRect(left, option.rect.top(), std::max(0, option.rect.right() - left), option.rect.height());
+}
+
+void KeysAndActionRowView::fitBadgeColumn(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const QFontMetrics monoMetrics(monospaced(font));
+    int widest = 0;
+    for (const auto& section : *sections_)
+        for (const auto& row : section.rows) {
+            const QString names = text(badgeKeyNames(row.keys));
+            const int leader = leaderKeyShowsSpaceSymbol(row.leaderKey)
+                                   ? 9
+                                   : metrics.horizontalAdvance(text(shownText(row.leaderKey)));
+            const int keys = names.isEmpty() ? 0
+                                             : metrics.horizontalAdvance(QLatin1Char(' ')) + monoMetrics.horizontalAdvance(names);
+            // A few pixels spare: at a fractional scale the advances add up to a little more.
+            widest = std::max(widest, leader + keys + 16 + 4);
+            if (widest >= widestBadgeArea) break;
+        }
+    badgeArea_ = std::clamp(widest, narrowestBadgeArea, widestBadgeArea);
 }
 
 void KeysAndActionRowView::clearCaches() {
@@ -225,7 +247,7 @@ void KeysAndActionRowView::paintRow(QPainter* painter, const QStyleOptionViewIte
 
 QSize KeysAndActionRowView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
     const QFontMetrics metrics(option.font);
-    return QSize(badgeAreaWidth + toggleWidth + 200, std::max(24, metrics.height() + 10));
+    return QSize(badgeArea_ + toggleWidth + 200, std::max(24, metrics.height() + 10));
 }
 
 std::optional<QString> KeysAndActionRowView::tooltipAt(const QModelIndex& index, const QStyleOptionViewItem& option,
@@ -234,6 +256,9 @@ std::optional<QString> KeysAndActionRowView::tooltipAt(const QModelIndex& index,
         if (toggleRect(option).contains(point)) return text(enableToggleTooltip(row->enabled));
         if (badgeAreaRect(option).contains(point))
             return text(std::string(laidOutPart(leaderKeyExplanation(row->leaderKey, row->keys))));
+        // The action's text names its application; the tool tip tells which file that is.
+        if (actionRect(option).contains(point) && !row->action.actionDescription)
+            if (const auto path = row->action.kind.applicationPath(); path && !path->empty()) return text(*path);
         return std::nullopt;
     }
     if (const Section* section = sectionAt(index))

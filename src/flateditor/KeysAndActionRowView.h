@@ -40,6 +40,9 @@ public:
 
     // Forgets the rendered descriptions and icons (the rows changed).
     void clearCaches();
+    // Widens the badges' column to the widest badge of the rows, within bounds, so that a
+    // leader key is shortened only past them.
+    void fitBadgeColumn(const QFont& font);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
@@ -61,6 +64,7 @@ private:
     mutable QHash<QString, QIcon> icons_;
     mutable QHash<QString, QString> names_; // applications' names by path
     mutable std::vector<QIcon> iconScratch_;
+    int badgeArea_ = 100;
 };
 
 } // namespace tavlin::flateditor

@@ -34,7 +34,12 @@ std::string SectionHeader::symbolName() const { return sectionHeaderSymbol(appSc
 
 QString SectionHeader::accessibleText() const {
     QString text = title();
-    for (const auto& path : paths_) text += QLatin1Char(' ') + QString::fromStdString(path);
+    for (const auto& path : paths_) {
+        // By the entry's name; a path that names none stays a path.
+        const auto entry = ApplicationInfo::entry(path);
+        text += QLatin1Char(' ') +
+                (entry && !entry->name.empty() ? ApplicationInfo::nameForEntry(*entry) : QString::fromStdString(path));
+    }
     return text;
 }
 

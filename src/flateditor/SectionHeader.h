@@ -28,7 +28,8 @@ public:
     std::string symbolName() const;
     // The paths in the order their icons show.
     const std::vector<std::string>& paths() const { return paths_; }
-    // Title and paths, for accessibility.
+    // The title and the applications' entries' names (or their paths, where an entry names
+    // none), for accessibility; their tool tips give the paths.
     QString accessibleText() const;
 
     // Where the header's parts sit in `rect`, for the font of `option`.

@@ -188,11 +188,16 @@ SettingsContentView::SettingsContentView(QWidget* parent) : QWidget(parent) {
         if (self && self->store_->string(settings::keys::flatKeysAndActionRows) != self->renderedRowsText_)
             self->scheduleRender();
     });
+    namesObserver_ = NotificationCenter::local().addObserver(std::string(words::applicationNamesDidChange),
+                                                             [self](const Notification&) {
+                                                                 if (self) self->scheduleRender();
+                                                             });
     render();
 }
 
 SettingsContentView::~SettingsContentView() {
     if (store_) store_->removeObserver(observer_);
+    NotificationCenter::local().removeObserver(namesObserver_);
 }
 
 void SettingsContentView::scheduleRender() {
@@ -210,6 +215,7 @@ void SettingsContentView::render() {
     sections_ = groupRows(stored->rows);
     renderedRowsText_ = stored->text;
     rowView_->clearCaches();
+    rowView_->fitBadgeColumn(list_->font());
     {
         // The view must see the reset; only the selection's signals are held back.
         const QSignalBlocker blockSelection(list_->selectionModel());

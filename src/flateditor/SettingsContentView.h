@@ -11,6 +11,7 @@
 
 #include "flateditor/RowComposeSheet.h"
 #include "flateditor/RowSections.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/Uuid.h"
 
@@ -93,6 +94,7 @@ private:
     bool rendering_ = false;
     std::shared_ptr<UserDefaults> store_;
     UserDefaults::ObserverToken observer_ = 0;
+    NotificationCenter::Token namesObserver_ = 0;
 };
 
 } // namespace tavlin::flateditor

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -12,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "actionediting/KeyTypeAhead.h"
 #include "flateditor/SymbolIcons.h"
 #include "model/KeyNames.h"
 
@@ -57,6 +59,7 @@ TriggerKeyEditorView::TriggerKeyEditorView(const std::vector<TriggerKeyPickerIte
     picker_->setMaxVisibleItems(20);
     for (const auto& item : items)
         picker_->addItem(qString(item.title), item.keyCode ? QVariant::fromValue<qlonglong>(*item.keyCode) : QVariant());
+    installKeyTypeAhead(*picker_);
     picker_->installEventFilter(this);
     // Filters run newest first: these see the list's keys before the picker's own handling.
     picker_->view()->installEventFilter(this);
@@ -178,7 +181,15 @@ bool TriggerKeyEditorView::eventFilter(QObject* watched, QEvent* event) {
                 if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) break;
                 picker_->showPopup();
                 return true;
-            default: break;
+            default:
+                // Typing a name opens the list where it finds the key, as the arrows do: the
+                // closed box would append every key each letter passed on the way.
+                if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) break;
+                if (key->text().isEmpty() || !key->text().front().isPrint()) break;
+                picker_->showPopup();
+                // The list's type-ahead finds it.
+                QCoreApplication::sendEvent(picker_->view(), event);
+                return true;
             }
         }
     }

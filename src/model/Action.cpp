@@ -142,8 +142,10 @@ struct KindTraits<K::openApp> {
         putOptional(sink, "launchArgumentsText", c.launchArgumentsText);
         putOptional(sink, "switchToPreviousApp", c.switchToPreviousApp);
     }
-    static std::string describe(const K::openApp& c) {
-        std::string text = "Open App " + applicationName(c.path);
+    static std::string describe(const K::openApp& c) { return "Open App " + applicationName(c.path) + details(c); }
+    // What follows the application's name: its arguments, what happens when it runs already.
+    static std::string details(const K::openApp& c) {
+        std::string text;
         if (c.launchArgumentsText && !c.launchArgumentsText->empty()) text += " with arguments " + *c.launchArgumentsText;
         if (c.switchToPreviousApp.value_or(false)) text += " (switch to previous app)";
         else if (c.hideAppIfRunning) text += " (hide app if running)";
@@ -490,10 +492,28 @@ std::string Action::Kind::shownText() const {
                    ? "Reopen the Input Window After Each Sequence"
                    : "Stop Reopening the Input Window";
     }
-    // The default row's stand-in where no browser is known: it names no program of this desktop.
-    if (const auto* c = get<openApp>(); c && c->path == placeholderBrowserPath)
-        return std::string(words::openWebBrowser) + description().substr(("Open App " + applicationName(c->path)).size());
+    if (const auto* c = get<openApp>()) {
+        using Traits = KindTraits<K::openApp>;
+        // The default row's stand-in where no browser is known: it names no program of this desktop.
+        if (c->path == placeholderBrowserPath) return std::string(words::openWebBrowser) + Traits::details(*c);
+        return "Open App " + words::applicationName(c->path).value_or(applicationName(c->path)) + Traits::details(*c);
+    }
+    // "with" the application's name; its path where no name is known.
+    const auto with = [](const std::optional<std::string>& path) {
+        return path ? " with " + words::applicationName(*path).value_or(*path) : std::string();
+    };
+    if (const auto* c = get<openURL>()) return "Open URL " + c->url + with(c->applicationPath);
+    if (const auto* c = get<openFile>()) return "Open File " + c->filePath + with(c->applicationPath);
+    if (const auto* c = get<openFolder>()) return "Open Folder " + c->folderPath + with(c->applicationPath);
     return description();
+}
+
+std::optional<std::string> Action::Kind::applicationPath() const {
+    if (const auto* c = get<openApp>()) return c->path;
+    if (const auto* c = get<openURL>()) return c->applicationPath;
+    if (const auto* c = get<openFile>()) return c->applicationPath;
+    if (const auto* c = get<openFolder>()) return c->applicationPath;
+    return std::nullopt;
 }
 
 json::Value Action::Kind::toJson() const {

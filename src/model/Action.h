@@ -168,8 +168,12 @@ struct Action {
 
         // The one-line text of diagnostic lines ("Open App Safari (hide app if running)").
         std::string description() const;
-        // The one-line text a person reads: the description in this desktop's words.
+        // The one-line text a person reads: the description in this desktop's words, with
+        // applications by name where one is known.
         std::string shownText() const;
+        // The application the action opens or opens with, by its stored path; nothing for kinds
+        // that name none.
+        std::optional<std::string> applicationPath() const;
 
         json::Value toJson() const;
         void writeJson(json::Sink& sink) const;

@@ -31,6 +31,8 @@ public:
 
     // "\"Space\" typed" or "\"text\" received".
     std::string description() const;
+    // The same with the key as a person reads it ("\"Backspace\" typed"); a message stays as received.
+    std::string shownText() const;
     // The hash value: equal outcomes share it within one run.
     std::int64_t id() const;
 

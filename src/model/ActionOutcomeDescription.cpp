@@ -11,4 +11,9 @@ std::string ActionOutcome::description() const {
     return "\"" + get<message>()->text + "\" received";
 }
 
+std::string ActionOutcome::shownText() const {
+    if (const auto* k = get<key>()) return "\"" + shownKeyName(k->keyCode) + "\" typed";
+    return description();
+}
+
 } // namespace tavlin

@@ -142,6 +142,14 @@ std::string ActionResult::MatchKind::description() const {
     return "finished.";
 }
 
+std::string ActionResult::MatchKind::shownText() const {
+    if (const auto* m = get<matchedAndNotLast>()) {
+        return m->actionOutcome.shownText() + "\nand \"" + m->matchedChance->pattern.kind.shownText() + "\" matched.";
+    }
+    if (const auto* n = get<notMatchedAndNotLast>()) return n->actionOutcome.shownText() + "\nbut nothing matched.";
+    return description();
+}
+
 std::string ActionResult::MatchKind::id() const {
     if (const auto* m = get<matchedAndNotLast>()) {
         return "matchedAndNotLast(" + std::to_string(m->actionOutcome.id()) + ", " + m->matchedChance->id.string() + ")";
@@ -154,7 +162,7 @@ std::string ActionResult::MatchKind::id() const {
 
 std::string ActionResult::description() const {
     return (actions.empty() ? std::string("No actions") : joinedDescriptions(actions, "\n", &Action::Kind::shownText)) + "\n" +
-           matchKind.description();
+           matchKind.shownText();
 }
 
 std::string ActionResult::id() const {

@@ -91,6 +91,8 @@ struct ActionResult {
         }
 
         std::string description() const;
+        // The same with keys and patterns as a person reads them; a received message stays as it came.
+        std::string shownText() const;
         std::string id() const;
 
     private:

@@ -1,8 +1,18 @@
 #include "platform/PeopleWords.h"
 
 #include "platform/KeyboardEvents.h"
+#include "platform/NotificationCenter.h"
+#include "platform/VirtualKeyCodes.h"
 
 namespace tavlin::words {
+namespace {
+
+ApplicationNameSource& nameSource() {
+    static ApplicationNameSource source;
+    return source;
+}
+
+} // namespace
 
 std::string keyCombination(std::uint32_t carbonModifiers, std::string_view key) {
     // The order the desktop's own key-sequence texts use.
@@ -28,6 +38,29 @@ std::optional<std::string_view> pcKeyName(int virtualKeyCode) {
     case 117: return "Delete";
     default: return std::nullopt;
     }
+}
+
+bool pcKeyboardHasKey(int virtualKeyCode) {
+    switch (virtualKeyCode) {
+    case keycodes::f17:
+    case keycodes::f18:
+    case keycodes::f19:
+    case keycodes::f20: return false;
+    default: return true;
+    }
+}
+
+void setApplicationNameSource(ApplicationNameSource source) { nameSource() = std::move(source); }
+
+std::optional<std::string> applicationName(const std::string& path) {
+    if (!nameSource() || path.empty()) return std::nullopt;
+    auto name = nameSource()(path);
+    if (name && name->empty()) return std::nullopt;
+    return name;
+}
+
+void applicationNamesChanged() {
+    NotificationCenter::local().post(Notification{std::string(applicationNamesDidChange), std::nullopt});
 }
 
 } // namespace tavlin::words

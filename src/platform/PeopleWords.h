@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,20 @@ std::string keyCombination(std::uint32_t carbonModifiers, std::string_view key);
 // A key as a PC keyboard labels it, where that differs from the key-code name stored texts and
 // patterns use ("Backspace" for the key those call "Delete"); nothing for a key named alike.
 std::optional<std::string_view> pcKeyName(int virtualKeyCode);
+// Whether a PC keyboard has the key: most have no F17 to F20, which stay offered but are no
+// first choice of a search.
+bool pcKeyboardHasKey(int virtualKeyCode);
+
+// The name a person reads for the application whose desktop entry (or program) is at `path`,
+// as the source the application installs knows it: nothing without a source, or when the
+// source knows no name, and the caller keeps the text it had. Main thread only.
+using ApplicationNameSource = std::function<std::optional<std::string>(const std::string& path)>;
+void setApplicationNameSource(ApplicationNameSource source);
+std::optional<std::string> applicationName(const std::string& path);
+// Posted on the local notification centre when the source may name applications anew (the
+// installed applications were read again): what shows their names is drawn again.
+inline constexpr std::string_view applicationNamesDidChange = "local.tavlin.applicationNamesDidChange";
+void applicationNamesChanged();
 
 // What stands in here for another desktop's programs and services.
 inline constexpr std::string_view openFileManager = "Open File Manager";

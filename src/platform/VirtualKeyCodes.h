@@ -21,6 +21,10 @@ inline constexpr int function = 63;
 inline constexpr int space = 49;
 inline constexpr int escape = 53;
 inline constexpr int returnKey = 36;
+inline constexpr int f17 = 64;
+inline constexpr int f18 = 79;
+inline constexpr int f19 = 80;
+inline constexpr int f20 = 90;
 
 std::optional<std::uint32_t> xKeycode(int virtualKeyCode);
 std::optional<int> virtualKeyCode(std::uint32_t xKeycode);

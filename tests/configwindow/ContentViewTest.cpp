@@ -13,6 +13,7 @@
 #include "configwindow/ContentViewHarness.h"
 #include "model/LaidOutText.h"
 #include "model/Settings.h"
+#include "platform/PeopleWords.h"
 #include "support/PaintRecorder.h"
 
 namespace tavlin {
@@ -120,6 +121,19 @@ TEST_F(TreeViewTest, RowsInOrderIndentedPerLevel) {
     EXPECT_EQ(tree().visualRect(rowAt({4, 0})).left() - tree().visualRect(rowAt({4})).left(), 20);
     // Every chance starts expanded.
     EXPECT_TRUE(tree().isExpanded(rowAt({4})));
+}
+
+// An application reads by the name the installed entries give, once they tell it; the tool tip
+// keeps the path.
+TEST_F(TreeViewTest, ApplicationsReadByNameOnceTheEntriesAreReadWithThePathInTheToolTip) {
+    open(R"({"hotKeys": [], "decision": {"actions": [
+      {"openApp": {"path": "/usr/share/applications/debian-uxterm.desktop", "hideAppIfRunning": false}}
+    ], "chances": []}})");
+    EXPECT_EQ(textAt({0}), "- Open App debian-uxterm");
+    words::setApplicationNameSource([](const std::string&) { return std::optional<std::string>("UXTerm"); });
+    words::applicationNamesChanged();
+    EXPECT_EQ(textAt({0}), "- Open App UXTerm");
+    EXPECT_EQ(rowAt({0}).data(Qt::ToolTipRole).toString(), "- Open App UXTerm\n/usr/share/applications/debian-uxterm.desktop");
 }
 
 TEST_F(TreeViewTest, ClicksSelectRightClicksDoNotAndBlankSpaceClears) {

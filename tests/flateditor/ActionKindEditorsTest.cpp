@@ -289,6 +289,27 @@ TEST_F(ActionKindEditorsTest, executeFileArgumentsAndNoteOnlyWithTheHelper) {
     EXPECT_EQ(entry<p::executeFile>(Kind::executeFile).argumentsText, std::optional<std::string>(""));
 }
 
+// Typing a key's name picks that key before the keys whose names only start with it, and
+// F17 to F20, which a PC keyboard lacks, after the others: typed from F16, "f1" is F1.
+TEST_F(ActionKindEditorsTest, typingIntoTheKeyPickerFindsTheKeyOfThatName) {
+    const int interval = QApplication::keyboardInputInterval();
+    QApplication::setKeyboardInputInterval(60'000); // one search however slowly the keys come
+    const std::vector<std::tuple<int, const char*, const char*>> cases{
+        {0, "f", "F"},     {0, "f1", "F1"},        {106 /* F16 */, "f1", "F1"},
+        {0, "f17", "F17"}, {0, "ba", "Backspace"}, {0, "del", "Delete"},
+        {0, "ff", "F1"},   {0, "zz", "Z"},
+    };
+    for (const auto& [start, typed, picked] : cases) {
+        entries_[Kind::simulateKeystroke] = p::simulateKeystroke{start, false, false, false, false};
+        open(Kind::simulateKeystroke);
+        auto* key = control<QComboBox>("Key");
+        key->setFocus();
+        QTest::keyClicks(key, typed);
+        EXPECT_EQ(key->currentText(), picked) << typed;
+    }
+    QApplication::setKeyboardInputInterval(interval);
+}
+
 TEST_F(ActionKindEditorsTest, pickersOfKeystrokeAndInformationKinds) {
     entries_[Kind::simulateKeystroke] = p::simulateKeystroke{sortedAvailableKeyCodes()[2], false, false, true, false};
     open(Kind::simulateKeystroke);
@@ -535,7 +556,11 @@ TEST_F(ActionKindEditorsTest, applicationChoosersStartBesideTheChosenOneAndWrite
     });
     QTest::mouseClick(control<QPushButton>("Choose App"), Qt::LeftButton);
     EXPECT_EQ(entry<p::openApp>(Kind::openApp), (p::openApp{viewer.string(), true, false, "--x"}));
-    EXPECT_TRUE(visibleTexts().contains(QString::fromStdString(viewer.string())));
+    // Shown by its entry's name and icon; the path is the tool tip.
+    auto* chosen = editor_->findChildren<PathLabel*>().front();
+    EXPECT_EQ(chosen->text(), "viewer");
+    EXPECT_EQ(chosen->toolTip(), QString::fromStdString(viewer.string()));
+    EXPECT_TRUE(dynamic_cast<PathRow&>(*chosen->parentWidget()).iconLabel()->isVisibleTo(editor_.get()));
     // Chosen once: the next chooser starts in the folder that holds it.
     panels_->chooseNext(other);
     whenApplicationChooserShows(
@@ -545,7 +570,7 @@ TEST_F(ActionKindEditorsTest, applicationChoosersStartBesideTheChosenOneAndWrite
     EXPECT_EQ(entry<p::openApp>(Kind::openApp).path, other.path());
 }
 
-TEST_F(ActionKindEditorsTest, doubleClickOnAPathAsksTheFileManagerOnceAndASingleClickNothing) {
+TEST_F(ActionKindEditorsTest, doubleClickOrReturnOnAPathAsksTheFileManagerAndASingleClickNothing) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) TAVLIN_SKIP_WITHOUT_DESKTOP("no session bus");
     workspace_.setShowItems([](const std::string& uri) {
@@ -568,11 +593,15 @@ TEST_F(ActionKindEditorsTest, doubleClickOnAPathAsksTheFileManagerOnceAndASingle
     EXPECT_EQ(path->textFormat(), Qt::PlainText);
     QTest::mouseClick(path, Qt::LeftButton);
     QTest::mouseDClick(path, Qt::LeftButton);
+    // The keyboard's way: a Tab stop that Return reveals.
+    EXPECT_EQ(path->focusPolicy(), Qt::StrongFocus);
+    QTest::keyClick(path, Qt::Key_Return);
     // The bus keeps one sender's calls in order: whatever the clicks sent arrives before a marker
     // sent after them.
     workspace_.activateFileViewerSelecting("/marker");
     QTRY_VERIFY_WITH_TIMEOUT(fake.shown.contains(QStringLiteral("file:///marker")), 20000);
-    EXPECT_EQ(fake.shown.join(' ').toStdString(), FileUrl("/tmp/a <b>b</b>.txt", false).absoluteString() + " file:///marker");
+    const std::string uri = FileUrl("/tmp/a <b>b</b>.txt", false).absoluteString();
+    EXPECT_EQ(fake.shown.join(' ').toStdString(), uri + " " + uri + " file:///marker");
     EXPECT_TRUE(workspace_.openedURLs.empty());
 
     manager.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));

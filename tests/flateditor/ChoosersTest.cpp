@@ -166,6 +166,39 @@ TEST_F(ChoosersTest, applicationDialogListsFiltersAndAnswersTheEntry) {
     EXPECT_EQ(ApplicationInfo::name(alpha.string()), "Alfa");
 }
 
+// "xterm" finds XTerm before the names it begins and those it sits in; Down goes on into the
+// list, and a filter that shows nothing keeps the focus (and has no current item to enter).
+TEST_F(ChoosersTest, applicationDialogRanksTheExactNameFirstAndDownEntersTheList) {
+    std::vector<xdg::ApplicationCatalog::Entry> entries;
+    for (const char* name : {"UXTerm", "Xterminal", "Axterm Viewer", "XTerm"}) {
+        auto& entry = entries.emplace_back();
+        entry.id = entry.name = name;
+        entry.path = std::string("/apps/") + name + ".desktop";
+    }
+    ApplicationChooserDialog dialog(entries, {});
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog, 20000));
+    dialog.filterField()->setFocus();
+    QTest::keyClicks(dialog.filterField(), "zzz");
+    EXPECT_FALSE(dialog.list()->currentItem());
+    QTest::keyClick(dialog.filterField(), Qt::Key_Down);
+    EXPECT_TRUE(dialog.filterField()->hasFocus());
+
+    dialog.filterField()->clear();
+    QTest::keyClicks(dialog.filterField(), "xterm");
+    QStringList shown;
+    for (int i = 0; i < dialog.list()->count(); ++i)
+        if (!dialog.list()->item(i)->isHidden()) shown << dialog.list()->item(i)->text();
+    EXPECT_EQ(shown, (QStringList{"XTerm", "Xterminal", "Axterm Viewer", "UXTerm"}));
+    EXPECT_EQ(dialog.list()->currentItem()->text(), "XTerm");
+    QTest::keyClick(dialog.filterField(), Qt::Key_Down);
+    ASSERT_TRUE(dialog.list()->hasFocus());
+    QTest::keyClick(dialog.list(), Qt::Key_Down);
+    QTest::keyClick(dialog.list(), Qt::Key_Return);
+    EXPECT_EQ(dialog.chosenPath(), "/apps/Xterminal.desktop");
+}
+
 TEST_F(ChoosersTest, applicationDialogCancelAndOther) {
     entry("one", "Name=One\nExec=one\n");
     whenDialogShows([](ApplicationChooserDialog& dialog) { dialog.reject(); });

@@ -371,6 +371,11 @@ TEST_F(RowComposeSheetDialogTest, thePickerAppendsOnlyWhatIsChosen) {
         EXPECT_TRUE(picker->view()->isVisible());
         picker->hidePopup();
     }
+    // Typing opens it too, on the key found, and appends nothing until one is picked.
+    QTest::keyClick(picker, Qt::Key_F);
+    EXPECT_TRUE(picker->view()->isVisible());
+    EXPECT_EQ(picker->view()->currentIndex().data().toString(), "F");
+    picker->hidePopup();
     QWheelEvent wheel(QPointF(5, 5), picker->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(picker, &wheel);

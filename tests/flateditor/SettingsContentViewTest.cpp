@@ -14,6 +14,7 @@
 #include "flateditor/SettingsContentView.h"
 #include "flateditor/SymbolIcons.h"
 #include "platform/Diagnostics.h"
+#include "platform/linux/ApplicationCatalog.h"
 #include "support/Accessible.h"
 #include "support/PaintRecorder.h"
 
@@ -138,9 +139,12 @@ TEST_F(SettingsContentViewTest, headersNameTheirApplicationsLongTextsEndInAnElli
     const auto app = flatRow({A}, test::commandTap(), Scope::only({entry}));
     const auto long_ = flatRow({A}, test::commandTap(), Scope::allBut(), "https://on/", "**Bold**" + std::string(600, 'w'));
     const auto off = flatRow({C}, test::commandTap(), Scope::allBut(), "https://off/", std::nullopt, false);
-    // Every modifier and two keys: more than the badge's column holds.
-    const auto wide = flatRow({A, B}, LeaderKey::press(HotKey::combo(40, 0x1B00)), Scope::allBut(), "https://wide/");
-    store({app, long_, off, wide});
+    // Every modifier and many keys: more than the badges' column holds, however wide it grows.
+    const auto wide = flatRow({A, B, A, B, A, B, A, B, A, B}, LeaderKey::press(HotKey::combo(40, 0x1B00)), Scope::allBut(),
+                              "https://wide/");
+    // Wider than the narrowest column: the column grows and the badge stays whole.
+    const auto backspace = flatRow({51}, test::commandTap(), Scope::allBut(), "https://backspace/");
+    store({app, long_, off, wide, backspace});
     show();
     QPalette palette = list()->palette();
     palette.setColor(QPalette::Disabled, QPalette::Text, Qt::blue);
@@ -153,12 +157,44 @@ TEST_F(SettingsContentViewTest, headersNameTheirApplicationsLongTextsEndInAnElli
     const QString badge = painted.textIn(list()->visualRect(indexOf(wide)));
     EXPECT_TRUE(badge.contains(QChar(0x2026))) << badge.toStdString();
     EXPECT_TRUE(badge.contains(QStringLiteral("A B"))) << badge.toStdString();
+    const QString whole = painted.textIn(list()->visualRect(indexOf(backspace)));
+    EXPECT_TRUE(whole.contains(QStringLiteral("Super")) && !whole.contains(QChar(0x2026))) << whole.toStdString();
     for (const auto& text : painted.texts)
         if (text.text.contains("https://")) {
             EXPECT_EQ(text.color == Qt::blue, text.text.contains("off")) << text.text.toStdString();
         }
     // An entry that names no icon, or is gone, still shows one.
     EXPECT_FALSE(ApplicationInfo::icon("/nowhere/gone.desktop").isNull());
+}
+
+// An Open App row and its section's header read the application's name once the installed
+// entries are read; the row's tool tip keeps the path, and an entry that is gone keeps its text.
+TEST_F(SettingsContentViewTest, rowsAndHeadersNameApplicationsByTheirEntries) {
+    const std::filesystem::path data(std::getenv("XDG_DATA_HOME"));
+    const auto entry = data / "applications" / "tavlin-uxterm.desktop";
+    test::writeFile(entry, "[Desktop Entry]\nType=Application\nName=UXTerm\nExec=sh\n");
+    // The machine's own applications stay out of it.
+    ::setenv("XDG_DATA_DIRS", (data / "none").c_str(), 1);
+    test::followEnvironmentInGLib();
+    const auto opens = [](std::vector<std::int64_t> keys, const std::string& path) {
+        auto row = flatRow(std::move(keys), test::commandTap(), Scope::only({path}));
+        row.action = Action(Action::Kind::openApp{path, false, std::nullopt, std::nullopt});
+        return row;
+    };
+    const auto uxterm = opens({A}, entry.string()), gone = opens({B}, "/gone/tavlin-gone.desktop");
+    store({uxterm, gone});
+    xdg::ApplicationCatalog::nameApplicationsForPeople();
+    auto& catalog = xdg::ApplicationCatalog::shared();
+    catalog.invalidate();
+    catalog.whenCurrent([] {});
+    show();
+    // The reading ends on a later turn, and the list is drawn again with the names.
+    QTRY_VERIFY_WITH_TIMEOUT(textAt(indexOf(uxterm).row()) == "Super A Open App UXTerm", 20000);
+    EXPECT_EQ(textAt(indexOf(uxterm).row() - 1), "Available In UXTerm");
+    EXPECT_EQ(textAt(indexOf(gone).row()), "Super B Open App tavlin-gone");
+    EXPECT_EQ(textAt(indexOf(gone).row() - 1), "Available In /gone/tavlin-gone.desktop");
+    const QRect rect = list()->visualRect(indexOf(uxterm));
+    EXPECT_EQ(tooltipAt(QPoint(rect.left() + 4 + 20 + 6 + 100 + 6 + 20, rect.center().y())), QString::fromStdString(entry));
 }
 
 TEST_F(SettingsContentViewTest, toggleRewritesOnlyThatRowAndTheConfigurationDropsIt) {

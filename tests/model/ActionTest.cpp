@@ -7,6 +7,7 @@
 #include "ModelTestSupport.h"
 #include "model/Action.h"
 #include "model/SelectableInputSources.h"
+#include "platform/PeopleWords.h"
 
 namespace tavlin {
 namespace {
@@ -395,6 +396,24 @@ TEST_F(ActionDescriptions, ShownTextsUseTheDesktopsWords) {
     };
     for (const auto& [kind, text] : cases) EXPECT_EQ(kind.shownText(), text);
     EXPECT_EQ(K(K::openFinder{}).description(), "Open Finder");
+}
+
+// Applications read by the names their entries give, where one is known; stored and printed texts keep the path's.
+TEST_F(ActionDescriptions, ShownTextsNameApplicationsByTheirEntries) {
+    const std::string uxterm = "/usr/share/applications/debian-uxterm.desktop", gone = "/gone/app.desktop";
+    words::setApplicationNameSource(
+        [&](const std::string& path) { return path == uxterm ? std::optional<std::string>("UXTerm") : std::nullopt; });
+    const std::vector<std::pair<K, std::string>> cases{
+        {K::openApp{uxterm, true, std::nullopt, std::nullopt}, "Open App UXTerm (hide app if running)"},
+        {K::openApp{gone, false, std::nullopt, std::nullopt}, "Open App app"},
+        {K::openURL{"https://example.org", uxterm}, "Open URL https://example.org with UXTerm"},
+        {K::openFile{"/tmp/a.txt", gone}, "Open File /tmp/a.txt with " + gone},
+        {K::openFolder{"/tmp", uxterm}, "Open Folder /tmp with UXTerm"},
+    };
+    for (const auto& [kind, text] : cases) EXPECT_EQ(kind.shownText(), text);
+    EXPECT_EQ(K(K::openApp{uxterm, false, std::nullopt, std::nullopt}).description(), "Open App debian-uxterm");
+    EXPECT_EQ(K(K::openFolder{"/tmp", uxterm}).applicationPath(), uxterm);
+    EXPECT_EQ(K(K::openFinder{}).applicationPath(), std::nullopt);
 }
 
 TEST_F(ActionDescriptions, InternalMethodNamesTheMethodAndItsValue) {

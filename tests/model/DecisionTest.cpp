@@ -315,6 +315,14 @@ TEST(DecisionText, ActionResultDescriptions) {
 
     const ActionResult miss{{Action(K::sleep{})}, ActionResult::MatchKind::notMatchedAndNotLast{ActionOutcome::message{"hi"}}};
     EXPECT_EQ(miss.description(), "Sleep\n\"hi\" received\nbut nothing matched.");
+
+    // Keys read as a PC keyboard names them; a received message, the leader key's text here, stays as it came.
+    const ActionResult backspace{{}, ActionResult::MatchKind::matchedAndNotLast{ActionOutcome::key{51}, chance(keys({51}))}};
+    EXPECT_EQ(backspace.description(), "No actions\n\"Backspace\" typed\nand \"Key: Backspace\" matched.");
+    const ActionResult leader{
+        {}, ActionResult::MatchKind::matchedAndNotLast{ActionOutcome::message{"(55)"}, chance(message("\\(55\\)"))}};
+    EXPECT_EQ(leader.description(), "No actions\n\"(55)\" received\nand \"Leader Key: Super\" matched.");
+    EXPECT_EQ(ActionOutcome(ActionOutcome::key{51}).description(), "\"Delete\" typed"); // diagnostic lines keep theirs
 }
 
 TEST(DecisionText, ActionResultIds) {

@@ -16,6 +16,7 @@
 
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
+#include "platform/PeopleWords.h"
 #include "platform/linux/XdgPaths.h"
 
 namespace tavlin::xdg {
@@ -674,6 +675,8 @@ void ApplicationCatalog::adopt(Reading& reading) {
     entries_ = std::move(reading.entries);
     byExecutable_ = std::move(reading.byExecutable);
     schemeHandlers_ = std::move(reading.schemeHandlers);
+    byPath_.clear();
+    for (std::size_t i = 0; i < entries_.size(); ++i) byPath_.emplace(entries_[i].path, i);
     for (const auto& folder : reading.folders) monitor_->watch(folder, false);
     monitor_->keepOnly(reading.folders);
     if (std::exchange(worker_->again, false)) {
@@ -682,6 +685,19 @@ void ApplicationCatalog::adopt(Reading& reading) {
     }
     loaded_ = true;
     for (auto& done : std::exchange(whenCurrent_, {})) done();
+    for (const auto& observer : std::vector(readingObservers_)) observer();
+}
+
+void ApplicationCatalog::addReadingObserver(std::function<void()> observer) { readingObservers_.push_back(std::move(observer)); }
+
+void ApplicationCatalog::nameApplicationsForPeople() {
+    words::setApplicationNameSource([](const std::string& path) -> std::optional<std::string> {
+        const Entry* entry = shared().findByPath(path);
+        if (!entry || entry->name.empty()) return std::nullopt;
+        return entry->name;
+    });
+    static bool observing = false;
+    if (!std::exchange(observing, true)) shared().addReadingObserver([] { words::applicationNamesChanged(); });
 }
 
 bool ApplicationCatalog::isCurrent() const { return loaded_; }
@@ -707,6 +723,12 @@ const ApplicationCatalog::Entry* ApplicationCatalog::findById(std::string_view i
         if (entry.id == id) return &entry;
     }
     return nullptr;
+}
+
+const ApplicationCatalog::Entry* ApplicationCatalog::findByPath(const std::filesystem::path& path) {
+    load();
+    const auto found = byPath_.find(path);
+    return found == byPath_.end() ? nullptr : &entries_[found->second];
 }
 
 const ApplicationCatalog::Entry* ApplicationCatalog::entryForWindow(std::string_view wmClass,

@@ -51,6 +51,8 @@ public:
     const std::vector<Entry>& entries();
     // By desktop-file id, with or without ".desktop".
     const Entry* findById(std::string_view id);
+    // By the path of its file, as the folders were walked.
+    const Entry* findByPath(const std::filesystem::path& path);
     // The entry a window belongs to: the one whose StartupWMClass is `wmClass`, else the one
     // whose id is `wmClass` ignoring ASCII case, else the only one that runs `executable` (when
     // several do, as with interpreters, none).
@@ -64,6 +66,11 @@ public:
     void whenCurrent(std::function<void()> done);
     // Whether what was asked so far has been read since the last change.
     bool isCurrent() const;
+    // Calls `observer` on this thread after every reading taken in, for as long as the catalog lives.
+    void addReadingObserver(std::function<void()> observer);
+    // Makes the catalog the source of the names people read for applications (words::applicationName)
+    // and tells the windows of every reading (words::applicationNamesChanged).
+    static void nameApplicationsForPeople();
 
     // One entry file, wherever it lies, read by the thread that asks, without blocking: nothing
     // when it is no regular file, larger than any entry, no application (Type, Hidden) or
@@ -115,6 +122,8 @@ private:
     std::size_t loads_ = 0;
     std::vector<Entry> entries_;
     std::map<std::filesystem::path, std::vector<std::size_t>> byExecutable_;
+    std::map<std::filesystem::path, std::size_t> byPath_;
+    std::vector<std::function<void()>> readingObservers_;
     std::map<std::string, std::optional<std::string>> schemeHandlers_;
     std::vector<std::string> schemesAsked_;
     std::vector<std::function<void()>> whenCurrent_;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -675,16 +676,27 @@ protected:
             },
             20s);
     }
-    // With the sheet's key picker focused: Space opens its list, the arrows walk it, Return picks.
+    // With the sheet's key picker focused: Space opens its list, `walk` types into it, Return
+    // picks. The list is a popup that holds the keyboard while it is open: the keys wait for its
+    // grab, and the next ones for its release, which the sheet's window sees.
+    ::testing::AssertionResult pickInTriggerKeyList(const std::function<void()>& walk) {
+        seat_->watchWindowsOf(app_->pid());
+        const auto mark = seat_->counts();
+        seat_->tap(xKey(keycodes::space));
+        if (!seat_->waitForGrabs(mark, 1, 20s)) return ::testing::AssertionFailure() << "the key list did not open";
+        walk();
+        seat_->tap(xKey(keycodes::returnKey));
+        if (!seat_->waitForReleases(mark, 1, 20s)) return ::testing::AssertionFailure() << "the key list did not close";
+        return ::testing::AssertionSuccess();
+    }
+    // The arrows walk the list to the key.
     void pickTriggerKey(int keyCode) {
         const auto& offered = sortedAvailableKeyCodes();
         const auto at = std::find(offered.begin(), offered.end(), keyCode);
         ASSERT_NE(at, offered.end());
-        seat_->tap(xKey(keycodes::space));
-        std::this_thread::sleep_for(focusHandOver);
-        for (auto steps = at - offered.begin() + 1; steps > 0; --steps) seat_->tap(xKey(keyDown));
-        seat_->tap(xKey(keycodes::returnKey));
-        std::this_thread::sleep_for(focusHandOver);
+        ASSERT_TRUE(pickInTriggerKeyList([&] {
+            for (auto steps = at - offered.begin() + 1; steps > 0; --steps) seat_->tap(xKey(keyDown));
+        }));
     }
     std::optional<std::vector<FlatKeysAndActionRow>> storedRows() const {
         const auto text = home_->stringSetting(settings::keys::flatKeysAndActionRows);
@@ -873,12 +885,10 @@ TEST_F(FlatEditorEndToEndTest, ATriggerKeyPickedAsBackspaceFiresOnBackSpace) {
     ASSERT_TRUE(launchWithWindowFocused());
     seat_->chord({xControlKey(), xKey(keyN)});
     ASSERT_TRUE(sheetFocused()) << app_->outputTail();
-    seat_->tap(xKey(keycodes::space));
-    std::this_thread::sleep_for(focusHandOver);
-    seat_->tap(xKey(keyB));
-    seat_->tap(xKey(keyA));
-    seat_->tap(xKey(keycodes::returnKey));
-    std::this_thread::sleep_for(focusHandOver);
+    ASSERT_TRUE(pickInTriggerKeyList([&] {
+        seat_->tap(xKey(keyB));
+        seat_->tap(xKey(keyA));
+    })) << app_->outputTail();
     // Past "Delete All Keys" to the kind; Down steps from "Open App" to "Open File Manager".
     seat_->tap(xKey(tab));
     seat_->tap(xKey(tab));
