@@ -10,11 +10,13 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QtCore/QAbstractEventDispatcher>
 #include <QtCore/QPointer>
 #include <QtCore/QSocketNotifier>
+#include <QtCore/QThreadPool>
 #include <QtCore/QTimer>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
@@ -577,6 +579,9 @@ void TavlinApp::Parts::terminate() {
 
 TavlinApp::TavlinApp(QApplication& application) : parts_(std::make_unique<Parts>(application)) {
     application.setQuitOnLastWindowClosed(false);
+    // Qt draws large images on the shared pool's threads, which would then wait 30 s for more:
+    // they end soon after the drawing instead of idling with the launcher.
+    QThreadPool::globalInstance()->setExpiryTimeout(100);
     parts_->installServices();
     parts_->singleInstance = std::make_unique<app::SingleInstance>(DBusDistributedNotificationCenter::sessionBusConnection());
 }
@@ -678,6 +683,9 @@ int TavlinApp::run(const std::string& url) {
             if (parts.windowSystem && !parts.windowSystem->isThisApplicationActive())
                 leaderKeysFollowActiveApplication(parts.windowSystem->frontmostApplication());
             diag::printLine("tavlin: ready");
+            // The launch's reading and parsing left freed memory amid the heap, which the
+            // allocator keeps until told: the idle process hands it back.
+            MainQueue::shared().post([] { ::malloc_trim(0); });
         });
     });
 
