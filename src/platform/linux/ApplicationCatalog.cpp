@@ -1,18 +1,22 @@
 #include "platform/linux/ApplicationCatalog.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <set>
 #include <system_error>
 #include <thread>
 #include <utility>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
+#include <glib-unix.h>
 
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
@@ -548,28 +552,125 @@ std::unique_ptr<ApplicationCatalog::Reading> ApplicationCatalog::Reading::read(c
 }
 
 // The watches of the folders whose files make the catalog: the applications folders with
-// their subfolders, and the folders of the mimeapps lists.
+// their subfolders, and the folders of the mimeapps lists. One inotify descriptor of our own,
+// read by the GLib main context that delivers the readings: GIO's file monitors kept a thread
+// of their own, woke it every four seconds while a folder was not there, and held their
+// machinery in the idle launcher's memory (bench/IdleFootprint.cpp). A folder that is not
+// there (yet) is waited for through its nearest existing ancestor, and read once it appears.
 struct ApplicationCatalog::Monitor {
     ApplicationCatalog* catalog = nullptr;
-    std::map<fs::path, GFileMonitor*> folders;
-    std::set<fs::path> fixed; // watched whether they are there or not, for good
+    int fd = -1;
+    GSource* source = nullptr;
+    struct Watch {
+        int descriptor = -1;
+        bool listsOnly = false;
+    };
+    std::map<fs::path, Watch> folders; // folders watched themselves
+    std::map<fs::path, bool> missing;  // fixed folders not there now → lists only
+    std::map<fs::path, int> ancestors; // watched for the missing ones
+    std::map<int, int> uses;           // descriptor → how many of the above share it
+    std::set<fs::path> fixed;          // watched whether they are there or not, for good
+
+    // No IN_MODIFY: a file is taken in once closed after writing, moved in, linked or removed.
+    static constexpr std::uint32_t folderEvents = IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE |
+                                                  IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    static constexpr std::uint32_t ancestorEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+    void open(GMainContext* context) {
+        fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd < 0) return;
+        source = g_unix_fd_source_new(fd, G_IO_IN);
+        // GLib calls a descriptor's source with the descriptor and its condition too; the cast
+        // is GLib's own (G_SOURCE_FUNC).
+        const auto ready = +[](gint, GIOCondition, gpointer monitor) {
+            static_cast<Monitor*>(monitor)->readEvents();
+            return gboolean(G_SOURCE_CONTINUE);
+        };
+        g_source_set_callback(source, G_SOURCE_FUNC(ready), this, nullptr);
+        g_source_attach(source, context);
+    }
+
+    int add(const fs::path& folder, std::uint32_t events) {
+        const int descriptor = ::inotify_add_watch(fd, folder.c_str(), events | IN_MASK_ADD);
+        if (descriptor >= 0) ++uses[descriptor];
+        return descriptor;
+    }
+    void drop(int descriptor) {
+        const auto found = uses.find(descriptor);
+        if (found == uses.end() || --found->second > 0) return;
+        uses.erase(found);
+        ::inotify_rm_watch(fd, descriptor);
+    }
 
     // In folders of lists only the mimeapps lists count.
     void watch(const fs::path& folder, bool listsOnly) {
-        if (folders.contains(folder)) return;
-        GFile* file = g_file_new_for_path(folder.c_str());
-        GFileMonitor* monitor = g_file_monitor_directory(file, G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr);
-        g_object_unref(file);
-        if (!monitor) return;
-        folders.emplace(folder, monitor);
-        const auto changed = +[](GFileMonitor*, GFile*, GFile*, GFileMonitorEvent, gpointer catalog) {
-            static_cast<ApplicationCatalog*>(catalog)->invalidate();
-        };
-        const auto listChanged = +[](GFileMonitor*, GFile* file, GFile* other, GFileMonitorEvent, gpointer catalog) {
-            const auto isList = [](GFile* file) { return file && taken(g_file_get_basename(file)).ends_with("mimeapps.list"); };
-            if (isList(file) || isList(other)) static_cast<ApplicationCatalog*>(catalog)->invalidate();
-        };
-        g_signal_connect(monitor, "changed", listsOnly ? G_CALLBACK(listChanged) : G_CALLBACK(changed), catalog);
+        if (fd < 0 || folders.contains(folder) || missing.contains(folder)) return;
+        const int descriptor = add(folder, folderEvents);
+        if (descriptor >= 0) folders.emplace(folder, Watch{descriptor, listsOnly});
+        else if (fixed.contains(folder)) waitFor(folder, listsOnly);
+    }
+
+    void waitFor(const fs::path& folder, bool listsOnly) {
+        missing.emplace(folder, listsOnly);
+        fs::path ancestor = folder;
+        std::error_code error;
+        while (ancestor.has_relative_path() && !fs::is_directory(ancestor, error)) ancestor = ancestor.parent_path();
+        if (!ancestors.contains(ancestor)) {
+            if (const int descriptor = add(ancestor, ancestorEvents); descriptor >= 0) ancestors.emplace(ancestor, descriptor);
+        }
+    }
+
+    // Something was made on the way to a missing folder, or a watched one went: watches anew.
+    // Answers whether a folder appeared.
+    bool rewatchMissing() {
+        const auto waiting = std::exchange(missing, {});
+        for (const auto& [ancestor, descriptor] : std::exchange(ancestors, {})) drop(descriptor);
+        bool appeared = false;
+        for (const auto& [folder, listsOnly] : waiting) {
+            watch(folder, listsOnly);
+            appeared = appeared || folders.contains(folder);
+        }
+        return appeared;
+    }
+
+    void readEvents() {
+        bool changed = false;
+        bool rewatch = false;
+        alignas(inotify_event) std::array<char, 4096> buffer;
+        for (;;) {
+            const ssize_t length = ::read(fd, buffer.data(), buffer.size());
+            if (length < 0 && errno == EINTR) continue;
+            if (length <= 0) break;
+            for (ssize_t offset = 0; offset < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + offset);
+                offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                if (event->mask & IN_Q_OVERFLOW) {
+                    changed = rewatch = true;
+                    continue;
+                }
+                for (auto it = folders.begin(); it != folders.end();) {
+                    auto& [folder, watch] = *it;
+                    if (watch.descriptor != event->wd) {
+                        ++it;
+                        continue;
+                    }
+                    const std::string_view name = event->len > 0 ? std::string_view(event->name) : std::string_view();
+                    if (!watch.listsOnly || name.ends_with("mimeapps.list")) changed = true;
+                    if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) {
+                        // Gone: a fixed folder is waited for again, a subfolder no longer read.
+                        changed = rewatch = true;
+                        drop(watch.descriptor);
+                        if (fixed.contains(folder)) missing.emplace(folder, watch.listsOnly);
+                        it = folders.erase(it);
+                        continue;
+                    }
+                    ++it;
+                }
+                for (const auto& [ancestor, descriptor] : ancestors) rewatch = rewatch || descriptor == event->wd;
+            }
+        }
+        if (rewatch && rewatchMissing()) changed = true;
+        if (changed) catalog->invalidate();
     }
 
     // Drops the watches of subfolders no longer walked.
@@ -580,19 +681,17 @@ struct ApplicationCatalog::Monitor {
                 ++it;
                 continue;
             }
-            release(it->second);
+            drop(it->second.descriptor);
             it = folders.erase(it);
         }
     }
 
-    void release(GFileMonitor* monitor) const {
-        g_signal_handlers_disconnect_matched(monitor, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, catalog);
-        g_file_monitor_cancel(monitor);
-        g_object_unref(monitor);
-    }
-
     ~Monitor() {
-        for (const auto& [folder, monitor] : folders) release(monitor);
+        if (source) {
+            g_source_destroy(source);
+            g_source_unref(source);
+        }
+        if (fd >= 0) ::close(fd);
     }
 };
 
@@ -640,10 +739,12 @@ ApplicationCatalog::ApplicationCatalog() : monitor_(std::make_unique<Monitor>())
     worker_->owner = this;
     monitor_->catalog = this;
     // Notices come through the GLib main context that is this thread's default now.
+    monitor_->open(worker_->context);
     const Folders folders = Folders::current();
+    for (const auto& folder : folders.lists) monitor_->fixed.insert(folder);
+    for (const auto& folder : folders.applications) monitor_->fixed.insert(folder);
     for (const auto& folder : folders.lists) monitor_->watch(folder, true);
     for (const auto& folder : folders.applications) monitor_->watch(folder, false);
-    for (const auto& [folder, monitor] : monitor_->folders) monitor_->fixed.insert(folder);
 }
 
 ApplicationCatalog::~ApplicationCatalog() { worker_->owner = nullptr; }
