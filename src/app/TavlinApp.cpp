@@ -454,10 +454,7 @@ void TavlinApp::Parts::fillConfigurationWindow(app::ConfigurationWindow& window)
                                                        [this](CommandKind kind) { executor->execute(kind); });
     // A generated configuration is edited as the flat key-binding list, on the content's page
     // for it.
-    if (QWidget* page = content->flatEditorPage()) {
-        for (QWidget* placeholder : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete placeholder;
-        page->layout()->addWidget(new flateditor::SettingsContentView(page));
-    }
+    content->setFlatEditorMaker([](QWidget* page) { return new flateditor::SettingsContentView(page); });
     window.setContent(content);
     QPointer<ConfigurationWindowContentView> view(content);
     window.nodeEditMenu().setProvider([view] {
