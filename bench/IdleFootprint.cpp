@@ -118,7 +118,8 @@ void print(const std::string& what, std::vector<Footprint> samples) {
                 }),
                 median([](const Footprint& f) { return double(f.plugins); }));
     std::string names;
-    for (const auto& [name, count] : samples.back().threads) names += "  " + name + (count > 1 ? " x" + std::to_string(count) : "");
+    for (const auto& [name, count] : samples.back().threads)
+        names += "  " + name + (count > 1 ? " x" + std::to_string(count) : "");
     std::printf("%-30s threads:%s\n", "", names.c_str());
 }
 
@@ -162,11 +163,11 @@ int main(int argc, char** argv) {
         AppProcess window(bare, {"--bare-window"}, home, bus.address());
         const auto footprint = idle(window, [&] {
             return seat->waitUntil(
-                [&] {
-                    const auto shown = seat->shownWindowGeometry(window.pid(), "Configuration");
-                    return (shown && seat->distinctColors(*shown) >= 2) || !window.running();
-                },
-                30s) &&
+                       [&] {
+                           const auto shown = seat->shownWindowGeometry(window.pid(), "Configuration");
+                           return (shown && seat->distinctColors(*shown) >= 2) || !window.running();
+                       },
+                       30s) &&
                    window.running();
         });
         if (!footprint) return 1;
