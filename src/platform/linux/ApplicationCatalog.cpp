@@ -134,6 +134,10 @@ KeyFile keyFileOf(const std::string& bytes, const char* group) {
 // regular file, too large or unreadable. What keeps a file that is there from being read is
 // told through `refusal`.
 std::optional<std::string> bytesAt(const fs::path& path, std::uint64_t limit, std::optional<std::string>* refusal = nullptr) {
+    // Most of the lists looked for are not there: said without an exception, whose unwinding
+    // would bring the tables of every frame into the idle launcher's memory.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) return std::nullopt;
     try {
         return files::readFile(path, limit);
     } catch (const FileError& error) {
