@@ -8,8 +8,10 @@
 #include <set>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <utility>
 
+#include <dlfcn.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,8 +52,45 @@ std::vector<std::string> takenList(char** values) {
     return result;
 }
 
+// GIO, loaded when an application is first launched through it: the launcher needs it for
+// nothing else, and linked, it and the libraries it brings stayed resident in the idle
+// launcher (1.1 MiB, bench/IdleFootprint.cpp).
+struct Gio {
+    decltype(&g_desktop_app_info_new_from_keyfile) newFromKeyfile = nullptr;
+    decltype(&g_desktop_app_info_launch_uris_as_manager) launchUrisAsManager = nullptr;
+    decltype(&g_bus_get_sync) busGetSync = nullptr;
+    decltype(&g_dbus_connection_call_sync) connectionCallSync = nullptr;
+    decltype(&g_dbus_is_name) isName = nullptr;
+    decltype(&g_dbus_is_unique_name) isUniqueName = nullptr;
+    decltype(&g_object_unref) objectUnref = nullptr;
+
+    // Null when it cannot be loaded.
+    static const Gio* get() {
+        static const std::optional<Gio> gio = load();
+        return gio ? &*gio : nullptr;
+    }
+
+private:
+    static std::optional<Gio> load() {
+        void* library = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return std::nullopt;
+        Gio gio;
+        const auto bind = [library](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
+            return function != nullptr;
+        };
+        if (!bind(gio.newFromKeyfile, "g_desktop_app_info_new_from_keyfile") ||
+            !bind(gio.launchUrisAsManager, "g_desktop_app_info_launch_uris_as_manager") ||
+            !bind(gio.busGetSync, "g_bus_get_sync") || !bind(gio.connectionCallSync, "g_dbus_connection_call_sync") ||
+            !bind(gio.isName, "g_dbus_is_name") || !bind(gio.isUniqueName, "g_dbus_is_unique_name") ||
+            !bind(gio.objectUnref, "g_object_unref"))
+            return std::nullopt;
+        return gio;
+    }
+};
+
 struct Unref {
-    void operator()(gpointer object) const { g_object_unref(object); }
+    void operator()(gpointer object) const { Gio::get()->objectUnref(object); }
 };
 struct FreeKeyFile {
     void operator()(GKeyFile* file) const { g_key_file_free(file); }
@@ -252,9 +291,10 @@ std::string applicationNamed(const std::string& name) { return "The application 
 
 // GIO starts a DBusActivatable entry through the session bus, by the name of its file, which
 // it is not handed: the bus call is ours. Nothing when there is no bus or the name is none.
-std::optional<std::optional<std::string>> activateOverBus(const std::string& id, GList* uris, const std::string& name) {
-    if (!g_dbus_is_name(id.c_str()) || g_dbus_is_unique_name(id.c_str())) return std::nullopt;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+std::optional<std::optional<std::string>> activateOverBus(const Gio& gio, const std::string& id, GList* uris,
+                                                          const std::string& name) {
+    if (!gio.isName(id.c_str()) || gio.isUniqueName(id.c_str())) return std::nullopt;
+    GDBusConnection* bus = gio.busGetSync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (!bus) return std::nullopt;
     std::string object = "/" + id;
     std::replace(object.begin(), object.end(), '.', '/');
@@ -271,10 +311,10 @@ std::optional<std::optional<std::string>> activateOverBus(const std::string& id,
         parameters = g_variant_new("(@as@a{sv})", g_variant_builder_end(&list), g_variant_builder_end(&platform));
     }
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(bus, id.c_str(), object.c_str(), "org.freedesktop.Application",
-                                                  uris ? "Open" : "Activate", parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
-                                                  nullptr, &error);
-    g_object_unref(bus);
+    GVariant* reply = gio.connectionCallSync(bus, id.c_str(), object.c_str(), "org.freedesktop.Application",
+                                             uris ? "Open" : "Activate", parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+                                             &error);
+    gio.objectUnref(bus);
     if (reply) g_variant_unref(reply);
     if (!error) return std::optional<std::string>();
     std::string sentence = applicationNamed(name) + " could not be launched: " + text(error->message) + ".";
@@ -309,9 +349,14 @@ std::optional<fs::path> listGioWouldWaitFor(const Folders& folders) {
 std::optional<std::string> launchThroughGio(const std::string& bytes, GList* uris, const std::string& id, const std::string& name,
                                             const Folders& folders) {
     std::optional<std::string> sentence;
+    const Gio* gio = Gio::get();
+    if (!gio) {
+        g_list_free_full(uris, g_free);
+        return applicationNamed(name) + " could not be launched: libgio-2.0.so.0 could not be loaded.";
+    }
     const KeyFile file = keyFileOf(bytes, G_KEY_FILE_DESKTOP_GROUP);
     if (file && flagOf(file.get(), "DBusActivatable")) {
-        if (auto activated = activateOverBus(id, uris, name)) {
+        if (auto activated = activateOverBus(*gio, id, uris, name)) {
             g_list_free_full(uris, g_free);
             return *activated;
         }
@@ -320,15 +365,14 @@ std::optional<std::string> launchThroughGio(const std::string& bytes, GList* uri
         g_list_free_full(uris, g_free);
         return applicationNamed(name) + " could not be launched because “" + list->string() + "” is not a regular file.";
     }
-    const AppInfo info(file ? g_desktop_app_info_new_from_keyfile(file.get()) : nullptr);
+    const AppInfo info(file ? gio->newFromKeyfile(file.get()) : nullptr);
     if (!info) {
         sentence = applicationNamed(name) + " could not be launched because it is not a valid desktop entry.";
     } else {
         GError* error = nullptr;
         const auto newSession = +[](gpointer) { ::setsid(); };
-        if (!g_desktop_app_info_launch_uris_as_manager(info.get(), uris, nullptr,
-                                                       GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDIN_FROM_DEV_NULL), newSession,
-                                                       nullptr, nullptr, nullptr, &error))
+        if (!gio->launchUrisAsManager(info.get(), uris, nullptr, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDIN_FROM_DEV_NULL),
+                                      newSession, nullptr, nullptr, nullptr, &error))
             sentence = applicationNamed(name) + " could not be launched: " + text(error ? error->message : "unknown error") + ".";
         if (error) g_error_free(error);
     }
