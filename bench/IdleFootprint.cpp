@@ -1,9 +1,10 @@
 // What the launcher holds while it waits for its leader keys, 1 s after "tavlin: ready": resident
-// and unique memory (smaps_rollup), its threads by name, and the image and icon plug-ins it has
-// loaded. Two configurations, a tree of 10 chances and the first launch's flat list, each next to
-// its floor in the same run: a bare Qt program of this same file that shows one window (run as
-// `--bare-window`). Target: idle RSS <= 32 MiB, no thread that waits for nothing, no plug-in
-// that nothing drew.
+// memory and the private dirty part of it (smaps_rollup: what no other process could share; a
+// library's clean pages count as private only while no other process maps it, so they are left
+// out), its threads by name, and the image and icon plug-ins it has loaded. Two configurations,
+// a tree of 10 chances and the first launch's flat list, each next to its floor in the same run:
+// a bare Qt program of this same file that shows one window (run as `--bare-window`). Target:
+// idle RSS <= 32 MiB, no thread that waits for nothing, no plug-in that nothing drew.
 //
 // It opens windows on $DISPLAY, so run it on a private X server:
 //
@@ -11,8 +12,9 @@
 //   DISPLAY=:58 build/bench/tavlin_idle_footprint [runs]   # default 5
 //   kill $xvfb
 //
-// TAVLIN_BENCH_EXECUTABLE names another build's `tavlin` to measure instead. Build with
-// CMAKE_BUILD_TYPE=Release or RelWithDebInfo to measure.
+// Right after a build, `sync` first: the pages of a library written moments ago are still dirty
+// in the page cache, and count as private dirty. TAVLIN_BENCH_EXECUTABLE names another build's
+// `tavlin` to measure instead. Build with CMAKE_BUILD_TYPE=Release or RelWithDebInfo to measure.
 
 #include <algorithm>
 #include <cstdio>
@@ -53,7 +55,7 @@ int runBareWindow() {
 }
 
 struct Footprint {
-    double rss = 0, uss = 0; // MiB
+    double rss = 0, privateDirty = 0; // MiB
     std::map<std::string, int> threads;
     int plugins = 0;
 };
@@ -67,7 +69,7 @@ Footprint footprintOf(pid_t pid) {
         long kib = 0;
         if (std::sscanf(line.c_str(), "%63s %ld kB", key, &kib) != 2) continue;
         if (std::strcmp(key, "Rss:") == 0) footprint.rss = kib / 1024.0;
-        if (std::strcmp(key, "Private_Clean:") == 0 || std::strcmp(key, "Private_Dirty:") == 0) footprint.uss += kib / 1024.0;
+        if (std::strcmp(key, "Private_Dirty:") == 0) footprint.privateDirty = kib / 1024.0;
     }
     std::error_code error;
     for (const auto& task : std::filesystem::directory_iterator(proc / "task", error)) {
@@ -109,8 +111,8 @@ void print(const std::string& what, std::vector<Footprint> samples) {
         std::sort(values.begin(), values.end());
         return values[values.size() / 2];
     };
-    std::printf("%-30s RSS %5.1f MiB   USS %5.1f MiB   threads %2.0f   image and icon plug-ins %.0f\n", what.c_str(),
-                median([](const Footprint& f) { return f.rss; }), median([](const Footprint& f) { return f.uss; }),
+    std::printf("%-30s RSS %5.1f MiB   private dirty %4.1f MiB   threads %2.0f   image and icon plug-ins %.0f\n", what.c_str(),
+                median([](const Footprint& f) { return f.rss; }), median([](const Footprint& f) { return f.privateDirty; }),
                 median([](const Footprint& f) {
                     int count = 0;
                     for (const auto& [name, n] : f.threads) count += n;
