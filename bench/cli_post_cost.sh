@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cost of one command-line client call (`tavlin message x`) next to dbus-send posting the same
-# signal, on a private session bus, as per-call medians. Target: tavlin no slower than dbus-send.
+# signal, on a private session bus, as per-call medians, their ratio, and the page faults of one
+# call of each (perf stat, when perf is installed). Target: tavlin no slower than dbus-send.
 #
 # Usage: bench/cli_post_cost.sh [path/to/tavlin] [runs]
 #   default tavlin: build/src/app/tavlin (build Release or RelWithDebInfo to measure); runs: 200
@@ -36,7 +37,15 @@ client=("$tavlin" message x)
 reference=(dbus-send --session --type=signal /local/tavlin/DistributedNotificationCenter
   local.tavlin.DistributedNotificationCenter.Post "string:$name" "string:$object")
 
-echo "runs: $runs per command; bus: $DBUS_SESSION_BUS_ADDRESS"
+echo "runs: $runs per command; bus: $DBUS_SESSION_BUS_ADDRESS; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+# What a call maps and touches: the client's own code and the libraries it loads.
+if command -v size >/dev/null; then
+  echo "tavlin executable: $(size "$tavlin" | awk 'NR == 2 { print $1 }') bytes of code and constants"
+fi
+if command -v perf >/dev/null && perf stat -x, -e page-faults true >/dev/null 2>&1; then
+  faults() { perf stat -x, -r 20 -e page-faults "$@" 2>&1 >/dev/null | awk -F, '/page-faults/ { print $1 }'; }
+  echo "page faults per call        tavlin $(faults "${client[@]}")   dbus-send $(faults "${reference[@]}")"
+fi
 if command -v hyperfine >/dev/null; then
   # -N: no shell in between, so only the programs themselves are timed.
   hyperfine -N --style basic --warmup 20 --runs "$runs" --export-json "$tmp/result.json" \
@@ -44,8 +53,9 @@ if command -v hyperfine >/dev/null; then
     --command-name "dbus-send, same signal" "${reference[*]:0:5} string:$name 'string:$object'" \
     >"$tmp/hyperfine.log"
   grep -o '"median": *[0-9.e-]*' "$tmp/result.json" | grep -o '[0-9.e-]*$' | awk '
-    NR == 1 { printf "tavlin message x          median %.3f ms per call (hyperfine)\n", $1 * 1000 }
-    NR == 2 { printf "dbus-send, same signal    median %.3f ms per call (hyperfine)\n", $1 * 1000 }'
+    NR == 1 { printf "tavlin message x          median %.3f ms per call (hyperfine)\n", $1 * 1000; t = $1 }
+    NR == 2 { printf "dbus-send, same signal    median %.3f ms per call (hyperfine)\n", $1 * 1000; d = $1 }
+    END { printf "tavlin / dbus-send        %.2f\n", t / d }'
   exit 0
 fi
 
@@ -65,5 +75,9 @@ for ((i = 0; i < runs; i++)); do
   elapsed_us "${client[@]}" >>"$tmp/client"
   elapsed_us "${reference[@]}" >>"$tmp/reference"
 done
-echo "tavlin message x          median $(median_ms <"$tmp/client") ms per call (loop)"
-echo "dbus-send, same signal    median $(median_ms <"$tmp/reference") ms per call (loop)"
+client_ms=$(median_ms <"$tmp/client")
+reference_ms=$(median_ms <"$tmp/reference")
+echo "tavlin message x          median $client_ms ms per call (loop)"
+echo "dbus-send, same signal    median $reference_ms ms per call (loop)"
+awk -v t="$client_ms" -v d="$reference_ms" 'BEGIN { printf "tavlin / dbus-send        %.2f\n", t / d }'
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -10,11 +10,13 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QtCore/QAbstractEventDispatcher>
 #include <QtCore/QPointer>
 #include <QtCore/QSocketNotifier>
+#include <QtCore/QThreadPool>
 #include <QtCore/QTimer>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
@@ -491,10 +493,7 @@ void TavlinApp::Parts::fillConfigurationWindow(app::ConfigurationWindow& window)
                                                        [this](CommandKind kind) { executor->execute(kind); });
     // A generated configuration is edited as the flat key-binding list, on the content's page
     // for it.
-    if (QWidget* page = content->flatEditorPage()) {
-        for (QWidget* placeholder : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete placeholder;
-        page->layout()->addWidget(new flateditor::SettingsContentView(page));
-    }
+    content->setFlatEditorMaker([](QWidget* page) { return new flateditor::SettingsContentView(page); });
     window.setContent(content);
     QPointer<ConfigurationWindowContentView> view(content);
     window.nodeEditMenu().setProvider([view] {
@@ -620,6 +619,9 @@ TavlinApp::TavlinApp(QApplication& application, std::unique_ptr<app::EarlyStart>
     : parts_(std::make_unique<Parts>(application)) {
     parts_->early = std::move(early);
     application.setQuitOnLastWindowClosed(false);
+    // Qt draws large images on the shared pool's threads, which would then wait 30 s for more:
+    // they end soon after the drawing instead of idling with the launcher.
+    QThreadPool::globalInstance()->setExpiryTimeout(100);
     parts_->installServices();
     parts_->singleInstance = std::make_unique<app::SingleInstance>(DBusDistributedNotificationCenter::sessionBusConnection());
 }
@@ -719,6 +721,9 @@ int TavlinApp::run(const std::string& url) {
             if (parts.windowSystem && !parts.windowSystem->isThisApplicationActive())
                 leaderKeysFollowActiveApplication(parts.windowSystem->frontmostApplication());
             diag::printLine("tavlin: ready");
+            // The launch's reading and parsing left freed memory amid the heap, which the
+            // allocator keeps until told: the idle process hands it back.
+            MainQueue::shared().post([] { ::malloc_trim(0); });
         });
     });
 

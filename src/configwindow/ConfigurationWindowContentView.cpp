@@ -1,5 +1,7 @@
 #include "configwindow/ConfigurationWindowContentView.h"
 
+#include <utility>
+
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
 #include <QtWidgets/QCheckBox>
@@ -143,6 +145,18 @@ void ConfigurationWindowContentView::build() {
     buildBottomBar();
 }
 
+void ConfigurationWindowContentView::setFlatEditorMaker(std::function<QWidget*(QWidget* page)> maker) {
+    flatEditorMaker_ = std::move(maker);
+    if (pages_->currentWidget() == flatPage_) buildFlatEditor();
+}
+
+void ConfigurationWindowContentView::buildFlatEditor() {
+    if (!flatEditorMaker_) return;
+    const auto maker = std::exchange(flatEditorMaker_, nullptr);
+    for (QWidget* placeholder : flatPage_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete placeholder;
+    flatPage_->layout()->addWidget(maker(flatPage_));
+}
+
 void ConfigurationWindowContentView::buildTreePage() {
     if (treeView_) return;
     auto* treeLayout = new QVBoxLayout(treePage_);
@@ -228,6 +242,7 @@ void ConfigurationWindowContentView::refresh() {
         errorLabel_->setAccessibleName(errorLabel_->text());
         pages_->setCurrentWidget(errorPage_);
     } else if (configuration && configuration->isGenerated()) {
+        buildFlatEditor();
         pages_->setCurrentWidget(flatPage_);
     } else {
         buildTreePage();

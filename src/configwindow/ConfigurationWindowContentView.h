@@ -51,6 +51,9 @@ public:
     // Told when the node-edit menu's entries may have changed (the selection moved), so the
     // window's menu bar can ask for them again.
     void setNodeEditMenuChanged(std::function<void()> changed) { nodeEditMenuChanged_ = std::move(changed); }
+    // Makes the flat editor in its page, in place of the page's own content, once the page is
+    // first shown (at once when it is shown now): a tree never pays for the hidden list.
+    void setFlatEditorMaker(std::function<QWidget*(QWidget* page)> maker);
 
     // The sheets and the sort question, shown on this view's window. A new sheet closes one that
     // is open.
@@ -87,6 +90,7 @@ protected:
 private:
     void build();
     void buildTreePage();
+    void buildFlatEditor();
     void buildBottomBar();
     void refresh();
     void refreshSettings();
@@ -105,6 +109,7 @@ private:
     std::uint64_t settingsToken_ = 0;
 
     std::function<void()> nodeEditMenuChanged_;
+    std::function<QWidget*(QWidget* page)> flatEditorMaker_;
     QStackedWidget* pages_ = nullptr;
     QWidget* flatPage_ = nullptr;
     QWidget* errorPage_ = nullptr;

@@ -85,13 +85,26 @@ std::size_t characterCount(std::string_view text) {
 
 bool isSingleLetter(std::string_view text) { return !text.empty() && characterCount(text) == 1 && isLetter(firstScalar(text)); }
 
+// ASCII text, all that key names of most layouts hold, maps by the ASCII letters alone (no
+// other ASCII character has a case mapping, in the root locale or any): that keeps ICU's case
+// data out of a launcher that names only such keys.
 std::string uppercased(std::string_view text) {
+    if (isAscii(text)) {
+        std::string out(text);
+        for (char& c : out) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        return out;
+    }
     icu::UnicodeString u = fromUtf8(text);
     u.toUpper(icu::Locale::getRoot());
     return toUtf8(u);
 }
 
 std::string lowercased(std::string_view text) {
+    if (isAscii(text)) {
+        std::string out(text);
+        for (char& c : out) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        return out;
+    }
     icu::UnicodeString u = fromUtf8(text);
     u.toLower(icu::Locale::getRoot());
     return toUtf8(u);

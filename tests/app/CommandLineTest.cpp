@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/CommandLine.h"
+#include "engine/Notifications.h"
 
 namespace tavlin {
 namespace {
@@ -106,6 +107,28 @@ TEST(ParseCommandLineTest, ArgcArgvFormAgrees) {
     EXPECT_EQ(parseCommandLine(4, argv), key(7));
     EXPECT_EQ(parseCommandLine(3, argv), std::nullopt); // "ke" "key" alone
     EXPECT_EQ(parseCommandLine(0, argv), std::nullopt);
+}
+
+// The client writes its texts itself; the running instance decodes what the engine writes.
+TEST(CommandNotificationTest, PostsWhatTheEngineEncodesByteForByte) {
+    using tavlinNotifications::ExternalEvent;
+    const auto same = [](const Command& command, const Notification& engine) {
+        const Notification client = commandNotification(command);
+        EXPECT_EQ(client.name, engine.name);
+        EXPECT_EQ(client.object, engine.object);
+    };
+    for (const std::string& text :
+         {std::string(), std::string("x"), std::string(" two words\nand a line / ä "),
+          std::string("\"quoted\" \\ back\tslash\b\f\r\x01\x1f\x7f"), std::string("a\0b", 3),
+          std::string("bad \xFF, cut \xE2\x82, overlong \xC0\xAF, surrogate \xED\xA0\x80 \xF0\x9F\x98\x80")}) {
+        same(Command::message{text}, notification(ActionOutcome(ActionOutcome::message{text})));
+    }
+    for (const std::int64_t code : {std::int64_t{0}, std::int64_t{7}, std::int64_t{-3}, std::numeric_limits<std::int64_t>::min(),
+                                    std::numeric_limits<std::int64_t>::max()}) {
+        same(Command::key{code}, ExternalEvent(ExternalEvent::typeKey{{code}}).notification());
+    }
+    same(Command::start{}, ExternalEvent(ExternalEvent::startKeySequence{{49, 0, true}}).notification());
+    same(Command::end{}, ExternalEvent(ExternalEvent::endKeySequence{}).notification());
 }
 
 } // namespace

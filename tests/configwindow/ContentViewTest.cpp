@@ -50,6 +50,37 @@ TEST_F(ContentViewPagesTest, TheTreeEditorIsMadeWhenFirstShown) {
     EXPECT_NE(stored(), model_->rootDecision()); // edited in place, so no longer shared
 }
 
+// Likewise the flat list behind a tree: made once, when a generated configuration shows it.
+TEST_F(ContentViewPagesTest, TheFlatEditorIsMadeWhenFirstShown) {
+    int made = 0;
+    const auto maker = [&made](QWidget* page) {
+        ++made;
+        return new QLabel(QStringLiteral("flat list"), page);
+    };
+    open(smallTreeText());
+    view_->setFlatEditorMaker(maker);
+    EXPECT_EQ(made, 0);
+
+    std::string generated = smallTreeText();
+    generated.insert(generated.find('{') + 1, R"("authorInfo": "flat_rows",)");
+    writeFile(configurationFile(), generated);
+    model_->reloadConfigurationFile();
+    ASSERT_EQ(view_->pages()->currentWidget(), view_->flatEditorPage());
+    const auto shown = view_->flatEditorPage()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(shown.size(), 1); // in place of the page's own content
+    EXPECT_EQ(shown.front()->text(), QStringLiteral("flat list"));
+    model_->reloadConfigurationFile();
+    EXPECT_EQ(made, 1);
+}
+
+TEST_F(ContentViewPagesTest, AWindowOpenedOnTheFlatListMakesItAtOnce) {
+    open(R"({"authorInfo": "flat_rows", "hotKeys": [], "decision": {"actions": [], "chances": []}})");
+    QWidget* made = nullptr;
+    view_->setFlatEditorMaker([&made](QWidget* page) { return made = new QWidget(page); });
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->parentWidget(), view_->flatEditorPage());
+}
+
 // Sessions load the window's decoded tree, shown or not, until the window edits it; the window
 // keeps its own tree across the edit and sessions then load the saved one.
 TEST_F(ContentViewPagesTest, SessionsShareTheShownTreeUntilItIsEdited) {

@@ -65,6 +65,15 @@ TEST(Unicode, UppercasingFollowsFullCaseMapping) {
     EXPECT_EQ(uppercased(""), "");
 }
 
+// ASCII text takes a shorter way than the rest: the results must not tell them apart.
+TEST(Unicode, AsciiCaseMappingAgreesWithTheFullMapping) {
+    std::string ascii;
+    for (int c = 0; c < 0x80; ++c) ascii += static_cast<char>(c);
+    EXPECT_EQ(uppercased(ascii) + "É", uppercased(ascii + "é"));
+    EXPECT_EQ(lowercased(ascii) + "é", lowercased(ascii + "É"));
+    EXPECT_EQ(lowercased("ABC1-Z"), "abc1-z");
+}
+
 TEST(Unicode, CanonicalOrderIgnoresNormalizationForm) {
     EXPECT_TRUE(canonicallyEqual(eComposed, eDecomposed));
     EXPECT_FALSE(canonicalLess(eComposed, eDecomposed));

@@ -1,18 +1,24 @@
 #include "platform/linux/ApplicationCatalog.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <set>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <utility>
 
+#include <dlfcn.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
+#include <glib-unix.h>
 
 #include "platform/Diagnostics.h"
 #include "platform/Files.h"
@@ -47,8 +53,45 @@ std::vector<std::string> takenList(char** values) {
     return result;
 }
 
+// GIO, loaded when an application is first launched through it: the launcher needs it for
+// nothing else, and linked, it and the libraries it brings stayed resident in the idle
+// launcher (1.1 MiB, bench/IdleFootprint.cpp).
+struct Gio {
+    decltype(&g_desktop_app_info_new_from_keyfile) newFromKeyfile = nullptr;
+    decltype(&g_desktop_app_info_launch_uris_as_manager) launchUrisAsManager = nullptr;
+    decltype(&g_bus_get_sync) busGetSync = nullptr;
+    decltype(&g_dbus_connection_call_sync) connectionCallSync = nullptr;
+    decltype(&g_dbus_is_name) isName = nullptr;
+    decltype(&g_dbus_is_unique_name) isUniqueName = nullptr;
+    decltype(&g_object_unref) objectUnref = nullptr;
+
+    // Null when it cannot be loaded.
+    static const Gio* get() {
+        static const std::optional<Gio> gio = load();
+        return gio ? &*gio : nullptr;
+    }
+
+private:
+    static std::optional<Gio> load() {
+        void* library = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return std::nullopt;
+        Gio gio;
+        const auto bind = [library](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
+            return function != nullptr;
+        };
+        if (!bind(gio.newFromKeyfile, "g_desktop_app_info_new_from_keyfile") ||
+            !bind(gio.launchUrisAsManager, "g_desktop_app_info_launch_uris_as_manager") ||
+            !bind(gio.busGetSync, "g_bus_get_sync") || !bind(gio.connectionCallSync, "g_dbus_connection_call_sync") ||
+            !bind(gio.isName, "g_dbus_is_name") || !bind(gio.isUniqueName, "g_dbus_is_unique_name") ||
+            !bind(gio.objectUnref, "g_object_unref"))
+            return std::nullopt;
+        return gio;
+    }
+};
+
 struct Unref {
-    void operator()(gpointer object) const { g_object_unref(object); }
+    void operator()(gpointer object) const { Gio::get()->objectUnref(object); }
 };
 struct FreeKeyFile {
     void operator()(GKeyFile* file) const { g_key_file_free(file); }
@@ -131,6 +174,10 @@ KeyFile keyFileOf(const std::string& bytes, const char* group) {
 // regular file, too large or unreadable. What keeps a file that is there from being read is
 // told through `refusal`.
 std::optional<std::string> bytesAt(const fs::path& path, std::uint64_t limit, std::optional<std::string>* refusal = nullptr) {
+    // Most of the lists looked for are not there: said without an exception, whose unwinding
+    // would bring the tables of every frame into the idle launcher's memory.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) return std::nullopt;
     try {
         return files::readFile(path, limit);
     } catch (const FileError& error) {
@@ -245,9 +292,10 @@ std::string applicationNamed(const std::string& name) { return "The application 
 
 // GIO starts a DBusActivatable entry through the session bus, by the name of its file, which
 // it is not handed: the bus call is ours. Nothing when there is no bus or the name is none.
-std::optional<std::optional<std::string>> activateOverBus(const std::string& id, GList* uris, const std::string& name) {
-    if (!g_dbus_is_name(id.c_str()) || g_dbus_is_unique_name(id.c_str())) return std::nullopt;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+std::optional<std::optional<std::string>> activateOverBus(const Gio& gio, const std::string& id, GList* uris,
+                                                          const std::string& name) {
+    if (!gio.isName(id.c_str()) || gio.isUniqueName(id.c_str())) return std::nullopt;
+    GDBusConnection* bus = gio.busGetSync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (!bus) return std::nullopt;
     std::string object = "/" + id;
     std::replace(object.begin(), object.end(), '.', '/');
@@ -264,10 +312,10 @@ std::optional<std::optional<std::string>> activateOverBus(const std::string& id,
         parameters = g_variant_new("(@as@a{sv})", g_variant_builder_end(&list), g_variant_builder_end(&platform));
     }
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(bus, id.c_str(), object.c_str(), "org.freedesktop.Application",
-                                                  uris ? "Open" : "Activate", parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
-                                                  nullptr, &error);
-    g_object_unref(bus);
+    GVariant* reply = gio.connectionCallSync(bus, id.c_str(), object.c_str(), "org.freedesktop.Application",
+                                             uris ? "Open" : "Activate", parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+                                             &error);
+    gio.objectUnref(bus);
     if (reply) g_variant_unref(reply);
     if (!error) return std::optional<std::string>();
     std::string sentence = applicationNamed(name) + " could not be launched: " + text(error->message) + ".";
@@ -302,9 +350,14 @@ std::optional<fs::path> listGioWouldWaitFor(const Folders& folders) {
 std::optional<std::string> launchThroughGio(const std::string& bytes, GList* uris, const std::string& id, const std::string& name,
                                             const Folders& folders) {
     std::optional<std::string> sentence;
+    const Gio* gio = Gio::get();
+    if (!gio) {
+        g_list_free_full(uris, g_free);
+        return applicationNamed(name) + " could not be launched: libgio-2.0.so.0 could not be loaded.";
+    }
     const KeyFile file = keyFileOf(bytes, G_KEY_FILE_DESKTOP_GROUP);
     if (file && flagOf(file.get(), "DBusActivatable")) {
-        if (auto activated = activateOverBus(id, uris, name)) {
+        if (auto activated = activateOverBus(*gio, id, uris, name)) {
             g_list_free_full(uris, g_free);
             return *activated;
         }
@@ -313,15 +366,14 @@ std::optional<std::string> launchThroughGio(const std::string& bytes, GList* uri
         g_list_free_full(uris, g_free);
         return applicationNamed(name) + " could not be launched because “" + list->string() + "” is not a regular file.";
     }
-    const AppInfo info(file ? g_desktop_app_info_new_from_keyfile(file.get()) : nullptr);
+    const AppInfo info(file ? gio->newFromKeyfile(file.get()) : nullptr);
     if (!info) {
         sentence = applicationNamed(name) + " could not be launched because it is not a valid desktop entry.";
     } else {
         GError* error = nullptr;
         const auto newSession = +[](gpointer) { ::setsid(); };
-        if (!g_desktop_app_info_launch_uris_as_manager(info.get(), uris, nullptr,
-                                                       GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDIN_FROM_DEV_NULL), newSession,
-                                                       nullptr, nullptr, nullptr, &error))
+        if (!gio->launchUrisAsManager(info.get(), uris, nullptr, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDIN_FROM_DEV_NULL),
+                                      newSession, nullptr, nullptr, nullptr, &error))
             sentence = applicationNamed(name) + " could not be launched: " + text(error ? error->message : "unknown error") + ".";
         if (error) g_error_free(error);
     }
@@ -549,28 +601,125 @@ std::unique_ptr<ApplicationCatalog::Reading> ApplicationCatalog::Reading::read(c
 }
 
 // The watches of the folders whose files make the catalog: the applications folders with
-// their subfolders, and the folders of the mimeapps lists.
+// their subfolders, and the folders of the mimeapps lists. One inotify descriptor of our own,
+// read by the GLib main context that delivers the readings: GIO's file monitors kept a thread
+// of their own, woke it every four seconds while a folder was not there, and held their
+// machinery in the idle launcher's memory (bench/IdleFootprint.cpp). A folder that is not
+// there (yet) is waited for through its nearest existing ancestor, and read once it appears.
 struct ApplicationCatalog::Monitor {
     ApplicationCatalog* catalog = nullptr;
-    std::map<fs::path, GFileMonitor*> folders;
-    std::set<fs::path> fixed; // watched whether they are there or not, for good
+    int fd = -1;
+    GSource* source = nullptr;
+    struct Watch {
+        int descriptor = -1;
+        bool listsOnly = false;
+    };
+    std::map<fs::path, Watch> folders; // folders watched themselves
+    std::map<fs::path, bool> missing;  // fixed folders not there now → lists only
+    std::map<fs::path, int> ancestors; // watched for the missing ones
+    std::map<int, int> uses;           // descriptor → how many of the above share it
+    std::set<fs::path> fixed;          // watched whether they are there or not, for good
+
+    // No IN_MODIFY: a file is taken in once closed after writing, moved in, linked or removed.
+    static constexpr std::uint32_t folderEvents = IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE |
+                                                  IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    static constexpr std::uint32_t ancestorEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+    void open(GMainContext* context) {
+        fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd < 0) return;
+        source = g_unix_fd_source_new(fd, G_IO_IN);
+        // GLib calls a descriptor's source with the descriptor and its condition too; the cast
+        // is GLib's own (G_SOURCE_FUNC).
+        const auto ready = +[](gint, GIOCondition, gpointer monitor) {
+            static_cast<Monitor*>(monitor)->readEvents();
+            return gboolean(G_SOURCE_CONTINUE);
+        };
+        g_source_set_callback(source, G_SOURCE_FUNC(ready), this, nullptr);
+        g_source_attach(source, context);
+    }
+
+    int add(const fs::path& folder, std::uint32_t events) {
+        const int descriptor = ::inotify_add_watch(fd, folder.c_str(), events | IN_MASK_ADD);
+        if (descriptor >= 0) ++uses[descriptor];
+        return descriptor;
+    }
+    void drop(int descriptor) {
+        const auto found = uses.find(descriptor);
+        if (found == uses.end() || --found->second > 0) return;
+        uses.erase(found);
+        ::inotify_rm_watch(fd, descriptor);
+    }
 
     // In folders of lists only the mimeapps lists count.
     void watch(const fs::path& folder, bool listsOnly) {
-        if (folders.contains(folder)) return;
-        GFile* file = g_file_new_for_path(folder.c_str());
-        GFileMonitor* monitor = g_file_monitor_directory(file, G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr);
-        g_object_unref(file);
-        if (!monitor) return;
-        folders.emplace(folder, monitor);
-        const auto changed = +[](GFileMonitor*, GFile*, GFile*, GFileMonitorEvent, gpointer catalog) {
-            static_cast<ApplicationCatalog*>(catalog)->invalidate();
-        };
-        const auto listChanged = +[](GFileMonitor*, GFile* file, GFile* other, GFileMonitorEvent, gpointer catalog) {
-            const auto isList = [](GFile* file) { return file && taken(g_file_get_basename(file)).ends_with("mimeapps.list"); };
-            if (isList(file) || isList(other)) static_cast<ApplicationCatalog*>(catalog)->invalidate();
-        };
-        g_signal_connect(monitor, "changed", listsOnly ? G_CALLBACK(listChanged) : G_CALLBACK(changed), catalog);
+        if (fd < 0 || folders.contains(folder) || missing.contains(folder)) return;
+        const int descriptor = add(folder, folderEvents);
+        if (descriptor >= 0) folders.emplace(folder, Watch{descriptor, listsOnly});
+        else if (fixed.contains(folder)) waitFor(folder, listsOnly);
+    }
+
+    void waitFor(const fs::path& folder, bool listsOnly) {
+        missing.emplace(folder, listsOnly);
+        fs::path ancestor = folder;
+        std::error_code error;
+        while (ancestor.has_relative_path() && !fs::is_directory(ancestor, error)) ancestor = ancestor.parent_path();
+        if (!ancestors.contains(ancestor)) {
+            if (const int descriptor = add(ancestor, ancestorEvents); descriptor >= 0) ancestors.emplace(ancestor, descriptor);
+        }
+    }
+
+    // Something was made on the way to a missing folder, or a watched one went: watches anew.
+    // Answers whether a folder appeared.
+    bool rewatchMissing() {
+        const auto waiting = std::exchange(missing, {});
+        for (const auto& [ancestor, descriptor] : std::exchange(ancestors, {})) drop(descriptor);
+        bool appeared = false;
+        for (const auto& [folder, listsOnly] : waiting) {
+            watch(folder, listsOnly);
+            appeared = appeared || folders.contains(folder);
+        }
+        return appeared;
+    }
+
+    void readEvents() {
+        bool changed = false;
+        bool rewatch = false;
+        alignas(inotify_event) std::array<char, 4096> buffer;
+        for (;;) {
+            const ssize_t length = ::read(fd, buffer.data(), buffer.size());
+            if (length < 0 && errno == EINTR) continue;
+            if (length <= 0) break;
+            for (ssize_t offset = 0; offset < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + offset);
+                offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                if (event->mask & IN_Q_OVERFLOW) {
+                    changed = rewatch = true;
+                    continue;
+                }
+                for (auto it = folders.begin(); it != folders.end();) {
+                    auto& [folder, watch] = *it;
+                    if (watch.descriptor != event->wd) {
+                        ++it;
+                        continue;
+                    }
+                    const std::string_view name = event->len > 0 ? std::string_view(event->name) : std::string_view();
+                    if (!watch.listsOnly || name.ends_with("mimeapps.list")) changed = true;
+                    if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) {
+                        // Gone: a fixed folder is waited for again, a subfolder no longer read.
+                        changed = rewatch = true;
+                        drop(watch.descriptor);
+                        if (fixed.contains(folder)) missing.emplace(folder, watch.listsOnly);
+                        it = folders.erase(it);
+                        continue;
+                    }
+                    ++it;
+                }
+                for (const auto& [ancestor, descriptor] : ancestors) rewatch = rewatch || descriptor == event->wd;
+            }
+        }
+        if (rewatch && rewatchMissing()) changed = true;
+        if (changed) catalog->invalidate();
     }
 
     // Drops the watches of subfolders no longer walked.
@@ -581,19 +730,17 @@ struct ApplicationCatalog::Monitor {
                 ++it;
                 continue;
             }
-            release(it->second);
+            drop(it->second.descriptor);
             it = folders.erase(it);
         }
     }
 
-    void release(GFileMonitor* monitor) const {
-        g_signal_handlers_disconnect_matched(monitor, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, catalog);
-        g_file_monitor_cancel(monitor);
-        g_object_unref(monitor);
-    }
-
     ~Monitor() {
-        for (const auto& [folder, monitor] : folders) release(monitor);
+        if (source) {
+            g_source_destroy(source);
+            g_source_unref(source);
+        }
+        if (fd >= 0) ::close(fd);
     }
 };
 
@@ -641,10 +788,12 @@ ApplicationCatalog::ApplicationCatalog() : monitor_(std::make_unique<Monitor>())
     worker_->owner = this;
     monitor_->catalog = this;
     // Notices come through the GLib main context that is this thread's default now.
+    monitor_->open(worker_->context);
     const Folders folders = Folders::current();
+    for (const auto& folder : folders.lists) monitor_->fixed.insert(folder);
+    for (const auto& folder : folders.applications) monitor_->fixed.insert(folder);
     for (const auto& folder : folders.lists) monitor_->watch(folder, true);
     for (const auto& folder : folders.applications) monitor_->watch(folder, false);
-    for (const auto& [folder, monitor] : monitor_->folders) monitor_->fixed.insert(folder);
 }
 
 ApplicationCatalog::~ApplicationCatalog() { worker_->owner = nullptr; }

@@ -26,10 +26,10 @@ namespace tavlin::xdg {
 // so it may be asked at every session and every change of the active window, also while the
 // keyboard is grabbed. At most one reading runs at a time.
 //
-// What was read is kept until a file of those folders changes (watched by GIO's file monitors,
-// which open nothing); then it is read again. Both the change notices and the finished readings
-// are delivered by the GLib main context of the thread that made the catalog (the main thread,
-// whose context Qt's event loop runs). Main thread only.
+// What was read is kept until a file of those folders changes (watched through inotify, which
+// opens nothing; a folder that is not there is read once it appears); then it is read again. Both the change notices and the
+// finished readings are delivered by the GLib main context of the thread that made the catalog (the main thread, whose context
+// Qt's event loop runs). Main thread only.
 class ApplicationCatalog {
 public:
     struct Entry {

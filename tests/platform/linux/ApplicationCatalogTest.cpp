@@ -95,6 +95,22 @@ TEST_F(ApplicationCatalogTest, ReadsAgainOnceTheApplicationsOrTheirAssociationsC
     }));
 }
 
+// A first application installed for the user makes the folder it goes in, and the folders on
+// the way, after the catalog was read.
+TEST_F(ApplicationCatalogTest, ReadsAFolderOfApplicationsMadeLater) {
+    fs::remove_all(tempHome().dataHome());
+    ApplicationCatalog catalog;
+    ASSERT_TRUE(current(catalog));
+    EXPECT_EQ(catalog.findById("org.example.First"), nullptr);
+    writeEntry(userApplications(), "org.example.First", "Name=First\nExec=tavlin-test-program\n");
+    EXPECT_TRUE(afterChangeNotice([&] { return catalog.findById("org.example.First") != nullptr; }));
+    // Removed and made again, it is still followed.
+    fs::remove_all(userApplications());
+    EXPECT_TRUE(afterChangeNotice([&] { return catalog.findById("org.example.First") == nullptr; }));
+    writeEntry(userApplications(), "org.example.Again", "Name=Again\nExec=tavlin-test-program\n");
+    EXPECT_TRUE(afterChangeNotice([&] { return catalog.findById("org.example.Again") != nullptr; }));
+}
+
 // What users' entries rely on: Hidden removes an entry (also one of lower precedence with the
 // same id), names follow the language, a program that is not installed is no application.
 TEST_F(ApplicationCatalogTest, FollowsHiddenLanguagesAndInstalledPrograms) {
