@@ -11,7 +11,7 @@
 #include "model/Configuration.h"
 #include "model/KeyNames.h"
 #include "model/Settings.h"
-#include "platform/HelperApplication.h"
+#include "platform/desktop/HelperApplication.h"
 
 // The action sheet's fields and the leader-key column, offscreen.
 namespace tavlin::bench {

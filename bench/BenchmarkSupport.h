@@ -17,8 +17,8 @@
 #include <benchmark/benchmark.h>
 
 #include "model/FlatKeysAndActionRow.h"
-#include "platform/Alerts.h"
-#include "platform/UserDefaults.h"
+#include "platform/desktop/Alerts.h"
+#include "platform/files/UserDefaults.h"
 
 namespace tavlin {
 

@@ -1,9 +1,9 @@
 #include <benchmark/benchmark.h>
 
 #include "SampleTree.h"
-#include "platform/Decoding.h"
-#include "platform/Json.h"
-#include "platform/JsonSink.h"
+#include "platform/json/Decoding.h"
+#include "platform/json/Json.h"
+#include "platform/json/JsonSink.h"
 
 namespace tavlin::bench {
 namespace {

@@ -20,7 +20,7 @@
 #include "flateditor/SettingsContentView.h"
 #include "model/Configuration.h"
 #include "model/Settings.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 #include "BenchmarkSupport.h"
 

@@ -15,8 +15,8 @@
 #include "app/SettingsWindow.h"
 #include "flateditor/HelperStatusSection.h"
 #include "flateditor/PreferencesContentView.h"
-#include "platform/Workspace.h"
 #include "platform/dbus/QtMainQueue.h"
+#include "platform/desktop/Workspace.h"
 #include "platform/linux/XdgWorkspace.h"
 
 namespace tavlin::bench {

@@ -17,7 +17,7 @@
 #include "engine/ShellServices.h"
 #include "flateditor/RowComposeSheetDialog.h"
 #include "model/Settings.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 #include "BenchmarkSupport.h"
 

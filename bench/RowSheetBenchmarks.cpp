@@ -10,7 +10,7 @@
 
 #include "flateditor/core/RowComposeSheetState.h"
 #include "model/Settings.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 #include "BenchmarkSupport.h"
 

@@ -11,9 +11,9 @@
 #include "engine/InputWindowManager.h"
 #include "model/Configuration.h"
 #include "model/DecodedConfiguration.h"
-#include "platform/InputWindow.h"
-#include "platform/MainQueue.h"
-#include "platform/NotificationCenter.h"
+#include "platform/base/MainQueue.h"
+#include "platform/desktop/InputWindow.h"
+#include "platform/desktop/NotificationCenter.h"
 
 namespace tavlin {
 namespace {

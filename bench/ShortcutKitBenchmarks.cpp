@@ -16,9 +16,9 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchmarkSupport.h"
-#include "platform/KeyboardLayout.h"
-#include "platform/UserDefaults.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/files/UserDefaults.h"
+#include "platform/keys/KeyboardLayout.h"
+#include "platform/keys/VirtualKeyCodes.h"
 #include "platform/x11/X11HotKeyRegistrar.h"
 #include "shortcutkit/ShortcutStore.h"
 #include "shortcutkit/qt/ActionShortcut.h"

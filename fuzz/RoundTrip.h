@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Decoding.h"
-#include "platform/Json.h"
+#include "platform/json/Decoding.h"
+#include "platform/json/Json.h"
 
 namespace tavlin::fuzz {
 

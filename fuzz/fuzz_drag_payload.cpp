@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "configwindow/core/DragPayload.h"
-#include "platform/Decoding.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/json/Decoding.h"
 
 namespace {
 

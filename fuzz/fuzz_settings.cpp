@@ -15,9 +15,9 @@
 
 #include "model/Configuration.h"
 #include "model/Settings.h"
-#include "platform/Alerts.h"
-#include "platform/Diagnostics.h"
-#include "platform/UserDefaults.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/desktop/Alerts.h"
+#include "platform/files/UserDefaults.h"
 
 namespace {
 

@@ -18,16 +18,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/Alerts.h"
-#include "platform/Diagnostics.h"
-#include "platform/HelperApplication.h"
-#include "platform/KeyboardLayout.h"
-#include "platform/MainQueue.h"
-#include "platform/NotificationCenter.h"
-#include "platform/PeopleWords.h"
-#include "platform/UserDefaults.h"
-#include "platform/UserNotifications.h"
-#include "platform/Workspace.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/MainQueue.h"
+#include "platform/desktop/Alerts.h"
+#include "platform/desktop/HelperApplication.h"
+#include "platform/desktop/NotificationCenter.h"
+#include "platform/desktop/UserNotifications.h"
+#include "platform/desktop/Workspace.h"
+#include "platform/files/UserDefaults.h"
+#include "platform/keys/KeyboardLayout.h"
+#include "platform/text/PeopleWords.h"
 #include "support/SharedState.h"
 #include "support/TempHome.h"
 

@@ -10,7 +10,7 @@
 #include <QKeyEvent>
 
 #include "actionediting/core/TypeAhead.h"
-#include "platform/PeopleWords.h"
+#include "platform/text/PeopleWords.h"
 
 namespace tavlin {
 namespace {

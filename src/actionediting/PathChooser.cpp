@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "actionediting/ApplicationChooserDialog.h"
-#include "platform/Alerts.h"
-#include "platform/Diagnostics.h"
-#include "platform/OpenPanel.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/desktop/Alerts.h"
+#include "platform/desktop/OpenPanel.h"
 #include "sandbox/BookmarksManager.h"
 #include "sandbox/ScopedFileAccess.h"
 

@@ -5,7 +5,7 @@
 
 #include "actionediting/core/ActionKinds.h"
 #include "actionediting/core/PathChooserSettings.h"
-#include "platform/FileUrl.h"
+#include "platform/files/FileUrl.h"
 
 namespace tavlin {
 

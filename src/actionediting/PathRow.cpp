@@ -7,7 +7,7 @@
 
 #include "actionediting/ApplicationInfo.h"
 #include "model/Action.h"
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
 #include "platform/qt/FocusRing.h"
 #include "platform/qt/PeopleWordsQt.h"
 #include "platform/qt/PlainText.h"

@@ -15,8 +15,8 @@
 #include "engine/ShellServices.h"
 #include "model/Configuration.h"
 #include "model/Settings.h"
-#include "platform/Diagnostics.h"
-#include "platform/MainQueue.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/MainQueue.h"
 
 namespace tavlin {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
 
 class QWidget;
 

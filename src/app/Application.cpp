@@ -13,7 +13,7 @@
 #include "app/InstanceHandOver.h"
 #include "app/TavlinApp.h"
 #include "model/Configuration.h"
-#include "platform/KeyboardLayout.h"
+#include "platform/keys/KeyboardLayout.h"
 #include "platform/qt/FocusRing.h"
 #include "platform/x11/X11InputSources.h"
 

@@ -12,7 +12,7 @@
 #include "app/WindowOperations.h"
 #include "engine/LeaderKeys.h"
 #include "model/Settings.h"
-#include "platform/BundleInfo.h"
+#include "platform/desktop/BundleInfo.h"
 #include "platform/qt/MainMenu.h"
 
 namespace tavlin::app {

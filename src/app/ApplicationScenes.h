@@ -9,7 +9,7 @@
 #include "app/ConfigurationWindow.h"
 #include "app/MainMenu.h"
 #include "app/SettingsWindow.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 class QMessageBox;
 

@@ -7,8 +7,8 @@
 
 #include <locale.h>
 
-#include "platform/Utf8.h"
 #include "platform/dbus/SessionBusPoster.h"
+#include "platform/text/Utf8.h"
 
 namespace tavlin {
 namespace {

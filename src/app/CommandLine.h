@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/NotificationCenter.h"
+#include "platform/desktop/NotificationCenter.h"
 
 namespace tavlin {
 

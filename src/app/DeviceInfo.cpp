@@ -7,10 +7,10 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
-#include "platform/BundleInfo.h"
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
-#include "platform/Utf8.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/desktop/BundleInfo.h"
+#include "platform/files/Files.h"
+#include "platform/text/Utf8.h"
 
 namespace tavlin {
 namespace {

@@ -1,9 +1,9 @@
 #include "app/HelperApp.h"
 
 #include "engine/ActionRunner.h"
-#include "platform/HelperApplication.h"
-#include "platform/UserNotifications.h"
-#include "platform/Workspace.h"
+#include "platform/desktop/HelperApplication.h"
+#include "platform/desktop/UserNotifications.h"
+#include "platform/desktop/Workspace.h"
 #include "platform/linux/ApplicationCatalog.h"
 
 namespace tavlin::HelperApp {

@@ -18,8 +18,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/files/Files.h"
 
 namespace tavlin::app {
 

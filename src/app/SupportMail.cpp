@@ -3,8 +3,8 @@
 #include <QtCore/QUrl>
 
 #include "app/DeviceInfo.h"
-#include "platform/Utf8.h"
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
+#include "platform/text/Utf8.h"
 
 namespace tavlin {
 

@@ -15,7 +15,7 @@
 #include "configwindow/SafeTextDocument.h"
 #include "engine/ui/MarkdownText.h"
 #include "model/LaidOutText.h"
-#include "platform/HelperApplication.h"
+#include "platform/desktop/HelperApplication.h"
 #include "platform/qt/FieldWidth.h"
 #include "platform/qt/FocusRing.h"
 #include "platform/qt/QtText.h"

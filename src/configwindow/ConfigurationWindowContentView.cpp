@@ -22,7 +22,7 @@
 #include "configwindow/core/MenuItem.h"
 #include "engine/HotKeyManager.h"
 #include "model/Settings.h"
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
 #include "platform/qt/FocusRing.h"
 #include "platform/qt/QtText.h"
 #include "sandbox/BundleNames.h"

@@ -9,7 +9,7 @@
 #include <QtWidgets/QWidget>
 
 #include "configwindow/core/NodeEditCommandExecutor.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 class QCheckBox;
 class QGroupBox;

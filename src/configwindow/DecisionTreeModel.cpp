@@ -4,9 +4,9 @@
 
 #include "configwindow/SafeTextDocument.h"
 #include "engine/ui/MarkdownText.h"
-#include "platform/PeopleWords.h"
 #include "platform/qt/PlainText.h"
 #include "platform/qt/QtText.h"
+#include "platform/text/PeopleWords.h"
 
 namespace tavlin {
 

@@ -8,7 +8,7 @@
 
 #include "configwindow/core/ConfigurationWindowModel.h"
 #include "configwindow/core/DecisionTreeRows.h"
-#include "platform/NotificationCenter.h"
+#include "platform/desktop/NotificationCenter.h"
 
 class QTextDocument;
 

@@ -13,7 +13,7 @@
 #include "configwindow/DecisionTreeDelegate.h"
 #include "configwindow/core/DragPayload.h"
 #include "configwindow/core/DropHandler.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 #include "platform/qt/DropData.h"
 #include "platform/qt/FocusRing.h"
 

@@ -10,8 +10,8 @@
 
 #include "actionediting/KeyTypeAhead.h"
 #include "model/KeyNames.h"
-#include "platform/Regex.h"
 #include "platform/qt/QtText.h"
+#include "platform/text/Regex.h"
 
 namespace tavlin {
 

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "engine/Notifications.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin {
 

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "model/ActionOutcome.h"
-#include "platform/NotificationCenter.h"
+#include "platform/desktop/NotificationCenter.h"
 
 namespace tavlin {
 

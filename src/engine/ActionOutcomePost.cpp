@@ -1,5 +1,5 @@
 #include "engine/Notifications.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 // Apart from the message builders, which the command-line client links: the local post names
 // the outcome's key, and that needs the keyboard layout.

@@ -11,10 +11,10 @@
 #include "model/KeyNames.h"
 #include "model/LeaderKey.h"
 #include "model/Settings.h"
-#include "platform/Diagnostics.h"
-#include "platform/MainQueue.h"
-#include "platform/UserNotifications.h"
-#include "platform/Workspace.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/MainQueue.h"
+#include "platform/desktop/UserNotifications.h"
+#include "platform/desktop/Workspace.h"
 
 namespace tavlin {
 namespace {

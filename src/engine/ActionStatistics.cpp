@@ -3,9 +3,9 @@
 #include <limits>
 #include <map>
 
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
-#include "platform/MainQueue.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/MainQueue.h"
+#include "platform/files/Files.h"
 
 namespace tavlin::ActionStatistics {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "model/Action.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 namespace tavlin {
 

@@ -3,10 +3,10 @@
 #include "engine/ActionRunner.h"
 #include "engine/Notifications.h"
 #include "engine/Opening.h"
-#include "platform/Diagnostics.h"
-#include "platform/HelperApplication.h"
-#include "platform/SecurityScope.h"
-#include "platform/Workspace.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/compat/SecurityScope.h"
+#include "platform/desktop/HelperApplication.h"
+#include "platform/desktop/Workspace.h"
 #include "sandbox/ScopedFileAccess.h"
 
 namespace tavlin {

@@ -3,7 +3,7 @@
 #include <limits>
 #include <string>
 
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/KeyboardEvents.h"
+#include "platform/keys/KeyboardEvents.h"
 
 namespace tavlin {
 

@@ -4,7 +4,7 @@
 
 #include "model/KeyNames.h"
 #include "model/SelectableInputSources.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 
 namespace tavlin {
 namespace {

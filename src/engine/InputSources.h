@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/InputSources.h"
+#include "platform/keys/InputSources.h"
 
 namespace tavlin {
 

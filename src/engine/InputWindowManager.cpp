@@ -13,8 +13,8 @@
 #include "model/KeyNames.h"
 #include "model/LeaderKey.h"
 #include "model/Settings.h"
-#include "platform/Alerts.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/desktop/Alerts.h"
 
 namespace tavlin {
 namespace {

@@ -10,9 +10,9 @@
 
 #include "model/Decision.h"
 #include "model/HotKey.h"
-#include "platform/InputWindow.h"
-#include "platform/MainQueue.h"
-#include "platform/NotificationCenter.h"
+#include "platform/base/MainQueue.h"
+#include "platform/desktop/InputWindow.h"
+#include "platform/desktop/NotificationCenter.h"
 
 namespace tavlin {
 

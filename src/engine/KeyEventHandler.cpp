@@ -6,8 +6,8 @@
 
 #include "engine/HotKeyManager.h"
 #include "model/Settings.h"
-#include "platform/Diagnostics.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/keys/VirtualKeyCodes.h"
 #include "shortcutkit/Keys.h"
 
 namespace tavlin {

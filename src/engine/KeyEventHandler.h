@@ -5,8 +5,8 @@
 #include <optional>
 #include <utility>
 
-#include "platform/KeyboardEvents.h"
-#include "platform/MainQueue.h"
+#include "platform/base/MainQueue.h"
+#include "platform/keys/KeyboardEvents.h"
 
 namespace tavlin {
 

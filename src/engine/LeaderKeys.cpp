@@ -14,11 +14,11 @@
 #include "model/LeaderKey.h"
 #include "model/LeaderKeyCache.h"
 #include "model/Settings.h"
-#include "platform/Alerts.h"
-#include "platform/Diagnostics.h"
-#include "platform/UserNotifications.h"
-#include "platform/Uuid.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/Uuid.h"
+#include "platform/desktop/Alerts.h"
+#include "platform/desktop/UserNotifications.h"
+#include "platform/keys/VirtualKeyCodes.h"
 
 namespace tavlin {
 namespace {

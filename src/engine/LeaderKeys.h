@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "model/HotKey.h"
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
 
 namespace tavlin {
 

@@ -1,6 +1,6 @@
 #include "engine/Notifications.h"
 
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "model/Action.h"
 #include "model/ActionOutcome.h"
-#include "platform/NotificationCenter.h"
+#include "platform/desktop/NotificationCenter.h"
 
 namespace tavlin {
 

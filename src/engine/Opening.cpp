@@ -6,13 +6,13 @@
 #include "engine/Notifications.h"
 #include "engine/ShellServices.h"
 #include "model/Action.h"
-#include "platform/Alerts.h"
-#include "platform/Diagnostics.h"
-#include "platform/FileUrl.h"
-#include "platform/HelperApplication.h"
-#include "platform/MainQueue.h"
-#include "platform/PeopleWords.h"
-#include "platform/Workspace.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/MainQueue.h"
+#include "platform/desktop/Alerts.h"
+#include "platform/desktop/HelperApplication.h"
+#include "platform/desktop/Workspace.h"
+#include "platform/files/FileUrl.h"
+#include "platform/text/PeopleWords.h"
 
 namespace tavlin {
 namespace {

@@ -8,9 +8,9 @@
 #include "engine/ActionRunner.h"
 #include "engine/ActionStatistics.h"
 #include "engine/InputWindowManager.h"
-#include "platform/Diagnostics.h"
-#include "platform/MainQueue.h"
-#include "platform/Regex.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/MainQueue.h"
+#include "platform/text/Regex.h"
 
 namespace tavlin {
 namespace {

@@ -3,7 +3,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
 
 namespace tavlin {
 

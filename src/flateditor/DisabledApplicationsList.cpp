@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <unordered_set>
 
-#include "platform/FileUrl.h"
+#include "platform/files/FileUrl.h"
 
 namespace tavlin::flateditor {
 

@@ -2,7 +2,7 @@
 
 #include "flateditor/RowSections.h"
 #include "model/Settings.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin::flateditor {
 namespace {

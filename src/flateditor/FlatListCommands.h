@@ -5,7 +5,7 @@
 
 #include "flateditor/RowComposeSheet.h"
 #include "model/FlatKeysAndActionRow.h"
-#include "platform/Uuid.h"
+#include "platform/base/Uuid.h"
 
 // The flat list's commands over the stored rows, apart from the widgets. Rows are found by id;
 // a command that finds no selection, no stored list or no row with the selected id changes

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
 
 namespace tavlin::flateditor {
 

@@ -10,10 +10,10 @@
 #include <QtWidgets/QVBoxLayout>
 
 #include "model/ActionConfigurability.h"
-#include "platform/HelperApplication.h"
-#include "platform/Workspace.h"
 #include "platform/dbus/DBusDistributedNotificationCenter.h"
 #include "platform/dbus/HelperBusProcess.h"
+#include "platform/desktop/HelperApplication.h"
+#include "platform/desktop/Workspace.h"
 #include "platform/qt/QtText.h"
 
 namespace tavlin::flateditor {

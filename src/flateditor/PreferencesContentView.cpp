@@ -15,7 +15,7 @@
 #include "flateditor/HelperStatusSection.h"
 #include "flateditor/LeaderKeyIndicatorSettingsView.h"
 #include "model/Settings.h"
-#include "platform/BundleInfo.h"
+#include "platform/desktop/BundleInfo.h"
 #include "platform/qt/LocaleDoubleField.h"
 #include "platform/qt/PeopleWordsQt.h"
 #include "platform/qt/QtIndicatorWindow.h"

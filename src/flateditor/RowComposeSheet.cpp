@@ -1,6 +1,6 @@
 #include "flateditor/RowComposeSheet.h"
 
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin::flateditor {
 namespace {

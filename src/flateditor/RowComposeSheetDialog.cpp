@@ -29,7 +29,7 @@
 #include "flateditor/TriggerKeyEditorView.h"
 #include "model/LaidOutText.h"
 #include "model/Settings.h"
-#include "platform/HelperApplication.h"
+#include "platform/desktop/HelperApplication.h"
 #include "platform/qt/PlainText.h"
 #include "platform/qt/QtText.h"
 #include "shortcutkit/qt/RecorderControl.h"

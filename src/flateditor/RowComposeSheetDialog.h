@@ -8,7 +8,7 @@
 #include "actionediting/SheetFrame.h"
 #include "flateditor/RowComposeSheet.h"
 #include "flateditor/core/RowComposeSheetState.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 class QCheckBox;
 class QComboBox;

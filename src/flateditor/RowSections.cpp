@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "model/KeyNames.h"
-#include "platform/Unicode.h"
+#include "platform/text/Unicode.h"
 
 namespace tavlin::flateditor {
 namespace {

@@ -27,7 +27,7 @@
 #include "flateditor/SectionHeader.h"
 #include "flateditor/SymbolIcons.h"
 #include "model/Settings.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 #include "platform/qt/FocusRing.h"
 #include "platform/qt/HeaderlessTreeView.h"
 #include "platform/qt/PeopleWordsQt.h"

@@ -11,9 +11,9 @@
 
 #include "flateditor/RowComposeSheet.h"
 #include "flateditor/RowSections.h"
-#include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
-#include "platform/Uuid.h"
+#include "platform/base/Uuid.h"
+#include "platform/desktop/NotificationCenter.h"
+#include "platform/files/UserDefaults.h"
 
 class QPushButton;
 class QStandardItem;

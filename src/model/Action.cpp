@@ -7,10 +7,10 @@
 #include <utility>
 
 #include "model/SelectableInputSources.h"
-#include "platform/JsonSink.h"
-#include "platform/NumberText.h"
-#include "platform/PeopleWords.h"
-#include "platform/Strings.h"
+#include "platform/json/JsonSink.h"
+#include "platform/json/NumberText.h"
+#include "platform/text/PeopleWords.h"
+#include "platform/text/Strings.h"
 
 namespace tavlin {
 namespace {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "model/Keystroke.h"
-#include "platform/Decoding.h"
-#include "platform/Hasher.h"
-#include "platform/Json.h"
-#include "platform/Uuid.h"
+#include "platform/base/Hasher.h"
+#include "platform/base/Uuid.h"
+#include "platform/json/Decoding.h"
+#include "platform/json/Json.h"
 
 namespace tavlin {
 

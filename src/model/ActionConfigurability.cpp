@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "model/Settings.h"
-#include "platform/Diagnostics.h"
-#include "platform/HelperApplication.h"
-#include "platform/PeopleWords.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/desktop/HelperApplication.h"
+#include "platform/text/PeopleWords.h"
 
 namespace tavlin {
 namespace {

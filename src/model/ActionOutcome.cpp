@@ -1,6 +1,6 @@
 #include "model/ActionOutcome.h"
 
-#include "platform/Hasher.h"
+#include "platform/base/Hasher.h"
 
 namespace tavlin {
 

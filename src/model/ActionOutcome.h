@@ -4,8 +4,8 @@
 #include <string>
 #include <variant>
 
-#include "platform/Decoding.h"
-#include "platform/Json.h"
+#include "platform/json/Decoding.h"
+#include "platform/json/Json.h"
 
 namespace tavlin {
 

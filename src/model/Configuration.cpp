@@ -7,11 +7,11 @@
 #include "model/ConfigurationBackups.h"
 #include "model/DecodedConfiguration.h"
 #include "model/LeaderKeyCache.h"
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
-#include "platform/JsonSink.h"
-#include "platform/Strings.h"
-#include "platform/Unicode.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/files/Files.h"
+#include "platform/json/JsonSink.h"
+#include "platform/text/Strings.h"
+#include "platform/text/Unicode.h"
 
 namespace tavlin {
 namespace {

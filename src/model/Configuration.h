@@ -11,8 +11,8 @@
 #include "model/FileHelper.h"
 #include "model/FlatKeysAndActionRow.h"
 #include "model/HotKey.h"
-#include "platform/Files.h"
-#include "platform/Result.h"
+#include "platform/base/Result.h"
+#include "platform/files/Files.h"
 
 namespace tavlin {
 

@@ -1,7 +1,7 @@
 #include "model/Decision.h"
 
-#include "platform/JsonSink.h"
-#include "platform/StableSort.h"
+#include "platform/base/StableSort.h"
+#include "platform/json/JsonSink.h"
 
 namespace tavlin {
 namespace {

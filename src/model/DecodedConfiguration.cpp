@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "model/Configuration.h"
-#include "platform/Decoding.h"
+#include "platform/json/Decoding.h"
 
 namespace tavlin::decodedConfiguration {
 namespace {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 namespace tavlin {
 

@@ -1,7 +1,7 @@
 #include "model/FileHelper.h"
 
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/files/Files.h"
 
 namespace tavlin {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "model/KeyNames.h"
 #include "model/ListText.h"
-#include "platform/Hasher.h"
-#include "platform/Memory.h"
+#include "platform/base/Hasher.h"
+#include "platform/base/Memory.h"
 
 namespace tavlin {
 

@@ -6,11 +6,11 @@
 #include "model/KeyNames.h"
 #include "model/LeaderKeyCache.h"
 #include "model/Settings.h"
-#include "platform/Alerts.h"
-#include "platform/BundleInfo.h"
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
-#include "platform/Regex.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/desktop/Alerts.h"
+#include "platform/desktop/BundleInfo.h"
+#include "platform/files/Files.h"
+#include "platform/text/Regex.h"
 
 namespace tavlin {
 namespace {

@@ -1,7 +1,7 @@
 #include "model/HotKey.h"
 
-#include "platform/JsonSink.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/json/JsonSink.h"
+#include "platform/keys/VirtualKeyCodes.h"
 
 namespace tavlin {
 

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <variant>
 
-#include "platform/Decoding.h"
-#include "platform/Hasher.h"
-#include "platform/Json.h"
+#include "platform/base/Hasher.h"
+#include "platform/json/Decoding.h"
+#include "platform/json/Json.h"
 
 namespace tavlin {
 

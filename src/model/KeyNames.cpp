@@ -2,11 +2,11 @@
 
 #include <limits>
 
-#include "platform/Diagnostics.h"
-#include "platform/KeyboardLayout.h"
-#include "platform/PeopleWords.h"
-#include "platform/StableSort.h"
-#include "platform/Unicode.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/StableSort.h"
+#include "platform/keys/KeyboardLayout.h"
+#include "platform/text/PeopleWords.h"
+#include "platform/text/Unicode.h"
 
 namespace tavlin {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/KeyboardEvents.h"
+#include "platform/keys/KeyboardEvents.h"
 
 namespace tavlin {
 

@@ -1,8 +1,8 @@
 #include "model/Keystroke.h"
 
 #include "model/KeyNames.h"
-#include "platform/JsonSink.h"
-#include "platform/PeopleWords.h"
+#include "platform/json/JsonSink.h"
+#include "platform/text/PeopleWords.h"
 
 namespace tavlin {
 

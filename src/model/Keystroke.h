@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Decoding.h"
-#include "platform/Hasher.h"
-#include "platform/Json.h"
+#include "platform/base/Hasher.h"
+#include "platform/json/Decoding.h"
+#include "platform/json/Json.h"
 
 namespace tavlin {
 

@@ -1,7 +1,7 @@
 #include "model/LeaderKey.h"
 
 #include "model/KeyNames.h"
-#include "platform/PeopleWords.h"
+#include "platform/text/PeopleWords.h"
 
 namespace tavlin {
 namespace {

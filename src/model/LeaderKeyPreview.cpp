@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 namespace tavlin {
 namespace {

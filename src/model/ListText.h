@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Decoding.h"
-#include "platform/Json.h"
+#include "platform/json/Decoding.h"
+#include "platform/json/Json.h"
 
 namespace tavlin {
 

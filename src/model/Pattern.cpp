@@ -5,10 +5,10 @@
 
 #include "model/KeyNames.h"
 #include "model/LeaderKey.h"
-#include "platform/Diagnostics.h"
-#include "platform/JsonSink.h"
-#include "platform/Regex.h"
-#include "platform/Unicode.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/json/JsonSink.h"
+#include "platform/text/Regex.h"
+#include "platform/text/Unicode.h"
 
 namespace tavlin {
 

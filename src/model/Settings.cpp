@@ -4,10 +4,10 @@
 #include <mutex>
 
 #include "model/ListText.h"
-#include "platform/Alerts.h"
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
-#include "platform/Result.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/Result.h"
+#include "platform/desktop/Alerts.h"
+#include "platform/files/Files.h"
 
 namespace tavlin {
 namespace settings {

@@ -8,7 +8,7 @@
 
 #include "model/FlatKeysAndActionRow.h"
 #include "model/HotKey.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 namespace tavlin {
 

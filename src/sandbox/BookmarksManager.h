@@ -6,9 +6,9 @@
 #include <set>
 #include <string>
 
-#include "platform/Bookmark.h"
-#include "platform/FileUrl.h"
-#include "platform/UserDefaults.h"
+#include "platform/compat/Bookmark.h"
+#include "platform/files/FileUrl.h"
+#include "platform/files/UserDefaults.h"
 
 namespace tavlin::sandbox {
 

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/FileUrl.h"
-#include "platform/OpenPanel.h"
-#include "platform/Result.h"
+#include "platform/base/Result.h"
+#include "platform/desktop/OpenPanel.h"
+#include "platform/files/FileUrl.h"
 
 namespace tavlin::sandbox {
 

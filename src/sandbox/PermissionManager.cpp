@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/FileAccessProbe.h"
-#include "platform/Files.h"
-#include "platform/SecurityScope.h"
+#include "platform/compat/SecurityScope.h"
+#include "platform/files/FileAccessProbe.h"
+#include "platform/files/Files.h"
 
 namespace tavlin::sandbox {
 

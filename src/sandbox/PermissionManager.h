@@ -5,7 +5,7 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/FileUrl.h"
+#include "platform/files/FileUrl.h"
 #include "sandbox/BookmarksManager.h"
 #include "sandbox/OpenPanelManager.h"
 

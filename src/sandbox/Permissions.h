@@ -4,8 +4,8 @@
 #include <initializer_list>
 #include <optional>
 
-#include "platform/Bookmark.h"
-#include "platform/FileUrl.h"
+#include "platform/compat/Bookmark.h"
+#include "platform/files/FileUrl.h"
 
 namespace tavlin::sandbox {
 

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/Diagnostics.h"
-#include "platform/FileAccessProbe.h"
-#include "platform/SecurityScope.h"
-#include "platform/UserDefaults.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/compat/SecurityScope.h"
+#include "platform/files/FileAccessProbe.h"
+#include "platform/files/UserDefaults.h"
 #include "sandbox/BundleNames.h"
 
 namespace tavlin::sandbox {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/Bookmark.h"
-#include "platform/FileUrl.h"
-#include "platform/OpenPanel.h"
-#include "platform/Result.h"
+#include "platform/base/Result.h"
+#include "platform/compat/Bookmark.h"
+#include "platform/desktop/OpenPanel.h"
+#include "platform/files/FileUrl.h"
 #include "sandbox/Permissions.h"
 #include "sandbox/ScopedFileAccessOpenSavePanelDelegate.h"
 

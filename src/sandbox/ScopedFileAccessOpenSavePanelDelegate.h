@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/OpenPanel.h"
+#include "platform/desktop/OpenPanel.h"
 
 namespace tavlin::sandbox {
 

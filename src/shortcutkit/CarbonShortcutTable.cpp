@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 #include "shortcutkit/Handlers.h"
 
 namespace tavlin::shortcutkit::CarbonShortcutTable {

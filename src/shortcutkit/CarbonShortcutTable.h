@@ -4,7 +4,7 @@
 #include <functional>
 #include <map>
 
-#include "platform/KeyboardEvents.h"
+#include "platform/keys/KeyboardEvents.h"
 #include "shortcutkit/Keys.h"
 
 // The system-wide hot keys of stored shortcuts. The table registers, through a registrar of its

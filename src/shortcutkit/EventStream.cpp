@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/MainQueue.h"
+#include "platform/base/MainQueue.h"
 #include "shortcutkit/CarbonShortcutTable.h"
 #include "shortcutkit/Handlers.h"
 

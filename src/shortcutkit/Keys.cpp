@@ -1,9 +1,9 @@
 #include "shortcutkit/Keys.h"
 
-#include "platform/KeyboardEvents.h"
-#include "platform/KeyboardLayout.h"
-#include "platform/PeopleWords.h"
-#include "platform/Unicode.h"
+#include "platform/keys/KeyboardEvents.h"
+#include "platform/keys/KeyboardLayout.h"
+#include "platform/text/PeopleWords.h"
+#include "platform/text/Unicode.h"
 
 namespace tavlin::shortcutkit {
 namespace {

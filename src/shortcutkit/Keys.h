@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/KeyboardEvents.h"
+#include "platform/keys/KeyboardEvents.h"
 
 // Keys and modifiers of recordable shortcuts as a user reads them. Key codes are the stored
 // format's virtual key codes, modifier masks the stored format's hot-key masks (command 0x100,

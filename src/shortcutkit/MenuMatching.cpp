@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "platform/KeyboardEvents.h"
-#include "platform/Unicode.h"
+#include "platform/keys/KeyboardEvents.h"
+#include "platform/text/Unicode.h"
 
 namespace tavlin::shortcutkit {
 namespace {

@@ -3,8 +3,8 @@
 #include <any>
 #include <limits>
 
-#include "platform/Json.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
+#include "platform/json/Json.h"
 #include "shortcutkit/CarbonShortcutTable.h"
 
 namespace tavlin::shortcutkit {

@@ -6,7 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/NotificationCenter.h"
+#include "platform/desktop/NotificationCenter.h"
 #include "shortcutkit/Name.h"
 
 // Named shortcuts in the standard user-defaults suite: under "ShortcutKit_" + name, the

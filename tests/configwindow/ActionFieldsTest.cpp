@@ -25,7 +25,7 @@
 #include "configwindow/ContentViewHarness.h"
 #include "model/KeyNames.h"
 #include "model/Settings.h"
-#include "platform/HelperApplication.h"
+#include "platform/desktop/HelperApplication.h"
 #include "platform/qt/QtOpenPanel.h"
 #include "sandbox/BookmarksManager.h"
 #include "sandbox/SandboxTestSupport.h"

@@ -14,9 +14,9 @@
 #include "configwindow/DecisionTreeView.h"
 #include "configwindow/WindowTestSupport.h"
 #include "configwindow/core/NodeEditCommandExecutor.h"
-#include "platform/MainQueue.h"
-#include "platform/Result.h"
-#include "platform/Workspace.h"
+#include "platform/base/MainQueue.h"
+#include "platform/base/Result.h"
+#include "platform/desktop/Workspace.h"
 #include "support/QtTestApplication.h"
 
 namespace tavlin::test {

@@ -13,7 +13,7 @@
 #include "configwindow/ContentViewHarness.h"
 #include "model/LaidOutText.h"
 #include "model/Settings.h"
-#include "platform/PeopleWords.h"
+#include "platform/text/PeopleWords.h"
 #include "support/PaintRecorder.h"
 
 namespace tavlin {

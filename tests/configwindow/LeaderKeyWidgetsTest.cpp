@@ -13,7 +13,7 @@
 #include "configwindow/LeaderKeyColumn.h"
 #include "engine/HotKeyManager.h"
 #include "model/KeyNames.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 #include "shortcutkit/ShortcutStore.h"
 #include "shortcutkit/qt/RecorderControl.h"
 #include "support/RecordingHotKeyRegistrar.h"

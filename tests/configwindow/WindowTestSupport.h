@@ -8,8 +8,8 @@
 
 #include "configwindow/core/ConfigurationWindowModel.h"
 #include "model/Configuration.h"
-#include "platform/Alerts.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/desktop/Alerts.h"
 #include "support/SampleTrees.h"
 #include "support/TempHome.h"
 

@@ -4,7 +4,7 @@
 
 #include "LeaderKeyHarness.h"
 #include "engine/HotKeyManager.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin::test {
 namespace {

@@ -15,7 +15,7 @@
 #include "engine/HotKeyManager.h"
 #include "engine/KeyEventHandler.h"
 #include "engine/LeaderKeys.h"
-#include "platform/KeyboardEvents.h"
+#include "platform/keys/KeyboardEvents.h"
 
 namespace tavlin::test {
 

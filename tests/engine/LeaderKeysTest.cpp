@@ -1,7 +1,7 @@
 #include "engine/LeaderKeys.h"
 #include "LeaderKeyHarness.h"
 #include "model/Settings.h"
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 namespace tavlin::test {
 namespace {

@@ -1,7 +1,7 @@
 #include "engine/Opening.h"
 #include "engine/ActionRunner.h"
 #include "engine/EngineHarness.h"
-#include "platform/SecurityScope.h"
+#include "platform/compat/SecurityScope.h"
 #include "sandbox/SandboxTestSupport.h"
 
 namespace tavlin::test {

@@ -15,8 +15,8 @@
 #include "flateditor/DisabledApplicationsView.h"
 #include "flateditor/RowComposeSheet.h"
 #include "model/FileHelper.h"
-#include "platform/Diagnostics.h"
-#include "platform/UserDefaults.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/files/UserDefaults.h"
 #include "sandbox/SandboxTestSupport.h"
 #include "support/QtTestApplication.h"
 

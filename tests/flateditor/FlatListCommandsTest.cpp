@@ -3,8 +3,8 @@
 #include "FlatRows.h"
 #include "flateditor/FlatListCommands.h"
 #include "model/Settings.h"
-#include "platform/Diagnostics.h"
-#include "platform/Json.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/json/Json.h"
 #include "support/TempHome.h"
 
 namespace tavlin::flateditor {

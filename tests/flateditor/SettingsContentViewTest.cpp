@@ -13,7 +13,7 @@
 #include "flateditor/KeysAndActionRowView.h"
 #include "flateditor/SettingsContentView.h"
 #include "flateditor/SymbolIcons.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 #include "platform/linux/ApplicationCatalog.h"
 #include "support/Accessible.h"
 #include "support/PaintRecorder.h"

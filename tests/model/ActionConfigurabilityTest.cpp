@@ -5,8 +5,8 @@
 
 #include "model/ActionConfigurability.h"
 #include "model/Settings.h"
-#include "platform/Diagnostics.h"
-#include "platform/HelperApplication.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/desktop/HelperApplication.h"
 #include "support/TempHome.h"
 
 namespace tavlin {

@@ -7,7 +7,7 @@
 #include "ModelTestSupport.h"
 #include "model/Action.h"
 #include "model/SelectableInputSources.h"
-#include "platform/PeopleWords.h"
+#include "platform/text/PeopleWords.h"
 
 namespace tavlin {
 namespace {

@@ -18,9 +18,9 @@
 #include "model/Configuration.h"
 #include "model/DecodedConfiguration.h"
 #include "model/LeaderKeyCache.h"
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
-#include "platform/Regex.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/files/Files.h"
+#include "platform/text/Regex.h"
 #include "support/TempHome.h"
 
 namespace tavlin {

@@ -4,7 +4,7 @@
 
 #include "ModelTestSupport.h"
 #include "model/Decision.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin {
 namespace {

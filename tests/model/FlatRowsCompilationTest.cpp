@@ -8,9 +8,9 @@
 #include "model/Configuration.h"
 #include "model/LeaderKeyCache.h"
 #include "model/Settings.h"
-#include "platform/Alerts.h"
-#include "platform/Diagnostics.h"
-#include "platform/Regex.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/desktop/Alerts.h"
+#include "platform/text/Regex.h"
 #include "support/TempHome.h"
 
 namespace tavlin {

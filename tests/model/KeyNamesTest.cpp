@@ -6,9 +6,9 @@
 #include "model/KeyNames.h"
 #include "model/LeaderKey.h"
 #include "model/Pattern.h"
-#include "platform/Diagnostics.h"
-#include "platform/KeyboardLayout.h"
-#include "platform/Unicode.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/keys/KeyboardLayout.h"
+#include "platform/text/Unicode.h"
 
 namespace tavlin {
 namespace {

@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/Decoding.h"
-#include "platform/Hasher.h"
-#include "platform/Json.h"
+#include "platform/base/Hasher.h"
+#include "platform/json/Decoding.h"
+#include "platform/json/Json.h"
 
 namespace tavlin::test {
 

@@ -2,7 +2,7 @@
 
 #include "ModelTestSupport.h"
 #include "model/Pattern.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin {
 namespace {

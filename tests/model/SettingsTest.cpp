@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "model/Settings.h"
-#include "platform/Diagnostics.h"
-#include "platform/Json.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/json/Json.h"
 #include "support/TempHome.h"
 
 namespace tavlin {

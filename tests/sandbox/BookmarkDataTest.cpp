@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "SandboxTestSupport.h"
-#include "platform/Bookmark.h"
+#include "platform/compat/Bookmark.h"
 
 namespace tavlin::bookmark {
 namespace {

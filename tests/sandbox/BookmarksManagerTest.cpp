@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SandboxTestSupport.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 #include "sandbox/BookmarksManager.h"
 
 namespace tavlin::sandbox {

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "SandboxTestSupport.h"
-#include "platform/FileUrl.h"
+#include "platform/files/FileUrl.h"
 
 namespace tavlin {
 namespace {

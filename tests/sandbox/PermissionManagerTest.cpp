@@ -3,9 +3,9 @@
 #include <stdexcept>
 
 #include "SandboxTestSupport.h"
-#include "platform/Files.h"
-#include "platform/SecurityScope.h"
-#include "platform/UserDefaults.h"
+#include "platform/compat/SecurityScope.h"
+#include "platform/files/Files.h"
+#include "platform/files/UserDefaults.h"
 #include "sandbox/PermissionManager.h"
 
 namespace tavlin::sandbox {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileAccessProbe.h"
-#include "platform/OpenPanel.h"
+#include "platform/desktop/OpenPanel.h"
+#include "platform/files/FileAccessProbe.h"
 #include "sandbox/BundleNames.h"
 #include "support/TempHome.h"
 

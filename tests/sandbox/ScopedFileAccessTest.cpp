@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "SandboxTestSupport.h"
-#include "platform/Diagnostics.h"
-#include "platform/SecurityScope.h"
-#include "platform/UserDefaults.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/compat/SecurityScope.h"
+#include "platform/files/UserDefaults.h"
 #include "sandbox/ScopedFileAccess.h"
 
 namespace tavlin::sandbox {

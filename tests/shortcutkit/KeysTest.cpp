@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/KeyboardEvents.h"
-#include "platform/KeyboardLayout.h"
+#include "platform/keys/KeyboardEvents.h"
+#include "platform/keys/KeyboardLayout.h"
 #include "shortcutkit/Keys.h"
 
 namespace tavlin::shortcutkit {

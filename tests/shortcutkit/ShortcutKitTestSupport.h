@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/Diagnostics.h"
-#include "platform/HotKeyHub.h"
-#include "platform/KeyboardLayout.h"
-#include "platform/MainQueue.h"
-#include "platform/NotificationCenter.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/MainQueue.h"
+#include "platform/desktop/NotificationCenter.h"
+#include "platform/keys/HotKeyHub.h"
+#include "platform/keys/KeyboardLayout.h"
 #include "shortcutkit/CarbonShortcutTable.h"
 #include "shortcutkit/Handlers.h"
 #include "shortcutkit/ShortcutStore.h"

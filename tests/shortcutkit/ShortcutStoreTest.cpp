@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ShortcutKitTestSupport.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 namespace tavlin::shortcutkit {
 namespace {

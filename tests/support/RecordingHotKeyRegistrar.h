@@ -8,7 +8,7 @@
 #include <set>
 #include <utility>
 
-#include "platform/KeyboardEvents.h"
+#include "platform/keys/KeyboardEvents.h"
 
 namespace tavlin::test {
 

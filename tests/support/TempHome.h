@@ -20,7 +20,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 // GLib's own way (used by its tests) to move the folders it read once per process. Weak: programs
 // without GLib have none.

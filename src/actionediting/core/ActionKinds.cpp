@@ -1,7 +1,7 @@
 #include "actionediting/core/ActionKinds.h"
 
 #include "engine/Opening.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin {
 

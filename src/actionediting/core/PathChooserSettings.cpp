@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include "model/FileHelper.h"
-#include "platform/PeopleWords.h"
-#include "platform/Utf8.h"
 #include "platform/linux/XdgPaths.h"
+#include "platform/text/PeopleWords.h"
+#include "platform/text/Utf8.h"
 
 namespace tavlin {
 

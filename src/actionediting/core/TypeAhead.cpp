@@ -1,6 +1,6 @@
 #include "actionediting/core/TypeAhead.h"
 
-#include "platform/Unicode.h"
+#include "platform/text/Unicode.h"
 
 namespace tavlin::typeahead {
 

@@ -1,6 +1,6 @@
 #include "configwindow/core/ActionSheetItem.h"
 
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin {
 

@@ -8,9 +8,9 @@
 #include "engine/ShellServices.h"
 #include "model/DecodedConfiguration.h"
 #include "model/LeaderKeyCache.h"
-#include "platform/Alerts.h"
-#include "platform/Diagnostics.h"
-#include "platform/Result.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/Result.h"
+#include "platform/desktop/Alerts.h"
 
 namespace tavlin {
 

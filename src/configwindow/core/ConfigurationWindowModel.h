@@ -8,7 +8,7 @@
 #include <variant>
 
 #include "model/Configuration.h"
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 namespace tavlin {
 

@@ -2,9 +2,9 @@
 
 #include <exception>
 
-#include "platform/Decoding.h"
-#include "platform/Diagnostics.h"
-#include "platform/JsonSink.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/json/Decoding.h"
+#include "platform/json/JsonSink.h"
 
 namespace tavlin::DragPayload {
 namespace {

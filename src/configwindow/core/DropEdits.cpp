@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin::DropEdits {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstddef>
 
 #include "configwindow/core/DropEdits.h"
-#include "platform/Diagnostics.h"
-#include "platform/MainQueue.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/MainQueue.h"
 
 namespace tavlin::DropHandler {
 

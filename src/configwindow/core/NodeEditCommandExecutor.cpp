@@ -1,8 +1,8 @@
 #include "configwindow/core/NodeEditCommandExecutor.h"
 
-#include "platform/Alerts.h"
-#include "platform/Diagnostics.h"
-#include "platform/MainQueue.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/MainQueue.h"
+#include "platform/desktop/Alerts.h"
 
 namespace tavlin {
 

@@ -18,8 +18,8 @@
 #include "model/LaidOutText.h"
 #include "model/LeaderKey.h"
 #include "model/Settings.h"
-#include "platform/HelperApplication.h"
-#include "platform/MainQueue.h"
+#include "platform/base/MainQueue.h"
+#include "platform/desktop/HelperApplication.h"
 #include "platform/qt/PlainText.h"
 #include "platform/qt/QtText.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/FileUrl.h"
+#include "platform/files/FileUrl.h"
 
 namespace tavlin::flateditor {
 

@@ -3,9 +3,9 @@
 #include <chrono>
 
 #include "model/Settings.h"
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
-#include "platform/Result.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/base/Result.h"
+#include "platform/files/Files.h"
 
 namespace tavlin::flateditor {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "flateditor/core/RowChangeKind.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 namespace tavlin::flateditor {
 

@@ -1,7 +1,7 @@
 #include "flateditor/core/RowComposeSheetState.h"
 
 #include "model/Settings.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin::flateditor {
 

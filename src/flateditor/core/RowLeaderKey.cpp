@@ -4,7 +4,7 @@
 #include <charconv>
 
 #include "model/KeyNames.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 
 namespace tavlin::flateditor {
 

@@ -10,7 +10,7 @@
 #include "flateditor/core/RowChangeKind.h"
 #include "flateditor/core/RowCommit.h"
 #include "model/ActionConfigurability.h"
-#include "platform/Uuid.h"
+#include "platform/base/Uuid.h"
 
 namespace tavlin::flateditor {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "model/FlatKeysAndActionRow.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 namespace tavlin::flateditor {
 

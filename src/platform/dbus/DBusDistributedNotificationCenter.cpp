@@ -2,7 +2,7 @@
 
 #include <QtDBus/QDBusMessage>
 
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 #include "platform/dbus/DistributedNotificationReceiver.h"
 #include "platform/dbus/DistributedNotificationWire.h"
 #include "platform/qt/QtText.h"

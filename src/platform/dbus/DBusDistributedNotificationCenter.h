@@ -12,8 +12,8 @@
 #include <QtCore/QThread>
 #include <QtDBus/QDBusConnection>
 
-#include "platform/NotificationCenter.h"
-#include "platform/NotificationInbox.h"
+#include "platform/desktop/NotificationCenter.h"
+#include "platform/desktop/NotificationInbox.h"
 
 namespace tavlin {
 

@@ -2,7 +2,7 @@
 
 #include <QtDBus/QDBusConnection>
 
-#include "platform/UserNotifications.h"
+#include "platform/desktop/UserNotifications.h"
 
 namespace tavlin {
 

@@ -1,6 +1,6 @@
 #include "platform/dbus/DistributedNotificationWire.h"
 
-#include "platform/Utf8.h"
+#include "platform/text/Utf8.h"
 
 namespace tavlin::distributedWire {
 

@@ -3,7 +3,7 @@
 #include <QtDBus/QDBusConnection>
 #include <QtDBus/QDBusMessage>
 
-#include "platform/HelperApplication.h"
+#include "platform/desktop/HelperApplication.h"
 
 namespace tavlin {
 

@@ -6,7 +6,7 @@
 #include <QtDBus/QDBusPendingCallWatcher>
 #include <QtDBus/QDBusPendingReply>
 
-#include "platform/HelperApplication.h"
+#include "platform/desktop/HelperApplication.h"
 
 namespace tavlin {
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <memory>
 
-#include "platform/MainQueue.h"
+#include "platform/base/MainQueue.h"
 
 class QObject;
 class QTimer;

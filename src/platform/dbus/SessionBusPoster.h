@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/NotificationCenter.h"
+#include "platform/desktop/NotificationCenter.h"
 
 // Posting a distributed notification from a short-lived process: no event loop and no
 // application object, just libdbus. The running application uses

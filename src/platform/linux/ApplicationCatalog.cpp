@@ -20,10 +20,10 @@
 #include <gio/gio.h>
 #include <glib-unix.h>
 
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
-#include "platform/PeopleWords.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/files/Files.h"
 #include "platform/linux/XdgPaths.h"
+#include "platform/text/PeopleWords.h"
 
 namespace tavlin::xdg {
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
 #include "platform/linux/ApplicationCatalog.h"
 
 namespace tavlin::xdg {

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 namespace tavlin::xdg {
 namespace {

@@ -1,6 +1,6 @@
 #include "platform/linux/XdgWorkspace.h"
 
-#include "platform/FileUrl.h"
+#include "platform/files/FileUrl.h"
 
 #include <algorithm>
 #include <functional>
@@ -9,8 +9,8 @@
 
 #include <sys/stat.h>
 
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/files/Files.h"
 #include "platform/linux/ApplicationCatalog.h"
 #include "platform/linux/Processes.h"
 #include "platform/linux/XdgPaths.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/MainQueue.h"
-#include "platform/Workspace.h"
+#include "platform/base/MainQueue.h"
+#include "platform/desktop/Workspace.h"
 #include "platform/linux/WindowSystemApplications.h"
 
 namespace tavlin::xdg {

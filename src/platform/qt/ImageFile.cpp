@@ -4,7 +4,7 @@
 #include <QtCore/QByteArray>
 #include <QtGui/QImageReader>
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 namespace tavlin::qt {
 

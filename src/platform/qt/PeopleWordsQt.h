@@ -4,8 +4,8 @@
 
 #include <QString>
 
-#include "platform/PeopleWords.h"
 #include "platform/qt/QtText.h"
+#include "platform/text/PeopleWords.h"
 
 namespace tavlin::words {
 

@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "platform/MainQueue.h"
+#include "platform/base/MainQueue.h"
 #include "platform/qt/PlainText.h"
 #include "platform/qt/QtText.h"
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Alerts.h"
+#include "platform/desktop/Alerts.h"
 
 class QMessageBox;
 

@@ -9,7 +9,7 @@
 #include <QtGui/QPainterPath>
 #include <QtGui/QScreen>
 
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin::qt {
 

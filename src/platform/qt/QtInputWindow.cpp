@@ -13,8 +13,8 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QVBoxLayout>
 
-#include "platform/Diagnostics.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/keys/VirtualKeyCodes.h"
 
 namespace tavlin::qt {
 

@@ -6,7 +6,7 @@
 #include <QtCore/QTimer>
 #include <QtWidgets/QWidget>
 
-#include "platform/InputWindow.h"
+#include "platform/desktop/InputWindow.h"
 
 namespace tavlin::qt {
 

@@ -7,7 +7,7 @@
 
 #include <QPointer>
 
-#include "platform/OpenPanel.h"
+#include "platform/desktop/OpenPanel.h"
 
 class QFileDialog;
 class QLabel;

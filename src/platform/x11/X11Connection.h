@@ -5,7 +5,7 @@
 
 #include <X11/Xlib.h>
 
-#include "platform/KeyboardEvents.h"
+#include "platform/keys/KeyboardEvents.h"
 #include "platform/x11/X11Display.h"
 
 // What the X11 pieces share inside: a synchronous error trap, and the modifier masks of the

@@ -7,8 +7,8 @@
 #include <X11/XKBlib.h>
 #include <X11/extensions/XInput2.h>
 
-#include "platform/Diagnostics.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/keys/VirtualKeyCodes.h"
 #include "platform/x11/X11Connection.h"
 
 namespace tavlin {

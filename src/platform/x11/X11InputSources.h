@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/KeyboardLayout.h"
+#include "platform/keys/KeyboardLayout.h"
 #include "platform/x11/X11Display.h"
 
 struct xcb_connection_t;

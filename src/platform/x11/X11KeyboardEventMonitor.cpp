@@ -6,7 +6,7 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 #include "platform/x11/X11Connection.h"
 
 namespace tavlin {

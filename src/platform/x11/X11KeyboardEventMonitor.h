@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/KeyboardEvents.h"
+#include "platform/keys/KeyboardEvents.h"
 #include "platform/x11/X11Display.h"
 
 namespace tavlin {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
 #include "platform/linux/WindowSystemApplications.h"
 #include "platform/x11/X11Display.h"
 

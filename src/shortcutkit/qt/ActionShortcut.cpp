@@ -7,9 +7,9 @@
 #include <QPointer>
 #include <QThread>
 
-#include "platform/KeyboardLayout.h"
-#include "platform/NotificationCenter.h"
-#include "platform/Unicode.h"
+#include "platform/desktop/NotificationCenter.h"
+#include "platform/keys/KeyboardLayout.h"
+#include "platform/text/Unicode.h"
 #include "shortcutkit/ShortcutStore.h"
 
 namespace tavlin::shortcutkit {

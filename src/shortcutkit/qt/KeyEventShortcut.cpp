@@ -2,8 +2,8 @@
 
 #include <QKeyEvent>
 
-#include "platform/KeyboardEvents.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/KeyboardEvents.h"
+#include "platform/keys/VirtualKeyCodes.h"
 
 namespace tavlin::shortcutkit {
 

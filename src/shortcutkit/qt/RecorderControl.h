@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QPointer>
 
-#include "platform/NotificationCenter.h"
+#include "platform/desktop/NotificationCenter.h"
 #include "shortcutkit/Name.h"
 
 class QAction;

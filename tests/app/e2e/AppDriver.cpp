@@ -17,7 +17,7 @@
 #include <dbus/dbus.h>
 
 #include "model/Settings.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 
 extern char** environ;
 

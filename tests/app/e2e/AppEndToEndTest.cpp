@@ -19,7 +19,7 @@
 #include "model/KeyNames.h"
 #include "model/LaidOutText.h"
 #include "model/Settings.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 #include "support/RequiredEnvironment.h"
 
 namespace tavlin::e2e {

@@ -29,7 +29,7 @@
 #include "model/FlatKeysAndActionRow.h"
 #include "model/LeaderKey.h"
 #include "model/Settings.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 #include "support/RequiredEnvironment.h"
 
 namespace tavlin::e2e {

@@ -19,7 +19,7 @@
 #include "e2e/DesktopTest.h"
 #include "e2e/XDriver.h"
 #include "model/Settings.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 
 namespace tavlin::e2e {
 namespace {

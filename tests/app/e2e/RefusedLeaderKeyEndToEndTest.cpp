@@ -13,7 +13,7 @@
 #include "e2e/XDriver.h"
 #include "model/FlatKeysAndActionRow.h"
 #include "model/Settings.h"
-#include "platform/Uuid.h"
+#include "platform/base/Uuid.h"
 
 namespace tavlin::e2e {
 namespace {

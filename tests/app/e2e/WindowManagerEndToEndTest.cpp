@@ -10,7 +10,7 @@
 #include "e2e/XDriver.h"
 #include "model/FlatKeysAndActionRow.h"
 #include "model/Settings.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 
 namespace tavlin::e2e {
 namespace {

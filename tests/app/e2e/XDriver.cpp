@@ -14,7 +14,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 
 namespace tavlin::e2e {
 namespace {

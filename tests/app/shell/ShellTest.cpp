@@ -16,9 +16,9 @@
 #include "engine/LeaderKeys.h"
 #include "model/FlatKeysAndActionRow.h"
 #include "model/Settings.h"
-#include "platform/Files.h"
-#include "platform/HelperApplication.h"
-#include "platform/Json.h"
+#include "platform/desktop/HelperApplication.h"
+#include "platform/files/Files.h"
+#include "platform/json/Json.h"
 #include "support/QtTestApplication.h"
 
 namespace tavlin::test {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/DeviceInfo.h"
-#include "platform/BundleInfo.h"
+#include "platform/desktop/BundleInfo.h"
 #include "support/TempHome.h"
 
 namespace tavlin::test {

@@ -7,7 +7,7 @@
 #include "app/SupportMail.h"
 #include "app/window/DeviceFacts.h"
 #include "engine/EngineHarness.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin::test {
 namespace {

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "configwindow/core/DragPayload.h"
-#include "platform/Decoding.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/json/Decoding.h"
 
 namespace tavlin {
 namespace {

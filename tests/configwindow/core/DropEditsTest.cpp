@@ -5,7 +5,7 @@
 #include "configwindow/WindowTestSupport.h"
 #include "configwindow/core/DragPayload.h"
 #include "configwindow/core/DropHandler.h"
-#include "platform/MainQueue.h"
+#include "platform/base/MainQueue.h"
 
 namespace tavlin {
 namespace {

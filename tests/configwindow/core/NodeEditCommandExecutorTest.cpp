@@ -2,7 +2,7 @@
 
 #include "configwindow/WindowTestSupport.h"
 #include "configwindow/core/NodeEditCommandExecutor.h"
-#include "platform/MainQueue.h"
+#include "platform/base/MainQueue.h"
 
 namespace tavlin {
 namespace {

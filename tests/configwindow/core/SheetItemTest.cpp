@@ -2,7 +2,7 @@
 
 #include "configwindow/core/ActionSheetItem.h"
 #include "configwindow/core/PatternSheetItem.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin {
 namespace {

@@ -1,7 +1,7 @@
 #include <cmath>
 
 #include "flateditor/core/SheetTestSupport.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 namespace tavlin::flateditor::test {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "flateditor/FlatRows.h"
 #include "flateditor/core/KeyBindingConflict.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 
 namespace tavlin::flateditor {
 namespace {

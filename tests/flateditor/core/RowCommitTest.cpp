@@ -1,6 +1,6 @@
 #include "flateditor/core/SheetTestSupport.h"
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/files/Files.h"
 
 namespace tavlin::flateditor::test {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "flateditor/core/SheetTestSupport.h"
 #include "model/KeyNames.h"
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 
 namespace tavlin::flateditor::test {
 namespace {

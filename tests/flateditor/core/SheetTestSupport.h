@@ -8,7 +8,7 @@
 #include "flateditor/FlatRows.h"
 #include "flateditor/core/RowComposeSheetState.h"
 #include "model/Settings.h"
-#include "platform/HelperApplication.h"
+#include "platform/desktop/HelperApplication.h"
 #include "support/TempHome.h"
 
 // A temporary home with the helper off, and sheets whose leader-key switches are counted.

@@ -11,7 +11,7 @@
 
 #include "QtTestSession.h"
 #include "SessionBusTestSupport.h"
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 #include "platform/dbus/DBusDistributedNotificationCenter.h"
 #include "platform/dbus/DistributedNotificationWire.h"
 

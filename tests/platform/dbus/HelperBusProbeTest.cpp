@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "QtTestSession.h"
-#include "platform/HelperApplication.h"
 #include "platform/dbus/HelperBusProbe.h"
+#include "platform/desktop/HelperApplication.h"
 
 namespace tavlin {
 namespace {

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 
 #include "LinuxTestSupport.h"
 #include "platform/linux/ApplicationCatalog.h"

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/MainQueue.h"
+#include "platform/base/MainQueue.h"
 #include "support/TempHome.h"
 
 namespace tavlin::xdg::test {

@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include "LinuxTestSupport.h"
-#include "platform/Diagnostics.h"
-#include "platform/FileUrl.h"
-#include "platform/Files.h"
+#include "platform/base/Diagnostics.h"
+#include "platform/files/FileUrl.h"
+#include "platform/files/Files.h"
 #include "platform/linux/XdgWorkspace.h"
 
 namespace tavlin::xdg {

@@ -2,7 +2,7 @@
 
 #include <QtGui/QKeySequence>
 
-#include "platform/KeyboardEvents.h"
+#include "platform/keys/KeyboardEvents.h"
 #include "platform/qt/PeopleWordsQt.h"
 #include "support/QtTestApplication.h"
 

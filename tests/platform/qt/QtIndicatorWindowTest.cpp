@@ -3,7 +3,7 @@
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
 
-#include "platform/Diagnostics.h"
+#include "platform/base/Diagnostics.h"
 #include "platform/qt/QtIndicatorWindow.h"
 #include "support/QtTestApplication.h"
 

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <vector>
 
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 #include "platform/x11/X11HotKeyRegistrar.h"
 #include "platform/x11/X11KeyboardEventMonitor.h"
 

@@ -12,7 +12,7 @@
 #include <X11/Xatom.h>
 #include <X11/extensions/XTest.h>
 
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 #include "support/RequiredEnvironment.h"
 
 namespace tavlin::testing {

@@ -12,8 +12,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "platform/Alerts.h"
-#include "platform/MainQueue.h"
+#include "platform/base/MainQueue.h"
+#include "platform/desktop/Alerts.h"
 #include "platform/qt/QtAlertPresenter.h"
 #include "support/QtTestApplication.h"
 #include "support/TempHome.h"

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <QtTest/QTest>
 
-#include "platform/VirtualKeyCodes.h"
+#include "platform/keys/VirtualKeyCodes.h"
 #include "shortcutkit/ShortcutKitTestSupport.h"
 #include "support/QtTestApplication.h"
 

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "QtShortcutKitTest.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/UserDefaults.h"
 #include "platform/qt/MainMenu.h"
 #include "shortcutkit/qt/Recorder.h"
 #include "shortcutkit/qt/RecorderControl.h"

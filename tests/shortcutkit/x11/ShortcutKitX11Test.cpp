@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "engine/HotKeyManager.h"
-#include "platform/HotKeyHub.h"
-#include "platform/KeyboardLayout.h"
-#include "platform/MainQueue.h"
+#include "platform/base/MainQueue.h"
+#include "platform/keys/HotKeyHub.h"
+#include "platform/keys/KeyboardLayout.h"
 #include "platform/x11/X11HotKeyRegistrar.h"
 #include "platform/x11/X11InputSources.h"
 #include "shortcutkit/CarbonShortcutTable.h"

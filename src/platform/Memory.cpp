@@ -1,9 +1,0 @@
-#include "platform/Memory.h"
-
-#include <malloc.h>
-
-namespace tavlin::memory {
-
-void returnFreedPages() { ::malloc_trim(0); }
-
-} // namespace tavlin::memory
