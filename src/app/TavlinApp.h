@@ -16,6 +16,11 @@ struct EarlyStart;
 
 // The running application: the event loop, the delegate, the windows, and every desktop
 // service the engine reaches through the platform layer, wired together for the process's life.
+// Start-up makes the desktop connections, the input window and the leader keys first, and the
+// configuration window on a later turn, so a leader key typed in the first moments opens a
+// session that nothing covers. At the end every service is uninstalled before the objects
+// behind it go; a termination signal also arms an alarm, so the process ends even when the main
+// thread never gets back to its loop.
 class TavlinApp {
 public:
     // The configuration as loaded at start for the configuration window: the configuration, or

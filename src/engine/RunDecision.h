@@ -13,7 +13,7 @@ void runDecision(std::vector<ActionResult> history, DecisionPtr decision);
 void continueDecision(const ActionOutcome& outcome, const DecisionPtr& decision, std::vector<ActionResult> history);
 ChancePtr firstMatchingChance(const std::vector<ChancePtr>& chances, const ActionOutcome& outcome);
 // A key pattern takes its keys, a message pattern a text whose first regex match spans it
-// wholly, always-match anything.
+// wholly, always-match anything. Message patterns are compiled once and kept (a bounded cache).
 bool accepts(const Pattern& pattern, const ActionOutcome& outcome);
 
 } // namespace tavlin

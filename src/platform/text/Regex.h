@@ -9,7 +9,8 @@
 namespace tavlin {
 
 // A compiled regular expression with the platform's semantics (ICU syntax, no options),
-// searched over UTF-16 ranges. Copies share the compiled pattern.
+// searched over UTF-16 ranges. Copies share the compiled pattern. A search that runs past its time
+// limit counts as no match, so a pathological expression cannot freeze the main thread.
 class Regex {
 public:
     struct Range {

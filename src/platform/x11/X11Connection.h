@@ -10,6 +10,8 @@
 
 // What the X11 pieces share inside: a synchronous error trap, and the modifier masks of the
 // program's fixed mapping (command Mod4, option Mod1, control Control, shift Shift).
+// These pieces have no Wayland counterpart: Wayland gives ordinary clients no global grabs, no
+// raw input of other clients and no synthetic keys, and under XWayland they reach X11 windows only.
 namespace tavlin::x11 {
 
 // Catches the X errors of the requests made on one connection while it lives, instead of
