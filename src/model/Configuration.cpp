@@ -68,7 +68,7 @@ std::string Configuration::encodedText() const {
     return json::encodeFrom([this](json::Sink& sink) { writeJson(sink); }, json::Style::pretty);
 }
 
-void Configuration::write(SearchPathDirectory directory, const std::string& path) const {
+std::optional<files::FileIdentity> Configuration::write(SearchPathDirectory directory, const std::string& path) const {
     const auto produce = [this](json::Sink& sink) { writeJson(sink); };
     // An encoding error is the one to report, before the file is looked for or touched; then the
     // text streams into the file as it is written, never held whole.
@@ -85,8 +85,9 @@ void Configuration::write(SearchPathDirectory directory, const std::string& path
             append(bytes);
         });
     };
-    FileHelper::write(stream, url);
+    const auto identity = FileHelper::write(stream, url);
     decodedConfiguration::forget();
+    return identity;
 }
 
 std::optional<files::FileIdentity> Configuration::identityOfFileHoldingIt(const std::filesystem::path& url) const {

@@ -47,9 +47,10 @@ public:
     // The pretty JSON text the file holds.
     std::string encodedText() const;
 
-    // Writes the file atomically. Throws EncodingError or FileError (also when the folder is not
+    // Writes the file atomically and answers the identity of the file written (see
+    // files::writeFileAtomically). Throws EncodingError or FileError (also when the folder is not
     // known).
-    void write(SearchPathDirectory directory, const std::string& path) const;
+    std::optional<files::FileIdentity> write(SearchPathDirectory directory, const std::string& path) const;
     // The identity of the file at `url` when it holds exactly the text write() would write (its
     // identifiers are never stored, so such a file decodes to this configuration). Compared as
     // it is encoded, neither text held whole. Throws FileError.

@@ -27,8 +27,9 @@ std::optional<std::filesystem::path> FileHelper::url(SearchPathDirectory directo
 
 void FileHelper::write(std::string_view text, const std::filesystem::path& url) { files::writeFileAtomically(url, text); }
 
-void FileHelper::write(const std::function<void(const files::AppendBytes&)>& produce, const std::filesystem::path& url) {
-    files::writeFileAtomically(url, produce);
+std::optional<files::FileIdentity> FileHelper::write(const std::function<void(const files::AppendBytes&)>& produce,
+                                                     const std::filesystem::path& url) {
+    return files::writeFileAtomically(url, produce);
 }
 
 void FileHelper::writeString(std::string_view text, SearchPathDirectory directory, std::string_view path) {

@@ -21,8 +21,10 @@ std::optional<std::filesystem::path> applicationScriptsDirectory();
 std::optional<std::filesystem::path> url(SearchPathDirectory directory, std::string_view path);
 // Writes the text, replacing the file atomically; creates missing parent folders. Throws FileError.
 void write(std::string_view text, const std::filesystem::path& url);
-// The same for a text made as it is written: `produce` appends it piece by piece.
-void write(const std::function<void(const files::AppendBytes&)>& produce, const std::filesystem::path& url);
+// The same for a text made as it is written: `produce` appends it piece by piece. Answers the
+// written file's identity (see files::writeFileAtomically).
+std::optional<files::FileIdentity> write(const std::function<void(const files::AppendBytes&)>& produce,
+                                         const std::filesystem::path& url);
 // The same for a folder by name. Throws FileError, also when the folder is not known.
 void writeString(std::string_view text, SearchPathDirectory directory, std::string_view path);
 // Copies `source` over `destination`; prints why and answers false on failure.

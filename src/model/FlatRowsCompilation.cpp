@@ -293,8 +293,9 @@ void writeGenerated(const std::shared_ptr<Configuration>& generated, Sources sou
     static std::string reportedFailure;
     const auto url = Configuration::fileURL();
     lastGenerated().reset();
+    std::optional<files::FileIdentity> identity;
     try {
-        generated->write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
+        identity = generated->write(SearchPathDirectory::applicationSupport, Configuration::relativePath());
     } catch (const std::exception& error) {
         const std::string description = localizedDescription(error);
         const std::string failure = (url ? url->string() : std::string()) + '\n' + description + '\n' +
@@ -321,8 +322,9 @@ void writeGenerated(const std::shared_ptr<Configuration>& generated, Sources sou
     }
     reportedFailure.clear();
     cachedLeaderKeys().reset();
-    if (const auto identity = url ? files::identity(*url) : std::nullopt)
-        remember(*url, *identity, std::move(sources), generated);
+    // The identity of the file written, not of whatever the path names by now: a file put in its
+    // place meanwhile is never taken for the generated one.
+    if (url && identity) remember(*url, *identity, std::move(sources), generated);
 }
 
 // The stored rows, as every reader of their text shares them, with the sources they are part

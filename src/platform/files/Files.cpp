@@ -207,8 +207,8 @@ int renameFile(const fs::path& from, const fs::path& to) {
 
 // Writes through a sibling temporary file that is renamed over `path` once its content is on disk.
 // `fill` writes the content and throws an errno value (or a FileError of its own) on failure.
-void replaceAtomically(const fs::path& requested, std::string_view operation, std::optional<mode_t> mode,
-                       const std::function<void(int fd)>& fill) {
+std::optional<files::FileIdentity> replaceAtomically(const fs::path& requested, std::string_view operation,
+                                                     std::optional<mode_t> mode, const std::function<void(int fd)>& fill) {
     // Replace the file a symlink points at, not the link: dotfile managers keep such links.
     fs::path path = requested;
     std::error_code ec;
@@ -231,11 +231,15 @@ void replaceAtomically(const fs::path& requested, std::string_view operation, st
     FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
     if (fd.get() < 0) throw FileError::fromErrno(errno, requested, operation);
     const fs::path temporary = pattern;
+    // Kept open past the rename: the identity answered is the written file's, even should
+    // another program replace it at the path right after.
+    std::optional<FileDescriptor> written;
 
     try {
         if (::fchmod(fd.get(), *mode) != 0) throw errno;
         fill(fd.get());
         if (syncFile(fd.get()) != 0) throw errno;
+        written.emplace(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
         if (fd.close() != 0) throw errno;
         if (renameFile(temporary, path) != 0) throw errno;
     } catch (int error) {
@@ -250,6 +254,10 @@ void replaceAtomically(const fs::path& requested, std::string_view operation, st
     // some file systems refuse fsync on folders.
     FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.get() >= 0) ::fsync(folderFd.get());
+    // After the rename, which changes the file's change time.
+    struct stat info {};
+    if (!written || written->get() < 0 || ::fstat(written->get(), &info) != 0) return std::nullopt;
+    return identityOf(info);
 }
 
 } // namespace
@@ -404,13 +412,15 @@ std::string readFile(const std::filesystem::path& path, std::uint64_t limit) {
     return std::move(readRegularFile(path, limit).bytes);
 }
 
-void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    replaceAtomically(path, "save", std::nullopt, [&](int fd) { writeAll(fd, bytes.data(), bytes.size()); });
+std::optional<FileIdentity> writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    return replaceAtomically(path, "save", std::nullopt, [&](int fd) { writeAll(fd, bytes.data(), bytes.size()); });
 }
 
-void writeFileAtomically(const std::filesystem::path& path, const std::function<void(const AppendBytes&)>& produce) {
-    replaceAtomically(path, "save", std::nullopt,
-                      [&](int fd) { produce([fd](std::string_view bytes) { writeAll(fd, bytes.data(), bytes.size()); }); });
+std::optional<FileIdentity> writeFileAtomically(const std::filesystem::path& path,
+                                                const std::function<void(const AppendBytes&)>& produce) {
+    return replaceAtomically(path, "save", std::nullopt, [&](int fd) {
+        produce([fd](std::string_view bytes) { writeAll(fd, bytes.data(), bytes.size()); });
+    });
 }
 
 void createDirectories(const std::filesystem::path& path) {

@@ -93,13 +93,16 @@ std::optional<FileIdentity> identityIfHolding(const std::filesystem::path& path,
                                               const std::function<void(const std::function<void(std::string_view)>&)>& produce);
 // Writes the bytes to a temporary file in the same folder, flushes it to disk and renames it over
 // the destination, so that readers see the old or the new content, never a part. Creates the
-// parent folder (with intermediate folders) when it is missing. Throws FileError.
-void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// parent folder (with intermediate folders) when it is missing. Answers the written file's
+// identity as it is once in place, taken from the file itself rather than the path, which
+// another program may have replaced since (nothing when it cannot be had). Throws FileError.
+std::optional<FileIdentity> writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 // Appends bytes to a file being written.
 using AppendBytes = std::function<void(std::string_view)>;
 // The same for bytes made as they are written: `produce` is called once, with the function that
 // appends them to the file.
-void writeFileAtomically(const std::filesystem::path& path, const std::function<void(const AppendBytes&)>& produce);
+std::optional<FileIdentity> writeFileAtomically(const std::filesystem::path& path,
+                                                const std::function<void(const AppendBytes&)>& produce);
 // Creates the folder and its missing parents, each readable only by the user (0700) whatever the
 // umask. Throws FileError.
 void createDirectories(const std::filesystem::path& path);

@@ -78,8 +78,11 @@ TEST_F(FilesTest, AtomicWriteCreatesFoldersReplacesContentAndLeavesNoTemporaryFi
     EXPECT_EQ(fileContents(file), "first");
 
     const std::string binary("\0\xff\n second, longer", 18);
-    files::writeFileAtomically(file, binary);
+    // The identity answered is the file's as it is once in place, as later looks at the path see it.
+    const auto written = files::writeFileAtomically(file, binary);
     EXPECT_EQ(fileContents(file), binary);
+    ASSERT_TRUE(written.has_value());
+    EXPECT_TRUE(written == files::identity(file));
     files::writeFileAtomically(file, "");
     EXPECT_EQ(fileContents(file), "");
 
