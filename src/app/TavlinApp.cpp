@@ -176,6 +176,10 @@ std::string connectedDisplay() {
 
 struct TavlinApp::Parts {
     QApplication& application;
+    // Goes last, after every connection holding leader keys' grabs: a start that finds it free
+    // must find the keys free too.
+    app::InstanceLock instanceLock;
+    std::unique_ptr<app::EarlyStart> early;
     // The context of every connection made here: they go with the parts, not the application.
     QObject context;
     ActivationPolicyFilter activationPolicy;
@@ -205,8 +209,6 @@ struct TavlinApp::Parts {
     // Waits for the session that holds back the launch's window.
     std::optional<std::uint64_t> sessionObserver;
     std::unique_ptr<app::ApplicationScenes> scenes;
-    app::InstanceLock instanceLock;
-    std::unique_ptr<app::EarlyStart> early;
     std::unique_ptr<app::SingleInstance> singleInstance;
     std::vector<std::unique_ptr<QSocketNotifier>> notifiers;
     QTimer busWatch;
@@ -668,7 +670,9 @@ int TavlinApp::run(const std::string& url) {
         {[&parts] { parts.queue.post([&parts] { parts.delegate.applicationDidBecomeActive(); }); },
          [&parts](const std::string& opened) { parts.queue.post([&parts, opened] { parts.handleURL(opened); }); }});
     if (claim == app::SingleInstance::Claim::heldByAnother) {
-        // Another start: the running application takes it over.
+        // Another start: the running application takes it over, and needs the keys grabbed
+        // here at the start.
+        parts.early.reset();
         return parts.singleInstance->forward(url) ? 0 : 1;
     }
     if (claim == app::SingleInstance::Claim::noBus) {
