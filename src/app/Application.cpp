@@ -27,7 +27,7 @@ bool hasDisplay() {
 
 } // namespace
 
-extern "C" int tavlinRunApplication(int argc, char** argv, void* early) {
+extern "C" int tavlinRunApplicationAfterEarlyStart(int argc, char** argv, void* early) {
     using namespace tavlin;
     std::unique_ptr<app::EarlyStart> earlyStart(static_cast<app::EarlyStart*>(early));
     // Diagnostics go to standard output, often a pipe to a log collector; when the reader goes
@@ -55,3 +55,5 @@ extern "C" int tavlinRunApplication(int argc, char** argv, void* early) {
     TavlinApp app(application, std::move(earlyStart));
     return app.run(url);
 }
+
+extern "C" int tavlinRunApplication(int argc, char** argv) { return tavlinRunApplicationAfterEarlyStart(argc, argv, nullptr); }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -54,26 +55,40 @@ int loadAndRunApplication(int argc, char** argv) {
     // and the rest, most of the start-up's time) loads after; without it the application does
     // everything itself, later.
     void* early = nullptr;
+    using DiscardEntry = void (*)(void*);
+    DiscardEntry discard = nullptr;
     void* start = loadLibrary(folder, startLibraryName);
     if (start) {
         using StartEntry = void* (*)();
-        if (const auto entry = reinterpret_cast<StartEntry>(::dlsym(start, "tavlinStartEarly"))) early = entry();
+        const auto entry = reinterpret_cast<StartEntry>(::dlsym(start, "tavlinStartEarly"));
+        discard = reinterpret_cast<DiscardEntry>(::dlsym(start, "tavlinDiscardEarlyStart"));
+        // Only what can be let go again is made: the application library may be one that
+        // cannot take it over.
+        if (entry && discard) early = entry();
     }
     void* library = loadLibrary(folder, libraryName);
+    const char* loadError = library ? nullptr : ::dlerror();
+    const std::string why = loadError ? loadError : "";
+    using Entry = int (*)(int, char**, void*);
+    const auto entry = library ? reinterpret_cast<Entry>(::dlsym(library, "tavlinRunApplicationAfterEarlyStart")) : nullptr;
+    // An application from before the early start takes the lock and grabs the keys itself:
+    // what was taken here is let go first, or it would find them held.
+    if (!entry && early) discard(std::exchange(early, nullptr));
     // What it made is plain data the application takes over; its code is not used again. Let go
     // once the application's library holds the libraries both use, which then stay.
     if (start) ::dlclose(start);
     if (!library) {
-        std::fprintf(stderr, "tavlin: cannot load %s: %s\n", libraryName, ::dlerror());
+        std::fprintf(stderr, "tavlin: cannot load %s: %s\n", libraryName, why.c_str());
         return 1;
     }
-    using Entry = int (*)(int, char**, void*);
-    const auto entry = reinterpret_cast<Entry>(::dlsym(library, "tavlinRunApplication"));
-    if (!entry) {
+    if (entry) return entry(argc, argv, early);
+    using OldEntry = int (*)(int, char**);
+    const auto oldEntry = reinterpret_cast<OldEntry>(::dlsym(library, "tavlinRunApplication"));
+    if (!oldEntry) {
         std::fprintf(stderr, "tavlin: %s has no application entry\n", libraryName);
         return 1;
     }
-    return entry(argc, argv, early);
+    return oldEntry(argc, argv);
 }
 
 } // namespace tavlin

@@ -32,4 +32,6 @@ std::unique_ptr<EarlyStart> startEarly() {
 
 } // namespace tavlin::app
 
-void* tavlinStartEarly() { return tavlin::app::startEarly().release(); }
+void* tavlinStartEarly() noexcept { return tavlin::app::startEarly().release(); }
+
+void tavlinDiscardEarlyStart(void* early) noexcept { delete static_cast<tavlin::app::EarlyStart*>(early); }

@@ -26,5 +26,8 @@ std::unique_ptr<EarlyStart> startEarly();
 } // namespace tavlin::app
 
 // The library's entry, for the executable: it hands the result on to the application's entry,
-// which owns it from then on.
-extern "C" __attribute__((visibility("default"))) void* tavlinStartEarly();
+// which owns it from then on. Null when nothing was done.
+extern "C" __attribute__((visibility("default"))) void* tavlinStartEarly() noexcept;
+// Lets go of what tavlinStartEarly made (the lock, the connection and its grabs), for an
+// application library that cannot take it over.
+extern "C" __attribute__((visibility("default"))) void tavlinDiscardEarlyStart(void* early) noexcept;
