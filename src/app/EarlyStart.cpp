@@ -32,6 +32,14 @@ std::unique_ptr<EarlyStart> startEarly() {
 
 } // namespace tavlin::app
 
-void* tavlinStartEarly() noexcept { return tavlin::app::startEarly().release(); }
+void* tavlinStartEarly() noexcept {
+    // No exception may cross into the executable: the application then starts as it would
+    // without this library, and what was taken here went with the unwinding.
+    try {
+        return tavlin::app::startEarly().release();
+    } catch (...) {
+        return nullptr;
+    }
+}
 
 void tavlinDiscardEarlyStart(void* early) noexcept { delete static_cast<tavlin::app::EarlyStart*>(early); }
