@@ -19,7 +19,8 @@ struct EarlyStart;
 // Start-up makes the desktop connections, the input window and the leader keys first, and the
 // configuration window on a later turn, so a leader key typed in the first moments opens a
 // session that nothing covers. At the end every service is uninstalled before the objects
-// behind it go; a termination signal also arms an alarm, so the process ends even when the main
+// behind it go, and the instance lock after the connection holding the leader keys' grabs, so a
+// start that finds it free finds the keys free; a termination signal also arms an alarm, so the process ends even when the main
 // thread never gets back to its loop.
 class TavlinApp {
 public:
