@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "RealApplication.h"
 #include "SampleRows.h"
 #include "e2e/AppDriver.h"
 #include "e2e/XDriver.h"
@@ -75,8 +76,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavlin_flat_rows_startup: DISPLAY is not set (run it on a private Xvfb)\n");
         return 2;
     }
-    const char* other = std::getenv("TAVLIN_BENCH_EXECUTABLE");
-    const std::string executable = other && *other ? other : TAVLIN_EXECUTABLE;
+    const std::string executable = tavlin::bench::measuredExecutable();
     auto seat = UserSeat::open();
     if (!seat) {
         std::fprintf(stderr, "tavlin_flat_rows_startup: cannot open %s with XTest\n", std::getenv("DISPLAY"));

@@ -34,6 +34,7 @@
 #include <QtWidgets/QLabel>
 
 #include "ChancesConfiguration.h"
+#include "RealApplication.h"
 #include "e2e/AppDriver.h"
 #include "e2e/XDriver.h"
 
@@ -138,12 +139,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavlin_idle_footprint: DISPLAY is not set (run it on a private Xvfb)\n");
         return 2;
     }
-    const char* other = std::getenv("TAVLIN_BENCH_EXECUTABLE");
-    const std::string executable = other && *other ? other : TAVLIN_EXECUTABLE;
-    char self[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) return 1;
-    const std::string bare(self, static_cast<std::size_t>(length));
+    const std::string executable = tavlin::bench::measuredExecutable();
+    const std::string bare = tavlin::bench::thisExecutable();
+    if (bare.empty()) return 1;
     auto seat = UserSeat::open();
     if (!seat) {
         std::fprintf(stderr, "tavlin_idle_footprint: cannot open %s with XTest\n", std::getenv("DISPLAY"));

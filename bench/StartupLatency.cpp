@@ -37,6 +37,7 @@
 #include <unistd.h>
 
 #include "ChancesConfiguration.h"
+#include "RealApplication.h"
 #include "e2e/AppDriver.h"
 #include "e2e/XDriver.h"
 
@@ -124,8 +125,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavlin_startup_latency: DISPLAY is not set (run it on a private Xvfb)\n");
         return 2;
     }
-    const char* other = std::getenv("TAVLIN_BENCH_EXECUTABLE");
-    const std::string executable = other && *other ? other : TAVLIN_EXECUTABLE;
+    const std::string executable = tavlin::bench::measuredExecutable();
     auto seat = UserSeat::open();
     if (!seat) {
         std::fprintf(stderr, "tavlin_startup_latency: cannot open %s with XTest\n", std::getenv("DISPLAY"));
